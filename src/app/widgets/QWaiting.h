@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QDialog>
+
+class QLabel;
+class QMovie;
+
+// Modal busy indicator shown during long instrument operations.
+class QWaiting : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit QWaiting(QWidget* parent);
+    void setText(const QString& text);
+    QString text() const;
+
+private:
+    QLabel* m_image = nullptr;
+    QLabel* m_text = nullptr;
+    QMovie* m_movie = nullptr;
+};

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+// Consistent copies of the live database and safe replacement of it.
+//
+// A byte copy of a WAL database misses every committed row still in the
+// -wal file, so backups go through SQLite (VACUUM INTO), and a restore is
+// checked completely before it replaces anything.
+namespace Backup {
+
+// "yyyy_MM_dd_hh_mm_ARQ-310MX.db3" for `now` in `directory` (native separators).
+QString backupTarget(const QString& directory, const QDateTime& now);
+
+// Writes a consistent copy of the default connection's database to `target`.
+// Refuses an existing target, as a plain file copy would.
+bool backupDatabase(const QString& target);
+
+// Copies `source` to `tempPath` through SQLite and checks the copy: it must
+// open, pass quick_check and hold the six installed tables. On failure
+// nothing is left behind and `error` says why.
+bool prepareRestore(const QString& source, const QString& tempPath, QString* error = nullptr);
+
+// Puts a checked copy in place of `databasePath`. The caller has closed every
+// connection to the database. Stale -wal/-shm files of the old database are
+// removed first so they are never replayed into the new one.
+bool commitRestore(const QString& tempPath, const QString& databasePath);
+
+} // namespace Backup

@@ -1,0 +1,762 @@
+#include "Tool.h"
+
+#include <QElapsedTimer>
+#include <QSerialPortInfo>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QThread>
+#include <QVariant>
+#include <QtDebug>
+
+#include <cmath>
+
+namespace Tool {
+
+namespace {
+
+const QString kTimeFormat = QStringLiteral("yyyy-MM-dd hh:mm:ss");
+const QString kScanTimeFormat = QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz");
+
+QString joinComma(const QStringList& list) { return list.join(QLatin1Char(',')); }
+QStringList splitComma(const QString& text) { return text.split(QLatin1Char(','), Qt::KeepEmptyParts); }
+QStringList splitSemicolon(const QString& text)
+{
+    return text.split(QLatin1Char(';'), Qt::KeepEmptyParts);
+}
+
+QString intervalText(double value) { return QString::number(value, 'g', 6); }
+
+int toIntOrZero(const QString& text)
+{
+    bool ok = false;
+    const int value = text.trimmed().toInt(&ok);
+    return ok ? value : 0;
+}
+
+// Runs `sql` with `values` bound in order on the default connection.
+bool run(QSqlQuery& query, const QString& sql, const QVariantList& values)
+{
+    if (!query.prepare(sql))
+        return false;
+    for (const QVariant& value : values)
+        query.addBindValue(value);
+    return query.exec();
+}
+
+// A modifying statement: on success the trace word and the statement as it ran
+// go to the log; failures log nothing (the caller reports them).
+bool modify(const QString& sql, const QVariantList& values, const char* traceWord)
+{
+    QSqlQuery query;
+    if (!run(query, sql, values))
+        return false;
+    if (traceWord)
+        qDebug().noquote() << QString::fromUtf8(traceWord) + traceStatement(sql, values);
+    return true;
+}
+
+// A reading statement; the failure text is logged when it does not run.
+bool read(QSqlQuery& query, const QString& sql, const QVariantList& values, const char* failure)
+{
+    if (!run(query, sql, values)) {
+        qDebug().noquote() << QString::fromUtf8(failure);
+        return false;
+    }
+    return true;
+}
+
+QString placeholders(int count)
+{
+    QStringList marks;
+    for (int i = 0; i < count; ++i)
+        marks << QStringLiteral("?");
+    return marks.join(QLatin1Char(','));
+}
+
+QString text(const QSqlQuery& q, int column) { return q.value(column).toString(); }
+
+Struct_AcquisitionDevice deviceFromRow(const QSqlQuery& q)
+{
+    Struct_AcquisitionDevice d;
+    d.Number = toIntOrZero(text(q, 0));
+    d.Mode = text(q, 1);
+    d.SerialNumber = text(q, 2);
+    d.ScanInterval = text(q, 3).toDouble();
+    d.ScanRate = text(q, 4);
+    d.ChannelConfig = text(q, 5);
+    d.SignalMode = text(q, 6);
+    d.IP_COM = text(q, 7);
+    d.Port_BaudRate = text(q, 8);
+    return d;
+}
+
+Struct_ChannelConfig configFromRow(const QSqlQuery& q)
+{
+    Struct_ChannelConfig c;
+    c.Name = text(q, 0);
+    c.Time = text(q, 1);
+    c.Mode = text(q, 2);
+    c.Module = text(q, 3);
+    c.Number = toIntOrZero(text(q, 4));
+    c.ChannelNumber = splitComma(text(q, 5));
+    c.Tag = splitComma(text(q, 6));
+    c.Type = splitComma(text(q, 7));
+    c.Function = splitComma(text(q, 8));
+    c.Wire = splitComma(text(q, 9));
+    c.MX_B_M = splitComma(text(q, 10));
+    c.MX_B_B = splitComma(text(q, 11));
+    c.A_C0 = splitComma(text(q, 12));
+    c.B_C1 = splitComma(text(q, 13));
+    c.C_C2 = splitComma(text(q, 14));
+    c.D_C3 = splitComma(text(q, 15));
+    c.R0_C4 = splitComma(text(q, 16));
+    c.A4_C5 = splitComma(text(q, 17));
+    c.B4_C6 = splitComma(text(q, 18));
+    c.Unit = splitComma(text(q, 19));
+    c.CompensationWay = text(q, 20);
+    c.ColdJunctionTemp = text(q, 21);
+    c.LowState = stringToBoolList(text(q, 22));
+    c.Low = splitComma(text(q, 23));
+    c.HightState = stringToBoolList(text(q, 24));
+    c.Hight = splitComma(text(q, 25));
+    return c;
+}
+
+Struct_Parameters parametersFromRow(const QSqlQuery& q)
+{
+    Struct_Parameters p;
+    p.Name = text(q, 0);
+    p.Time = text(q, 1);
+    p.Start = text(q, 2);
+    p.End = text(q, 3);
+    p.DeviceNumber = splitComma(text(q, 4));
+    p.DeviceMode = splitComma(text(q, 5));
+    p.SerialNumber = splitSemicolon(text(q, 6));
+    p.ScanInterval = text(q, 7);
+    p.ScanRate = text(q, 8);
+    p.SignalMode = splitComma(text(q, 9));
+    p.IP_COM = splitComma(text(q, 10));
+    p.Port_BaudRate = splitComma(text(q, 11));
+    p.ChannelConfig = splitComma(text(q, 12));
+    p.Channel = splitComma(text(q, 13));
+    p.Unit = splitComma(text(q, 14));
+    return p;
+}
+
+QVariantList parametersDataValues(const Struct_ParametersData& d)
+{
+    return {d.Name, d.Time.toString(kScanTimeFormat), joinComma(d.Data)};
+}
+
+bool readConfigs(QList<Struct_ChannelConfig>& list, const QString& sql, const QVariantList& values)
+{
+    QSqlQuery q;
+    if (!read(q, sql, values, "查询ChannelConfig失败！"))
+        return false;
+    list.clear();
+    while (q.next())
+        list.append(configFromRow(q));
+    return true;
+}
+
+bool readParameters(QList<Struct_Parameters>& list, const QString& sql, const QVariantList& values)
+{
+    QSqlQuery q;
+    if (!read(q, sql, values, "查询Parameters失败！"))
+        return false;
+    list.clear();
+    while (q.next())
+        list.append(parametersFromRow(q));
+    return true;
+}
+
+// Key/value read shared by SystemSet and ChannelCalibration: a missing key is
+// inserted with its default and the default is returned.
+bool readKey(const QString& table, const QString& name, const QString& fallback, QString& data)
+{
+    QSqlQuery q;
+    if (!run(q, QStringLiteral("select *from %1 where Name = ?").arg(table), {name}))
+        return false;
+    if (q.next()) {
+        data = text(q, 1);
+        return true;
+    }
+    QSqlQuery insert;
+    if (!run(insert, QStringLiteral("insert into %1 values (?,?)").arg(table), {name, fallback}))
+        return false;
+    data = fallback;
+    return true;
+}
+
+bool tableExists(const QString& name)
+{
+    QSqlQuery q;
+    if (!run(q, QStringLiteral("SELECT * FROM sqlite_master WHERE type='table' AND name=?"), {name}))
+        return false;
+    return q.next();
+}
+
+} // namespace
+
+// --- connection ----------------------------------------------------------
+
+QStringList installedTables()
+{
+    return {QStringLiteral("AcquisitionDevice"), QStringLiteral("ChannelConfig"),
+            QStringLiteral("AuditLog"),          QStringLiteral("Parameters"),
+            QStringLiteral("ParametersData"),    QStringLiteral("SystemSet")};
+}
+
+bool configureConnection(QSqlDatabase& db)
+{
+    // WAL keeps readers (reports, backups) from blocking the scan writer;
+    // synchronous=FULL makes every committed scan survive a power cut.
+    QSqlQuery q(db);
+    bool ok = q.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
+    ok = q.exec(QStringLiteral("PRAGMA synchronous=FULL")) && ok;
+    ok = q.exec(QStringLiteral("PRAGMA busy_timeout=5000")) && ok;
+    return ok;
+}
+
+bool ensureSchema(QSqlDatabase& db)
+{
+    static const char* const statements[] = {
+        "CREATE TABLE IF NOT EXISTS AcquisitionDevice(Number TEXT, Mode TEXT, SerialNumber TEXT, "
+        "ScanInterval TEXT, ScanRate TEXT, ChannelConfig TEXT, SignalMode TEXT, IP_COM TEXT, "
+        "Port_BaudRate TEXT)",
+        "CREATE TABLE IF NOT EXISTS ChannelConfig(Name TEXT, Time TEXT, Mode TEXT, Module TEXT, "
+        "Number TEXT, ChannelNumber TEXT, Tag TEXT, Type TEXT, Function TEXT, Wire TEXT, "
+        "[MX+B_M] TEXT, [MX+B_B] TEXT, A_C0 TEXT, B_C1 TEXT, C_C2 TEXT, D_C3 TEXT, R0_C4 TEXT, "
+        "A4_C5 TEXT, B4_C6 TEXT, Unit TEXT, CompensationWay TEXT, ColdJunctionTemp TEXT, "
+        "LowState TEXT, Low TEXT, HightState TEXT, Hight TEXT)",
+        "CREATE TABLE IF NOT EXISTS AuditLog(Time TEXT, Type TEXT, Details TEXT)",
+        "CREATE TABLE IF NOT EXISTS Parameters(Name TEXT, Time TEXT, Start TEXT, End TEXT, "
+        "DeviceNumber TEXT, DeviceMode TEXT, SerialNumber TEXT, ScanInterval TEXT, ScanRate TEXT, "
+        "SignalMode TEXT, IP_COM TEXT, Port_BaudRate TEXT, ChannelConfig TEXT, Channel TEXT, "
+        "Unit TEXT)",
+        "CREATE TABLE IF NOT EXISTS ParametersData(Name TEXT, Time TEXT, Data TEXT)",
+        "CREATE TABLE IF NOT EXISTS SystemSet(Name TEXT PRIMARY KEY NOT NULL, Data TEXT)",
+        // A day of scans is tens of thousands of rows per project: look them up by name.
+        "CREATE INDEX IF NOT EXISTS ParametersData_Name ON ParametersData(Name)",
+        "CREATE INDEX IF NOT EXISTS AuditLog_Time ON AuditLog(Time)",
+    };
+    QSqlQuery q(db);
+    for (const char* sql : statements) {
+        if (!q.exec(QString::fromUtf8(sql))) {
+            qWarning().noquote() << "Schema statement failed:" << q.lastError().text();
+            return false;
+        }
+    }
+    return true;
+}
+
+bool openDefaultDatabase(const QString& path)
+{
+    {
+        QSqlDatabase old = QSqlDatabase::database(QLatin1String(QSqlDatabase::defaultConnection), false);
+        if (old.isValid())
+            old.close();
+    }
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"));
+    db.setDatabaseName(path);
+    if (!db.open())
+        return false;
+    configureConnection(db);
+    if (!ensureSchema(db)) {
+        // A file that is not a database opens lazily and fails here.
+        db.close();
+        return false;
+    }
+    return true;
+}
+
+// --- reads ---------------------------------------------------------------
+
+bool getAcquisitionDevice(QList<Struct_AcquisitionDevice>& list, QString number)
+{
+    QSqlQuery q;
+    bool ok = true;
+    if (number.isEmpty()) {
+        ok = read(q, QStringLiteral("select * from AcquisitionDevice"), {}, "查询AcquisitionDevice失败！");
+    } else {
+        // The number is compared as a number; anything else cannot name a device.
+        bool isNumber = false;
+        const qlonglong value = number.trimmed().toLongLong(&isNumber);
+        if (!isNumber) {
+            qDebug().noquote() << QStringLiteral("查询AcquisitionDevice失败！");
+            return false;
+        }
+        ok = read(q, QStringLiteral("select * from AcquisitionDevice where CAST(Number AS INTEGER) = ?"),
+                  {value}, "查询AcquisitionDevice失败！");
+    }
+    if (!ok)
+        return false;
+    list.clear();
+    while (q.next())
+        list.append(deviceFromRow(q));
+    return true;
+}
+
+bool getChannelConfig(QList<Struct_ChannelConfig>& list, QString name)
+{
+    if (name.isEmpty())
+        return readConfigs(list, QStringLiteral("select * from ChannelConfig"), {});
+    return readConfigs(list, QStringLiteral("select * from ChannelConfig where Name = ?"), {name});
+}
+
+bool getChannelConfigMode(QList<Struct_ChannelConfig>& list, QString mode)
+{
+    return readConfigs(list, QStringLiteral("select * from ChannelConfig where Mode = ?"), {mode});
+}
+
+bool getAuditLog(QList<Struct_AuditLog>& list, QString start, QString end, QString type)
+{
+    QSqlQuery q;
+    bool ok;
+    if (start.isEmpty()) {
+        ok = read(q, QStringLiteral("select *from AuditLog"), {}, "查询AuditLog失败！");
+    } else {
+        ok = read(q,
+                  QStringLiteral("select * from AuditLog where (Time Between ? and ?) "
+                                 "and Type like ? ESCAPE '\\'"),
+                  {start, end, QStringLiteral("%") + escapeLike(type) + QStringLiteral("%")},
+                  "查询AuditLog失败！");
+    }
+    if (!ok)
+        return false;
+    list.clear();
+    while (q.next())
+        list.append({text(q, 0), text(q, 1), text(q, 2)});
+    return true;
+}
+
+bool getParameters(QList<Struct_Parameters>& list, QString name)
+{
+    if (name.isEmpty())
+        return readParameters(list, QStringLiteral("select * from Parameters"), {});
+    return readParameters(list, QStringLiteral("select * from Parameters where Name = ?"), {name});
+}
+
+bool queryParameters(QList<Struct_Parameters>& list, QString text)
+{
+    return readParameters(list, QStringLiteral("select * from Parameters where Name like ? ESCAPE '\\'"),
+                          {QStringLiteral("%") + escapeLike(text) + QStringLiteral("%")});
+}
+
+bool getParametersData(QList<Struct_ParametersData>& list, QString name)
+{
+    QSqlQuery q;
+    q.setForwardOnly(true);
+    bool ok;
+    if (name.isEmpty())
+        ok = read(q, QStringLiteral("select * from ParametersData"), {}, "查询ParametersData失败！");
+    else
+        ok = read(q, QStringLiteral("select * from ParametersData where Name = ?"), {name},
+                  "查询ParametersData失败！");
+    if (!ok)
+        return false;
+    list.clear();
+    while (q.next()) {
+        Struct_ParametersData d;
+        d.Name = text(q, 0);
+        d.Time = QDateTime::fromString(text(q, 1), kScanTimeFormat);
+        d.Data = splitComma(text(q, 2));
+        list.append(d);
+    }
+    return true;
+}
+
+// --- modifications ---------------------------------------------------------
+
+bool addAcquisitionDevice(Struct_AcquisitionDevice d)
+{
+    return modify(QStringLiteral("insert into AcquisitionDevice values ( %1)").arg(placeholders(9)),
+                  {QString::number(d.Number), d.Mode, d.SerialNumber, intervalText(d.ScanInterval),
+                   d.ScanRate, d.ChannelConfig, d.SignalMode, d.IP_COM, d.Port_BaudRate},
+                  "添加采集设备：");
+}
+
+bool modifyAcquisitionDevice(Struct_AcquisitionDevice d)
+{
+    return modify(QStringLiteral("UPDATE AcquisitionDevice SET ScanInterval = ?, ScanRate = ?, "
+                                 "ChannelConfig = ?, SignalMode = ?, IP_COM = ?, Port_BaudRate = ? "
+                                 "WHERE SerialNumber = ?"),
+                  {intervalText(d.ScanInterval), d.ScanRate, d.ChannelConfig, d.SignalMode, d.IP_COM,
+                   d.Port_BaudRate, d.SerialNumber},
+                  "修改采集设备：");
+}
+
+bool deleteAcquisitionDevice(QString serialNumber)
+{
+    return modify(QStringLiteral("delete from AcquisitionDevice where SerialNumber = ?"), {serialNumber},
+                  "删除采集设备：");
+}
+
+bool addChannelConfig(Struct_ChannelConfig c)
+{
+    return modify(QStringLiteral("insert into ChannelConfig values ( %1)").arg(placeholders(26)),
+                  {c.Name,
+                   c.Time,
+                   c.Mode,
+                   c.Module,
+                   QString::number(c.Number),
+                   joinComma(c.ChannelNumber),
+                   joinComma(c.Tag),
+                   joinComma(c.Type),
+                   joinComma(c.Function),
+                   joinComma(c.Wire),
+                   joinComma(c.MX_B_M),
+                   joinComma(c.MX_B_B),
+                   joinComma(c.A_C0),
+                   joinComma(c.B_C1),
+                   joinComma(c.C_C2),
+                   joinComma(c.D_C3),
+                   joinComma(c.R0_C4),
+                   joinComma(c.A4_C5),
+                   joinComma(c.B4_C6),
+                   joinComma(c.Unit),
+                   c.CompensationWay,
+                   c.ColdJunctionTemp,
+                   boolListToString(c.LowState),
+                   joinComma(c.Low),
+                   boolListToString(c.HightState),
+                   joinComma(c.Hight)},
+                  "添加通道配置：");
+}
+
+bool modifyChannelConfig(Struct_ChannelConfig c)
+{
+    return modify(QStringLiteral("UPDATE ChannelConfig SET [MX+B_M] = ?, [MX+B_B] = ?, A_C0 = ?, "
+                                 "B_C1 = ?, C_C2 = ?, D_C3 = ?, R0_C4 = ?, A4_C5 = ?, B4_C6 = ? "
+                                 "WHERE Name = ?"),
+                  {joinComma(c.MX_B_M), joinComma(c.MX_B_B), joinComma(c.A_C0), joinComma(c.B_C1),
+                   joinComma(c.C_C2), joinComma(c.D_C3), joinComma(c.R0_C4), joinComma(c.A4_C5),
+                   joinComma(c.B4_C6), c.Name},
+                  "修改通道配置：");
+}
+
+bool deleteChannelConfig(QString name)
+{
+    return modify(QStringLiteral("delete from ChannelConfig where Name = ?"), {name}, "删除通道配置：");
+}
+
+bool addParameters(Struct_Parameters p)
+{
+    return modify(QStringLiteral("insert into Parameters values ( %1)").arg(placeholders(15)),
+                  {p.Name, p.Time, p.Start, p.End, joinComma(p.DeviceNumber), joinComma(p.DeviceMode),
+                   p.SerialNumber.join(QLatin1Char(';')), p.ScanInterval, p.ScanRate,
+                   joinComma(p.SignalMode), joinComma(p.IP_COM), joinComma(p.Port_BaudRate),
+                   joinComma(p.ChannelConfig), joinComma(p.Channel), joinComma(p.Unit)},
+                  "添加验证信息：");
+}
+
+bool UpdataParametersEndTime(QString name, QString start, QString end)
+{
+    return modify(QStringLiteral("UPDATE Parameters SET Start = ?, End = ? WHERE Name = ?"),
+                  {start, end, name}, "修改采集信息：");
+}
+
+bool deleteParameters(QString name)
+{
+    return modify(QStringLiteral("delete from Parameters where Name = ?"), {name}, "删除验证信息：");
+}
+
+bool addParametersData(Struct_ParametersData data)
+{
+    return modify(QStringLiteral("insert into ParametersData values ( ?,?,?)"), parametersDataValues(data),
+                  nullptr);
+}
+
+bool addParametersDataBulk(const QList<Struct_ParametersData>& rows)
+{
+    QSqlDatabase db = QSqlDatabase::database(QLatin1String(QSqlDatabase::defaultConnection), false);
+    if (!db.isOpen() || !db.transaction())
+        return false;
+    {
+        QSqlQuery q(db);
+        if (!q.prepare(QStringLiteral("insert into ParametersData values ( ?,?,?)"))) {
+            db.rollback();
+            return false;
+        }
+        for (const Struct_ParametersData& row : rows) {
+            const QVariantList values = parametersDataValues(row);
+            for (int i = 0; i < values.size(); ++i)
+                q.bindValue(i, values.at(i));
+            if (!q.exec()) {
+                q.finish();
+                db.rollback();
+                return false;
+            }
+        }
+    }
+    if (!db.commit()) {
+        db.rollback();
+        return false;
+    }
+    return true;
+}
+
+bool deleteParametersData(QString name)
+{
+    return modify(QStringLiteral("delete from ParametersData where Name = ?"), {name}, "删除验证数据：");
+}
+
+bool addChannelCalibrationData(Struct_ChannelCalibrationData d)
+{
+    auto j = [](const QStringList& l) { return l.join(QLatin1Char(';')); };
+    return modify(QStringLiteral("insert into ChannelCalibrationData values ( %1)").arg(placeholders(15)),
+                  {d.StartTime, d.ChannelName, d.ChannelMode, d.CollectionName, d.ChannelNumber,
+                   j(d.CalibrationCriteria), j(d.CalibrationData1), j(d.CalibrationData2),
+                   j(d.CalibrationData3), j(d.CalibrationData4), j(d.CalibrationData5),
+                   j(d.CalibrationData6), j(d.CalibrationData7), j(d.CalibrationData8),
+                   j(d.CalibrationData9)},
+                  "添加通道校准数据：");
+}
+
+void addAuditLog(QString type, QString details)
+{
+    modify(QStringLiteral("insert into AuditLog values ( ?,?,?)"),
+           {QDateTime::currentDateTime().toString(kTimeFormat), type, details}, nullptr);
+}
+
+bool deleteAuditLog(QString time)
+{
+    return modify(QStringLiteral("delete from AuditLog where Time = ?"), {time}, nullptr);
+}
+
+bool deleteAuditLogEntry(QString time, QString type, QString details)
+{
+    return modify(QStringLiteral("delete from AuditLog where Time = ? and Type = ? and Details = ?"),
+                  {time, type, details}, nullptr);
+}
+
+// --- key/value tables ------------------------------------------------------
+
+bool getSystemSet(QString name, QString& data)
+{
+    return readKey(QStringLiteral("SystemSet"), name, QString(""), data);
+}
+
+bool getSystemSet(QString name, bool& data)
+{
+    QString value;
+    if (!readKey(QStringLiteral("SystemSet"), name, QStringLiteral("false"), value))
+        return false;
+    data = value == QLatin1String("true");
+    return true;
+}
+
+bool modifySystemSet(QString name, QString data)
+{
+    return modify(QStringLiteral("UPDATE SystemSet SET Data = ? WHERE Name = ?"), {data, name}, nullptr);
+}
+
+bool modifySystemSet(QString name, bool data)
+{
+    return modifySystemSet(name, data ? QStringLiteral("true") : QStringLiteral("false"));
+}
+
+bool getChannelCalibration(QString name, QString& data)
+{
+    return readKey(QStringLiteral("ChannelCalibration"), name, QString(""), data);
+}
+
+bool getChannelCalibration(QString name, bool& data)
+{
+    QString value;
+    if (!readKey(QStringLiteral("ChannelCalibration"), name, QStringLiteral("false"), value))
+        return false;
+    data = value == QLatin1String("true");
+    return true;
+}
+
+bool modifyChannelCalibration(QString name, QString data)
+{
+    return modify(QStringLiteral("UPDATE ChannelCalibration SET Data = ? WHERE Name = ?"), {data, name},
+                  nullptr);
+}
+
+bool modifyChannelCalibration(QString name, bool data)
+{
+    return modifyChannelCalibration(name, data ? QStringLiteral("true") : QStringLiteral("false"));
+}
+
+bool existChannelCalibration() { return tableExists(QStringLiteral("ChannelCalibration")); }
+bool existChannelCalibrationData() { return tableExists(QStringLiteral("ChannelCalibrationData")); }
+
+bool createChannelCalibration()
+{
+    QSqlQuery q;
+    return q.exec(
+        QStringLiteral("CREATE TABLE ChannelCalibration(Name TEXT PRIMARY KEY UNIQUE NOT NULL, Data TEXT);"));
+}
+
+bool createChannelCalibrationData()
+{
+    QSqlQuery q;
+    return q.exec(QStringLiteral("CREATE TABLE ChannelCalibrationData(StartTime TEXT PRIMARY KEY UNIQUE NOT NULL, ") +
+                  QStringLiteral("ChannelName TEXT,ChannelMode TEXT,CollectionName TEXT,ChannelNumber TEXT, ") +
+                  QStringLiteral("CalibrationCriteria TEXT,CalibrationData1 TEXT,CalibrationData2 TEXT, ") +
+                  QStringLiteral("CalibrationData3 TEXT,CalibrationData4 TEXT,CalibrationData5 TEXT, ") +
+                  QStringLiteral("CalibrationData6 TEXT,CalibrationData7 TEXT,CalibrationData8 TEXT,CalibrationData9 TEXT);"));
+}
+
+// --- utilities -------------------------------------------------------------
+
+QString boolListToString(QList<bool> list)
+{
+    QStringList parts;
+    for (bool flag : list)
+        parts << (flag ? QStringLiteral("true") : QStringLiteral("false"));
+    return joinComma(parts);
+}
+
+QList<bool> stringToBoolList(QString text)
+{
+    QList<bool> flags;
+    for (const QString& part : splitComma(text))
+        flags << (part == QLatin1String("true"));
+    return flags;
+}
+
+QStringList numberList(QList<double> values, int decimals)
+{
+    QStringList out;
+    for (double v : values)
+        out << QString::number(v, 'f', decimals);
+    return out;
+}
+
+QStringList unitPair(QStringList units)
+{
+    QStringList distinct;
+    for (const QString& u : units)
+        if (!distinct.contains(u))
+            distinct << u;
+    if (distinct.isEmpty())
+        return {QString(), QString()};
+    if (distinct.size() == 1)
+        return {distinct.first(), QString()};
+    if (distinct.size() == 2) {
+        auto isTemperature = [](const QString& u) {
+            return u == QStringLiteral("℃") || u == QStringLiteral("℉");
+        };
+        if (!isTemperature(distinct[0]) && isTemperature(distinct[1]))
+            return {distinct[1], distinct[0]};
+    }
+    return distinct;
+}
+
+QString unitQuantity(QString unit)
+{
+    static const QList<QPair<QStringList, QString>> table = {
+        {{QStringLiteral("℃"), QStringLiteral("℉")}, QStringLiteral("温度")},
+        {{QStringLiteral("%RH")}, QStringLiteral("湿度")},
+        {{QStringLiteral("psi"), QStringLiteral("mbar"), QStringLiteral("bar"), QStringLiteral("Pa"),
+          QStringLiteral("KPa"), QStringLiteral("MPa")},
+         QStringLiteral("压力")},
+        {{QStringLiteral("mV"), QStringLiteral("V")}, QStringLiteral("电压")},
+        {{QStringLiteral("Ω"), QStringLiteral("kΩ"), QStringLiteral("MΩ")}, QStringLiteral("电阻")},
+        {{QStringLiteral("μA"), QStringLiteral("mA"), QStringLiteral("A")}, QStringLiteral("电流")},
+    };
+    for (const auto& entry : table)
+        if (entry.first.contains(unit))
+            return entry.second;
+    return QStringLiteral("其他");
+}
+
+QStringList collectionModelList()
+{
+    return {QStringLiteral("3107A-NTC"), QStringLiteral("3107A-RTD"), QStringLiteral("3107A-TC"),
+            QStringLiteral("3107A-PCR"), QStringLiteral("3108A")};
+}
+
+QStringList criteriaList()
+{
+    QStringList list;
+    // The Bluetooth LE reference is offered where the platform provides it.
+#if defined(Q_OS_WIN)
+    if (QSysInfo::productVersion().startsWith(QLatin1String("10")))
+        list << QStringLiteral("KORVA 5310A");
+#else
+    list << QStringLiteral("KORVA 5310A");
+#endif
+    list << QStringLiteral("手动");
+    return list;
+}
+
+QStringList fieldList()
+{
+    return {QStringLiteral("油槽"), QStringLiteral("油槽-R"), QStringLiteral("干式炉"),
+            QStringLiteral("干式炉-R"), QStringLiteral("手动")};
+}
+
+QStringList serialPortList()
+{
+    QStringList names;
+    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts())
+        names << info.portName();
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+double sum(QList<double> values)
+{
+    double total = 0.0;
+    for (double v : values)
+        total += v;
+    return total;
+}
+
+double powerSum(std::vector<double> x, int n, int p)
+{
+    double total = 0.0;
+    for (int i = 0; i < n && i < static_cast<int>(x.size()); ++i)
+        total += std::pow(x[i], p);
+    return total;
+}
+
+double powerProductSum(std::vector<double> x, std::vector<double> y, int n, int p)
+{
+    double total = 0.0;
+    for (int i = 0; i < n && i < static_cast<int>(x.size()) && i < static_cast<int>(y.size()); ++i)
+        total += std::pow(x[i], p) * y[i];
+    return total;
+}
+
+void delay(int ms)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < ms)
+        QThread::msleep(1);
+}
+
+QString escapeLike(const QString& text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        if (c == QLatin1Char('\\') || c == QLatin1Char('%') || c == QLatin1Char('_'))
+            out += QLatin1Char('\\');
+        out += c;
+    }
+    return out;
+}
+
+QString traceStatement(const QString& sql, const QVariantList& values)
+{
+    QString out;
+    int next = 0;
+    for (const QChar c : sql) {
+        if (c == QLatin1Char('?') && next < values.size()) {
+            out += QLatin1Char('\'') + values.at(next++).toString() + QLatin1Char('\'');
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+} // namespace Tool

@@ -1,0 +1,102 @@
+#pragma once
+
+// The store: one free function per table operation on the default SQLite
+// connection, plus a few utilities shared by the subsystems.
+//
+// Every value is bound to a prepared statement; the trace written to the log
+// shows the statement with the values in place so a log reader sees what ran.
+
+#include "Records.h"
+
+#include <QVariantList>
+
+#include <vector>
+
+class QSqlDatabase;
+
+namespace Tool {
+
+// --- connection ----------------------------------------------------------
+
+inline constexpr const char* DatabaseFileName = "ARQ-310MX.db3";
+
+// Registers QSQLITE as the default connection on `path`, opens it, applies the
+// connection settings and creates missing tables. False when it cannot be opened.
+bool openDefaultDatabase(const QString& path = QString::fromLatin1(DatabaseFileName));
+// Connection settings for a long-running logger: WAL journal, full sync.
+bool configureConnection(QSqlDatabase& db);
+// Creates the six installed tables (and their indexes) when missing.
+bool ensureSchema(QSqlDatabase& db);
+QStringList installedTables();
+
+// --- reads ---------------------------------------------------------------
+
+bool getAcquisitionDevice(QList<Struct_AcquisitionDevice>& list, QString number);
+bool getChannelConfig(QList<Struct_ChannelConfig>& list, QString name);
+bool getChannelConfigMode(QList<Struct_ChannelConfig>& list, QString mode);
+bool getAuditLog(QList<Struct_AuditLog>& list, QString start, QString end, QString type);
+bool getParameters(QList<Struct_Parameters>& list, QString name);
+// Projects whose name contains `text` literally (% and _ are not wildcards).
+bool queryParameters(QList<Struct_Parameters>& list, QString text);
+bool getParametersData(QList<Struct_ParametersData>& list, QString name);
+
+// --- modifications ---------------------------------------------------------
+
+bool addAcquisitionDevice(Struct_AcquisitionDevice device);
+bool modifyAcquisitionDevice(Struct_AcquisitionDevice device);
+bool deleteAcquisitionDevice(QString serialNumber);
+bool addChannelConfig(Struct_ChannelConfig config);
+bool modifyChannelConfig(Struct_ChannelConfig config);
+bool deleteChannelConfig(QString name);
+bool addParameters(Struct_Parameters parameters);
+bool UpdataParametersEndTime(QString name, QString start, QString end);
+bool deleteParameters(QString name);
+bool addParametersData(Struct_ParametersData data);
+// Many rows in one transaction through one prepared statement; all or nothing.
+bool addParametersDataBulk(const QList<Struct_ParametersData>& rows);
+bool deleteParametersData(QString name);
+bool addChannelCalibrationData(Struct_ChannelCalibrationData data);
+void addAuditLog(QString type, QString details);
+bool deleteAuditLog(QString time);
+// Removes exactly the entries with this time, type and details.
+bool deleteAuditLogEntry(QString time, QString type, QString details);
+
+// --- key/value tables ------------------------------------------------------
+
+bool getSystemSet(QString name, QString& data);
+bool getSystemSet(QString name, bool& data);
+bool modifySystemSet(QString name, QString data);
+bool modifySystemSet(QString name, bool data);
+bool getChannelCalibration(QString name, QString& data);
+bool getChannelCalibration(QString name, bool& data);
+bool modifyChannelCalibration(QString name, QString data);
+bool modifyChannelCalibration(QString name, bool data);
+
+bool existChannelCalibration();
+bool existChannelCalibrationData();
+bool createChannelCalibration();
+bool createChannelCalibrationData();
+
+// --- utilities -------------------------------------------------------------
+
+QString boolListToString(QList<bool> list);
+QList<bool> stringToBoolList(QString text);
+QStringList numberList(QList<double> values, int decimals);
+QStringList unitPair(QStringList units);
+QString unitQuantity(QString unit);
+QStringList collectionModelList();
+QStringList criteriaList();
+QStringList fieldList();
+QStringList serialPortList();
+double sum(QList<double> values);
+double powerSum(std::vector<double> x, int n, int p);
+double powerProductSum(std::vector<double> x, std::vector<double> y, int n, int p);
+// Blocks the calling thread for at least `ms` milliseconds (monotonic clock).
+void delay(int ms);
+
+// Escapes \, % and _ so `text` matches literally in LIKE ... ESCAPE '\'.
+QString escapeLike(const QString& text);
+// The statement as it ran: each '?' replaced by the quoted value.
+QString traceStatement(const QString& sql, const QVariantList& values);
+
+} // namespace Tool
