@@ -48,7 +48,18 @@ std::function<void(const QString&)>& helpOpener()
 enum Page { PageSystemSet = 0, PageChannelConfig = 1, PageAcquisitionDevice = 2, PageViewLog = 3,
             PageVerification = 4, PageReport = 5, PageCalibration = 6, PageNone = 100 };
 
+std::function<ToolPage*(int, QWidget*)>& pageFactory()
+{
+    static std::function<ToolPage*(int, QWidget*)> factory;
+    return factory;
+}
+
 } // namespace
+
+void Tervan::setPageFactory(std::function<ToolPage*(int, QWidget*)> factory)
+{
+    pageFactory() = std::move(factory);
+}
 
 void Tervan::setSplashDuration(int ms) { splashDuration() = ms; }
 void Tervan::setHelpOpener(std::function<void(const QString&)> opener) { helpOpener() = std::move(opener); }
@@ -288,8 +299,10 @@ void Tervan::loadSettings()
 
 void Tervan::loadTranslation(const QString& language)
 {
-    const QString file = language == QStringLiteral("中文") ? QStringLiteral("tervan_zh.qm")
-                                                            : QStringLiteral("tervan_en.qm");
+    // A language never chosen (fresh database) is the source language, as the
+    // settings page shows it; anything else but Chinese means English.
+    const bool chinese = language.isEmpty() || language == QStringLiteral("中文");
+    const QString file = chinese ? QStringLiteral("tervan_zh.qm") : QStringLiteral("tervan_en.qm");
     QCoreApplication::removeTranslator(&m_translator);
     if (!m_translator.load(QDir::current().filePath(file)))
         qDebug().noquote() << "Translation not loaded:" << file;
@@ -341,6 +354,8 @@ void Tervan::showPage(int index)
 
 ToolPage* Tervan::createPage(int index)
 {
+    if (pageFactory())
+        return pageFactory()(index, this);
     switch (index) {
     case PageSystemSet:
         return new SystemSet(this);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ToolPage.h"
+
 #include <QMainWindow>
 #include <QPointer>
 #include <QSqlDatabase>
@@ -14,7 +16,6 @@ class QTabWidget;
 class QTimer;
 class QToolButton;
 class QVBoxLayout;
-#include "ToolPage.h"
 struct SystemContext;
 
 // The main window: tool bar in tabs, one page area, status bar with clock.
@@ -38,6 +39,8 @@ public:
     static void setSplashDuration(int ms);
     // Where help is opened; tests replace it to see what would be opened.
     static void setHelpOpener(std::function<void(const QString&)> opener);
+    // Replaces page creation (tests stand in pages of their own); null restores it.
+    static void setPageFactory(std::function<ToolPage*(int index, QWidget* parent)> factory);
 
 public slots:
     void pt_SystemSet_clicked();
