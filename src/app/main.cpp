@@ -2,6 +2,8 @@
 #include "Tervan.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QtDebug>
 
 int main(int argc, char* argv[])
 {
@@ -9,6 +11,7 @@ int main(int argc, char* argv[])
     Q_INIT_RESOURCE(resources);
     QApplication app(argc, argv);
     qInstallMessageHandler(messageHandler);
+    qInfo().noquote() << "ARQ-310MX" << ARQ_VERSION << "started in" << QDir::currentPath();
     Tervan window;
     window.show();
     return app.exec();
