@@ -1,6 +1,7 @@
 #include "Email.h"
 
 #include <QDebug>
+#include <QElapsedTimer>
 #include <QMutex>
 #include <QNetworkConfigurationManager>
 #include <QRegularExpression>
@@ -40,6 +41,17 @@ QByteArray withoutLineBreaks(const QByteArray& text)
     QByteArray out = text;
     out.replace('\r', "").replace('\n', "");
     return out;
+}
+
+// True once the text ends with the last line of a reply ("250 ...\r\n",
+// not "250-...").
+bool isCompleteReply(const QByteArray& reply)
+{
+    if (!reply.endsWith("\r\n"))
+        return false;
+    const int previous = reply.lastIndexOf("\r\n", reply.size() - 3);
+    const QByteArray last = reply.mid(previous < 0 ? 0 : previous + 2);
+    return last.size() >= 5 && (last[3] == ' ' || last[3] == '\r');
 }
 
 } // namespace
@@ -149,15 +161,31 @@ bool Email::upgradeToTls()
 
 void Email::write(const QByteArray& data)
 {
+    // Nothing to write to when the server was never reached or the dialogue was abandoned.
+    if (m_socket->state() != QAbstractSocket::ConnectedState)
+        return;
     m_socket->write(data);
     m_socket->flush();
 }
 
 void Email::readStep()
 {
-    if (m_socket->bytesAvailable() == 0)
-        m_socket->waitForReadyRead(WaitMs);
-    m_reply = m_socket->readAll();
+    // Up to WaitMs for the reply; a multi-line reply that arrives in pieces
+    // is collected up to its last line within the same bound, so the next
+    // step does not read the tail of this one.
+    m_reply.clear();
+    QElapsedTimer clock;
+    clock.start();
+    while (m_socket->isOpen()) {
+        m_reply += m_socket->readAll();
+        if (isCompleteReply(m_reply))
+            break;
+        const qint64 left = WaitMs - clock.elapsed();
+        if (left <= 0 || m_socket->state() == QAbstractSocket::UnconnectedState
+            || !m_socket->waitForReadyRead(int(left)))
+            break;
+    }
+    m_reply += m_socket->isOpen() ? m_socket->readAll() : QByteArray();
     qDebug().noquote() << "SMTP reply:" << QString::fromUtf8(m_reply).trimmed();
 }
 
