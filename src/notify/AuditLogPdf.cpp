@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QFontMetrics>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
@@ -46,6 +47,14 @@ int AuditLogPdf::pageCount(int rows, int height)
     return pages;
 }
 
+QFont AuditLogPdf::fitted(const QFont& base, const QString& text, int width, QPaintDevice* device)
+{
+    QFont f = base;
+    while (f.pointSizeF() > 6.0 && QFontMetrics(f, device).horizontalAdvance(text) > width)
+        f.setPointSizeF(f.pointSizeF() - 0.5);
+    return f;
+}
+
 void AuditLogPdf::drawHeader(QPainter& painter, int width)
 {
     const Columns c = columns(width);
@@ -86,10 +95,13 @@ bool AuditLogPdf::write(const QString& path, const QList<Tool::Struct_AuditLog>&
                 m = FirstRowTop;
             }
             const int y = m + 50;
-            painter.setFont(font(12, 20));
+            const QFont cell = font(12, 20);
             painter.setPen(pen(Qt::black, 1));
+            painter.setFont(fitted(cell, row.Time, c.time_w, &writer));
             painter.drawText(QRect(c.time_x, y, c.time_w, 50), Qt::AlignCenter, row.Time);
+            painter.setFont(fitted(cell, row.Type, c.type_w, &writer));
             painter.drawText(QRect(c.type_x, y, c.type_w, 50), Qt::AlignCenter, row.Type);
+            painter.setFont(fitted(cell, row.Details, c.text_w, &writer));
             painter.drawText(QRect(c.text_x, y, c.text_w, 50), Qt::AlignCenter, row.Details);
             painter.setPen(pen(QColor(166, 188, 222), 3));
             painter.drawLine(0, y + 70, width, y + 70);
