@@ -10,8 +10,6 @@
 
 namespace {
 
-QString tr(const char* text) { return QCoreApplication::translate("ViewLog", text); }
-
 QPen pen(const QColor& colour, int width)
 {
     return QPen(QBrush(colour), width, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin);
@@ -60,11 +58,15 @@ void AuditLogPdf::drawHeader(QPainter& painter, int width)
     const Columns c = columns(width);
     painter.setFont(font(18, 36));
     painter.setPen(pen(Qt::black, 8));
-    painter.drawText(QRect(0, 10, width, 100), Qt::AlignCenter, tr("警告信息"));
+    painter.drawText(QRect(0, 10, width, 100), Qt::AlignCenter,
+                     QCoreApplication::translate("ViewLog", "警告信息"));
     painter.setFont(font(14, 28));
-    painter.drawText(QRect(c.time_x, 160, c.time_w, 80), Qt::AlignCenter, tr("操作时间"));
-    painter.drawText(QRect(c.type_x, 160, c.type_w, 80), Qt::AlignCenter, tr("操作类型"));
-    painter.drawText(QRect(c.text_x, 160, c.text_w, 80), Qt::AlignCenter, tr("操作说明"));
+    painter.drawText(QRect(c.time_x, 160, c.time_w, 80), Qt::AlignCenter,
+                     QCoreApplication::translate("ViewLog", "操作时间"));
+    painter.drawText(QRect(c.type_x, 160, c.type_w, 80), Qt::AlignCenter,
+                     QCoreApplication::translate("ViewLog", "操作类型"));
+    painter.drawText(QRect(c.text_x, 160, c.text_w, 80), Qt::AlignCenter,
+                     QCoreApplication::translate("ViewLog", "操作说明"));
     painter.setPen(pen(QColor(144, 166, 188), 8));
     painter.drawLine(0, 260, width, 260);
 }
