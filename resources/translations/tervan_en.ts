@@ -13,6 +13,13 @@
     </message>
 </context>
 <context>
+    <name>AlarmMailer</name>
+    <message>
+        <source>采集器报警</source>
+        <translation>Logger alarm</translation>
+    </message>
+</context>
+<context>
     <name>Message</name>
     <message>
         <source>联系我们</source>
@@ -170,69 +177,10 @@
     <message>
         <source>通道校准</source>
         <translation>Channel calibration</translation>
-    <name>AlarmMailer</name>
-    <message>
-        <source>采集器报警</source>
-        <translation>Logger alarm</translation>
-    </message>
-</context>
-<context>
-    <name>ViewLog</name>
-    <message>
-        <source>警告信息</source>
-        <translation>Warning information</translation>
-    </message>
-    <message>
-        <source>操作时间</source>
-        <translation>Operation time</translation>
-    </message>
-    <message>
-        <source>操作类型</source>
-        <translation>Operation type</translation>
-    </message>
-    <message>
-        <source>操作说明</source>
-        <translation>Description</translation>
-    </message>
-    <message>
-        <source>起始日期：</source>
-        <translation>Start date:</translation>
-    </message>
-    <message>
-        <source>结束日期：</source>
-        <translation>End date:</translation>
-    </message>
-    <message>
-        <source>操作类型：</source>
-        <translation>Operation type:</translation>
-    </message>
-    <message>
-        <source>查询</source>
-        <translation>Search</translation>
-    </message>
-    <message>
-        <source>详细信息</source>
-        <translation>Details</translation>
-    </message>
-    <message>
-        <source>删除</source>
-        <translation>Delete</translation>
-    </message>
-    <message>
-        <source>确认删除通知？</source>
-        <translation>Delete the notifications?</translation>
-    </message>
-    <message>
-        <source>打开文件</source>
-        <translation>Open file</translation>
     </message>
     <message>
         <source>提示</source>
         <translation>Notice</translation>
-    </message>
-    <message>
-        <source>保存成功！</source>
-        <translation>Saved!</translation>
     </message>
     <message>
         <source>警告</source>
@@ -323,7 +271,69 @@
         <translation>Confirm exit</translation>
     </message>
 </context>
-</TS>
+<context>
+    <name>ViewLog</name>
+    <message>
+        <source>警告信息</source>
+        <translation>Warning information</translation>
+    </message>
+    <message>
+        <source>操作时间</source>
+        <translation>Operation time</translation>
+    </message>
+    <message>
+        <source>操作类型</source>
+        <translation>Operation type</translation>
+    </message>
+    <message>
+        <source>操作说明</source>
+        <translation>Description</translation>
+    </message>
+    <message>
+        <source>起始日期：</source>
+        <translation>Start date:</translation>
+    </message>
+    <message>
+        <source>结束日期：</source>
+        <translation>End date:</translation>
+    </message>
+    <message>
+        <source>操作类型：</source>
+        <translation>Operation type:</translation>
+    </message>
+    <message>
+        <source>查询</source>
+        <translation>Search</translation>
+    </message>
+    <message>
+        <source>详细信息</source>
+        <translation>Details</translation>
+    </message>
+    <message>
+        <source>删除</source>
+        <translation>Delete</translation>
+    </message>
+    <message>
+        <source>确认删除通知？</source>
+        <translation>Delete the notifications?</translation>
+    </message>
+    <message>
+        <source>打开文件</source>
+        <translation>Open file</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>Notice</translation>
+    </message>
+    <message>
+        <source>保存成功！</source>
+        <translation>Saved!</translation>
+    </message>
+    <message>
+        <source>警告</source>
+        <translation>Warning</translation>
+    </message>
+    <message>
         <source>保存失败！</source>
         <translation>Saving failed!</translation>
     </message>

@@ -8,6 +8,7 @@
 #include "SystemSet.h"
 #include "ToolPage.h"
 #include "Tool.h"
+#include "ViewLog.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -359,6 +360,8 @@ ToolPage* Tervan::createPage(int index)
     switch (index) {
     case PageSystemSet:
         return new SystemSet(this);
+    case PageViewLog:
+        return new ViewLog(this);
     default:
         // Pages that are not part of this build leave the area empty.
         return nullptr;
@@ -390,7 +393,7 @@ void Tervan::notificationAction(int which)
         return;
     }
     // The warning-log page answers these through its own operations.
-    static const char* const operations[] = {"pt_Download_clicked", "pt_Delete_clicked", "pt_Set_clicked"};
+    static const char* const operations[] = {"exportLog", "deleteLog", "setLog"};
     QMetaObject::invokeMethod(m_page, operations[which]);
 }
 

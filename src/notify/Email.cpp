@@ -217,6 +217,12 @@ bool Email::sendAll(QStringList recipients, QString subject, QString body)
         qWarning().noquote() << "Machine offline; no mail sent";
         return false;
     }
+    // A server that never answered the connection cannot have taken a mail;
+    // saying "sent" then would hide the failure from the user.
+    if (!recipients.isEmpty() && m_socket->state() != QAbstractSocket::ConnectedState) {
+        qWarning().noquote() << "SMTP server" << m_settings.host << "not reachable; no mail sent";
+        return false;
+    }
     bool ok = true;
     for (const QString& recipient : recipients) {
         if (recipient.isEmpty())

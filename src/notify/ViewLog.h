@@ -25,13 +25,6 @@ public:
     void setContext(SystemContext* context) override;
     void retranslateUi() override;
 
-    // toolButton_DeleteLog: deletes every listed entry after a confirmation.
-    void deleteLog();
-    // toolButton_DownloadLog: writes the listed entries to a PDF file.
-    void exportLog();
-    // toolButton_SetLog: runs the notification settings dialog.
-    void setLog();
-
     // The listed entries in table order (top first).
     QList<Tool::Struct_AuditLog> listedRows() const;
 
@@ -40,6 +33,12 @@ public:
 
 public slots:
     void pt_Search_clicked();
+    // toolButton_DeleteLog: deletes every listed entry after a confirmation.
+    void deleteLog();
+    // toolButton_DownloadLog: writes the listed entries to a PDF file.
+    void exportLog();
+    // toolButton_SetLog: runs the notification settings dialog.
+    void setLog();
 
 private:
     void refresh(const QString& start, const QString& end, const QString& type);

@@ -32,7 +32,7 @@ public:
     int operations = 0;
     static int alive;
 public slots:
-    void pt_Delete_clicked() { ++operations; }
+    void deleteLog() { ++operations; }
 };
 int FakePage::alive = 0;
 
