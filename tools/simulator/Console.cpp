@@ -111,6 +111,7 @@ QString CommandProcessor::execute(const QString& input, bool* quit)
                 else
                     s.setSetPoint(value, now);
             }
+            l->instrument().invalidateScan();
         }
         return QStringLiteral("OK %1 %2 %3").arg(command, a[0]).arg(value);
     }
