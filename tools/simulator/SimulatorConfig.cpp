@@ -321,6 +321,8 @@ bool parseArguments(const QStringList& args, SimulatorConfig* config, QString* e
 
         if (name == QLatin1String("-h") || name == QLatin1String("--help")) {
             config->help = true;
+        } else if (name == QLatin1String("--trace")) {
+            config->trace = true;
         } else if (name == QLatin1String("-v") || name == QLatin1String("--version")) {
             config->version = true;
         } else if (name == QLatin1String("--model")) {
@@ -469,6 +471,7 @@ They act on every instrument; prefix "@N " (N from 1) to address one:
   quit                  stop the simulator
 
 Other options:
+  --trace               print every frame received and sent (hex) on stderr
   -h, --help            this text
   -v, --version         print the version
 )");

@@ -43,6 +43,7 @@ struct InstrumentConfig
 struct SimulatorConfig
 {
     QList<InstrumentConfig> instruments;
+    bool trace = false; // every frame received and sent, in hex, on stderr
     bool help = false;
     bool version = false;
 };

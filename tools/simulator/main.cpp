@@ -44,6 +44,7 @@ int main(int argc, char* argv[])
     QList<sim::SimulatedLogger*> loggers;
     for (int i = 0; i < config.instruments.size(); ++i) {
         auto* logger = new sim::SimulatedLogger(config.instruments[i], i, &app);
+        logger->setTrace(config.trace);
         if (!logger->start(&error)) {
             std::fprintf(stderr, "arq-simulator: instrument %d: %s\n", i + 1, error.toLocal8Bit().constData());
             return 1;
