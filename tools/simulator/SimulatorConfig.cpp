@@ -323,6 +323,8 @@ bool parseArguments(const QStringList& args, SimulatorConfig* config, QString* e
             config->help = true;
         } else if (name == QLatin1String("--trace")) {
             config->trace = true;
+        } else if (name == QLatin1String("--exit-on-eof")) {
+            config->exitOnEof = true;
         } else if (name == QLatin1String("-v") || name == QLatin1String("--version")) {
             config->version = true;
         } else if (name == QLatin1String("--model")) {
@@ -472,6 +474,8 @@ They act on every instrument; prefix "@N " (N from 1) to address one:
 
 Other options:
   --trace               print every frame received and sent (hex) on stderr
+  --exit-on-eof         quit when stdin is closed; without it the simulator runs
+                        on (e.g. started with "&" or "< /dev/null") until "quit" or a signal
   -h, --help            this text
   -v, --version         print the version
 )");

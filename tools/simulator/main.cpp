@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 
@@ -65,6 +66,13 @@ int main(int argc, char* argv[])
         if (quit)
             QCoreApplication::quit();
     });
+    if (config.exitOnEof)
+        QObject::connect(reader, &sim::StdinReader::endOfInput, &app, &QCoreApplication::quit);
+#ifdef SIGTTIN
+    // Started in the background of an interactive shell, reading the terminal
+    // would stop the whole process; ignored, the read fails and the console is off.
+    std::signal(SIGTTIN, SIG_IGN);
+#endif
     reader->start();
 
     const int rc = app.exec();
