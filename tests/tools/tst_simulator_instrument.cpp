@@ -2,6 +2,7 @@
 #include "Instrument3107A.h"
 #include "Physics.h"
 #include "SimulatorConfig.h"
+#include "TestSupport.h"
 
 #include <QtTest>
 
@@ -364,6 +365,12 @@ void TestSimulatorInstrument::configJson()
         QVERIFY2(!parseConfigJson(bad, &none, &error), bad);
         QVERIFY(!error.isEmpty());
     }
+
+    // The example shipped for new users stays valid.
+    QList<InstrumentConfig> example;
+    QVERIFY2(parseConfigFile(TestSupport::sourcePath("tools/simulator/examples/three-loggers.json"), &example, &error),
+             qPrintable(error));
+    QCOMPARE(example.size(), 3);
 }
 
 QTEST_GUILESS_MAIN(TestSimulatorInstrument)

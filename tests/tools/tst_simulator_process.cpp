@@ -47,7 +47,8 @@ public:
     bool start(const QStringList& args, int endpoints)
     {
         m_process.setProgram(QStringLiteral(ARQ_SIMULATOR_PATH));
-        m_process.setArguments(args);
+        // The simulator ends with the test even if the test dies first.
+        m_process.setArguments(QStringList{QStringLiteral("--exit-on-eof")} + args);
         m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         m_process.start();
         if (!m_process.waitForStarted(5000))
@@ -135,6 +136,7 @@ private slots:
     void downAndUp();
     void consoleCommands();
     void threeInstruments();
+    void endOfInput();
 };
 
 void TestSimulatorProcess::helpAndBadOptions()
@@ -317,6 +319,25 @@ void TestSimulatorProcess::threeInstruments()
     // Commands can address one instrument.
     QVERIFY(sim.command("@3 fix 101 25").value(0).startsWith("OK"));
     QVERIFY(qAbs(floatAt(exchange(pcr, frame("010302000002"), 9), 0) - 10000.0f) < 0.5f);
+}
+
+void TestSimulatorProcess::endOfInput()
+{
+    Simulator sim;
+    QVERIFY(sim.start({"--tcp", "0"}, 1));
+    sim.process().closeWriteChannel();
+    QVERIFY(sim.process().waitForFinished(3000));
+    QCOMPARE(sim.process().exitCode(), 0);
+
+    // Without --exit-on-eof the simulator runs on after stdin closes.
+    QProcess p;
+    p.start(QStringLiteral(ARQ_SIMULATOR_PATH), {"--tcp", "0"});
+    QVERIFY(p.waitForStarted(3000));
+    QVERIFY(p.waitForReadyRead(3000));
+    p.closeWriteChannel();
+    QVERIFY(!p.waitForFinished(500));
+    p.kill();
+    p.waitForFinished(3000);
 }
 
 QTEST_GUILESS_MAIN(TestSimulatorProcess)
