@@ -2,6 +2,7 @@
 
 #include "AboutUs.h"
 #include "Backup.h"
+#include "ChannelConfig.h"
 #include "MessageBox.h"
 #include "MessageLog.h"
 #include "SystemContext.h"
@@ -360,6 +361,8 @@ ToolPage* Tervan::createPage(int index)
     switch (index) {
     case PageSystemSet:
         return new SystemSet(this);
+    case PageChannelConfig:
+        return new ChannelConfig(this);
     case PageViewLog:
         return new ViewLog(this);
     default:
