@@ -168,10 +168,13 @@ void ChartView::attach(Line& line)
 {
     if (!onChart(chart(), line.series))
         chart()->addSeries(line.series);
-    line.series->attachAxis(m_axisX);
     // A right-axis line of a one-unit chart has no right axis to go to.
     const bool left = line.left || !onChart(chart(), m_axisY2);
-    line.series->attachAxis(left ? m_axisY1 : m_axisY2);
+    const QList<QAbstractAxis*> attached = line.series->attachedAxes();
+    for (QAbstractAxis* axis : {static_cast<QAbstractAxis*>(m_axisX),
+                                static_cast<QAbstractAxis*>(left ? m_axisY1 : m_axisY2)})
+        if (!attached.contains(axis))
+            line.series->attachAxis(axis);
     line.stale = true;
 }
 
