@@ -11,6 +11,7 @@
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QMap>
 #include <QPixmap>
 #include <QRandomGenerator>
 #include <QTextStream>
@@ -107,6 +108,7 @@ int main(int argc, char** argv)
     std::printf("%8s %10s %10s %10s %12s %12s\n", "scan", "append", "repaint", "total",
                 "total wall", "points/line");
     const int samples = 31;
+    QMap<int, double> totals;
     for (int at : {1000, 2000, 10000, 86400}) {
         fillTo(at - samples);
         QVector<double> append, paint, total, wall;
@@ -127,10 +129,13 @@ int main(int argc, char** argv)
         }
         for (QVector<double>* v : {&append, &paint, &total, &wall})
             std::sort(v->begin(), v->end());
+        totals[at] = total.at(samples / 2);
         std::printf("%8d %10.2f %10.2f %10.2f %12.2f %12d\n", scan, append.at(samples / 2),
                     paint.at(samples / 2), total.at(samples / 2), wall.at(samples / 2),
                     view.series(0) ? view.series(0)->count() : 0);
     }
+
+    std::printf("cost at 86400 / cost at 1000: %.2f\n", totals[86400] / totals[1000]);
 
     qint64 bufferBytes = view.scanTimes().size() * qint64(sizeof(qint64));
     for (int c = 0; c < view.seriesCount(); ++c)

@@ -20,8 +20,6 @@ class ChartTaggingLine : public QObject
 {
     Q_OBJECT
 public:
-    static const int MaxRemarkLength = 6;
-
     explicit ChartTaggingLine(ChartView* view);
     ~ChartTaggingLine() override;
 

@@ -90,12 +90,16 @@ void TestSeriesBuffer::thinning_data()
 {
     QTest::addColumn<int>("n");
     QTest::addColumn<int>("buckets");
-    QTest::newRow("few points, raw") << 50 << 100;
-    QTest::newRow("exactly two per bucket") << 200 << 100;
-    QTest::newRow("just over raw") << 201 << 100;
-    QTest::newRow("one hour") << 3600 << 530;
-    QTest::newRow("one day") << 86400 << 530;
-    QTest::newRow("odd sizes") << 99999 << 37;
+    QTest::addColumn<bool>("plateaus");
+    QTest::newRow("few points, raw") << 50 << 100 << false;
+    QTest::newRow("exactly two per bucket") << 200 << 100 << false;
+    QTest::newRow("just over raw") << 201 << 100 << false;
+    QTest::newRow("one hour") << 3600 << 530 << false;
+    QTest::newRow("one day") << 86400 << 530 << false;
+    QTest::newRow("odd sizes") << 99999 << 37 << false;
+    // Whole-degree readings tie all the time: the earliest extreme must win
+    // however the runs were merged.
+    QTest::newRow("ties") << 20000 << 100 << true;
 }
 
 // Whole-run window: bounded size, global extremes kept, same as the naive rule.
@@ -103,7 +107,11 @@ void TestSeriesBuffer::thinning()
 {
     QFETCH(int, n);
     QFETCH(int, buckets);
+    QFETCH(bool, plateaus);
     QVector<double> values = noisy(n, quint32(n));
+    if (plateaus)
+        for (double& v : values)
+            v = std::floor(v);
     // Plant single-sample spikes: thinning must never lose them.
     values[n / 3] = 1000;
     values[(2 * n) / 3] = -1000;
@@ -122,6 +130,9 @@ void TestSeriesBuffer::thinning()
     for (int i = 1; i < out.size(); ++i)
         QVERIFY(out[i].x() > out[i - 1].x());
     QCOMPARE(out, reference(values, times, lo, hi, buckets));
+    SeriesBuffer bulk;
+    bulk.assign(values);
+    QCOMPARE(bulk.window(times, lo, hi, buckets), out);
 }
 
 // Appending one value at a time builds the same thinning as loading the run
