@@ -416,7 +416,8 @@ void ChartView::setSeriesData(int index, const QVector<qint64>& times, const QVe
     line.sharedTimes = false;
     line.buffer.assign(values.mid(0, n));
     line.stale = true;
-    scheduleRefresh();
+    // Drawn at once: a picture of the chart may be taken before the event loop runs.
+    refreshLines();
 }
 
 const QVector<qint64>& ChartView::timesOf(const Line& line) const
@@ -431,6 +432,7 @@ void ChartView::setTimeRange(const QDateTime& start, const QDateTime& end)
     m_axisX->setRange(start, end);
     for (ChartTaggingLine* tag : qAsConst(m_taggingLines))
         tag->updatePosition();
+    refreshLines();
 }
 
 void ChartView::setValueRanges(double low1, double high1, double low2, double high2)
@@ -448,6 +450,7 @@ void ChartView::resetView()
     m_axisX->setRange(m_timeStart, m_timeEnd);
     m_axisY1->setRange(m_low1, m_high1);
     m_axisY2->setRange(m_low2, m_high2);
+    refreshLines();
 }
 
 void ChartView::setStatistics(const QList<ChartStatistics>& statistics)

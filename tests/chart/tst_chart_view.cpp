@@ -228,17 +228,17 @@ void TestChartView::reportSetUpAndHover()
              QStringLiteral("Min：-1.000\nMax：4.250\nAvg：0.500\nTime：") + t.toString("MM-dd hh:mm:ss.zzz"));
     QVERIFY(v.reportHoverText(2, QPointF()).isEmpty());  // no statistics for it
 
-    // Stored points: tens of thousands per line, thinned on screen, all kept.
+    // Stored points: tens of thousands per line, thinned on screen, all kept,
+    // and drawn before the event loop runs (the report takes a picture).
+    v.resize(800, 400);
+    v.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&v));
     QList<QPointF> points;
     for (int i = 0; i < 30000; ++i)
         points.append(QPointF(t.addSecs(i).toMSecsSinceEpoch(), std::sin(i / 100.0)));
     v.setPoints(0, points);
     v.setTimeRange(t, t.addSecs(29999));
     v.setValueRanges(-2, 2, 0, 1);
-    v.resize(800, 400);
-    v.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&v));
-    v.refreshLines();
     QCOMPARE(v.buffer(0).size(), 30000);
     QVERIFY(v.series(0)->count() > 100);
     QVERIFY(v.series(0)->count() <= 2 * v.drawBuckets());
