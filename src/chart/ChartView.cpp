@@ -44,6 +44,7 @@ ChartView::ChartView(QWidget* parent)
     chart()->setTitle(tr("数据采集"));
     m_timeStart = QDateTime::currentDateTime();
     m_timeEnd = m_timeStart.addSecs(20);
+    m_timeEndMs = m_timeEnd.toMSecsSinceEpoch();
 
     m_axisX = new QDateTimeAxis(this);
     m_axisY1 = new QValueAxis(this);
@@ -283,6 +284,7 @@ void ChartView::initRanges(const QDateTime& time, const QList<double>& values)
 {
     m_timeStart = time;
     m_timeEnd = time.addSecs(10);
+    m_timeEndMs = m_timeEnd.toMSecsSinceEpoch();
     m_axisX->setRange(m_timeStart, m_timeEnd);
 
     const double inf = std::numeric_limits<double>::infinity();
@@ -364,8 +366,10 @@ void ChartView::storeScan(qint64 x, const QVector<double>& values)
         if (lowChanged || highChanged)
             m_rangesPending |= g == 0 ? LeftPending : RightPending;
     }
-    if (x - m_timeEnd.toMSecsSinceEpoch() >= 1000) {
-        m_timeEnd = QDateTime::fromMSecsSinceEpoch(x);
+    // Kept in milliseconds here: a local QDateTime costs a time-zone lookup,
+    // too much for every scan of a long batch.
+    if (x - m_timeEndMs >= 1000) {
+        m_timeEndMs = x;
         m_rangesPending |= TimePending;
     }
 }
@@ -388,8 +392,10 @@ void ChartView::applyPendingRanges()
         m_axisY1->setRange(m_low1, m_high1);
     if (m_rangesPending & RightPending)
         m_axisY2->setRange(m_low2, m_high2);
-    if (m_rangesPending & TimePending)
+    if (m_rangesPending & TimePending) {
+        m_timeEnd = QDateTime::fromMSecsSinceEpoch(m_timeEndMs);
         m_axisX->setMax(m_timeEnd);
+    }
     m_rangesPending = 0;
 }
 
@@ -429,6 +435,7 @@ void ChartView::setTimeRange(const QDateTime& start, const QDateTime& end)
 {
     m_timeStart = start;
     m_timeEnd = end;
+    m_timeEndMs = end.toMSecsSinceEpoch();
     m_axisX->setRange(start, end);
     for (ChartTaggingLine* tag : qAsConst(m_taggingLines))
         tag->updatePosition();

@@ -157,6 +157,7 @@ private:
     QtCharts::QValueAxis* m_axisY2 = nullptr;
     QDateTime m_timeStart;
     QDateTime m_timeEnd;
+    qint64 m_timeEndMs = 0;
     double m_low1 = 20, m_high1 = 100, m_low2 = 20, m_high2 = 100;
     bool m_panning = false;
     QPoint m_lastPos;
