@@ -69,12 +69,15 @@ ChartView::~ChartView()
     // Tag lines own graphics items of the chart; they go while it still exists.
     clearTaggingLines();
     removeLines();
-    // Axes on the chart are the chart's; the others are ours.
+    // An axis taken off the chart has no parent any more; take them all off
+    // and delete them here.
     for (QAbstractAxis* axis : {static_cast<QAbstractAxis*>(m_axisX),
                                 static_cast<QAbstractAxis*>(m_axisY1),
-                                static_cast<QAbstractAxis*>(m_axisY2)})
+                                static_cast<QAbstractAxis*>(m_axisY2)}) {
         if (onChart(chart(), axis))
             chart()->removeAxis(axis);
+        delete axis;
+    }
 }
 
 void ChartView::createHoverLabel()

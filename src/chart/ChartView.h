@@ -40,8 +40,8 @@ class ChartView : public QtCharts::QChartView
 {
     Q_OBJECT
 public:
-    static const int MaxSeries = 300;
-    static const int MaxTaggingLines = 6;
+    static constexpr int MaxSeries = 300;
+    static constexpr int MaxTaggingLines = 6;
 
     explicit ChartView(QWidget* parent = nullptr);
     ~ChartView() override;
