@@ -174,6 +174,21 @@
     </message>
 </context>
 <context>
+    <name>ChartView</name>
+    <message>
+        <source>数据采集</source>
+        <translation>Data Acquisition</translation>
+    </message>
+    <message>
+        <source>采集时间</source>
+        <translation>Acquisition time</translation>
+    </message>
+    <message>
+        <source>单位 (%1)</source>
+        <translation>Unit (%1)</translation>
+    </message>
+</context>
+<context>
     <name>Collection1586A</name>
     <message>
         <source>量程错误！</source>
