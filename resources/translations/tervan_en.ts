@@ -1,4 +1,267 @@
 <?xml version="1.0" encoding="utf-8"?>
 <!DOCTYPE TS>
 <TS version="2.1" language="en_US" sourcelanguage="zh_CN">
+<context>
+    <name>AboutUs</name>
+    <message>
+        <source>关于软件</source>
+        <translation>About</translation>
+    </message>
+    <message>
+        <source>&lt;h3&gt;ARQ-310MX&lt;/h3&gt;&lt;p&gt;版本 %1&lt;/p&gt;&lt;p&gt;温度与电学测量链的采集、校准与报告软件。&lt;/p&gt;&lt;p&gt;开源软件，按 GNU 通用公共许可证第 3 版（GPL-3.0）发布，不提供任何担保。&lt;/p&gt;</source>
+        <translation>&lt;h3&gt;ARQ-310MX&lt;/h3&gt;&lt;p&gt;Version %1&lt;/p&gt;&lt;p&gt;Acquisition, calibration and reporting for temperature and electrical measuring chains.&lt;/p&gt;&lt;p&gt;Open-source software released under the GNU General Public License version 3 (GPL-3.0), without any warranty.&lt;/p&gt;</translation>
+    </message>
+</context>
+<context>
+    <name>Message</name>
+    <message>
+        <source>联系我们</source>
+        <translation>Contact us</translation>
+    </message>
+    <message>
+        <source>&lt;h3&gt;ARQ-310MX 开发者社区&lt;/h3&gt;&lt;p&gt;问题报告与功能建议请提交到项目的问题跟踪系统。&lt;/p&gt;&lt;p&gt;提交问题时请附上工作目录中当天的日志文件（log_日期.log）。&lt;/p&gt;</source>
+        <translation>&lt;h3&gt;ARQ-310MX developer community&lt;/h3&gt;&lt;p&gt;Please report problems and suggest features in the project's issue tracker.&lt;/p&gt;&lt;p&gt;Attach the day's log file (log_date.log) from the working directory to a report.&lt;/p&gt;</translation>
+    </message>
+</context>
+<context>
+    <name>QWaiting</name>
+    <message>
+        <source>参数设置中，请稍等...</source>
+        <translation>Setting parameters, please wait...</translation>
+    </message>
+</context>
+<context>
+    <name>SystemSet</name>
+    <message>
+        <source>提示</source>
+        <translation>Notice</translation>
+    </message>
+    <message>
+        <source>警告</source>
+        <translation>Warning</translation>
+    </message>
+    <message>
+        <source>备份设置</source>
+        <translation>Backup settings</translation>
+    </message>
+    <message>
+        <source>自动备份</source>
+        <translation>Automatic backup</translation>
+    </message>
+    <message>
+        <source>备份周期：</source>
+        <translation>Backup period:</translation>
+    </message>
+    <message>
+        <source>天</source>
+        <translation>days</translation>
+    </message>
+    <message>
+        <source>备份路径：</source>
+        <translation>Backup path:</translation>
+    </message>
+    <message>
+        <source>选择</source>
+        <translation>Choose</translation>
+    </message>
+    <message>
+        <source>备份</source>
+        <translation>Back up</translation>
+    </message>
+    <message>
+        <source>恢复</source>
+        <translation>Restore</translation>
+    </message>
+    <message>
+        <source>系统参数</source>
+        <translation>System parameters</translation>
+    </message>
+    <message>
+        <source>语言：</source>
+        <translation>Language:</translation>
+    </message>
+    <message>
+        <source>数据精度：</source>
+        <translation>Data accuracy:</translation>
+    </message>
+    <message>
+        <source>设置</source>
+        <translation>Set</translation>
+    </message>
+    <message>
+        <source>备份周期不能为0！</source>
+        <translation>The backup period cannot be 0!</translation>
+    </message>
+    <message>
+        <source>备份路径不存在！</source>
+        <translation>The backup path does not exist!</translation>
+    </message>
+    <message>
+        <source>选择目录</source>
+        <translation>Choose directory</translation>
+    </message>
+    <message>
+        <source>请选择备份路径！</source>
+        <translation>Please choose a backup path!</translation>
+    </message>
+    <message>
+        <source>备份失败：路径不存在！</source>
+        <translation>Backup failed: the path does not exist!</translation>
+    </message>
+    <message>
+        <source>备份成功！</source>
+        <translation>Backup succeeded!</translation>
+    </message>
+    <message>
+        <source>备份失败！</source>
+        <translation>Backup failed!</translation>
+    </message>
+    <message>
+        <source>选择文件</source>
+        <translation>Choose file</translation>
+    </message>
+    <message>
+        <source>恢复失败！</source>
+        <translation>Restore failed!</translation>
+    </message>
+    <message>
+        <source>恢复成功！</source>
+        <translation>Restore succeeded!</translation>
+    </message>
+    <message>
+        <source>设置成功！</source>
+        <translation>Settings saved!</translation>
+    </message>
+    <message>
+        <source>设置失败！</source>
+        <translation>Saving the settings failed!</translation>
+    </message>
+</context>
+<context>
+    <name>Tervan</name>
+    <message>
+        <source>打开数据库失败！</source>
+        <translation>Opening the database failed!</translation>
+    </message>
+    <message>
+        <source>系统设置</source>
+        <translation>System settings</translation>
+    </message>
+    <message>
+        <source>通道参数</source>
+        <translation>Channel parameters</translation>
+    </message>
+    <message>
+        <source>采集设备</source>
+        <translation>Acquisition devices</translation>
+    </message>
+    <message>
+        <source>查看警告信息</source>
+        <translation>View warning messages</translation>
+    </message>
+    <message>
+        <source>数据验证</source>
+        <translation>Data verification</translation>
+    </message>
+    <message>
+        <source>验证报告</source>
+        <translation>Verification report</translation>
+    </message>
+    <message>
+        <source>通道校准</source>
+        <translation>Channel calibration</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>Notice</translation>
+    </message>
+    <message>
+        <source>警告</source>
+        <translation>Warning</translation>
+    </message>
+    <message>
+        <source>设备管理</source>
+        <translation>Device management</translation>
+    </message>
+    <message>
+        <source>数据采集</source>
+        <translation>Data acquisition</translation>
+    </message>
+    <message>
+        <source>报告管理</source>
+        <translation>Report management</translation>
+    </message>
+    <message>
+        <source>通知管理</source>
+        <translation>Notification management</translation>
+    </message>
+    <message>
+        <source>帮助</source>
+        <translation>Help</translation>
+    </message>
+    <message>
+        <source>采集报告</source>
+        <translation>Acquisition report</translation>
+    </message>
+    <message>
+        <source>查看通知</source>
+        <translation>View notifications</translation>
+    </message>
+    <message>
+        <source>下载通知</source>
+        <translation>Download notifications</translation>
+    </message>
+    <message>
+        <source>删除通知</source>
+        <translation>Delete notifications</translation>
+    </message>
+    <message>
+        <source>高级设置</source>
+        <translation>Advanced settings</translation>
+    </message>
+    <message>
+        <source>帮助文档</source>
+        <translation>Help document</translation>
+    </message>
+    <message>
+        <source>联系我们</source>
+        <translation>Contact us</translation>
+    </message>
+    <message>
+        <source>关于软件</source>
+        <translation>About</translation>
+    </message>
+    <message>
+        <source>ARQ-310MX %1 · 开源软件 · GPL-3.0</source>
+        <translation>ARQ-310MX %1 · open-source software · GPL-3.0</translation>
+    </message>
+    <message>
+        <source>正在校准中！</source>
+        <translation>Calibrating!</translation>
+    </message>
+    <message>
+        <source>设备操作进行中，请稍候！</source>
+        <translation>A device operation is in progress, please wait!</translation>
+    </message>
+    <message>
+        <source>请先选择需要下载的通知!</source>
+        <translation>Select the notifications to download first!</translation>
+    </message>
+    <message>
+        <source>请先选择需要删除的通知!</source>
+        <translation>Select the notifications to delete first!</translation>
+    </message>
+    <message>
+        <source>请先选择需要设置的通知!</source>
+        <translation>Select the notifications to configure first!</translation>
+    </message>
+    <message>
+        <source>退出程序</source>
+        <translation>Exit program</translation>
+    </message>
+    <message>
+        <source>确认退出程序</source>
+        <translation>Confirm exit</translation>
+    </message>
+</context>
 </TS>

@@ -253,10 +253,13 @@ bool ensureSchema(QSqlDatabase& db)
 
 bool openDefaultDatabase(const QString& path)
 {
-    {
-        QSqlDatabase old = QSqlDatabase::database(QLatin1String(QSqlDatabase::defaultConnection), false);
-        if (old.isValid())
+    const QString name = QLatin1String(QSqlDatabase::defaultConnection);
+    if (QSqlDatabase::contains(name)) {
+        {
+            QSqlDatabase old = QSqlDatabase::database(name, false);
             old.close();
+        }
+        QSqlDatabase::removeDatabase(name);
     }
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"));
     db.setDatabaseName(path);

@@ -1,0 +1,7 @@
+#!/usr/bin/env bash
+# Sets everything up, builds and runs the whole test suite.
+set -euo pipefail
+ROOT="$(cd "$(dirname "$0")/.." && pwd)"
+bash "$ROOT/scripts/build.sh"
+cd "$ROOT/build"
+QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j2 "$@"

@@ -1,0 +1,278 @@
+// The main window: start-up, page switching and its guards, notification
+// buttons, language switch, automatic backup and the exit guard.
+#include "MessageBox.h"
+#include "SystemContext.h"
+#include "SystemSet.h"
+#include "Tervan.h"
+#include "TestSupport.h"
+#include "Tool.h"
+
+#include <QCloseEvent>
+#include <QDir>
+#include <QLabel>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTimer>
+#include <QToolButton>
+#include <QtTest>
+
+namespace {
+// Stands in for pages of other subsystems.
+class FakePage : public ToolPage
+{
+    Q_OBJECT
+public:
+    FakePage(int index, QWidget* parent) : ToolPage(parent), index(index) { ++alive; }
+    ~FakePage() override { --alive; }
+    void setContext(SystemContext* c) override { context = c; }
+    bool IsIdle() const override { return !busy; }
+    int index;
+    SystemContext* context = nullptr;
+    bool busy = false;
+    int operations = 0;
+    static int alive;
+public slots:
+    void pt_Delete_clicked() { ++operations; }
+};
+int FakePage::alive = 0;
+
+QString button(Tervan& w, const char* name) { return w.findChild<QToolButton*>(name)->text(); }
+void click(Tervan& w, const char* name) { w.findChild<QToolButton*>(name)->click(); }
+} // namespace
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        Q_INIT_RESOURCE(resources);
+        Tervan::setSplashDuration(0);
+        MessageBox::setTestMode(true);
+        FileDialog::setTestMode(true);
+    }
+    void init()
+    {
+        m_dir.reset(new TestWorkDir);
+        MessageBox::clear();
+        Tervan::setPageFactory(nullptr);
+    }
+    void cleanup() { m_dir.reset(); }
+
+    void startUpCreatesDatabaseAndLoadsSettings()
+    {
+        Tervan w;
+        QVERIFY(w.databaseOpen());
+        QVERIFY(QFile::exists("ARQ-310MX.db3"));
+        QCOMPARE(w.windowTitle(), QStringLiteral("ARQ-310MX"));
+        QCOMPARE(w.size(), QSize(1170, 777));
+        QCOMPARE(w.findChild<QTabWidget*>()->currentIndex(), 1);
+        QCOMPARE(w.currentPageIndex(), 100);
+        QVERIFY(MessageBox::shown().isEmpty());
+        // Every setting key exists after the first start.
+        QCOMPARE(TestSupport::scalar("select count(*) from SystemSet").toInt(), 9);
+        QCOMPARE(w.context()->EmailAddress, QStringList{QString()});
+        QCOMPARE(w.backupTimer()->interval(), 300000);
+        QVERIFY(w.clockLabel());
+        w.TimeUpdate_slots();
+        QVERIFY(w.clockLabel()->text().contains(QStringLiteral("年")));
+    }
+
+    void settingsAreReadBack()
+    {
+        {
+            QVERIFY(TestSupport::openDatabase());
+            QString v;
+            for (const char* key : {"DataAccuracy", "SystemLanguage", "BackupCycle", "EmailAddress"})
+                Tool::getSystemSet(key, v);
+            Tool::modifySystemSet("DataAccuracy", QString("3"));
+            Tool::modifySystemSet("SystemLanguage", QString("English"));
+            Tool::modifySystemSet("BackupCycle", QString("7"));
+            Tool::modifySystemSet("EmailAddress", QString("a@x.org,,b@y.org"));
+            TestSupport::closeDatabase();
+        }
+        Tervan w;
+        QCOMPARE(w.context()->DataAccuracy, 3);
+        QCOMPARE(w.context()->SystemLanguage, QStringLiteral("English"));
+        QCOMPARE(w.context()->BackupCycle, 7);
+        QCOMPARE(w.context()->EmailAddress, (QStringList{"a@x.org", "", "b@y.org"}));
+        QVERIFY(!w.context()->BackupTime.isValid());
+    }
+
+    void databaseThatCannotOpen()
+    {
+        QDir().mkdir("ARQ-310MX.db3"); // a directory where the file should be
+        Tervan w;
+        QCOMPARE(MessageBox::last().text, QStringLiteral("打开数据库失败！"));
+        QCOMPARE(MessageBox::last().title, QStringLiteral("警告"));
+        QVERIFY(!w.backupTimer());
+        QVERIFY(!w.clockLabel());
+        // Pages still open and close without a database.
+        w.showPage(0);
+        QCOMPARE(w.currentPageIndex(), 0);
+    }
+
+    void pageSwitching()
+    {
+        Tervan::setPageFactory([](int index, QWidget* parent) -> ToolPage* {
+            return index == 4 || index == 100 ? nullptr : new FakePage(index, parent);
+        });
+        Tervan w;
+        click(w, "toolButton_ChannelConfig");
+        QCOMPARE(w.currentPageIndex(), 1);
+        auto* first = qobject_cast<FakePage*>(w.currentPage());
+        QVERIFY(first);
+        QCOMPARE(first->context, w.context());
+        QCOMPARE(w.pageTitleLabel()->text(), QStringLiteral("通道参数"));
+
+        click(w, "toolButton_ChannelConfig"); // same button: same page object
+        QCOMPARE(w.currentPage(), first);
+        QCOMPARE(FakePage::alive, 1);
+
+        click(w, "toolButton_VerificationReport");
+        QCOMPARE(w.currentPageIndex(), 5);
+        QCOMPARE(FakePage::alive, 1); // the previous page is gone
+        QCOMPARE(w.pageTitleLabel()->text(), QStringLiteral("验证报告"));
+
+        w.showPage(4);
+        QCOMPARE(FakePage::alive, 0);
+        QCOMPARE(w.pageTitleLabel()->text(), QStringLiteral("数据验证"));
+        w.showPage(100);
+        QCOMPARE(w.pageTitleLabel()->text(), QStringLiteral("数据验证"));
+        QCOMPARE(w.currentPageIndex(), 100);
+    }
+
+    void busyCalibrationPageCannotBeLeft()
+    {
+        Tervan::setPageFactory([](int index, QWidget* parent) -> ToolPage* { return new FakePage(index, parent); });
+        Tervan w;
+        click(w, "toolButton_ChannelCalibration");
+        auto* page = qobject_cast<FakePage*>(w.currentPage());
+        page->busy = true;
+
+        click(w, "toolButton_SystemSet");
+        QCOMPARE(MessageBox::last().text, QStringLiteral("正在校准中！"));
+        QCOMPARE(w.currentPageIndex(), 6);
+        MessageBox::clear();
+        click(w, "toolButton_Parameters"); // the acquisition chain clears the area first
+        QCOMPARE(MessageBox::last().text, QStringLiteral("正在校准中！"));
+        QCOMPARE(w.currentPage(), page);
+
+        QCloseEvent close;
+        QApplication::sendEvent(&w, &close);
+        QVERIFY(!close.isAccepted());
+
+        page->busy = false;
+        click(w, "toolButton_SystemSet");
+        QCOMPARE(w.currentPageIndex(), 0);
+    }
+
+    void otherBusyPagesAreKeptToo()
+    {
+        Tervan::setPageFactory([](int index, QWidget* parent) -> ToolPage* { return new FakePage(index, parent); });
+        Tervan w;
+        click(w, "toolButton_AcquisitionDevice");
+        qobject_cast<FakePage*>(w.currentPage())->busy = true;
+        click(w, "toolButton_ViewLog");
+        QCOMPARE(w.currentPageIndex(), 2);
+        QCOMPARE(MessageBox::last().title, QStringLiteral("警告"));
+    }
+
+    void notificationButtons()
+    {
+        Tervan::setPageFactory([](int index, QWidget* parent) -> ToolPage* { return new FakePage(index, parent); });
+        Tervan w;
+        click(w, "toolButton_AcquisitionDevice");
+        click(w, "toolButton_DeleteLog");
+        QCOMPARE(MessageBox::last().text, QStringLiteral("请先选择需要删除的通知!"));
+        QCOMPARE(w.currentPageIndex(), 3);
+        click(w, "toolButton_DeleteLog");
+        QCOMPARE(qobject_cast<FakePage*>(w.currentPage())->operations, 1);
+        MessageBox::clear();
+        w.showPage(100);
+        click(w, "toolButton_DownloadLog");
+        QCOMPARE(MessageBox::last().text, QStringLiteral("请先选择需要下载的通知!"));
+        w.showPage(100);
+        click(w, "toolButton_SetLog");
+        QCOMPARE(MessageBox::last().text, QStringLiteral("请先选择需要设置的通知!"));
+    }
+
+    void exitAsksFirst()
+    {
+        Tervan w;
+        MessageBox::queueAnswer(MessageBox::No);
+        QCloseEvent refused;
+        QApplication::sendEvent(&w, &refused);
+        QVERIFY(!refused.isAccepted());
+        QCOMPARE(MessageBox::last().title, QStringLiteral("退出程序"));
+        QCOMPARE(MessageBox::last().text, QStringLiteral("确认退出程序"));
+        MessageBox::queueAnswer(MessageBox::Yes);
+        QCloseEvent accepted;
+        QApplication::sendEvent(&w, &accepted);
+        QVERIFY(accepted.isAccepted());
+    }
+
+    void languageSwitchRelabelsTheToolBar()
+    {
+        const QString qm = QString::fromLocal8Bit(qgetenv("ARQ_BINARY_DIR")) + "/tervan_en.qm";
+        if (!QFile::exists(qm))
+            QSKIP("translations not built");
+        QFile::copy(qm, "tervan_en.qm");
+        Tervan w;
+        // A fresh database has no language yet: the interface starts in Chinese.
+        QCOMPARE(w.context()->SystemLanguage, QString());
+        w.showPage(0);
+        auto* settings = qobject_cast<SystemSet*>(w.currentPage());
+        QVERIFY(settings);
+        QCOMPARE(button(w, "toolButton_SystemSet"), QStringLiteral("系统设置"));
+        emit settings->Language_signals("English");
+        QCOMPARE(button(w, "toolButton_SystemSet"), QStringLiteral("System settings"));
+        QCOMPARE(settings->findChild<QPushButton*>("pushButton_Backups")->text(), QStringLiteral("Back up"));
+        emit settings->Language_signals(QStringLiteral("中文"));
+        QCOMPARE(button(w, "toolButton_SystemSet"), QStringLiteral("系统设置"));
+    }
+
+    void helpOpensTheDocumentOfTheWorkingDirectory()
+    {
+        QString opened;
+        Tervan::setHelpOpener([&opened](const QString& p) { opened = p; });
+        Tervan w;
+        click(w, "toolButton_Help");
+        QCOMPARE(opened, QDir::current().absoluteFilePath("help.html"));
+    }
+
+    void automaticBackup()
+    {
+        Tervan w;
+        QDir().mkdir("backups");
+        SystemContext* c = w.context();
+
+        w.BackupTimer_slots(); // off: nothing
+        QCOMPARE(QDir("backups").entryList(QDir::Files).size(), 0);
+
+        c->AutoBackup = true;
+        c->BackupCycle = 0;
+        c->BackupPath = "missing";
+        w.BackupTimer_slots(); // path missing: nothing, silently
+        QVERIFY(!c->BackupTime.isValid());
+
+        c->BackupPath = QDir::current().absoluteFilePath("backups");
+        w.BackupTimer_slots();
+        QVERIFY(c->BackupTime.isValid());
+        QCOMPARE(QDir("backups").entryList(QDir::Files).size(), 1);
+        QString stored;
+        Tool::getSystemSet("BackupTime", stored);
+        QCOMPARE(stored, c->BackupTime.toString("yyyy-MM-dd hh:mm:ss"));
+
+        // Within the period nothing is due.
+        c->BackupCycle = 1;
+        w.BackupTimer_slots();
+        QCOMPARE(QDir("backups").entryList(QDir::Files).size(), 1);
+    }
+
+private:
+    QScopedPointer<TestWorkDir> m_dir;
+};
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"

@@ -1,0 +1,219 @@
+// Backups of the live database and restores that never lose it.
+#include "Backup.h"
+#include "TestSupport.h"
+#include "Tool.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QRandomGenerator>
+#include <QThread>
+#include <QtTest>
+
+#include <atomic>
+
+namespace {
+
+QByteArray fileHash(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
+}
+
+// Opens a private connection and returns a query result of its first value.
+QVariant scalarIn(const QString& path, const QString& sql)
+{
+    const QString name = QStringLiteral("check-") + QString::number(QRandomGenerator::global()->generate());
+    QVariant result;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", name);
+        db.setDatabaseName(path);
+        if (db.open()) {
+            QSqlQuery q(db);
+            if (q.exec(sql) && q.next())
+                result = q.value(0);
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+    return result;
+}
+
+void insertRows(const QString& name, int count)
+{
+    for (int i = 0; i < count; ++i)
+        QVERIFY(Tool::addParametersData({name, QDateTime::currentDateTime(), {QString::number(i)}}));
+}
+
+// Writes scan rows on its own connection until told to stop.
+class Writer : public QThread
+{
+public:
+    explicit Writer(const QString& path) : m_path(path) {}
+    std::atomic<bool> stop{false};
+    std::atomic<int> written{0};
+
+protected:
+    void run() override
+    {
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "writer");
+            db.setDatabaseName(m_path);
+            if (!db.open())
+                return;
+            Tool::configureConnection(db);
+            QSqlQuery q(db);
+            q.prepare("insert into ParametersData values (?,?,?)");
+            while (!stop) {
+                q.addBindValue("live");
+                q.addBindValue(QDateTime::currentDateTime().toString("yyyy-MM-dd hh:mm:ss.zzz"));
+                q.addBindValue("1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16");
+                if (q.exec())
+                    ++written;
+            }
+            db.close();
+        }
+        QSqlDatabase::removeDatabase("writer");
+    }
+
+private:
+    QString m_path;
+};
+
+} // namespace
+
+class TestBackup : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init()
+    {
+        m_dir.reset(new TestWorkDir);
+        QVERIFY(TestSupport::openDatabase());
+        m_db = m_dir->file("ARQ-310MX.db3");
+    }
+    void cleanup() { m_dir.reset(); }
+
+    void targetName()
+    {
+        const QDateTime t(QDate(2024, 3, 5), QTime(7, 8, 59));
+        QCOMPARE(Backup::backupTarget("/tmp/b", t), QStringLiteral("/tmp/b/2024_03_05_07_08_ARQ-310MX.db3"));
+    }
+
+    void backupHoldsRowsStillInTheWal()
+    {
+        insertRows("p", 200);
+        // Nothing checkpointed yet: a byte copy of the main file would miss rows.
+        const QString target = m_dir->file("copy.db3");
+        QVERIFY(Backup::backupDatabase(target));
+        QCOMPARE(scalarIn(target, "select count(*) from ParametersData").toInt(), 200);
+        QCOMPARE(scalarIn(target, "PRAGMA integrity_check").toString(), QStringLiteral("ok"));
+        // The same name again is refused, like a copy onto an existing file.
+        QVERIFY(!Backup::backupDatabase(target));
+    }
+
+    void backupWhileAnotherThreadWrites()
+    {
+        Writer writer(m_db);
+        writer.start();
+        while (writer.written < 100)
+            QThread::msleep(5);
+        const QString target = m_dir->file("during.db3");
+        QVERIFY(Backup::backupDatabase(target));
+        const int atBackup = writer.written;
+        writer.stop = true;
+        writer.wait();
+        QCOMPARE(scalarIn(target, "PRAGMA integrity_check").toString(), QStringLiteral("ok"));
+        const int copied = scalarIn(target, "select count(*) from ParametersData").toInt();
+        QVERIFY2(copied >= 100 && copied <= atBackup + 1, qPrintable(QString::number(copied)));
+    }
+
+    void restoreRefusesBadFiles_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("missing") << "missing";
+        QTest::newRow("unreadable") << "unreadable";
+        QTest::newRow("not sqlite") << "text";
+        QTest::newRow("truncated") << "truncated";
+        QTest::newRow("foreign database") << "foreign";
+    }
+    void restoreRefusesBadFiles()
+    {
+        QFETCH(QString, kind);
+        insertRows("keep", 50);
+        const QString source = m_dir->file("bad.db3");
+        if (kind == "text") {
+            QFile f(source);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("this is not a database\n");
+        } else if (kind == "truncated" || kind == "unreadable") {
+            QVERIFY(Backup::backupDatabase(source));
+            if (kind == "truncated") {
+                QFile f(source);
+                QVERIFY(f.open(QIODevice::ReadWrite));
+                QVERIFY(f.resize(f.size() / 2));
+            } else {
+                QFile::setPermissions(source, QFileDevice::Permissions());
+                if (QFile(source).open(QIODevice::ReadOnly))
+                    QSKIP("running with permissions that read any file");
+            }
+        } else if (kind == "foreign") {
+            const QString name = "foreign";
+            {
+                QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", name);
+                db.setDatabaseName(source);
+                QVERIFY(db.open());
+                QSqlQuery(db).exec("create table Other(x)");
+                db.close();
+            }
+            QSqlDatabase::removeDatabase(name);
+        }
+        const QByteArray before = fileHash(m_db);
+        const int rowsBefore = TestSupport::scalar("select count(*) from ParametersData").toInt();
+
+        const QString temp = m_db + ".restore";
+        QVERIFY(!Backup::prepareRestore(source, temp));
+        QVERIFY(!QFile::exists(temp));
+        QCOMPARE(fileHash(m_db), before);
+        QCOMPARE(TestSupport::scalar("select count(*) from ParametersData").toInt(), rowsBefore);
+    }
+
+    void restoreReplacesTheDatabase()
+    {
+        insertRows("old", 10);
+        const QString source = m_dir->file("backup.db3");
+        QVERIFY(Backup::backupDatabase(source));
+        insertRows("after-backup", 5);
+
+        const QString temp = m_db + ".restore";
+        QVERIFY(Backup::prepareRestore(source, temp));
+        TestSupport::closeDatabase();
+        QVERIFY(Backup::commitRestore(temp, m_db));
+        QVERIFY(!QFile::exists(temp));
+        QVERIFY(TestSupport::openDatabase());
+        QCOMPARE(TestSupport::scalar("select count(*) from ParametersData").toInt(), 10);
+    }
+
+    void restoreOntoItselfLosesNothing()
+    {
+        insertRows("self", 300); // still in the WAL
+        const QString temp = m_db + ".restore";
+        QVERIFY(Backup::prepareRestore(m_db, temp));
+        TestSupport::closeDatabase();
+        QVERIFY(Backup::commitRestore(temp, m_db));
+        QVERIFY(TestSupport::openDatabase());
+        QCOMPARE(TestSupport::scalar("select count(*) from ParametersData").toInt(), 300);
+        QCOMPARE(TestSupport::scalar("PRAGMA integrity_check").toString(), QStringLiteral("ok"));
+    }
+
+private:
+    QScopedPointer<TestWorkDir> m_dir;
+    QString m_db;
+};
+
+QTEST_GUILESS_MAIN(TestBackup)
+#include "tst_backup.moc"

@@ -1,0 +1,465 @@
+// The store: statements, results, list encodings, key/value readers and the
+// literal handling of user text.
+#include "TestSupport.h"
+#include "Tool.h"
+
+#include <QFile>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QtTest>
+
+using namespace Tool;
+
+namespace {
+// Collects debug messages so tests can read the store's trace.
+QStringList g_messages;
+void captureHandler(QtMsgType, const QMessageLogContext&, const QString& msg) { g_messages << msg; }
+
+Struct_ChannelConfig sampleConfig(const QString& name)
+{
+    Struct_ChannelConfig c;
+    c.Name = name;
+    c.Time = QStringLiteral("2024-01-01 10:00:00");
+    c.Mode = QStringLiteral("3107A-TC");
+    c.Module = QStringLiteral("1,0,0,0,0,0");
+    c.Number = 2;
+    c.ChannelNumber = QStringList{"101", "102"};
+    c.Tag = QStringList{"CH101", "温区2"};
+    c.Type = QStringList{"热电偶", "热电偶"};
+    c.Function = QStringList{"K", "T"};
+    c.Wire = QStringList{"二线制", "二线制"};
+    c.MX_B_M = QStringList{"1", "1.001"};
+    c.MX_B_B = QStringList{"0", "-0.02"};
+    for (QStringList* l : {&c.A_C0, &c.B_C1, &c.C_C2, &c.D_C3, &c.R0_C4, &c.A4_C5, &c.B4_C6})
+        *l = QStringList{"0", "0"};
+    c.Unit = QStringList{"℃", "mV"};
+    c.CompensationWay = QStringLiteral("内部补偿");
+    c.ColdJunctionTemp = QStringLiteral("0");
+    c.LowState = {true, false};
+    c.Low = QStringList{"-10", "0"};
+    c.HightState = {false, true};
+    c.Hight = QStringList{"100", "50.5"};
+    return c;
+}
+
+Struct_Parameters sampleProject(const QString& name)
+{
+    Struct_Parameters p;
+    p.Name = name;
+    p.Time = QStringLiteral("2024-01-01 10:00:00");
+    p.Start = QStringLiteral("2024-01-01 10:00:00");
+    p.End = QStringLiteral("2024-01-01 11:00:00");
+    p.DeviceNumber = QStringList{"1", "2"};
+    p.DeviceMode = QStringList{"3107A-TC", "3107A-RTD"};
+    p.SerialNumber = QStringList{"SN,1", "SN2"}; // joined with ';' so a comma survives
+    p.ScanInterval = QStringLiteral("1");
+    p.ScanRate = QStringLiteral("快速");
+    p.SignalMode = QStringList{"网络", "串口"};
+    p.IP_COM = QStringList{"127.0.0.1", "/dev/pts/3"};
+    p.Port_BaudRate = QStringList{"5000", "9600"};
+    p.ChannelConfig = QStringList{"a", "b"};
+    p.Channel = QStringList{"1-101", "2-101"};
+    p.Unit = QStringList{"℃", "Ω"};
+    return p;
+}
+} // namespace
+
+class TestStore : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init()
+    {
+        m_dir.reset(new TestWorkDir);
+        QVERIFY(TestSupport::openDatabase());
+    }
+    void cleanup() { m_dir.reset(); }
+
+    void freshDatabaseHasSixTables()
+    {
+        for (const QString& table : installedTables())
+            QCOMPARE(TestSupport::scalar(
+                         QStringLiteral("select count(*) from sqlite_master where type='table' and name='%1'")
+                             .arg(table))
+                         .toInt(),
+                     1);
+        QCOMPARE(TestSupport::scalar("PRAGMA journal_mode").toString(), QStringLiteral("wal"));
+        QCOMPARE(TestSupport::scalar("PRAGMA synchronous").toInt(), 2); // FULL
+    }
+
+    void acquisitionDeviceRoundTripAndLookup()
+    {
+        Struct_AcquisitionDevice d;
+        d.Number = 7;
+        d.Mode = "3107A-TC";
+        d.SerialNumber = "SN-7";
+        d.ScanInterval = 1.23456789;
+        d.ScanRate = "快速";
+        d.ChannelConfig = "cfg";
+        d.SignalMode = "网络";
+        d.IP_COM = "127.0.0.1";
+        d.Port_BaudRate = "5000";
+        QVERIFY(addAcquisitionDevice(d));
+        d.Number = 12;
+        d.SerialNumber = "SN-12";
+        d.ScanInterval = 0.5;
+        QVERIFY(addAcquisitionDevice(d));
+
+        QList<Struct_AcquisitionDevice> all;
+        QVERIFY(getAcquisitionDevice(all, ""));
+        QCOMPARE(all.size(), 2);
+        QCOMPARE(all[0].ScanInterval, 1.23457); // six significant digits
+        QCOMPARE(TestSupport::scalar("select ScanInterval from AcquisitionDevice where Number='7'").toString(),
+                 QStringLiteral("1.23457"));
+
+        QList<Struct_AcquisitionDevice> one;
+        QVERIFY(getAcquisitionDevice(one, "7"));
+        QCOMPARE(one.size(), 1);
+        QCOMPARE(one[0].SerialNumber, QStringLiteral("SN-7"));
+
+        // Not a number: cannot name a device, and cannot widen the select.
+        QList<Struct_AcquisitionDevice> keep = one;
+        QVERIFY(!getAcquisitionDevice(keep, "7 or 1=1"));
+        QCOMPARE(keep.size(), 1);
+
+        d.SerialNumber = "SN-7";
+        d.IP_COM = "192.168.1.9";
+        QVERIFY(modifyAcquisitionDevice(d));
+        QVERIFY(getAcquisitionDevice(one, "7"));
+        QCOMPARE(one[0].IP_COM, QStringLiteral("192.168.1.9"));
+        QCOMPARE(one[0].Number, 7); // number and model are not rewritten
+
+        QVERIFY(deleteAcquisitionDevice("SN-7"));
+        QVERIFY(deleteAcquisitionDevice("no such device"));
+        QVERIFY(getAcquisitionDevice(all, ""));
+        QCOMPARE(all.size(), 1);
+    }
+
+    void channelConfigListsAndFlags()
+    {
+        QVERIFY(addChannelConfig(sampleConfig("cfg")));
+        QList<Struct_ChannelConfig> list;
+        QVERIFY(getChannelConfig(list, "cfg"));
+        QCOMPARE(list.size(), 1);
+        const Struct_ChannelConfig& c = list[0];
+        QCOMPARE(c.Number, 2);
+        QCOMPARE(c.Tag, (QStringList{"CH101", "温区2"}));
+        QCOMPARE(c.LowState, (QList<bool>{true, false}));
+        QCOMPARE(c.HightState, (QList<bool>{false, true}));
+        QCOMPARE(c.Hight, (QStringList{"100", "50.5"}));
+        QCOMPARE(c.MX_B_B, (QStringList{"0", "-0.02"}));
+
+        QVERIFY(getChannelConfigMode(list, "3107A-TC"));
+        QCOMPARE(list.size(), 1);
+        QVERIFY(getChannelConfigMode(list, ""));
+        QCOMPARE(list.size(), 0);
+
+        // Calibration rewrites only the correction lists.
+        Struct_ChannelConfig changed = sampleConfig("cfg");
+        changed.MX_B_M = QStringList{"0.99", "1.01"};
+        changed.A_C0 = QStringList{"1.5", "2.5"};
+        changed.Tag = QStringList{"x", "y"};
+        QVERIFY(modifyChannelConfig(changed));
+        QVERIFY(getChannelConfig(list, "cfg"));
+        QCOMPARE(list[0].MX_B_M, (QStringList{"0.99", "1.01"}));
+        QCOMPARE(list[0].A_C0, (QStringList{"1.5", "2.5"}));
+        QCOMPARE(list[0].Tag, (QStringList{"CH101", "温区2"}));
+    }
+
+    void emptyListColumnReadsAsOneEmptyEntry()
+    {
+        Struct_ChannelConfig c = sampleConfig("empty");
+        c.Low.clear();
+        QVERIFY(addChannelConfig(c));
+        QList<Struct_ChannelConfig> list;
+        QVERIFY(getChannelConfig(list, "empty"));
+        QCOMPARE(list[0].Low, QStringList{QString()});
+    }
+
+    void namesAreStoredAndMatchedLiterally_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("quote") << QStringLiteral("O'Brien's bath");
+        QTest::newRow("percent") << QStringLiteral("100%");
+        QTest::newRow("underscore") << QStringLiteral("a_b");
+        QTest::newRow("chinese") << QStringLiteral("校准项目①");
+        QTest::newRow("injection") << QStringLiteral("x' or '1'='1");
+        QTest::newRow("backslash") << QStringLiteral("C:\\data\\%_");
+    }
+    void namesAreStoredAndMatchedLiterally()
+    {
+        QFETCH(QString, name);
+        QVERIFY(addParameters(sampleProject("other")));
+        QVERIFY(addParameters(sampleProject("aXb")));
+        QVERIFY(addParameters(sampleProject("1000")));
+        QVERIFY(addParameters(sampleProject(name)));
+
+        QList<Struct_Parameters> list;
+        QVERIFY(getParameters(list, name));
+        QCOMPARE(list.size(), 1);
+        QCOMPARE(list[0].Name, name);
+
+        // Search: % and _ in the text are ordinary characters.
+        QVERIFY(queryParameters(list, name));
+        QCOMPARE(list.size(), 1);
+        QCOMPARE(list[0].Name, name);
+
+        QVERIFY(deleteParameters(name));
+        QVERIFY(getParameters(list, ""));
+        QCOMPARE(list.size(), 3);
+    }
+
+    void queryParametersMatchesSubstring()
+    {
+        QVERIFY(addParameters(sampleProject("炉温-一号")));
+        QVERIFY(addParameters(sampleProject("炉温-二号")));
+        QVERIFY(addParameters(sampleProject("油槽")));
+        QList<Struct_Parameters> list;
+        QVERIFY(queryParameters(list, "炉温"));
+        QCOMPARE(list.size(), 2);
+        QVERIFY(queryParameters(list, ""));
+        QCOMPARE(list.size(), 3);
+    }
+
+    void parametersListEncodings()
+    {
+        QVERIFY(addParameters(sampleProject("p")));
+        QCOMPARE(TestSupport::scalar("select SerialNumber from Parameters").toString(), QStringLiteral("SN,1;SN2"));
+        QList<Struct_Parameters> list;
+        QVERIFY(getParameters(list, "p"));
+        QCOMPARE(list[0].SerialNumber, (QStringList{"SN,1", "SN2"}));
+        QCOMPARE(list[0].Channel, (QStringList{"1-101", "2-101"}));
+        QVERIFY(UpdataParametersEndTime("p", "2024-01-01 10:00:05", "2024-01-01 10:30:00"));
+        QVERIFY(getParameters(list, "p"));
+        QCOMPARE(list[0].End, QStringLiteral("2024-01-01 10:30:00"));
+        QVERIFY(deleteParameters("does not exist"));
+    }
+
+    void parametersDataTimesAndBulk()
+    {
+        Struct_ParametersData row;
+        row.Name = "p";
+        row.Time = QDateTime::fromString("2024-01-01 10:00:00.250", "yyyy-MM-dd hh:mm:ss.zzz");
+        row.Data = QStringList{"1.5", "-2", ""};
+        QVERIFY(addParametersData(row));
+
+        QList<Struct_ParametersData> bulk;
+        for (int i = 0; i < 500; ++i) {
+            Struct_ParametersData r = row;
+            r.Name = "q";
+            r.Time = row.Time.addSecs(i);
+            r.Data = QStringList{QString::number(i)};
+            bulk << r;
+        }
+        QVERIFY(addParametersDataBulk(bulk));
+
+        QList<Struct_ParametersData> list;
+        QVERIFY(getParametersData(list, "p"));
+        QCOMPARE(list.size(), 1);
+        QCOMPARE(list[0].Time, row.Time);
+        QCOMPARE(list[0].Data, row.Data);
+        QVERIFY(getParametersData(list, "q"));
+        QCOMPARE(list.size(), 500);
+        QCOMPARE(list.last().Data, QStringList{"499"});
+
+        // A malformed stored time reads back invalid rather than failing the read.
+        QSqlQuery q;
+        QVERIFY(q.exec("insert into ParametersData values ('bad','yesterday','1')"));
+        QVERIFY(getParametersData(list, "bad"));
+        QVERIFY(!list[0].Time.isValid());
+
+        QVERIFY(deleteParametersData("q"));
+        QVERIFY(getParametersData(list, "q"));
+        QVERIFY(list.isEmpty());
+    }
+
+    void bulkInsertIsAllOrNothing()
+    {
+        // A failing row (table gone mid-way is hard to stage; a closed
+        // connection is the realistic case) leaves nothing behind.
+        TestSupport::closeDatabase();
+        Struct_ParametersData r;
+        r.Name = "x";
+        r.Time = QDateTime::currentDateTime();
+        QVERIFY(!addParametersDataBulk({r, r}));
+        QVERIFY(TestSupport::openDatabase());
+        QCOMPARE(TestSupport::scalar("select count(*) from ParametersData").toInt(), 0);
+    }
+
+    void auditLogFilters()
+    {
+        QSqlQuery q;
+        const QList<QStringList> rows = {
+            {"2024-01-01 08:00:00", "下限报警", "设备1-SN 通道1-CH101低于下限:-1.00"},
+            {"2024-01-01 09:00:00", "上限报警", "设备1-SN 通道1-CH101高于上限:101.00"},
+            {"2024-01-01 10:00:00", "通讯异常", "设备重新连接。"},
+            {"2024-01-02 00:00:00", "上限报警", "next day"},
+        };
+        for (const QStringList& r : rows) {
+            q.prepare("insert into AuditLog values (?,?,?)");
+            for (const QString& v : r)
+                q.addBindValue(v);
+            QVERIFY(q.exec());
+        }
+        QList<Struct_AuditLog> list;
+        QVERIFY(getAuditLog(list, "", "ignored", "ignored"));
+        QCOMPARE(list.size(), 4);
+        QVERIFY(getAuditLog(list, "2024-01-01 00:00:00", "2024-01-01 23:59:59", "报警"));
+        QCOMPARE(list.size(), 2);
+        QVERIFY(getAuditLog(list, "2024-01-01 00:00:00", "2024-01-02 00:00:00", ""));
+        QCOMPARE(list.size(), 4); // Between includes both bounds
+        QVERIFY(getAuditLog(list, "2024-01-01 00:00:00", "2024-01-02 00:00:00", "%"));
+        QCOMPARE(list.size(), 0); // a literal percent sign matches nothing here
+
+        addAuditLog("通讯异常", "设备重新连接。");
+        QVERIFY(getAuditLog(list, "", "", ""));
+        QCOMPARE(list.size(), 5);
+
+        QVERIFY(deleteAuditLogEntry("2024-01-01 09:00:00", "上限报警", "other details"));
+        QVERIFY(getAuditLog(list, "", "", ""));
+        QCOMPARE(list.size(), 5);
+        QVERIFY(deleteAuditLog("2024-01-01 09:00:00"));
+        QVERIFY(getAuditLog(list, "", "", ""));
+        QCOMPARE(list.size(), 4);
+    }
+
+    void keyValueReaders()
+    {
+        QString text = "untouched";
+        QVERIFY(getSystemSet("EmailInterval", text));
+        QCOMPARE(text, QString(""));
+        QCOMPARE(TestSupport::scalar("select count(*) from SystemSet where Name='EmailInterval'").toInt(), 1);
+        QVERIFY(getSystemSet("EmailInterval", text)); // second call finds the row
+        QCOMPARE(TestSupport::scalar("select count(*) from SystemSet").toInt(), 1);
+
+        bool flag = true;
+        QVERIFY(getSystemSet("AutoBackup", flag));
+        QVERIFY(!flag);
+        QCOMPARE(TestSupport::scalar("select Data from SystemSet where Name='AutoBackup'").toString(),
+                 QStringLiteral("false"));
+        QVERIFY(modifySystemSet("AutoBackup", true));
+        QVERIFY(getSystemSet("AutoBackup", flag));
+        QVERIFY(flag);
+
+        // An update of a key that was never read changes nothing and succeeds.
+        QVERIFY(modifySystemSet("BackupTime", QString("2024-01-01 00:00:00")));
+        QCOMPARE(TestSupport::scalar("select count(*) from SystemSet where Name='BackupTime'").toInt(), 0);
+
+        QVERIFY(modifySystemSet("EmailInterval", QString("it's 60")));
+        QVERIFY(getSystemSet("EmailInterval", text));
+        QCOMPARE(text, QStringLiteral("it's 60"));
+    }
+
+    void calibrationTables()
+    {
+        QVERIFY(!existChannelCalibration());
+        QVERIFY(createChannelCalibration());
+        QVERIFY(existChannelCalibration());
+        QVERIFY(!createChannelCalibration());
+        QVERIFY(!existChannelCalibrationData());
+        QVERIFY(createChannelCalibrationData());
+        QVERIFY(existChannelCalibrationData());
+
+        QString value;
+        QVERIFY(getChannelCalibration("Points", value));
+        QCOMPARE(value, QString(""));
+        QVERIFY(modifyChannelCalibration("Points", QString("0;50;100")));
+        QVERIFY(getChannelCalibration("Points", value));
+        QCOMPARE(value, QStringLiteral("0;50;100"));
+        bool running = true;
+        QVERIFY(getChannelCalibration("Running", running));
+        QVERIFY(!running);
+
+        Struct_ChannelCalibrationData d;
+        d.StartTime = "2024-01-01 10:00:00";
+        d.CalibrationCriteria = QStringList{"0.01", "50.02"};
+        QVERIFY(addChannelCalibrationData(d));
+        QVERIFY(!addChannelCalibrationData(d)); // key taken: nothing overwritten
+        QCOMPARE(TestSupport::scalar("select CalibrationCriteria from ChannelCalibrationData").toString(),
+                 QStringLiteral("0.01;50.02"));
+    }
+
+    void closedConnectionFailsEverywhere()
+    {
+        QList<Struct_AcquisitionDevice> devices;
+        Struct_AcquisitionDevice d;
+        d.Number = 1;
+        QVERIFY(addAcquisitionDevice(d));
+        QVERIFY(getAcquisitionDevice(devices, ""));
+        TestSupport::closeDatabase();
+
+        g_messages.clear();
+        QtMessageHandler previous = qInstallMessageHandler(captureHandler);
+        const bool read = getAcquisitionDevice(devices, "");
+        qInstallMessageHandler(previous);
+        QVERIFY(!read);
+        QCOMPARE(devices.size(), 1); // the caller's list is untouched
+        QVERIFY(g_messages.contains(QStringLiteral("查询AcquisitionDevice失败！")));
+
+        QString text = "keep";
+        QVERIFY(!getSystemSet("DataAccuracy", text));
+        QCOMPARE(text, QStringLiteral("keep"));
+        QVERIFY(!addParameters(sampleProject("p")));
+        QVERIFY(!modifySystemSet("DataAccuracy", QString("2")));
+        QVERIFY(!deleteParameters("p"));
+        addAuditLog("通讯异常", "silent"); // no crash, no result
+    }
+
+    void traceShowsTheStatementWithValues()
+    {
+        g_messages.clear();
+        QtMessageHandler previous = qInstallMessageHandler(captureHandler);
+        Struct_AcquisitionDevice d;
+        d.Number = 3;
+        d.Mode = "3107A-TC";
+        d.SerialNumber = "S'3";
+        d.ScanInterval = 2;
+        QVERIFY(addAcquisitionDevice(d));
+        QVERIFY(deleteParameters("p"));
+        addParametersData({"p", QDateTime::currentDateTime(), {"1"}});
+        qInstallMessageHandler(previous);
+        QCOMPARE(g_messages.size(), 2); // data rows are not traced
+        QCOMPARE(g_messages[0],
+                 QStringLiteral("添加采集设备：insert into AcquisitionDevice values ( '3','3107A-TC','S'3','2','','','','','')"));
+        QCOMPARE(g_messages[1], QStringLiteral("删除验证信息：delete from Parameters where Name = 'p'"));
+    }
+
+    void utilities()
+    {
+        QCOMPARE(boolListToString({true, false, true}), QStringLiteral("true,false,true"));
+        QCOMPARE(stringToBoolList("true,false,TRUE,"), (QList<bool>{true, false, false, false}));
+        QCOMPARE(numberList({1, 2.346, -0.005}, 2), (QStringList{"1.00", "2.35", "-0.01"}));
+        QCOMPARE(unitPair({"mV", "℃", "mV"}), (QStringList{"℃", "mV"}));
+        QCOMPARE(unitPair({"℃"}), (QStringList{"℃", ""}));
+        QCOMPARE(unitPair({}), (QStringList{"", ""}));
+        QCOMPARE(unitPair({"Ω", "mV"}), (QStringList{"Ω", "mV"}));
+        QCOMPARE(unitPair({"Ω", "mV", "℃"}), (QStringList{"Ω", "mV", "℃"}));
+        QCOMPARE(unitQuantity("℉"), QStringLiteral("温度"));
+        QCOMPARE(unitQuantity("KPa"), QStringLiteral("压力"));
+        QCOMPARE(unitQuantity("kΩ"), QStringLiteral("电阻"));
+        QCOMPARE(unitQuantity("μA"), QStringLiteral("电流"));
+        QCOMPARE(unitQuantity("lux"), QStringLiteral("其他"));
+        QCOMPARE(collectionModelList().size(), 5);
+        QCOMPARE(fieldList().last(), QStringLiteral("手动"));
+        QCOMPARE(criteriaList().last(), QStringLiteral("手动"));
+        QCOMPARE(sum({}), 0.0);
+        QCOMPARE(powerSum({1, 2, 3}, 3, 2), 14.0);
+        QCOMPARE(powerSum({1, 2, 3}, 0, 2), 0.0);
+        QCOMPARE(powerProductSum({1, 2, 3}, {1, 1, 2}, 3, 1), 9.0);
+        const QStringList ports = serialPortList();
+        QStringList sorted = ports;
+        std::sort(sorted.begin(), sorted.end());
+        QCOMPARE(ports, sorted);
+
+        QElapsedTimer t;
+        t.start();
+        delay(30);
+        QVERIFY(t.elapsed() >= 30);
+    }
+
+private:
+    QScopedPointer<TestWorkDir> m_dir;
+};
+
+QTEST_GUILESS_MAIN(TestStore)
+#include "tst_store.moc"

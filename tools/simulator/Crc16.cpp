@@ -1,0 +1,33 @@
+#include "Crc16.h"
+
+namespace sim {
+
+quint16 crc16Modbus(const char* data, int size)
+{
+    quint16 crc = 0xFFFF;
+    for (int i = 0; i < size; ++i) {
+        crc ^= static_cast<quint8>(data[i]);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc & 1) ? static_cast<quint16>((crc >> 1) ^ 0xA001) : static_cast<quint16>(crc >> 1);
+    }
+    return crc;
+}
+
+QByteArray withCrc(QByteArray frame)
+{
+    const quint16 crc = crc16Modbus(frame);
+    frame.append(static_cast<char>(crc >> 8));
+    frame.append(static_cast<char>(crc & 0xFF));
+    return frame;
+}
+
+bool hasValidCrc(const QByteArray& frame)
+{
+    if (frame.size() < 3)
+        return false;
+    const quint16 crc = crc16Modbus(frame.constData(), frame.size() - 2);
+    return static_cast<quint8>(frame.at(frame.size() - 2)) == (crc >> 8)
+        && static_cast<quint8>(frame.at(frame.size() - 1)) == (crc & 0xFF);
+}
+
+} // namespace sim

@@ -1,0 +1,132 @@
+#pragma once
+
+#include "ChannelSignal.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QList>
+#include <QString>
+
+#include <array>
+#include <functional>
+
+namespace sim {
+
+enum class Variant { TC, RTD, NTC, PCR };
+
+// "3107A-TC" … "3107A-PCR" (case-insensitive) to a variant.
+bool variantFromModel(const QString& model, Variant* variant);
+QString modelName(Variant variant);
+// Thermocouple letter of a type code written to register 0x000D (1 "A" … 20 "Pt_Pd").
+QString thermocoupleName(int code);
+
+// The state and register protocol of one 3107A logger, independent of any link:
+// `handle` takes one request frame and returns the reply the instrument sends
+// (empty when it stays silent, as it does for frames not meant for it).
+class Instrument3107A
+{
+public:
+    static constexpr int kChannels = 16;
+    static constexpr int kIdentityLength = 10;
+
+    enum Register : quint16 {
+        RegAddress = 0x0001,
+        RegWiring = 0x000C,
+        RegThermocouple = 0x000D,
+        RegRate = 0x000E,
+        RegCoefficients = 0x0010,
+        RegTemperature = 0x0100,
+        RegElectrical = 0x0200,
+        RegIdentity = 0x1000,
+        RegClock = 0x1010,
+    };
+    enum Exception : quint8 { IllegalFunction = 1, IllegalAddress = 2, IllegalValue = 3 };
+
+    explicit Instrument3107A(Variant variant);
+
+    // Milliseconds of a monotonic clock; tests replace it to step time.
+    void setMonotonicClock(std::function<qint64()> clock);
+
+    Variant variant() const { return m_variant; }
+    quint8 stationAddress() const { return m_address; }
+    void setStationAddress(quint8 address) { m_address = address; }
+    QString identity() const { return m_identity; }
+    // Padded with spaces or cut to 10 characters (Latin-1).
+    void setIdentity(const QString& identity);
+    QDateTime clock() const;
+    void setClock(const QDateTime& time);
+
+    int rateCode() const { return m_rate; }
+    int wiringCode() const { return m_wiring; }
+    int thermocoupleCode() const { return m_thermocouple; }
+    // Letter type used for the emf; "K" when the configured one has no curve here.
+    QString effectiveThermocouple() const;
+    // 16 with two-wire connection, 8 with three- or four-wire (two terminal pairs per channel).
+    int activeChannels() const { return m_wiring == 0 ? kChannels : kChannels / 2; }
+    // Seconds per scan of all active channels at the current rate.
+    double scanPeriod() const;
+    // Coefficient block as last written (floats in write order).
+    QVector<float> coefficients(int channel) const;
+    int coefficientCount() const;
+
+    ChannelSignal& signal(int channel) { return m_signals[static_cast<size_t>(channel)]; }
+    double now() const; // seconds on the monotonic clock
+
+    // Values the instrument reports for a channel at a given temperature.
+    double electricalAt(int channel, double temperature) const;
+    double reportedTemperature(int channel, double temperature) const;
+
+    struct Reading
+    {
+        double trueTemperature;
+        float temperature; // register block 0x0100
+        float electrical;  // register block 0x0200
+    };
+    // The reading of the current scan (a new scan is taken when the last one is a scan period old).
+    Reading reading(int channel);
+
+    QByteArray handle(const QByteArray& frame);
+
+    // Length of the request frame that starts the buffer: 0 when more bytes are
+    // needed, -1 when the first byte cannot start a request.
+    static int requestLength(const QByteArray& buffer);
+
+private:
+    QByteArray exception(quint8 function, quint8 code) const;
+    quint8 readRegisters(quint16 reg, quint16 count, QByteArray* data);
+    quint8 writeRegister(quint16 reg, quint16 value);
+    quint8 writeRegisters(quint16 reg, quint16 count, const QByteArray& data);
+    void refreshScan();
+
+    Variant m_variant;
+    quint8 m_address = 1;
+    QString m_identity;
+    qint64 m_clockOffsetMs = 0;
+    int m_rate = 2;
+    int m_wiring = 0;
+    int m_thermocouple = 8; // K
+    std::array<std::array<float, 6>, kChannels> m_coefficients{};
+    std::array<ChannelSignal, kChannels> m_signals;
+    std::array<double, kChannels> m_scan{};
+    qint64 m_scanMs = -1;
+    std::function<qint64()> m_monotonic;
+};
+
+// Cuts a received byte stream into request frames. A gap of more than
+// `gapMs` discards an unfinished frame, as the instrument's line timer does;
+// bytes that cannot start a frame or fail the CRC are skipped.
+class FrameAssembler
+{
+public:
+    explicit FrameAssembler(qint64 gapMs = 500) : m_gapMs(gapMs) {}
+    QList<QByteArray> feed(const QByteArray& bytes, qint64 nowMs);
+    void clear() { m_buffer.clear(); }
+    int pending() const { return m_buffer.size(); }
+
+private:
+    QByteArray m_buffer;
+    qint64 m_lastMs = 0;
+    qint64 m_gapMs;
+};
+
+} // namespace sim

@@ -1,0 +1,73 @@
+// arq-simulator: simulated 3107A data loggers on TCP ports and pseudo-terminals.
+
+#include "Console.h"
+#include "SimulatedLogger.h"
+#include "SimulatorConfig.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+void printLine(const QString& text)
+{
+    std::fputs(text.toLocal8Bit().constData(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("arq-simulator"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(ARQ_VERSION));
+
+    sim::SimulatorConfig config;
+    QString error;
+    if (!sim::parseArguments(app.arguments().mid(1), &config, &error)) {
+        std::fprintf(stderr, "arq-simulator: %s\n", error.toLocal8Bit().constData());
+        return 2;
+    }
+    if (config.help) {
+        std::fputs(sim::usageText().toLocal8Bit().constData(), stdout);
+        return 0;
+    }
+    if (config.version) {
+        printLine(QStringLiteral("arq-simulator %1").arg(QCoreApplication::applicationVersion()));
+        return 0;
+    }
+
+    QList<sim::SimulatedLogger*> loggers;
+    for (int i = 0; i < config.instruments.size(); ++i) {
+        auto* logger = new sim::SimulatedLogger(config.instruments[i], i, &app);
+        if (!logger->start(&error)) {
+            std::fprintf(stderr, "arq-simulator: instrument %d: %s\n", i + 1, error.toLocal8Bit().constData());
+            return 1;
+        }
+        loggers.append(logger);
+    }
+    for (sim::SimulatedLogger* logger : loggers)
+        for (const QString& line : logger->listenLines())
+            printLine(line);
+
+    sim::CommandProcessor processor(loggers);
+    auto* reader = new sim::StdinReader(&app);
+    QObject::connect(reader, &sim::StdinReader::lineRead, &app, [&](const QString& line) {
+        bool quit = false;
+        const QString answer = processor.execute(line, &quit);
+        if (!answer.isEmpty())
+            printLine(answer);
+        if (quit)
+            QCoreApplication::quit();
+    });
+    reader->start();
+
+    const int rc = app.exec();
+    // The reader may be blocked in a read of stdin; the process ends regardless.
+    std::fflush(stdout);
+    std::_Exit(rc);
+}
