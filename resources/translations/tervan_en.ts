@@ -35,86 +35,6 @@
     <message>
         <source>提示</source>
         <translation>Notice</translation>
-    <name>ChannelConfig</name>
-    <message>
-        <source>通道配置</source>
-        <translation>Channel configuration</translation>
-    </message>
-    <message>
-        <source>名称：</source>
-        <translation>Name:</translation>
-    </message>
-    <message>
-        <source>通道个数：</source>
-        <translation>Channels:</translation>
-    </message>
-    <message>
-        <source>采集设备型号：</source>
-        <translation>Device model:</translation>
-    </message>
-    <message>
-        <source>模块配置：</source>
-        <translation>Modules:</translation>
-    </message>
-    <message>
-        <source>导出</source>
-        <translation>Export</translation>
-    </message>
-    <message>
-        <source>打开文件</source>
-        <translation>Open</translation>
-    </message>
-    <message>
-        <source>新建文件</source>
-        <translation>New</translation>
-    </message>
-    <message>
-        <source>删除文件</source>
-        <translation>Delete</translation>
-    </message>
-    <message>
-        <source>序号</source>
-        <translation>No.</translation>
-    </message>
-    <message>
-        <source>通道编号</source>
-        <translation>Channel</translation>
-    </message>
-    <message>
-        <source>通道标签</source>
-        <translation>Tag</translation>
-    </message>
-    <message>
-        <source>通道类型</source>
-        <translation>Type</translation>
-    </message>
-    <message>
-        <source>通道功能</source>
-        <translation>Function</translation>
-    </message>
-    <message>
-        <source>接线线制</source>
-        <translation>Wiring</translation>
-    </message>
-    <message>
-        <source>单位</source>
-        <translation>Unit</translation>
-    </message>
-    <message>
-        <source>下限警告启用</source>
-        <translation>Low alarm on</translation>
-    </message>
-    <message>
-        <source>下限警告</source>
-        <translation>Low alarm</translation>
-    </message>
-    <message>
-        <source>上限警告启用</source>
-        <translation>High alarm on</translation>
-    </message>
-    <message>
-        <source>上限警告</source>
-        <translation>High alarm</translation>
     </message>
     <message>
         <source>警告</source>
@@ -250,8 +170,6 @@
     <message>
         <source>通道校准</source>
         <translation>Channel calibration</translation>
-        <source>请先选择需要删除的文件!</source>
-        <translation>Please choose the configuration to delete first!</translation>
     </message>
     <message>
         <source>提示</source>
@@ -346,7 +264,101 @@
         <translation>Confirm exit</translation>
     </message>
 </context>
-</TS>
+<context>
+    <name>ChannelConfig</name>
+    <message>
+        <source>通道配置</source>
+        <translation>Channel configuration</translation>
+    </message>
+    <message>
+        <source>名称：</source>
+        <translation>Name:</translation>
+    </message>
+    <message>
+        <source>通道个数：</source>
+        <translation>Channels:</translation>
+    </message>
+    <message>
+        <source>采集设备型号：</source>
+        <translation>Device model:</translation>
+    </message>
+    <message>
+        <source>模块配置：</source>
+        <translation>Modules:</translation>
+    </message>
+    <message>
+        <source>导出</source>
+        <translation>Export</translation>
+    </message>
+    <message>
+        <source>打开文件</source>
+        <translation>Open</translation>
+    </message>
+    <message>
+        <source>新建文件</source>
+        <translation>New</translation>
+    </message>
+    <message>
+        <source>删除文件</source>
+        <translation>Delete</translation>
+    </message>
+    <message>
+        <source>序号</source>
+        <translation>No.</translation>
+    </message>
+    <message>
+        <source>通道编号</source>
+        <translation>Channel</translation>
+    </message>
+    <message>
+        <source>通道标签</source>
+        <translation>Tag</translation>
+    </message>
+    <message>
+        <source>通道类型</source>
+        <translation>Type</translation>
+    </message>
+    <message>
+        <source>通道功能</source>
+        <translation>Function</translation>
+    </message>
+    <message>
+        <source>接线线制</source>
+        <translation>Wiring</translation>
+    </message>
+    <message>
+        <source>单位</source>
+        <translation>Unit</translation>
+    </message>
+    <message>
+        <source>下限警告启用</source>
+        <translation>Low alarm on</translation>
+    </message>
+    <message>
+        <source>下限警告</source>
+        <translation>Low alarm</translation>
+    </message>
+    <message>
+        <source>上限警告启用</source>
+        <translation>High alarm on</translation>
+    </message>
+    <message>
+        <source>上限警告</source>
+        <translation>High alarm</translation>
+    </message>
+    <message>
+        <source>警告</source>
+        <translation>Warning</translation>
+    </message>
+    <message>
+        <source>请先选择需要删除的文件!</source>
+        <translation>Please choose the configuration to delete first!</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>Notice</translation>
+    </message>
+    <message>
         <source>是否删除</source>
         <translation>Delete </translation>
     </message>
