@@ -184,7 +184,7 @@ void AcquisitionDevice::buildUi()
     tableWidget_ChannelList->setSelectionBehavior(QAbstractItemView::SelectRows);
     tableWidget_ChannelList->setSelectionMode(QAbstractItemView::SingleSelection);
     tableWidget_ChannelList->setStyleSheet(
-        QStringLiteral("QTableWidget::item:selected { background-color: rgb(0, 255, 0) }"));
+        QStringLiteral("QTableWidget::item:selected { background-color: rgb(0, 255, 0); color: rgb(0, 0, 0) }"));
     tableWidget_ChannelList->horizontalHeader()->setStretchLastSection(true);
     tableWidget_ChannelList->verticalHeader()->setVisible(false);
     configs->addWidget(tableWidget_ChannelList);
@@ -292,6 +292,8 @@ void AcquisitionDevice::refreshDevices()
         }
     }
     tableWidget_AcquisitionList->resizeColumnsToContents();
+    for (int c = 0; c < DeviceColumns - 1; ++c) // the last one stretches
+        tableWidget_AcquisitionList->setColumnWidth(c, tableWidget_AcquisitionList->columnWidth(c) + 16);
     tableWidget_AcquisitionList->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Interactive);
 }
 
@@ -328,6 +330,7 @@ void AcquisitionDevice::cb_Mode_clicked(QString model)
         tableWidget_ChannelList->setItem(row, 1, new QTableWidgetItem(configs.at(row).Time));
     }
     tableWidget_ChannelList->resizeColumnToContents(0);
+    tableWidget_ChannelList->setColumnWidth(0, qMax(160, tableWidget_ChannelList->columnWidth(0) + 16));
 
     m_Driver.reset(ChannelModel::createCollection(model));
 

@@ -173,6 +173,9 @@ void ChannelConfigAdd::addCheckCell(int row, int column, bool enabled)
 void ChannelConfigAdd::fitColumns()
 {
     tableWidget_List->resizeColumnsToContents();
+    // A little air between the columns of numbers.
+    for (int c = ColNumber; c < ColumnCount; ++c)
+        tableWidget_List->setColumnWidth(c, tableWidget_List->columnWidth(c) + 8);
 }
 
 void ChannelConfigAdd::setData(Collection* driver, const Tool::Struct_ChannelConfig& record)
@@ -260,6 +263,10 @@ void ChannelConfigAdd::tw_cellDoubleClicked(int row, int column)
     m_EditColumn = column;
     m_EditOriginal = text;
     tableWidget_List->setCellWidget(row, column, editor);
+    // Narrow columns would cut the editor's text: widen while it is open.
+    const int wanted = qMax(editor->sizeHint().width(), combo ? 0 : 120);
+    if (tableWidget_List->columnWidth(column) < wanted)
+        tableWidget_List->setColumnWidth(column, wanted);
     editor->setFocus();
     if (auto* edit = qobject_cast<QLineEdit*>(editor))
         edit->selectAll();
