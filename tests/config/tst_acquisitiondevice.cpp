@@ -10,6 +10,7 @@
 #include "MessageBox.h"
 #include "ModalRun.h"
 #include "ParametersTemp.h"
+#include "SimulatorProcess.h"
 #include "SystemContext.h"
 #include "TestSupport.h"
 #include "Tool.h"
@@ -80,7 +81,7 @@ private:
     void runTest();
     template <typename T> T* child(const char* name) { return m_Page->findChild<T*>(QLatin1String(name)); }
 
-    QProcess m_Simulator;
+    SimulatorProcess m_Simulator;
     quint16 m_Port = 0;
     std::unique_ptr<TestWorkDir> m_Dir;
     std::unique_ptr<SystemContext> m_Context;
@@ -94,36 +95,16 @@ void TestAcquisitionDevice::initTestCase()
 #ifndef ARQ_SIMULATOR
     QSKIP("arq-simulator is not part of this build");
 #else
-    m_Simulator.setProgram(QStringLiteral(ARQ_SIMULATOR));
-    m_Simulator.setArguments({"--tcp", "127.0.0.1:0", "--model", "3107A-TC", "--id", "SIM0000042", "--noise", "0",
-                              "--temperature", "25"});
-    m_Simulator.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_Simulator.start();
-    QVERIFY(m_Simulator.waitForStarted(5000));
-    QRegularExpression listen(QStringLiteral("^LISTEN tcp ([0-9.]+):(\\d+)"));
-    QElapsedTimer clock;
-    clock.start();
-    while (m_Port == 0 && clock.elapsed() < 10000) {
-        if (!m_Simulator.canReadLine() && !m_Simulator.waitForReadyRead(200))
-            continue;
-        const QString line = QString::fromLocal8Bit(m_Simulator.readLine()).trimmed();
-        const QRegularExpressionMatch m = listen.match(line);
-        if (m.hasMatch())
-            m_Port = static_cast<quint16>(m.captured(2).toUInt());
-    }
+    QVERIFY(m_Simulator.start(QStringLiteral(ARQ_SIMULATOR), {"--model", "3107A-TC", "--id", "SIM0000042", "--noise",
+                                                             "0", "--temperature", "25"}));
+    m_Port = m_Simulator.port();
     QVERIFY2(m_Port != 0, "the simulator did not announce its port");
 #endif
 }
 
 void TestAcquisitionDevice::cleanupTestCase()
 {
-    if (m_Simulator.state() != QProcess::NotRunning) {
-        m_Simulator.write("quit\n");
-        if (!m_Simulator.waitForFinished(3000)) {
-            m_Simulator.kill();
-            m_Simulator.waitForFinished(3000);
-        }
-    }
+    m_Simulator.stop();
 }
 
 void TestAcquisitionDevice::init()
