@@ -241,6 +241,9 @@ void AcquisitionDevice::retranslateUi()
     tableWidget_AcquisitionList->setHorizontalHeaderLabels(
         {tr("序号"), tr("连接状态"), tr("设备型号"), tr("序列号"), tr("扫描间隔"), tr("采集速率"), tr("配置文件"),
          tr("通讯类型"), QStringLiteral("IP/Com"), QStringLiteral("Baud/Port")});
+    // The status column holds translated words; rebuild it in the new language.
+    if (m_Context)
+        refreshDevices();
 }
 
 void AcquisitionDevice::setContext(SystemContext* context)
@@ -256,13 +259,14 @@ bool AcquisitionDevice::IsIdle() const
 
 void AcquisitionDevice::setIndicator(bool connected)
 {
+    m_Connected = connected;
     pushButton_Connect->setText(connected ? tr("已连接") : tr("未连接"));
     pushButton_Connect->setStyleSheet(QLatin1String(connected ? kGreen : kRed));
 }
 
 bool AcquisitionDevice::indicatorConnected() const
 {
-    return pushButton_Connect->text() == tr("已连接");
+    return m_Connected;
 }
 
 void AcquisitionDevice::refreshDevices()

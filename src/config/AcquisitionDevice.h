@@ -71,6 +71,7 @@ private:
     QWaiting* m_Waiting = nullptr;
     QPointer<QThread> m_Worker;
     bool m_Testing = false;
+    bool m_Connected = false; // the indicator: device passed its test
 
     QGroupBox* groupBox = nullptr;
     QLabel* label_Mode = nullptr;
