@@ -104,6 +104,10 @@ void AcquisitionDevice::buildUi()
     comboBox_Communication->setObjectName(QStringLiteral("comboBox_Communication"));
     comboBox_Com = new QComboBox(groupBox);
     comboBox_Com->setObjectName(QStringLiteral("comboBox_Com"));
+    // Ports the system does not list (USB adapters named by path, pseudo-
+    // terminals) can still be typed in.
+    comboBox_Com->setEditable(true);
+    comboBox_Com->setInsertPolicy(QComboBox::NoInsert);
     comboBox_BaudRate = new QComboBox(groupBox);
     comboBox_BaudRate->setObjectName(QStringLiteral("comboBox_BaudRate"));
     comboBox_BaudRate->addItems({QStringLiteral("1200"), QStringLiteral("2400"), QStringLiteral("4800"),

@@ -10,7 +10,8 @@
 class SimulatorProcess
 {
 public:
-    // Starts it and waits for its "LISTEN tcp HOST:PORT" line; false when it
+    // Starts it and waits for its "LISTEN tcp HOST:PORT" line (and with
+    // "--pty" among the options its "LISTEN pty PATH" line); false when it
     // does not come.
     bool start(const QString& program, const QStringList& options)
     {
@@ -21,16 +22,20 @@ public:
         if (!m_Process.waitForStarted(5000))
             return false;
         const QRegularExpression listen(QStringLiteral("^LISTEN tcp ([0-9.]+):(\\d+)"));
+        const bool pty = options.contains(QStringLiteral("--pty"));
         QElapsedTimer clock;
         clock.start();
-        while (m_Port == 0 && clock.elapsed() < 10000) {
+        while ((m_Port == 0 || (pty && m_Pty.isEmpty())) && clock.elapsed() < 10000) {
             if (!m_Process.canReadLine() && !m_Process.waitForReadyRead(200))
                 continue;
-            const QRegularExpressionMatch m = listen.match(QString::fromLocal8Bit(m_Process.readLine()).trimmed());
+            const QString line = QString::fromLocal8Bit(m_Process.readLine()).trimmed();
+            const QRegularExpressionMatch m = listen.match(line);
             if (m.hasMatch())
                 m_Port = static_cast<quint16>(m.captured(2).toUInt());
+            if (line.startsWith(QStringLiteral("LISTEN pty ")))
+                m_Pty = line.mid(11);
         }
-        return m_Port != 0;
+        return m_Port != 0 && (!pty || !m_Pty.isEmpty());
     }
 
     void stop()
@@ -47,8 +52,10 @@ public:
     ~SimulatorProcess() { stop(); }
 
     quint16 port() const { return m_Port; }
+    QString pty() const { return m_Pty; }
 
 private:
     QProcess m_Process;
     quint16 m_Port = 0;
+    QString m_Pty;
 };

@@ -66,6 +66,7 @@ private slots:
     void successfulTestAndSave();
     void channelCountMismatch();
     void testWithoutConfiguration();
+    void testOverSerialLink();
     void failedTestOnClosedPort();
     void connectionInformationMissing();
     void saveNumbering();
@@ -96,7 +97,7 @@ void TestAcquisitionDevice::initTestCase()
     QSKIP("arq-simulator is not part of this build");
 #else
     QVERIFY(m_Simulator.start(QStringLiteral(ARQ_SIMULATOR), {"--model", "3107A-TC", "--id", "SIM0000042", "--noise",
-                                                             "0", "--temperature", "25"}));
+                                                             "0", "--temperature", "25", "--pty"}));
     m_Port = m_Simulator.port();
     QVERIFY2(m_Port != 0, "the simulator did not announce its port");
 #endif
@@ -298,6 +299,34 @@ void TestAcquisitionDevice::testWithoutConfiguration()
     QCOMPARE(m_ConfirmRuns, 0);
     QCOMPARE(child<QPushButton>("pushButton_Connect")->text(), QStringLiteral("已连接"));
     QCOMPARE(child<QLineEdit>("lineEdit_SerialNumber")->text(), QStringLiteral("SIM0000042"));
+}
+
+void TestAcquisitionDevice::testOverSerialLink()
+{
+    // The simulator's pseudo-terminal stands in for a serial port; it is not
+    // listed by the system, so it is typed into the port box.
+    QVERIFY(Tool::addChannelConfig(defaultConfig(QStringLiteral("TC4"), QStringLiteral("3107A-TC"), 4)));
+    makePage();
+    child<QComboBox>("comboBox_Mode")->setCurrentText(QStringLiteral("3107A-TC"));
+    QCOMPARE(child<QComboBox>("comboBox_Communication")->currentText(), QStringLiteral("串口"));
+    child<QComboBox>("comboBox_Com")->setEditText(m_Simulator.pty());
+    child<QComboBox>("comboBox_BaudRate")->setCurrentText(QStringLiteral("19200"));
+    selectConfig(QStringLiteral("TC4"));
+    runTest();
+    QCOMPARE(MessageBox::shown().size(), 0);
+    QCOMPARE(m_Confirmed.size(), 4);
+    QCOMPARE(child<QPushButton>("pushButton_Connect")->text(), QStringLiteral("已连接"));
+
+    child<QLineEdit>("lineEdit_Interval")->setText(QStringLiteral("3"));
+    m_Page->pt_Save_clicked();
+    QCOMPARE(MessageBox::last().text, QStringLiteral("数据保存成功！"));
+    QCOMPARE(m_Context->ConnectedDevices.value(0).SignalMode, QStringLiteral("串口"));
+    QCOMPARE(m_Context->ConnectedDevices.value(0).IP_COM, m_Simulator.pty());
+    QCOMPARE(m_Context->ConnectedDevices.value(0).Port_BaudRate, QStringLiteral("19200"));
+    // Double-clicking the row shows the stored port even though it is not listed.
+    child<QComboBox>("comboBox_Com")->setEditText(QString());
+    m_Page->tw_Acquisition_doubleClicked(0, 0);
+    QCOMPARE(child<QComboBox>("comboBox_Com")->currentText(), m_Simulator.pty());
 }
 
 void TestAcquisitionDevice::failedTestOnClosedPort()
