@@ -206,6 +206,7 @@ void AcquisitionDevice::buildUi()
     layout->addWidget(tableWidget_AcquisitionList, 1);
 
     setIndicator(false);
+    pushButton_Connect->setStyleSheet(QStringLiteral("background-color:Red"));
     showLinkEditors(false);
 
     // Keyboard order follows the form from top to bottom, then the tables.
@@ -237,7 +238,7 @@ void AcquisitionDevice::retranslateUi()
     pushButton_Test->setText(tr("测试"));
     pushButton_Delete->setText(tr("删除"));
     pushButton_Save->setText(tr("保存"));
-    setIndicator(indicatorConnected());
+    pushButton_Connect->setText(m_Connected ? tr("已连接") : tr("未连接"));
     const bool serial = m_Driver && comboBox_Communication->currentText() == m_Driver->CommunicationList().value(0);
     label_Com->setText(serial ? tr("串口号：") : tr("IP地址："));
     label_BaudRate->setText(serial ? tr("波特率：") : tr("端口号："));
