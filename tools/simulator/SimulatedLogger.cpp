@@ -36,23 +36,23 @@ SimulatedLogger::SimulatedLogger(const InstrumentConfig& config, int index, QObj
         s.setFixed(config.temperature + 0.1 * c); // start settled
         s.setSetPoint(config.temperature + 0.1 * c, now);
     }
-    for (const ChannelSpec& spec : config.channels) {
-        ChannelSignal& s = m_instrument.signal(spec.channel);
-        if (!std::isnan(spec.tau))
-            s.setTimeConstant(spec.tau);
-        if (!std::isnan(spec.noise))
-            s.setNoise(spec.noise);
-        switch (spec.kind) {
-        case ChannelSpec::Kind::Fixed:
-            s.setFixed(spec.value);
+    for (const ChannelSetup& setup : config.channels) {
+        ChannelSignal& s = m_instrument.signal(setup.channel);
+        if (!std::isnan(setup.tau))
+            s.setTimeConstant(setup.tau);
+        if (!std::isnan(setup.noise))
+            s.setNoise(setup.noise);
+        switch (setup.kind) {
+        case ChannelSetup::Kind::Fixed:
+            s.setFixed(setup.value);
             break;
-        case ChannelSpec::Kind::Follow:
-            if (!std::isnan(spec.start))
-                s.setFixed(spec.start);
-            s.setSetPoint(spec.value, now);
+        case ChannelSetup::Kind::Follow:
+            if (!std::isnan(setup.start))
+                s.setFixed(setup.start);
+            s.setSetPoint(setup.value, now);
             break;
-        case ChannelSpec::Kind::Ramp:
-            s.setRamp(spec.ramp, spec.repeat, now);
+        case ChannelSetup::Kind::Ramp:
+            s.setRamp(setup.ramp, setup.repeat, now);
             break;
         }
     }

@@ -58,23 +58,23 @@ bool parseTcp(const QString& text, InstrumentConfig* inst)
 }
 
 // "fixed:25", "follow:80" (set-point) or a bare number (fixed).
-bool parseChannelText(const QString& text, ChannelSpec* spec)
+bool parseChannelText(const QString& text, ChannelSetup* setup)
 {
     const int colon = text.indexOf(QLatin1Char(':'));
     const QString kind = colon < 0 ? QStringLiteral("fixed") : text.left(colon).trimmed().toLower();
     const QString value = colon < 0 ? text : text.mid(colon + 1);
-    if (!parseDouble(value, &spec->value))
+    if (!parseDouble(value, &setup->value))
         return false;
     if (kind == QLatin1String("fixed"))
-        spec->kind = ChannelSpec::Kind::Fixed;
+        setup->kind = ChannelSetup::Kind::Fixed;
     else if (kind == QLatin1String("follow") || kind == QLatin1String("setpoint"))
-        spec->kind = ChannelSpec::Kind::Follow;
+        setup->kind = ChannelSetup::Kind::Follow;
     else
         return false;
     return true;
 }
 
-bool parseInstrumentSpec(const QString& text, int index, InstrumentConfig* inst, QString* error)
+bool parseInstrumentOption(const QString& text, int index, InstrumentConfig* inst, QString* error)
 {
     bool tcpGiven = false;
     const QStringList parts = text.split(QLatin1Char(','), Qt::SkipEmptyParts);
@@ -106,10 +106,10 @@ bool parseInstrumentSpec(const QString& text, int index, InstrumentConfig* inst,
         } else if (key == QLatin1String("noise")) {
             ok = parseDouble(value, &inst->noise) && inst->noise >= 0;
         } else if (key.startsWith(QLatin1String("ch")) && channelIndex(key.mid(2)) >= 0) {
-            ChannelSpec spec;
-            spec.channel = channelIndex(key.mid(2));
-            ok = parseChannelText(value, &spec);
-            inst->channels.append(spec);
+            ChannelSetup setup;
+            setup.channel = channelIndex(key.mid(2));
+            ok = parseChannelText(value, &setup);
+            inst->channels.append(setup);
         } else {
             *error = QStringLiteral("unknown key '%1' in --instrument %2").arg(key, text);
             return false;
@@ -126,7 +126,7 @@ bool parseInstrumentSpec(const QString& text, int index, InstrumentConfig* inst,
     return true;
 }
 
-bool parseRamp(const QJsonValue& value, ChannelSpec* spec)
+bool parseRamp(const QJsonValue& value, ChannelSetup* setup)
 {
     if (!value.isArray())
         return false;
@@ -134,49 +134,49 @@ bool parseRamp(const QJsonValue& value, ChannelSpec* spec)
         const QJsonArray pair = point.toArray();
         if (pair.size() != 2 || !pair[0].isDouble() || !pair[1].isDouble())
             return false;
-        if (!spec->ramp.isEmpty() && pair[0].toDouble() < spec->ramp.last().seconds)
+        if (!setup->ramp.isEmpty() && pair[0].toDouble() < setup->ramp.last().seconds)
             return false;
-        spec->ramp.append({pair[0].toDouble(), pair[1].toDouble()});
+        setup->ramp.append({pair[0].toDouble(), pair[1].toDouble()});
     }
-    return !spec->ramp.isEmpty();
+    return !setup->ramp.isEmpty();
 }
 
-bool parseChannelJson(const QString& key, const QJsonValue& value, ChannelSpec* spec, QString* error)
+bool parseChannelJson(const QString& key, const QJsonValue& value, ChannelSetup* setup, QString* error)
 {
-    spec->channel = channelIndex(key);
-    if (spec->channel < 0) {
+    setup->channel = channelIndex(key);
+    if (setup->channel < 0) {
         *error = QStringLiteral("channel '%1' is not 101 … 116").arg(key);
         return false;
     }
     if (value.isDouble()) {
-        spec->kind = ChannelSpec::Kind::Fixed;
-        spec->value = value.toDouble();
+        setup->kind = ChannelSetup::Kind::Fixed;
+        setup->value = value.toDouble();
         return true;
     }
     const QJsonObject o = value.toObject();
     bool ok = value.isObject();
     if (o.contains(QLatin1String("fixed"))) {
-        spec->kind = ChannelSpec::Kind::Fixed;
+        setup->kind = ChannelSetup::Kind::Fixed;
         ok = ok && o.value(QLatin1String("fixed")).isDouble();
-        spec->value = o.value(QLatin1String("fixed")).toDouble();
+        setup->value = o.value(QLatin1String("fixed")).toDouble();
     } else if (o.contains(QLatin1String("setpoint"))) {
-        spec->kind = ChannelSpec::Kind::Follow;
+        setup->kind = ChannelSetup::Kind::Follow;
         ok = ok && o.value(QLatin1String("setpoint")).isDouble();
-        spec->value = o.value(QLatin1String("setpoint")).toDouble();
+        setup->value = o.value(QLatin1String("setpoint")).toDouble();
         if (o.contains(QLatin1String("start")))
-            spec->start = o.value(QLatin1String("start")).toDouble();
+            setup->start = o.value(QLatin1String("start")).toDouble();
     } else if (o.contains(QLatin1String("ramp"))) {
-        spec->kind = ChannelSpec::Kind::Ramp;
-        ok = ok && parseRamp(o.value(QLatin1String("ramp")), spec);
-        spec->repeat = o.value(QLatin1String("repeat")).toBool(false);
+        setup->kind = ChannelSetup::Kind::Ramp;
+        ok = ok && parseRamp(o.value(QLatin1String("ramp")), setup);
+        setup->repeat = o.value(QLatin1String("repeat")).toBool(false);
     } else {
         ok = false;
     }
     if (o.contains(QLatin1String("tau")))
-        spec->tau = o.value(QLatin1String("tau")).toDouble(-1);
+        setup->tau = o.value(QLatin1String("tau")).toDouble(-1);
     if (o.contains(QLatin1String("noise")))
-        spec->noise = o.value(QLatin1String("noise")).toDouble(-1);
-    if (!(std::isnan(spec->tau) || spec->tau >= 0) || !(std::isnan(spec->noise) || spec->noise >= 0))
+        setup->noise = o.value(QLatin1String("noise")).toDouble(-1);
+    if (!(std::isnan(setup->tau) || setup->tau >= 0) || !(std::isnan(setup->noise) || setup->noise >= 0))
         ok = false;
     if (!ok)
         *error = QStringLiteral("channel %1: expected {\"fixed\": T}, {\"setpoint\": T}, or "
@@ -259,13 +259,13 @@ bool parseConfigJson(const QByteArray& json, QList<InstrumentConfig>* instrument
         inst.noise = o.value(QLatin1String("noise")).toDouble(inst.noise);
         const QJsonObject channels = o.value(QLatin1String("channels")).toObject();
         for (auto it = channels.begin(); it != channels.end(); ++it) {
-            ChannelSpec spec;
+            ChannelSetup setup;
             QString message;
-            if (!parseChannelJson(it.key(), it.value(), &spec, &message)) {
+            if (!parseChannelJson(it.key(), it.value(), &setup, &message)) {
                 *error = where + message;
                 return false;
             }
-            inst.channels.append(spec);
+            inst.channels.append(setup);
         }
         instruments->append(inst);
     }
@@ -370,10 +370,10 @@ bool parseArguments(const QStringList& args, SimulatorConfig* config, QString* e
             if (!takeValue())
                 return false;
             InstrumentConfig inst;
-            for (int k = 0; k < 3; ++k) // defaults given so far; keys in the spec win
+            for (int k = 0; k < 3; ++k) // defaults given so far; keys of the option win
                 if (defaultsGiven[k])
                     (k == 0 ? inst.temperature : k == 1 ? inst.tau : inst.noise) = defaults[k];
-            if (!parseInstrumentSpec(value, config->instruments.size(), &inst, error))
+            if (!parseInstrumentOption(value, config->instruments.size(), &inst, error))
                 return false;
             config->instruments.append(inst);
             listUsed = true;

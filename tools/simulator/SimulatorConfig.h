@@ -13,7 +13,7 @@
 namespace sim {
 
 // How one channel's temperature is driven; NaN fields keep the instrument's defaults.
-struct ChannelSpec
+struct ChannelSetup
 {
     int channel = 0; // 0 … 15
     enum class Kind { Fixed, Follow, Ramp } kind = Kind::Follow;
@@ -37,7 +37,7 @@ struct InstrumentConfig
     double temperature = 25.0;        // channel 101; each further channel 0.1 °C warmer
     double tau = 30.0;
     double noise = 0.01;
-    QList<ChannelSpec> channels;
+    QList<ChannelSetup> channels;
 };
 
 struct SimulatorConfig
