@@ -421,7 +421,7 @@ void TestAcquisitionDevice::saveNumbering()
     QCOMPARE(stored.first().ScanInterval, 7.5);
     QCOMPARE(numbers(), (QStringList{"2", "3", "4"}));
 
-    // Deleting on an empty field asks for a choice first; a failing store says so.
+    // Deleting with an empty serial number asks for a choice first.
     serial->clear();
     m_Page->pt_Delete_clicked();
     QCOMPARE(MessageBox::last().text, QStringLiteral("请先选择需要删除的文件！"));

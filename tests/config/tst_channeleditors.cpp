@@ -514,8 +514,8 @@ void TestChannelEditors::saveChecks()
     QCOMPARE(TestSupport::scalar(QStringLiteral("select count(*) from ChannelConfig")).toInt(), 0);
     QCOMPARE(add->result(), int(QDialog::Rejected));
 
-    // The driver's check: one unit only on a 3107A (via a 3108A-style edit is
-    // impossible, so use a configuration with two units on the RTD variant).
+    // The driver's own check: a 3107A takes one unit for all channels. The
+    // unit editor is closed on a 3107A, so the cell is set directly.
     Tool::Struct_ChannelConfig twoUnits = header(QStringLiteral("u"), QStringLiteral("3107A-RTD"), 2);
     std::unique_ptr<Collection> rtd(ChannelModel::createCollection(QStringLiteral("3107A-RTD")));
     ChannelConfigAdd units;
