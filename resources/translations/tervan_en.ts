@@ -13,6 +13,193 @@
     </message>
 </context>
 <context>
+    <name>AcquisitionDevice</name>
+    <message>
+        <source>采集设备设置</source>
+        <translation>Acquisition device settings</translation>
+    </message>
+    <message>
+        <source>设备型号：</source>
+        <translation>Device model:</translation>
+    </message>
+    <message>
+        <source>通讯方式：</source>
+        <translation>Link:</translation>
+    </message>
+    <message>
+        <source>采集速率：</source>
+        <translation>Acquisition rate:</translation>
+    </message>
+    <message>
+        <source>序列号：</source>
+        <translation>Serial number:</translation>
+    </message>
+    <message>
+        <source>扫描间隔：</source>
+        <translation>Scan interval:</translation>
+    </message>
+    <message>
+        <source>秒</source>
+        <translation>s</translation>
+    </message>
+    <message>
+        <source>配置文件：</source>
+        <translation>Configurations:</translation>
+    </message>
+    <message>
+        <source>测试</source>
+        <translation>Test</translation>
+    </message>
+    <message>
+        <source>删除</source>
+        <translation>Delete</translation>
+    </message>
+    <message>
+        <source>保存</source>
+        <translation>Save</translation>
+    </message>
+    <message>
+        <source>已连接</source>
+        <translation>Connected</translation>
+    </message>
+    <message>
+        <source>未连接</source>
+        <translation>Not connected</translation>
+    </message>
+    <message>
+        <source>串口号：</source>
+        <translation>Serial port:</translation>
+    </message>
+    <message>
+        <source>IP地址：</source>
+        <translation>IP address:</translation>
+    </message>
+    <message>
+        <source>波特率：</source>
+        <translation>Baud rate:</translation>
+    </message>
+    <message>
+        <source>端口号：</source>
+        <translation>Port:</translation>
+    </message>
+    <message>
+        <source>名称</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>时间</source>
+        <translation>Time</translation>
+    </message>
+    <message>
+        <source>序号</source>
+        <translation>No.</translation>
+    </message>
+    <message>
+        <source>连接状态</source>
+        <translation>Connection</translation>
+    </message>
+    <message>
+        <source>设备型号</source>
+        <translation>Model</translation>
+    </message>
+    <message>
+        <source>序列号</source>
+        <translation>Serial number</translation>
+    </message>
+    <message>
+        <source>扫描间隔</source>
+        <translation>Scan interval</translation>
+    </message>
+    <message>
+        <source>采集速率</source>
+        <translation>Rate</translation>
+    </message>
+    <message>
+        <source>配置文件</source>
+        <translation>Configuration</translation>
+    </message>
+    <message>
+        <source>通讯类型</source>
+        <translation>Link</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>Notice</translation>
+    </message>
+    <message>
+        <source>连接信息错误！</source>
+        <translation>The connection information is wrong!</translation>
+    </message>
+    <message>
+        <source>通道数不匹配！</source>
+        <translation>The channel count does not match!</translation>
+    </message>
+    <message>
+        <source>警告</source>
+        <translation>Warning</translation>
+    </message>
+    <message>
+        <source>请先输入序列号！</source>
+        <translation>Enter the serial number first!</translation>
+    </message>
+    <message>
+        <source>请先选择配置文件！</source>
+        <translation>Choose a configuration first!</translation>
+    </message>
+    <message>
+        <source>当前选择的配置文件最小采集间隔为：</source>
+        <translation>The shortest scan interval of the chosen configuration is: </translation>
+    </message>
+    <message>
+        <source>数据保存成功！</source>
+        <translation>Data saved!</translation>
+    </message>
+    <message>
+        <source>数据保存失败！</source>
+        <translation>Saving the data failed!</translation>
+    </message>
+    <message>
+        <source>请先选择需要删除的文件！</source>
+        <translation>Choose the device to delete first!</translation>
+    </message>
+    <message>
+        <source>是否删除</source>
+        <translation>Delete </translation>
+    </message>
+    <message>
+        <source>删除数据失败！</source>
+        <translation>Deleting the data failed!</translation>
+    </message>
+    <message>
+        <source>设备测试成功！</source>
+        <translation>Device test succeeded!</translation>
+    </message>
+    <message>
+        <source>设备连接失败！</source>
+        <translation>Device connection failed!</translation>
+    </message>
+    <message>
+        <source>获取序列号失败！</source>
+        <translation>Reading the serial number failed!</translation>
+    </message>
+    <message>
+        <source>同步设备时间失败！</source>
+        <translation>Setting the device clock failed!</translation>
+    </message>
+    <message>
+        <source>通道设置失败,请退出重试!</source>
+        <translation>Setting the channels failed, please quit and retry!</translation>
+    </message>
+    <message>
+        <source>获取通道数据失败,请退出重试!</source>
+        <translation>Reading the channel data failed, please quit and retry!</translation>
+    </message>
+    <message>
+        <source>采集间隔,请退出重试!</source>
+        <translation>Setting the scan interval failed, please quit and retry!</translation>
+    </message>
+</context>
+<context>
     <name>AlarmMailer</name>
     <message>
         <source>采集器报警</source>
@@ -135,6 +322,302 @@
     </message>
 </context>
 <context>
+    <name>ChannelConfigAdd</name>
+    <message>
+        <source>添加配置文件</source>
+        <translation>Add configuration</translation>
+    </message>
+    <message>
+        <source>通道配置</source>
+        <translation>Channel configuration</translation>
+    </message>
+    <message>
+        <source>名称：</source>
+        <translation>Name:</translation>
+    </message>
+    <message>
+        <source>采集设备型号：</source>
+        <translation>Device model:</translation>
+    </message>
+    <message>
+        <source>通道个数：</source>
+        <translation>Channels:</translation>
+    </message>
+    <message>
+        <source>选中</source>
+        <translation>Select</translation>
+    </message>
+    <message>
+        <source>序号</source>
+        <translation>No.</translation>
+    </message>
+    <message>
+        <source>通道编号</source>
+        <translation>Channel</translation>
+    </message>
+    <message>
+        <source>通道标签</source>
+        <translation>Tag</translation>
+    </message>
+    <message>
+        <source>通道类型</source>
+        <translation>Type</translation>
+    </message>
+    <message>
+        <source>通道功能</source>
+        <translation>Function</translation>
+    </message>
+    <message>
+        <source>接线线制</source>
+        <translation>Wiring</translation>
+    </message>
+    <message>
+        <source>单位</source>
+        <translation>Unit</translation>
+    </message>
+    <message>
+        <source>下限警告启用</source>
+        <translation>Low alarm on</translation>
+    </message>
+    <message>
+        <source>下限警告</source>
+        <translation>Low alarm</translation>
+    </message>
+    <message>
+        <source>上限警告启用</source>
+        <translation>High alarm on</translation>
+    </message>
+    <message>
+        <source>上限警告</source>
+        <translation>High alarm</translation>
+    </message>
+    <message>
+        <source>全选</source>
+        <translation>Select all</translation>
+    </message>
+    <message>
+        <source>批量设置</source>
+        <translation>Batch setting</translation>
+    </message>
+    <message>
+        <source>参数导入</source>
+        <translation>Import parameters</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>新建文件</source>
+        <translation>Create file</translation>
+    </message>
+    <message>
+        <source>取消全选</source>
+        <translation>Clear all</translation>
+    </message>
+    <message>
+        <source>警告</source>
+        <translation>Warning</translation>
+    </message>
+    <message>
+        <source>通道标签不许使用逗号!</source>
+        <translation>A channel tag must not contain a comma!</translation>
+    </message>
+    <message>
+        <source>请输入有效的数值！</source>
+        <translation>Enter a valid number!</translation>
+    </message>
+    <message>
+        <source>请先选择通道！</source>
+        <translation>Select channels first!</translation>
+    </message>
+    <message>
+        <source>打开文件</source>
+        <translation>Open file</translation>
+    </message>
+    <message>
+        <source>读取文件失败!</source>
+        <translation>Reading the file failed!</translation>
+    </message>
+    <message>
+        <source>参数文件中有无效数值!</source>
+        <translation>The parameter file holds values that are not numbers!</translation>
+    </message>
+    <message>
+        <source>通道编号不能重复！</source>
+        <translation>Channel numbers must not repeat!</translation>
+    </message>
+    <message>
+        <source>通道编号需要递增！</source>
+        <translation>Channel numbers must increase!</translation>
+    </message>
+    <message>
+        <source>添加数据失败！</source>
+        <translation>Adding the data failed!</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>Notice</translation>
+    </message>
+    <message>
+        <source>添加成功！</source>
+        <translation>Added!</translation>
+    </message>
+</context>
+<context>
+    <name>ChannelConfigBatch</name>
+    <message>
+        <source>批量设置</source>
+        <translation>Batch setting</translation>
+    </message>
+    <message>
+        <source>通道类型：</source>
+        <translation>Type:</translation>
+    </message>
+    <message>
+        <source>通道功能：</source>
+        <translation>Function:</translation>
+    </message>
+    <message>
+        <source>接线线制：</source>
+        <translation>Wiring:</translation>
+    </message>
+    <message>
+        <source>单位：</source>
+        <translation>Unit:</translation>
+    </message>
+    <message>
+        <source>下限警告启用</source>
+        <translation>Low alarm on</translation>
+    </message>
+    <message>
+        <source>下限警告：</source>
+        <translation>Low alarm:</translation>
+    </message>
+    <message>
+        <source>上限警告启用</source>
+        <translation>High alarm on</translation>
+    </message>
+    <message>
+        <source>上限警告：</source>
+        <translation>High alarm:</translation>
+    </message>
+    <message>
+        <source>确定</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>警告</source>
+        <translation>Warning</translation>
+    </message>
+    <message>
+        <source>请输入有效的数值！</source>
+        <translation>Enter a valid number!</translation>
+    </message>
+</context>
+<context>
+    <name>ChannelConfigNew</name>
+    <message>
+        <source>新建配置文件</source>
+        <translation>New configuration</translation>
+    </message>
+    <message>
+        <source>基础信息</source>
+        <translation>Basic information</translation>
+    </message>
+    <message>
+        <source>文件名称：</source>
+        <translation>File name:</translation>
+    </message>
+    <message>
+        <source>采集设备型号：</source>
+        <translation>Device model:</translation>
+    </message>
+    <message>
+        <source>通道个数：</source>
+        <translation>Channels:</translation>
+    </message>
+    <message>
+        <source>模块配置：</source>
+        <translation>Modules:</translation>
+    </message>
+    <message>
+        <source>补偿设置</source>
+        <translation>Compensation</translation>
+    </message>
+    <message>
+        <source>补偿方式：</source>
+        <translation>Compensation:</translation>
+    </message>
+    <message>
+        <source>冷端温度：</source>
+        <translation>Cold junction:</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>下一步</source>
+        <translation>Next</translation>
+    </message>
+    <message>
+        <source>警告</source>
+        <translation>Warning</translation>
+    </message>
+    <message>
+        <source>请先输入文件名称!</source>
+        <translation>Enter a file name first!</translation>
+    </message>
+    <message>
+        <source>文件名称不许使用逗号!</source>
+        <translation>A file name must not contain a comma!</translation>
+    </message>
+    <message>
+        <source>数据库连接失败!</source>
+        <translation>Database connection failed!</translation>
+    </message>
+    <message>
+        <source>通道名称已存在!</source>
+        <translation>The name exists already!</translation>
+    </message>
+    <message>
+        <source>通道数不能为0!</source>
+        <translation>The channel count must not be 0!</translation>
+    </message>
+    <message>
+        <source>模块配置不能为空!</source>
+        <translation>Choose at least one module!</translation>
+    </message>
+    <message>
+        <source>超过最大通道数!</source>
+        <translation>More than the largest channel count!</translation>
+    </message>
+</context>
+<context>
+    <name>ChannelConfigOpen</name>
+    <message>
+        <source>打开配置文件</source>
+        <translation>Open configuration</translation>
+    </message>
+    <message>
+        <source>双击一行打开该配置文件。</source>
+        <translation>Double-click a row to open that configuration.</translation>
+    </message>
+    <message>
+        <source>名称</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>时间</source>
+        <translation>Time</translation>
+    </message>
+</context>
+<context>
     <name>ChannelRules</name>
     <message>
         <source>通道未设置！</source>
@@ -226,6 +709,25 @@
     <message>
         <source>&lt;h3&gt;ARQ-310MX 开发者社区&lt;/h3&gt;&lt;p&gt;问题报告与功能建议请提交到项目的问题跟踪系统。&lt;/p&gt;&lt;p&gt;提交问题时请附上工作目录中当天的日志文件（log_日期.log）。&lt;/p&gt;</source>
         <translation>&lt;h3&gt;ARQ-310MX developer community&lt;/h3&gt;&lt;p&gt;Please report problems and suggest features in the project's issue tracker.&lt;/p&gt;&lt;p&gt;Attach the day's log file (log_date.log) from the working directory to a report.&lt;/p&gt;</translation>
+    </message>
+</context>
+<context>
+    <name>ParametersTemp</name>
+    <message>
+        <source>通道确认</source>
+        <translation>Channel check</translation>
+    </message>
+    <message>
+        <source>名称</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>数据</source>
+        <translation>Value</translation>
+    </message>
+    <message>
+        <source>确定</source>
+        <translation>OK</translation>
     </message>
 </context>
 <context>

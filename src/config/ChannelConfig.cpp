@@ -1,5 +1,7 @@
 #include "ChannelConfig.h"
 
+#include "ChannelConfigNew.h"
+#include "ChannelConfigOpen.h"
 #include "ConfigFile.h"
 #include "MessageBox.h"
 #include "Tool.h"
@@ -82,6 +84,8 @@ ChannelConfig::ChannelConfig(QWidget* parent) : ToolPage(parent)
     connect(pushButton_New, &QPushButton::clicked, this, &ChannelConfig::pt_New_clicked);
     connect(pushButton_Delete, &QPushButton::clicked, this, &ChannelConfig::pt_Delete_clicked);
 
+    m_NewDialog = &ChannelConfigNew::run;
+    m_OpenDialog = &ChannelConfigOpen::run;
     retranslateUi();
 }
 
