@@ -54,3 +54,8 @@ LiveChart* LiveChart::create(QWidget* parent)
         return factory()(parent);
     return new PlaceholderChart(parent);
 }
+
+const char* LiveChart::implementationName()
+{
+    return factory() ? "custom" : "placeholder (no trend chart linked)";
+}

@@ -35,4 +35,6 @@ public:
     // The chart every new result tab gets; an empty factory restores the default.
     static void setFactory(Factory factory);
     static LiveChart* create(QWidget* parent);
+    // Which chart the default factory builds, for benchmark output.
+    static const char* implementationName();
 };
