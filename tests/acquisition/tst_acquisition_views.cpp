@@ -17,6 +17,7 @@
 #include <QLabel>
 #include <QDateTimeEdit>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTableView>
 #include <QTableWidget>
 #include <QtTest>
@@ -329,6 +330,39 @@ private slots:
         QCOMPARE(dialog.result(), int(QDialog::Rejected));
         QVERIFY(m_context->AcquisitionDevice.isEmpty());
         QVERIFY(m_context->ChannelConfig.isEmpty());
+    }
+
+    void deviceWithoutConfigurationName()
+    {
+        // An empty name would otherwise select every configuration and take the first.
+        m_context->ConnectedDevices = {device(5, "3108A", "")};
+        ParametersMode dialog;
+        dialog.setContext(m_context.get());
+        child<QLineEdit>(&dialog, "lineEdit_Name1")->setText(QStringLiteral("Alpha"));
+        dialog.pt_OK_clicked();
+        QVERIFY(lastText().contains(QStringLiteral("5_3108A")));
+        QCOMPARE(dialog.result(), int(QDialog::Rejected));
+        QVERIFY(m_context->ChannelConfig.isEmpty());
+    }
+
+    void countsEnableFields()
+    {
+        ParametersMode dialog;
+        dialog.setContext(m_context.get());
+        auto* name2 = child<QLineEdit>(&dialog, "lineEdit_Name2");
+        auto* name3 = child<QLineEdit>(&dialog, "lineEdit_Name3");
+        auto* device2 = child<QComboBox>(&dialog, "comboBox_Device2");
+        auto* device3 = child<QComboBox>(&dialog, "comboBox_Device3");
+        child<QComboBox>(&dialog, "comboBox_Project")->setCurrentText(QStringLiteral("3"));
+        QVERIFY(name2->isEnabled() && name3->isEnabled());
+        child<QComboBox>(&dialog, "comboBox_Project")->setCurrentText(QStringLiteral("2"));
+        QVERIFY(name2->isEnabled() && !name3->isEnabled());
+        child<QComboBox>(&dialog, "comboBox_Device")->setCurrentText(QStringLiteral("3"));
+        QVERIFY(device2->isEnabled() && device3->isEnabled());
+        child<QComboBox>(&dialog, "comboBox_Device")->setCurrentText(QStringLiteral("1"));
+        QVERIFY(!device2->isEnabled() && !device3->isEnabled());
+        QCOMPARE(dialog.windowTitle(), QStringLiteral("采集参数"));
+        QCOMPARE(child<QPushButton>(&dialog, "pushButton_OK")->text(), QStringLiteral("下一步"));
     }
 
     void databaseFailureDuringNameCheck()
