@@ -488,6 +488,44 @@ private slots:
         QCOMPARE(int(model->colour(1, 2)), int(ScanAnalysis::NoColour));
     }
 
+    void catchUpMatchesOneByOne()
+    {
+        ChosenChannel low = entry(0, "a", "℃");
+        low.LowState = true;
+        low.Low = "2";
+        const QList<ChosenChannel> channels{low, entry(0, "b", "℃")};
+        const QDateTime t0(QDate(2026, 1, 2), QTime(10, 0, 0));
+        const QVector<QDateTime> times{t0, t0.addSecs(1), t0.addSecs(2), t0.addSecs(3)};
+        const QVector<QVector<double>> scans{{1, 5}, {3, 3}, {9}, {4, 1}};
+
+        ParametersChart batch;
+        batch.setData(m_context.get(), channels);
+        auto* chart = RecordingChart::last();
+        batch.addScans(times, scans);
+        QCOMPARE(chart->points, 3); // the short scan is dropped
+        QCOMPARE(chart->rangeInits, 1);
+        QCOMPARE(chart->rangeTime, t0);
+        QCOMPARE(TestSupport::scalar("select count(*) from AuditLog").toInt(), 1);
+
+        ParametersChart single;
+        single.setData(m_context.get(), channels);
+        for (int i = 0; i < times.size(); ++i)
+            single.addData(times[i], scans[i]);
+        QCOMPARE(batch.rowCount(), 3);
+        QCOMPARE(single.rowCount(), 3);
+        for (int r = 0; r < 3; ++r)
+            for (int c = 0; c < 2; ++c) {
+                QCOMPARE(batch.model()->value(r, c), single.model()->value(r, c));
+                QCOMPARE(batch.model()->colour(r, c), single.model()->colour(r, c));
+            }
+
+        ParametersStatistics statistics;
+        statistics.setData(2, {"a", "b"}, {"℃", "℃"});
+        statistics.addScans(times, scans);
+        QCOMPARE(statistics.rowCount(), 3);
+        QCOMPARE(statistics.model()->statistics(2, 0).max, 4.0);
+    }
+
     void alarmsWriteLogAndMail()
     {
         m_context->AcquisitionDevice = {device(1, "3107A-TC", "cfgA")};
