@@ -1,6 +1,8 @@
 // Live result and statistics tabs over a long run.
 //
-//   acquisition_bench [scans] [projects]   (defaults 86400 = one day at 1 s, 1 project)
+//   acquisition_bench [scans] [projects] [nochart]
+//   (defaults 86400 = one day at 1 s, 1 project; "nochart" leaves the chart
+//   out to separate the tables' share)
 //
 // 48 channels (three 16-channel loggers; 32 in ℃ and 16 in mV) are fed
 // synthetic scans offscreen through ParametersChart and ParametersStatistics,
@@ -52,6 +54,21 @@ struct Project
     QList<int> channels; // positions in the 48-channel scan
 };
 
+// A chart that draws nothing.
+struct NoChart : LiveChart
+{
+    explicit NoChart(QWidget* parent) : view(new QWidget(parent)) {}
+    QWidget* widget() override { return view; }
+    void setSeries(const QStringList&, const QString&, const QString&, const QList<bool>&) override {}
+    void addPoints(const QDateTime&, const QVector<double>&) override {}
+    void addScans(const QVector<qint64>&, const QVector<QVector<double>>&) override {}
+    void initRanges(const QDateTime&, const QVector<double>&) override {}
+    QColor seriesColor(int) const override { return Qt::black; }
+    void showSeries(int) override {}
+    void hideSeries(int) override {}
+    QWidget* view;
+};
+
 double cpuMs()
 {
     timespec ts{};
@@ -74,6 +91,9 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     const int scans = argc > 1 ? std::max(2000, atoi(argv[1])) : 86400;
     const int projectCount = argc > 2 ? std::clamp(atoi(argv[2]), 1, 3) : 1;
+
+    if (argc > 3 && QByteArray(argv[3]) == "nochart")
+        LiveChart::setFactory([](QWidget* parent) { return new NoChart(parent); });
 
     SystemContext context;
     context.DataAccuracy = 3;
