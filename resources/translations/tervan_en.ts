@@ -308,10 +308,6 @@
     <message>
         <source>趋势图</source>
         <translation>Trend chart</translation>
-    <name>ChartView</name>
-    <message>
-        <source>数据采集</source>
-        <translation>Data Acquisition</translation>
     </message>
     <message>
         <source>采集时间</source>
@@ -472,7 +468,16 @@
         <translation>Acquisition time</translation>
     </message>
 </context>
-</TS>
+<context>
+    <name>ChartView</name>
+    <message>
+        <source>数据采集</source>
+        <translation>Data Acquisition</translation>
+    </message>
+    <message>
+        <source>采集时间</source>
+        <translation>Acquisition time</translation>
+    </message>
     <message>
         <source>单位 (%1)</source>
         <translation>Unit (%1)</translation>
