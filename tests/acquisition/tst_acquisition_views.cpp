@@ -24,6 +24,11 @@
 
 #include <memory>
 
+#if __has_include("ChartView.h")
+#include "ChartView.h"
+#define HAVE_TREND_CHART 1
+#endif
+
 namespace {
 
 Tool::Struct_AcquisitionDevice device(int number, const QString& model, const QString& config)
@@ -460,6 +465,36 @@ private slots:
         auto* data = child<QTableView>(&tab, "tableWidget_Data");
         QCOMPARE(data->model()->columnCount(), 4);
         QCOMPARE(data->model()->headerData(3, Qt::Horizontal).toString(), QStringLiteral("2-CH101(mV)"));
+    }
+
+    void trendChartBehindTheSeam()
+    {
+#if defined(HAVE_TREND_CHART)
+        LiveChart::setFactory({});
+        ParametersChart tab;
+        tab.setData(m_context.get(), {entry(0, "a", "mV"), entry(0, "b", "℃")});
+        auto* view = qobject_cast<ChartView*>(tab.chart()->widget());
+        LiveChart::setFactory([](QWidget* parent) { return new RecordingChart(parent); });
+        QVERIFY(view);
+        QCOMPARE(view->seriesCount(), 2);
+        QCOMPARE(view->axisFlags(), (QList<bool>{false, true}));
+        const QDateTime t0(QDate(2026, 1, 2), QTime(10, 0, 0));
+        tab.addData(t0, QList<double>{1, 20});
+        tab.addData(t0.addSecs(20), QList<double>{2, 30});
+        QCOMPARE(view->scanTimes().size(), 2);
+        QCOMPARE(view->timeStart(), t0);
+        QCOMPARE(view->timeEnd(), t0.addSecs(20));
+        tab.pt_Chart_clicked(0, 0);
+        QVERIFY(!view->isSeriesVisible(0));
+        QColor colour;
+        view->seriesColor(1, colour);
+        auto* legend = child<QTableWidget>(&tab, "tableWidget_Chart");
+        QCOMPARE(legend->cellWidget(1, 1)->findChild<QLabel*>()->styleSheet(),
+                 QStringLiteral("QLabel{background-color:rgb(%1,%2,%3);}")
+                     .arg(colour.red()).arg(colour.green()).arg(colour.blue()));
+#else
+        QSKIP("built without the trend chart");
+#endif
     }
 
     void chartScansAndColours()
