@@ -1,0 +1,284 @@
+#include "Email.h"
+
+#include <QDebug>
+#include <QElapsedTimer>
+#include <QMutex>
+#include <QNetworkConfigurationManager>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QSslCertificate>
+#include <QSslConfiguration>
+#include <QSslSocket>
+#include <QTcpSocket>
+
+namespace {
+
+QMutex& onlineMutex()
+{
+    static QMutex mutex;
+    return mutex;
+}
+
+Email::OnlineCheck& onlineCheck()
+{
+    static Email::OnlineCheck check;
+    return check;
+}
+
+bool platformOnline()
+{
+    // The bearer API is deprecated in Qt 5.15 but is still the platform's
+    // own answer to "is this machine online".
+    QT_WARNING_PUSH
+    QT_WARNING_DISABLE_DEPRECATED
+    QNetworkConfigurationManager manager;
+    return manager.isOnline();
+    QT_WARNING_POP
+}
+
+QByteArray withoutLineBreaks(const QByteArray& text)
+{
+    QByteArray out = text;
+    out.replace('\r', "").replace('\n', "");
+    return out;
+}
+
+// True once the text ends with the last line of a reply ("250 ...\r\n",
+// not "250-...").
+bool isCompleteReply(const QByteArray& reply)
+{
+    if (!reply.endsWith("\r\n"))
+        return false;
+    const int previous = reply.lastIndexOf("\r\n", reply.size() - 3);
+    const QByteArray last = reply.mid(previous < 0 ? 0 : previous + 2);
+    return last.size() >= 5 && (last[3] == ' ' || last[3] == '\r');
+}
+
+} // namespace
+
+// --- settings -----------------------------------------------------------------
+
+QString MailSettings::fileName() { return QStringLiteral("mail.ini"); }
+
+MailSettings MailSettings::load(const QString& path)
+{
+    MailSettings s;
+    QSettings ini(path, QSettings::IniFormat);
+    ini.setIniCodec("UTF-8");
+    ini.beginGroup(QStringLiteral("SMTP"));
+    s.host = ini.value(QStringLiteral("Host")).toString().trimmed();
+    const int port = ini.value(QStringLiteral("Port"), 25).toInt();
+    s.port = (port > 0 && port < 65536) ? quint16(port) : quint16(25);
+    s.sender = withoutLineBreaks(ini.value(QStringLiteral("Sender")).toString().trimmed().toUtf8());
+    s.authCode = ini.value(QStringLiteral("AuthCode")).toString().trimmed().toUtf8();
+    s.displayName = ini.value(QStringLiteral("DisplayName")).toString();
+    s.startTls = ini.value(QStringLiteral("StartTls"), false).toBool();
+    s.caFile = ini.value(QStringLiteral("CaFile")).toString();
+    ini.endGroup();
+    if (s.host.isEmpty())
+        qWarning().noquote() << "Mail server not configured in" << path;
+    return s;
+}
+
+// --- dialogue -------------------------------------------------------------------
+
+Email::Email() : Email(MailSettings::load()) {}
+
+Email::Email(const MailSettings& settings) : m_settings(settings)
+{
+    m_sender = settings.sender;
+    m_authCode = settings.authCode;
+    if (settings.startTls)
+        m_socket = new QSslSocket;
+    else
+        m_socket = new QTcpSocket;
+    start();
+}
+
+Email::~Email()
+{
+    write("quit\r\n");
+    readStep();
+    delete m_socket;
+}
+
+void Email::start()
+{
+    m_socket->connectToHost(m_settings.host, m_settings.port, QIODevice::ReadWrite,
+                            QAbstractSocket::AnyIPProtocol);
+    m_socket->waitForConnected(WaitMs);
+    readStep(); // greeting
+
+    const QByteArray host = m_settings.host.toUtf8();
+    if (m_settings.startTls) {
+        if (!upgradeToTls()) {
+            // Never let the login go out in clear text when encryption was asked for.
+            qWarning().noquote() << "SMTP STARTTLS failed; mail dialogue abandoned";
+            m_socket->abort();
+            return;
+        }
+    } else {
+        write("HELO " + host + "\r\n");
+        readStep();
+    }
+    write("AUTH LOGIN\r\n");
+    readStep();
+    write(m_sender.toBase64() + "\r\n");
+    readStep();
+    write(m_authCode.toBase64() + "\r\n");
+    readStep();
+}
+
+bool Email::upgradeToTls()
+{
+    auto* ssl = static_cast<QSslSocket*>(m_socket);
+    const QByteArray host = m_settings.host.toUtf8();
+    write("EHLO " + host + "\r\n");
+    readStep();
+    write("STARTTLS\r\n");
+    readStep();
+    if (!m_reply.startsWith("220"))
+        return false;
+    if (!m_settings.caFile.isEmpty()) {
+        QSslConfiguration config = ssl->sslConfiguration();
+        QList<QSslCertificate> cas = config.caCertificates();
+        cas += QSslCertificate::fromPath(m_settings.caFile);
+        config.setCaCertificates(cas);
+        ssl->setSslConfiguration(config);
+    }
+    ssl->startClientEncryption();
+    if (!ssl->waitForEncrypted(WaitMs)) {
+        const auto errors = ssl->sslHandshakeErrors();
+        for (const QSslError& e : errors)
+            qWarning().noquote() << "SMTP TLS:" << e.errorString();
+        return false;
+    }
+    // The server forgets what it announced before the upgrade.
+    write("EHLO " + host + "\r\n");
+    readStep();
+    return true;
+}
+
+void Email::write(const QByteArray& data)
+{
+    // Nothing to write to when the server was never reached or the dialogue was abandoned.
+    if (m_socket->state() != QAbstractSocket::ConnectedState)
+        return;
+    m_socket->write(data);
+    m_socket->flush();
+}
+
+void Email::readStep()
+{
+    // Up to WaitMs for the reply; a multi-line reply that arrives in pieces
+    // is collected up to its last line within the same bound, so the next
+    // step does not read the tail of this one.
+    m_reply.clear();
+    QElapsedTimer clock;
+    clock.start();
+    while (m_socket->isOpen()) {
+        m_reply += m_socket->readAll();
+        if (isCompleteReply(m_reply))
+            break;
+        const qint64 left = WaitMs - clock.elapsed();
+        if (left <= 0 || m_socket->state() == QAbstractSocket::UnconnectedState
+            || !m_socket->waitForReadyRead(int(left)))
+            break;
+    }
+    m_reply += m_socket->isOpen() ? m_socket->readAll() : QByteArray();
+    qDebug().noquote() << "SMTP reply:" << QString::fromUtf8(m_reply).trimmed();
+}
+
+void Email::send(QByteArray recipient, QString subject, QString body)
+{
+    if (!acceptableRecipient(recipient)) {
+        // Quoted output escapes the control characters that made it unsafe.
+        qWarning() << "Mail recipient refused:" << QString::fromUtf8(recipient);
+        return;
+    }
+    write("mail from:<" + m_sender + ">\r\n");
+    readStep();
+    write("rcpt to:<" + recipient + ">\r\n");
+    readStep();
+    write("data\r\n");
+    readStep();
+    write("from:" + headerValue(m_settings.displayName).toUtf8() + "<" + m_sender + ">\r\n");
+    write("to:" + recipient + "\r\n");
+    write("subject:" + headerValue(subject).toUtf8() + "\r\n");
+    write("\r\n");
+    write(wireBody(body));
+    write(".\r\n");
+    readStep();
+}
+
+bool Email::sendAll(QStringList recipients, QString subject, QString body)
+{
+    if (!isOnline()) {
+        qWarning().noquote() << "Machine offline; no mail sent";
+        return false;
+    }
+    bool ok = true;
+    for (const QString& recipient : recipients) {
+        if (recipient.isEmpty())
+            return false;
+        const QByteArray address = recipient.toUtf8();
+        if (!acceptableRecipient(address)) {
+            // Skip it but let the others still hear of the alarm.
+            qWarning() << "Mail recipient refused:" << recipient;
+            ok = false;
+            continue;
+        }
+        send(address, subject, body);
+    }
+    return ok;
+}
+
+// --- message text ---------------------------------------------------------------
+
+QByteArray Email::wireBody(const QString& body)
+{
+    QString text = body;
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    QStringList lines = text.split(QLatin1Char('\n'));
+    for (QString& line : lines) {
+        if (line.startsWith(QLatin1Char('.')))
+            line.prepend(QLatin1Char('.'));
+    }
+    return lines.join(QLatin1String("\r\n")).toUtf8() + "\r\n";
+}
+
+QString Email::headerValue(const QString& text)
+{
+    static const QRegularExpression breaks(QStringLiteral("[\\r\\n]+"));
+    QString out = text;
+    out.replace(breaks, QStringLiteral(" "));
+    return out;
+}
+
+bool Email::acceptableRecipient(const QByteArray& recipient)
+{
+    if (recipient.isEmpty())
+        return false;
+    for (const char c : recipient) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
+            return false;
+    }
+    return true;
+}
+
+void Email::setOnlineCheck(OnlineCheck check)
+{
+    QMutexLocker lock(&onlineMutex());
+    onlineCheck() = std::move(check);
+}
+
+bool Email::isOnline()
+{
+    OnlineCheck check;
+    {
+        QMutexLocker lock(&onlineMutex());
+        check = onlineCheck();
+    }
+    return check ? check() : platformOnline();
+}

@@ -1,0 +1,78 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+class QTcpSocket;
+
+// Where and as whom alarm mail is sent. Kept in "mail.ini" in the working
+// directory (section [SMTP]) so that no mailbox credential lives in the
+// program or its repository.
+struct MailSettings
+{
+    QString host;
+    quint16 port = 25;
+    QByteArray sender;      // the sending mailbox, also the login name
+    QByteArray authCode;    // the mailbox's SMTP authorisation code
+    QString displayName;    // shown before the sender in the "from:" line
+    bool startTls = false;  // upgrade the connection before logging in
+    QString caFile;         // extra trusted CA certificates (PEM) for STARTTLS
+
+    static QString fileName(); // "mail.ini"
+    // Missing keys keep their defaults; a missing file gives an empty host.
+    static MailSettings load(const QString& path = fileName());
+};
+
+// A minimal synchronous SMTP client: the constructor connects and logs in
+// with AUTH LOGIN, send() writes one message, the destructor says quit.
+// Every reply is read with a 1000 ms bound and only logged, never judged, so
+// the dialogue always runs to its end. Blocks the calling thread; create,
+// use and destroy it on one thread.
+class Email
+{
+public:
+    Email(); // settings from MailSettings::load()
+    explicit Email(const MailSettings& settings);
+    ~Email();
+    Email(const Email&) = delete;
+    Email& operator=(const Email&) = delete;
+
+    void send(QByteArray recipient, QString subject, QString body);
+    // False when offline (nothing sent), when an empty recipient ends the list
+    // (those before it were sent to) or when a recipient had to be refused.
+    bool sendAll(QStringList recipients, QString subject, QString body);
+
+    QByteArray lastReply() const { return m_reply; }
+
+    // --- message text, as it goes on the wire ---
+    // Every line ends in CRLF; lines starting with "." are dot-stuffed.
+    static QByteArray wireBody(const QString& body);
+    // Line breaks folded to one blank so a header value stays one line.
+    static QString headerValue(const QString& text);
+    // A recipient is refused when empty or when it holds a control character
+    // (CR or LF would start another command or header).
+    static bool acceptableRecipient(const QByteArray& recipient);
+
+    // The online check; tests replace it, an empty function restores the
+    // platform's network configuration service.
+    using OnlineCheck = std::function<bool()>;
+    static void setOnlineCheck(OnlineCheck check);
+    static bool isOnline();
+
+    static constexpr int WaitMs = 1000;
+
+private:
+    void start();
+    bool upgradeToTls();
+    void write(const QByteArray& data);
+    void readStep();
+
+    MailSettings m_settings;
+    QByteArray m_sender;
+    QByteArray m_authCode;
+    QByteArray m_reply;
+    QTcpSocket* m_socket = nullptr;
+};

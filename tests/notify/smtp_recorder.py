@@ -1,0 +1,124 @@
+#!/usr/bin/python3
+"""Loopback SMTP server for the mail tests.
+
+Usage: smtp_recorder.py PORT DIR [--silent] [--tls CERT KEY]
+
+Appends every byte a client sends to DIR/stream.bin and one JSON line per
+accepted message to DIR/messages.jsonl, then prints "ready". With --silent it
+accepts connections and never answers, so every client read times out.
+"""
+import base64
+import json
+import os
+import signal
+import socket
+import ssl
+import sys
+import threading
+
+from aiosmtpd.controller import Controller
+from aiosmtpd.smtp import SMTP, AuthResult, LoginPassword
+
+USER = b"sender@example.com"
+PASSWORD = b"abcdefghijklmnop"
+
+
+class RecordingSMTP(SMTP):
+    def __init__(self, handler, record, **kwargs):
+        super().__init__(handler, **kwargs)
+        self._record = record
+
+    def data_received(self, data):
+        self._record(data)
+        super().data_received(data)
+
+    async def smtp_HELO(self, hostname):
+        await super().smtp_HELO(hostname)
+        # Submission hosts of the mail services take AUTH after HELO too.
+        self.session.extended_smtp = True
+
+
+class Handler:
+    def __init__(self, directory):
+        self.directory = directory
+
+    async def handle_DATA(self, server, session, envelope):
+        entry = {
+            "from": envelope.mail_from,
+            "rcpt": envelope.rcpt_tos,
+            "authenticated": bool(session.authenticated),
+            "content": base64.b64encode(envelope.original_content).decode(),
+        }
+        with open(os.path.join(self.directory, "messages.jsonl"), "a") as f:
+            f.write(json.dumps(entry) + "\n")
+        return "250 OK"
+
+
+def authenticator(server, session, envelope, mechanism, auth_data):
+    ok = (isinstance(auth_data, LoginPassword)
+          and auth_data.login == USER and auth_data.password == PASSWORD)
+    return AuthResult(success=ok)
+
+
+class RecordingController(Controller):
+    def __init__(self, handler, record, **kwargs):
+        self._record_fn = record
+        super().__init__(handler, **kwargs)
+
+    def factory(self):
+        return RecordingSMTP(self.handler, self._record_fn, **self.SMTP_kwargs)
+
+
+def silent(port):
+    server = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+    server.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+    server.bind(("127.0.0.1", port))
+    server.listen(5)
+
+    def drain(conn):
+        while conn.recv(4096):
+            pass
+
+    print("ready", flush=True)
+    while True:
+        conn, _ = server.accept()
+        threading.Thread(target=drain, args=(conn,), daemon=True).start()
+
+
+def main():
+    port = int(sys.argv[1])
+    directory = sys.argv[2]
+    if "--silent" in sys.argv:
+        silent(port)
+        return
+    lock = threading.Lock()
+
+    def record(data):
+        with lock, open(os.path.join(directory, "stream.bin"), "ab") as f:
+            f.write(data)
+
+    kwargs = {}
+    if "--tls" in sys.argv:
+        i = sys.argv.index("--tls")
+        context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
+        context.load_cert_chain(sys.argv[i + 1], sys.argv[i + 2])
+        kwargs["tls_context"] = context
+        kwargs["auth_require_tls"] = True
+    else:
+        kwargs["auth_require_tls"] = False
+    controller = RecordingController(
+        Handler(directory), record, hostname="127.0.0.1", port=port,
+        authenticator=authenticator, **kwargs)
+    controller.start()
+    print("ready", flush=True)
+    stop = threading.Event()
+    signal.signal(signal.SIGTERM, lambda *_: stop.set())
+    try:
+        while not stop.wait(0.5):
+            pass
+    finally:
+        controller.stop()
+
+
+if __name__ == "__main__":
+    main()

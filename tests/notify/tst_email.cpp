@@ -1,0 +1,290 @@
+// The SMTP client against a real SMTP server on loopback.
+
+#include "Email.h"
+#include "SmtpServer.h"
+#include "TestSupport.h"
+
+#include <QElapsedTimer>
+#include <QJsonArray>
+#include <QMutex>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+QMutex logMutex;
+QStringList logLines;
+
+void captureLog(QtMsgType, const QMessageLogContext&, const QString& text)
+{
+    QMutexLocker lock(&logMutex);
+    logLines.append(text);
+}
+
+QList<QByteArray> loginLines(const QByteArray& host)
+{
+    return {"HELO " + host, "AUTH LOGIN", SmtpServer::user().toBase64(),
+            SmtpServer::password().toBase64()};
+}
+
+} // namespace
+
+class EmailTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        m_dir.reset(new QTemporaryDir);
+        m_server.reset(new SmtpServer(m_dir->path()));
+        Email::setOnlineCheck([] { return true; });
+        QMutexLocker lock(&logMutex);
+        logLines.clear();
+    }
+    void cleanup()
+    {
+        m_server.reset();
+        Email::setOnlineCheck({});
+    }
+
+    void dialogueInExactOrder()
+    {
+        QVERIFY(m_server->start());
+        qInstallMessageHandler(captureLog);
+        {
+            Email mail(m_server->settings());
+            QVERIFY(mail.sendAll({QStringLiteral("a@b.cn")}, QStringLiteral("采集器报警"),
+                                 QStringLiteral("2024-05-01 10:00:00;上限报警;1-101 超上限")));
+        }
+        qInstallMessageHandler(nullptr);
+
+        QList<QByteArray> expected = loginLines("127.0.0.1");
+        expected += {"mail from:<sender@example.com>",
+                     "rcpt to:<a@b.cn>",
+                     "data",
+                     QStringLiteral("from:报警器<sender@example.com>").toUtf8(),
+                     "to:a@b.cn",
+                     QStringLiteral("subject:采集器报警").toUtf8(),
+                     "",
+                     QStringLiteral("2024-05-01 10:00:00;上限报警;1-101 超上限").toUtf8(),
+                     ".",
+                     "quit"};
+        QCOMPARE(m_server->lines(), expected);
+
+        const QList<QJsonObject> messages = m_server->messages();
+        QCOMPARE(messages.size(), 1);
+        QVERIFY(messages[0].value(QStringLiteral("authenticated")).toBool());
+        QCOMPARE(messages[0].value(QStringLiteral("rcpt")).toArray().first().toString(),
+                 QStringLiteral("a@b.cn"));
+        // Raw UTF-8, no encoded words.
+        QVERIFY(SmtpServer::content(messages[0]).contains(QStringLiteral("subject:采集器报警\r\n").toUtf8()));
+
+        // Replies are logged; what we send for AUTH is not.
+        QMutexLocker lock(&logMutex);
+        const QString all = logLines.join(QLatin1Char('\n'));
+        QVERIFY(all.contains(QStringLiteral("235")));
+        QVERIFY(!all.contains(QString::fromLatin1(SmtpServer::password())));
+        QVERIFY(!all.contains(QString::fromLatin1(SmtpServer::password().toBase64())));
+    }
+
+    void bodyIsDotStuffedWithCrlf()
+    {
+        QVERIFY(m_server->start());
+        {
+            Email mail(m_server->settings());
+            QVERIFY(mail.sendAll({QStringLiteral("a@b.cn")}, QStringLiteral("s"),
+                                 QStringLiteral("first\n.\n..\nmid\r\n.\r\nlast")));
+        }
+        const QByteArray stream = m_server->stream();
+        QVERIFY(stream.contains("\r\n\r\nfirst\r\n..\r\n...\r\nmid\r\n..\r\nlast\r\n.\r\nquit\r\n"));
+        for (int i = 0; i < stream.size(); ++i) {
+            if (stream[i] == '\n')
+                QVERIFY2(i > 0 && stream[i - 1] == '\r', "bare LF on the wire");
+        }
+        const QList<QJsonObject> messages = m_server->messages();
+        QCOMPARE(messages.size(), 1);
+        QVERIFY(SmtpServer::content(messages[0]).endsWith("\r\n\r\nfirst\r\n.\r\n..\r\nmid\r\n.\r\nlast\r\n"));
+    }
+
+    void headerInjectionRefused()
+    {
+        QVERIFY(m_server->start());
+        bool result = true;
+        {
+            Email mail(m_server->settings());
+            result = mail.sendAll({QStringLiteral("a@b.cn>\r\nrcpt to:<evil@example.com"),
+                                   QStringLiteral("ok@b.cn")},
+                                  QStringLiteral("alarm\r\nbcc: evil@example.com\nx"),
+                                  QStringLiteral("body"));
+        }
+        QVERIFY(!result);
+        QVERIFY(!m_server->stream().contains("evil@example.com>"));
+        const QList<QJsonObject> messages = m_server->messages();
+        QCOMPARE(messages.size(), 1);
+        QCOMPARE(messages[0].value(QStringLiteral("rcpt")).toArray().size(), 1);
+        QCOMPARE(messages[0].value(QStringLiteral("rcpt")).toArray().first().toString(),
+                 QStringLiteral("ok@b.cn"));
+        const QByteArray content = SmtpServer::content(messages[0]);
+        const QList<QByteArray> header = content.left(content.indexOf("\r\n\r\n")).split('\n');
+        QCOMPARE(header.size(), 3);
+        QCOMPARE(header[2], QByteArray("subject:alarm bcc: evil@example.com x"));
+    }
+
+    void recipientLists_data()
+    {
+        QTest::addColumn<QStringList>("recipients");
+        QTest::addColumn<bool>("result");
+        QTest::addColumn<QStringList>("delivered");
+        QTest::newRow("empty entry stops") << QStringList{"a@b.cn", "", "c@d.cn"} << false
+                                           << QStringList{"a@b.cn"};
+        QTest::newRow("empty list") << QStringList{} << true << QStringList{};
+        QTest::newRow("two") << QStringList{"a@b.cn", "c@d.cn"} << true
+                             << QStringList{"a@b.cn", "c@d.cn"};
+        QTest::newRow("nothing stored") << QStringList{""} << false << QStringList{};
+    }
+    void recipientLists()
+    {
+        QFETCH(QStringList, recipients);
+        QFETCH(bool, result);
+        QFETCH(QStringList, delivered);
+        QVERIFY(m_server->start());
+        {
+            Email mail(m_server->settings());
+            QCOMPARE(mail.sendAll(recipients, QStringLiteral("s"), QStringLiteral("b")), result);
+        }
+        QStringList got;
+        for (const QJsonObject& m : m_server->messages())
+            got.append(m.value(QStringLiteral("rcpt")).toArray().first().toString());
+        QCOMPARE(got, delivered);
+        // Login and quit happen whatever the list holds.
+        const QList<QByteArray> lines = m_server->lines();
+        QCOMPARE(lines.mid(0, 4), loginLines("127.0.0.1"));
+        QCOMPARE(lines.last(), QByteArray("quit"));
+    }
+
+    void offlineSendsNothing()
+    {
+        QVERIFY(m_server->start());
+        Email::setOnlineCheck([] { return false; });
+        {
+            Email mail(m_server->settings());
+            QVERIFY(!mail.sendAll({QStringLiteral("a@b.cn")}, QStringLiteral("s"), QStringLiteral("b")));
+        }
+        QVERIFY(!m_server->stream().contains("mail from"));
+        QVERIFY(m_server->stream().endsWith("quit\r\n"));
+    }
+
+    void silentServerNeverHangs()
+    {
+        QVERIFY(m_server->start({QStringLiteral("--silent")}));
+        QElapsedTimer clock;
+        clock.start();
+        qint64 longest = 0;
+        {
+            Email mail(m_server->settings());
+            longest = clock.elapsed();
+            QVERIFY(mail.lastReply().isEmpty());
+            for (const char* to : {"a@b.cn", "c@d.cn"}) {
+                QElapsedTimer one;
+                one.start();
+                mail.send(to, QStringLiteral("s"), QStringLiteral("b"));
+                longest = qMax(longest, one.elapsed());
+                QVERIFY(mail.lastReply().isEmpty());
+            }
+        }
+        // Five read steps to log in, four per message, one for quit.
+        QVERIFY2(clock.elapsed() < (5 + 8 + 1) * Email::WaitMs + 3000,
+                 qPrintable(QString::number(clock.elapsed())));
+        QVERIFY2(longest < 5 * Email::WaitMs + 1500, qPrintable(QString::number(longest)));
+    }
+
+    void unreachableServerNeverHangs()
+    {
+        MailSettings s = m_server->settings(); // port chosen but nothing listens
+        s.port = 1;
+        QElapsedTimer clock;
+        clock.start();
+        {
+            Email mail(s);
+            QVERIFY(mail.sendAll({QStringLiteral("a@b.cn"), QStringLiteral("c@d.cn")},
+                                 QStringLiteral("s"), QStringLiteral("b")));
+        }
+        QVERIFY(clock.elapsed() < 15 * Email::WaitMs);
+    }
+
+    void startTlsBeforeLogin()
+    {
+        if (QStandardPaths::findExecutable(QStringLiteral("openssl")).isEmpty())
+            QSKIP("openssl not installed");
+        const QString cert = m_dir->filePath(QStringLiteral("cert.pem"));
+        const QString key = m_dir->filePath(QStringLiteral("key.pem"));
+        QProcess openssl;
+        openssl.setStandardErrorFile(QProcess::nullDevice());
+        openssl.start(QStringLiteral("openssl"),
+                      {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "1", "-subj",
+                       "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1", "-keyout", key,
+                       "-out", cert});
+        QVERIFY(openssl.waitForFinished(30000));
+        QCOMPARE(openssl.exitCode(), 0);
+        QVERIFY(m_server->start({QStringLiteral("--tls"), cert, key}));
+        MailSettings s = m_server->settings();
+        s.startTls = true;
+        s.caFile = cert;
+        {
+            Email mail(s);
+            QVERIFY(mail.sendAll({QStringLiteral("a@b.cn")}, QStringLiteral("s"), QStringLiteral("b")));
+        }
+        // The recorder sees the decrypted stream after the upgrade.
+        const QList<QByteArray> lines = m_server->lines();
+        QVERIFY(lines.size() > 6);
+        QCOMPARE(lines.mid(0, 6),
+                 (QList<QByteArray>{"EHLO 127.0.0.1", "STARTTLS", "EHLO 127.0.0.1", "AUTH LOGIN",
+                                    SmtpServer::user().toBase64(), SmtpServer::password().toBase64()}));
+        const QList<QJsonObject> messages = m_server->messages();
+        QCOMPARE(messages.size(), 1);
+        QVERIFY(messages[0].value(QStringLiteral("authenticated")).toBool());
+    }
+
+    void noLoginWhenUpgradeFails()
+    {
+        QVERIFY(m_server->start()); // offers no STARTTLS
+        MailSettings s = m_server->settings();
+        s.startTls = true;
+        {
+            Email mail(s);
+            mail.sendAll({QStringLiteral("a@b.cn")}, QStringLiteral("s"), QStringLiteral("b"));
+        }
+        const QByteArray stream = m_server->stream();
+        QVERIFY(stream.startsWith("EHLO 127.0.0.1\r\nSTARTTLS\r\n"));
+        QVERIFY(!stream.contains("AUTH"));
+        QVERIFY(!stream.contains(SmtpServer::password().toBase64()));
+        QVERIFY(m_server->messages().isEmpty());
+    }
+
+    void settingsFile()
+    {
+        QVERIFY(m_server->start());
+        const QString path = m_dir->filePath(QStringLiteral("mail.ini"));
+        m_server->writeMailIni(path);
+        const MailSettings s = MailSettings::load(path);
+        QCOMPARE(s.host, QStringLiteral("127.0.0.1"));
+        QCOMPARE(s.port, m_server->port());
+        QCOMPARE(s.sender, SmtpServer::user());
+        QCOMPARE(s.authCode, SmtpServer::password());
+        QCOMPARE(s.displayName, QStringLiteral("报警器"));
+        QVERIFY(!s.startTls);
+        // The shipped example parses and carries placeholders only.
+        const MailSettings example = MailSettings::load(TestSupport::sourcePath(QStringLiteral("resources/mail.example.ini")));
+        QCOMPARE(example.port, quint16(25));
+        QVERIFY(example.host.endsWith(QStringLiteral("example.com")));
+    }
+
+private:
+    QScopedPointer<QTemporaryDir> m_dir;
+    QScopedPointer<SmtpServer> m_server;
+};
+
+QTEST_GUILESS_MAIN(EmailTest)
+#include "tst_email.moc"
