@@ -8,7 +8,7 @@ add_executable(arq-online-runner ${CMAKE_CURRENT_LIST_DIR}/OnlineRunner.cpp
 target_link_libraries(arq-online-runner PRIVATE arq_online)
 target_compile_definitions(arq-online-runner PRIVATE ARQ_DEFAULT_BINARY_DIR="${PROJECT_BINARY_DIR}")
 
-foreach(t tst_onlinecrash)
+foreach(t tst_onlineengine tst_onlinecrash)
   arq_add_test(${t} LABELS integration SOURCES ${CMAKE_CURRENT_LIST_DIR}/${t}.cpp
                ${CMAKE_CURRENT_LIST_DIR}/OnlineSetup.h ${CMAKE_CURRENT_LIST_DIR}/SimulatorProcess.h
                LIBS arq_online TIMEOUT 240)
