@@ -16,7 +16,11 @@
 namespace {
 
 const QString kTimeFormat = QStringLiteral("yyyy-MM-dd hh:mm:ss");
+// Warning-log vocabulary: stored as is, whatever the interface language.
 const QString kAuditType = QStringLiteral("通讯异常");
+const QString kReconnected = QStringLiteral("设备重新连接。");
+const QString kManualMode = QStringLiteral("进入手动重连模式！");
+const QString kManualDone = QStringLiteral("手动重连成功！");
 
 } // namespace
 
@@ -206,7 +210,7 @@ bool OnlineSession::reconnect(QStringList& scan, QString& failure)
 {
     if (m_Stop)
         return false;
-    emit SaveAuditLog_signals(tr("设备重新连接。"));
+    emit SaveAuditLog_signals(kReconnected);
     closeOpen();
     QElapsedTimer pause;
     pause.start();
@@ -219,7 +223,7 @@ bool OnlineSession::reconnect(QStringList& scan, QString& failure)
         return true;
 
     while (!m_Stop) {
-        emit SaveAuditLog_signals(tr("进入手动重连模式！"));
+        emit SaveAuditLog_signals(kManualMode);
         closeOpen();
         setCommand(Continue);
         m_ReconnectWait = true;
@@ -232,7 +236,7 @@ bool OnlineSession::reconnect(QStringList& scan, QString& failure)
         if (openAll()) {
             setCommand(Stop);
             if (readScan(scan, failure)) {
-                emit SaveAuditLog_signals(tr("手动重连成功！"));
+                emit SaveAuditLog_signals(kManualDone);
                 return true;
             }
         }
@@ -313,7 +317,7 @@ void OnlineSession::MessageBox_slots(QString title, QString text)
 
 void OnlineSession::SaveAuditLog_slots(QString details)
 {
-    if (details == tr("设备重新连接。"))
+    if (details == kReconnected)
         ++m_Reconnections;
     qWarning().noquote() << "online acquisition:" << details;
     Tool::addAuditLog(kAuditType, details);
