@@ -14,7 +14,12 @@ Collection1586A::Collection1586A(QObject* parent)
 {
 }
 
-Collection1586A::~Collection1586A() = default;
+Collection1586A::~Collection1586A()
+{
+    // The link refers to this driver's open flag: it goes before the flag does.
+    delete m_Link;
+    m_Link = nullptr;
+}
 
 QList<int> Collection1586A::Modules(const QString& module)
 {

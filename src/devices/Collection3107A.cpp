@@ -38,7 +38,12 @@ Collection3107A::Collection3107A(QObject* parent)
 {
 }
 
-Collection3107A::~Collection3107A() = default;
+Collection3107A::~Collection3107A()
+{
+    // The link refers to this driver's open flag: it goes before the flag does.
+    delete m_Link;
+    m_Link = nullptr;
+}
 
 // ---- frames ----
 

@@ -20,7 +20,12 @@ Collection3108A::Collection3108A(QObject* parent)
 {
 }
 
-Collection3108A::~Collection3108A() = default;
+Collection3108A::~Collection3108A()
+{
+    // The link refers to this driver's open flag: it goes before the flag does.
+    delete m_Link;
+    m_Link = nullptr;
+}
 
 bool Collection3108A::PortList(QStringList& names)
 {

@@ -101,9 +101,9 @@ QString ChannelSignal::describe(double now)
         return QStringLiteral("%1 -> set-point %2 (tau %3 s)")
             .arg(t, 0, 'f', 3).arg(m_setPoint, 0, 'f', 3).arg(m_tau);
     case Mode::Ramp:
-        return QStringLiteral("ramp %1 -> %2%3")
-            .arg(t, 0, 'f', 3).arg(m_setPoint, 0, 'f', 3)
-            .arg(m_repeat ? QStringLiteral(" (repeating)") : QString());
+        return QStringLiteral("ramp %1 (%2 points, last %3 at %4 s%5)")
+            .arg(t, 0, 'f', 3).arg(m_ramp.size()).arg(m_ramp.last().temperature, 0, 'f', 3)
+            .arg(m_ramp.last().seconds).arg(m_repeat ? QStringLiteral(", repeating") : QString());
     }
     return QString();
 }

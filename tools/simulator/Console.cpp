@@ -111,6 +111,7 @@ QString CommandProcessor::execute(const QString& input, bool* quit)
                 else
                     s.setSetPoint(value, now);
             }
+            l->instrument().invalidateScan();
         }
         return QStringLiteral("OK %1 %2 %3").arg(command, a[0]).arg(value);
     }
@@ -135,8 +136,12 @@ QString CommandProcessor::execute(const QString& input, bool* quit)
                          .arg(in.variant() == Variant::TC ? QStringLiteral(", thermocouple ") + in.effectiveThermocouple()
                                                           : QString());
             const double now = in.now();
-            for (int c = 0; c < in.activeChannels(); ++c)
-                lines << QStringLiteral("   %1 %2").arg(101 + c).arg(in.signal(c).describe(now));
+            const QString unit = in.variant() == Variant::TC ? QStringLiteral("mV") : QStringLiteral("ohm");
+            for (int c = 0; c < in.activeChannels(); ++c) {
+                const double t = in.signal(c).temperatureAt(now);
+                lines << QStringLiteral("   %1 %2 | %3 %4").arg(101 + c).arg(in.signal(c).describe(now))
+                             .arg(in.electricalAt(c, t), 0, 'f', 4).arg(unit);
+            }
         }
         lines << QStringLiteral("OK status");
         return lines.join(QLatin1Char('\n'));
@@ -149,6 +154,7 @@ void StdinReader::run()
     std::string line;
     while (std::getline(std::cin, line))
         emit lineRead(QString::fromLocal8Bit(line.c_str()).trimmed());
+    emit endOfInput();
 }
 
 } // namespace sim

@@ -30,6 +30,7 @@ public:
     using QThread::QThread;
 signals:
     void lineRead(const QString& line);
+    void endOfInput();
 protected:
     void run() override;
 };

@@ -84,6 +84,8 @@ public:
     };
     // The reading of the current scan (a new scan is taken when the last one is a scan period old).
     Reading reading(int channel);
+    // The next read takes a new scan (after the temperatures were changed by hand).
+    void invalidateScan() { m_scanMs = -1; }
 
     QByteArray handle(const QByteArray& frame);
 

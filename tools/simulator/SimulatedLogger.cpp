@@ -4,6 +4,9 @@
 #include <QSocketNotifier>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTime>
+
+#include <cstdio>
 
 #ifdef Q_OS_UNIX
 #include <cerrno>
@@ -17,7 +20,7 @@
 namespace sim {
 
 SimulatedLogger::SimulatedLogger(const InstrumentConfig& config, int index, QObject* parent)
-    : QObject(parent), m_config(config), m_instrument(config.variant)
+    : QObject(parent), m_config(config), m_instrument(config.variant), m_index(index)
 {
     m_clock.start();
     m_instrument.setStationAddress(static_cast<quint8>(config.address));
@@ -127,23 +130,41 @@ void SimulatedLogger::onClientData(QTcpSocket* socket)
     auto it = m_clients.find(socket);
     if (it == m_clients.end())
         return;
-    const QByteArray reply = process(it.value(), socket->readAll());
+    const QByteArray reply = process(it.value(), socket->readAll(),
+                                     QStringLiteral("tcp %1").arg(socket->peerPort()));
     if (!reply.isEmpty()) {
         socket->write(reply);
         socket->flush();
     }
 }
 
-QByteArray SimulatedLogger::process(FrameAssembler& assembler, const QByteArray& bytes)
+QByteArray SimulatedLogger::process(FrameAssembler& assembler, const QByteArray& bytes, const QString& peer)
 {
     const qint64 now = m_clock.elapsed();
+    const int before = assembler.pending();
     const QList<QByteArray> frames = assembler.feed(bytes, now);
-    // A silent or switched-off instrument drops what it receives.
-    if (m_down || now < m_silentUntilMs)
-        return QByteArray();
+    const bool deaf = m_down || now < m_silentUntilMs; // drops what it receives
+    auto trace = [&](const char* what, const QByteArray& text) {
+        if (m_trace)
+            std::fprintf(stderr, "%s @%d %s %s %s\n",
+                         qPrintable(QTime::currentTime().toString(QStringLiteral("hh:mm:ss.zzz"))), m_index + 1,
+                         qPrintable(peer), what, text.constData());
+    };
+    int framed = 0;
     QByteArray replies;
-    for (const QByteArray& frame : frames)
-        replies.append(m_instrument.handle(frame));
+    for (const QByteArray& frame : frames) {
+        framed += frame.size();
+        trace(deaf ? "RX (ignored)" : "RX", frame.toHex(' '));
+        if (deaf)
+            continue;
+        const QByteArray reply = m_instrument.handle(frame);
+        trace(reply.isEmpty() ? "-- no reply" : "TX", reply.toHex(' '));
+        replies.append(reply);
+    }
+    // Bytes that were neither framed nor left waiting were skipped as garbage.
+    const int skipped = before + bytes.size() - framed - assembler.pending();
+    if (skipped > 0)
+        trace("skipped", QByteArray::number(skipped) + " byte(s) that form no frame");
     return replies;
 }
 
@@ -238,7 +259,7 @@ void SimulatedLogger::onPtyData()
     }
     if (bytes.isEmpty())
         return;
-    const QByteArray reply = process(m_ptyAssembler, bytes);
+    const QByteArray reply = process(m_ptyAssembler, bytes, QStringLiteral("pty"));
     qint64 written = 0;
     while (written < reply.size()) {
         const ssize_t n = ::write(m_ptyMaster, reply.constData() + written, static_cast<size_t>(reply.size() - written));

@@ -36,6 +36,8 @@ public:
     bool isDown() const { return m_down; }
     double silentRemaining() const;
 
+    void setTrace(bool on) { m_trace = on; }
+
     // Fault injection.
     int dropClients();
     void silence(double seconds);
@@ -47,7 +49,7 @@ private:
     void onClientData(QTcpSocket* socket);
     void onPtyData();
     // Replies to every complete request in the bytes, unless silent or down.
-    QByteArray process(FrameAssembler& assembler, const QByteArray& bytes);
+    QByteArray process(FrameAssembler& assembler, const QByteArray& bytes, const QString& peer);
     bool listen(QString* error);
     bool openPty(QString* error);
     void closePty();
@@ -60,6 +62,8 @@ private:
     QElapsedTimer m_clock;
     qint64 m_silentUntilMs = 0;
     bool m_down = false;
+    bool m_trace = false;
+    int m_index = 0;
     int m_ptyMaster = -1;
     int m_ptySlave = -1;
     QString m_ptyPath;

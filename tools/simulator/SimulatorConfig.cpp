@@ -321,6 +321,10 @@ bool parseArguments(const QStringList& args, SimulatorConfig* config, QString* e
 
         if (name == QLatin1String("-h") || name == QLatin1String("--help")) {
             config->help = true;
+        } else if (name == QLatin1String("--trace")) {
+            config->trace = true;
+        } else if (name == QLatin1String("--exit-on-eof")) {
+            config->exitOnEof = true;
         } else if (name == QLatin1String("-v") || name == QLatin1String("--version")) {
             config->version = true;
         } else if (name == QLatin1String("--model")) {
@@ -469,6 +473,9 @@ They act on every instrument; prefix "@N " (N from 1) to address one:
   quit                  stop the simulator
 
 Other options:
+  --trace               print every frame received and sent (hex) on stderr
+  --exit-on-eof         quit when stdin is closed; without it the simulator runs
+                        on (e.g. started with "&" or "< /dev/null") until "quit" or a signal
   -h, --help            this text
   -v, --version         print the version
 )");

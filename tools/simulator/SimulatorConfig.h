@@ -43,6 +43,8 @@ struct InstrumentConfig
 struct SimulatorConfig
 {
     QList<InstrumentConfig> instruments;
+    bool trace = false;     // every frame received and sent, in hex, on stderr
+    bool exitOnEof = false; // quit when stdin closes (for scripts that own the process)
     bool help = false;
     bool version = false;
 };

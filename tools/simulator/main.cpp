@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 
@@ -44,6 +45,7 @@ int main(int argc, char* argv[])
     QList<sim::SimulatedLogger*> loggers;
     for (int i = 0; i < config.instruments.size(); ++i) {
         auto* logger = new sim::SimulatedLogger(config.instruments[i], i, &app);
+        logger->setTrace(config.trace);
         if (!logger->start(&error)) {
             std::fprintf(stderr, "arq-simulator: instrument %d: %s\n", i + 1, error.toLocal8Bit().constData());
             return 1;
@@ -64,6 +66,13 @@ int main(int argc, char* argv[])
         if (quit)
             QCoreApplication::quit();
     });
+    if (config.exitOnEof)
+        QObject::connect(reader, &sim::StdinReader::endOfInput, &app, &QCoreApplication::quit);
+#ifdef SIGTTIN
+    // Started in the background of an interactive shell, reading the terminal
+    // would stop the whole process; ignored, the read fails and the console is off.
+    std::signal(SIGTTIN, SIG_IGN);
+#endif
     reader->start();
 
     const int rc = app.exec();
