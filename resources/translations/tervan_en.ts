@@ -391,6 +391,26 @@
     <message>
         <source>采集中...</source>
         <translation>Acquiring...</translation>
+    <name>ParametersChannel</name>
+    <message>
+        <source>通道配置</source>
+        <translation>Channel configuration</translation>
+    </message>
+    <message>
+        <source>设备</source>
+        <translation>Device</translation>
+    </message>
+    <message>
+        <source>通道</source>
+        <translation>Channel</translation>
+    </message>
+    <message>
+        <source>项目</source>
+        <translation>Project</translation>
+    </message>
+    <message>
+        <source>下一步</source>
+        <translation>Next</translation>
     </message>
     <message>
         <source>警告</source>
@@ -434,6 +454,86 @@
     <message>
         <source>项目%1统计</source>
         <translation>Project %1 Statistics</translation>
+        <source>项目%1:未选择通道！</source>
+        <translation>Project %1: no channel chosen!</translation>
+    </message>
+    <message>
+        <source>项目%1:通道单位最多为两类！</source>
+        <translation>Project %1: at most two kinds of channel unit!</translation>
+    </message>
+</context>
+<context>
+    <name>ParametersChart</name>
+    <message>
+        <source>实时数据</source>
+        <translation>Live data</translation>
+    </message>
+    <message>
+        <source>趋势图</source>
+        <translation>Trend chart</translation>
+    </message>
+    <message>
+        <source>采集时间</source>
+        <translation>Acquisition time</translation>
+    </message>
+</context>
+<context>
+    <name>ParametersMode</name>
+    <message>
+        <source>采集参数</source>
+        <translation>Acquisition parameters</translation>
+    </message>
+    <message>
+        <source>采集方式：</source>
+        <translation>Acquisition mode:</translation>
+    </message>
+    <message>
+        <source>项目个数：</source>
+        <translation>Number of projects:</translation>
+    </message>
+    <message>
+        <source>采集器个数：</source>
+        <translation>Number of loggers:</translation>
+    </message>
+    <message>
+        <source>项目信息1：</source>
+        <translation>Project 1:</translation>
+    </message>
+    <message>
+        <source>项目信息2：</source>
+        <translation>Project 2:</translation>
+    </message>
+    <message>
+        <source>项目信息3：</source>
+        <translation>Project 3:</translation>
+    </message>
+    <message>
+        <source>项目名称：</source>
+        <translation>Project name:</translation>
+    </message>
+    <message>
+        <source>采集器1：</source>
+        <translation>Logger 1:</translation>
+    </message>
+    <message>
+        <source>采集器2：</source>
+        <translation>Logger 2:</translation>
+    </message>
+    <message>
+        <source>采集器3：</source>
+        <translation>Logger 3:</translation>
+    </message>
+    <message>
+        <source>采集开始时间：</source>
+        <translation>Start time:</translation>
+    </message>
+    <message>
+        <source>采集结束时间：</source>
+        <translation>End time:</translation>
+    </message>
+    <message>
+        <source>下一步</source>
+        <translation>Next</translation>
     </message>
     <message>
         <source>提示</source>
@@ -559,6 +659,98 @@
     <message>
         <source>功能错误！</source>
         <translation>: wrong function!</translation>
+    </message>
+</context>
+</TS>
+        <source>警告</source>
+        <translation>Warning</translation>
+    </message>
+    <message>
+        <source>项目信息未设置！</source>
+        <translation>Project information not set!</translation>
+    </message>
+    <message>
+        <source>项目名称相同！</source>
+        <translation>Project names are equal!</translation>
+    </message>
+    <message>
+        <source>数据库连接失败！</source>
+        <translation>Database connection failed!</translation>
+    </message>
+    <message>
+        <source>项目名称已存在！</source>
+        <translation>Project name already exists!</translation>
+    </message>
+    <message>
+        <source>开始采集时间大于结束采集时间！</source>
+        <translation>The start time is later than the end time!</translation>
+    </message>
+    <message>
+        <source>未选择采集设备！</source>
+        <translation>No acquisition device chosen!</translation>
+    </message>
+    <message>
+        <source>采集设备不能相同！</source>
+        <translation>The acquisition devices must differ!</translation>
+    </message>
+    <message>
+        <source>所选采集设备不支持脱机采集！</source>
+        <translation>A chosen acquisition device does not support offline acquisition!</translation>
+    </message>
+    <message>
+        <source>采集设备%1的通道配置“%2”不存在，请重新设置该设备！</source>
+        <translation>The channel configuration "%2" of acquisition device %1 no longer exists; set the device up again!</translation>
+    </message>
+    <message>
+        <source>采集设备参数将以第一台设备为准！</source>
+        <translation>The acquisition parameters follow the first device!</translation>
+    </message>
+</context>
+<context>
+    <name>ParametersStatistics</name>
+    <message>
+        <source>统计</source>
+        <translation>Statistics</translation>
+    </message>
+    <message>
+        <source>最大值</source>
+        <translation>Maximum</translation>
+    </message>
+    <message>
+        <source>最大值通道</source>
+        <translation>Channel of maximum</translation>
+    </message>
+    <message>
+        <source>最小值</source>
+        <translation>Minimum</translation>
+    </message>
+    <message>
+        <source>最小值通道</source>
+        <translation>Channel of minimum</translation>
+    </message>
+    <message>
+        <source>平均值</source>
+        <translation>Average</translation>
+    </message>
+    <message>
+        <source>最大-最小</source>
+        <translation>Max - min</translation>
+    </message>
+    <message>
+        <source>最大-平均</source>
+        <translation>Max - avg</translation>
+    </message>
+    <message>
+        <source>平均-最小</source>
+        <translation>Avg - min</translation>
+    </message>
+    <message>
+        <source>标准差</source>
+        <translation>Std. deviation</translation>
+    </message>
+    <message>
+        <source>采集时间</source>
+        <translation>Acquisition time</translation>
     </message>
 </context>
 </TS>

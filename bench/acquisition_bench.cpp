@@ -1,0 +1,173 @@
+// Live result and statistics tabs over a long run.
+//
+//   acquisition_bench [scans] [projects]   (defaults 86400 = one day at 1 s, 1 project)
+//
+// 48 channels (three 16-channel loggers; 32 in ℃ and 16 in mV) are fed
+// synthetic scans offscreen through ParametersChart and ParametersStatistics,
+// split into 1 or 3 projects. Both tabs are shown side by side so every scan
+// repaints both. Prints the median cost of one scan (tables, chart,
+// statistics, event processing and a synchronous repaint) around scan 1,000
+// and at the last scan, and the resident memory at the end.
+#include "LiveChart.h"
+#include "ParametersChart.h"
+#include "ParametersStatistics.h"
+#include "SystemContext.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QHBoxLayout>
+#include <QRegularExpression>
+#include <QTabWidget>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+namespace {
+
+constexpr int Channels = 48;
+
+long residentKiB()
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    const QString text = QString::fromLatin1(f.readAll());
+    const auto m = QRegularExpression(QStringLiteral("VmRSS:\\s*(\\d+)")).match(text);
+    return m.hasMatch() ? m.captured(1).toLong() : -1;
+}
+
+struct Project
+{
+    std::unique_ptr<QWidget> window;
+    ParametersChart* chart = nullptr;
+    ParametersStatistics* statistics = nullptr;
+    QList<int> channels; // positions in the 48-channel scan
+};
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0.0 : v[v.size() / 2];
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const int scans = argc > 1 ? std::max(2000, atoi(argv[1])) : 86400;
+    const int projectCount = argc > 2 ? std::clamp(atoi(argv[2]), 1, 3) : 1;
+
+    SystemContext context;
+    context.DataAccuracy = 3;
+    for (int d = 0; d < 3; ++d) {
+        Tool::Struct_AcquisitionDevice device;
+        device.Number = d + 1;
+        device.Mode = QStringLiteral("3107A-TC");
+        device.SerialNumber = QStringLiteral("SN%1").arg(d + 1);
+        context.AcquisitionDevice << device;
+    }
+    QList<ChosenChannel> all;
+    for (int c = 0; c < Channels; ++c) {
+        ChosenChannel e;
+        e.DeviceIndex = c / 16;
+        e.ProjectIndex = projectCount == 1 ? 0 : c / 16;
+        e.ID = QStringLiteral("%1-%2").arg(c / 16 + 1).arg(101 + c % 16);
+        e.Label = QStringLiteral("%1-CH%2").arg(c / 16 + 1).arg(101 + c % 16);
+        e.Unit = (c % 3 == 2) ? QStringLiteral("mV") : QStringLiteral("℃");
+        all << e;
+    }
+
+    std::vector<Project> projects(static_cast<size_t>(projectCount));
+    for (int p = 0; p < projectCount; ++p) {
+        Project& pr = projects[static_cast<size_t>(p)];
+        QList<ChosenChannel> mine;
+        QStringList labels, units;
+        for (int c = 0; c < Channels; ++c) {
+            if (all[c].ProjectIndex != p)
+                continue;
+            mine << all[c];
+            labels << all[c].Label;
+            units << all[c].Unit;
+            pr.channels << c;
+        }
+        pr.window = std::make_unique<QWidget>();
+        auto* layout = new QHBoxLayout(pr.window.get());
+        pr.chart = new ParametersChart(pr.window.get());
+        pr.statistics = new ParametersStatistics(pr.window.get());
+        layout->addWidget(pr.chart);
+        layout->addWidget(pr.statistics);
+        pr.chart->setData(&context, mine);
+        pr.statistics->setData(context.DataAccuracy, labels, units);
+        pr.window->resize(1600, 900);
+        pr.window->show();
+    }
+    app.processEvents();
+
+    const QDateTime start(QDate(2026, 1, 1), QTime(0, 0));
+    QVector<double> scan(Channels);
+    std::vector<QVector<double>> parts(projects.size());
+    for (size_t p = 0; p < projects.size(); ++p)
+        parts[p].resize(projects[p].channels.size());
+
+    auto feed = [&](int i, bool repaint) {
+        for (int c = 0; c < Channels; ++c)
+            scan[c] = (c % 3 == 2 ? 4.0 : 100.0) + std::sin(i * 0.001 + c) * 2.0 + ((i * 7 + c * 13) % 17) * 0.01;
+        const QDateTime t = start.addSecs(i);
+        for (size_t p = 0; p < projects.size(); ++p) {
+            for (int k = 0; k < parts[p].size(); ++k)
+                parts[p][k] = scan[projects[p].channels[k]];
+            projects[p].chart->addData(t, parts[p]);
+            projects[p].statistics->addData(t, parts[p]);
+        }
+        if (repaint) {
+            app.processEvents();
+            for (auto& pr : projects)
+                pr.window->repaint();
+        }
+    };
+
+    const int window = 31;
+    auto measure = [&](int from) {
+        std::vector<double> costs;
+        QElapsedTimer timer;
+        for (int i = from; i < from + window; ++i) {
+            timer.start();
+            feed(i, true);
+            costs.push_back(timer.nsecsElapsed() / 1e6);
+        }
+        return median(costs);
+    };
+
+    std::printf("acquisition_bench: %d channels in %d project(s), %d scans, chart: %s\n", Channels,
+                projectCount, scans, LiveChart::implementationName());
+    QElapsedTimer total;
+    total.start();
+    int i = 0;
+    for (; i < 1000 - window / 2; ++i)
+        feed(i, i % 60 == 0);
+    const double early = measure(i);
+    i += window;
+    const int lateStart = scans - window;
+    for (; i < lateStart; ++i) {
+        feed(i, i % 600 == 0); // the event loop still runs; paints only now and then
+        if (i % 10000 == 0)
+            std::printf("  ... %d scans, %.0f s\n", i, total.elapsed() / 1000.0);
+    }
+    const double late = measure(i);
+    std::fflush(stdout);
+
+    std::printf("cost per scan at scan 1,000:  %.2f ms\n", early);
+    std::printf("cost per scan at scan %d: %.2f ms (%.2fx)\n", scans, late, early > 0 ? late / early : 0.0);
+    std::printf("resident memory after %d scans: %.1f MB\n", scans, residentKiB() / 1024.0);
+    std::printf("goals: late <= 1.5x early and <= 50 ms; memory < 400 MB -> %s\n",
+                (late <= 1.5 * early && late <= 50.0 && residentKiB() < 400 * 1024) ? "met" : "NOT met");
+    std::printf("total time %.0f s\n", total.elapsed() / 1000.0);
+    return 0;
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "ScanAnalysis.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QStringList>
+#include <QVector>
+#include <QWidget>
+
+class QLabel;
+class QTableView;
+class StatisticsTableModel;
+
+// The live statistics tab of one project: one row per scan summarising the
+// scan per unit (extremes with their channels, average, spreads, population
+// standard deviation). Display only; nothing here is stored.
+class ParametersStatistics : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit ParametersStatistics(QWidget* parent = nullptr);
+
+    // units: the unit of every channel, in channel order.
+    void setData(int decimals, const QStringList& labels, const QStringList& units);
+    // One scan, one value per channel; a scan of another size is dropped.
+    void addData(const QDateTime& time, const QList<double>& values);
+    void addData(const QDateTime& time, const QVector<double>& values);
+
+    int rowCount() const { return m_rows; }
+    QStringList groupUnits() const;
+    StatisticsTableModel* model() const { return m_model; }
+
+private:
+    int m_decimals = 0;
+    QStringList m_labels;
+    ScanAnalysis::UnitGroups m_groups;
+    int m_rows = 0;
+
+    StatisticsTableModel* m_model = nullptr;
+    QLabel* label_Statistics = nullptr;
+    QTableView* tableWidget_Statistics = nullptr;
+};
