@@ -6,7 +6,9 @@
 #include "OnlineRules.h"
 #include "OnlineSession.h"
 #include "OnlineSetup.h"
+#include "ParametersChart.h"
 #include "ParametersOnLine.h"
+#include "ParametersStatistics.h"
 #include "SimulatorProcess.h"
 #include "TestSupport.h"
 
@@ -79,6 +81,7 @@ private slots:
     void linkDropReconnectsByItself();
     void silentDeviceNeedsManualReconnection();
     void failedDatabaseWritesAreHeldAndRetried();
+    void removedDatabaseFileIsReported();
     void deviceOverPty();
     void deviceThatDoesNotOpen();
 
@@ -217,6 +220,13 @@ void TestOnlineEngine::twoProjectsOverTwoDevices()
     QCOMPARE(projectRows("P1").last().time, projectRows("P2").last().time);
     QCOMPARE(TestSupport::scalar("select Channel from Parameters where Name = 'P2'").toString(),
              QStringLiteral("1-102,2-101,2-103"));
+    // Every scan reached both tabs of both projects.
+    auto* chart = qobject_cast<ParametersChart*>(tabs->widget(2));
+    auto* statistics = qobject_cast<ParametersStatistics*>(tabs->widget(1));
+    QVERIFY(chart && statistics);
+    QCOMPARE(chart->seriesLabels().first(), QStringLiteral("1-CH102(℃)"));
+    QCOMPARE(chart->rowCount(), scans);
+    QCOMPARE(statistics->rowCount(), scans);
 
     const QString lastTime = projectRows("P1").last().time;
     const QString start = session->actualStart().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
@@ -361,6 +371,25 @@ void TestOnlineEngine::failedDatabaseWritesAreHeldAndRetried()
     QCOMPARE(session->scansStored(), session->scansHandled());
     using OnlineSetup::valueText;
     checkRows(QStringLiteral("D"), {valueText(0, 0), valueText(0, 1)}, session->scansHandled());
+}
+
+void TestOnlineEngine::removedDatabaseFileIsReported()
+{
+    QVERIFY(startSimulator(1, 1));
+    const QDateTime now = QDateTime::currentDateTime();
+    OnlineSetup::fill(*m_Context, tcpLinks(), 1, {QStringLiteral("R")}, {}, 0.1, now.addSecs(-1), now.addSecs(-10));
+    startDialog();
+    OnlineSession* session = m_Dialog->session();
+    QVERIFY(waitFor([&] { return session->scansStored() >= 2; }, 15000));
+    QSignalSpy status(session, &OnlineSession::statusChanged);
+    QVERIFY(QFile::remove(m_Dir->file(QStringLiteral("ARQ-310MX.db3"))));
+    const int before = session->scansHandled();
+    QVERIFY(waitFor([&] { return session->scansHandled() >= before + 5; }, 5000));
+    const QString removed = QStringLiteral("数据库文件已被删除，数据无法保存！");
+    QCOMPARE(m_Dialog->statusText(), removed);
+    QCOMPARE(status.count(), 1); // once, not per scan
+    QCOMPARE(m_Dialog->commandText(), QStringLiteral("停止"));
+    stopAndSave();
 }
 
 void TestOnlineEngine::deviceOverPty()
