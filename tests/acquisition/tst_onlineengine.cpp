@@ -82,6 +82,7 @@ private slots:
     void silentDeviceNeedsManualReconnection();
     void failedDatabaseWritesAreHeldAndRetried();
     void removedDatabaseFileIsReported();
+    void destroyedWhileScanning();
     void deviceOverPty();
     void deviceThatDoesNotOpen();
 
@@ -390,6 +391,28 @@ void TestOnlineEngine::removedDatabaseFileIsReported()
     QCOMPARE(status.count(), 1); // once, not per scan
     QCOMPARE(m_Dialog->commandText(), QStringLiteral("停止"));
     stopAndSave();
+}
+
+void TestOnlineEngine::destroyedWhileScanning()
+{
+    // The main window going away takes the dialog with it mid-run: the
+    // workers end first, the drivers after them, and the project keeps its
+    // rows and gets its end time.
+    QVERIFY(startSimulator(2, 2));
+    const QDateTime now = QDateTime::currentDateTime();
+    OnlineSetup::fill(*m_Context, tcpLinks(), 2, {QStringLiteral("X")}, {}, 0.05, now.addSecs(-1), now.addSecs(-10));
+    startDialog();
+    OnlineSession* session = m_Dialog->session();
+    QVERIFY(waitFor([&] { return session->scansStored() >= 5; }, 15000));
+    QElapsedTimer t;
+    t.start();
+    m_Dialog.reset();
+    QVERIFY(t.elapsed() < 3000);
+    const int rows = TestSupport::scalar("select count(*) from ParametersData where Name = 'X'").toInt();
+    QVERIFY(rows >= 5);
+    const QString end = TestSupport::scalar("select max(Time) from ParametersData").toString().left(19);
+    QCOMPARE(TestSupport::scalar("select End from Parameters where Name = 'X'").toString(), end);
+    QTest::qWait(200); // late link events find nothing deleted under them
 }
 
 void TestOnlineEngine::deviceOverPty()

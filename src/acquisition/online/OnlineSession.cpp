@@ -328,7 +328,8 @@ void OnlineSession::SetDialog_slots()
     const bool ok = m_Command.load() != Finish && !m_Stop;
     if (ok) {
         for (const Tool::Struct_Parameters& p : qAsConst(m_Projects))
-            Tool::addParameters(p);
+            if (!Tool::addParameters(p))
+                qWarning() << "online acquisition: project record" << p.Name << "not stored";
         m_ProjectsStored = true;
         startWorker(&OnlineSession::acquisitionWorker);
     }
