@@ -29,7 +29,9 @@ public:
                const QString& path = program())
     {
         m_process.setProgram(path);
-        m_process.setArguments(args);
+        // Its stdin is our pipe: when this process dies (even by SIGKILL) the
+        // simulator sees end of file and ends too.
+        m_process.setArguments(QStringList(args) << QStringLiteral("--exit-on-eof"));
         m_process.setProcessChannelMode(QProcess::SeparateChannels);
         m_process.start();
         if (!m_process.waitForStarted(timeoutMs))
