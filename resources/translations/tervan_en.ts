@@ -13,28 +13,13 @@
     </message>
 </context>
 <context>
-    <name>Message</name>
+    <name>AlarmMailer</name>
     <message>
-        <source>联系我们</source>
-        <translation>Contact us</translation>
-    </message>
-    <message>
-        <source>&lt;h3&gt;ARQ-310MX 开发者社区&lt;/h3&gt;&lt;p&gt;问题报告与功能建议请提交到项目的问题跟踪系统。&lt;/p&gt;&lt;p&gt;提交问题时请附上工作目录中当天的日志文件（log_日期.log）。&lt;/p&gt;</source>
-        <translation>&lt;h3&gt;ARQ-310MX developer community&lt;/h3&gt;&lt;p&gt;Please report problems and suggest features in the project's issue tracker.&lt;/p&gt;&lt;p&gt;Attach the day's log file (log_date.log) from the working directory to a report.&lt;/p&gt;</translation>
+        <source>采集器报警</source>
+        <translation>Logger alarm</translation>
     </message>
 </context>
 <context>
-    <name>QWaiting</name>
-    <message>
-        <source>参数设置中，请稍等...</source>
-        <translation>Setting parameters, please wait...</translation>
-    </message>
-</context>
-<context>
-    <name>SystemSet</name>
-    <message>
-        <source>提示</source>
-        <translation>Notice</translation>
     <name>ChannelConfig</name>
     <message>
         <source>通道配置</source>
@@ -115,6 +100,131 @@
     <message>
         <source>上限警告</source>
         <translation>High alarm</translation>
+    </message>
+    <message>
+        <source>警告</source>
+        <translation>Warning</translation>
+    </message>
+    <message>
+        <source>请先选择需要删除的文件!</source>
+        <translation>Please choose the configuration to delete first!</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>Notice</translation>
+    </message>
+    <message>
+        <source>是否删除</source>
+        <translation>Delete </translation>
+    </message>
+    <message>
+        <source>删除文件失败!</source>
+        <translation>Deleting the configuration failed!</translation>
+    </message>
+    <message>
+        <source>请先选择需要导出的文件!</source>
+        <translation>Please choose the configuration to export first!</translation>
+    </message>
+    <message>
+        <source>保存文件</source>
+        <translation>Save file</translation>
+    </message>
+    <message>
+        <source>导出文件失败!</source>
+        <translation>Exporting the configuration failed!</translation>
+    </message>
+</context>
+<context>
+    <name>ChannelRules</name>
+    <message>
+        <source>通道未设置！</source>
+        <translation>No channels set!</translation>
+    </message>
+    <message>
+        <source>通道</source>
+        <translation>Channel </translation>
+    </message>
+    <message>
+        <source>类型错误！</source>
+        <translation>: wrong type!</translation>
+    </message>
+    <message>
+        <source>接线线制错误！</source>
+        <translation>: wrong wiring!</translation>
+    </message>
+    <message>
+        <source>单位错误！</source>
+        <translation>: wrong unit!</translation>
+    </message>
+    <message>
+        <source>已被占用！</source>
+        <translation> is already occupied!</translation>
+    </message>
+    <message>
+        <source>不能被设置为</source>
+        <translation> cannot be set to </translation>
+    </message>
+    <message>
+        <source>单位不许超过2个！</source>
+        <translation>No more than 2 units allowed!</translation>
+    </message>
+    <message>
+        <source>不能同时设置两个温度单位！</source>
+        <translation>Two temperature units cannot be used at once!</translation>
+    </message>
+</context>
+<context>
+    <name>Collection1586A</name>
+    <message>
+        <source>量程错误！</source>
+        <translation>: wrong range!</translation>
+    </message>
+</context>
+<context>
+    <name>Collection3107A</name>
+    <message>
+        <source>通道未设置！</source>
+        <translation>No channels set!</translation>
+    </message>
+    <message>
+        <source>四线制下通道编号超限！</source>
+        <translation>Channel number out of range for four-wire use!</translation>
+    </message>
+    <message>
+        <source>单位不许超过1个！</source>
+        <translation>No more than 1 unit allowed!</translation>
+    </message>
+</context>
+<context>
+    <name>Collection3108A</name>
+    <message>
+        <source>功能错误！</source>
+        <translation>: wrong function!</translation>
+    </message>
+</context>
+<context>
+    <name>Message</name>
+    <message>
+        <source>联系我们</source>
+        <translation>Contact us</translation>
+    </message>
+    <message>
+        <source>&lt;h3&gt;ARQ-310MX 开发者社区&lt;/h3&gt;&lt;p&gt;问题报告与功能建议请提交到项目的问题跟踪系统。&lt;/p&gt;&lt;p&gt;提交问题时请附上工作目录中当天的日志文件（log_日期.log）。&lt;/p&gt;</source>
+        <translation>&lt;h3&gt;ARQ-310MX developer community&lt;/h3&gt;&lt;p&gt;Please report problems and suggest features in the project's issue tracker.&lt;/p&gt;&lt;p&gt;Attach the day's log file (log_date.log) from the working directory to a report.&lt;/p&gt;</translation>
+    </message>
+</context>
+<context>
+    <name>QWaiting</name>
+    <message>
+        <source>参数设置中，请稍等...</source>
+        <translation>Setting parameters, please wait...</translation>
+    </message>
+</context>
+<context>
+    <name>SystemSet</name>
+    <message>
+        <source>提示</source>
+        <translation>Notice</translation>
     </message>
     <message>
         <source>警告</source>
@@ -250,8 +360,6 @@
     <message>
         <source>通道校准</source>
         <translation>Channel calibration</translation>
-        <source>请先选择需要删除的文件!</source>
-        <translation>Please choose the configuration to delete first!</translation>
     </message>
     <message>
         <source>提示</source>
@@ -347,6 +455,132 @@
     </message>
 </context>
 <context>
+    <name>ViewLog</name>
+    <message>
+        <source>警告信息</source>
+        <translation>Warning information</translation>
+    </message>
+    <message>
+        <source>操作时间</source>
+        <translation>Operation time</translation>
+    </message>
+    <message>
+        <source>操作类型</source>
+        <translation>Operation type</translation>
+    </message>
+    <message>
+        <source>操作说明</source>
+        <translation>Description</translation>
+    </message>
+    <message>
+        <source>起始日期：</source>
+        <translation>Start date:</translation>
+    </message>
+    <message>
+        <source>结束日期：</source>
+        <translation>End date:</translation>
+    </message>
+    <message>
+        <source>操作类型：</source>
+        <translation>Operation type:</translation>
+    </message>
+    <message>
+        <source>查询</source>
+        <translation>Search</translation>
+    </message>
+    <message>
+        <source>详细信息</source>
+        <translation>Details</translation>
+    </message>
+    <message>
+        <source>删除</source>
+        <translation>Delete</translation>
+    </message>
+    <message>
+        <source>确认删除通知？</source>
+        <translation>Delete the notifications?</translation>
+    </message>
+    <message>
+        <source>打开文件</source>
+        <translation>Open file</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>Notice</translation>
+    </message>
+    <message>
+        <source>保存成功！</source>
+        <translation>Saved!</translation>
+    </message>
+    <message>
+        <source>警告</source>
+        <translation>Warning</translation>
+    </message>
+    <message>
+        <source>保存失败！</source>
+        <translation>Saving failed!</translation>
+    </message>
+</context>
+<context>
+    <name>ViewLogSet</name>
+    <message>
+        <source>通知设置</source>
+        <translation>Notification settings</translation>
+    </message>
+    <message>
+        <source>邮箱1：</source>
+        <translation>Mailbox 1:</translation>
+    </message>
+    <message>
+        <source>邮箱2：</source>
+        <translation>Mailbox 2:</translation>
+    </message>
+    <message>
+        <source>邮箱3：</source>
+        <translation>Mailbox 3:</translation>
+    </message>
+    <message>
+        <source>触发间隔：</source>
+        <translation>Trigger interval:</translation>
+    </message>
+    <message>
+        <source>触发发送</source>
+        <translation>Send on trigger</translation>
+    </message>
+    <message>
+        <source>发送</source>
+        <translation>Send</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>Notice</translation>
+    </message>
+    <message>
+        <source>输入的邮件地址不合法！</source>
+        <translation>The e-mail address entered is invalid!</translation>
+    </message>
+    <message>
+        <source>当前无报警信息！</source>
+        <translation>There is no alarm information at present!</translation>
+    </message>
+    <message>
+        <source>采集器报警</source>
+        <translation>Logger alarm</translation>
+    </message>
+    <message>
+        <source>邮件发送中，请稍等...</source>
+        <translation>Sending mail, please wait...</translation>
+    </message>
+    <message>
+        <source>邮件发送成功！</source>
+        <translation>Mail sent!</translation>
+    </message>
+    <message>
+        <source>当前无网络，邮件发送失败！</source>
+        <translation>No network, sending the mail failed!</translation>
+    </message>
+</context>
+<context>
     <name>OnlineSession</name>
     <message>
         <source>继续</source>
@@ -391,26 +625,6 @@
     <message>
         <source>采集中...</source>
         <translation>Acquiring...</translation>
-    <name>ParametersChannel</name>
-    <message>
-        <source>通道配置</source>
-        <translation>Channel configuration</translation>
-    </message>
-    <message>
-        <source>设备</source>
-        <translation>Device</translation>
-    </message>
-    <message>
-        <source>通道</source>
-        <translation>Channel</translation>
-    </message>
-    <message>
-        <source>项目</source>
-        <translation>Project</translation>
-    </message>
-    <message>
-        <source>下一步</source>
-        <translation>Next</translation>
     </message>
     <message>
         <source>警告</source>
@@ -454,6 +668,71 @@
     <message>
         <source>项目%1统计</source>
         <translation>Project %1 Statistics</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>Notice</translation>
+    </message>
+    <message>
+        <source>是否保存采集数据？</source>
+        <translation>Save the acquired data?</translation>
+    </message>
+    <message>
+        <source>保存</source>
+        <translation>Save</translation>
+    </message>
+    <message>
+        <source>不保存</source>
+        <translation>Don't Save</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>是否终止项目？</source>
+        <translation>Terminate the project?</translation>
+    </message>
+    <message>
+        <source>终止</source>
+        <translation>Terminate</translation>
+    </message>
+    <message>
+        <source>继续</source>
+        <translation>Continue</translation>
+    </message>
+    <message>
+        <source>正在采集中，请先结束！</source>
+        <translation>Acquisition is running, please finish it first!</translation>
+    </message>
+</context>
+<context>
+    <name>ParametersChannel</name>
+    <message>
+        <source>通道配置</source>
+        <translation>Channel configuration</translation>
+    </message>
+    <message>
+        <source>设备</source>
+        <translation>Device</translation>
+    </message>
+    <message>
+        <source>通道</source>
+        <translation>Channel</translation>
+    </message>
+    <message>
+        <source>项目</source>
+        <translation>Project</translation>
+    </message>
+    <message>
+        <source>下一步</source>
+        <translation>Next</translation>
+    </message>
+    <message>
+        <source>警告</source>
+        <translation>Warning</translation>
+    </message>
+    <message>
         <source>项目%1:未选择通道！</source>
         <translation>Project %1: no channel chosen!</translation>
     </message>
@@ -540,128 +819,6 @@
         <translation>Notice</translation>
     </message>
     <message>
-        <source>是否保存采集数据？</source>
-        <translation>Save the acquired data?</translation>
-    </message>
-    <message>
-        <source>保存</source>
-        <translation>Save</translation>
-    </message>
-    <message>
-        <source>不保存</source>
-        <translation>Don't Save</translation>
-    </message>
-    <message>
-        <source>取消</source>
-        <translation>Cancel</translation>
-    </message>
-    <message>
-        <source>是否终止项目？</source>
-        <translation>Terminate the project?</translation>
-    </message>
-    <message>
-        <source>终止</source>
-        <translation>Terminate</translation>
-    </message>
-    <message>
-        <source>继续</source>
-        <translation>Continue</translation>
-    </message>
-    <message>
-        <source>正在采集中，请先结束！</source>
-        <translation>Acquisition is running, please finish it first!</translation>
-    </message>
-</context>
-</TS>
-        <source>是否删除</source>
-        <translation>Delete </translation>
-    </message>
-    <message>
-        <source>删除文件失败!</source>
-        <translation>Deleting the configuration failed!</translation>
-    </message>
-    <message>
-        <source>请先选择需要导出的文件!</source>
-        <translation>Please choose the configuration to export first!</translation>
-    </message>
-    <message>
-        <source>保存文件</source>
-        <translation>Save file</translation>
-    </message>
-    <message>
-        <source>导出文件失败!</source>
-        <translation>Exporting the configuration failed!</translation>
-    </message>
-</context>
-<context>
-    <name>ChannelRules</name>
-    <message>
-        <source>通道未设置！</source>
-        <translation>No channels set!</translation>
-    </message>
-    <message>
-        <source>通道</source>
-        <translation>Channel </translation>
-    </message>
-    <message>
-        <source>类型错误！</source>
-        <translation>: wrong type!</translation>
-    </message>
-    <message>
-        <source>接线线制错误！</source>
-        <translation>: wrong wiring!</translation>
-    </message>
-    <message>
-        <source>单位错误！</source>
-        <translation>: wrong unit!</translation>
-    </message>
-    <message>
-        <source>已被占用！</source>
-        <translation> is already occupied!</translation>
-    </message>
-    <message>
-        <source>不能被设置为</source>
-        <translation> cannot be set to </translation>
-    </message>
-    <message>
-        <source>单位不许超过2个！</source>
-        <translation>No more than 2 units allowed!</translation>
-    </message>
-    <message>
-        <source>不能同时设置两个温度单位！</source>
-        <translation>Two temperature units cannot be used at once!</translation>
-    </message>
-</context>
-<context>
-    <name>Collection1586A</name>
-    <message>
-        <source>量程错误！</source>
-        <translation>: wrong range!</translation>
-    </message>
-</context>
-<context>
-    <name>Collection3107A</name>
-    <message>
-        <source>通道未设置！</source>
-        <translation>No channels set!</translation>
-    </message>
-    <message>
-        <source>四线制下通道编号超限！</source>
-        <translation>Channel number out of range for four-wire use!</translation>
-    </message>
-    <message>
-        <source>单位不许超过1个！</source>
-        <translation>No more than 1 unit allowed!</translation>
-    </message>
-</context>
-<context>
-    <name>Collection3108A</name>
-    <message>
-        <source>功能错误！</source>
-        <translation>: wrong function!</translation>
-    </message>
-</context>
-</TS>
         <source>警告</source>
         <translation>Warning</translation>
     </message>
@@ -751,6 +908,21 @@
     <message>
         <source>采集时间</source>
         <translation>Acquisition time</translation>
+    </message>
+</context>
+<context>
+    <name>ChartView</name>
+    <message>
+        <source>数据采集</source>
+        <translation>Data Acquisition</translation>
+    </message>
+    <message>
+        <source>采集时间</source>
+        <translation>Acquisition time</translation>
+    </message>
+    <message>
+        <source>单位 (%1)</source>
+        <translation>Unit (%1)</translation>
     </message>
 </context>
 </TS>
