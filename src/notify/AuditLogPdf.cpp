@@ -2,14 +2,13 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QFontMetrics>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
 
 namespace {
-
-QString tr(const char* text) { return QCoreApplication::translate("ViewLog", text); }
 
 QPen pen(const QColor& colour, int width)
 {
@@ -46,16 +45,28 @@ int AuditLogPdf::pageCount(int rows, int height)
     return pages;
 }
 
+QFont AuditLogPdf::fitted(const QFont& base, const QString& text, int width, QPaintDevice* device)
+{
+    QFont f = base;
+    while (f.pointSizeF() > 6.0 && QFontMetrics(f, device).horizontalAdvance(text) > width)
+        f.setPointSizeF(f.pointSizeF() - 0.5);
+    return f;
+}
+
 void AuditLogPdf::drawHeader(QPainter& painter, int width)
 {
     const Columns c = columns(width);
     painter.setFont(font(18, 36));
     painter.setPen(pen(Qt::black, 8));
-    painter.drawText(QRect(0, 10, width, 100), Qt::AlignCenter, tr("警告信息"));
+    painter.drawText(QRect(0, 10, width, 100), Qt::AlignCenter,
+                     QCoreApplication::translate("ViewLog", "警告信息"));
     painter.setFont(font(14, 28));
-    painter.drawText(QRect(c.time_x, 160, c.time_w, 80), Qt::AlignCenter, tr("操作时间"));
-    painter.drawText(QRect(c.type_x, 160, c.type_w, 80), Qt::AlignCenter, tr("操作类型"));
-    painter.drawText(QRect(c.text_x, 160, c.text_w, 80), Qt::AlignCenter, tr("操作说明"));
+    painter.drawText(QRect(c.time_x, 160, c.time_w, 80), Qt::AlignCenter,
+                     QCoreApplication::translate("ViewLog", "操作时间"));
+    painter.drawText(QRect(c.type_x, 160, c.type_w, 80), Qt::AlignCenter,
+                     QCoreApplication::translate("ViewLog", "操作类型"));
+    painter.drawText(QRect(c.text_x, 160, c.text_w, 80), Qt::AlignCenter,
+                     QCoreApplication::translate("ViewLog", "操作说明"));
     painter.setPen(pen(QColor(144, 166, 188), 8));
     painter.drawLine(0, 260, width, 260);
 }
@@ -86,10 +97,13 @@ bool AuditLogPdf::write(const QString& path, const QList<Tool::Struct_AuditLog>&
                 m = FirstRowTop;
             }
             const int y = m + 50;
-            painter.setFont(font(12, 20));
+            const QFont cell = font(12, 20);
             painter.setPen(pen(Qt::black, 1));
+            painter.setFont(fitted(cell, row.Time, c.time_w, &writer));
             painter.drawText(QRect(c.time_x, y, c.time_w, 50), Qt::AlignCenter, row.Time);
+            painter.setFont(fitted(cell, row.Type, c.type_w, &writer));
             painter.drawText(QRect(c.type_x, y, c.type_w, 50), Qt::AlignCenter, row.Type);
+            painter.setFont(fitted(cell, row.Details, c.text_w, &writer));
             painter.drawText(QRect(c.text_x, y, c.text_w, 50), Qt::AlignCenter, row.Details);
             painter.setPen(pen(QColor(166, 188, 222), 3));
             painter.drawLine(0, y + 70, width, y + 70);

@@ -6,6 +6,8 @@
 #include <QRect>
 #include <QString>
 
+class QFont;
+class QPaintDevice;
 class QPainter;
 
 // The warning-log export: A4 at 300 dpi, a header on every page and one band
@@ -24,6 +26,11 @@ public:
 
     // Number of pages `rows` entries take on a page of `height` units.
     static int pageCount(int rows, int height);
+
+    // `base`, made smaller in half points until `text` fits `width` on
+    // `device` (not below 6 pt): a long detail keeps its value at the end
+    // instead of being cut off by the column.
+    static QFont fitted(const QFont& base, const QString& text, int width, QPaintDevice* device);
 
     // Writes the file; false (and nothing reported here) when it cannot be
     // opened or the writer fails.

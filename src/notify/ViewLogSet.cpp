@@ -153,8 +153,11 @@ void ViewLogSet::pt_Send_clicked()
     // The dialogue takes seconds: run it on a worker behind the busy
     // indicator so the window keeps painting.
     m_worker = QThread::create([this, recipients, subject, body] {
-        Email mail;
-        const bool sent = mail.sendAll(recipients, subject, body);
+        bool sent = false;
+        {
+            Email mail;
+            sent = mail.sendAll(recipients, subject, body);
+        } // quit said before the result is reported
         emit Send_signals(sent);
     });
     m_waiting = new QWaiting(this);

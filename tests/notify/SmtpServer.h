@@ -20,6 +20,14 @@ public:
     static QByteArray user() { return "sender@example.com"; }
     static QByteArray password() { return "abcdefghijklmnop"; }
 
+    // False when the Debian package python3-aiosmtpd is not installed.
+    static bool available()
+    {
+        static const bool ok = QProcess::execute(QStringLiteral("/usr/bin/python3"),
+                                                 {QStringLiteral("-c"), QStringLiteral("import aiosmtpd")}) == 0;
+        return ok;
+    }
+
     explicit SmtpServer(const QString& directory) : m_dir(directory) {}
     ~SmtpServer() { stop(); }
 
@@ -33,7 +41,7 @@ public:
         probe.close();
         const QString script = QString::fromLocal8Bit(qgetenv("ARQ_SOURCE_DIR"))
                                + QStringLiteral("/tests/notify/smtp_recorder.py");
-        m_process.setProcessChannelMode(QProcess::SeparateChannels);
+        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         m_process.start(QStringLiteral("/usr/bin/python3"),
                         QStringList{script, QString::number(m_port), m_dir} + extra);
         if (!m_process.waitForStarted(5000))

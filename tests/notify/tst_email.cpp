@@ -35,6 +35,12 @@ class EmailTest : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase()
+    {
+        if (!SmtpServer::available())
+            QSKIP("python3-aiosmtpd is not installed");
+    }
+
     void init()
     {
         m_dir.reset(new QTemporaryDir);
