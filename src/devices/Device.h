@@ -57,3 +57,6 @@ protected:
     // True while a link is open; written by the link's thread, read by workers.
     std::atomic<bool> OpenFlag{false};
 };
+
+// Channel sets travel in queued signals between workers and pages.
+Q_DECLARE_METATYPE(Device::Channel)
