@@ -222,6 +222,158 @@
 </context>
 <context>
     <name>SystemSet</name>
+    <name>ViewLog</name>
+    <message>
+        <source>警告信息</source>
+        <translation>Warning information</translation>
+    </message>
+    <message>
+        <source>操作时间</source>
+        <translation>Operation time</translation>
+    </message>
+    <message>
+        <source>操作类型</source>
+        <translation>Operation type</translation>
+    </message>
+    <message>
+        <source>操作说明</source>
+        <translation>Description</translation>
+    </message>
+    <message>
+        <source>起始日期：</source>
+        <translation>Start date:</translation>
+    </message>
+    <message>
+        <source>结束日期：</source>
+        <translation>End date:</translation>
+    </message>
+    <message>
+        <source>操作类型：</source>
+        <translation>Operation type:</translation>
+    </message>
+    <message>
+        <source>查询</source>
+        <translation>Search</translation>
+    </message>
+    <message>
+        <source>详细信息</source>
+        <translation>Details</translation>
+    </message>
+    <message>
+        <source>删除</source>
+        <translation>Delete</translation>
+    </message>
+    <message>
+        <source>确认删除通知？</source>
+        <translation>Delete the notifications?</translation>
+    </message>
+    <message>
+        <source>打开文件</source>
+        <translation>Open file</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>Notice</translation>
+    </message>
+    <message>
+        <source>警告</source>
+        <translation>Warning</translation>
+    </message>
+    <message>
+        <source>保存失败！</source>
+        <translation>Saving failed!</translation>
+    </message>
+</context>
+<context>
+    <name>ViewLogSet</name>
+    <message>
+        <source>通知设置</source>
+        <translation>Notification settings</translation>
+    </message>
+    <message>
+        <source>邮箱1：</source>
+        <translation>Mailbox 1:</translation>
+    </message>
+    <message>
+        <source>邮箱2：</source>
+        <translation>Mailbox 2:</translation>
+    </message>
+    <message>
+        <source>邮箱3：</source>
+        <translation>Mailbox 3:</translation>
+    </message>
+    <message>
+        <source>触发间隔：</source>
+        <translation>Trigger interval:</translation>
+    </message>
+    <message>
+        <source>触发发送</source>
+        <translation>Send on trigger</translation>
+    </message>
+    <message>
+        <source>发送</source>
+        <translation>Send</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>Notice</translation>
+    </message>
+    <message>
+        <source>输入的邮件地址不合法！</source>
+        <translation>The e-mail address entered is invalid!</translation>
+    </message>
+    <message>
+        <source>当前无报警信息！</source>
+        <translation>There is no alarm information at present!</translation>
+    </message>
+    <message>
+        <source>采集器报警</source>
+        <translation>Logger alarm</translation>
+    </message>
+    <message>
+        <source>邮件发送中，请稍等...</source>
+        <translation>Sending mail, please wait...</translation>
+    </message>
+    <message>
+        <source>邮件发送成功！</source>
+        <translation>Mail sent!</translation>
+    </message>
+    <message>
+        <source>当前无网络，邮件发送失败！</source>
+        <translation>No network, sending the mail failed!</translation>
+    </message>
+</context>
+<context>
+    <name>AboutUs</name>
+    <message>
+        <source>关于软件</source>
+        <translation>About</translation>
+    </message>
+    <message>
+        <source>&lt;h3&gt;ARQ-310MX&lt;/h3&gt;&lt;p&gt;版本 %1&lt;/p&gt;&lt;p&gt;温度与电学测量链的采集、校准与报告软件。&lt;/p&gt;&lt;p&gt;开源软件，按 GNU 通用公共许可证第 3 版（GPL-3.0）发布，不提供任何担保。&lt;/p&gt;</source>
+        <translation>&lt;h3&gt;ARQ-310MX&lt;/h3&gt;&lt;p&gt;Version %1&lt;/p&gt;&lt;p&gt;Acquisition, calibration and reporting for temperature and electrical measuring chains.&lt;/p&gt;&lt;p&gt;Open-source software released under the GNU General Public License version 3 (GPL-3.0), without any warranty.&lt;/p&gt;</translation>
+    </message>
+</context>
+<context>
+    <name>Message</name>
+    <message>
+        <source>联系我们</source>
+        <translation>Contact us</translation>
+    </message>
+    <message>
+        <source>&lt;h3&gt;ARQ-310MX 开发者社区&lt;/h3&gt;&lt;p&gt;问题报告与功能建议请提交到项目的问题跟踪系统。&lt;/p&gt;&lt;p&gt;提交问题时请附上工作目录中当天的日志文件（log_日期.log）。&lt;/p&gt;</source>
+        <translation>&lt;h3&gt;ARQ-310MX developer community&lt;/h3&gt;&lt;p&gt;Please report problems and suggest features in the project's issue tracker.&lt;/p&gt;&lt;p&gt;Attach the day's log file (log_date.log) from the working directory to a report.&lt;/p&gt;</translation>
+    </message>
+</context>
+<context>
+    <name>QWaiting</name>
+    <message>
+        <source>参数设置中，请稍等...</source>
+        <translation>Setting parameters, please wait...</translation>
+    </message>
+</context>
+<context>
+    <name>SystemSet</name>
     <message>
         <source>提示</source>
         <translation>Notice</translation>

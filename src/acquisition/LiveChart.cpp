@@ -1,11 +1,52 @@
 #include "LiveChart.h"
 
-#include <QLabel>
 #include <QRandomGenerator>
-#include <QVBoxLayout>
 #include <QWidget>
 
+#if defined(ARQ_HAVE_CHART)
+#include "ChartView.h"
+#endif
+
 namespace {
+
+#if defined(ARQ_HAVE_CHART)
+// The trend chart of the system; it keeps every point and draws a thinned copy.
+class TrendChart : public LiveChart
+{
+public:
+    explicit TrendChart(QWidget* parent) : m_view(new ChartView(parent)) {}
+
+    QWidget* widget() override { return m_view; }
+    void setSeries(const QStringList& labels, const QString& leftUnit, const QString& rightUnit,
+                   const QList<bool>& axisFlags) override
+    {
+        m_view->setSeries(labels, leftUnit, rightUnit, axisFlags);
+    }
+    void addPoints(const QDateTime& time, const QVector<double>& values) override
+    {
+        m_view->appendScan(time, values);
+    }
+    void addScans(const QVector<qint64>& times, const QVector<QVector<double>>& scans) override
+    {
+        m_view->appendScans(times, scans);
+    }
+    void initRanges(const QDateTime& time, const QVector<double>& values) override
+    {
+        m_view->initRanges(time, values.toList());
+    }
+    QColor seriesColor(int index) const override
+    {
+        QColor colour;
+        m_view->seriesColor(index, colour);
+        return colour;
+    }
+    void showSeries(int index) override { m_view->showSeries(index); }
+    void hideSeries(int index) override { m_view->hideSeries(index); }
+
+private:
+    ChartView* m_view; // owned by its parent widget
+};
+#endif
 
 // Stand-in used when no trend chart library is linked: keeps the series
 // colours the legend shows and draws nothing.
@@ -43,6 +84,13 @@ LiveChart::Factory& factory()
 
 } // namespace
 
+void LiveChart::addScans(const QVector<qint64>& times, const QVector<QVector<double>>& scans)
+{
+    const int n = qMin(times.size(), scans.size());
+    for (int i = 0; i < n; ++i)
+        addPoints(QDateTime::fromMSecsSinceEpoch(times.at(i)), scans.at(i));
+}
+
 void LiveChart::setFactory(Factory f)
 {
     factory() = std::move(f);
@@ -52,10 +100,20 @@ LiveChart* LiveChart::create(QWidget* parent)
 {
     if (factory())
         return factory()(parent);
+#if defined(ARQ_HAVE_CHART)
+    return new TrendChart(parent);
+#else
     return new PlaceholderChart(parent);
+#endif
 }
 
 const char* LiveChart::implementationName()
 {
-    return factory() ? "custom" : "placeholder (no trend chart linked)";
+    if (factory())
+        return "custom";
+#if defined(ARQ_HAVE_CHART)
+    return "ChartView";
+#else
+    return "placeholder (no trend chart linked)";
+#endif
 }

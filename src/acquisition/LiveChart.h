@@ -25,6 +25,8 @@ public:
                            const QString& rightUnit, const QList<bool>& axisFlags) = 0;
     // One scan, one value per series.
     virtual void addPoints(const QDateTime& time, const QVector<double>& values) = 0;
+    // Many scans at once (catching up); drawn once. The default adds them one by one.
+    virtual void addScans(const QVector<qint64>& times, const QVector<QVector<double>>& scans);
     // Ranges from the first scan; replaces those addPoints just set.
     virtual void initRanges(const QDateTime& time, const QVector<double>& values) = 0;
     virtual QColor seriesColor(int index) const = 0;

@@ -192,11 +192,48 @@ void ParametersChart::addData(const QDateTime& time, const QList<double>& values
 
 void ParametersChart::addData(const QDateTime& time, const QVector<double>& values)
 {
+    if (!takeScan(time, values))
+        return;
+    tableWidget_Data->scrollToBottom();
+    m_chart->addPoints(time, values);
+    if (m_rows == 0) {
+        tableWidget_Data->resizeColumnsToContents();
+        m_chart->initRanges(time, values);
+    }
+    ++m_rows;
+}
+
+void ParametersChart::addScans(const QVector<QDateTime>& times, const QVector<QVector<double>>& scans)
+{
+    const int n = qMin(times.size(), scans.size());
+    int i = 0;
+    // The first scan of the run sets the chart's ranges on its own.
+    for (; i < n && m_rows == 0; ++i)
+        addData(times.at(i), scans.at(i));
+    QVector<qint64> chartTimes;
+    QVector<QVector<double>> chartScans;
+    chartTimes.reserve(n - i);
+    chartScans.reserve(n - i);
+    for (; i < n; ++i) {
+        if (!takeScan(times.at(i), scans.at(i)))
+            continue;
+        chartTimes << times.at(i).toMSecsSinceEpoch();
+        chartScans << scans.at(i);
+        ++m_rows;
+    }
+    if (chartTimes.isEmpty())
+        return;
+    tableWidget_Data->scrollToBottom();
+    m_chart->addScans(chartTimes, chartScans);
+}
+
+bool ParametersChart::takeScan(const QDateTime& time, const QVector<double>& values)
+{
     const int n = m_entries.size();
     if (values.size() != n || !m_chart) {
         qWarning() << "ParametersChart: scan dropped," << values.size() << "values for" << n
                    << "channels";
-        return;
+        return false;
     }
 
     std::uint8_t* colours = m_colours.data();
@@ -220,12 +257,5 @@ void ParametersChart::addData(const QDateTime& time, const QVector<double>& valu
     ScanAnalysis::colourExtremes(first, second, !m_groups.second.isEmpty(), colours);
 
     m_model->appendScan(time.toMSecsSinceEpoch(), values, m_colours);
-    tableWidget_Data->scrollToBottom();
-
-    m_chart->addPoints(time, values);
-    if (m_rows == 0) {
-        tableWidget_Data->resizeColumnsToContents();
-        m_chart->initRanges(time, values);
-    }
-    ++m_rows;
+    return true;
 }

@@ -34,6 +34,9 @@ public:
     // One scan, one value per channel in entry order; a scan of another size is dropped.
     void addData(const QDateTime& time, const QList<double>& values);
     void addData(const QDateTime& time, const QVector<double>& values);
+    // Many scans at once, as if added one by one (alarms included), with the
+    // table scrolled and the chart drawn once at the end.
+    void addScans(const QVector<QDateTime>& times, const QVector<QVector<double>>& scans);
 
     // Tests and the benchmark replace the mail clock/sender before setData.
     void setMailHooks(AlarmMailer::Clock clock, AlarmMailer::Sender sender);
@@ -56,6 +59,8 @@ private:
     void retranslateUi();
     void fillLegend();
     void setLegendIcon(int row);
+    // Alarms, colours and the table row of one scan; false when dropped.
+    bool takeScan(const QDateTime& time, const QVector<double>& values);
 
     QList<ChosenChannel> m_entries;
     QVector<ScanAnalysis::AlarmLimits> m_limits;

@@ -55,16 +55,41 @@ void ParametersStatistics::addData(const QDateTime& time, const QList<double>& v
 
 void ParametersStatistics::addData(const QDateTime& time, const QVector<double>& values)
 {
-    if (values.size() != m_labels.size()) {
-        qWarning() << "ParametersStatistics: scan dropped," << values.size() << "values for"
-                   << m_labels.size() << "channels";
+    if (!takeScan(time, values))
         return;
-    }
-    ScanAnalysis::GroupStatistics groups[2];
-    ScanAnalysis::statistics(values, m_groups.inFirst, m_groups.groupCount(), groups);
-    m_model->appendScan(time.toMSecsSinceEpoch(), groups);
     tableWidget_Statistics->scrollToBottom();
     if (m_rows == 0)
         tableWidget_Statistics->resizeColumnsToContents();
     ++m_rows;
+}
+
+void ParametersStatistics::addScans(const QVector<QDateTime>& times,
+                                    const QVector<QVector<double>>& scans)
+{
+    const int n = qMin(times.size(), scans.size());
+    int i = 0;
+    for (; i < n && m_rows == 0; ++i)
+        addData(times.at(i), scans.at(i));
+    bool added = false;
+    for (; i < n; ++i) {
+        if (takeScan(times.at(i), scans.at(i))) {
+            ++m_rows;
+            added = true;
+        }
+    }
+    if (added)
+        tableWidget_Statistics->scrollToBottom();
+}
+
+bool ParametersStatistics::takeScan(const QDateTime& time, const QVector<double>& values)
+{
+    if (values.size() != m_labels.size()) {
+        qWarning() << "ParametersStatistics: scan dropped," << values.size() << "values for"
+                   << m_labels.size() << "channels";
+        return false;
+    }
+    ScanAnalysis::GroupStatistics groups[2];
+    ScanAnalysis::statistics(values, m_groups.inFirst, m_groups.groupCount(), groups);
+    m_model->appendScan(time.toMSecsSinceEpoch(), groups);
+    return true;
 }

@@ -26,12 +26,16 @@ public:
     // One scan, one value per channel; a scan of another size is dropped.
     void addData(const QDateTime& time, const QList<double>& values);
     void addData(const QDateTime& time, const QVector<double>& values);
+    // Many scans at once, scrolled once at the end.
+    void addScans(const QVector<QDateTime>& times, const QVector<QVector<double>>& scans);
 
     int rowCount() const { return m_rows; }
     QStringList groupUnits() const;
     StatisticsTableModel* model() const { return m_model; }
 
 private:
+    bool takeScan(const QDateTime& time, const QVector<double>& values);
+
     int m_decimals = 0;
     QStringList m_labels;
     ScanAnalysis::UnitGroups m_groups;

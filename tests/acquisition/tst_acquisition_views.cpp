@@ -24,6 +24,11 @@
 
 #include <memory>
 
+#if __has_include("ChartView.h")
+#include "ChartView.h"
+#define HAVE_TREND_CHART 1
+#endif
+
 namespace {
 
 Tool::Struct_AcquisitionDevice device(int number, const QString& model, const QString& config)
@@ -462,6 +467,36 @@ private slots:
         QCOMPARE(data->model()->headerData(3, Qt::Horizontal).toString(), QStringLiteral("2-CH101(mV)"));
     }
 
+    void trendChartBehindTheSeam()
+    {
+#if defined(HAVE_TREND_CHART)
+        LiveChart::setFactory({});
+        ParametersChart tab;
+        tab.setData(m_context.get(), {entry(0, "a", "mV"), entry(0, "b", "℃")});
+        auto* view = qobject_cast<ChartView*>(tab.chart()->widget());
+        LiveChart::setFactory([](QWidget* parent) { return new RecordingChart(parent); });
+        QVERIFY(view);
+        QCOMPARE(view->seriesCount(), 2);
+        QCOMPARE(view->axisFlags(), (QList<bool>{false, true}));
+        const QDateTime t0(QDate(2026, 1, 2), QTime(10, 0, 0));
+        tab.addData(t0, QList<double>{1, 20});
+        tab.addData(t0.addSecs(20), QList<double>{2, 30});
+        QCOMPARE(view->scanTimes().size(), 2);
+        QCOMPARE(view->timeStart(), t0);
+        QCOMPARE(view->timeEnd(), t0.addSecs(20));
+        tab.pt_Chart_clicked(0, 0);
+        QVERIFY(!view->isSeriesVisible(0));
+        QColor colour;
+        view->seriesColor(1, colour);
+        auto* legend = child<QTableWidget>(&tab, "tableWidget_Chart");
+        QCOMPARE(legend->cellWidget(1, 1)->findChild<QLabel*>()->styleSheet(),
+                 QStringLiteral("QLabel{background-color:rgb(%1,%2,%3);}")
+                     .arg(colour.red()).arg(colour.green()).arg(colour.blue()));
+#else
+        QSKIP("built without the trend chart");
+#endif
+    }
+
     void chartScansAndColours()
     {
         m_context->DataAccuracy = 1;
@@ -486,6 +521,44 @@ private slots:
         QCOMPARE(int(model->colour(1, 0)), int(ScanAnalysis::Minimum));
         QCOMPARE(int(model->colour(1, 1)), int(ScanAnalysis::Maximum));
         QCOMPARE(int(model->colour(1, 2)), int(ScanAnalysis::NoColour));
+    }
+
+    void catchUpMatchesOneByOne()
+    {
+        ChosenChannel low = entry(0, "a", "℃");
+        low.LowState = true;
+        low.Low = "2";
+        const QList<ChosenChannel> channels{low, entry(0, "b", "℃")};
+        const QDateTime t0(QDate(2026, 1, 2), QTime(10, 0, 0));
+        const QVector<QDateTime> times{t0, t0.addSecs(1), t0.addSecs(2), t0.addSecs(3)};
+        const QVector<QVector<double>> scans{{1, 5}, {3, 3}, {9}, {4, 1}};
+
+        ParametersChart batch;
+        batch.setData(m_context.get(), channels);
+        auto* chart = RecordingChart::last();
+        batch.addScans(times, scans);
+        QCOMPARE(chart->points, 3); // the short scan is dropped
+        QCOMPARE(chart->rangeInits, 1);
+        QCOMPARE(chart->rangeTime, t0);
+        QCOMPARE(TestSupport::scalar("select count(*) from AuditLog").toInt(), 1);
+
+        ParametersChart single;
+        single.setData(m_context.get(), channels);
+        for (int i = 0; i < times.size(); ++i)
+            single.addData(times[i], scans[i]);
+        QCOMPARE(batch.rowCount(), 3);
+        QCOMPARE(single.rowCount(), 3);
+        for (int r = 0; r < 3; ++r)
+            for (int c = 0; c < 2; ++c) {
+                QCOMPARE(batch.model()->value(r, c), single.model()->value(r, c));
+                QCOMPARE(batch.model()->colour(r, c), single.model()->colour(r, c));
+            }
+
+        ParametersStatistics statistics;
+        statistics.setData(2, {"a", "b"}, {"℃", "℃"});
+        statistics.addScans(times, scans);
+        QCOMPARE(statistics.rowCount(), 3);
+        QCOMPARE(statistics.model()->statistics(2, 0).max, 4.0);
     }
 
     void alarmsWriteLogAndMail()
