@@ -712,6 +712,73 @@
     </message>
 </context>
 <context>
+    <name>OnlineSession</name>
+    <message>
+        <source>继续</source>
+        <translation>Continue</translation>
+    </message>
+    <message>
+        <source>结束</source>
+        <translation>Finish</translation>
+    </message>
+    <message>
+        <source>停止</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <source>设备连接失败,请退出重试！</source>
+        <translation>Device connection failed, please exit and retry!</translation>
+    </message>
+    <message>
+        <source>通道设置失败,请退出重试!</source>
+        <translation>Channel setting failed, please exit and retry!</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>Notice</translation>
+    </message>
+    <message>
+        <source>写通道数据失败!</source>
+        <translation>Writing channel data failed!</translation>
+    </message>
+    <message>
+        <source>获取通道数据失败!</source>
+        <translation>Getting channel data failed!</translation>
+    </message>
+    <message>
+        <source>通讯异常，请设备关机重试！</source>
+        <translation>Communication fault, please power the device off and retry!</translation>
+    </message>
+    <message>
+        <source>开始等待中...</source>
+        <translation>Waiting to start...</translation>
+    </message>
+    <message>
+        <source>采集中...</source>
+        <translation>Acquiring...</translation>
+    </message>
+    <message>
+        <source>警告</source>
+        <translation>Warning</translation>
+    </message>
+    <message>
+        <source>采集结束。</source>
+        <translation>Acquisition finished.</translation>
+    </message>
+    <message>
+        <source>数据库写入失败，数据暂存内存并重试！</source>
+        <translation>Database write failed; the data is kept in memory and retried!</translation>
+    </message>
+    <message>
+        <source>数据库文件已被删除，数据无法保存！</source>
+        <translation>The database file was deleted; data cannot be saved!</translation>
+    </message>
+    <message>
+        <source>提前终止采集。</source>
+        <translation>Acquisition terminated early.</translation>
+    </message>
+</context>
+<context>
     <name>ParametersChannel</name>
     <message>
         <source>通道配置</source>
@@ -866,6 +933,65 @@
     <message>
         <source>采集设备参数将以第一台设备为准！</source>
         <translation>The acquisition parameters follow the first device!</translation>
+    </message>
+</context>
+<context>
+    <name>ParametersOnLine</name>
+    <message>
+        <source>数据采集</source>
+        <translation>Data Acquisition</translation>
+    </message>
+    <message>
+        <source>消息：</source>
+        <translation>Message:</translation>
+    </message>
+    <message>
+        <source>正在连接设备...</source>
+        <translation>Connecting devices...</translation>
+    </message>
+    <message>
+        <source>项目%1结果</source>
+        <translation>Project %1 Results</translation>
+    </message>
+    <message>
+        <source>项目%1统计</source>
+        <translation>Project %1 Statistics</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>Notice</translation>
+    </message>
+    <message>
+        <source>是否保存采集数据？</source>
+        <translation>Save the acquired data?</translation>
+    </message>
+    <message>
+        <source>保存</source>
+        <translation>Save</translation>
+    </message>
+    <message>
+        <source>不保存</source>
+        <translation>Don't Save</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>是否终止项目？</source>
+        <translation>Terminate the project?</translation>
+    </message>
+    <message>
+        <source>终止</source>
+        <translation>Terminate</translation>
+    </message>
+    <message>
+        <source>继续</source>
+        <translation>Continue</translation>
+    </message>
+    <message>
+        <source>正在采集中，请先结束！</source>
+        <translation>Acquisition is running, please finish it first!</translation>
     </message>
 </context>
 <context>

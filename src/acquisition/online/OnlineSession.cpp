@@ -1,0 +1,439 @@
+#include "OnlineSession.h"
+
+#include "ChannelModel.h"
+#include "Collection.h"
+#include "Tool.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QThread>
+
+#include <thread>
+
+namespace {
+
+const QString kTimeFormat = QStringLiteral("yyyy-MM-dd hh:mm:ss");
+// Warning-log vocabulary: stored as is, whatever the interface language.
+const QString kAuditType = QStringLiteral("通讯异常");
+const QString kReconnected = QStringLiteral("设备重新连接。");
+const QString kManualMode = QStringLiteral("进入手动重连模式！");
+const QString kManualDone = QStringLiteral("手动重连成功！");
+
+} // namespace
+
+OnlineSession::OnlineSession(QObject* parent) : QObject(parent)
+{
+    // Every worker signal is queued: the slots run on the GUI thread even
+    // when a worker emits.
+    connect(this, &OnlineSession::SetDialog_signals, this, &OnlineSession::SetDialog_slots, Qt::QueuedConnection);
+    connect(this, &OnlineSession::SaveAuditLog_signals, this, &OnlineSession::SaveAuditLog_slots,
+            Qt::QueuedConnection);
+    connect(this, &OnlineSession::MessageBox_signals, this, &OnlineSession::MessageBox_slots,
+            Qt::QueuedConnection);
+    connect(this, &OnlineSession::DataHandle_signals, this, &OnlineSession::DataHandle_slots,
+            Qt::QueuedConnection);
+    connect(this, &OnlineSession::Command_signals, this, &OnlineSession::Command_slots, Qt::QueuedConnection);
+    connect(this, &OnlineSession::Status_signals, this, &OnlineSession::Status_slots, Qt::QueuedConnection);
+}
+
+OnlineSession::~OnlineSession()
+{
+    m_Closing = true;
+    m_Stop = true;
+    m_ReconnectWait = false;
+    // The workers poll the stop flag, but a driver call in progress ends only
+    // by its own time-out, and its link lives on this thread: keep events
+    // flowing until both workers are gone.
+    while (m_Workers.load() > 0) {
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 5);
+        QThread::msleep(1);
+    }
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); // last audit rows
+
+    if (!m_Discarded && !m_Held.isEmpty() && !flushHeld())
+        qWarning() << "online acquisition: could not store" << heldRows() << "held rows at close";
+
+    // A run stopped before its first scan keeps its planned times.
+    if (m_ProjectsStored && !m_Discarded && m_LastScan.isValid()) {
+        const QString start = actualStart().toString(kTimeFormat);
+        const QString end = m_LastScan.toString(kTimeFormat);
+        for (const Tool::Struct_Parameters& p : qAsConst(m_Projects))
+            Tool::UpdataParametersEndTime(p.Name, start, end);
+    }
+    for (Collection* driver : qAsConst(m_Drivers)) {
+        if (driver->IsOpen()) {
+            driver->StopScan();
+            driver->Close();
+        }
+    }
+    qDeleteAll(m_Drivers);
+}
+
+QString OnlineSession::commandText(int command)
+{
+    switch (command) {
+    case Continue: return tr("继续");
+    case Finish: return tr("结束");
+    default: return tr("停止");
+    }
+}
+
+QDateTime OnlineSession::actualStart() const
+{
+    const qint64 ms = m_ActualStartMs.load();
+    return ms ? QDateTime::fromMSecsSinceEpoch(ms) : m_Start;
+}
+
+int OnlineSession::heldRows() const
+{
+    int n = 0;
+    for (const HeldScan& s : m_Held)
+        n += s.rows.size();
+    return n;
+}
+
+void OnlineSession::setContext(SystemContext* context)
+{
+    m_Context = context;
+    m_Devices = context->AcquisitionDevice;
+    m_Configs = context->ChannelConfig;
+    m_Chosen = context->ChannelList;
+    if (!m_Devices.isEmpty()) {
+        m_Interval = OnlineRules::intervalMs(m_Devices.first().ScanInterval);
+        m_Rate = m_Devices.first().ScanRate;
+    }
+    m_Start = QDateTime::fromString(context->StartTime, kTimeFormat);
+    m_End = QDateTime::fromString(context->EndTime, kTimeFormat);
+    m_Projects = OnlineRules::composeProjects(*context, QDateTime::currentDateTime());
+    m_DatabasePath = QSqlDatabase::database(QLatin1String(QSqlDatabase::defaultConnection), false).databaseName();
+
+    for (int i = 0; i < m_Devices.size(); ++i) {
+        m_Drivers << ChannelModel::createCollection(m_Devices.at(i).Mode);
+        // A device without its configuration gets an empty channel set,
+        // which SetChannels refuses: the set-up then fails with its message.
+        m_ChannelSets << (i < m_Configs.size() ? ChannelModel::toChannels(m_Configs.at(i))
+                                               : QList<Device::Channel>());
+    }
+    startWorker(&OnlineSession::setupWorker);
+}
+
+void OnlineSession::startWorker(void (OnlineSession::*work)())
+{
+    ++m_Workers;
+    std::thread([this, work] {
+        (this->*work)();
+        --m_Workers; // the last touch of this object
+    }).detach();
+}
+
+// --- workers ----------------------------------------------------------------
+
+void OnlineSession::setCommand(int command)
+{
+    m_Command = command;
+    emit Command_signals(command);
+}
+
+void OnlineSession::setupWorker()
+{
+    QString failure;
+    for (int i = 0; i < m_Drivers.size() && !m_Stop; ++i) {
+        const Tool::Struct_AcquisitionDevice& d = m_Devices.at(i);
+        if (!m_Drivers.at(i)->Open(d.SignalMode, d.IP_COM, d.Port_BaudRate)) {
+            failure = tr("设备连接失败,请退出重试！");
+            qWarning() << "online acquisition: device" << d.Number << "did not open";
+            break;
+        }
+        if (!m_Drivers.at(i)->SetChannels(m_Rate, m_ChannelSets.at(i))) {
+            failure = tr("通道设置失败,请退出重试!");
+            qWarning() << "online acquisition: channel set of device" << d.Number << "refused";
+            break;
+        }
+    }
+    if (m_Drivers.isEmpty())
+        failure = tr("设备连接失败,请退出重试！");
+    if (!failure.isEmpty() || m_Stop) {
+        if (!failure.isEmpty())
+            emit MessageBox_signals(tr("提示"), failure);
+        setCommand(Finish);
+    }
+    emit SetDialog_signals();
+}
+
+bool OnlineSession::readScan(QStringList& scan, QString& failure)
+{
+    scan.clear();
+    for (Collection* driver : qAsConst(m_Drivers)) {
+        if (m_Stop)
+            return false;
+        if (!driver->StartRead()) {
+            failure = tr("写通道数据失败!");
+            return false;
+        }
+    }
+    for (Collection* driver : qAsConst(m_Drivers)) {
+        QStringList values;
+        if (!driver->WaitData(values)) {
+            failure = tr("获取通道数据失败!");
+            return false;
+        }
+        scan << values;
+        if (m_Stop)
+            return false; // a partial scan is never handled
+    }
+    return true;
+}
+
+bool OnlineSession::openAll()
+{
+    for (int i = 0; i < m_Drivers.size(); ++i) {
+        if (m_Stop)
+            return false;
+        const Tool::Struct_AcquisitionDevice& d = m_Devices.at(i);
+        if (!m_Drivers.at(i)->IsOpen() && !m_Drivers.at(i)->Open(d.SignalMode, d.IP_COM, d.Port_BaudRate))
+            return false;
+    }
+    return !m_Stop;
+}
+
+void OnlineSession::closeOpen()
+{
+    for (Collection* driver : qAsConst(m_Drivers))
+        if (driver->IsOpen())
+            driver->Close();
+}
+
+bool OnlineSession::reconnect(QStringList& scan, QString& failure)
+{
+    if (m_Stop)
+        return false;
+    emit SaveAuditLog_signals(kReconnected);
+    closeOpen();
+    QElapsedTimer pause;
+    pause.start();
+    while (pause.elapsed() < 1000) {
+        if (m_Stop)
+            return false;
+        Tool::delay(10);
+    }
+    if (openAll() && readScan(scan, failure))
+        return true;
+
+    while (!m_Stop) {
+        emit SaveAuditLog_signals(kManualMode);
+        closeOpen();
+        setCommand(Continue);
+        m_ReconnectWait = true;
+        emit MessageBox_signals(tr("提示"), tr("通讯异常，请设备关机重试！"));
+        while (m_ReconnectWait) {
+            Tool::delay(100);
+            if (m_Stop)
+                return false;
+        }
+        if (openAll()) {
+            setCommand(Stop);
+            if (readScan(scan, failure)) {
+                emit SaveAuditLog_signals(kManualDone);
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+void OnlineSession::acquisitionWorker()
+{
+    emit Status_signals(tr("开始等待中..."));
+    Tool::delay(10);
+    while (!(QDateTime::currentDateTime() > m_Start) && !m_Stop)
+        Tool::delay(10);
+    if (m_Stop) {
+        setCommand(Finish);
+        return;
+    }
+    const QDateTime start = QDateTime::currentDateTime();
+    m_ActualStartMs = start.toMSecsSinceEpoch();
+    const int count = OnlineRules::scanCount(start, m_End, m_Interval);
+    emit Status_signals(tr("采集中..."));
+
+    bool lastFailed = false;
+    QString failure;
+    for (int i = 0; i < count; ++i) {
+        QElapsedTimer clock;
+        clock.start();
+        QStringList scan;
+        bool ok = readScan(scan, failure);
+        if (!ok && !m_Stop)
+            ok = reconnect(scan, failure);
+        lastFailed = !ok;
+        if (!ok) {
+            if (m_Stop)
+                break;
+            continue;
+        }
+        emit DataHandle_signals(i, scan);
+        // Hold the period: wait what is left of the interval after this scan.
+        while (clock.elapsed() < m_Interval && !m_Stop)
+            Tool::delay(1);
+        if (m_Stop)
+            break;
+    }
+    setCommand(Finish);
+    if (m_Stop)
+        return;
+    if (lastFailed)
+        emit MessageBox_signals(tr("警告"), failure);
+    emit Status_signals(tr("采集结束。"));
+}
+
+// --- GUI thread -------------------------------------------------------------
+
+void OnlineSession::setStatus(const QString& text)
+{
+    m_Status = text;
+    emit statusChanged(text);
+}
+
+void OnlineSession::Command_slots(int command)
+{
+    m_CommandShown = command;
+    emit commandChanged(command);
+}
+
+void OnlineSession::Status_slots(QString text)
+{
+    if (!m_Closing)
+        setStatus(text);
+}
+
+void OnlineSession::MessageBox_slots(QString title, QString text)
+{
+    if (!m_Closing)
+        emit message(title, text);
+}
+
+void OnlineSession::SaveAuditLog_slots(QString details)
+{
+    if (details == kReconnected)
+        ++m_Reconnections;
+    qWarning().noquote() << "online acquisition:" << details;
+    Tool::addAuditLog(kAuditType, details);
+}
+
+void OnlineSession::SetDialog_slots()
+{
+    const bool ok = m_Command.load() != Finish && !m_Stop;
+    if (ok) {
+        for (const Tool::Struct_Parameters& p : qAsConst(m_Projects))
+            if (!Tool::addParameters(p))
+                qWarning() << "online acquisition: project record" << p.Name << "not stored";
+        m_ProjectsStored = true;
+        startWorker(&OnlineSession::acquisitionWorker);
+    }
+    emit setupFinished(ok);
+}
+
+void OnlineSession::DataHandle_slots(int index, QStringList values)
+{
+    if (m_Closing || m_Stop)
+        return;
+    const QList<OnlineRules::ProjectScan> split = OnlineRules::splitScan(values, m_Chosen, m_Projects.size());
+    if (split.isEmpty()) {
+        qWarning() << "online acquisition: scan" << index << "dropped," << values.size() << "values for"
+                   << m_Chosen.size() << "channels";
+        return;
+    }
+    const QDateTime now = QDateTime::currentDateTime();
+    m_LastScan = now;
+    ++m_ScansHandled;
+
+    QList<QList<double>> perProject;
+    QList<Tool::Struct_ParametersData> rows;
+    for (int p = 0; p < split.size(); ++p) {
+        perProject << split.at(p).values;
+        Tool::Struct_ParametersData row;
+        row.Name = m_Projects.at(p).Name;
+        row.Time = now;
+        row.Data = split.at(p).texts;
+        rows << row;
+    }
+    emit scanSplit(now, perProject);
+    storeScan(index, now, rows);
+}
+
+void OnlineSession::storeScan(int index, const QDateTime& time, const QList<Tool::Struct_ParametersData>& rows)
+{
+    m_Held.append(HeldScan{index, time, rows});
+    if (!flushHeld()) {
+        reportStoreFailure(tr("数据库写入失败，数据暂存内存并重试！"));
+        return;
+    }
+    if (!m_DatabasePath.isEmpty() && !QFileInfo::exists(m_DatabasePath)) {
+        // SQLite keeps writing into a removed file, which vanishes at close.
+        if (!m_FileMissingReported) {
+            m_FileMissingReported = true;
+            qWarning() << "online acquisition: database file" << m_DatabasePath << "was removed";
+            setStatus(tr("数据库文件已被删除，数据无法保存！"));
+        }
+    }
+}
+
+bool OnlineSession::flushHeld()
+{
+    if (m_Held.isEmpty())
+        return true;
+    QList<Tool::Struct_ParametersData> rows;
+    for (const HeldScan& s : qAsConst(m_Held))
+        rows << s.rows;
+    // One transaction for the scan (and any held before it): a scan is
+    // stored whole or not at all, and one sync per scan keeps up at speed.
+    if (!Tool::addParametersDataBulk(rows))
+        return false;
+    if (m_StoreFailing) {
+        m_StoreFailing = false;
+        qWarning() << "online acquisition: database writes resumed," << rows.size() << "rows stored";
+        if (m_CommandShown != Finish && !m_Stop)
+            setStatus(tr("采集中..."));
+    }
+    const QList<HeldScan> done = m_Held;
+    m_Held.clear();
+    for (const HeldScan& s : done) {
+        ++m_ScansStored;
+        emit scanStored(s.index, s.time);
+    }
+    return true;
+}
+
+void OnlineSession::reportStoreFailure(const QString& why)
+{
+    qWarning().noquote() << "online acquisition: writing scan rows failed," << heldRows() << "rows held";
+    if (m_StoreFailing)
+        return;
+    m_StoreFailing = true;
+    setStatus(why);
+}
+
+void OnlineSession::requestStop(bool keepData)
+{
+    if (!keepData) {
+        m_Discarded = true;
+        m_Held.clear();
+        for (const Tool::Struct_Parameters& p : qAsConst(m_Projects)) {
+            Tool::deleteParameters(p.Name);
+            Tool::deleteParametersData(p.Name);
+        }
+    }
+    m_Stop = true;
+    m_ReconnectWait = false;
+    if (keepData && !m_Held.isEmpty() && !flushHeld())
+        qWarning() << "online acquisition:" << heldRows() << "held rows still not stored at stop";
+    setStatus(tr("提前终止采集。"));
+}
+
+void OnlineSession::resumeReconnect()
+{
+    m_ReconnectWait = false;
+}

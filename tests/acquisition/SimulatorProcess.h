@@ -1,0 +1,109 @@
+#pragma once
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QStringList>
+#include <QThread>
+
+// arq-simulator run as a child process: its "LISTEN kind address" lines give
+// the endpoints, console commands go to its stdin and are answered "OK …".
+class SimulatorProcess
+{
+public:
+    ~SimulatorProcess() { stop(); }
+
+    // The simulator next to the build tree (ARQ_SIMULATOR overrides).
+    static QString program()
+    {
+        const QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        if (env.contains(QStringLiteral("ARQ_SIMULATOR")))
+            return env.value(QStringLiteral("ARQ_SIMULATOR"));
+        return env.value(QStringLiteral("ARQ_BINARY_DIR"), QStringLiteral(ARQ_DEFAULT_BINARY_DIR))
+               + QStringLiteral("/tools/simulator/arq-simulator");
+    }
+
+    // Starts it and waits for `endpoints` LISTEN lines.
+    bool start(const QStringList& args, int endpoints, int timeoutMs = 10000,
+               const QString& path = program())
+    {
+        m_process.setProgram(path);
+        // Its stdin is our pipe: when this process dies (even by SIGKILL) the
+        // simulator sees end of file and ends too.
+        m_process.setArguments(QStringList(args) << QStringLiteral("--exit-on-eof"));
+        m_process.setProcessChannelMode(QProcess::SeparateChannels);
+        m_process.start();
+        if (!m_process.waitForStarted(timeoutMs))
+            return false;
+        QElapsedTimer t;
+        t.start();
+        while (m_listen.size() < endpoints && t.elapsed() < timeoutMs) {
+            pump();
+            if (m_process.state() != QProcess::Running)
+                return false;
+        }
+        return m_listen.size() >= endpoints;
+    }
+
+    // "tcp"/"pty" endpoint n (in LISTEN order): the address part.
+    QStringList endpoints(const QString& kind) const
+    {
+        QStringList out;
+        for (const QString& line : m_listen) {
+            const QStringList parts = line.split(QLatin1Char(' '));
+            if (parts.size() >= 3 && parts.at(1) == kind)
+                out << parts.at(2);
+        }
+        return out;
+    }
+
+    // Sends one console command and waits for its answer line; true on "OK".
+    bool command(const QString& line, int timeoutMs = 5000)
+    {
+        const int before = m_answers.size();
+        m_process.write(line.toUtf8() + '\n');
+        m_process.waitForBytesWritten(1000);
+        QElapsedTimer t;
+        t.start();
+        while (m_answers.size() == before && t.elapsed() < timeoutMs)
+            pump();
+        return m_answers.size() > before && m_answers.last().startsWith(QLatin1String("OK"));
+    }
+
+    void stop()
+    {
+        if (m_process.state() == QProcess::NotRunning)
+            return;
+        m_process.write("quit\n");
+        if (!m_process.waitForFinished(2000)) {
+            m_process.kill();
+            m_process.waitForFinished(2000);
+        }
+    }
+
+    // Reads what arrived; keeps events flowing for the caller.
+    void pump()
+    {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        m_process.waitForReadyRead(5);
+        m_buffer += QString::fromUtf8(m_process.readAllStandardOutput());
+        int nl;
+        while ((nl = m_buffer.indexOf(QLatin1Char('\n'))) >= 0) {
+            const QString line = m_buffer.left(nl).trimmed();
+            m_buffer.remove(0, nl + 1);
+            if (line.startsWith(QLatin1String("LISTEN ")))
+                m_listen << line;
+            else if (line.startsWith(QLatin1String("OK")) || line.startsWith(QLatin1String("ERROR")))
+                m_answers << line;
+        }
+    }
+
+    QString errors() { return QString::fromUtf8(m_process.readAllStandardError()); }
+
+private:
+    QProcess m_process;
+    QString m_buffer;
+    QStringList m_listen;
+    QStringList m_answers;
+};

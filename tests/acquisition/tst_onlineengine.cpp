@@ -1,0 +1,455 @@
+// The online acquisition dialog end to end against arq-simulator: devices
+// over TCP and a pty, faults injected by the simulator, the user's answers
+// queued through the message-box seam.
+
+#include "MessageBox.h"
+#include "OnlineRules.h"
+#include "OnlineSession.h"
+#include "OnlineSetup.h"
+#include "ParametersChart.h"
+#include "ParametersOnLine.h"
+#include "ParametersStatistics.h"
+#include "SimulatorProcess.h"
+#include "TestSupport.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QSqlQuery>
+#include <QTabWidget>
+#include <QTcpServer>
+#include <QtTest>
+
+#include <functional>
+#include <memory>
+
+namespace {
+
+bool waitFor(const std::function<bool()>& done, int timeoutMs)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!done()) {
+        if (t.elapsed() > timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(2);
+    }
+    return true;
+}
+
+int auditCount(const QString& details)
+{
+    QSqlQuery q;
+    q.prepare(QStringLiteral("select count(*) from AuditLog where Type = '通讯异常' and Details = ?"));
+    q.addBindValue(details);
+    return q.exec() && q.next() ? q.value(0).toInt() : -1;
+}
+
+struct Row
+{
+    QString time;
+    QStringList data;
+};
+
+QList<Row> projectRows(const QString& name)
+{
+    QList<Row> rows;
+    QSqlQuery q;
+    q.prepare(QStringLiteral("select Time, Data from ParametersData where Name = ? order by rowid"));
+    q.addBindValue(name);
+    if (q.exec())
+        while (q.next())
+            rows << Row{q.value(0).toString(), q.value(1).toString().split(QLatin1Char(','))};
+    return rows;
+}
+
+const QString kScanTime = QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz");
+
+} // namespace
+
+class TestOnlineEngine : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void twoProjectsOverTwoDevices();
+    void stopWhileWaiting_data();
+    void stopWhileWaiting();
+    void linkDropReconnectsByItself();
+    void silentDeviceNeedsManualReconnection();
+    void failedDatabaseWritesAreHeldAndRetried();
+    void removedDatabaseFileIsReported();
+    void destroyedWhileScanning();
+    void deviceOverPty();
+    void deviceThatDoesNotOpen();
+
+private:
+    // Starts the simulator with `devices` loggers of `channels` channels.
+    bool startSimulator(int devices, int channels, const QString& link = QStringLiteral("tcp=127.0.0.1:0"));
+    QList<OnlineSetup::Link> tcpLinks() const;
+    void startDialog();
+    bool waitCommand(const QString& caption, int timeoutMs);
+    void press();
+    // Every stored row of the project holds its expected values, times increase.
+    void checkRows(const QString& project, const QStringList& expected, int count);
+    void stopAndSave();
+
+    std::unique_ptr<TestWorkDir> m_Dir;
+    std::unique_ptr<SimulatorProcess> m_Sim;
+    std::unique_ptr<SystemContext> m_Context;
+    std::unique_ptr<ParametersOnLine> m_Dialog;
+};
+
+void TestOnlineEngine::init()
+{
+    m_Dir = std::make_unique<TestWorkDir>();
+    QVERIFY(TestSupport::openDatabase());
+    MessageBox::setTestMode(true);
+    MessageBox::clear();
+    m_Sim = std::make_unique<SimulatorProcess>();
+    m_Context = std::make_unique<SystemContext>();
+}
+
+void TestOnlineEngine::cleanup()
+{
+    if (m_Dialog && m_Dialog->commandText() != OnlineSession::commandText(OnlineSession::Finish)) {
+        MessageBox::queueChoice(0);
+        press();
+        waitCommand(OnlineSession::commandText(OnlineSession::Finish), 15000);
+    }
+    m_Dialog.reset();
+    m_Sim.reset();
+    m_Context.reset();
+    TestSupport::closeDatabase();
+    m_Dir.reset();
+}
+
+bool TestOnlineEngine::startSimulator(int devices, int channels, const QString& link)
+{
+    QStringList args;
+    for (int d = 0; d < devices; ++d)
+        args << QStringLiteral("--instrument") << OnlineSetup::instrumentOption(d, channels, link);
+    return m_Sim->start(args, devices);
+}
+
+QList<OnlineSetup::Link> TestOnlineEngine::tcpLinks() const
+{
+    QList<OnlineSetup::Link> links;
+    for (const QString& endpoint : m_Sim->endpoints(QStringLiteral("tcp")))
+        links << OnlineSetup::tcpLink(endpoint);
+    return links;
+}
+
+void TestOnlineEngine::startDialog()
+{
+    m_Dialog = std::make_unique<ParametersOnLine>();
+    m_Dialog->setContext(m_Context.get());
+    m_Dialog->show();
+}
+
+bool TestOnlineEngine::waitCommand(const QString& caption, int timeoutMs)
+{
+    return waitFor([&] { return m_Dialog->commandText() == caption; }, timeoutMs);
+}
+
+void TestOnlineEngine::press()
+{
+    m_Dialog->findChild<QPushButton*>(QStringLiteral("pushButton_OK"))->click();
+}
+
+void TestOnlineEngine::checkRows(const QString& project, const QStringList& expected, int count)
+{
+    const QList<Row> rows = projectRows(project);
+    QCOMPARE(rows.size(), count);
+    QString previous;
+    for (const Row& row : rows) {
+        QCOMPARE(row.data, expected);
+        QVERIFY2(row.time > previous, qPrintable(row.time + QLatin1String(" after ") + previous));
+        previous = row.time;
+    }
+}
+
+void TestOnlineEngine::stopAndSave()
+{
+    MessageBox::queueChoice(0); // "保存"
+    press();
+    QVERIFY(waitCommand(OnlineSession::commandText(OnlineSession::Finish), 15000));
+    QCOMPARE(m_Dialog->statusText(), QStringLiteral("提前终止采集。"));
+}
+
+void TestOnlineEngine::twoProjectsOverTwoDevices()
+{
+    QVERIFY(startSimulator(2, 3));
+    // Device 1: 101→P1, 102→P2, 103→P1; device 2: 101→P2, 102→P1, 103→P2.
+    const QDateTime now = QDateTime::currentDateTime();
+    OnlineSetup::fill(*m_Context, tcpLinks(), 3, {QStringLiteral("P1"), QStringLiteral("P2")}, {0, 1, 0, 1, 0, 1},
+                      0.2, now.addSecs(-1), now.addSecs(8));
+    startDialog();
+    QCOMPARE(m_Dialog->windowTitle(), QStringLiteral("数据采集"));
+    QCOMPARE(m_Dialog->commandText(), QStringLiteral("停止"));
+    auto* tabs = m_Dialog->findChild<QTabWidget*>(QStringLiteral("tabWidget"));
+    QCOMPARE(tabs->count(), 4);
+    QCOMPARE(tabs->tabText(0), QStringLiteral("项目1结果"));
+    QCOMPARE(tabs->tabText(1), QStringLiteral("项目1统计"));
+    QCOMPARE(tabs->tabText(3), QStringLiteral("项目2统计"));
+
+    OnlineSession* session = m_Dialog->session();
+    QVERIFY(waitFor([&] { return session->scansStored() >= 3; }, 15000));
+    QCOMPARE(m_Dialog->statusText(), QStringLiteral("采集中..."));
+
+    // Closing while scanning is refused, by the close button and by Esc.
+    MessageBox::clear();
+    QVERIFY(!m_Dialog->close());
+    QCOMPARE(MessageBox::last().text, QStringLiteral("正在采集中，请先结束！"));
+    m_Dialog->reject();
+    QVERIFY(m_Dialog->isVisible());
+    QCOMPARE(MessageBox::shown().size(), 2);
+
+    QVERIFY(waitCommand(QStringLiteral("结束"), 20000));
+    QCOMPARE(m_Dialog->statusText(), QStringLiteral("采集结束。"));
+    const QDateTime end = QDateTime::fromString(m_Context->EndTime, QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+    const int scans = session->scansStored();
+    QCOMPARE(scans, OnlineRules::scanCount(session->actualStart(), end, 200));
+    QCOMPARE(session->scansHandled(), scans);
+
+    using OnlineSetup::valueText;
+    checkRows(QStringLiteral("P1"), {valueText(0, 0), valueText(0, 2), valueText(1, 1)}, scans);
+    checkRows(QStringLiteral("P2"), {valueText(0, 1), valueText(1, 0), valueText(1, 2)}, scans);
+    QCOMPARE(projectRows("P1").last().time, projectRows("P2").last().time);
+    QCOMPARE(TestSupport::scalar("select Channel from Parameters where Name = 'P2'").toString(),
+             QStringLiteral("1-102,2-101,2-103"));
+    // Every scan reached both tabs of both projects.
+    auto* chart = qobject_cast<ParametersChart*>(tabs->widget(2));
+    auto* statistics = qobject_cast<ParametersStatistics*>(tabs->widget(1));
+    QVERIFY(chart && statistics);
+    QCOMPARE(chart->seriesLabels().first(), QStringLiteral("1-CH102(℃)"));
+    QCOMPARE(chart->rowCount(), scans);
+    QCOMPARE(statistics->rowCount(), scans);
+
+    const QString lastTime = projectRows("P1").last().time;
+    const QString start = session->actualStart().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+    QVERIFY(m_Dialog->close());
+    m_Dialog.reset();
+    // The projects now span the actual start to the last scan.
+    QCOMPARE(TestSupport::scalar("select Start from Parameters where Name = 'P2'").toString(), start);
+    QCOMPARE(TestSupport::scalar("select End from Parameters where Name = 'P1'").toString(), lastTime.left(19));
+}
+
+void TestOnlineEngine::stopWhileWaiting_data()
+{
+    QTest::addColumn<bool>("save");
+    QTest::newRow("保存") << true;
+    QTest::newRow("不保存") << false;
+}
+
+void TestOnlineEngine::stopWhileWaiting()
+{
+    QFETCH(bool, save);
+    QVERIFY(startSimulator(1, 2));
+    const QDateTime now = QDateTime::currentDateTime();
+    OnlineSetup::fill(*m_Context, tcpLinks(), 2, {QStringLiteral("W")}, {}, 0.2, now.addSecs(30), now.addSecs(60));
+    const QString plannedStart = m_Context->StartTime;
+    startDialog();
+    QVERIFY(waitFor([&] { return m_Dialog->statusText() == QStringLiteral("开始等待中..."); }, 15000));
+    QCOMPARE(TestSupport::scalar("select count(*) from Parameters").toInt(), 1);
+
+    MessageBox::queueChoice(2); // "取消" changes nothing
+    press();
+    QCOMPARE(MessageBox::last().text, QStringLiteral("是否保存采集数据？"));
+    QTest::qWait(100);
+    QCOMPARE(m_Dialog->commandText(), QStringLiteral("停止"));
+
+    MessageBox::queueChoice(save ? 0 : 1);
+    press();
+    QVERIFY(waitCommand(QStringLiteral("结束"), 2000));
+    QCOMPARE(m_Dialog->statusText(), QStringLiteral("提前终止采集。"));
+    QCOMPARE(m_Dialog->session()->scansHandled(), 0);
+    QVERIFY(m_Dialog->close());
+    m_Dialog.reset();
+    QCOMPARE(TestSupport::scalar("select count(*) from ParametersData").toInt(), 0);
+    QCOMPARE(TestSupport::scalar("select count(*) from Parameters").toInt(), save ? 1 : 0);
+    if (save) // no scan: the planned times stay
+        QCOMPARE(TestSupport::scalar("select Start from Parameters").toString(), plannedStart);
+}
+
+void TestOnlineEngine::linkDropReconnectsByItself()
+{
+    QVERIFY(startSimulator(2, 2));
+    const QDateTime now = QDateTime::currentDateTime();
+    // An end before the start: scans until stopped.
+    OnlineSetup::fill(*m_Context, tcpLinks(), 2, {QStringLiteral("A"), QStringLiteral("B")}, {0, 1, 1, 0}, 0.2,
+                      now.addSecs(-1), now.addSecs(-10));
+    startDialog();
+    OnlineSession* session = m_Dialog->session();
+    QVERIFY(waitFor([&] { return session->scansStored() >= 5; }, 15000));
+    QSignalSpy commands(session, &OnlineSession::commandChanged);
+
+    QVERIFY(m_Sim->command(QStringLiteral("@1 drop")));
+    QVERIFY(waitFor([&] { return session->reconnections() == 1; }, 5000));
+    const int before = session->scansStored();
+    QVERIFY(waitFor([&] { return session->scansStored() >= before + 5; }, 10000));
+    QCOMPARE(commands.count(), 0); // never left "停止"
+    QCOMPARE(auditCount(QStringLiteral("设备重新连接。")), 1);
+    QCOMPARE(auditCount(QStringLiteral("进入手动重连模式！")), 0);
+
+    stopAndSave();
+    const int scans = session->scansStored();
+    using OnlineSetup::valueText;
+    checkRows(QStringLiteral("A"), {valueText(0, 0), valueText(1, 1)}, scans);
+    checkRows(QStringLiteral("B"), {valueText(0, 1), valueText(1, 0)}, scans);
+}
+
+void TestOnlineEngine::silentDeviceNeedsManualReconnection()
+{
+    QVERIFY(startSimulator(2, 2));
+    const QDateTime now = QDateTime::currentDateTime();
+    OnlineSetup::fill(*m_Context, tcpLinks(), 2, {QStringLiteral("S")}, {}, 0.2, now.addSecs(-1), now.addSecs(-10));
+    startDialog();
+    OnlineSession* session = m_Dialog->session();
+    QVERIFY(waitFor([&] { return session->scansStored() >= 5; }, 15000));
+
+    QElapsedTimer silence;
+    silence.start();
+    QVERIFY(m_Sim->command(QStringLiteral("@2 silent 7")));
+    QVERIFY(waitCommand(QStringLiteral("继续"), 15000));
+    QCOMPARE(MessageBox::last().title, QStringLiteral("提示"));
+    QCOMPARE(MessageBox::last().text, QStringLiteral("通讯异常，请设备关机重试！"));
+    QCOMPARE(auditCount(QStringLiteral("设备重新连接。")), 1);
+    QCOMPARE(auditCount(QStringLiteral("进入手动重连模式！")), 1);
+    const int frozen = session->scansStored();
+
+    // "取消" leaves the reconnection waiting.
+    MessageBox::queueChoice(2);
+    press();
+    QCOMPARE(MessageBox::last().text, QStringLiteral("是否终止项目？"));
+    QVERIFY(waitFor([&] { return silence.elapsed() > 7500; }, 10000));
+    QCOMPARE(session->scansStored(), frozen);
+    QCOMPARE(m_Dialog->commandText(), QStringLiteral("继续"));
+
+    MessageBox::queueChoice(1); // "继续"
+    press();
+    QVERIFY(waitCommand(QStringLiteral("停止"), 10000));
+    QVERIFY(waitFor([&] { return session->scansStored() >= frozen + 5; }, 10000));
+    QCOMPARE(auditCount(QStringLiteral("手动重连成功！")), 1);
+    QCOMPARE(auditCount(QStringLiteral("进入手动重连模式！")), 1);
+
+    stopAndSave();
+    using OnlineSetup::valueText;
+    checkRows(QStringLiteral("S"), {valueText(0, 0), valueText(0, 1), valueText(1, 0), valueText(1, 1)},
+              session->scansStored());
+}
+
+void TestOnlineEngine::failedDatabaseWritesAreHeldAndRetried()
+{
+    QVERIFY(startSimulator(1, 2));
+    const QDateTime now = QDateTime::currentDateTime();
+    OnlineSetup::fill(*m_Context, tcpLinks(), 2, {QStringLiteral("D")}, {}, 0.1, now.addSecs(-1), now.addSecs(-10));
+    startDialog();
+    OnlineSession* session = m_Dialog->session();
+    QVERIFY(waitFor([&] { return session->scansStored() >= 3; }, 15000));
+    QSignalSpy status(session, &OnlineSession::statusChanged);
+
+    // A full disk, as SQLite reports it to the writer.
+    TestSupport::scalar(QStringLiteral(
+        "CREATE TRIGGER diskfull BEFORE INSERT ON ParametersData BEGIN SELECT RAISE(ABORT, 'disk full'); END"));
+    QVERIFY(waitFor([&] { return session->heldRows() >= 5; }, 5000));
+    const QString failure = QStringLiteral("数据库写入失败，数据暂存内存并重试！");
+    QCOMPARE(m_Dialog->statusText(), failure);
+    QCOMPARE(m_Dialog->commandText(), QStringLiteral("停止")); // scanning goes on
+
+    TestSupport::scalar(QStringLiteral("DROP TRIGGER diskfull"));
+    QVERIFY(waitFor([&] { return session->heldRows() == 0; }, 5000));
+    QCOMPARE(m_Dialog->statusText(), QStringLiteral("采集中..."));
+    int shown = 0;
+    for (const QList<QVariant>& args : qAsConst(status))
+        shown += args.at(0).toString() == failure;
+    QCOMPARE(shown, 1);
+
+    stopAndSave();
+    QCOMPARE(session->scansStored(), session->scansHandled());
+    using OnlineSetup::valueText;
+    checkRows(QStringLiteral("D"), {valueText(0, 0), valueText(0, 1)}, session->scansHandled());
+}
+
+void TestOnlineEngine::removedDatabaseFileIsReported()
+{
+    QVERIFY(startSimulator(1, 1));
+    const QDateTime now = QDateTime::currentDateTime();
+    OnlineSetup::fill(*m_Context, tcpLinks(), 1, {QStringLiteral("R")}, {}, 0.1, now.addSecs(-1), now.addSecs(-10));
+    startDialog();
+    OnlineSession* session = m_Dialog->session();
+    QVERIFY(waitFor([&] { return session->scansStored() >= 2; }, 15000));
+    QSignalSpy status(session, &OnlineSession::statusChanged);
+    QVERIFY(QFile::remove(m_Dir->file(QStringLiteral("ARQ-310MX.db3"))));
+    const int before = session->scansHandled();
+    QVERIFY(waitFor([&] { return session->scansHandled() >= before + 5; }, 5000));
+    const QString removed = QStringLiteral("数据库文件已被删除，数据无法保存！");
+    QCOMPARE(m_Dialog->statusText(), removed);
+    QCOMPARE(status.count(), 1); // once, not per scan
+    QCOMPARE(m_Dialog->commandText(), QStringLiteral("停止"));
+    stopAndSave();
+}
+
+void TestOnlineEngine::destroyedWhileScanning()
+{
+    // The main window going away takes the dialog with it mid-run: the
+    // workers end first, the drivers after them, and the project keeps its
+    // rows and gets its end time.
+    QVERIFY(startSimulator(2, 2));
+    const QDateTime now = QDateTime::currentDateTime();
+    OnlineSetup::fill(*m_Context, tcpLinks(), 2, {QStringLiteral("X")}, {}, 0.05, now.addSecs(-1), now.addSecs(-10));
+    startDialog();
+    OnlineSession* session = m_Dialog->session();
+    QVERIFY(waitFor([&] { return session->scansStored() >= 5; }, 15000));
+    QElapsedTimer t;
+    t.start();
+    m_Dialog.reset();
+    QVERIFY(t.elapsed() < 3000);
+    const int rows = TestSupport::scalar("select count(*) from ParametersData where Name = 'X'").toInt();
+    QVERIFY(rows >= 5);
+    const QString end = TestSupport::scalar("select max(Time) from ParametersData").toString().left(19);
+    QCOMPARE(TestSupport::scalar("select End from Parameters where Name = 'X'").toString(), end);
+    QTest::qWait(200); // late link events find nothing deleted under them
+}
+
+void TestOnlineEngine::deviceOverPty()
+{
+    QVERIFY(startSimulator(1, 3, QStringLiteral("tcp=none,pty")));
+    const QStringList ptys = m_Sim->endpoints(QStringLiteral("pty"));
+    QCOMPARE(ptys.size(), 1);
+    const QDateTime now = QDateTime::currentDateTime();
+    OnlineSetup::fill(*m_Context, {OnlineSetup::serialLink(ptys.first())}, 3, {QStringLiteral("T")}, {}, 0.25,
+                      now.addSecs(-1), now.addSecs(-10));
+    startDialog();
+    OnlineSession* session = m_Dialog->session();
+    QVERIFY(waitFor([&] { return session->scansStored() >= 4; }, 15000));
+    stopAndSave();
+    using OnlineSetup::valueText;
+    checkRows(QStringLiteral("T"), {valueText(0, 0), valueText(0, 1), valueText(0, 2)}, session->scansStored());
+}
+
+void TestOnlineEngine::deviceThatDoesNotOpen()
+{
+    quint16 port = 0;
+    {
+        QTcpServer probe; // a port nobody listens on once it closes
+        QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
+        port = probe.serverPort();
+    }
+    const QDateTime now = QDateTime::currentDateTime();
+    OnlineSetup::fill(*m_Context, {OnlineSetup::tcpLink(QStringLiteral("127.0.0.1:%1").arg(port))}, 2,
+                      {QStringLiteral("F")}, {}, 0.2, now.addSecs(-1), now.addSecs(60));
+    startDialog();
+    QVERIFY(waitCommand(QStringLiteral("结束"), 15000));
+    QCOMPARE(MessageBox::last().title, QStringLiteral("提示"));
+    QCOMPARE(MessageBox::last().text, QStringLiteral("设备连接失败,请退出重试！"));
+    QVERIFY(m_Dialog->close());
+    m_Dialog.reset();
+    QCOMPARE(TestSupport::scalar("select count(*) from Parameters").toInt(), 0);
+}
+
+QTEST_MAIN(TestOnlineEngine)
+#include "tst_onlineengine.moc"
