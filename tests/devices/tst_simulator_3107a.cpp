@@ -65,6 +65,7 @@ private slots:
     void setChannelsRecorded();
     void serialSessionOverPty();
     void framingFaults();
+    void peerGoneMidRead();
 };
 
 void TestSimulator3107A::session_data()
@@ -328,6 +329,38 @@ void TestSimulator3107A::framingFaults()
     QVERIFY(sim.command("slow 3000").value(0).startsWith("OK"));
     QVERIFY(!inWorker([&] { return driver->ReadData(values); }));
     QCOMPARE(valueRequests(), 4);
+    QVERIFY(inWorker([&] { return driver->Close(); }));
+}
+
+// The instrument drops the connection while the driver waits for values:
+// the read ends at once instead of running through its attempts, and the
+// driver opens again afterwards.
+void TestSimulator3107A::peerGoneMidRead()
+{
+    Simulator sim;
+    QVERIFY(sim.start({"--model", "3107A-TC", "--tcp", "0", "--noise", "0"}, 1));
+    std::unique_ptr<Collection> driver(ChannelModel::createCollection("3107A-TC"));
+    const QString port = QString::number(sim.tcpPort());
+    QVERIFY(inWorker([&] { return driver->Open("网络", "127.0.0.1", port); }));
+    QVERIFY(inWorker([&] { return driver->SetChannels("快速", channelSet(driver.get(), {"101"}, "二线制", "K")); }));
+
+    QVERIFY(sim.command("slow 5000").value(0).startsWith("OK"));
+    QStringList answer;
+    QTimer::singleShot(200, [&] { answer = sim.command("drop"); });
+    QElapsedTimer timer;
+    timer.start();
+    QStringList values;
+    QVERIFY(!inWorker([&] { return driver->ReadData(values); }));
+    QVERIFY2(timer.elapsed() < 1500, qPrintable(QString::number(timer.elapsed())));
+    QCOMPARE(answer.value(0), QStringLiteral("OK drop 1 connection(s)"));
+    QVERIFY(!driver->IsOpen());
+    QVERIFY(values.isEmpty());
+
+    QVERIFY(sim.command("normal").value(0).startsWith("OK"));
+    QVERIFY(inWorker([&] { return driver->Open("网络", "127.0.0.1", port); }));
+    QVERIFY(inWorker([&] { return driver->SetChannels("快速", channelSet(driver.get(), {"101"}, "二线制", "K")); }));
+    QVERIFY(inWorker([&] { return driver->ReadData(values); }));
+    QCOMPARE(values.size(), 1);
     QVERIFY(inWorker([&] { return driver->Close(); }));
 }
 
