@@ -478,7 +478,8 @@ They act on every instrument; prefix "@N " (N from 1) to address one:
   split N               write every reply in N pieces, 20 ms apart (1: whole)
   normal                end every fault above (silent, badcrc, foreign, slow, split)
   frames                print the request frames received since the last
-                        "frames" (lines "FRAME @N ENDPOINT HEX") and forget them
+                        "frames" (lines "FRAME @N ENDPOINT HEX", the newest
+                        10000 at most) and forget them
   set CHANNEL T         channel (101 … 116 or "all") follows set-point T °C
   fix CHANNEL T         channel jumps to T °C and stays there
   ramp CHANNEL T RATE   channel ramps to T °C at RATE °C/min
