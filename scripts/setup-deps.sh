@@ -9,6 +9,7 @@ PKGS=(
   libqt5svg5-dev libsqlite3-dev libxlsxwriter-dev
   socat python3 python3-aiosmtpd python3-openpyxl poppler-utils
   xvfb xauth imagemagick xdg-utils fonts-noto-cjk
+  libclang-rt-14-dev clang
 )
 missing=()
 for p in "${PKGS[@]}"; do

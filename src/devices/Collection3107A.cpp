@@ -440,12 +440,16 @@ bool Collection3107A::OpenDataFile(QString name, QStringList channels)
     }
     ColumnUsed << false;
     int matched = 0;
+    QSet<QString> seen;
     for (int i = 1; i < fields.size(); ++i) {
         const QString& column = fields.at(i);
         if (column.size() < 4)
             break;
         const QString number = QStringLiteral("1") + column.mid(2, 2);
-        const bool used = channels.contains(number);
+        // A channel's second column is not used: counted twice it would
+        // stand in for a channel the file lacks, and shift every value after it.
+        const bool used = channels.contains(number) && !seen.contains(number);
+        seen.insert(number);
         ColumnUsed << used;
         if (used)
             ++matched;

@@ -11,6 +11,9 @@
 namespace {
 const QString kSerial = QStringLiteral("串口");
 const QString kNetwork = QStringLiteral("网络");
+// A register-protocol frame holds at most 256 bytes; received data beyond
+// that without a matching CRC can no longer become a reply.
+constexpr int kMaxHexFrame = 2 * 256;
 }
 
 DeviceLink::DeviceLink(std::atomic<bool>& flag, Framing framing, int connectTimeoutMs, QObject* parent)
@@ -268,6 +271,12 @@ void DeviceLink::frameLocked()
         }
         if (RxBuffer.size() >= 7 && HexFrame::crcMatches(RxBuffer, m_Framing == Framing::HexCrcHighFirst)) {
             ReplyQueue.append(RxBuffer);
+            RxBuffer.clear();
+        } else if (m_Framing == Framing::HexCrcHighFirst && RxBuffer.size() > kMaxHexFrame) {
+            // A noisy line between reads (nobody times out to clear the
+            // buffer then) would otherwise grow it without end, and the CRC
+            // over all of it is taken again on every chunk.
+            qWarning() << "3107A: dropping" << RxBuffer.size() / 2 << "received bytes that form no reply";
             RxBuffer.clear();
         }
         return;

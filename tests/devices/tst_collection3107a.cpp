@@ -114,6 +114,9 @@ private slots:
     void dataFile();
     void dataFileHeaders_data();
     void dataFileHeaders();
+    void dataFileDuplicateColumn();
+    void dataFileTimeWindow_data();
+    void dataFileTimeWindow();
 };
 
 void TestCollection3107A::crc_data()
@@ -507,6 +510,53 @@ void TestCollection3107A::dataFileHeaders()
     file.close();
     Collection3107A_TC driver;
     QCOMPARE(driver.OpenDataFile(file.fileName(), {"101", "108"}), opens);
+}
+
+void TestCollection3107A::dataFileDuplicateColumn()
+{
+    QTemporaryDir dir;
+    QFile file(dir.filePath("d.csv"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("Time,CH01,CH01,CH03,CH04,CH05,CH06,CH07,CH08\n"
+               "2024-03-05 10:00:00,1,9,3,4,5,6,7,8\n");
+    file.close();
+    Collection3107A_TC driver;
+    // The repeated column does not stand in for channel 102.
+    QVERIFY(!driver.OpenDataFile(file.fileName(), {"101", "102"}));
+    // Nor does it count twice against a set the file holds; its first column is read.
+    QVERIFY(driver.OpenDataFile(file.fileName(), {"101", "108"}));
+    QStringList values;
+    QVERIFY(driver.ReadDataFile(QDateTime(QDate(2024, 3, 5), QTime(10, 0, 0)), values));
+    QCOMPARE(values, (QStringList{"1", "8"}));
+}
+
+void TestCollection3107A::dataFileTimeWindow_data()
+{
+    QTest::addColumn<int>("offsetMs");
+    QTest::addColumn<bool>("found");
+    QTest::newRow("same second") << 0 << true;
+    QTest::newRow("one second later") << 1000 << true;
+    QTest::newRow("one second earlier") << -1000 << true;
+    QTest::newRow("just beyond, later") << 1001 << false;
+    QTest::newRow("just beyond, earlier") << -1001 << false;
+}
+
+void TestCollection3107A::dataFileTimeWindow()
+{
+    QFETCH(int, offsetMs);
+    QFETCH(bool, found);
+    QTemporaryDir dir;
+    QFile file(dir.filePath("d.csv"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("Time,CH01,CH02,CH03,CH04,CH05,CH06,CH07,CH08\n"
+               "2024-03-05 10:00:00,1.25,2,3,4,5,6,7,8\n");
+    file.close();
+    Collection3107A_TC driver;
+    QVERIFY(driver.OpenDataFile(file.fileName(), {"101"}));
+    QStringList values;
+    const QDateTime t = QDateTime(QDate(2024, 3, 5), QTime(10, 0, 0)).addMSecs(offsetMs);
+    QCOMPARE(driver.ReadDataFile(t, values), found);
+    QCOMPARE(values, found ? QStringList{"1.25"} : QStringList());
 }
 
 QTEST_GUILESS_MAIN(TestCollection3107A)

@@ -60,6 +60,11 @@ void TestDeviceLink::hexFraming_data()
                                  << QString();
     QTest::newRow("bad crc accumulates") << true << QString() << QStringList{"010300010001cad6", "00"}
                                          << QStringList{} << QStringLiteral("010300010001cad600");
+    // Longer than any frame: dropped, so the reply after it is framed
+    // without waiting for a read to time out.
+    QTest::newRow("endless data dropped") << true << QStringLiteral("01")
+                                          << QStringList{"01" + QString(600, '0'), probe} << QStringList{probe}
+                                          << QString();
     QTest::newRow("other station dropped")
         << true << QStringLiteral("01") << QStringList{HexFrame::withCrc("02030101", true)} << QStringList{}
         << QString();

@@ -71,6 +71,7 @@ private slots:
     void exceptions();
     void scanHoldsValuesForOnePeriod();
     void assemblerSplitsStream();
+    void injectedFaults();
     void commandLine_data();
     void commandLine();
     void configJson();
@@ -274,7 +275,8 @@ void TestSimulatorInstrument::scanHoldsValuesForOnePeriod()
 
 void TestSimulatorInstrument::assemblerSplitsStream()
 {
-    FrameAssembler a(500);
+    const Instrument3107A protocol(Variant::TC);
+    FrameAssembler a(protocol, 500);
     const QByteArray probe = QByteArray::fromHex("010300010001CAD5");
     const QByteArray write = frame("011010100003061803050E0709");
     // Byte by byte, two frames back to back, with garbage in front.
@@ -291,6 +293,25 @@ void TestSimulatorInstrument::assemblerSplitsStream()
     QVERIFY(a.feed(probe.left(5), 30).isEmpty());
     QVERIFY(a.feed(probe, 1000) == QList<QByteArray>{probe});
     QCOMPARE(a.pending(), 0);
+}
+
+void TestSimulatorInstrument::injectedFaults()
+{
+    Instrument3107A inst(Variant::TC);
+    QVERIFY(inst.supports(SimulatedInstrument::Fault::BadChecksum));
+    QByteArray reply = frame("01030101");
+    inst.inject(SimulatedInstrument::Fault::BadChecksum, &reply);
+    QCOMPARE(reply.left(4), QByteArray::fromHex("01030101"));
+    QVERIFY(!hasValidCrc(reply));
+    // Another station, and still a frame the master's CRC check accepts.
+    inst.setStationAddress(247);
+    reply = frame("F70301F7");
+    inst.inject(SimulatedInstrument::Fault::ForeignAddress, &reply);
+    QCOMPARE(reply, frame("010301F7"));
+    inst.setStationAddress(5);
+    reply = frame("050301F7");
+    inst.inject(SimulatedInstrument::Fault::ForeignAddress, &reply);
+    QCOMPARE(quint8(reply.at(0)), quint8(6));
 }
 
 void TestSimulatorInstrument::commandLine_data()

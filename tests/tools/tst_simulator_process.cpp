@@ -3,8 +3,10 @@
 
 #include "Crc16.h"
 #include "Physics.h"
+#include "SimulatorProcess.h"
 
 #include <QElapsedTimer>
+#include <QTemporaryDir>
 #include <QProcess>
 #include <QSerialPort>
 #include <QTcpSocket>
@@ -28,81 +30,6 @@ float floatAt(const QByteArray& reply, int index)
     std::memcpy(&v, &bits, 4);
     return v;
 }
-
-class Simulator
-{
-public:
-    ~Simulator()
-    {
-        if (m_process.state() != QProcess::NotRunning) {
-            m_process.write("quit\n");
-            if (!m_process.waitForFinished(3000)) {
-                m_process.kill();
-                m_process.waitForFinished(3000);
-            }
-        }
-    }
-
-    // Starts the simulator and collects its LISTEN lines.
-    bool start(const QStringList& args, int endpoints)
-    {
-        m_process.setProgram(QStringLiteral(ARQ_SIMULATOR_PATH));
-        // The simulator ends with the test even if the test dies first.
-        m_process.setArguments(QStringList{QStringLiteral("--exit-on-eof")} + args);
-        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_process.start();
-        if (!m_process.waitForStarted(5000))
-            return false;
-        while (listen.size() < endpoints) {
-            const QString line = nextLine(5000);
-            if (line.isNull())
-                return false;
-            if (line.startsWith(QLatin1String("LISTEN ")))
-                listen << line;
-        }
-        return true;
-    }
-
-    quint16 tcpPort(int i = 0) const
-    {
-        const QStringList tcp = listen.filter(QStringLiteral("LISTEN tcp "));
-        return quint16(tcp.value(i).section(QLatin1Char(':'), -1).toUInt());
-    }
-    QString ptyPath() const { return listen.filter(QStringLiteral("LISTEN pty ")).value(0).mid(11); }
-
-    // Sends one console command and returns the lines up to its "OK"/"ERROR" line.
-    QStringList command(const QString& line)
-    {
-        m_process.write(line.toLocal8Bit() + '\n');
-        QStringList lines;
-        for (;;) {
-            const QString l = nextLine(5000);
-            if (l.isNull())
-                return lines;
-            lines << l;
-            if (l.startsWith(QLatin1String("OK")) || l.startsWith(QLatin1String("ERROR")))
-                return lines;
-        }
-    }
-
-    QProcess& process() { return m_process; }
-    QStringList listen;
-
-private:
-    QString nextLine(int timeoutMs)
-    {
-        QElapsedTimer timer;
-        timer.start();
-        while (!m_process.canReadLine()) {
-            if (timer.elapsed() > timeoutMs || m_process.state() == QProcess::NotRunning)
-                return QString();
-            m_process.waitForReadyRead(100);
-        }
-        return QString::fromLocal8Bit(m_process.readLine()).trimmed();
-    }
-
-    QProcess m_process;
-};
 
 // Writes a request and collects the reply until `expected` bytes came or the time ran out.
 QByteArray exchange(QIODevice& link, const QByteArray& request, int expected, int timeoutMs = 2000)
@@ -137,6 +64,10 @@ private slots:
     void consoleCommands();
     void threeInstruments();
     void endOfInput();
+    void replyFaults();
+    void splitAndSlowReplies();
+    void faultCommandErrors();
+    void framesAndRecord();
 };
 
 void TestSimulatorProcess::helpAndBadOptions()
@@ -338,6 +269,177 @@ void TestSimulatorProcess::endOfInput()
     QVERIFY(!p.waitForFinished(500));
     p.kill();
     p.waitForFinished(3000);
+}
+
+void TestSimulatorProcess::replyFaults()
+{
+    Simulator sim;
+    QVERIFY(sim.start({"--tcp", "0", "--address", "9"}, 1));
+    QTcpSocket s;
+    s.connectToHost(QStringLiteral("127.0.0.1"), sim.tcpPort());
+    QVERIFY(s.waitForConnected(3000));
+    const QByteArray identity = frame("090310000005");
+
+    QCOMPARE(sim.command("badcrc 2").value(0), QStringLiteral("OK badcrc 2 reply(ies)"));
+    QVERIFY(sim.command("status").value(0).contains(", badcrc 2"));
+    for (int i = 0; i < 2; ++i) {
+        const QByteArray bad = exchange(s, kProbe, 6);
+        QCOMPARE(bad.size(), 6);
+        QCOMPARE(bad.left(4), QByteArray::fromHex("09030109"));
+        QVERIFY(!sim::hasValidCrc(bad));
+    }
+    QCOMPARE(exchange(s, kProbe, 6), frame("09030109")); // count used up
+
+    // From the next station address, with a CRC that matches that frame.
+    QVERIFY(sim.command("foreign 1").value(0).startsWith("OK foreign 1"));
+    const QByteArray foreign = exchange(s, identity, 15);
+    QCOMPARE(foreign.size(), 15);
+    QCOMPARE(quint8(foreign.at(0)), quint8(10));
+    QVERIFY(sim::hasValidCrc(foreign));
+    QCOMPARE(foreign.mid(3, 10), QByteArray("3107A00001"));
+    QCOMPARE(quint8(exchange(s, identity, 15).at(0)), quint8(9));
+
+    // Both at once: another address and a wrong CRC.
+    QVERIFY(sim.command("foreign 1").value(0).startsWith("OK"));
+    QVERIFY(sim.command("badcrc 1").value(0).startsWith("OK"));
+    const QByteArray both = exchange(s, identity, 15);
+    QCOMPARE(quint8(both.at(0)), quint8(10));
+    QVERIFY(!sim::hasValidCrc(both));
+
+    // "normal" ends counted faults not yet used up.
+    QVERIFY(sim.command("@1 badcrc 3").value(0).startsWith("OK"));
+    QCOMPARE(sim.command("normal").value(0), QStringLiteral("OK normal"));
+    QCOMPARE(exchange(s, kProbe, 6), frame("09030109"));
+}
+
+void TestSimulatorProcess::splitAndSlowReplies()
+{
+    Simulator sim;
+    QVERIFY(sim.start({"--tcp", "0"}, 1));
+    QTcpSocket s;
+    s.connectToHost(QStringLiteral("127.0.0.1"), sim.tcpPort());
+    QVERIFY(s.waitForConnected(3000));
+    const QByteArray values = frame("010301000020");
+
+    // Three pieces, written 20 ms apart: the reader sees several chunks that
+    // together form the one reply.
+    QCOMPARE(sim.command("split 3").value(0), QStringLiteral("OK split 3"));
+    s.write(values);
+    s.flush();
+    QByteArray reply;
+    int chunks = 0;
+    QElapsedTimer timer;
+    timer.start();
+    while (reply.size() < 69 && timer.elapsed() < 2000) {
+        if (s.waitForReadyRead(100)) {
+            reply += s.readAll();
+            ++chunks;
+        }
+    }
+    QCOMPARE(reply.size(), 69);
+    QVERIFY(sim::hasValidCrc(reply));
+    QVERIFY2(chunks >= 2, qPrintable(QString::number(chunks)));
+    QVERIFY(timer.elapsed() >= 30);
+
+    QCOMPARE(sim.command("split 1").value(0), QStringLiteral("OK split 1"));
+    QCOMPARE(sim.command("slow 400").value(0), QStringLiteral("OK slow 400 ms"));
+    QVERIFY(sim.command("status").value(0).contains(", slow 400 ms"));
+    timer.restart();
+    QCOMPARE(exchange(s, kProbe, 6, 3000), frame("01030101"));
+    QVERIFY2(timer.elapsed() >= 380, qPrintable(QString::number(timer.elapsed())));
+    // Nothing before the delay has passed.
+    timer.restart();
+    QVERIFY(exchange(s, kProbe, 6, 200).isEmpty());
+    QCOMPARE(exchange(s, QByteArray(), 6, 1000), frame("01030101"));
+
+    // A client gone while its reply waits is no harm.
+    QVERIFY(sim.command("slow 300").value(0).startsWith("OK"));
+    s.write(kProbe);
+    s.flush();
+    s.abort();
+    QTest::qWait(400);
+    QVERIFY(sim.command("normal").value(0).startsWith("OK"));
+    QTcpSocket again;
+    again.connectToHost(QStringLiteral("127.0.0.1"), sim.tcpPort());
+    QVERIFY(again.waitForConnected(3000));
+    QCOMPARE(exchange(again, kProbe, 6), frame("01030101"));
+}
+
+void TestSimulatorProcess::faultCommandErrors()
+{
+    Simulator sim;
+    QVERIFY(sim.start({"--tcp", "0"}, 1));
+    for (const char* bad : {"badcrc", "badcrc -1", "badcrc x", "foreign 1 2", "slow", "slow -5", "split 0",
+                            "split 1.5", "normal now", "frames all"})
+        QVERIFY2(sim.command(bad).value(0).startsWith("ERROR usage"), bad);
+    const QStringList help = sim.command("help");
+    for (const char* word : {"badcrc", "foreign", "slow", "split", "normal", "frames"})
+        QVERIFY2(help.value(0).contains(word), word);
+
+    QProcess usage;
+    usage.start(QStringLiteral(ARQ_SIMULATOR_PATH), {"--help"});
+    QVERIFY(usage.waitForFinished(5000));
+    const QString text = QString::fromLocal8Bit(usage.readAllStandardOutput());
+    for (const char* word : {"badcrc N", "foreign N", "slow MS", "split N", "normal", "frames", "--record FILE"})
+        QVERIFY2(text.contains(word), word);
+}
+
+void TestSimulatorProcess::framesAndRecord()
+{
+#ifndef Q_OS_UNIX
+    QSKIP("pseudo-terminals are a Unix facility");
+#endif
+    QTemporaryDir dir;
+    const QString path = dir.filePath("frames.log");
+    Simulator sim;
+    QVERIFY(sim.start({"--tcp", "0", "--pty", "--record", path}, 2));
+    QTcpSocket s;
+    s.connectToHost(QStringLiteral("127.0.0.1"), sim.tcpPort());
+    QVERIFY(s.waitForConnected(3000));
+    QCOMPARE(exchange(s, kProbe, 6).size(), 6);
+    const QByteArray rate = frame("0106000E0003");
+    QCOMPARE(exchange(s, rate, 8), rate);
+    // Received while silent: recorded, not answered.
+    QVERIFY(sim.command("silent 5").value(0).startsWith("OK"));
+    QVERIFY(exchange(s, kProbe, 6, 300).isEmpty());
+    QVERIFY(sim.command("normal").value(0).startsWith("OK"));
+    QSerialPort port;
+    port.setPortName(sim.ptyPath());
+    QVERIFY(port.open(QIODevice::ReadWrite));
+    QCOMPARE(exchange(port, kProbe, 6).size(), 6);
+    // Garbage forms no frame and is not recorded.
+    s.write(QByteArray::fromHex("ffff"));
+    s.flush();
+    QTest::qWait(100);
+
+    const QString tcp = QStringLiteral("@1 tcp 127.0.0.1:%1 ").arg(sim.tcpPort());
+    const QString pty = QStringLiteral("@1 pty %1 ").arg(sim.ptyPath());
+    const QStringList expected{tcp + "010300010001cad5", tcp + QString::fromLatin1(rate.toHex()),
+                               tcp + "010300010001cad5", pty + "010300010001cad5"};
+    QStringList frames = sim.command("frames");
+    QCOMPARE(frames.takeLast(), QStringLiteral("OK frames 4"));
+    for (QString& f : frames) {
+        QVERIFY(f.startsWith("FRAME "));
+        f.remove(0, 6);
+    }
+    QCOMPARE(frames, expected);
+    QCOMPARE(sim.command("frames"), QStringList{"OK frames 0"});
+
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly | QIODevice::Text));
+    QStringList lines = QString::fromLocal8Bit(file.readAll()).split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 4);
+    for (QString& line : lines) {
+        QVERIFY2(QRegularExpression("^\\d\\d:\\d\\d:\\d\\d\\.\\d{3} ").match(line).hasMatch(), qPrintable(line));
+        line.remove(0, 13);
+    }
+    QCOMPARE(lines, expected);
+
+    QProcess bad;
+    bad.start(QStringLiteral(ARQ_SIMULATOR_PATH), {"--record", dir.filePath("no/such/dir/x.log")});
+    QVERIFY(bad.waitForFinished(5000));
+    QCOMPARE(bad.exitCode(), 1);
+    QVERIFY(bad.readAllStandardError().contains("cannot write"));
 }
 
 QTEST_GUILESS_MAIN(TestSimulatorProcess)

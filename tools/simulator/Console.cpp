@@ -18,6 +18,14 @@ bool parseNumber(const QString& text, double* out)
     return ok && std::isfinite(*out);
 }
 
+// A whole number in [low, high].
+bool parseCount(const QString& text, int low, int high, int* out)
+{
+    bool ok = false;
+    *out = text.toInt(&ok);
+    return ok && *out >= low && *out <= high;
+}
+
 } // namespace
 
 QString CommandProcessor::execute(const QString& input, bool* quit)
@@ -43,8 +51,9 @@ QString CommandProcessor::execute(const QString& input, bool* quit)
     auto usage = [&](const char* form) { return QStringLiteral("ERROR usage: %1").arg(QLatin1String(form)); };
 
     if (command == QLatin1String("help") || command == QLatin1String("?")) {
-        return QStringLiteral("OK commands: drop | silent SECONDS | down | up | set CH T | fix CH T | "
-                              "ramp CH T RATE | status | quit   (prefix @N for one instrument; CH 101…116 or all)");
+        return QStringLiteral("OK commands: drop | silent SECONDS | down | up | badcrc N | foreign N | slow MS | "
+                              "split N | normal | frames | set CH T | fix CH T | ramp CH T RATE | status | quit   "
+                              "(prefix @N for one instrument; CH 101…116 or all)");
     }
     if (command == QLatin1String("quit") || command == QLatin1String("exit")) {
         *quit = true;
@@ -65,6 +74,57 @@ QString CommandProcessor::execute(const QString& input, bool* quit)
         for (SimulatedLogger* l : targets)
             l->silence(seconds);
         return QStringLiteral("OK silent %1 s").arg(seconds);
+    }
+    if (command == QLatin1String("badcrc") || command == QLatin1String("foreign")) {
+        const bool crc = command == QLatin1String("badcrc");
+        int n = 0;
+        if (a.size() != 1 || !parseCount(a[0], 0, 1000000, &n))
+            return usage(crc ? "badcrc REPLIES" : "foreign REPLIES");
+        const auto fault = crc ? SimulatedInstrument::Fault::BadChecksum : SimulatedInstrument::Fault::ForeignAddress;
+        for (SimulatedLogger* l : targets)
+            if (!l->instrument().supports(fault))
+                return QStringLiteral("ERROR instrument @%1 has no %2").arg(m_loggers.indexOf(l) + 1)
+                    .arg(crc ? QStringLiteral("CRC") : QStringLiteral("station address"));
+        for (SimulatedLogger* l : targets) {
+            if (crc)
+                l->setBadChecksums(n);
+            else
+                l->setForeignReplies(n);
+        }
+        return QStringLiteral("OK %1 %2 reply(ies)").arg(command).arg(n);
+    }
+    if (command == QLatin1String("slow")) {
+        int ms = 0;
+        if (a.size() != 1 || !parseCount(a[0], 0, 600000, &ms))
+            return usage("slow MILLISECONDS (0 … 600000)");
+        for (SimulatedLogger* l : targets)
+            l->setReplyDelay(ms);
+        return QStringLiteral("OK slow %1 ms").arg(ms);
+    }
+    if (command == QLatin1String("split")) {
+        int pieces = 0;
+        if (a.size() != 1 || !parseCount(a[0], 1, 256, &pieces))
+            return usage("split PIECES (1 … 256)");
+        for (SimulatedLogger* l : targets)
+            l->setReplyPieces(pieces);
+        return QStringLiteral("OK split %1").arg(pieces);
+    }
+    if (command == QLatin1String("normal")) {
+        if (!a.isEmpty())
+            return usage("normal");
+        for (SimulatedLogger* l : targets)
+            l->normal();
+        return QStringLiteral("OK normal");
+    }
+    if (command == QLatin1String("frames")) {
+        if (!a.isEmpty())
+            return usage("frames");
+        QStringList lines;
+        for (SimulatedLogger* l : targets)
+            lines << l->takeFrames();
+        const int n = lines.size();
+        lines << QStringLiteral("OK frames %1").arg(n);
+        return lines.join(QLatin1Char('\n'));
     }
     if (command == QLatin1String("down")) {
         if (!a.isEmpty())
@@ -102,7 +162,7 @@ QString CommandProcessor::execute(const QString& input, bool* quit)
             return QStringLiteral("ERROR the ramp rate must be positive (°C/min)");
         for (SimulatedLogger* l : targets) {
             const double now = l->instrument().now();
-            for (int c = first; c <= last; ++c) {
+            for (int c = first; c <= last && c < l->instrument().channelCount(); ++c) {
                 ChannelSignal& s = l->instrument().signal(c);
                 if (isRamp)
                     s.rampTo(value, rate, now);
@@ -118,7 +178,7 @@ QString CommandProcessor::execute(const QString& input, bool* quit)
     if (command == QLatin1String("status")) {
         QStringList lines;
         for (SimulatedLogger* l : targets) {
-            Instrument3107A& in = l->instrument();
+            SimulatedInstrument& in = l->instrument();
             const int index = m_loggers.indexOf(l) + 1;
             QStringList endpoints = l->listenLines();
             for (QString& e : endpoints)
@@ -126,22 +186,11 @@ QString CommandProcessor::execute(const QString& input, bool* quit)
             QString state = l->isDown() ? QStringLiteral("down") : QStringLiteral("up");
             if (l->silentRemaining() > 0)
                 state += QStringLiteral(", silent %1 s").arg(l->silentRemaining(), 0, 'f', 1);
-            lines << QStringLiteral("@%1 %2 id \"%3\" address %4 [%5] %6, %7 client(s)")
-                         .arg(index).arg(modelName(in.variant()), in.identity().trimmed())
-                         .arg(in.stationAddress()).arg(endpoints.join(QStringLiteral(", ")), state)
+            state += l->faultText();
+            lines << QStringLiteral("@%1 %2 [%3] %4, %5 client(s)")
+                         .arg(index).arg(in.summary(), endpoints.join(QStringLiteral(", ")), state)
                          .arg(l->clientCount());
-            lines << QStringLiteral("   clock %1, rate %2, wiring %3%4")
-                         .arg(in.clock().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")))
-                         .arg(in.rateCode()).arg(in.wiringCode())
-                         .arg(in.variant() == Variant::TC ? QStringLiteral(", thermocouple ") + in.effectiveThermocouple()
-                                                          : QString());
-            const double now = in.now();
-            const QString unit = in.variant() == Variant::TC ? QStringLiteral("mV") : QStringLiteral("ohm");
-            for (int c = 0; c < in.activeChannels(); ++c) {
-                const double t = in.signal(c).temperatureAt(now);
-                lines << QStringLiteral("   %1 %2 | %3 %4").arg(101 + c).arg(in.signal(c).describe(now))
-                             .arg(in.electricalAt(c, t), 0, 'f', 4).arg(unit);
-            }
+            lines << in.details();
         }
         lines << QStringLiteral("OK status");
         return lines.join(QLatin1Char('\n'));

@@ -424,33 +424,51 @@ quint8 Instrument3107A::writeRegisters(quint16 reg, quint16 count, const QByteAr
     return IllegalAddress;
 }
 
-QList<QByteArray> FrameAssembler::feed(const QByteArray& bytes, qint64 nowMs)
+bool Instrument3107A::frameIntact(const QByteArray& frame) const
 {
-    if (!m_buffer.isEmpty() && nowMs - m_lastMs > m_gapMs)
-        m_buffer.clear();
-    m_lastMs = nowMs;
-    m_buffer.append(bytes);
+    return hasValidCrc(frame);
+}
 
-    QList<QByteArray> frames;
-    while (!m_buffer.isEmpty()) {
-        const int length = Instrument3107A::requestLength(m_buffer);
-        if (length == 0)
-            break;
-        if (length < 0) {
-            m_buffer.remove(0, 1);
-            continue;
-        }
-        if (m_buffer.size() < length)
-            break;
-        const QByteArray candidate = m_buffer.left(length);
-        if (hasValidCrc(candidate)) {
-            frames.append(candidate);
-            m_buffer.remove(0, length);
-        } else {
-            m_buffer.remove(0, 1); // resynchronise on the next byte
-        }
+void Instrument3107A::inject(Fault fault, QByteArray* reply) const
+{
+    if (reply->size() < 3)
+        return;
+    switch (fault) {
+    case Fault::BadChecksum:
+        (*reply)[reply->size() - 1] = static_cast<char>(reply->at(reply->size() - 1) ^ 0x01);
+        break;
+    case Fault::ForeignAddress: {
+        const quint8 other = static_cast<quint8>(m_address % 247 + 1);
+        QByteArray body = reply->left(reply->size() - 2);
+        body[0] = static_cast<char>(other);
+        *reply = withCrc(body);
+        break;
     }
-    return frames;
+    }
+}
+
+QString Instrument3107A::summary() const
+{
+    return QStringLiteral("%1 id \"%2\" address %3").arg(modelName(m_variant), m_identity.trimmed()).arg(m_address);
+}
+
+QStringList Instrument3107A::details()
+{
+    QStringList lines;
+    lines << QStringLiteral("   clock %1, rate %2, wiring %3%4")
+                 .arg(clock().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")))
+                 .arg(m_rate).arg(m_wiring)
+                 .arg(m_variant == Variant::TC ? QStringLiteral(", thermocouple ") + effectiveThermocouple()
+                                               : QString());
+    const double t0 = now();
+    const QString unit = m_variant == Variant::TC ? QStringLiteral("mV") : QStringLiteral("ohm");
+    for (int c = 0; c < activeChannels(); ++c) {
+        ChannelSignal& s = signal(c);
+        const double t = s.temperatureAt(t0);
+        lines << QStringLiteral("   %1 %2 | %3 %4").arg(101 + c).arg(s.describe(t0))
+                     .arg(electricalAt(c, t), 0, 'f', 4).arg(unit);
+    }
+    return lines;
 }
 
 } // namespace sim

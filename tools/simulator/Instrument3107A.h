@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ChannelSignal.h"
+#include "SimulatedInstrument.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -23,7 +24,7 @@ QString thermocoupleName(int code);
 // The state and register protocol of one 3107A logger, independent of any link:
 // `handle` takes one request frame and returns the reply the instrument sends
 // (empty when it stays silent, as it does for frames not meant for it).
-class Instrument3107A
+class Instrument3107A : public SimulatedInstrument
 {
 public:
     static constexpr int kChannels = 16;
@@ -69,8 +70,8 @@ public:
     QVector<float> coefficients(int channel) const;
     int coefficientCount() const;
 
-    ChannelSignal& signal(int channel) { return m_signals[static_cast<size_t>(channel)]; }
-    double now() const; // seconds on the monotonic clock
+    ChannelSignal& signal(int channel) override { return m_signals[static_cast<size_t>(channel)]; }
+    double now() const override; // seconds on the monotonic clock
 
     // Values the instrument reports for a channel at a given temperature.
     double electricalAt(int channel, double temperature) const;
@@ -85,9 +86,19 @@ public:
     // The reading of the current scan (a new scan is taken when the last one is a scan period old).
     Reading reading(int channel);
     // The next read takes a new scan (after the temperatures were changed by hand).
-    void invalidateScan() { m_scanMs = -1; }
+    void invalidateScan() override { m_scanMs = -1; }
 
-    QByteArray handle(const QByteArray& frame);
+    QByteArray handle(const QByteArray& frame) override;
+
+    QString summary() const override;
+    QStringList details() override;
+    int frameLength(const QByteArray& buffer) const override { return requestLength(buffer); }
+    bool frameIntact(const QByteArray& frame) const override;
+    bool supports(Fault) const override { return true; }
+    // A flipped CRC bit, or the reply re-addressed (with a valid CRC) from the
+    // next station address.
+    void inject(Fault fault, QByteArray* reply) const override;
+    int channelCount() const override { return kChannels; }
 
     // Length of the request frame that starts the buffer: 0 when more bytes are
     // needed, -1 when the first byte cannot start a request.
@@ -112,23 +123,6 @@ private:
     std::array<double, kChannels> m_scan{};
     qint64 m_scanMs = -1;
     std::function<qint64()> m_monotonic;
-};
-
-// Cuts a received byte stream into request frames. A gap of more than
-// `gapMs` discards an unfinished frame, as the instrument's line timer does;
-// bytes that cannot start a frame or fail the CRC are skipped.
-class FrameAssembler
-{
-public:
-    explicit FrameAssembler(qint64 gapMs = 500) : m_gapMs(gapMs) {}
-    QList<QByteArray> feed(const QByteArray& bytes, qint64 nowMs);
-    void clear() { m_buffer.clear(); }
-    int pending() const { return m_buffer.size(); }
-
-private:
-    QByteArray m_buffer;
-    qint64 m_lastMs = 0;
-    qint64 m_gapMs;
 };
 
 } // namespace sim

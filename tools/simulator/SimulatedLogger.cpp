@@ -1,10 +1,12 @@
 #include "SimulatedLogger.h"
 
+#include <QFile>
 #include <QHostAddress>
 #include <QSocketNotifier>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTime>
+#include <QTimer>
 
 #include <cstdio>
 
@@ -19,17 +21,22 @@
 
 namespace sim {
 
+namespace {
+// Frames kept for "frames" when nobody asks for them (a long demo).
+constexpr int kMaxFrames = 10000;
+// Gap between the pieces of a split reply: long enough to arrive as separate
+// reads, short against the driver's wait.
+constexpr int kPieceGapMs = 20;
+} // namespace
+
 SimulatedLogger::SimulatedLogger(const InstrumentConfig& config, int index, QObject* parent)
-    : QObject(parent), m_config(config), m_instrument(config.variant), m_index(index)
+    : QObject(parent), m_config(config), m_instrument(createInstrument(config, index)), m_index(index),
+      m_ptyAssembler(*m_instrument)
 {
     m_clock.start();
-    m_instrument.setStationAddress(static_cast<quint8>(config.address));
-    m_instrument.setIdentity(config.identity.isEmpty()
-                                 ? QStringLiteral("3107A%1").arg(index + 1, 5, 10, QLatin1Char('0'))
-                                 : config.identity);
-    const double now = m_instrument.now();
-    for (int c = 0; c < Instrument3107A::kChannels; ++c) {
-        ChannelSignal& s = m_instrument.signal(c);
+    const double now = m_instrument->now();
+    for (int c = 0; c < m_instrument->channelCount(); ++c) {
+        ChannelSignal& s = m_instrument->signal(c);
         s.setSeed(static_cast<quint32>(1000 * (index + 1) + c));
         s.setTimeConstant(config.tau);
         s.setNoise(config.noise);
@@ -37,7 +44,9 @@ SimulatedLogger::SimulatedLogger(const InstrumentConfig& config, int index, QObj
         s.setSetPoint(config.temperature + 0.1 * c, now);
     }
     for (const ChannelSetup& setup : config.channels) {
-        ChannelSignal& s = m_instrument.signal(setup.channel);
+        if (setup.channel >= m_instrument->channelCount())
+            continue;
+        ChannelSignal& s = m_instrument->signal(setup.channel);
         if (!std::isnan(setup.tau))
             s.setTimeConstant(setup.tau);
         if (!std::isnan(setup.noise))
@@ -116,7 +125,7 @@ void SimulatedLogger::onNewConnection()
             socket->deleteLater();
             continue;
         }
-        m_clients.insert(socket, FrameAssembler());
+        m_clients.insert(socket, FrameAssembler(*m_instrument));
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onClientData(socket); });
         connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
             m_clients.remove(socket);
@@ -130,15 +139,12 @@ void SimulatedLogger::onClientData(QTcpSocket* socket)
     auto it = m_clients.find(socket);
     if (it == m_clients.end())
         return;
-    const QByteArray reply = process(it.value(), socket->readAll(),
-                                     QStringLiteral("tcp %1").arg(socket->peerPort()));
-    if (!reply.isEmpty()) {
-        socket->write(reply);
-        socket->flush();
-    }
+    const QList<QByteArray> replies = process(it.value(), socket->readAll(),
+                                              QStringLiteral("tcp %1").arg(socket->peerPort()));
+    deliver(socket, replies);
 }
 
-QByteArray SimulatedLogger::process(FrameAssembler& assembler, const QByteArray& bytes, const QString& peer)
+QList<QByteArray> SimulatedLogger::process(FrameAssembler& assembler, const QByteArray& bytes, const QString& peer)
 {
     const qint64 now = m_clock.elapsed();
     const int before = assembler.pending();
@@ -151,14 +157,30 @@ QByteArray SimulatedLogger::process(FrameAssembler& assembler, const QByteArray&
                          qPrintable(peer), what, text.constData());
     };
     int framed = 0;
-    QByteArray replies;
+    QList<QByteArray> replies;
     for (const QByteArray& frame : frames) {
         framed += frame.size();
+        recordFrame(frame, peer.startsWith(QLatin1String("tcp")));
         trace(deaf ? "RX (ignored)" : "RX", frame.toHex(' '));
         if (deaf)
             continue;
-        const QByteArray reply = m_instrument.handle(frame);
-        trace(reply.isEmpty() ? "-- no reply" : "TX", reply.toHex(' '));
+        QByteArray reply = m_instrument->handle(frame);
+        if (reply.isEmpty()) {
+            trace("-- no reply", QByteArray());
+            continue;
+        }
+        QByteArray what = "TX";
+        if (m_foreignReplies > 0) {
+            --m_foreignReplies;
+            m_instrument->inject(SimulatedInstrument::Fault::ForeignAddress, &reply);
+            what += " (foreign address)";
+        }
+        if (m_badChecksums > 0) {
+            --m_badChecksums;
+            m_instrument->inject(SimulatedInstrument::Fault::BadChecksum, &reply);
+            what += " (bad CRC)";
+        }
+        trace(what.constData(), reply.toHex(' '));
         replies.append(reply);
     }
     // Bytes that were neither framed nor left waiting were skipped as garbage.
@@ -166,6 +188,73 @@ QByteArray SimulatedLogger::process(FrameAssembler& assembler, const QByteArray&
     if (skipped > 0)
         trace("skipped", QByteArray::number(skipped) + " byte(s) that form no frame");
     return replies;
+}
+
+void SimulatedLogger::recordFrame(const QByteArray& frame, bool tcp)
+{
+    const QString endpoint = tcp ? QStringLiteral("tcp %1:%2").arg(m_config.host).arg(m_port)
+                                 : QStringLiteral("pty %1").arg(m_ptyPath);
+    const QString line = QStringLiteral("@%1 %2 %3").arg(m_index + 1).arg(endpoint, QString::fromLatin1(frame.toHex()));
+    m_frames.append(line);
+    if (m_frames.size() > kMaxFrames)
+        m_frames.removeFirst();
+    if (m_record) {
+        m_record->write(QTime::currentTime().toString(QStringLiteral("hh:mm:ss.zzz ")).toLatin1()
+                        + line.toLocal8Bit() + '\n');
+        m_record->flush();
+    }
+}
+
+QStringList SimulatedLogger::takeFrames()
+{
+    QStringList lines;
+    lines.reserve(m_frames.size());
+    for (const QString& frame : qAsConst(m_frames))
+        lines << QStringLiteral("FRAME ") + frame;
+    m_frames.clear();
+    return lines;
+}
+
+void SimulatedLogger::deliver(QTcpSocket* socket, const QList<QByteArray>& replies)
+{
+    if (replies.isEmpty())
+        return;
+    if (m_delayMs <= 0 && m_pieces <= 1) {
+        QByteArray all;
+        for (const QByteArray& r : replies)
+            all += r;
+        if (socket)
+            writeTo(socket, all);
+        else
+            writePty(all);
+        return;
+    }
+    // Later writes go through timers; the socket may be gone by then.
+    const QPointer<QTcpSocket> guard(socket);
+    const bool pty = socket == nullptr;
+    int at = m_delayMs;
+    for (const QByteArray& reply : replies) {
+        const int pieces = qBound(1, m_pieces, reply.size());
+        const int size = (reply.size() + pieces - 1) / pieces;
+        for (int offset = 0; offset < reply.size(); offset += size) {
+            const QByteArray piece = reply.mid(offset, size);
+            QTimer::singleShot(at, this, [this, guard, pty, piece] {
+                if (pty) {
+                    if (!m_down)
+                        writePty(piece);
+                } else if (guard && m_clients.contains(guard.data())) {
+                    writeTo(guard.data(), piece);
+                }
+            });
+            at += kPieceGapMs;
+        }
+    }
+}
+
+void SimulatedLogger::writeTo(QTcpSocket* socket, const QByteArray& bytes)
+{
+    socket->write(bytes);
+    socket->flush();
 }
 
 double SimulatedLogger::silentRemaining() const
@@ -189,6 +278,29 @@ int SimulatedLogger::dropClients()
 void SimulatedLogger::silence(double seconds)
 {
     m_silentUntilMs = m_clock.elapsed() + static_cast<qint64>(seconds * 1000.0);
+}
+
+void SimulatedLogger::normal()
+{
+    m_silentUntilMs = 0;
+    m_badChecksums = 0;
+    m_foreignReplies = 0;
+    m_delayMs = 0;
+    m_pieces = 1;
+}
+
+QString SimulatedLogger::faultText() const
+{
+    QString text;
+    if (m_badChecksums > 0)
+        text += QStringLiteral(", badcrc %1").arg(m_badChecksums);
+    if (m_foreignReplies > 0)
+        text += QStringLiteral(", foreign %1").arg(m_foreignReplies);
+    if (m_delayMs > 0)
+        text += QStringLiteral(", slow %1 ms").arg(m_delayMs);
+    if (m_pieces > 1)
+        text += QStringLiteral(", split %1").arg(m_pieces);
+    return text;
 }
 
 void SimulatedLogger::goDown()
@@ -259,7 +371,13 @@ void SimulatedLogger::onPtyData()
     }
     if (bytes.isEmpty())
         return;
-    const QByteArray reply = process(m_ptyAssembler, bytes, QStringLiteral("pty"));
+    deliver(nullptr, process(m_ptyAssembler, bytes, QStringLiteral("pty")));
+}
+
+void SimulatedLogger::writePty(const QByteArray& reply)
+{
+    if (m_ptyMaster < 0)
+        return;
     qint64 written = 0;
     while (written < reply.size()) {
         const ssize_t n = ::write(m_ptyMaster, reply.constData() + written, static_cast<size_t>(reply.size() - written));
@@ -293,6 +411,7 @@ bool SimulatedLogger::openPty(QString* error)
 }
 
 void SimulatedLogger::onPtyData() {}
+void SimulatedLogger::writePty(const QByteArray&) {}
 void SimulatedLogger::closePty() {}
 
 #endif

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Instrument3107A.h"
+#include "SimulatedInstrument.h"
 #include "SimulatorConfig.h"
 
 #include <QElapsedTimer>
@@ -8,14 +8,17 @@
 #include <QObject>
 #include <QPointer>
 
+#include <memory>
+
+class QFile;
 class QSocketNotifier;
 class QTcpServer;
 class QTcpSocket;
 
 namespace sim {
 
-// One simulated logger on its endpoints (TCP server, pseudo-terminal), with
-// the faults the console can inject.
+// One simulated instrument on its endpoints (TCP server, pseudo-terminal),
+// with the faults the console can inject and a record of what it received.
 class SimulatedLogger : public QObject
 {
     Q_OBJECT
@@ -28,7 +31,7 @@ public:
     // "LISTEN tcp HOST:PORT" / "LISTEN pty PATH" of the open endpoints.
     QStringList listenLines() const;
 
-    Instrument3107A& instrument() { return m_instrument; }
+    SimulatedInstrument& instrument() { return *m_instrument; }
     const InstrumentConfig& config() const { return m_config; }
     QString ptyPath() const { return m_ptyPath; }
     quint16 tcpPort() const { return m_port; }
@@ -37,25 +40,44 @@ public:
     double silentRemaining() const;
 
     void setTrace(bool on) { m_trace = on; }
+    // Shared by all instruments; a line per received request, flushed at once.
+    void setRecordFile(QFile* file) { m_record = file; }
+    // "FRAME @N ENDPOINT HEX" lines received since the last call.
+    QStringList takeFrames();
 
     // Fault injection.
     int dropClients();
     void silence(double seconds);
     void goDown();
     bool goUp(QString* error);
+    void setBadChecksums(int replies) { m_badChecksums = replies; }
+    void setForeignReplies(int replies) { m_foreignReplies = replies; }
+    void setReplyDelay(int ms) { m_delayMs = ms; }
+    void setReplyPieces(int pieces) { m_pieces = pieces; }
+    // Ends every fault above and the silence.
+    void normal();
+    // ", badcrc 2, slow 300 ms …" for the status line; empty without faults.
+    QString faultText() const;
 
 private:
     void onNewConnection();
     void onClientData(QTcpSocket* socket);
     void onPtyData();
-    // Replies to every complete request in the bytes, unless silent or down.
-    QByteArray process(FrameAssembler& assembler, const QByteArray& bytes, const QString& peer);
+    // The replies to every complete request in the bytes (none when silent
+    // or down), faults applied.
+    QList<QByteArray> process(FrameAssembler& assembler, const QByteArray& bytes, const QString& peer);
+    // Writes the replies now, or later and in pieces when the faults say so;
+    // a null socket means the pty.
+    void deliver(QTcpSocket* socket, const QList<QByteArray>& replies);
+    void writeTo(QTcpSocket* socket, const QByteArray& bytes);
+    void writePty(const QByteArray& bytes);
+    void recordFrame(const QByteArray& frame, bool tcp);
     bool listen(QString* error);
     bool openPty(QString* error);
     void closePty();
 
     InstrumentConfig m_config;
-    Instrument3107A m_instrument;
+    std::unique_ptr<SimulatedInstrument> m_instrument;
     QTcpServer* m_server = nullptr;
     quint16 m_port = 0;
     QHash<QTcpSocket*, FrameAssembler> m_clients;
@@ -69,6 +91,13 @@ private:
     QString m_ptyPath;
     QSocketNotifier* m_ptyNotifier = nullptr;
     FrameAssembler m_ptyAssembler;
+
+    int m_badChecksums = 0;
+    int m_foreignReplies = 0;
+    int m_delayMs = 0;
+    int m_pieces = 1;
+    QFile* m_record = nullptr;
+    QStringList m_frames; // for "frames"; only the newest are kept
 };
 
 } // namespace sim

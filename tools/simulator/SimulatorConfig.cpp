@@ -323,6 +323,12 @@ bool parseArguments(const QStringList& args, SimulatorConfig* config, QString* e
             config->help = true;
         } else if (name == QLatin1String("--trace")) {
             config->trace = true;
+        } else if (name == QLatin1String("--record")) {
+            if (!takeValue())
+                return false;
+            if (value.isEmpty())
+                return bad();
+            config->recordPath = value;
         } else if (name == QLatin1String("--exit-on-eof")) {
             config->exitOnEof = true;
         } else if (name == QLatin1String("-v") || name == QLatin1String("--version")) {
@@ -465,15 +471,29 @@ They act on every instrument; prefix "@N " (N from 1) to address one:
   silent SECONDS        stop answering for that long; connections stay open
   down                  stop listening, close TCP connections, ignore the pty
   up                    listen again on the same port(s) (prints LISTEN again)
+  badcrc N              send the next N replies with a wrong CRC
+  foreign N             send the next N replies from another station address
+                        (the next one, 247 wraps to 1) with a valid CRC
+  slow MS               delay every reply by MS milliseconds (0: answer at once)
+  split N               write every reply in N pieces, 20 ms apart (1: whole)
+  normal                end every fault above (silent, badcrc, foreign, slow, split)
+  frames                print the request frames received since the last
+                        "frames" (lines "FRAME @N ENDPOINT HEX", the newest
+                        10000 at most) and forget them
   set CHANNEL T         channel (101 … 116 or "all") follows set-point T °C
   fix CHANNEL T         channel jumps to T °C and stays there
   ramp CHANNEL T RATE   channel ramps to T °C at RATE °C/min
-  status                show endpoints, settings and channel temperatures
+  status                show endpoints, settings, faults and channel temperatures
   help                  list the commands
   quit                  stop the simulator
 
 Other options:
   --trace               print every frame received and sent (hex) on stderr
+  --record FILE         write every request frame received to FILE (emptied at
+                        start), one line each: "hh:mm:ss.zzz @N ENDPOINT HEX", e.g.
+                        "14:02:03.120 @1 tcp 127.0.0.1:5000 010300010001cad5"
+                        (ENDPOINT is "tcp HOST:PORT" or "pty PATH"; frames that
+                        arrive while silent or down are recorded too)
   --exit-on-eof         quit when stdin is closed; without it the simulator runs
                         on (e.g. started with "&" or "< /dev/null") until "quit" or a signal
   -h, --help            this text

@@ -45,6 +45,7 @@ struct SimulatorConfig
     QList<InstrumentConfig> instruments;
     bool trace = false;     // every frame received and sent, in hex, on stderr
     bool exitOnEof = false; // quit when stdin closes (for scripts that own the process)
+    QString recordPath;     // every request frame received, one line each
     bool help = false;
     bool version = false;
 };

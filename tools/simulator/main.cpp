@@ -1,10 +1,11 @@
-// arq-simulator: simulated 3107A data loggers on TCP ports and pseudo-terminals.
+// arq-simulator: simulated instruments (3107A data loggers) on TCP ports and pseudo-terminals.
 
 #include "Console.h"
 #include "SimulatedLogger.h"
 #include "SimulatorConfig.h"
 
 #include <QCoreApplication>
+#include <QFile>
 
 #include <csignal>
 #include <cstdio>
@@ -42,10 +43,22 @@ int main(int argc, char* argv[])
         return 0;
     }
 
+    QFile record;
+    if (!config.recordPath.isEmpty()) {
+        record.setFileName(config.recordPath);
+        if (!record.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+            std::fprintf(stderr, "arq-simulator: cannot write %s: %s\n", config.recordPath.toLocal8Bit().constData(),
+                         record.errorString().toLocal8Bit().constData());
+            return 1;
+        }
+    }
+
     QList<sim::SimulatedLogger*> loggers;
     for (int i = 0; i < config.instruments.size(); ++i) {
         auto* logger = new sim::SimulatedLogger(config.instruments[i], i, &app);
         logger->setTrace(config.trace);
+        if (record.isOpen())
+            logger->setRecordFile(&record);
         if (!logger->start(&error)) {
             std::fprintf(stderr, "arq-simulator: instrument %d: %s\n", i + 1, error.toLocal8Bit().constData());
             return 1;

@@ -1,0 +1,81 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+namespace sim {
+
+class ChannelSignal;
+struct InstrumentConfig;
+
+// One simulated instrument model as the link and console layers see it:
+// how requests are cut from a byte stream, how they are answered, which
+// faults its protocol can show, and the channels the console drives. Each
+// model (3107A today) implements it in its own source pair.
+class SimulatedInstrument
+{
+public:
+    enum class Fault {
+        BadChecksum,    // the reply's checksum does not match its bytes
+        ForeignAddress, // the reply comes from another station address
+    };
+
+    virtual ~SimulatedInstrument() = default;
+
+    // "3107A-TC id "…" address 1": the first line of the status report.
+    virtual QString summary() const = 0;
+    // Further status lines (settings, one per channel), indented.
+    virtual QStringList details() = 0;
+
+    // Length of the request that starts the buffer: 0 when more bytes are
+    // needed, -1 when its first byte cannot start a request.
+    virtual int frameLength(const QByteArray& buffer) const = 0;
+    // A request of that length passes the protocol's own check (a checksum).
+    virtual bool frameIntact(const QByteArray& frame) const = 0;
+    // The reply to one request; empty when the instrument stays silent.
+    virtual QByteArray handle(const QByteArray& request) = 0;
+
+    // Whether the protocol knows the fault at all (a text protocol has no
+    // station address, for instance), and applying it to one reply.
+    virtual bool supports(Fault fault) const = 0;
+    virtual void inject(Fault fault, QByteArray* reply) const = 0;
+
+    virtual int channelCount() const = 0;
+    virtual ChannelSignal& signal(int channel) = 0;
+    // Seconds on the instrument's monotonic clock.
+    virtual double now() const = 0;
+    // The next reading takes a fresh scan (after the console changed a channel).
+    virtual void invalidateScan() = 0;
+};
+
+// The instrument a configuration describes, with its identity and address
+// set; channel signals keep their defaults.
+std::unique_ptr<SimulatedInstrument> createInstrument(const InstrumentConfig& config, int index);
+
+// Cuts a received byte stream into requests with the instrument's framing
+// rules. A gap of more than `gapMs` discards an unfinished request, as an
+// instrument's line timer does; bytes that cannot start a request or fail
+// the check are skipped.
+class FrameAssembler
+{
+public:
+    FrameAssembler() = default;
+    explicit FrameAssembler(const SimulatedInstrument& protocol, qint64 gapMs = 500)
+        : m_protocol(&protocol), m_gapMs(gapMs)
+    {
+    }
+    QList<QByteArray> feed(const QByteArray& bytes, qint64 nowMs);
+    void clear() { m_buffer.clear(); }
+    int pending() const { return m_buffer.size(); }
+
+private:
+    const SimulatedInstrument* m_protocol = nullptr;
+    QByteArray m_buffer;
+    qint64 m_lastMs = 0;
+    qint64 m_gapMs = 500;
+};
+
+} // namespace sim
