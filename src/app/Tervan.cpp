@@ -2,7 +2,11 @@
 
 #include "AboutUs.h"
 #include "Backup.h"
+#include "AcquisitionDevice.h"
 #include "ChannelConfig.h"
+#include "ParametersChannel.h"
+#include "ParametersMode.h"
+#include "ParametersOnLine.h"
 #include "MessageBox.h"
 #include "MessageLog.h"
 #include "SystemContext.h"
@@ -363,6 +367,8 @@ ToolPage* Tervan::createPage(int index)
         return new SystemSet(this);
     case PageChannelConfig:
         return new ChannelConfig(this);
+    case PageAcquisitionDevice:
+        return new AcquisitionDevice(this);
     case PageViewLog:
         return new ViewLog(this);
     default:
@@ -381,8 +387,21 @@ void Tervan::pt_ChannelCalibration_clicked() { showPage(PageCalibration); }
 void Tervan::pt_Parameters_clicked()
 {
     showPage(PageNone);
-    // The acquisition dialogs (set-up, channel choice, online/import/offline
-    // run) join this chain as they are built.
+    ParametersMode mode(this);
+    mode.setContext(m_context);
+    if (mode.exec() != QDialog::Accepted)
+        return;
+    ParametersChannel channels(this);
+    channels.setContext(m_context);
+    if (channels.exec() != QDialog::Accepted)
+        return;
+    if (m_context->Mode == QStringLiteral("在线")) {
+        // Its destructor writes the projects' end times and closes the devices.
+        ParametersOnLine online(this);
+        online.setContext(m_context);
+        online.exec();
+    }
+    // "导入" and "脱机" run their dialogs here once those are built.
 }
 
 void Tervan::notificationAction(int which)
