@@ -58,7 +58,7 @@ ChartView::ChartView(QWidget* parent)
     connect(&m_refreshTimer, &QTimer::timeout, this, &ChartView::refreshLines);
     connect(m_axisX, &QDateTimeAxis::rangeChanged, this, &ChartView::scheduleRefresh);
     connect(chart(), &QChart::plotAreaChanged, this, [this](const QRectF& area) {
-        if (std::max(int(area.width()) / 2, 32) != m_drawnBuckets)
+        if (bucketsFor(area.width()) != m_drawnBuckets)
             scheduleRefresh();
     });
     createHoverLabel();
@@ -490,10 +490,17 @@ void ChartView::clearTaggingLines()
 
 int ChartView::drawBuckets() const
 {
-    // One min/max pair per two pixel columns: at most about one point per
-    // column, which keeps a 48-line scan well inside its time budget (the
-    // stroking and painting Qt does cost in proportion to the points drawn).
-    return std::max(int(chart()->plotArea().width()) / 2, 32);
+    return bucketsFor(chart()->plotArea().width());
+}
+
+int ChartView::bucketsFor(qreal plotWidth)
+{
+    // One min/max pair per three pixel columns: fewer points than columns,
+    // early (full resolution) and late (thinned) alike, so the cost of a
+    // 48-line scan stays flat over a day (Qt's stroking and painting cost
+    // grows with the points drawn, and thinned min/max zigzags cost more
+    // per point than a smooth line).
+    return std::max(int(plotWidth) / 3, 32);
 }
 
 void ChartView::scheduleRefresh()

@@ -107,8 +107,9 @@ public:
     // Redraws every visible line for the current time window; runs by itself
     // after a scan, a zoom, a pan or a resize.
     void refreshLines();
-    // Pixel columns the lines are thinned to.
+    // Min/max buckets the lines are thinned to.
     int drawBuckets() const;
+    static int bucketsFor(qreal plotWidth);
 
 public slots:
     void tooltip(int id, QPointF point, bool state);

@@ -48,6 +48,11 @@ private:
     {
         qint32 low = -1;   // index of the minimum, -1 when the run has no finite value
         qint32 high = -1;  // index of the maximum
+        // The extremes themselves, kept beside their indexes: a day of
+        // values no longer fits in the cache, and thinning reads them for
+        // every line on every scan.
+        double lowValue = 0.0;
+        double highValue = 0.0;
     };
 
     void addToRun(Run& run, int index) const;
