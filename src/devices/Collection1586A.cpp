@@ -49,11 +49,7 @@ bool Collection1586A::Open(QString mode, QString address, QString port)
 
 bool Collection1586A::Close()
 {
-    if (!OpenFlag)
-        return false;
-    OpenFlag = false;
-    emit m_Link->Close_signals();
-    return true;
+    return m_Link->closeLink();
 }
 
 bool Collection1586A::IsOpen()
@@ -63,17 +59,7 @@ bool Collection1586A::IsOpen()
 
 bool Collection1586A::Read(QString& reply)
 {
-    for (int i = 0; i < 100; ++i) {
-        if (m_Link->takeLast(reply)) {
-            reply.remove(QLatin1Char('\r'));
-            reply.remove(QLatin1Char('\n'));
-            return true;
-        }
-        if (!OpenFlag)
-            return false;
-        Delay(10);
-    }
-    return false;
+    return m_Link->waitReply(reply, 100, 10);
 }
 
 bool Collection1586A::Write(QString command)

@@ -176,12 +176,7 @@ bool Collection3107A::Open(QString mode, QString address, QString port)
 
 bool Collection3107A::Close()
 {
-    if (!OpenFlag)
-        return false;
-    // Report closed at once so an Open right after this call is not refused.
-    OpenFlag = false;
-    emit m_Link->Close_signals();
-    return true;
+    return m_Link->closeLink();
 }
 
 bool Collection3107A::IsOpen()
@@ -191,16 +186,8 @@ bool Collection3107A::IsOpen()
 
 bool Collection3107A::Read(QString& reply)
 {
-    for (int i = 0; i < 100; ++i) {
-        if (m_Link->takeLast(reply)) {
-            reply.remove(QLatin1Char('\r'));
-            reply.remove(QLatin1Char('\n'));
-            return true;
-        }
-        if (!OpenFlag)
-            break; // nothing more can arrive
-        Delay(5);
-    }
+    if (m_Link->waitReply(reply, 100, 5))
+        return true;
     m_Link->clearRxBuffer();
     return false;
 }

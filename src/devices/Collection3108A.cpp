@@ -54,11 +54,7 @@ bool Collection3108A::Open(QString mode, QString address, QString port)
 
 bool Collection3108A::Close()
 {
-    if (!OpenFlag)
-        return false;
-    OpenFlag = false;
-    emit m_Link->Close_signals();
-    return true;
+    return m_Link->closeLink();
 }
 
 bool Collection3108A::IsOpen()
@@ -68,16 +64,8 @@ bool Collection3108A::IsOpen()
 
 bool Collection3108A::Read(QString& reply)
 {
-    for (int i = 0; i < 50; ++i) {
-        if (m_Link->takeLast(reply)) {
-            reply.remove(QLatin1Char('\r'));
-            reply.remove(QLatin1Char('\n'));
-            return true;
-        }
-        if (!OpenFlag)
-            break;
-        Delay(10);
-    }
+    if (m_Link->waitReply(reply, 50, 10))
+        return true;
     m_Link->clearRxBuffer();
     return false;
 }

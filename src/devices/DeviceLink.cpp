@@ -1,5 +1,6 @@
 #include "DeviceLink.h"
 
+#include "Device.h"
 #include "HexFrame.h"
 
 #include <QMutexLocker>
@@ -54,6 +55,30 @@ bool DeviceLink::takeLast(QString& reply)
     if (ReplyQueue.isEmpty())
         return false;
     reply = ReplyQueue.takeLast();
+    return true;
+}
+
+bool DeviceLink::waitReply(QString& reply, int count, int intervalMs)
+{
+    for (int i = 0; i < count; ++i) {
+        if (takeLast(reply)) {
+            reply.remove(QLatin1Char('\r'));
+            reply.remove(QLatin1Char('\n'));
+            return true;
+        }
+        if (!m_Open)
+            return false;
+        Device::Delay(intervalMs);
+    }
+    return false;
+}
+
+bool DeviceLink::closeLink()
+{
+    if (!m_Open)
+        return false;
+    m_Open = false;
+    emit Close_signals();
     return true;
 }
 

@@ -41,6 +41,13 @@ public:
     bool hasReply();
     // Takes the newest reply (back of the queue); false when empty.
     bool takeLast(QString& reply);
+    // Polls for a reply up to `count` times, `intervalMs` apart (each driver
+    // has its own pace); the reply loses its line ends. Gives up early once
+    // the link is closed, since nothing more can arrive.
+    bool waitReply(QString& reply, int count, int intervalMs);
+    // Reports the link closed at once (so an Open right after is accepted)
+    // and asks the GUI thread to close it; false when it was not open.
+    bool closeLink();
     // Empties the queue into one text, last element first.
     QString takeAll();
     int queuedCount();
