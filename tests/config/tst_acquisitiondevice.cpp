@@ -96,8 +96,9 @@ void TestAcquisitionDevice::initTestCase()
 #ifndef ARQ_SIMULATOR
     QSKIP("arq-simulator is not part of this build");
 #else
-    QVERIFY(m_Simulator.start(QStringLiteral(ARQ_SIMULATOR), {"--model", "3107A-TC", "--id", "SIM0000042", "--noise",
-                                                             "0", "--temperature", "25", "--pty"}));
+    QVERIFY(m_Simulator.start({"--tcp", "127.0.0.1:0", "--model", "3107A-TC", "--id", "SIM0000042", "--noise", "0",
+                               "--temperature", "25", "--pty"},
+                              2, 10000, QStringLiteral(ARQ_SIMULATOR)));
     m_Port = m_Simulator.port();
     QVERIFY2(m_Port != 0, "the simulator did not announce its port");
 #endif

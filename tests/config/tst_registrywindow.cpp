@@ -36,7 +36,8 @@ void TestRegistryWindow::wholeRoad()
     QSKIP("arq-simulator is not part of this build");
 #else
     SimulatorProcess simulator;
-    QVERIFY(simulator.start(QStringLiteral(ARQ_SIMULATOR), {"--model", "3107A-TC", "--id", "TC00000007"}));
+    QVERIFY(simulator.start({"--tcp", "127.0.0.1:0", "--model", "3107A-TC", "--id", "TC00000007"}, 1, 10000,
+                            QStringLiteral(ARQ_SIMULATOR)));
     TestWorkDir dir;
     MessageBox::setTestMode(true);
     Tervan::setSplashDuration(0);

@@ -58,6 +58,15 @@ public:
         return out;
     }
 
+    // Port of the first TCP endpoint; 0 when there is none.
+    quint16 port() const
+    {
+        const QString address = endpoints(QStringLiteral("tcp")).value(0);
+        return static_cast<quint16>(address.mid(address.lastIndexOf(QLatin1Char(':')) + 1).toUInt());
+    }
+    // Path of the first pseudo-terminal endpoint.
+    QString pty() const { return endpoints(QStringLiteral("pty")).value(0); }
+
     // Sends one console command and waits for its answer line; true on "OK".
     bool command(const QString& line, int timeoutMs = 5000)
     {
