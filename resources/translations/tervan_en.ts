@@ -207,6 +207,33 @@
     </message>
 </context>
 <context>
+    <name>ChannelBatch</name>
+    <message>
+        <source>批次确认</source>
+        <translation>Batch confirmation</translation>
+    </message>
+    <message>
+        <source>配置文件</source>
+        <translation>Configuration</translation>
+    </message>
+    <message>
+        <source>批次</source>
+        <translation>Batch</translation>
+    </message>
+    <message>
+        <source>通道</source>
+        <translation>Channel</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>下一步</source>
+        <translation>Next</translation>
+    </message>
+</context>
+<context>
     <name>ChannelConfig</name>
     <message>
         <source>通道配置</source>
@@ -657,6 +684,61 @@
     </message>
 </context>
 <context>
+    <name>ChannelSet</name>
+    <message>
+        <source>通道设置</source>
+        <translation>Channel settings</translation>
+    </message>
+    <message>
+        <source>通道类型：</source>
+        <translation>Channel type:</translation>
+    </message>
+    <message>
+        <source>选中</source>
+        <translation>Selected</translation>
+    </message>
+    <message>
+        <source>配置文件</source>
+        <translation>Configuration</translation>
+    </message>
+    <message>
+        <source>类型</source>
+        <translation>Type</translation>
+    </message>
+    <message>
+        <source>功能</source>
+        <translation>Function</translation>
+    </message>
+    <message>
+        <source>通道</source>
+        <translation>Channel</translation>
+    </message>
+    <message>
+        <source>全选</source>
+        <translation>Select all</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>下一步</source>
+        <translation>Next</translation>
+    </message>
+    <message>
+        <source>取消全选</source>
+        <translation>Deselect all</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>Notice</translation>
+    </message>
+    <message>
+        <source>请先选择需要校准的通道！</source>
+        <translation>Select the channels to calibrate first!</translation>
+    </message>
+</context>
+<context>
     <name>ChartView</name>
     <message>
         <source>数据采集</source>
@@ -708,7 +790,7 @@
     </message>
     <message>
         <source>&lt;h3&gt;ARQ-310MX 开发者社区&lt;/h3&gt;&lt;p&gt;问题报告与功能建议请提交到项目的问题跟踪系统。&lt;/p&gt;&lt;p&gt;提交问题时请附上工作目录中当天的日志文件（log_日期.log）。&lt;/p&gt;</source>
-        <translation>&lt;h3&gt;ARQ-310MX developer community&lt;/h3&gt;&lt;p&gt;Please report problems and suggest features in the project's issue tracker.&lt;/p&gt;&lt;p&gt;Attach the day's log file (log_date.log) from the working directory to a report.&lt;/p&gt;</translation>
+        <translation>&lt;h3&gt;ARQ-310MX developer community&lt;/h3&gt;&lt;p&gt;Please report problems and suggest features in the project&apos;s issue tracker.&lt;/p&gt;&lt;p&gt;Attach the day&apos;s log file (log_date.log) from the working directory to a report.&lt;/p&gt;</translation>
     </message>
 </context>
 <context>
@@ -928,7 +1010,7 @@
     </message>
     <message>
         <source>采集设备%1的通道配置“%2”不存在，请重新设置该设备！</source>
-        <translation>The channel configuration "%2" of acquisition device %1 no longer exists; set the device up again!</translation>
+        <translation>The channel configuration &quot;%2&quot; of acquisition device %1 no longer exists; set the device up again!</translation>
     </message>
     <message>
         <source>采集设备参数将以第一台设备为准！</source>
@@ -971,7 +1053,7 @@
     </message>
     <message>
         <source>不保存</source>
-        <translation>Don't Save</translation>
+        <translation>Don&apos;t Save</translation>
     </message>
     <message>
         <source>取消</source>
