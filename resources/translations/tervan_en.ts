@@ -684,6 +684,73 @@
     </message>
 </context>
 <context>
+    <name>ChannelScan</name>
+    <message>
+        <source>通讯</source>
+        <translation>Link</translation>
+    </message>
+    <message>
+        <source>操作区</source>
+        <translation>Operation</translation>
+    </message>
+    <message>
+        <source>通讯方式：</source>
+        <translation>Link:</translation>
+    </message>
+    <message>
+        <source>串口号：</source>
+        <translation>Serial port:</translation>
+    </message>
+    <message>
+        <source>波特率：</source>
+        <translation>Baud rate:</translation>
+    </message>
+    <message>
+        <source>测试</source>
+        <translation>Test</translation>
+    </message>
+    <message>
+        <source>确定</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>IP地址：</source>
+        <translation>IP address:</translation>
+    </message>
+    <message>
+        <source>端口号：</source>
+        <translation>Port:</translation>
+    </message>
+    <message>
+        <source>设备名：</source>
+        <translation>Device name:</translation>
+    </message>
+    <message>
+        <source>空：</source>
+        <translation>None:</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>Notice</translation>
+    </message>
+    <message>
+        <source>当前模式无需测试！</source>
+        <translation>This mode needs no test!</translation>
+    </message>
+    <message>
+        <source>测试成功！</source>
+        <translation>Test succeeded!</translation>
+    </message>
+    <message>
+        <source>获取序列号失败！</source>
+        <translation>Reading the serial number failed!</translation>
+    </message>
+    <message>
+        <source>设备连接失败！</source>
+        <translation>Device connection failed!</translation>
+    </message>
+</context>
+<context>
     <name>ChannelSet</name>
     <message>
         <source>通道设置</source>

@@ -1,0 +1,251 @@
+#include "ChannelScan.h"
+
+#include "Device.h"
+#include "MessageBox.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <QThread>
+#include <QVBoxLayout>
+
+namespace {
+const QString kSerial = QStringLiteral("串口");
+const QString kNetwork = QStringLiteral("网络");
+const QString kBluetooth = QStringLiteral("蓝牙");
+const QStringList kBaudRates{"4800", "9600", "14400", "19200", "38400", "56000", "57600", "115200"};
+} // namespace
+
+ChannelScan::ChannelScan(QWidget* parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("ChannelScan"));
+    setWindowTitle(tr("通讯"));
+    setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
+
+    auto* outer = new QVBoxLayout(this);
+    auto* group = new QGroupBox(tr("操作区"), this);
+    group->setObjectName(QStringLiteral("groupBox"));
+    outer->addWidget(group);
+    auto* grid = new QGridLayout(group);
+
+    grid->addWidget(new QLabel(tr("通讯方式："), group), 0, 0);
+    comboBox_Communication = new QComboBox(group);
+    comboBox_Communication->setObjectName(QStringLiteral("comboBox_Communication"));
+    grid->addWidget(comboBox_Communication, 0, 1);
+
+    label_Com = new QLabel(tr("串口号："), group);
+    label_Com->setObjectName(QStringLiteral("label_Com"));
+    lineEdit_Com = new QLineEdit(QStringLiteral("192.168.1.1"), group);
+    lineEdit_Com->setObjectName(QStringLiteral("lineEdit_Com"));
+    comboBox_Com = new QComboBox(group);
+    comboBox_Com->setObjectName(QStringLiteral("comboBox_Com"));
+    // Editable, so a port the system does not list (a pseudo-terminal, a
+    // thermometer not yet in range) can be typed.
+    comboBox_Com->setEditable(true);
+    comboBox_Com->setInsertPolicy(QComboBox::NoInsert);
+    comboBox_Com->setMinimumWidth(180);
+    grid->addWidget(label_Com, 1, 0);
+    grid->addWidget(lineEdit_Com, 1, 1);
+    grid->addWidget(comboBox_Com, 1, 1);
+
+    label_BaudRate = new QLabel(tr("波特率："), group);
+    label_BaudRate->setObjectName(QStringLiteral("label_BaudRate"));
+    lineEdit_BaudRate = new QLineEdit(QStringLiteral("5980"), group);
+    lineEdit_BaudRate->setObjectName(QStringLiteral("lineEdit_BaudRate"));
+    lineEdit_BaudRate->setMaxLength(6);
+    lineEdit_BaudRate->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("^[1-9][0-9]+$")), lineEdit_BaudRate));
+    comboBox_BaudRate = new QComboBox(group);
+    comboBox_BaudRate->setObjectName(QStringLiteral("comboBox_BaudRate"));
+    grid->addWidget(label_BaudRate, 2, 0);
+    grid->addWidget(lineEdit_BaudRate, 2, 1);
+    grid->addWidget(comboBox_BaudRate, 2, 1);
+
+    auto* buttons = new QHBoxLayout;
+    pushButton_Scan = new QPushButton(tr("测试"), group);
+    pushButton_Scan->setObjectName(QStringLiteral("pushButton_Scan"));
+    pushButton_OK = new QPushButton(tr("确定"), group);
+    pushButton_OK->setObjectName(QStringLiteral("pushButton_OK"));
+    buttons->addStretch();
+    buttons->addWidget(pushButton_Scan);
+    buttons->addWidget(pushButton_OK);
+    grid->addLayout(buttons, 3, 0, 1, 2);
+
+    connect(comboBox_Communication, &QComboBox::currentTextChanged, this, &ChannelScan::cb_Communication_clicked);
+    connect(pushButton_Scan, &QPushButton::clicked, this, &ChannelScan::pt_Scan_clicked);
+    connect(pushButton_OK, &QPushButton::clicked, this, &ChannelScan::pt_OK_clicked);
+    // Emitted by the test worker; queued to this thread.
+    connect(this, &ChannelScan::MessageBox_signals, this, &ChannelScan::MessageBox_slots, Qt::QueuedConnection);
+}
+
+ChannelScan::~ChannelScan()
+{
+    // The dialog refuses to close during a test; should its owner go anyway,
+    // the driver must outlive the worker, whose link events run on this thread.
+    disconnect(this, &ChannelScan::MessageBox_signals, nullptr, nullptr);
+    while (m_Worker && m_Worker->isRunning()) {
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 20);
+        QThread::msleep(5);
+    }
+}
+
+bool ChannelScan::isTesting() const
+{
+    return m_Testing;
+}
+
+void ChannelScan::setRecord(SourceLinks::Record* record)
+{
+    m_Record = record;
+    m_Driver.reset(SourceLinks::createDriver(record->Kind));
+    comboBox_Communication->blockSignals(true);
+    comboBox_Communication->clear();
+    comboBox_Communication->addItems(SourceLinks::linkKinds(record->Kind));
+    const int at = comboBox_Communication->findText(record->Mode);
+    comboBox_Communication->setCurrentIndex(at < 0 ? 0 : at);
+    comboBox_Communication->blockSignals(false);
+    cb_Communication_clicked(comboBox_Communication->currentText());
+
+    const QString mode = comboBox_Communication->currentText();
+    if (mode != record->Mode)
+        return;
+    if (mode == kNetwork) {
+        lineEdit_Com->setText(record->Address);
+        lineEdit_BaudRate->setText(record->Port);
+    } else if (mode == kSerial) {
+        comboBox_Com->setCurrentText(record->Address);
+        comboBox_BaudRate->setCurrentText(record->Port);
+    } else if (mode == kBluetooth) {
+        comboBox_Com->setCurrentText(record->Address);
+    }
+}
+
+void ChannelScan::cb_Communication_clicked(QString kind)
+{
+    if (kind == kNetwork) {
+        label_Com->setText(tr("IP地址："));
+        label_BaudRate->setText(tr("端口号："));
+        label_BaudRate->show();
+        lineEdit_Com->show();
+        lineEdit_BaudRate->show();
+        comboBox_Com->hide();
+        comboBox_BaudRate->hide();
+        return;
+    }
+    comboBox_Com->clear();
+    comboBox_BaudRate->clear();
+    if (kind == kBluetooth) {
+        label_Com->setText(tr("设备名："));
+        label_BaudRate->setText(tr("空："));
+        label_BaudRate->hide();
+        lineEdit_Com->hide();
+        lineEdit_BaudRate->hide();
+        comboBox_BaudRate->hide();
+        comboBox_Com->show();
+        QStringList names;
+        if (m_Driver && m_Driver->PortList(names))
+            comboBox_Com->addItems(names);
+        return;
+    }
+    label_Com->setText(tr("串口号："));
+    label_BaudRate->setText(tr("波特率："));
+    label_BaudRate->show();
+    comboBox_Com->show();
+    comboBox_BaudRate->show();
+    lineEdit_Com->hide();
+    lineEdit_BaudRate->hide();
+    comboBox_Com->addItems(Device::SerialPortNames());
+    comboBox_BaudRate->addItems(kBaudRates);
+}
+
+void ChannelScan::captureLink()
+{
+    if (!m_Record)
+        return;
+    const QString mode = comboBox_Communication->currentText();
+    m_Record->Mode = mode;
+    if (mode == kNetwork) {
+        m_Record->Address = lineEdit_Com->text();
+        m_Record->Port = lineEdit_BaudRate->text();
+    } else if (mode == kSerial) {
+        m_Record->Address = comboBox_Com->currentText();
+        m_Record->Port = comboBox_BaudRate->currentText();
+    } else if (mode == kBluetooth) {
+        m_Record->Address = comboBox_Com->currentText();
+        m_Record->Port.clear();
+    }
+}
+
+void ChannelScan::pt_Scan_clicked()
+{
+    if (!m_Record || isTesting())
+        return;
+    captureLink();
+    const QString mode = m_Record->Mode;
+    if ((mode != kNetwork && mode != kSerial && mode != kBluetooth) || !m_Driver) {
+        MessageBox::information(this, tr("提示"), tr("当前模式无需测试！"));
+        return;
+    }
+    pushButton_Scan->setEnabled(false);
+    m_Testing = true;
+    Device* driver = m_Driver.get();
+    const SourceLinks::Record link = *m_Record;
+    // The worker sees the driver and a copy of the link only, and reports
+    // through the queued signal.
+    QThread* worker = QThread::create([this, driver, link]() {
+        QString text;
+        switch (SourceLinks::runTest(driver, link)) {
+        case SourceLinks::TestResult::Passed:
+            text = tr("测试成功！");
+            break;
+        case SourceLinks::TestResult::NoSerialNumber:
+            text = tr("获取序列号失败！");
+            break;
+        case SourceLinks::TestResult::NotConnected:
+            text = tr("设备连接失败！");
+            break;
+        }
+        emit MessageBox_signals(tr("提示"), text);
+    });
+    connect(worker, &QThread::finished, worker, &QObject::deleteLater);
+    m_Worker = worker;
+    worker->start();
+}
+
+void ChannelScan::MessageBox_slots(QString title, QString text)
+{
+    m_Testing = false;
+    pushButton_Scan->setEnabled(true);
+    MessageBox::information(this, title, text);
+}
+
+void ChannelScan::pt_OK_clicked()
+{
+    if (isTesting())
+        return;
+    captureLink();
+    accept();
+}
+
+void ChannelScan::reject()
+{
+    if (isTesting())
+        return;
+    QDialog::reject();
+}
+
+void ChannelScan::closeEvent(QCloseEvent* event)
+{
+    if (isTesting()) {
+        event->ignore();
+        return;
+    }
+    QDialog::closeEvent(event);
+}

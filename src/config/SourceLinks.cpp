@@ -1,0 +1,57 @@
+#include "SourceLinks.h"
+
+#include "Device.h"
+#include "FieldDry.h"
+#include "FieldTank.h"
+
+namespace SourceLinks {
+
+namespace {
+const QString kSerial = QStringLiteral("串口");
+const QString kNetwork = QStringLiteral("网络");
+const QString kBluetooth = QStringLiteral("蓝牙");
+const QString kThermometer = QStringLiteral("KORVA 5310A");
+} // namespace
+
+QStringList linkKinds(const QString& kind)
+{
+    if (kind == QStringLiteral("油槽") || kind == QStringLiteral("油槽-R"))
+        return {kSerial};
+    if (kind == QStringLiteral("干式炉") || kind == QStringLiteral("干式炉-R"))
+        return {kSerial, kNetwork};
+    if (kind == kThermometer)
+        return {kBluetooth};
+    return {QStringLiteral("手动")};
+}
+
+Device* createDriver(const QString& kind, QObject* parent)
+{
+    if (kind == QStringLiteral("油槽"))
+        return new FieldTank(parent);
+    if (kind == QStringLiteral("油槽-R"))
+        return new FieldTankR(parent);
+    if (kind == QStringLiteral("干式炉"))
+        return new FieldDry(parent);
+    if (kind == QStringLiteral("干式炉-R"))
+        return new FieldDryR(parent);
+    return nullptr;
+}
+
+TestResult runTest(Device* driver, const Record& link)
+{
+    bool open = driver->Open(link.Mode, link.Address, link.Port);
+    if (link.Mode == kBluetooth) {
+        for (int retry = 0; retry < 10 && !open; ++retry) {
+            Device::Delay(1000);
+            open = driver->Open(link.Mode, link.Address, link.Port);
+        }
+    }
+    if (!open)
+        return TestResult::NotConnected;
+    QString serial;
+    const bool ok = driver->GetSerialNumber(serial);
+    driver->Close();
+    return ok ? TestResult::Passed : TestResult::NoSerialNumber;
+}
+
+} // namespace SourceLinks

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class Device;
+class QObject;
+
+// The links of the calibration bench's temperature source and reference
+// thermometer: which driver serves a device kind, which link kinds it takes,
+// and the link test the connection dialog runs on its worker.
+namespace SourceLinks {
+
+// The four texts the calibration page keeps per instrument.
+struct Record
+{
+    QString Kind;    // "油槽", "干式炉-R", "KORVA 5310A", … or anything else (manual)
+    QString Mode;    // "串口", "网络", "蓝牙", "手动"
+    QString Address; // serial port, IP address or thermometer name
+    QString Port;    // baud rate, TCP port, or empty
+};
+
+QStringList linkKinds(const QString& kind);
+// The driver of a device kind; null for a kind worked by hand.
+Device* createDriver(const QString& kind, QObject* parent = nullptr);
+
+enum class TestResult { Passed, NoSerialNumber, NotConnected };
+// Opens the link (a Bluetooth link is retried up to ten more times, a second
+// apart), reads the serial number and closes again. Runs on a worker.
+TestResult runTest(Device* driver, const Record& link);
+
+} // namespace SourceLinks

@@ -1,0 +1,155 @@
+// The source/reference link dialog: link kinds per device kind, the record
+// it writes, and link tests against scripted instruments.
+#include "ChannelScan.h"
+#include "Device.h"
+#include "MessageBox.h"
+
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QtTest>
+
+namespace {
+// Waits (with the event loop turning) until the dialog shows a message.
+bool waitForMessage(int timeoutMs)
+{
+    QElapsedTimer t;
+    t.start();
+    while (MessageBox::shown().isEmpty() && t.elapsed() < timeoutMs)
+        QTest::qWait(20);
+    return !MessageBox::shown().isEmpty();
+}
+
+QStringList items(QComboBox* box)
+{
+    QStringList out;
+    for (int i = 0; i < box->count(); ++i)
+        out << box->itemText(i);
+    return out;
+}
+} // namespace
+
+class TestChannelScan : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init()
+    {
+        MessageBox::setTestMode(true);
+        MessageBox::clear();
+    }
+    void linkKinds_data();
+    void linkKinds();
+    void okStoresTypedLinkWithoutTest();
+    void dryBlockTestOverTcp();
+};
+
+void TestChannelScan::linkKinds_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QStringList>("links");
+    QTest::newRow("bath") << "油槽" << QStringList{"串口"};
+    QTest::newRow("bath R") << "油槽-R" << QStringList{"串口"};
+    QTest::newRow("dry block") << "干式炉" << QStringList{"串口", "网络"};
+    QTest::newRow("dry block R") << "干式炉-R" << QStringList{"串口", "网络"};
+    QTest::newRow("manual") << "手动" << QStringList{"手动"};
+    QTest::newRow("unknown") << "anything" << QStringList{"手动"};
+}
+
+void TestChannelScan::linkKinds()
+{
+    QFETCH(QString, kind);
+    QFETCH(QStringList, links);
+    SourceLinks::Record record{kind, QString(), QString(), QString()};
+    ChannelScan dialog;
+    dialog.setRecord(&record);
+    auto* mode = dialog.findChild<QComboBox*>("comboBox_Communication");
+    QCOMPARE(items(mode), links);
+    if (links == QStringList{"手动"}) {
+        QVERIFY(!dialog.driver());
+        dialog.findChild<QPushButton*>("pushButton_Scan")->click();
+        QCOMPARE(MessageBox::last().text, QStringLiteral("当前模式无需测试！"));
+        QCOMPARE(MessageBox::last().title, QStringLiteral("提示"));
+        QCOMPARE(record.Mode, QStringLiteral("手动"));
+    } else {
+        QVERIFY(dialog.driver());
+    }
+}
+
+void TestChannelScan::okStoresTypedLinkWithoutTest()
+{
+    SourceLinks::Record record{"干式炉", "网络", "10.0.0.7", "4001"};
+    ChannelScan dialog;
+    dialog.setRecord(&record);
+    dialog.show();
+    auto* address = dialog.findChild<QLineEdit*>("lineEdit_Com");
+    auto* port = dialog.findChild<QLineEdit*>("lineEdit_BaudRate");
+    QCOMPARE(address->text(), QStringLiteral("10.0.0.7"));
+    QCOMPARE(port->text(), QStringLiteral("4001"));
+    QVERIFY(address->isVisible() && port->isVisible());
+    QVERIFY(!dialog.findChild<QComboBox*>("comboBox_Com")->isVisible());
+    QCOMPARE(dialog.findChild<QLabel*>("label_Com")->text(), QStringLiteral("IP地址："));
+
+    address->setText("192.168.5.20");
+    port->setText("5025");
+    dialog.findChild<QPushButton*>("pushButton_OK")->click();
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QCOMPARE(record.Address, QStringLiteral("192.168.5.20"));
+    QCOMPARE(record.Port, QStringLiteral("5025"));
+
+    // Serial: the port list and the baud rates, the record's choice selected.
+    record = {"干式炉", "串口", "/dev/ttyUSB7", "19200"};
+    ChannelScan serial;
+    serial.setRecord(&record);
+    auto* baud = serial.findChild<QComboBox*>("comboBox_BaudRate");
+    QCOMPARE(items(baud), QStringList({"4800", "9600", "14400", "19200", "38400", "56000", "57600", "115200"}));
+    QCOMPARE(baud->currentText(), QStringLiteral("19200"));
+    QCOMPARE(serial.findChild<QComboBox*>("comboBox_Com")->currentText(), QStringLiteral("/dev/ttyUSB7"));
+    QCOMPARE(serial.findChild<QLabel*>("label_Com")->text(), QStringLiteral("串口号："));
+}
+
+void TestChannelScan::dryBlockTestOverTcp()
+{
+    // A dry block that knows its identity only.
+    QTcpServer block;
+    QVERIFY(block.listen(QHostAddress::LocalHost, 0));
+    bool answer = true;
+    connect(&block, &QTcpServer::newConnection, this, [&] {
+        QTcpSocket* s = block.nextPendingConnection();
+        connect(s, &QTcpSocket::readyRead, s, [s, &answer] {
+            if (s->readAll().contains("*IDN?") && answer)
+                s->write("KORVA-INST,KRDB-2,7781,2.1\r\n");
+        });
+    });
+
+    SourceLinks::Record record{"干式炉-R", "网络", "127.0.0.1", QString::number(block.serverPort())};
+    ChannelScan dialog;
+    dialog.setRecord(&record);
+    dialog.show();
+    auto* scan = dialog.findChild<QPushButton*>("pushButton_Scan");
+    scan->click();
+    QVERIFY(!scan->isEnabled());
+    QVERIFY(dialog.isTesting());
+    // Neither Escape nor the window's close button ends a running test.
+    dialog.reject();
+    dialog.close();
+    QVERIFY(dialog.isVisible());
+    QVERIFY(waitForMessage(10000));
+    QCOMPARE(MessageBox::last().text, QStringLiteral("测试成功！"));
+    QVERIFY(scan->isEnabled());
+    QVERIFY(!dialog.driver()->IsOpen()); // closed after the test
+
+    // Connected, but the block does not tell who it is.
+    answer = false;
+    MessageBox::clear();
+    scan->click();
+    QVERIFY(waitForMessage(20000));
+    QCOMPARE(MessageBox::last().text, QStringLiteral("获取序列号失败！"));
+}
+
+QTEST_MAIN(TestChannelScan)
+#include "tst_channelscan.moc"
