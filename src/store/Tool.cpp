@@ -675,16 +675,26 @@ QStringList collectionModelList()
             QStringLiteral("3107A-PCR"), QStringLiteral("3108A")};
 }
 
+namespace {
+std::function<bool()>& referenceProbe()
+{
+    static std::function<bool()> probe;
+    return probe;
+}
+} // namespace
+
+void setReferenceProbe(std::function<bool()> bleUsable)
+{
+    referenceProbe() = std::move(bleUsable);
+}
+
 QStringList criteriaList()
 {
     QStringList list;
-    // The Bluetooth LE reference is offered where the platform provides it.
-#if defined(Q_OS_WIN)
-    if (QSysInfo::productVersion().startsWith(QLatin1String("10")))
+    // Offered only where a thermometer can be reached (an LE adapter, or the
+    // simulated one): elsewhere choosing it could only fail.
+    if (referenceProbe() && referenceProbe()())
         list << QStringLiteral("KORVA 5310A");
-#else
-    list << QStringLiteral("KORVA 5310A");
-#endif
     list << QStringLiteral("手动");
     return list;
 }

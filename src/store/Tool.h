@@ -8,6 +8,8 @@
 
 #include "Records.h"
 
+#include <functional>
+
 #include <QVariantList>
 
 #include <vector>
@@ -85,7 +87,11 @@ QStringList numberList(QList<double> values, int decimals);
 QStringList unitPair(QStringList units);
 QString unitQuantity(QString unit);
 QStringList collectionModelList();
+// Reference thermometers to offer: "KORVA 5310A" when the Bluetooth LE
+// probe (set by the application from its platform layer) says the
+// thermometer can be reached, then "手动".
 QStringList criteriaList();
+void setReferenceProbe(std::function<bool()> bleUsable);
 QStringList fieldList();
 QStringList serialPortList();
 double sum(QList<double> values);

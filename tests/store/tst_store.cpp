@@ -441,7 +441,13 @@ private slots:
         QCOMPARE(unitQuantity("lux"), QStringLiteral("其他"));
         QCOMPARE(collectionModelList().size(), 5);
         QCOMPARE(fieldList().last(), QStringLiteral("手动"));
-        QCOMPARE(criteriaList().last(), QStringLiteral("手动"));
+        // The thermometer is offered exactly when its link can be reached.
+        QCOMPARE(criteriaList(), QStringList{"手动"});
+        setReferenceProbe([] { return true; });
+        QCOMPARE(criteriaList(), (QStringList{"KORVA 5310A", "手动"}));
+        setReferenceProbe([] { return false; });
+        QCOMPARE(criteriaList(), QStringList{"手动"});
+        setReferenceProbe({});
         QCOMPARE(sum({}), 0.0);
         QCOMPARE(powerSum({1, 2, 3}, 3, 2), 14.0);
         QCOMPARE(powerSum({1, 2, 3}, 0, 2), 0.0);
