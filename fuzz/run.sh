@@ -2,7 +2,8 @@
 # Builds the libFuzzer targets with clang (address and undefined-behaviour
 # sanitizers) in their own build tree and runs each for a bounded time.
 #
-#   fuzz/run.sh [SECONDS]     default 60 s per target
+#   fuzz/run.sh [SECONDS [TARGET...]]   default 60 s for every target
+#   (targets: 3107a_receive 3107a_datafile source_reply)
 #
 # Environment: ARQ_FUZZ_BUILD (build tree, default build-fuzz). The corpus
 # grows in $ARQ_FUZZ_BUILD/fuzz/corpus-<target>; a crash leaves its input
@@ -13,29 +14,36 @@ here=$(cd "$(dirname "$0")" && pwd)
 root=$(dirname "$here")
 build=${ARQ_FUZZ_BUILD:-$root/build-fuzz}
 seconds=${1:-60}
+shift || true
+targets=("$@")
+((${#targets[@]})) || targets=(3107a_receive 3107a_datafile source_reply)
 
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DARQ_FUZZ=ON \
   -DARQ_BUILD_TESTS=OFF -DARQ_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-ninja -C "$build" -j2 fuzz_3107a_receive fuzz_3107a_datafile
+ninja -C "$build" -j2 "${targets[@]/#/fuzz_}"
 
 seed() { # corpus, name, printf text
   [[ -e "$1/$2" ]] || printf "$3" >"$1/$2"
 }
 
 status=0
-for target in receive datafile; do
+for target in "${targets[@]}"; do
   corpus=$build/fuzz/corpus-$target
   mkdir -p "$corpus"
-  if [[ $target == receive ]]; then
+  if [[ $target == 3107a_receive ]]; then
     # Control byte, then replies: the probe answer, an identity, a write echo.
     seed "$corpus" probe '\x01\x01\x03\x01\x01\x88\x31'
     seed "$corpus" identity '\x21\x01\x03\x0a3107A00001\xce\x5d'
     seed "$corpus" echo '\x09\x01\x06\x00\x0e\x00\x03\x08\xa8'
+  elif [[ $target == source_reply ]]; then
+    # Control byte (bit 0: bath framing), then what the source sent.
+    seed "$corpus" dry '\x08KORVA-INST,KRDB-1,SN1,1.0\r\n25.00\r\n1\r\n'
+    seed "$corpus" bath '\x05\nsn:LB1\r\n\nset: 25.01C\r\nr: 24.98 C\r\nst:1\r\n'
   else
     seed "$corpus" file 'Time,CH01,CH02,CH03,CH04,CH05,CH06,CH07,CH08\n2024-03-05 10:00:00,1.5,2.25,3.125,4,5,6,7,8\n2024-03-05 10:00:01,11,12,13,14,15,16,17,18\n'
   fi
-  echo "== fuzz_3107a_$target: $seconds s"
-  "$build/fuzz/fuzz_3107a_$target" -max_total_time="$seconds" -rss_limit_mb=512 -max_len=4096 \
+  echo "== fuzz_$target: $seconds s"
+  "$build/fuzz/fuzz_$target" -max_total_time="$seconds" -rss_limit_mb=512 -max_len=4096 \
     -timeout=10 -print_final_stats=1 -artifact_prefix="$build/fuzz/crash-$target-" "$corpus" || status=1
 done
 exit $status
