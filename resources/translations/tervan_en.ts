@@ -207,6 +207,33 @@
     </message>
 </context>
 <context>
+    <name>CalibrationSave</name>
+    <message>
+        <source>校准数据保存成功！</source>
+        <translation>Calibration data saved!</translation>
+    </message>
+    <message>
+        <source>未检测到校准数据，保存失败！</source>
+        <translation>No calibration data found, nothing saved!</translation>
+    </message>
+    <message>
+        <source>分批数不匹配，计算失败！</source>
+        <translation>The batch count does not match, calculation failed!</translation>
+    </message>
+    <message>
+        <source>通道数不匹配，计算失败！</source>
+        <translation>The channel count does not match, calculation failed!</translation>
+    </message>
+    <message>
+        <source>参数错误，计算失败！</source>
+        <translation>Parameter error, calculation failed!</translation>
+    </message>
+    <message>
+        <source>更新通道参数失败！</source>
+        <translation>Updating the channel parameters failed!</translation>
+    </message>
+</context>
+<context>
     <name>ChannelBatch</name>
     <message>
         <source>批次确认</source>

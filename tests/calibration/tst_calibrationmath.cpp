@@ -1,0 +1,330 @@
+// Calibration fits and the save step: the ITS-90 reference values, fits that
+// must give back the error a sensor was built with, refusals of degenerate
+// data, and the stored results with the messages in their order.
+#include "CalibrationMath.h"
+#include "CalibrationSave.h"
+#include "TestSupport.h"
+#include "Tool.h"
+
+#include <QtTest>
+
+#include <cmath>
+
+using namespace CalibrationMath;
+
+namespace {
+
+// Resistance of a platinum sensor with deviation coefficients, W solved by
+// Newton. R0 is the resistance at the run's zero point, which the fits take
+// as W = 1 (not the triple point 0.01 ℃ of the scale).
+double platinumResistance(double t, double r0, double a, double b, double a4, double b4)
+{
+    if (t == 0)
+        return r0;
+    const double wr = t < 0 ? referenceBelowZero(t) : referenceAboveZero(t);
+    double w = wr;
+    for (int i = 0; i < 50; ++i) {
+        const double f = t < 0 ? w - wr - a4 * (w - 1) - b4 * (w - 1) * std::log(w)
+                               : w - wr - a * (w - 1) - b * (w - 1) * (w - 1);
+        const double df = t < 0 ? 1 - a4 - b4 * (std::log(w) + (w - 1) / w) : 1 - a - 2 * b * (w - 1);
+        w -= f / df;
+    }
+    return r0 * w;
+}
+
+Device::Channel channel(const QString& number)
+{
+    Device::Channel ch;
+    ch.ChannelNumber = number;
+    return ch;
+}
+
+// One channel per entry of `readings`, all on device 1; one point per reference.
+QList<PointSet> points(const QList<double>& references, const QList<QList<double>>& readings)
+{
+    QList<PointSet> sets;
+    for (int k = 0; k < references.size(); ++k) {
+        PointSet set;
+        for (const QList<double>& ch : readings)
+            set << Pair{references.at(k), ch.at(k)};
+        sets << set;
+    }
+    return sets;
+}
+
+ChannelLists channels(int n)
+{
+    ChannelLists lists{{}, {}, {}};
+    for (int i = 0; i < n; ++i)
+        lists[0] << channel(QString::number(101 + i));
+    return lists;
+}
+
+} // namespace
+
+class TestCalibrationMath : public QObject
+{
+    Q_OBJECT
+private slots:
+    void referenceFunctions_data();
+    void referenceFunctions();
+    void thermocouple();
+    void platinumGivesBackItsDeviation();
+    void platinumOnTheReferenceCurve();
+    void thermistor();
+    void refusals_data();
+    void refusals();
+    void solver();
+    void saveStep();
+};
+
+void TestCalibrationMath::referenceFunctions_data()
+{
+    // Fixed points of ITS-90 with their published Wr values.
+    QTest::addColumn<double>("t");
+    QTest::addColumn<double>("wr");
+    QTest::newRow("argon") << -189.3442 << 0.21585975;
+    QTest::newRow("mercury") << -38.8344 << 0.84414211;
+    QTest::newRow("water") << 0.01 << 1.0;
+    QTest::newRow("gallium") << 29.7646 << 1.11813889;
+    QTest::newRow("tin") << 231.928 << 1.89279768;
+    QTest::newRow("zinc") << 419.527 << 2.56891730;
+}
+
+void TestCalibrationMath::referenceFunctions()
+{
+    QFETCH(double, t);
+    QFETCH(double, wr);
+    const double got = t < 0.01 ? referenceBelowZero(t) : referenceAboveZero(t);
+    QVERIFY2(std::fabs(got - wr) < 2e-8, qPrintable(QString::number(got, 'f', 10)));
+    if (t == 0.01)
+        QVERIFY(std::fabs(referenceBelowZero(t) - 1) < 2e-8);
+}
+
+void TestCalibrationMath::thermocouple()
+{
+    ChannelLists lists = channels(2);
+    // Channel 1 as in the worked example, channel 2 built as x = (t − B)/M.
+    const double m = 1.0125, b = -0.35;
+    const QList<PointSet> sets = points({100.0, 0.0}, {{99.5, 0.2}, {(100 - b) / m, (0 - b) / m}});
+    QVERIFY(CalculateTC(sets, lists));
+    QCOMPARE(lists[0][0].MX_B_M, static_cast<float>(100 / 99.3));
+    QCOMPARE(lists[0][0].MX_B_B, static_cast<float>(100 - 100 / 99.3 * 99.5));
+    QCOMPARE(QString::number(static_cast<double>(lists[0][0].MX_B_M), 'g', 6), QStringLiteral("1.00705"));
+    QCOMPARE(QString::number(static_cast<double>(lists[0][0].MX_B_B), 'g', 6), QStringLiteral("-0.20141"));
+    QVERIFY(std::fabs(lists[0][1].MX_B_M - m) < 1e-6);
+    QVERIFY(std::fabs(lists[0][1].MX_B_B - b) < 1e-5);
+}
+
+void TestCalibrationMath::platinumGivesBackItsDeviation()
+{
+    // Two sensors with known errors, measured in a shuffled order.
+    struct Sensor
+    {
+        double r0, a, b, a4, b4;
+    };
+    const QList<Sensor> sensors{{100.0123, -2.5e-4, 1.5e-5, -1.9e-4, 2.1e-5}, {25.4987, 1.1e-4, -3e-6, 8e-5, -1e-5}};
+    const QList<double> order{100, -40, 0, 60, -80};
+    QList<QList<double>> readings;
+    for (const Sensor& s : sensors) {
+        QList<double> r;
+        for (double t : order)
+            r << platinumResistance(t, s.r0, s.a, s.b, s.a4, s.b4);
+        readings << r;
+    }
+    ChannelLists lists = channels(2);
+    QVERIFY(CalculateRTD(points(order, readings), lists));
+    for (int i = 0; i < sensors.size(); ++i) {
+        const Device::Channel& ch = lists[0][i];
+        QCOMPARE(ch.A_C0.toDouble(), std::round(sensors[i].a * 1e8) / 1e8);
+        QCOMPARE(ch.B_C1.toDouble(), std::round(sensors[i].b * 1e8) / 1e8);
+        QCOMPARE(ch.A4_C5.toDouble(), std::round(sensors[i].a4 * 1e8) / 1e8);
+        QCOMPARE(ch.B4_C6.toDouble(), std::round(sensors[i].b4 * 1e8) / 1e8);
+        QCOMPARE(ch.R0_C4, QString::number(sensors[i].r0, 'f', 8));
+        QCOMPARE(ch.C_C2, QStringLiteral("0"));
+        QCOMPARE(ch.D_C3, QStringLiteral("0"));
+    }
+
+    // The measuring order does not matter.
+    const QList<double> ascending{-80, -40, 0, 60, 100};
+    QList<QList<double>> sorted;
+    for (const Sensor& s : sensors) {
+        QList<double> r;
+        for (double t : ascending)
+            r << platinumResistance(t, s.r0, s.a, s.b, s.a4, s.b4);
+        sorted << r;
+    }
+    ChannelLists again = channels(2);
+    QVERIFY(CalculateRTD(points(ascending, sorted), again));
+    QCOMPARE(again[0][0].A_C0, lists[0][0].A_C0);
+    QCOMPARE(again[0][1].B4_C6, lists[0][1].B4_C6);
+}
+
+void TestCalibrationMath::platinumOnTheReferenceCurve()
+{
+    const QList<double> t{-80, -40, 0, 60, 100};
+    QList<double> r;
+    for (double v : t)
+        r << 100 * (v < 0 ? referenceBelowZero(v) : v == 0 ? 1.0 : referenceAboveZero(v));
+    ChannelLists lists = channels(1);
+    QVERIFY(CalculateRTD(points(t, {r}), lists));
+    const Device::Channel& ch = lists[0][0];
+    for (const QString& text : {ch.A_C0, ch.B_C1, ch.A4_C5, ch.B4_C6}) {
+        QVERIFY2(text == "0.00000000" || text == "-0.00000000", qPrintable(text));
+    }
+    QCOMPARE(ch.R0_C4, QStringLiteral("100.00000000"));
+}
+
+void TestCalibrationMath::thermistor()
+{
+    // ln R = B0 + B1/T + B2/T² + B3/T³ of a 10 kΩ thermistor; the fit must
+    // give back resistances across the range, whatever the conditioning.
+    const double B[4] = {-4.5, 4000.0, -1.5e4, 1.0e6};
+    const auto resistance = [&B](double t) {
+        const double T = t + 273.15;
+        return std::exp(B[0] + B[1] / T + B[2] / (T * T) + B[3] / (T * T * T));
+    };
+    const QList<double> temps{0, 20, 40, 60, 80};
+    QList<double> r;
+    for (double t : temps)
+        r << resistance(t);
+    ChannelLists lists = channels(1);
+    QVERIFY(CalculateNTC(points(temps, {r}), lists));
+    const Device::Channel& ch = lists[0][0];
+    const double c[4] = {ch.A_C0.toDouble(), ch.B_C1.toDouble(), ch.C_C2.toDouble(), ch.D_C3.toDouble()};
+    for (double t : {0.0, 10.0, 35.0, 70.0, 80.0}) {
+        const double x = 1 / (t + 273.15);
+        const double lnR = c[0] + c[1] * x + c[2] * x * x + c[3] * x * x * x;
+        QVERIFY2(std::fabs(std::exp(lnR) / resistance(t) - 1) < 1e-5, qPrintable(QString::number(t)));
+    }
+    QCOMPARE(ch.R0_C4, QStringLiteral("0"));
+}
+
+void TestCalibrationMath::refusals_data()
+{
+    QTest::addColumn<QString>("mode");
+    QTest::addColumn<QList<double>>("references");
+    QTest::addColumn<QList<double>>("readings");
+    QTest::newRow("tc with 3 points") << "热电偶" << QList<double>{0, 50, 100} << QList<double>{0, 50, 100};
+    QTest::newRow("tc equal readings") << "热电偶" << QList<double>{0, 100} << QList<double>{20, 20};
+    QTest::newRow("rtd with 4 points") << "铂电阻" << QList<double>{-40, 0, 50, 100}
+                                      << QList<double>{84, 100, 119, 138};
+    QTest::newRow("rtd zero point at 0.02") << "铂电阻" << QList<double>{-80, -40, 0.02, 60, 100}
+                                           << QList<double>{68, 84, 100, 123, 138};
+    QTest::newRow("rtd W of 1") << "铂电阻" << QList<double>{-80, -40, 0, 60, 100}
+                               << QList<double>{68, 100, 100, 123, 138};
+    QTest::newRow("rtd zero resistance") << "铂电阻" << QList<double>{-80, -40, 0, 60, 100}
+                                        << QList<double>{68, 84, 0, 123, 138};
+    QTest::newRow("ntc with 3 points") << "热敏电阻" << QList<double>{0, 25, 50} << QList<double>{3e4, 1e4, 3.6e3};
+    QTest::newRow("ntc negative resistance") << "热敏电阻" << QList<double>{0, 25, 50, 75}
+                                            << QList<double>{3e4, -1e4, 3.6e3, 1.5e3};
+    QTest::newRow("ntc one temperature four times")
+        << "热敏电阻" << QList<double>{25, 25, 25, 25} << QList<double>{1e4, 1e4, 1e4, 1e4};
+    QTest::newRow("unknown kind") << "电压" << QList<double>{0, 100} << QList<double>{0, 1};
+}
+
+void TestCalibrationMath::refusals()
+{
+    QFETCH(QString, mode);
+    QFETCH(QList<double>, references);
+    QFETCH(QList<double>, readings);
+    ChannelLists lists = channels(1);
+    lists[0][0].A_C0 = "untouched";
+    QVERIFY(!CalibrationSave::fit(mode, points(references, {readings}), lists));
+    QCOMPARE(lists[0][0].A_C0, QStringLiteral("untouched"));
+    QCOMPARE(lists[0][0].MX_B_M, 1.0f);
+}
+
+void TestCalibrationMath::solver()
+{
+    // 2x + y = 5, x + 3y = 10 → x = 1, y = 3.
+    Matrix s = {{2, 1, 5}, {1, 3, 10}};
+    double c[4] = {};
+    QVERIFY(GaussSolve(s, 2, c));
+    QCOMPARE(c[0], 1.0);
+    QCOMPARE(c[1], 3.0);
+    // A zero pivot is skipped in elimination, then refused.
+    Matrix singular = {{0, 1, 1}, {0, 2, 2}};
+    QVERIFY(!GaussSolve(singular, 2, c));
+    // A straight line through three points.
+    QVERIFY(LeastSquares({1, 2, 3}, {3, 5, 7}, 3, 2, c));
+    QVERIFY(std::fabs(c[0] - 1) < 1e-12 && std::fabs(c[1] - 2) < 1e-12);
+}
+
+void TestCalibrationMath::saveStep()
+{
+    TestWorkDir dir;
+    QVERIFY(TestSupport::openDatabase());
+    QVERIFY(Tool::createChannelCalibrationData());
+
+    // Two devices with one configuration each; a third entry whose channels
+    // are not calibrated.
+    Tool::Struct_ChannelConfig config;
+    config.Name = "TC-A";
+    config.Mode = "3107A-TC";
+    config.Module = "1,0,0,0,0,0";
+    config.Number = 2;
+    config.ChannelNumber = QStringList{"101", "102"};
+    for (QStringList* l : {&config.Tag, &config.Type, &config.Function, &config.Wire, &config.Unit, &config.Low,
+                           &config.Hight, &config.A_C0, &config.B_C1, &config.C_C2, &config.D_C3, &config.R0_C4,
+                           &config.A4_C5, &config.B4_C6})
+        *l = QStringList{"x", "x"};
+    config.MX_B_M = QStringList{"1", "1"};
+    config.MX_B_B = QStringList{"0", "0"};
+    config.LowState = config.HightState = QList<bool>{false, false};
+    QVERIFY(Tool::addChannelConfig(config));
+    Tool::Struct_ChannelConfig second = config;
+    second.Name = "TC-B";
+    QVERIFY(Tool::addChannelConfig(second));
+
+    CalibrationRun run;
+    run.StartTime = "2026-12-10 09:00:00";
+    run.ChannelName = "TC-A,TC-B,";
+    run.ChannelMode = "热电偶";
+    run.CollectionName = QStringList{"1-TC-A", "2-TC-B", "1-TC-A"};
+    run.Labels = QStringList{"1_101", "1_102", "2_102"};
+    Tool::Struct_AcquisitionDevice a, b;
+    a.ChannelConfig = "TC-A";
+    b.ChannelConfig = "TC-B";
+    run.Devices = {a, b, a};
+    run.Channels = {{channel("101"), channel("102")}, {channel("102")}, {}};
+
+    QCOMPARE(CalibrationSave::save(run), CalibrationSave::Outcome::NoData);
+
+    // Batches of two: three references for two batches is refused.
+    run.CalibrationCriteria = QStringList{"100.0000,100.0100,99.9900"};
+    run.CalibrationData[0] = QStringList{"99.5,99.8", "100.3"};
+    QCOMPARE(CalibrationSave::save(run), CalibrationSave::Outcome::BatchMismatch);
+    QCOMPARE(TestSupport::scalar("SELECT COUNT(*) FROM ChannelCalibrationData").toInt(), 1);
+
+    run.CalibrationCriteria = QStringList{"100.0000,100.0100", "0.0000,0.0100"};
+    run.CalibrationData[1] = QStringList{"0.2", "-0.1"};
+    QCOMPARE(CalibrationSave::save(run), CalibrationSave::Outcome::ChannelMismatch);
+
+    // An empty reading between commas still counts as a pair (reading 0).
+    run.CalibrationData[1] = QStringList{"0.2,", "-0.1"};
+    QCOMPARE(CalibrationSave::save(run), CalibrationSave::Outcome::Saved);
+    QList<Tool::Struct_ChannelConfig> stored;
+    QVERIFY(Tool::getChannelConfig(stored, "TC-A") && !stored.isEmpty());
+    // 1_102 reads 99.8 at 100 and nothing (0) at 0.
+    QCOMPARE(stored[0].MX_B_M, QStringList({"1.00705", "1.002"}));
+    QCOMPARE(stored[0].MX_B_B.at(0), QStringLiteral("-0.20141"));
+    QVERIFY(Tool::getChannelConfig(stored, "TC-B") && !stored.isEmpty());
+    QCOMPARE(stored[0].MX_B_M.at(0), QStringLiteral("1"));
+    QCOMPARE(stored[0].MX_B_M.at(1),
+             QString::number(static_cast<double>(static_cast<float>((100.01 - 0.01) / (100.3 + 0.1))), 'g', 6));
+
+    // A configuration gone missing: nothing is written anywhere.
+    QVERIFY(Tool::deleteChannelConfig("TC-B"));
+    run.CalibrationCriteria = QStringList{"200.0000,200.0000", "0.0000,0.0000"};
+    run.CalibrationData[0] = QStringList{"199,198", "201"};
+    QCOMPARE(CalibrationSave::save(run), CalibrationSave::Outcome::UpdateFailed);
+    QVERIFY(Tool::getChannelConfig(stored, "TC-A"));
+    QCOMPARE(stored[0].MX_B_M.at(0), QStringLiteral("1.00705"));
+
+    QCOMPARE(CalibrationSave::message(CalibrationSave::Outcome::FitFailed), QStringLiteral("参数错误，计算失败！"));
+    TestSupport::closeDatabase();
+}
+
+QTEST_GUILESS_MAIN(TestCalibrationMath)
+#include "tst_calibrationmath.moc"
