@@ -234,6 +234,109 @@
     </message>
 </context>
 <context>
+    <name>CalibrationSession</name>
+    <message>
+        <source>批次</source>
+        <translation>Batch </translation>
+    </message>
+    <message>
+        <source>标准:</source>
+        <translation>Reference: </translation>
+    </message>
+    <message>
+        <source>设备连接失败!</source>
+        <translation>Device connection failed!</translation>
+    </message>
+    <message>
+        <source>采集器连接成功！</source>
+        <translation>Acquisition devices connected!</translation>
+    </message>
+    <message>
+        <source>温场设备设置失败!</source>
+        <translation>Setting the temperature source failed!</translation>
+    </message>
+    <message>
+        <source>温场设备连接成功！</source>
+        <translation>Temperature source connected!</translation>
+    </message>
+    <message>
+        <source>标准器连接成功！</source>
+        <translation>Reference connected!</translation>
+    </message>
+    <message>
+        <source>采集设备设置失败!</source>
+        <translation>Setting the acquisition device failed!</translation>
+    </message>
+    <message>
+        <source>通道参数设置成功！</source>
+        <translation>Channel parameters set!</translation>
+    </message>
+    <message>
+        <source>: 温场稳定等待中...</source>
+        <translation>: waiting for the temperature source to stabilise...</translation>
+    </message>
+    <message>
+        <source>温场已稳定。</source>
+        <translation> The temperature source is stable.</translation>
+    </message>
+    <message>
+        <source>: 温场稳定延迟等待中...</source>
+        <translation>: waiting for the stabilisation delay...</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>Notice</translation>
+    </message>
+    <message>
+        <source>请更换通道后点击确定按钮！</source>
+        <translation>Swap the channels, then press OK!</translation>
+    </message>
+    <message>
+        <source>温度点</source>
+        <translation>Point </translation>
+    </message>
+    <message>
+        <source>采集器阻值获取失败!</source>
+        <translation>Reading the acquisition device failed!</translation>
+    </message>
+    <message>
+        <source>获取标准温度失败!</source>
+        <translation>Reading the reference temperature failed!</translation>
+    </message>
+    <message>
+        <source>校准结束退出!</source>
+        <translation>Calibration finished!</translation>
+    </message>
+    <message>
+        <source>设备连接中...</source>
+        <translation>Connecting the devices...</translation>
+    </message>
+    <message>
+        <source>请更换液体!</source>
+        <translation>Please change the liquid!</translation>
+    </message>
+    <message>
+        <source>采集器数据获取失败!</source>
+        <translation>Reading the acquisition device data failed!</translation>
+    </message>
+    <message>
+        <source>采集设备</source>
+        <translation>Acquisition device </translation>
+    </message>
+    <message>
+        <source>断开连接。</source>
+        <translation> disconnected.</translation>
+    </message>
+    <message>
+        <source>温度标准断开连接。</source>
+        <translation>Reference disconnected.</translation>
+    </message>
+    <message>
+        <source>温场设备断开连接。</source>
+        <translation>Temperature source disconnected.</translation>
+    </message>
+</context>
+<context>
     <name>ChannelBatch</name>
     <message>
         <source>批次确认</source>
@@ -258,6 +361,165 @@
     <message>
         <source>下一步</source>
         <translation>Next</translation>
+    </message>
+</context>
+<context>
+    <name>ChannelCalibration</name>
+    <message>
+        <source>校准参数</source>
+        <translation>Calibration parameters</translation>
+    </message>
+    <message>
+        <source>：</source>
+        <translation>:</translation>
+    </message>
+    <message>
+        <source>换液</source>
+        <translation>Change liquid</translation>
+    </message>
+    <message>
+        <source>稳定延迟：</source>
+        <translation>Stabilisation delay:</translation>
+    </message>
+    <message>
+        <source>单批最大通道数：</source>
+        <translation>Channels per batch:</translation>
+    </message>
+    <message>
+        <source>校准设备</source>
+        <translation>Calibration devices</translation>
+    </message>
+    <message>
+        <source>标准型号：</source>
+        <translation>Reference:</translation>
+    </message>
+    <message>
+        <source>通信设置</source>
+        <translation>Link settings</translation>
+    </message>
+    <message>
+        <source>采集设备%1：</source>
+        <translation>Acquisition device %1:</translation>
+    </message>
+    <message>
+        <source>温场型号：</source>
+        <translation>Temperature source:</translation>
+    </message>
+    <message>
+        <source>校准数据</source>
+        <translation>Calibration data</translation>
+    </message>
+    <message>
+        <source>开始</source>
+        <translation>Start</translation>
+    </message>
+    <message>
+        <source>温度点</source>
+        <translation>Point </translation>
+    </message>
+    <message>
+        <source>结束</source>
+        <translation>End</translation>
+    </message>
+    <message>
+        <source>暂停</source>
+        <translation>Pause</translation>
+    </message>
+    <message>
+        <source>继续</source>
+        <translation>Continue</translation>
+    </message>
+    <message>
+        <source>批次</source>
+        <translation>Batch </translation>
+    </message>
+    <message>
+        <source>标准：</source>
+        <translation>Reference: </translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>Notice</translation>
+    </message>
+    <message>
+        <source>软件异常，请退出软件重试!</source>
+        <translation>Software error, please quit and retry!</translation>
+    </message>
+    <message>
+        <source>采集设备不能相同!</source>
+        <translation>The acquisition devices must differ!</translation>
+    </message>
+    <message>
+        <source>未选择采集设备!</source>
+        <translation>No acquisition device selected!</translation>
+    </message>
+    <message>
+        <source>自动模式下标准探头不允许手动!</source>
+        <translation>In automatic mode the reference cannot be manual!</translation>
+    </message>
+    <message>
+        <source>通道配置信息改变，是否开始新的校准?</source>
+        <translation>The channel configuration has changed. Start a new calibration?</translation>
+    </message>
+    <message>
+        <source>设置的温度点少于保存的数据，是否开始新的校准?</source>
+        <translation>Fewer points are set than are stored. Start a new calibration?</translation>
+    </message>
+    <message>
+        <source>当前类型暂不支持校准!</source>
+        <translation>This channel type cannot be calibrated yet!</translation>
+    </message>
+    <message>
+        <source>通道信息异常，设置失败!</source>
+        <translation>The channel information is inconsistent, set-up failed!</translation>
+    </message>
+    <message>
+        <source>热电偶校准只需要2个温度点，温度点不匹配会造成校准失败!</source>
+        <translation>A thermocouple calibration needs exactly 2 temperature points; other counts make the calibration fail!</translation>
+    </message>
+    <message>
+        <source>热敏电阻校准需要4-9个温度点，温度点不匹配会造成校准失败!</source>
+        <translation>A thermistor calibration needs 4 to 9 temperature points; other counts make the calibration fail!</translation>
+    </message>
+    <message>
+        <source>铂电阻校准需要5个温度点(2个负温 1个零度 2个正温)，温度点不匹配会造成校准失败!</source>
+        <translation>A platinum calibration needs 5 temperature points (2 below zero, 1 at zero, 2 above); other counts make the calibration fail!</translation>
+    </message>
+    <message>
+        <source>最大分批数不能小于0!</source>
+        <translation>The channels per batch must be at least 1!</translation>
+    </message>
+    <message>
+        <source>设备连接中...</source>
+        <translation>Connecting the devices...</translation>
+    </message>
+    <message>
+        <source>数据异常!</source>
+        <translation>The data are inconsistent!</translation>
+    </message>
+    <message>
+        <source>重采</source>
+        <translation>Re-measure</translation>
+    </message>
+    <message>
+        <source>当前为自动模式，此按钮不可用!</source>
+        <translation>Automatic mode: this button is not available!</translation>
+    </message>
+    <message>
+        <source>标准</source>
+        <translation>Reference</translation>
+    </message>
+    <message>
+        <source>请输入标准温度：</source>
+        <translation>Enter the reference temperature:</translation>
+    </message>
+    <message>
+        <source>请先开始校准!</source>
+        <translation>Start a calibration first!</translation>
+    </message>
+    <message>
+        <source>当前没有校准数据!</source>
+        <translation>There is no calibration data!</translation>
     </message>
 </context>
 <context>

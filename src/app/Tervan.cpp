@@ -14,6 +14,9 @@
 #include "ToolPage.h"
 #include "Tool.h"
 #include "ViewLog.h"
+#ifdef HAVE_ARQ_CALIBRATION
+#include "ChannelCalibration.h"
+#endif
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -371,6 +374,10 @@ ToolPage* Tervan::createPage(int index)
         return new AcquisitionDevice(this);
     case PageViewLog:
         return new ViewLog(this);
+#ifdef HAVE_ARQ_CALIBRATION
+    case PageCalibration:
+        return new ChannelCalibration(this);
+#endif
     default:
         // Pages that are not part of this build leave the area empty.
         return nullptr;

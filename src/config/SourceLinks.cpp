@@ -1,5 +1,6 @@
 #include "SourceLinks.h"
 
+#include "Criteria.h"
 #include "Device.h"
 #include "FieldDry.h"
 #include "FieldTank.h"
@@ -34,6 +35,21 @@ Device* createDriver(const QString& kind, QObject* parent)
         return new FieldDry(parent);
     if (kind == QStringLiteral("干式炉-R"))
         return new FieldDryR(parent);
+    return nullptr;
+}
+
+Field* createSource(const QString& kind, QObject* parent)
+{
+    if (kind == QStringLiteral("油槽") || kind == QStringLiteral("油槽-R") || kind == QStringLiteral("干式炉")
+        || kind == QStringLiteral("干式炉-R"))
+        return static_cast<Field*>(createDriver(kind, parent));
+    return nullptr;
+}
+
+Criteria* createReference(const QString& kind, Field* source, QObject* parent)
+{
+    if (kind == QStringLiteral("油槽-R") || kind == QStringLiteral("干式炉-R"))
+        return source ? new Criteria(source, parent) : nullptr;
     return nullptr;
 }
 

@@ -3,7 +3,9 @@
 #include <QString>
 #include <QStringList>
 
+class Criteria;
 class Device;
+class Field;
 class QObject;
 
 // The links of the calibration bench's temperature source and reference
@@ -23,6 +25,11 @@ struct Record
 QStringList linkKinds(const QString& kind);
 // The driver of a device kind; null for a kind worked by hand.
 Device* createDriver(const QString& kind, QObject* parent = nullptr);
+// The temperature source of a calibration run by its selector text; null for "手动".
+Field* createSource(const QString& kind, QObject* parent = nullptr);
+// The reference by its selector text: an "-R" source's own reference
+// (through `source`), the Bluetooth thermometer, or null for "手动".
+Criteria* createReference(const QString& kind, Field* source, QObject* parent = nullptr);
 
 enum class TestResult { Passed, NoSerialNumber, NotConnected };
 // Opens the link (a Bluetooth link is retried up to ten more times, a second

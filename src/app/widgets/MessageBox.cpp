@@ -1,8 +1,11 @@
 #include "MessageBox.h"
 
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QMessageBox>
 #include <QPushButton>
+
+#include <cmath>
 
 namespace {
 struct SeamState
@@ -10,6 +13,7 @@ struct SeamState
     bool testMode = false;
     QList<MessageBox::Shown> shown;
     QList<int> answers;
+    QList<double> numbers;
     bool fileTestMode = false;
     QStringList fileAnswers;
     QList<FileDialog::Asked> asked;
@@ -77,6 +81,24 @@ int MessageBox::choose(QWidget* parent, const QString& title, const QString& tex
     return added.indexOf(box.clickedButton());
 }
 
+bool MessageBox::getDouble(QWidget* parent, const QString& title, const QString& label, double value,
+                           double min, double max, int decimals, double* result)
+{
+    if (state().testMode) {
+        record(QStringLiteral("input"), title, label);
+        const double answer = state().numbers.isEmpty() ? value : state().numbers.takeFirst();
+        if (std::isnan(answer))
+            return false;
+        *result = answer;
+        return true;
+    }
+    bool ok = false;
+    const double typed = QInputDialog::getDouble(parent, title, label, value, min, max, decimals, &ok);
+    if (ok)
+        *result = typed;
+    return ok;
+}
+
 void MessageBox::setTestMode(bool on)
 {
     state().testMode = on;
@@ -95,10 +117,12 @@ void MessageBox::clear()
 {
     state().shown.clear();
     state().answers.clear();
+    state().numbers.clear();
 }
 
 void MessageBox::queueAnswer(Answer answer) { state().answers.append(answer); }
 void MessageBox::queueChoice(int index) { state().answers.append(index); }
+void MessageBox::queueNumber(double value) { state().numbers.append(value); }
 
 // --- FileDialog ---
 

@@ -30,6 +30,10 @@ public:
     static int choose(QWidget* parent, const QString& title, const QString& text,
                       const QStringList& buttons);
 
+    // A number typed by the user (QInputDialog::getDouble); false when cancelled.
+    static bool getDouble(QWidget* parent, const QString& title, const QString& label, double value,
+                          double min, double max, int decimals, double* result);
+
     // --- test seam ---
     static void setTestMode(bool on);
     static bool testMode();
@@ -39,6 +43,9 @@ public:
     // Answers for the next questions, in order; Yes (index 0) when none is queued.
     static void queueAnswer(Answer answer);
     static void queueChoice(int index);
+    // Answers for the next number inputs; NaN cancels. Without one the
+    // default value is taken, as if OK were pressed.
+    static void queueNumber(double value);
 
 private:
     static void record(const QString& kind, const QString& title, const QString& text);

@@ -1,0 +1,405 @@
+#include "CalibrationSession.h"
+
+#include "Collection.h"
+#include "Criteria.h"
+#include "Field.h"
+#include "Tool.h"
+
+#include <QMutexLocker>
+#include <QThread>
+#include <QTime>
+#include <QtDebug>
+
+#include <cmath>
+
+namespace {
+const QString kPlatinum = QStringLiteral("铂电阻");
+const QString kThermistor = QStringLiteral("热敏电阻");
+const QString kThermocouple = QStringLiteral("热电偶");
+constexpr double kZeroPointBand = 0.01;   // set-points this close to 0 use the zero-point procedure
+constexpr double kZeroTolerance = 0.015;  // the reference must read within this of 0 ℃
+
+QString now()
+{
+    return QTime::currentTime().toString(QStringLiteral("hh:mm:ss"));
+}
+} // namespace
+
+// --- run data ----------------------------------------------------------------
+
+int CalibrationSession::storedPoints() const
+{
+    QMutexLocker lock(&m_Mutex);
+    return m_Criteria.size();
+}
+
+QStringList CalibrationSession::criteria() const
+{
+    QMutexLocker lock(&m_Mutex);
+    return m_Criteria;
+}
+
+QList<QStringList> CalibrationSession::data() const
+{
+    QMutexLocker lock(&m_Mutex);
+    return m_Data;
+}
+
+void CalibrationSession::setRunData(const QStringList& criteria, const QList<QStringList>& data)
+{
+    QMutexLocker lock(&m_Mutex);
+    m_Criteria = criteria;
+    m_Data = data;
+    while (m_Data.size() < 9)
+        m_Data << QStringList();
+}
+
+void CalibrationSession::storePoint(int a, const QString& references, const QStringList& batches)
+{
+    QMutexLocker lock(&m_Mutex);
+    if (a < m_Criteria.size())
+        m_Criteria[a] = references;
+    else
+        m_Criteria << references;
+    if (a >= 0 && a < m_Data.size())
+        m_Data[a] = batches;
+}
+
+// --- helpers -------------------------------------------------------------------
+
+void CalibrationSession::log(const QString& text) const
+{
+    if (hooks.log)
+        hooks.log(text);
+}
+
+void CalibrationSession::wait(int ms) const
+{
+    const double scaled = ms * TimeScale.load();
+    if (scaled >= 1)
+        Tool::delay(static_cast<int>(scaled));
+    else
+        QThread::yieldCurrentThread();
+}
+
+QStringList CalibrationSession::labels() const
+{
+    QStringList out;
+    for (int d = 0; d < Calibrated.size(); ++d)
+        for (const Device::Channel& ch : Calibrated.at(d))
+            out << QString::number(d + 1) + QLatin1Char('_') + ch.ChannelNumber;
+    return out;
+}
+
+QStringList CalibrationSession::batchOf(const QStringList& values, int b) const
+{
+    const int size = std::max(1, ChannelMax);
+    return values.mid(b * size, size);
+}
+
+void CalibrationSession::logBatch(int b, const QString& reference, const QStringList& readings)
+{
+    const QStringList names = labels();
+    const int size = std::max(1, ChannelMax);
+    QString text = tr("批次") + QString::number(b + 1) + tr("标准:") + reference;
+    for (int i = 0; i < readings.size(); ++i)
+        text += QLatin1Char('\n') + names.value(b * size + i) + QLatin1Char(':') + readings.at(i);
+    text += QLatin1Char('\n');
+    log(text);
+}
+
+// --- steps ---------------------------------------------------------------------
+
+bool CalibrationSession::connectAll(QString* failure)
+{
+    for (int d = 0; d < Devices.size(); ++d) {
+        Collection* device = Devices.at(d);
+        if (!device)
+            continue;
+        const Tool::Struct_AcquisitionDevice entry = Entries.value(d);
+        if (!device->Open(entry.SignalMode, entry.IP_COM, entry.Port_BaudRate)) {
+            *failure = tr("设备连接失败!");
+            return false;
+        }
+    }
+    log(tr("采集器连接成功！"));
+    if (Source) {
+        if (!Source->Open(SourceMode, SourceAddress, SourcePort)) {
+            *failure = tr("设备连接失败!");
+            return false;
+        }
+        if (!Source->Initialize()) {
+            *failure = tr("温场设备设置失败!");
+            return false;
+        }
+        log(tr("温场设备连接成功！"));
+    }
+    if (Reference) {
+        Device::Channel none;
+        none.MX_B_M = 0;
+        none.MX_B_B = 0;
+        if (!Reference->Open(ReferenceMode, ReferenceAddress, ReferencePort) || !Reference->SetChannel(none)) {
+            *failure = tr("设备连接失败!");
+            return false;
+        }
+        log(tr("标准器连接成功！"));
+    }
+    for (int d = 0; d < Devices.size(); ++d) {
+        Collection* device = Devices.at(d);
+        // A device taking part without a channel to calibrate has nothing to set.
+        if (!device || Calibrated.value(d).isEmpty())
+            continue;
+        QList<Device::Channel> copy = Calibrated.at(d);
+        for (Device::Channel& ch : copy) {
+            if (ch.Type == kThermistor || ch.Type == kPlatinum)
+                ch.Unit = QStringLiteral("Ohm");
+            else if (ch.Type == kThermocouple)
+                ch.Unit = QStringLiteral("℃");
+            ch.MX_B_M = 1;
+            ch.MX_B_B = 0;
+        }
+        if (!device->SetChannels(Entries.value(d).ScanRate, copy)) {
+            *failure = tr("采集设备设置失败!");
+            return false;
+        }
+    }
+    log(tr("通道参数设置成功！"));
+    return true;
+}
+
+bool CalibrationSession::readAll(QStringList& values)
+{
+    values.clear();
+    QList<Collection*> reading;
+    for (int d = 0; d < Devices.size(); ++d)
+        if (Devices.at(d) && !Calibrated.value(d).isEmpty())
+            reading << Devices.at(d);
+    for (Collection* device : qAsConst(reading)) {
+        if (!device->StartRead() || !Running)
+            return false;
+    }
+    for (Collection* device : qAsConst(reading)) {
+        QStringList part;
+        if (!device->WaitData(part) || !Running)
+            return false;
+        values << part;
+    }
+    return !values.isEmpty();
+}
+
+CalibrationSession::Step CalibrationSession::stabilise(double t)
+{
+    if (!Source || !Source->SetTemperature(t))
+        return Step::Failed;
+    log(now() + tr(": 温场稳定等待中..."));
+    for (;;) {
+        for (int i = 0; i < 20; ++i) {
+            wait(1000);
+            if (!Running)
+                return Step::Failed;
+        }
+        bool stable = false;
+        if (!Source->IsStable(stable))
+            return Step::Failed;
+        if (stable)
+            break;
+    }
+    log(now() + tr("温场已稳定。") + QLatin1Char('\n'));
+    return Step::Done;
+}
+
+CalibrationSession::Step CalibrationSession::delayWait()
+{
+    log(now() + tr(": 温场稳定延迟等待中..."));
+    for (int i = 0; i < DelayMinutes * 60; ++i) {
+        wait(1000);
+        if (!Running)
+            return Step::Aborted;
+    }
+    return Step::Done;
+}
+
+CalibrationSession::Step CalibrationSession::confirmSwap()
+{
+    OperatorWait = true;
+    if (hooks.message)
+        hooks.message(tr("提示"), tr("请更换通道后点击确定按钮！"));
+    // The box is modal: the operator confirms before anything else happens.
+    while (OperatorWait)
+        QThread::msleep(100);
+    return Step::Done;
+}
+
+CalibrationSession::Step CalibrationSession::measurePoint(int a, QString* failure)
+{
+    if (stabilise(SetTemperatures.at(a)) != Step::Done) {
+        *failure = tr("温场设备设置失败!");
+        return Step::Failed;
+    }
+    log(tr("温度点") + QString::number(a + 1));
+    QStringList references, batches;
+    for (int b = 0; b < BatchCount; ++b) {
+        if (delayWait() != Step::Done)
+            return Step::Aborted;
+        QStringList values;
+        if (!readAll(values)) {
+            *failure = tr("采集器阻值获取失败!");
+            return Step::Failed;
+        }
+        double t = 0;
+        if (!Reference || !Reference->ReadTemperature(t)) {
+            *failure = tr("获取标准温度失败!");
+            return Step::Failed;
+        }
+        const QStringList batch = batchOf(values, b);
+        const QString reference = QString::number(t, 'f', 4);
+        references << reference;
+        batches << batch.join(QLatin1Char(','));
+        logBatch(b, reference, batch);
+        if (BatchCount > 1)
+            confirmSwap();
+    }
+    storePoint(a, references.join(QLatin1Char(',')), batches);
+    return Step::Done;
+}
+
+CalibrationSession::Step CalibrationSession::measureZeroPoint(int a, QString* failure)
+{
+    log(tr("温度点") + QString::number(a + 1));
+    QStringList references, batches;
+    for (int b = 0; b < BatchCount; ++b) {
+        // The set-point is corrected until the reference itself reads 0 ℃.
+        double t = 0;
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            if (stabilise(t) != Step::Done) {
+                *failure = tr("温场设备设置失败!");
+                return Step::Failed;
+            }
+            if (delayWait() != Step::Done)
+                return Step::Aborted;
+            double g = 0;
+            if (!Reference || !Reference->ReadTemperature(g)) {
+                *failure = tr("获取标准温度失败!");
+                return Step::Failed;
+            }
+            log(tr("标准:") + QString::number(g, 'g', 6));
+            if (std::fabs(g) < kZeroTolerance)
+                break;
+            t -= g;
+        }
+        QStringList values;
+        if (!readAll(values)) {
+            *failure = tr("采集器阻值获取失败!");
+            return Step::Failed;
+        }
+        double reference = 0;
+        if (!Reference->ReadTemperature(reference)) {
+            *failure = tr("获取标准温度失败!");
+            return Step::Failed;
+        }
+        const QStringList batch = batchOf(values, b);
+        const QString text = QString::number(reference, 'f', 4);
+        references << text;
+        batches << batch.join(QLatin1Char(','));
+        logBatch(b, text, batch);
+        if (BatchCount > 1)
+            confirmSwap();
+    }
+    storePoint(a, references.join(QLatin1Char(',')), batches);
+    return Step::Done;
+}
+
+QString CalibrationSession::automaticRun()
+{
+    QString final = tr("校准结束退出!");
+    log(tr("设备连接中..."));
+    QString failure;
+    if (!connectAll(&failure)) {
+        final = failure;
+    } else {
+        for (int a = storedPoints(); a < SetTemperatures.size(); ++a) {
+            const bool zero = ChannelMode == kPlatinum && std::fabs(SetTemperatures.at(a)) <= kZeroPointBand;
+            const Step step = zero ? measureZeroPoint(a, &failure) : measurePoint(a, &failure);
+            if (step == Step::Failed)
+                final = failure;
+            if (step != Step::Done)
+                break;
+            qDebug() << "校准温度：" << SetTemperatures.at(a) << "标准温度：" << criteria().value(a)
+                     << "通道数据：" << data().value(a);
+            if (hooks.pointStored)
+                hooks.pointStored();
+            if (ChangeLiquid.value(a)) {
+                final = tr("请更换液体!");
+                break;
+            }
+        }
+    }
+    if (storedPoints() >= SetTemperatures.size() && hooks.save)
+        hooks.save();
+    closeAll();
+    if (Running) {
+        if (hooks.message)
+            hooks.message(tr("提示"), final);
+        log(final);
+    }
+    return final;
+}
+
+bool CalibrationSession::manualPoint(int a, const std::function<void(int)>& batchDone)
+{
+    ManualBatchWait = false;
+    log(tr("温度点") + QString::number(a + 1));
+    QStringList references, batches;
+    for (int b = 0; b < BatchCount; ++b) {
+        // The next press of the point's button starts the next batch.
+        while (ManualBatchWait && Running)
+            QThread::msleep(10);
+        QStringList values;
+        if (!readAll(values)) {
+            ManualBatchWait = false;
+            if (hooks.message)
+                hooks.message(tr("提示"), tr("采集器数据获取失败!"));
+            return false;
+        }
+        double t = ManualReference.load();
+        if (Reference && !Reference->ReadTemperature(t)) {
+            ManualBatchWait = false;
+            if (hooks.message)
+                hooks.message(tr("提示"), tr("获取标准温度失败!"));
+            return false;
+        }
+        const QStringList batch = batchOf(values, b);
+        const QString reference = QString::number(t, 'f', 4);
+        references << reference;
+        batches << batch.join(QLatin1Char(','));
+        ManualBatchWait = true;
+        logBatch(b, reference, batch);
+        if (batchDone)
+            batchDone(b + 2);
+    }
+    ManualBatchWait = false;
+    storePoint(a, references.join(QLatin1Char(',')), batches);
+    qDebug() << "标准温度：" << criteria().value(a) << "通道数据：" << data().value(a);
+    if (hooks.pointStored)
+        hooks.pointStored();
+    return true;
+}
+
+void CalibrationSession::closeAll()
+{
+    for (int d = 0; d < Devices.size(); ++d) {
+        Collection* device = Devices.at(d);
+        if (device && device->IsOpen()) {
+            device->Close();
+            log(tr("采集设备") + QString::number(d + 1) + tr("断开连接。"));
+        }
+    }
+    if (Reference && Reference->IsOpen()) {
+        Reference->Close();
+        log(tr("温度标准断开连接。"));
+    }
+    if (Source && Source->IsOpen()) {
+        Source->Close();
+        log(tr("温场设备断开连接。"));
+    }
+}

@@ -1,0 +1,127 @@
+#pragma once
+
+#include "CalibrationSession.h"
+#include "SourceLinks.h"
+#include "ToolPage.h"
+
+#include <QList>
+#include <QStringList>
+
+#include <atomic>
+#include <functional>
+
+class Collection;
+class Criteria;
+class Field;
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+
+// The calibration page: up to three acquisition devices, a temperature
+// source and a reference, up to nine temperature points. Automatic mode
+// drives the source through the points on a worker; manual mode measures a
+// point each time the operator presses its button. The run and its settings
+// survive a restart in table ChannelCalibration.
+class ChannelCalibration : public ToolPage
+{
+    Q_OBJECT
+public:
+    explicit ChannelCalibration(QWidget* parent = nullptr);
+    ~ChannelCalibration() override;
+
+    void setContext(SystemContext* context) override;
+    // False while a run is active or a worker of the page still runs.
+    bool IsIdle() const override;
+
+    CalibrationSession& session() { return m_Session; }
+    int activeWorkers() const { return m_Workers.load(); }
+    QStringList channelLabels() const { return m_Labels; }
+
+signals:
+    void Save_signals();
+    void WriteConfig_signals();
+    void PlainTextEdit_signals(QString text);
+    void MessageBox_signals(QString title, QString text);
+
+public slots:
+    void Open_Clicked();
+    void Close_Clicked();
+    void Temp1_Clicked();
+    void Temp2_Clicked();
+    void Temp3_Clicked();
+    void Temp4_Clicked();
+    void Temp5_Clicked();
+    void Temp6_Clicked();
+    void Temp7_Clicked();
+    void Temp8_Clicked();
+    void Temp9_Clicked();
+    void FieldScan_Clicked();
+    void CriteriaScan_Clicked();
+    void Collection2_Changed(int state);
+    void Collection3_Changed(int state);
+    void Field_Changed(QString text);
+    void Criteria_Changed(QString text);
+    void Save_slots();
+    void WriteConfig_slots();
+    void PlainTextEdit_slots(QString text);
+    void MessageBox_slots(QString title, QString text);
+
+private:
+    enum class RunState { Start, Pause, Continue };
+
+    void buildUi();
+    void readSettings();
+    void setRunState(RunState state);
+    void setBusy(bool running);
+    void deleteDrivers();
+    void rebuildLabels();
+    void replayLog();
+    void tempClicked(int point);
+    // Runs `body` on a counted worker thread.
+    void startWorker(std::function<void()> body);
+    // Runs `f` on the GUI thread, after what is queued already.
+    void onGui(std::function<void()> f);
+    void waitForWorkers();
+
+    void therad_Calibration();
+    void therad_Collection(int point);
+    void manualStart();
+    void manualStop();
+    CalibrationRun runData() const;
+
+    SystemContext* m_Context = nullptr;
+    QList<Tool::Struct_AcquisitionDevice> m_Registered;
+    QStringList m_CollectionName{QString(), QString(), QString()};
+    SourceLinks::Record m_Field;
+    SourceLinks::Record m_Criteria;
+    QList<QStringList> m_SelectedNumbers{{}, {}, {}};
+    QStringList m_Labels;
+    QString m_StartTime;
+    QString m_ChannelName;
+    QString m_ChannelMode;
+    bool m_Automatic = false;
+    RunState m_State = RunState::Start;
+
+    QList<Collection*> m_Devices{nullptr, nullptr, nullptr};
+    Field* m_Source = nullptr;
+    Criteria* m_Reference = nullptr;
+    CalibrationSession m_Session;
+    std::atomic<int> m_Workers{0};
+
+    QList<QLineEdit*> m_TempEdits;
+    QList<QCheckBox*> m_TempBoxes;
+    QList<QPushButton*> m_TempButtons;
+    QLineEdit* lineEdit_Delay = nullptr;
+    QLineEdit* lineEdit_Max = nullptr;
+    QComboBox* comboBox_Criteria = nullptr;
+    QPushButton* pushButton_Criteria = nullptr;
+    QList<QComboBox*> m_Collections;
+    QList<QCheckBox*> m_CollectionBoxes;
+    QComboBox* comboBox_Field = nullptr;
+    QPushButton* pushButton_Field = nullptr;
+    QPushButton* pushButton_Open = nullptr;
+    QPushButton* pushButton_Close = nullptr;
+    QPlainTextEdit* plainTextEdit_Data = nullptr;
+};
