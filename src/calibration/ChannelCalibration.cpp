@@ -825,6 +825,9 @@ void ChannelCalibration::Save_slots()
 
 void ChannelCalibration::WriteConfig_slots()
 {
+    // The selectors as the user left them come back after a restart.
+    m_Field.Kind = comboBox_Field->currentText();
+    m_Criteria.Kind = comboBox_Criteria->currentText();
     QList<QPair<QString, QString>> keys;
     for (int i = 0; i < 3; ++i)
         keys << qMakePair(QStringLiteral("CollectionName%1").arg(i + 1), m_Collections.at(i)->currentText());
