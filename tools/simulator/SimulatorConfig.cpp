@@ -5,6 +5,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <cmath>
+
 namespace sim {
 
 namespace {
@@ -74,17 +76,168 @@ bool parseChannelText(const QString& text, ChannelSetup* setup)
     return true;
 }
 
+// Sensor values on the command line: "M:B" (thermocouple), "R0:a:b:a4:b4"
+// (platinum) or "B0:B1[:B2[:B3]]" (thermistor), by the logger's variant.
+bool parseSensorText(const QString& text, Variant variant, LabSensor* sensor)
+{
+    QVector<double> v;
+    for (const QString& part : text.split(QLatin1Char(':'))) {
+        double x = 0;
+        if (!parseDouble(part, &x))
+            return false;
+        v << x;
+    }
+    switch (variant) {
+    case Variant::TC:
+        if (v.size() != 2 || v[0] == 0)
+            return false;
+        *sensor = LabSensor::thermocouple(v[0], v[1]);
+        return true;
+    case Variant::RTD:
+        if (v.size() != 5 || !(v[0] > 0))
+            return false;
+        *sensor = LabSensor::platinum(v[0], v[1], v[2], v[3], v[4]);
+        return true;
+    case Variant::NTC:
+    case Variant::PCR:
+        if (v.size() < 2 || v.size() > 4 || v[1] == 0)
+            return false;
+        v.resize(4);
+        *sensor = LabSensor::thermistorOf(v[0], v[1], v[2], v[3]);
+        return true;
+    }
+    return false;
+}
+
+bool isBath(const InstrumentConfig& inst)
+{
+    return inst.source && inst.source->family == SourceFamily::Bath;
+}
+
+// What a single instrument's configuration must satisfy on its own.
+bool checkInstrument(const InstrumentConfig& inst, QString* error)
+{
+    if (!inst.source) {
+        if (inst.identity.size() > Instrument3107A::kIdentityLength) {
+            *error = QStringLiteral("a logger's id has at most %1 characters").arg(Instrument3107A::kIdentityLength);
+            return false;
+        }
+        return true;
+    }
+    const QString name = QLatin1String(inst.source->name);
+    if (isBath(inst) && inst.tcp) {
+        *error = QStringLiteral("%1 is a liquid bath: it has a serial port only, so it takes pty and no tcp")
+                     .arg(name);
+        return false;
+    }
+    for (const QChar c : inst.identity) {
+        if (c == QLatin1Char(',') || c.unicode() < 0x21 || c.unicode() > 0x7E) {
+            *error = QStringLiteral("the serial of %1 must be printable ASCII without spaces or commas").arg(name);
+            return false;
+        }
+    }
+    if (inst.identity.size() > kSourceSerialLength) {
+        *error = QStringLiteral("the serial of %1 has at most %2 characters").arg(name).arg(kSourceSerialLength);
+        return false;
+    }
+    const QString problem = inst.sourceSettings.check(*inst.source);
+    if (!problem.isEmpty()) {
+        *error = name + QStringLiteral(": ") + problem;
+        return false;
+    }
+    return true;
+}
+
+// Keys that only one kind of instrument takes.
+bool loggerOnlyKey(const QString& key)
+{
+    return key == QLatin1String("address") || key == QLatin1String("in") || key.startsWith(QLatin1String("ch"))
+           || key.startsWith(QLatin1String("sensor"));
+}
+
+bool sourceOnlyKey(const QString& key)
+{
+    static const QStringList keys{"setpoint", "output",    "ambient",  "heat",     "cool",
+                                  "hold",     "wobble",    "refoffset", "timescale"};
+    return keys.contains(key);
+}
+
+bool parseSourceKey(const QString& key, const QString& value, SourceSettings* s)
+{
+    double* target = nullptr;
+    if (key == QLatin1String("output")) {
+        bool on = false;
+        if (!parseFlag(value, &on))
+            return false;
+        s->output = on ? 1 : 0;
+        return true;
+    }
+    if (key == QLatin1String("setpoint"))
+        target = &s->setPoint;
+    else if (key == QLatin1String("temperature"))
+        target = &s->temperature;
+    else if (key == QLatin1String("ambient"))
+        target = &s->ambient;
+    else if (key == QLatin1String("heat"))
+        target = &s->heatRate;
+    else if (key == QLatin1String("cool"))
+        target = &s->coolRate;
+    else if (key == QLatin1String("tau"))
+        target = &s->tau;
+    else if (key == QLatin1String("hold"))
+        target = &s->hold;
+    else if (key == QLatin1String("noise"))
+        target = &s->noise;
+    else if (key == QLatin1String("wobble"))
+        target = &s->wobble;
+    else if (key == QLatin1String("refoffset"))
+        target = &s->refOffset;
+    else if (key == QLatin1String("timescale"))
+        target = &s->timeScale;
+    return target && parseDouble(value, target);
+}
+
+bool parseModel(const QString& value, InstrumentConfig* inst)
+{
+    if (const SourceModel* m = sourceModel(value)) {
+        inst->source = m;
+        return true;
+    }
+    inst->source = nullptr;
+    return variantFromModel(value, &inst->variant);
+}
+
 bool parseInstrumentOption(const QString& text, int index, InstrumentConfig* inst, QString* error)
 {
     bool tcpGiven = false;
     const QStringList parts = text.split(QLatin1Char(','), Qt::SkipEmptyParts);
+    // The model first: it decides what the other keys mean.
+    for (const QString& part : parts) {
+        const int eq = part.indexOf(QLatin1Char('='));
+        if (eq > 0 && part.left(eq).trimmed().compare(QLatin1String("model"), Qt::CaseInsensitive) == 0
+            && !parseModel(part.mid(eq + 1).trimmed(), inst)) {
+            *error = QStringLiteral("unknown model '%1' in --instrument %2 (3107A-TC, -RTD, -NTC, -PCR, %3)")
+                         .arg(part.mid(eq + 1).trimmed(), text, sourceModelNames().join(QStringLiteral(", ")));
+            return false;
+        }
+    }
     for (const QString& part : parts) {
         const int eq = part.indexOf(QLatin1Char('='));
         const QString key = (eq < 0 ? part : part.left(eq)).trimmed().toLower();
         const QString value = eq < 0 ? QString() : part.mid(eq + 1).trimmed();
         bool ok = true;
+        if (inst->source && loggerOnlyKey(key)) {
+            *error = QStringLiteral("'%1' is for loggers, not for the temperature source in --instrument %2")
+                         .arg(key, text);
+            return false;
+        }
+        if (!inst->source && sourceOnlyKey(key)) {
+            *error = QStringLiteral("'%1' is for temperature sources, not for loggers, in --instrument %2")
+                         .arg(key, text);
+            return false;
+        }
         if (key == QLatin1String("model")) {
-            ok = variantFromModel(value, &inst->variant);
+            // taken above
         } else if (key == QLatin1String("tcp")) {
             ok = parseTcp(value, inst);
             tcpGiven = true;
@@ -98,7 +251,17 @@ bool parseInstrumentOption(const QString& text, int index, InstrumentConfig* ins
             ok = parseAddress(value, &inst->address);
         } else if (key == QLatin1String("id")) {
             inst->identity = value;
-            ok = !value.isEmpty() && value.size() <= Instrument3107A::kIdentityLength;
+            ok = !value.isEmpty();
+        } else if (inst->source) {
+            if (!parseSourceKey(key, value, &inst->sourceSettings)) {
+                if (key == QLatin1String("temperature") || key == QLatin1String("tau")
+                    || key == QLatin1String("noise") || sourceOnlyKey(key)) {
+                    ok = false;
+                } else {
+                    *error = QStringLiteral("unknown key '%1' in --instrument %2").arg(key, text);
+                    return false;
+                }
+            }
         } else if (key == QLatin1String("temperature")) {
             ok = parseDouble(value, &inst->temperature);
         } else if (key == QLatin1String("tau")) {
@@ -110,6 +273,14 @@ bool parseInstrumentOption(const QString& text, int index, InstrumentConfig* ins
             setup.channel = channelIndex(key.mid(2));
             ok = parseChannelText(value, &setup);
             inst->channels.append(setup);
+        } else if (key == QLatin1String("in")) {
+            ok = parseInSpec(value, &inst->channels);
+        } else if (key.startsWith(QLatin1String("sensor")) && channelIndex(key.mid(6)) >= 0) {
+            ChannelSetup setup;
+            setup.channel = channelIndex(key.mid(6));
+            setup.kind = ChannelSetup::Kind::Unchanged;
+            ok = parseSensorText(value, inst->variant, &setup.sensor);
+            inst->channels.append(setup);
         } else {
             *error = QStringLiteral("unknown key '%1' in --instrument %2").arg(key, text);
             return false;
@@ -120,8 +291,15 @@ bool parseInstrumentOption(const QString& text, int index, InstrumentConfig* ins
         }
     }
     if (!tcpGiven) {
+        // A bath has a serial port only: without an endpoint it gets a pty.
+        if (isBath(*inst))
+            inst->pty = true;
         inst->tcp = !inst->pty;
         inst->port = static_cast<quint16>(5000 + index);
+    }
+    if (!checkInstrument(*inst, error)) {
+        *error += QStringLiteral(" (--instrument %1)").arg(text);
+        return false;
     }
     return true;
 }
@@ -141,7 +319,52 @@ bool parseRamp(const QJsonValue& value, ChannelSetup* setup)
     return !setup->ramp.isEmpty();
 }
 
-bool parseChannelJson(const QString& key, const QJsonValue& value, ChannelSetup* setup, QString* error)
+// {"M": 1.002, "B": -0.3} / {"R0": …, "a": …, "b": …, "a4": …, "b4": …} /
+// {"B0": …, "B1": …, "B2": …, "B3": …}, by the logger's variant.
+bool parseSensorJson(const QJsonValue& value, Variant variant, LabSensor* sensor, QString* error)
+{
+    QStringList keys;
+    QStringList required;
+    switch (variant) {
+    case Variant::TC: keys = QStringList{"M", "B"}; break;
+    case Variant::RTD: keys = QStringList{"R0", "a", "b", "a4", "b4"}; required = QStringList{"R0"}; break;
+    case Variant::NTC:
+    case Variant::PCR: keys = QStringList{"B0", "B1", "B2", "B3"}; required = QStringList{"B0", "B1"}; break;
+    }
+    const QJsonObject o = value.toObject();
+    bool ok = value.isObject();
+    for (auto it = o.begin(); ok && it != o.end(); ++it)
+        ok = keys.contains(it.key()) && it.value().isDouble();
+    for (const QString& k : required)
+        ok = ok && o.contains(k);
+    auto v = [&](const char* key, double fallback) { return o.value(QLatin1String(key)).toDouble(fallback); };
+    if (ok) {
+        switch (variant) {
+        case Variant::TC:
+            *sensor = LabSensor::thermocouple(v("M", 1), v("B", 0));
+            ok = sensor->m != 0;
+            break;
+        case Variant::RTD:
+            *sensor = LabSensor::platinum(v("R0", 0), v("a", 0), v("b", 0), v("a4", 0), v("b4", 0));
+            ok = sensor->r0 > 0;
+            break;
+        case Variant::NTC:
+        case Variant::PCR:
+            *sensor = LabSensor::thermistorOf(v("B0", 0), v("B1", 0), v("B2", 0), v("B3", 0));
+            ok = sensor->thermistor.b != 0;
+            break;
+        }
+    }
+    if (!ok)
+        *error = QStringLiteral("\"sensor\" of a %1 channel is an object of numbers with the keys %2%3")
+                     .arg(modelName(variant), keys.join(QStringLiteral(", ")),
+                          required.isEmpty() ? QString()
+                                             : QStringLiteral(" (%1 required)").arg(required.join(QStringLiteral(", "))));
+    return ok;
+}
+
+bool parseChannelJson(const QString& key, const QJsonValue& value, Variant variant, ChannelSetup* setup,
+                      QString* error)
 {
     setup->channel = channelIndex(key);
     if (setup->channel < 0) {
@@ -169,6 +392,8 @@ bool parseChannelJson(const QString& key, const QJsonValue& value, ChannelSetup*
         setup->kind = ChannelSetup::Kind::Ramp;
         ok = ok && parseRamp(o.value(QLatin1String("ramp")), setup);
         setup->repeat = o.value(QLatin1String("repeat")).toBool(false);
+    } else if (o.contains(QLatin1String("in")) || o.contains(QLatin1String("sensor"))) {
+        setup->kind = ChannelSetup::Kind::Unchanged;
     } else {
         ok = false;
     }
@@ -178,11 +403,65 @@ bool parseChannelJson(const QString& key, const QJsonValue& value, ChannelSetup*
         setup->noise = o.value(QLatin1String("noise")).toDouble(-1);
     if (!(std::isnan(setup->tau) || setup->tau >= 0) || !(std::isnan(setup->noise) || setup->noise >= 0))
         ok = false;
-    if (!ok)
-        *error = QStringLiteral("channel %1: expected {\"fixed\": T}, {\"setpoint\": T}, or "
-                                "{\"ramp\": [[seconds, T], …]} with ascending times")
+    if (!ok) {
+        *error = QStringLiteral("channel %1: expected {\"fixed\": T}, {\"setpoint\": T}, "
+                                "{\"ramp\": [[seconds, T], …]} with ascending times, or {\"in\": N, \"sensor\": {…}}")
                      .arg(key);
-    return ok;
+        return false;
+    }
+    if (o.contains(QLatin1String("in"))) {
+        // A sensor in a source follows the source, not a scripted signal.
+        if (setup->kind != ChannelSetup::Kind::Unchanged) {
+            *error = QStringLiteral("channel %1: a channel \"in\" a source takes no fixed, setpoint or ramp").arg(key);
+            return false;
+        }
+        const QJsonValue in = o.value(QLatin1String("in"));
+        setup->in = in.isDouble() && in.toDouble() == std::floor(in.toDouble()) ? in.toInt() : -1;
+        if (setup->in < 1) {
+            *error = QStringLiteral("channel %1: \"in\" is the number (from 1) of a source instrument").arg(key);
+            return false;
+        }
+    }
+    if (o.contains(QLatin1String("sensor"))) {
+        QString message;
+        if (!parseSensorJson(o.value(QLatin1String("sensor")), variant, &setup->sensor, &message)) {
+            *error = QStringLiteral("channel %1: ").arg(key) + message;
+            return false;
+        }
+    }
+    return true;
+}
+
+// Settings of a source in a JSON instrument object; keys not given keep their defaults.
+bool parseSourceJson(const QJsonObject& o, SourceSettings* s, QString* error)
+{
+    static const char* const numbers[] = {"setpoint", "temperature", "ambient", "heat",     "cool",     "tau",
+                                          "hold",     "noise",       "wobble",  "refoffset", "timescale"};
+    for (const char* key : numbers) {
+        const QJsonValue v = o.value(QLatin1String(key));
+        if (v.isUndefined())
+            continue;
+        if (!v.isDouble() || !parseSourceKey(QLatin1String(key), QString::number(v.toDouble(), 'g', 17), s)) {
+            *error = QStringLiteral("\"%1\" must be a number").arg(QLatin1String(key));
+            return false;
+        }
+    }
+    const QJsonValue output = o.value(QLatin1String("output"));
+    if (!output.isUndefined()) {
+        if (output.isBool())
+            s->output = output.toBool() ? 1 : 0;
+        else if (!parseSourceKey(QStringLiteral("output"), output.toString(QStringLiteral("?")), s)) {
+            *error = QStringLiteral("\"output\" is true/false or \"on\"/\"off\"");
+            return false;
+        }
+    }
+    for (const char* key : {"address", "channels", "in"}) {
+        if (o.contains(QLatin1String(key))) {
+            *error = QStringLiteral("\"%1\" is for loggers, not for temperature sources").arg(QLatin1String(key));
+            return false;
+        }
+    }
+    return true;
 }
 
 } // namespace
@@ -192,6 +471,56 @@ int channelIndex(const QString& text)
     bool ok = false;
     const int n = text.trimmed().toInt(&ok);
     return ok && n >= 101 && n <= 116 ? n - 101 : -1;
+}
+
+bool parseInSpec(const QString& text, QList<ChannelSetup>* setups)
+{
+    const int colon = text.indexOf(QLatin1Char(':'));
+    bool ok = false;
+    const int source = text.left(colon).trimmed().toInt(&ok);
+    if (colon < 0 || !ok || source < 1)
+        return false;
+    QList<ChannelSetup> added;
+    for (const QString& range : text.mid(colon + 1).split(QLatin1Char('+'))) {
+        const int dash = range.indexOf(QLatin1Char('-'));
+        const int first = channelIndex(dash < 0 ? range : range.left(dash));
+        const int last = dash < 0 ? first : channelIndex(range.mid(dash + 1));
+        if (first < 0 || last < first)
+            return false;
+        for (int c = first; c <= last; ++c) {
+            ChannelSetup setup;
+            setup.channel = c;
+            setup.kind = ChannelSetup::Kind::Unchanged;
+            setup.in = source;
+            added << setup;
+        }
+    }
+    *setups += added;
+    return true;
+}
+
+bool validateInstruments(const QList<InstrumentConfig>& instruments, QString* error)
+{
+    for (int i = 0; i < instruments.size(); ++i) {
+        const InstrumentConfig& inst = instruments[i];
+        if (!checkInstrument(inst, error)) {
+            *error = QStringLiteral("instrument %1: ").arg(i + 1) + *error;
+            return false;
+        }
+        for (const ChannelSetup& setup : inst.channels) {
+            if (setup.in != 0 && (setup.in < 1 || setup.in > instruments.size() || !instruments[setup.in - 1].source)) {
+                *error = QStringLiteral("instrument %1: channel %2 is put in instrument %3, which is no temperature source")
+                             .arg(i + 1).arg(101 + setup.channel).arg(setup.in);
+                return false;
+            }
+            if (!Instrument3107A::sensorFits(inst.variant, setup.sensor.kind)) {
+                *error = QStringLiteral("instrument %1: the sensor of channel %2 does not fit a %3")
+                             .arg(i + 1).arg(101 + setup.channel).arg(modelName(inst.variant));
+                return false;
+            }
+        }
+    }
+    return true;
 }
 
 bool parseEndpoint(const QString& text, QString* host, quint16* port)
@@ -226,7 +555,7 @@ bool parseConfigJson(const QByteArray& json, QList<InstrumentConfig>* instrument
         InstrumentConfig inst;
         const int index = instruments->size();
         const QString where = QStringLiteral("instrument %1: ").arg(index + 1);
-        if (!variantFromModel(o.value(QLatin1String("model")).toString(QStringLiteral("3107A-TC")), &inst.variant)) {
+        if (!parseModel(o.value(QLatin1String("model")).toString(QStringLiteral("3107A-TC")), &inst)) {
             *error = where + QStringLiteral("unknown model");
             return false;
         }
@@ -241,15 +570,26 @@ bool parseConfigJson(const QByteArray& json, QList<InstrumentConfig>* instrument
                 return false;
             }
         } else {
+            if (isBath(inst))
+                inst.pty = true;
             inst.tcp = !inst.pty;
             inst.port = static_cast<quint16>(5000 + index);
+        }
+        inst.identity = o.value(QLatin1String("id")).toString();
+        if (inst.source) {
+            QString message;
+            if (!parseSourceJson(o, &inst.sourceSettings, &message) || !checkInstrument(inst, &message)) {
+                *error = where + message;
+                return false;
+            }
+            instruments->append(inst);
+            continue;
         }
         if (o.contains(QLatin1String("address"))
             && !parseAddress(QString::number(o.value(QLatin1String("address")).toInt(-1)), &inst.address)) {
             *error = where + QStringLiteral("\"address\" must be 1 … 247");
             return false;
         }
-        inst.identity = o.value(QLatin1String("id")).toString();
         if (inst.identity.size() > Instrument3107A::kIdentityLength) {
             *error = where + QStringLiteral("\"id\" has more than 10 characters");
             return false;
@@ -261,11 +601,22 @@ bool parseConfigJson(const QByteArray& json, QList<InstrumentConfig>* instrument
         for (auto it = channels.begin(); it != channels.end(); ++it) {
             ChannelSetup setup;
             QString message;
-            if (!parseChannelJson(it.key(), it.value(), &setup, &message)) {
+            if (!parseChannelJson(it.key(), it.value(), inst.variant, &setup, &message)) {
                 *error = where + message;
                 return false;
             }
             inst.channels.append(setup);
+        }
+        // "in": "2:101-104" or a list of such texts.
+        const QJsonValue in = o.value(QLatin1String("in"));
+        QJsonArray specs = in.isArray() ? in.toArray() : QJsonArray{in};
+        if (in.isUndefined())
+            specs = QJsonArray();
+        for (const QJsonValue& spec : specs) {
+            if (!spec.isString() || !parseInSpec(spec.toString(), &inst.channels)) {
+                *error = where + QStringLiteral("\"in\" is \"N:101-104+109\" (channels in source instrument N) or a list of them");
+                return false;
+            }
         }
         instruments->append(inst);
     }
@@ -290,6 +641,7 @@ bool parseArguments(const QStringList& args, SimulatorConfig* config, QString* e
 {
     InstrumentConfig single;
     bool singleUsed = false;
+    bool singleTcpGiven = false;
     bool listUsed = false;
     bool defaultsGiven[3] = {false, false, false};
     double defaults[3] = {0, 0, 0}; // temperature, tau, noise
@@ -336,7 +688,7 @@ bool parseArguments(const QStringList& args, SimulatorConfig* config, QString* e
         } else if (name == QLatin1String("--model")) {
             if (!takeValue())
                 return false;
-            if (!variantFromModel(value, &single.variant))
+            if (!parseModel(value, &single))
                 return bad();
             singleUsed = true;
         } else if (name == QLatin1String("--tcp")) {
@@ -345,9 +697,16 @@ bool parseArguments(const QStringList& args, SimulatorConfig* config, QString* e
             if (!parseTcp(value, &single))
                 return bad();
             singleUsed = true;
+            singleTcpGiven = true;
+        } else if (name == QLatin1String("--time-scale")) {
+            if (!takeValue())
+                return false;
+            if (!parseDouble(value, &config->timeScale) || !(config->timeScale > 0) || config->timeScale > 1e6)
+                return bad();
         } else if (name == QLatin1String("--no-tcp")) {
             single.tcp = false;
             singleUsed = true;
+            singleTcpGiven = true;
         } else if (name == QLatin1String("--pty")) {
             single.pty = true;
             singleUsed = true;
@@ -360,7 +719,7 @@ bool parseArguments(const QStringList& args, SimulatorConfig* config, QString* e
         } else if (name == QLatin1String("--id")) {
             if (!takeValue())
                 return false;
-            if (value.isEmpty() || value.size() > Instrument3107A::kIdentityLength)
+            if (value.isEmpty())
                 return bad();
             single.identity = value;
             singleUsed = true;
@@ -403,15 +762,21 @@ bool parseArguments(const QStringList& args, SimulatorConfig* config, QString* e
         for (int k = 0; k < 3; ++k)
             if (defaultsGiven[k])
                 (k == 0 ? single.temperature : k == 1 ? single.tau : single.noise) = defaults[k];
+        if (isBath(single) && !singleTcpGiven) {
+            single.tcp = false;
+            single.pty = true;
+        }
         config->instruments.append(single);
     }
-    for (const InstrumentConfig& inst : config->instruments) {
+    for (InstrumentConfig& inst : config->instruments) {
         if (!inst.tcp && !inst.pty) {
             *error = QStringLiteral("an instrument has neither a TCP port nor a pty");
             return false;
         }
+        if (inst.source && std::isnan(inst.sourceSettings.timeScale) && !std::isnan(config->timeScale))
+            inst.sourceSettings.timeScale = config->timeScale;
     }
-    return true;
+    return validateInstruments(config->instruments, error);
 }
 
 QString usageText()
