@@ -783,25 +783,41 @@ QString usageText()
 {
     return QStringLiteral(R"(Usage: arq-simulator [options]
 
-Simulates 3107A data loggers (variants 3107A-TC, -RTD, -NTC, -PCR) so the
-program can be tried without instruments. Each logger answers the 3107A
-register protocol (CRC-16/MODBUS, high byte first) on a TCP port and/or on a
-pseudo-terminal that the program opens as a serial port (any baud rate).
+Simulates 3107A data loggers (variants 3107A-TC, -RTD, -NTC, -PCR) and
+temperature sources (dry blocks KRDB-1, KRDB-2; liquid baths KRLB-1 … KRLB-5)
+so the program can be tried without instruments. Each logger answers the
+3107A register protocol (CRC-16/MODBUS, high byte first) on a TCP port and/or
+on a pseudo-terminal that the program opens as a serial port (any baud rate).
+Sources answer their text protocols (lines ending CR LF): a dry block on TCP
+and/or a pty, a bath on a pty only.
 
 One instrument:
-  --model MODEL         3107A-TC (default), 3107A-RTD, 3107A-NTC or 3107A-PCR
+  --model MODEL         3107A-TC (default), 3107A-RTD, 3107A-NTC, 3107A-PCR,
+                        KRDB-1, KRDB-2, KRLB-1 … KRLB-5
   --tcp [HOST:]PORT     TCP endpoint (default 127.0.0.1:5000; port 0 picks a free one)
   --no-tcp              no TCP endpoint (use with --pty)
-  --pty                 also open a pseudo-terminal
+  --pty                 also open a pseudo-terminal (a bath gets one anyway)
   --address N           station address 1 … 247 (default 1)
-  --id TEXT             identity text, up to 10 characters (default 3107A00001)
+  --id TEXT             identity text, up to 10 characters (default 3107A00001);
+                        a source's serial number, up to 20 characters
 
-Several instruments (repeat the option; not combined with the options above):
+Several instruments (repeat the option; not combined with the options above).
+Instruments are numbered from 1 in the order given (the console's @N):
   --instrument KEY=VALUE,...
-      keys: model=MODEL  tcp=[HOST:]PORT|none  pty  (or serial=pty)
-            address=N  id=TEXT  temperature=T  tau=S  noise=S
+      keys: model=MODEL  tcp=[HOST:]PORT|none  pty  (or serial=pty)  id=TEXT
+      loggers: address=N  temperature=T  tau=S  noise=S
             ch101=T | ch101=fixed:T | ch101=follow:T   (… ch116)
-      Without tcp and pty, instrument n (from 0) listens on 127.0.0.1:5000+n.
+            in=N:101-104+109     those channels sit in source instrument N and
+                                 read its temperature (repeat for more sources)
+            sensor101=VALUES     the channel's sensor has a known error:
+                                 TC  M:B              reads x = (t - B)/M
+                                 RTD R0:a:b:a4:b4     ITS-90 deviation function
+                                 NTC/PCR B0:B1[:B2[:B3]]  ln R = B0 + B1/T + B2/T² + B3/T³
+      sources: setpoint=T  temperature=T (at start)  output=on|off  ambient=T
+            heat=RATE  cool=RATE (°C/min)  tau=S (settle)  hold=S  noise=S
+            wobble=A  refoffset=D  timescale=X
+      Without tcp and pty, instrument n (from 0) listens on 127.0.0.1:5000+n;
+      a bath opens a pty instead, and refuses tcp=.
   --config FILE         JSON file with the instruments, e.g.
       {"instruments": [
          {"model": "3107A-RTD", "tcp": "127.0.0.1:5001", "pty": true,
@@ -809,12 +825,21 @@ Several instruments (repeat the option; not combined with the options above):
           "channels": {
             "101": {"fixed": 0.0},
             "102": {"setpoint": 100, "start": 20, "tau": 60, "noise": 0.02},
-            "103": {"ramp": [[0, 20], [600, 120], [1200, 20]], "repeat": true}}}]}
+            "103": {"ramp": [[0, 20], [600, 120], [1200, 20]], "repeat": true},
+            "104": {"in": 2, "sensor": {"R0": 100.01, "a": -0.0205, "b": 0.0007,
+                                        "a4": -0.0206, "b4": -0.0004}}}},
+         {"model": "KRLB-2", "pty": true, "setpoint": 20, "timescale": 60}]}
+      Sensor keys: TC "M", "B"; RTD "R0" (required), "a", "b", "a4", "b4";
+      NTC/PCR "B0", "B1" (required), "B2", "B3". A logger may also carry
+      "in": "2:101-104" (or a list of such texts). Source keys as above, with
+      "output": true/false. See tools/simulator/examples/calibration-bench.json.
 
-Channel temperatures (for all instruments, unless set per instrument):
+Channel temperatures (for all loggers, unless set per instrument):
   --temperature T       channel 101 at T °C (default 25), each further channel 0.1 °C warmer
   --tau S               first-order time constant in seconds for set-point changes (default 30)
   --noise S             standard deviation of the reading noise in °C (default 0.01)
+  --time-scale X        sources run X times faster than real time (default 1)
+                        unless they have their own timescale=
 
 Every channel converts its temperature with the sensor the program configured:
 thermocouple emf (ITS-90 reference functions of types B E J K N R S T, reference
@@ -824,7 +849,25 @@ ITS-90 reference function with deviation coefficients a b c a4 b4) in Ω,
 thermistor resistance ln R = A + B/T + C/T² + D/T³ (all zero: 10 kΩ, beta 3977 K)
 in Ω. The temperature block (0x0100) and the electrical block (0x0200) of one
 scan describe the same temperature; a thermocouple's M and B correct the
-temperature block.
+temperature block. A channel with a sensor of known error gives that sensor's
+emf or resistance instead, and the temperature block shows what the programmed
+curve makes of it; calibrating such a channel finds the sensor's values.
+
+Temperature sources move towards the set-point at the heat or cool rate
+(defaults: dry block 15 °C/min up (KRDB-2 20), 6 down; bath 1.5 up, 1 down),
+then settle exponentially (tau: dry block 40 s, bath 90 s) and hold with a slow
+fluctuation of amplitude wobble (below the model's tolerance: KRDB-1 0.2 °C,
+KRDB-2 0.35, baths 0.01). They report stable once within the tolerance of the
+set-point for hold seconds (default 60). A dry block's output is off until
+"OUTP:STAT 1" (or output=on); with the output off a source drifts towards the
+ambient temperature (default 23 °C) and is never stable. A bath regulates from
+the start. Defaults: set-point = ambient within the model's range; temperature
+at start = the set-point when regulating (settled), else ambient. The displayed
+reading has noise (dry block 0.005 °C, bath 0.001); a dry block's built-in
+reference (READ?) reads refoffset (default 0.02 °C) above the block. Set-points
+outside the model's range are ignored. Settings commands are not answered.
+  Dry block: *IDN?  OUTP:STAT 1|0  u C  s T  s  t  READ?  SOUR1:STAB:TEST?
+  Bath:      sn  lf=on u=C sa=n pc=s co=au hg=auto  s=T  s  r  st
 
 When ready, one line per endpoint is printed on stdout:
   LISTEN tcp 127.0.0.1:5000
@@ -839,24 +882,35 @@ They act on every instrument; prefix "@N " (N from 1) to address one:
   badcrc N              send the next N replies with a wrong CRC
   foreign N             send the next N replies from another station address
                         (the next one, 247 wraps to 1) with a valid CRC
+  garbage N             replace the next N replies of a source by "#@!x"
   slow MS               delay every reply by MS milliseconds (0: answer at once)
   split N               write every reply in N pieces, 20 ms apart (1: whole)
-  normal                end every fault above (silent, badcrc, foreign, slow, split)
+  normal                end every fault above (silent, badcrc, foreign, garbage,
+                        slow, split)
   frames                print the request frames received since the last
-                        "frames" (lines "FRAME @N ENDPOINT HEX", the newest
+                        "frames" (lines "FRAME @N ENDPOINT HEX", or a quoted
+                        line such as "s 25.00\r\n" for sources; the newest
                         10000 at most) and forget them
   set CHANNEL T         channel (101 … 116 or "all") follows set-point T °C
   fix CHANNEL T         channel jumps to T °C and stays there
   ramp CHANNEL T RATE   channel ramps to T °C at RATE °C/min
-  status                show endpoints, settings, faults and channel temperatures
+  set T                 a source's set-point (within the model's range)
+  fix T                 a source's temperature jumps to T °C and moves on from there
+  settle                a source is at its set-point and stable now
+  output on|off         a source's output (regulation)
+  timescale X           a source's simulated time runs X times real time from now
+  status                show endpoints, settings, faults, channel temperatures,
+                        and each source's set-point, temperature and stability
   help                  list the commands
   quit                  stop the simulator
 
 Other options:
-  --trace               print every frame received and sent (hex) on stderr
+  --trace               print every frame received and sent (hex, or quoted
+                        text for sources) on stderr
   --record FILE         write every request frame received to FILE (emptied at
-                        start), one line each: "hh:mm:ss.zzz @N ENDPOINT HEX", e.g.
-                        "14:02:03.120 @1 tcp 127.0.0.1:5000 010300010001cad5"
+                        start), one line each: "hh:mm:ss.zzz @N ENDPOINT FRAME", e.g.
+                        "14:02:03.120 @1 tcp 127.0.0.1:5000 010300010001cad5" or
+                        "14:02:04.500 @2 pty /dev/pts/7 "s=25.00\r\n""
                         (ENDPOINT is "tcp HOST:PORT" or "pty PATH"; frames that
                         arrive while silent or down are recorded too)
   --exit-on-eof         quit when stdin is closed; without it the simulator runs
