@@ -95,7 +95,9 @@ void TestSimulatorProcess::helpAndBadOptions()
     QVERIFY(p.waitForFinished(5000));
     QCOMPARE(p.exitCode(), 0);
     const QByteArray help = p.readAllStandardOutput();
-    for (const char* word : {"--instrument", "--pty", "drop", "silent", "down", "up", "set", "LISTEN tcp"})
+    for (const char* word : {"--instrument", "--pty", "drop", "silent", "down", "up", "set", "LISTEN tcp", "KRDB-2",
+                             "KRLB-5", "--time-scale", "in=N:101-104", "sensor101=", "garbage N", "settle",
+                             "SOUR1:STAB:TEST?", "calibration-bench.json"})
         QVERIFY2(help.contains(word), word);
 
     p.start(QStringLiteral(ARQ_SIMULATOR_PATH), {QStringLiteral("--model"), QStringLiteral("9999")});
