@@ -49,6 +49,22 @@ QByteArray exchange(QIODevice& link, const QByteArray& request, int expected, in
 
 const QByteArray kProbe = QByteArray::fromHex("010300010001CAD5");
 
+// One text line to a source and its reply line (empty when none comes in time).
+QByteArray say(QIODevice& link, const QByteArray& line, int timeoutMs = 1000)
+{
+    link.write(line + "\r\n");
+    if (auto* socket = qobject_cast<QAbstractSocket*>(&link))
+        socket->flush();
+    QByteArray reply;
+    QElapsedTimer timer;
+    timer.start();
+    while (!reply.endsWith('\n') && timer.elapsed() < timeoutMs) {
+        link.waitForReadyRead(20);
+        reply += link.readAll();
+    }
+    return reply;
+}
+
 } // namespace
 
 class TestSimulatorProcess : public QObject
@@ -68,6 +84,8 @@ private slots:
     void splitAndSlowReplies();
     void faultCommandErrors();
     void framesAndRecord();
+    void dryBlockBench();
+    void bathOnPty();
 };
 
 void TestSimulatorProcess::helpAndBadOptions()
@@ -77,7 +95,9 @@ void TestSimulatorProcess::helpAndBadOptions()
     QVERIFY(p.waitForFinished(5000));
     QCOMPARE(p.exitCode(), 0);
     const QByteArray help = p.readAllStandardOutput();
-    for (const char* word : {"--instrument", "--pty", "drop", "silent", "down", "up", "set", "LISTEN tcp"})
+    for (const char* word : {"--instrument", "--pty", "drop", "silent", "down", "up", "set", "LISTEN tcp", "KRDB-2",
+                             "KRLB-5", "--time-scale", "in=N:101-104", "sensor101=", "garbage N", "settle",
+                             "SOUR1:STAB:TEST?", "calibration-bench.json"})
         QVERIFY2(help.contains(word), word);
 
     p.start(QStringLiteral(ARQ_SIMULATOR_PATH), {QStringLiteral("--model"), QStringLiteral("9999")});
@@ -440,6 +460,118 @@ void TestSimulatorProcess::framesAndRecord()
     QVERIFY(bad.waitForFinished(5000));
     QCOMPARE(bad.exitCode(), 1);
     QVERIFY(bad.readAllStandardError().contains("cannot write"));
+}
+
+void TestSimulatorProcess::dryBlockBench()
+{
+    // A dry block on TCP at 100 times real time, and a thermocouple logger
+    // whose channel 101 sits in it with a known error.
+    Simulator sim;
+    QVERIFY(sim.start({"--time-scale", "100", "--instrument", "model=KRDB-1,tcp=0", "--instrument",
+                       "model=3107A-TC,tcp=0,in=1:101,sensor101=1.002:-0.3,noise=0"},
+                      2));
+    QTcpSocket block;
+    block.connectToHost(QStringLiteral("127.0.0.1"), sim.tcpPort(0));
+    QVERIFY(block.waitForConnected(3000));
+    QCOMPARE(say(block, "*IDN?"), QByteArray("KORVA-INST,KRDB-1,KD00001,2.07\r\n"));
+    // Commands without a reply, as the program sends them.
+    QVERIFY(say(block, "OUTP:STAT 1", 50).isEmpty());
+    QVERIFY(say(block, "u C", 50).isEmpty());
+    QVERIFY(say(block, "s 60.00", 50).isEmpty());
+
+    // From ambient to stable at 60 °C in about 330 simulated seconds.
+    QElapsedTimer timer;
+    timer.start();
+    double first = 0, t = 0;
+    bool wasUnstable = false, stable = false;
+    while (!stable && timer.elapsed() < 10000) {
+        const QByteArray reading = say(block, "t");
+        QVERIFY2(QRegularExpression("^\\d+\\.\\d{3}\r\n$").match(QString::fromLatin1(reading)).hasMatch(),
+                 reading.constData());
+        t = reading.trimmed().toDouble();
+        if (first == 0)
+            first = t;
+        const QByteArray answer = say(block, "SOUR1:STAB:TEST?");
+        QVERIFY(answer == "0\r\n" || answer == "1\r\n");
+        stable = answer == "1\r\n";
+        wasUnstable = wasUnstable || !stable;
+        QTest::qWait(50);
+    }
+    QVERIFY2(stable, qPrintable(QStringLiteral("not stable after %1 ms, at %2").arg(timer.elapsed()).arg(t)));
+    QVERIFY(wasUnstable && first < 40);
+    QVERIFY(qAbs(t - 60.0) <= 0.2);
+    QVERIFY(timer.elapsed() > 1500); // it did take its (scaled) time
+    QCOMPARE(say(block, "s"), QByteArray("60.00\r\n"));
+    QVERIFY(say(block, "s 400.00", 50).isEmpty()); // above 350: ignored
+    QCOMPARE(say(block, "s"), QByteArray("60.00\r\n"));
+
+    const QByteArray reference = say(block, "READ?");
+    QVERIFY(QRegularExpression("^\\d+\\.\\d{4}\r\n$").match(QString::fromLatin1(reference)).hasMatch());
+    QVERIFY(qAbs(reference.trimmed().toDouble() - 60.0) <= 0.25);
+    QVERIFY(sim.command("@1 garbage 1").value(0).startsWith("OK garbage 1"));
+    QVERIFY(sim.command("@2 garbage 1").value(0).startsWith("ERROR")); // a logger has no text replies
+    QCOMPARE(say(block, "t"), QByteArray("#@!x\r\n"));
+    QVERIFY(qAbs(say(block, "t").trimmed().toDouble() - 60.0) <= 0.2);
+
+    // The logger's channel in the block reads (t − B)/M of the block's temperature.
+    QTcpSocket logger;
+    logger.connectToHost(QStringLiteral("127.0.0.1"), sim.tcpPort(1));
+    QVERIFY(logger.waitForConnected(3000));
+    const QByteArray values = exchange(logger, frame("010301000004"), 13);
+    QCOMPARE(values.size(), 13);
+    QVERIFY2(qAbs(floatAt(values, 0) - (60.0 + 0.3) / 1.002) < 0.25, qPrintable(QString::number(floatAt(values, 0))));
+    QVERIFY(qAbs(floatAt(values, 1) - 25.1) < 0.1); // channel 102 stays where it was
+
+    const QStringList status = sim.command("@1 status");
+    QVERIFY2(status.join('\n').contains("set-point 60.00 °C") && status.join('\n').contains("stable yes"),
+             qPrintable(status.join('\n')));
+    const QStringList frames = sim.command("@1 frames");
+    QVERIFY(frames.contains(QStringLiteral("FRAME @1 tcp 127.0.0.1:%1 \"s 60.00\\r\\n\"").arg(sim.tcpPort(0))));
+    QVERIFY(frames.contains(QStringLiteral("FRAME @1 tcp 127.0.0.1:%1 \"OUTP:STAT 1\\r\\n\"").arg(sim.tcpPort(0))));
+
+    // The console moves the source: forced off the set-point it is unstable again.
+    QVERIFY(sim.command("@1 fix 55").value(0).startsWith("OK"));
+    QCOMPARE(say(block, "SOUR1:STAB:TEST?"), QByteArray("0\r\n"));
+    QVERIFY(sim.command("@1 set 20").value(0).startsWith("ERROR")); // below the KRDB-1 range
+    QVERIFY(sim.command("@1 settle").value(0).startsWith("OK"));
+    QCOMPARE(say(block, "SOUR1:STAB:TEST?"), QByteArray("1\r\n"));
+}
+
+void TestSimulatorProcess::bathOnPty()
+{
+#ifndef Q_OS_UNIX
+    QSKIP("pseudo-terminals are a Unix facility");
+#endif
+    // A bath has a serial port only.
+    QProcess refused;
+    refused.start(QStringLiteral(ARQ_SIMULATOR_PATH), {"--instrument", "model=KRLB-2,tcp=5001"});
+    QVERIFY(refused.waitForFinished(5000));
+    QCOMPARE(refused.exitCode(), 2);
+    QVERIFY(refused.readAllStandardError().contains("serial port only"));
+
+    Simulator sim;
+    QVERIFY(sim.start({"--instrument", "model=KRLB-3,pty,setpoint=20,noise=0"}, 1));
+    QVERIFY(sim.ptyPath().startsWith("/dev/"));
+    QSerialPort port;
+    port.setPortName(sim.ptyPath());
+    QVERIFY2(port.open(QIODevice::ReadWrite), qPrintable(port.errorString()));
+    QCOMPARE(say(port, "sn"), QByteArray("sn:KL00001\r\n"));
+    for (const char* setting : {"lf=on", "u=C", "sa=n", "pc=s", "co=au", "hg=auto"})
+        QVERIFY2(say(port, setting, 150).isEmpty(), setting);
+    QCOMPARE(say(port, "st"), QByteArray("st:1\r\n"));
+    QVERIFY(say(port, "s=25.00", 150).isEmpty());
+    QCOMPARE(say(port, "s"), QByteArray("set: 25.00C\r\n"));
+    QCOMPARE(say(port, "st"), QByteArray("st:0\r\n"));
+    QVERIFY(QRegularExpression("^r: 2\\d\\.\\d{3} C\r\n$").match(QString::fromLatin1(say(port, "r"))).hasMatch());
+    QVERIFY(sim.command("settle").value(0).startsWith("OK"));
+    QCOMPARE(say(port, "st"), QByteArray("st:1\r\n"));
+    QVERIFY(sim.command("garbage 2").value(0).startsWith("OK"));
+    QCOMPARE(say(port, "r"), QByteArray("#@!x\r\n"));
+    QCOMPARE(say(port, "st"), QByteArray("#@!x\r\n"));
+    QCOMPARE(say(port, "st"), QByteArray("st:1\r\n"));
+    const QString status = sim.command("status").join('\n');
+    QVERIFY2(status.contains("settings co=au hg=auto lf=on pc=s sa=n u=C"), qPrintable(status));
+    QVERIFY(status.contains("KRLB-3 serial \"KL00001\" [pty "));
 }
 
 QTEST_GUILESS_MAIN(TestSimulatorProcess)

@@ -45,9 +45,23 @@ void ChannelSignal::rampTo(double target, double ratePerMinute, double now)
     setRamp({{0.0, from}, {duration, target}}, false, now);
 }
 
+void ChannelSignal::setExternal(std::function<double()> temperature, const QString& label)
+{
+    m_mode = Mode::External;
+    m_external = std::move(temperature);
+    m_externalLabel = label;
+}
+
 double ChannelSignal::temperatureAt(double now)
 {
     switch (m_mode) {
+    case Mode::External: {
+        // Leaving the mode later (fix, set, ramp) starts from the last value.
+        m_value = m_external ? m_external() : m_value;
+        m_setPoint = m_value;
+        m_last = now;
+        return m_value;
+    }
     case Mode::Fixed:
         return m_value;
     case Mode::Follow: {
@@ -100,6 +114,8 @@ QString ChannelSignal::describe(double now)
     case Mode::Follow:
         return QStringLiteral("%1 -> set-point %2 (tau %3 s)")
             .arg(t, 0, 'f', 3).arg(m_setPoint, 0, 'f', 3).arg(m_tau);
+    case Mode::External:
+        return QStringLiteral("%1 %2").arg(m_externalLabel).arg(t, 0, 'f', 3);
     case Mode::Ramp:
         return QStringLiteral("ramp %1 (%2 points, last %3 at %4 s%5)")
             .arg(t, 0, 'f', 3).arg(m_ramp.size()).arg(m_ramp.last().temperature, 0, 'f', 3)

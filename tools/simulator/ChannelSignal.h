@@ -3,17 +3,19 @@
 #include <QString>
 #include <QVector>
 
+#include <functional>
 #include <random>
 
 namespace sim {
 
 // The true temperature of one simulated channel over time: a fixed value, a
-// value following a set-point with a first-order lag, or a scripted ramp
-// through (time, temperature) points. Gaussian noise is added on sampling.
+// value following a set-point with a first-order lag, a scripted ramp
+// through (time, temperature) points, or the temperature of a simulated
+// source the sensor sits in. Gaussian noise is added on sampling.
 class ChannelSignal
 {
 public:
-    enum class Mode { Fixed, Follow, Ramp };
+    enum class Mode { Fixed, Follow, Ramp, External };
     struct RampPoint
     {
         double seconds;     // from the start of the ramp
@@ -33,6 +35,9 @@ public:
     bool setRamp(const QVector<RampPoint>& points, bool repeat, double now);
     // A ramp from the current temperature to target at rate °C/min.
     void rampTo(double target, double ratePerMinute, double now);
+    // The temperature comes from elsewhere (a source's temperature now); the
+    // label names it in status lines ("in @2").
+    void setExternal(std::function<double()> temperature, const QString& label);
 
     Mode mode() const { return m_mode; }
     double timeConstant() const { return m_tau; }
@@ -55,6 +60,8 @@ private:
     QVector<RampPoint> m_ramp;
     bool m_repeat = false;
     double m_rampStart = 0;
+    std::function<double()> m_external;
+    QString m_externalLabel;
     std::mt19937 m_rng;
 };
 

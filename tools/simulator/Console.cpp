@@ -1,8 +1,10 @@
 #include "Console.h"
 
+#include "InstrumentSource.h"
 #include "SimulatedLogger.h"
 #include "SimulatorConfig.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -24,6 +26,11 @@ bool parseCount(const QString& text, int low, int high, int* out)
     bool ok = false;
     *out = text.toInt(&ok);
     return ok && *out >= low && *out <= high;
+}
+
+InstrumentSource* sourceOf(SimulatedLogger* logger)
+{
+    return dynamic_cast<InstrumentSource*>(&logger->instrument());
 }
 
 } // namespace
@@ -51,8 +58,9 @@ QString CommandProcessor::execute(const QString& input, bool* quit)
     auto usage = [&](const char* form) { return QStringLiteral("ERROR usage: %1").arg(QLatin1String(form)); };
 
     if (command == QLatin1String("help") || command == QLatin1String("?")) {
-        return QStringLiteral("OK commands: drop | silent SECONDS | down | up | badcrc N | foreign N | slow MS | "
-                              "split N | normal | frames | set CH T | fix CH T | ramp CH T RATE | status | quit   "
+        return QStringLiteral("OK commands: drop | silent SECONDS | down | up | badcrc N | foreign N | garbage N | "
+                              "slow MS | split N | normal | frames | set CH T | fix CH T | ramp CH T RATE | "
+                              "sources: set T | fix T | settle | output on|off | timescale X | status | quit   "
                               "(prefix @N for one instrument; CH 101…116 or all)");
     }
     if (command == QLatin1String("quit") || command == QLatin1String("exit")) {
@@ -92,6 +100,71 @@ QString CommandProcessor::execute(const QString& input, bool* quit)
                 l->setForeignReplies(n);
         }
         return QStringLiteral("OK %1 %2 reply(ies)").arg(command).arg(n);
+    }
+    if (command == QLatin1String("garbage")) {
+        int n = 0;
+        if (a.size() != 1 || !parseCount(a[0], 0, 1000000, &n))
+            return usage("garbage REPLIES");
+        for (SimulatedLogger* l : targets)
+            if (!l->instrument().supports(SimulatedInstrument::Fault::Garbage))
+                return QStringLiteral("ERROR instrument @%1 has no text replies").arg(m_loggers.indexOf(l) + 1);
+        for (SimulatedLogger* l : targets)
+            l->setGarbageReplies(n);
+        return QStringLiteral("OK garbage %1 reply(ies)").arg(n);
+    }
+    // Source commands: set-point, forced temperature, settle, output, time scale.
+    QList<InstrumentSource*> sources;
+    for (SimulatedLogger* l : targets)
+        if (InstrumentSource* s = sourceOf(l))
+            sources << s;
+    // "set T" and "fix T" address sources; without one they are a logger's
+    // command missing its channel, answered with that usage below.
+    const bool sourceForm = (command == QLatin1String("set") || command == QLatin1String("fix")) && a.size() == 1
+                            && !sources.isEmpty();
+    if (sourceForm || command == QLatin1String("settle") || command == QLatin1String("output")
+        || command == QLatin1String("timescale")) {
+        if (sources.isEmpty())
+            return QStringLiteral("ERROR '%1' needs a temperature source (loggers take set CHANNEL T)").arg(command);
+        double value = 0;
+        if (command == QLatin1String("settle")) {
+            if (!a.isEmpty())
+                return usage("settle");
+            for (InstrumentSource* s : sources)
+                s->settle();
+            return QStringLiteral("OK settle");
+        }
+        if (command == QLatin1String("output")) {
+            bool on = false;
+            const QString v = a.value(0).toLower();
+            if (a.size() != 1 || (v != QLatin1String("on") && v != QLatin1String("off")))
+                return usage("output on|off");
+            on = v == QLatin1String("on");
+            for (InstrumentSource* s : sources)
+                s->setOutput(on);
+            return QStringLiteral("OK output %1").arg(v);
+        }
+        if (command == QLatin1String("timescale")) {
+            if (a.size() != 1 || !parseNumber(a[0], &value) || !(value > 0) || value > 1e6)
+                return usage("timescale FACTOR (above 0, at most 1000000)");
+            for (InstrumentSource* s : sources)
+                s->setTimeScale(value);
+            return QStringLiteral("OK timescale %1").arg(value);
+        }
+        if (!parseNumber(a[0], &value))
+            return usage(command == QLatin1String("set") ? "set TEMPERATURE (a source's set-point)"
+                                                         : "fix TEMPERATURE (a source's temperature now)");
+        if (command == QLatin1String("set")) {
+            for (InstrumentSource* s : sources)
+                if (!s->inRange(value))
+                    return QStringLiteral("ERROR %1 takes set-points %2 … %3 °C")
+                        .arg(QLatin1String(s->model().name)).arg(s->model().low).arg(s->model().high);
+            for (InstrumentSource* s : sources)
+                s->setSetPoint(value);
+        } else {
+            for (InstrumentSource* s : sources)
+                s->force(value);
+        }
+        return QStringLiteral("OK %1 %2").arg(command).arg(value);
     }
     if (command == QLatin1String("slow")) {
         int ms = 0;
@@ -160,6 +233,8 @@ QString CommandProcessor::execute(const QString& input, bool* quit)
         }
         if (isRamp && rate <= 0)
             return QStringLiteral("ERROR the ramp rate must be positive (°C/min)");
+        if (std::all_of(targets.begin(), targets.end(), [](SimulatedLogger* l) { return sourceOf(l) != nullptr; }))
+            return QStringLiteral("ERROR a temperature source takes set T, fix T or settle");
         for (SimulatedLogger* l : targets) {
             const double now = l->instrument().now();
             for (int c = first; c <= last && c < l->instrument().channelCount(); ++c) {

@@ -167,8 +167,33 @@ QVector<float> Instrument3107A::coefficients(int channel) const
     return QVector<float>(block.begin(), block.begin() + coefficientCount());
 }
 
+bool Instrument3107A::sensorFits(Variant variant, LabSensor::Kind kind)
+{
+    switch (kind) {
+    case LabSensor::Kind::Nominal: return true;
+    case LabSensor::Kind::Thermocouple: return variant == Variant::TC;
+    case LabSensor::Kind::Platinum: return variant == Variant::RTD;
+    case LabSensor::Kind::Thermistor: return variant == Variant::NTC || variant == Variant::PCR;
+    }
+    return false;
+}
+
+bool Instrument3107A::setSensor(int channel, const LabSensor& sensor)
+{
+    if (channel < 0 || channel >= kChannels || !sensorFits(m_variant, sensor.kind))
+        return false;
+    m_sensors[static_cast<size_t>(channel)] = sensor;
+    m_scanMs = -1;
+    return true;
+}
+
 double Instrument3107A::electricalAt(int channel, double t) const
 {
+    const LabSensor& sensor = m_sensors[static_cast<size_t>(channel)];
+    if (sensor.kind == LabSensor::Kind::Thermocouple)
+        return physics::thermocoupleEmf(effectiveThermocouple(), sensor.apparentTemperature(t));
+    if (!sensor.isNominal())
+        return sensor.resistance(t);
     const auto& k = m_coefficients[static_cast<size_t>(channel)];
     switch (m_variant) {
     case Variant::TC:
@@ -200,11 +225,35 @@ double Instrument3107A::electricalAt(int channel, double t) const
 
 double Instrument3107A::reportedTemperature(int channel, double t) const
 {
+    const LabSensor& sensor = m_sensors[static_cast<size_t>(channel)];
     if (m_variant == Variant::TC) {
         const auto& k = m_coefficients[static_cast<size_t>(channel)];
-        return static_cast<double>(k[0]) * t + static_cast<double>(k[1]);
+        return static_cast<double>(k[0]) * sensor.apparentTemperature(t) + static_cast<double>(k[1]);
     }
-    return t;
+    if (sensor.isNominal())
+        return t; // the sensor is exactly what the logger was told
+    return programmedTemperature(channel, sensor.resistance(t));
+}
+
+double Instrument3107A::programmedTemperature(int channel, double resistance) const
+{
+    const auto& k = m_coefficients[static_cast<size_t>(channel)];
+    if (m_variant == Variant::RTD) {
+        const double r0 = k[0] > 0 ? k[0] : 100.0;
+        if (k[1] == 0 && k[2] == 0 && k[3] == 0 && k[4] == 0 && k[5] == 0)
+            return physics::cvdTemperature(resistance, r0);
+        physics::Its90Deviation dev;
+        dev.a = k[1];
+        dev.b = k[2];
+        dev.c = k[3];
+        dev.a4 = k[4];
+        dev.b4 = k[5];
+        return physics::its90Temperature(resistance, r0, dev);
+    }
+    physics::ThermistorCoefficients coef{k[0], k[1], k[2], k[3]};
+    if (coef.isZero())
+        coef = physics::thermistorFromBeta(10000.0, 3977.0);
+    return physics::thermistorTemperature(resistance, coef);
 }
 
 void Instrument3107A::refreshScan()
@@ -444,6 +493,8 @@ void Instrument3107A::inject(Fault fault, QByteArray* reply) const
         *reply = withCrc(body);
         break;
     }
+    case Fault::Garbage:
+        break; // a binary protocol has no text to garble
     }
 }
 
@@ -465,8 +516,10 @@ QStringList Instrument3107A::details()
     for (int c = 0; c < activeChannels(); ++c) {
         ChannelSignal& s = signal(c);
         const double t = s.temperatureAt(t0);
-        lines << QStringLiteral("   %1 %2 | %3 %4").arg(101 + c).arg(s.describe(t0))
-                     .arg(electricalAt(c, t), 0, 'f', 4).arg(unit);
+        const LabSensor& sensor = m_sensors[static_cast<size_t>(c)];
+        lines << QStringLiteral("   %1 %2 | %3 %4%5").arg(101 + c).arg(s.describe(t0))
+                     .arg(electricalAt(c, t), 0, 'f', 4).arg(unit)
+                     .arg(sensor.isNominal() ? QString() : QStringLiteral(" | ") + sensor.describe());
     }
     return lines;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ChannelSignal.h"
+#include "LabSensor.h"
 #include "SimulatedInstrument.h"
 
 #include <QByteArray>
@@ -73,7 +74,16 @@ public:
     ChannelSignal& signal(int channel) override { return m_signals[static_cast<size_t>(channel)]; }
     double now() const override; // seconds on the monotonic clock
 
-    // Values the instrument reports for a channel at a given temperature.
+    // The sensor on a channel: nominal (it follows the programmed curve) or
+    // one with a known error. False when the sensor kind does not fit the
+    // variant (a platinum sensor on a thermocouple logger).
+    bool setSensor(int channel, const LabSensor& sensor);
+    const LabSensor& sensor(int channel) const { return m_sensors[static_cast<size_t>(channel)]; }
+    static bool sensorFits(Variant variant, LabSensor::Kind kind);
+
+    // Values the instrument reports for a channel at a given temperature:
+    // the sensor's emf or resistance, and the temperature the logger makes
+    // of it with the coefficients programmed into it.
     double electricalAt(int channel, double temperature) const;
     double reportedTemperature(int channel, double temperature) const;
 
@@ -94,7 +104,7 @@ public:
     QStringList details() override;
     int frameLength(const QByteArray& buffer) const override { return requestLength(buffer); }
     bool frameIntact(const QByteArray& frame) const override;
-    bool supports(Fault) const override { return true; }
+    bool supports(Fault fault) const override { return fault != Fault::Garbage; }
     // A flipped CRC bit, or the reply re-addressed (with a valid CRC) from the
     // next station address.
     void inject(Fault fault, QByteArray* reply) const override;
@@ -110,6 +120,8 @@ private:
     quint8 writeRegister(quint16 reg, quint16 value);
     quint8 writeRegisters(quint16 reg, quint16 count, const QByteArray& data);
     void refreshScan();
+    // The temperature the programmed curve gives for a resistance.
+    double programmedTemperature(int channel, double resistance) const;
 
     Variant m_variant;
     quint8 m_address = 1;
@@ -120,6 +132,7 @@ private:
     int m_thermocouple = 8; // K
     std::array<std::array<float, 6>, kChannels> m_coefficients{};
     std::array<ChannelSignal, kChannels> m_signals;
+    std::array<LabSensor, kChannels> m_sensors;
     std::array<double, kChannels> m_scan{};
     qint64 m_scanMs = -1;
     std::function<qint64()> m_monotonic;

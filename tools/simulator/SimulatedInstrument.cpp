@@ -1,20 +1,54 @@
 #include "SimulatedInstrument.h"
 
 #include "Instrument3107A.h"
+#include "InstrumentSource.h"
 #include "SimulatorConfig.h"
 
 namespace sim {
 
 std::unique_ptr<SimulatedInstrument> createInstrument(const InstrumentConfig& config, int index)
 {
-    // Only the 3107A family exists so far; further models branch here on
-    // their own configuration.
+    if (config.source) {
+        std::unique_ptr<InstrumentSource> source;
+        if (config.source->family == SourceFamily::DryBlock)
+            source = std::make_unique<InstrumentDryBlock>(*config.source, config.sourceSettings);
+        else
+            source = std::make_unique<InstrumentBath>(*config.source, config.sourceSettings);
+        const QString prefix = config.source->family == SourceFamily::DryBlock ? QStringLiteral("KD")
+                                                                               : QStringLiteral("KL");
+        source->setSerial(config.identity.isEmpty() ? prefix + QStringLiteral("%1").arg(index + 1, 5, 10, QLatin1Char('0'))
+                                                    : config.identity);
+        source->setSeed(static_cast<quint32>(7919 * (index + 1)));
+        return source;
+    }
     auto instrument = std::make_unique<Instrument3107A>(config.variant);
     instrument->setStationAddress(static_cast<quint8>(config.address));
     instrument->setIdentity(config.identity.isEmpty()
                                 ? QStringLiteral("3107A%1").arg(index + 1, 5, 10, QLatin1Char('0'))
                                 : config.identity);
     return instrument;
+}
+
+QString frameText(const SimulatedInstrument& instrument, const QByteArray& frame, bool spaced)
+{
+    if (!instrument.textProtocol())
+        return QString::fromLatin1(spaced ? frame.toHex(' ') : frame.toHex());
+    QString text = QStringLiteral("\"");
+    for (const char ch : frame) {
+        switch (ch) {
+        case '\r': text += QStringLiteral("\\r"); break;
+        case '\n': text += QStringLiteral("\\n"); break;
+        case '\t': text += QStringLiteral("\\t"); break;
+        case '"': text += QStringLiteral("\\\""); break;
+        case '\\': text += QStringLiteral("\\\\"); break;
+        default:
+            if (static_cast<quint8>(ch) < 0x20 || static_cast<quint8>(ch) > 0x7E)
+                text += QStringLiteral("\\x%1").arg(static_cast<quint8>(ch), 2, 16, QLatin1Char('0'));
+            else
+                text += QLatin1Char(ch);
+        }
+    }
+    return text + QLatin1Char('"');
 }
 
 QList<QByteArray> FrameAssembler::feed(const QByteArray& bytes, qint64 nowMs)

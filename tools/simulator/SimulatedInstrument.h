@@ -14,13 +14,15 @@ struct InstrumentConfig;
 // One simulated instrument model as the link and console layers see it:
 // how requests are cut from a byte stream, how they are answered, which
 // faults its protocol can show, and the channels the console drives. Each
-// model (3107A today) implements it in its own source pair.
+// model family (3107A loggers, temperature sources) implements it in its own
+// source pair.
 class SimulatedInstrument
 {
 public:
     enum class Fault {
         BadChecksum,    // the reply's checksum does not match its bytes
         ForeignAddress, // the reply comes from another station address
+        Garbage,        // a text reply replaced by a line that is no number
     };
 
     virtual ~SimulatedInstrument() = default;
@@ -35,6 +37,9 @@ public:
     virtual int frameLength(const QByteArray& buffer) const = 0;
     // A request of that length passes the protocol's own check (a checksum).
     virtual bool frameIntact(const QByteArray& frame) const = 0;
+    // Requests and replies are text lines (shown quoted in traces and
+    // records) rather than binary frames (shown in hex).
+    virtual bool textProtocol() const { return false; }
     // The reply to one request; empty when the instrument stays silent.
     virtual QByteArray handle(const QByteArray& request) = 0;
 
@@ -59,6 +64,10 @@ std::unique_ptr<SimulatedInstrument> createInstrument(const InstrumentConfig& co
 // rules. A gap of more than `gapMs` discards an unfinished request, as an
 // instrument's line timer does; bytes that cannot start a request or fail
 // the check are skipped.
+// A frame as traces and records show it: hex for binary protocols, C-style
+// quoted text ("s 25.00\r\n") for text protocols.
+QString frameText(const SimulatedInstrument& instrument, const QByteArray& frame, bool spaced = false);
+
 class FrameAssembler
 {
 public:

@@ -1,5 +1,8 @@
 #include "SimulatedLogger.h"
 
+#include "InstrumentSource.h"
+#include "Lab.h"
+
 #include <QFile>
 #include <QHostAddress>
 #include <QSocketNotifier>
@@ -29,11 +32,16 @@ constexpr int kMaxFrames = 10000;
 constexpr int kPieceGapMs = 20;
 } // namespace
 
-SimulatedLogger::SimulatedLogger(const InstrumentConfig& config, int index, QObject* parent)
+SimulatedLogger::SimulatedLogger(const InstrumentConfig& config, int index, QObject* parent, Lab* lab)
     : QObject(parent), m_config(config), m_instrument(createInstrument(config, index)), m_index(index),
-      m_ptyAssembler(*m_instrument)
+      m_ptyAssembler(*m_instrument), m_lab(lab)
 {
     m_clock.start();
+    if (auto* source = dynamic_cast<InstrumentSource*>(m_instrument.get())) {
+        if (m_lab)
+            m_lab->addSource(index, source);
+        return; // no channels
+    }
     const double now = m_instrument->now();
     for (int c = 0; c < m_instrument->channelCount(); ++c) {
         ChannelSignal& s = m_instrument->signal(c);
@@ -63,12 +71,20 @@ SimulatedLogger::SimulatedLogger(const InstrumentConfig& config, int index, QObj
         case ChannelSetup::Kind::Ramp:
             s.setRamp(setup.ramp, setup.repeat, now);
             break;
+        case ChannelSetup::Kind::Unchanged:
+            break;
         }
+        if (setup.in > 0 && m_lab)
+            s.setExternal(m_lab->probe(setup.in - 1), QStringLiteral("in @%1").arg(setup.in));
+        if (!setup.sensor.isNominal())
+            static_cast<Instrument3107A&>(*m_instrument).setSensor(setup.channel, setup.sensor);
     }
 }
 
 SimulatedLogger::~SimulatedLogger()
 {
+    if (m_lab && m_lab->source(m_index) == dynamic_cast<InstrumentSource*>(m_instrument.get()))
+        m_lab->removeSource(m_index);
     closePty();
 }
 
@@ -161,7 +177,7 @@ QList<QByteArray> SimulatedLogger::process(FrameAssembler& assembler, const QByt
     for (const QByteArray& frame : frames) {
         framed += frame.size();
         recordFrame(frame, peer.startsWith(QLatin1String("tcp")));
-        trace(deaf ? "RX (ignored)" : "RX", frame.toHex(' '));
+        trace(deaf ? "RX (ignored)" : "RX", frameText(*m_instrument, frame, true).toLatin1());
         if (deaf)
             continue;
         QByteArray reply = m_instrument->handle(frame);
@@ -180,7 +196,12 @@ QList<QByteArray> SimulatedLogger::process(FrameAssembler& assembler, const QByt
             m_instrument->inject(SimulatedInstrument::Fault::BadChecksum, &reply);
             what += " (bad CRC)";
         }
-        trace(what.constData(), reply.toHex(' '));
+        if (m_garbageReplies > 0) {
+            --m_garbageReplies;
+            m_instrument->inject(SimulatedInstrument::Fault::Garbage, &reply);
+            what += " (garbage)";
+        }
+        trace(what.constData(), frameText(*m_instrument, reply, true).toLatin1());
         replies.append(reply);
     }
     // Bytes that were neither framed nor left waiting were skipped as garbage.
@@ -194,7 +215,7 @@ void SimulatedLogger::recordFrame(const QByteArray& frame, bool tcp)
 {
     const QString endpoint = tcp ? QStringLiteral("tcp %1:%2").arg(m_config.host).arg(m_port)
                                  : QStringLiteral("pty %1").arg(m_ptyPath);
-    const QString line = QStringLiteral("@%1 %2 %3").arg(m_index + 1).arg(endpoint, QString::fromLatin1(frame.toHex()));
+    const QString line = QStringLiteral("@%1 %2 %3").arg(m_index + 1).arg(endpoint, frameText(*m_instrument, frame));
     m_frames.append(line);
     if (m_frames.size() > kMaxFrames)
         m_frames.removeFirst();
@@ -285,6 +306,7 @@ void SimulatedLogger::normal()
     m_silentUntilMs = 0;
     m_badChecksums = 0;
     m_foreignReplies = 0;
+    m_garbageReplies = 0;
     m_delayMs = 0;
     m_pieces = 1;
 }
@@ -296,6 +318,8 @@ QString SimulatedLogger::faultText() const
         text += QStringLiteral(", badcrc %1").arg(m_badChecksums);
     if (m_foreignReplies > 0)
         text += QStringLiteral(", foreign %1").arg(m_foreignReplies);
+    if (m_garbageReplies > 0)
+        text += QStringLiteral(", garbage %1").arg(m_garbageReplies);
     if (m_delayMs > 0)
         text += QStringLiteral(", slow %1 ms").arg(m_delayMs);
     if (m_pieces > 1)

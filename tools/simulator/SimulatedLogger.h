@@ -17,13 +17,17 @@ class QTcpSocket;
 
 namespace sim {
 
+class Lab;
+
 // One simulated instrument on its endpoints (TCP server, pseudo-terminal),
 // with the faults the console can inject and a record of what it received.
 class SimulatedLogger : public QObject
 {
     Q_OBJECT
 public:
-    SimulatedLogger(const InstrumentConfig& config, int index, QObject* parent = nullptr);
+    // With a lab, a source registers itself there, and logger channels
+    // declared to sit in a source read that source's temperature.
+    SimulatedLogger(const InstrumentConfig& config, int index, QObject* parent = nullptr, Lab* lab = nullptr);
     ~SimulatedLogger() override;
 
     // Opens the endpoints; on failure returns false with a message.
@@ -52,6 +56,7 @@ public:
     bool goUp(QString* error);
     void setBadChecksums(int replies) { m_badChecksums = replies; }
     void setForeignReplies(int replies) { m_foreignReplies = replies; }
+    void setGarbageReplies(int replies) { m_garbageReplies = replies; }
     void setReplyDelay(int ms) { m_delayMs = ms; }
     void setReplyPieces(int pieces) { m_pieces = pieces; }
     // Ends every fault above and the silence.
@@ -94,6 +99,8 @@ private:
 
     int m_badChecksums = 0;
     int m_foreignReplies = 0;
+    int m_garbageReplies = 0;
+    Lab* m_lab = nullptr;
     int m_delayMs = 0;
     int m_pieces = 1;
     QFile* m_record = nullptr;

@@ -5,6 +5,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <cmath>
+
 namespace sim {
 
 namespace {
@@ -74,17 +76,168 @@ bool parseChannelText(const QString& text, ChannelSetup* setup)
     return true;
 }
 
+// Sensor values on the command line: "M:B" (thermocouple), "R0:a:b:a4:b4"
+// (platinum) or "B0:B1[:B2[:B3]]" (thermistor), by the logger's variant.
+bool parseSensorText(const QString& text, Variant variant, LabSensor* sensor)
+{
+    QVector<double> v;
+    for (const QString& part : text.split(QLatin1Char(':'))) {
+        double x = 0;
+        if (!parseDouble(part, &x))
+            return false;
+        v << x;
+    }
+    switch (variant) {
+    case Variant::TC:
+        if (v.size() != 2 || v[0] == 0)
+            return false;
+        *sensor = LabSensor::thermocouple(v[0], v[1]);
+        return true;
+    case Variant::RTD:
+        if (v.size() != 5 || !(v[0] > 0))
+            return false;
+        *sensor = LabSensor::platinum(v[0], v[1], v[2], v[3], v[4]);
+        return true;
+    case Variant::NTC:
+    case Variant::PCR:
+        if (v.size() < 2 || v.size() > 4 || v[1] == 0)
+            return false;
+        v.resize(4);
+        *sensor = LabSensor::thermistorOf(v[0], v[1], v[2], v[3]);
+        return true;
+    }
+    return false;
+}
+
+bool isBath(const InstrumentConfig& inst)
+{
+    return inst.source && inst.source->family == SourceFamily::Bath;
+}
+
+// What a single instrument's configuration must satisfy on its own.
+bool checkInstrument(const InstrumentConfig& inst, QString* error)
+{
+    if (!inst.source) {
+        if (inst.identity.size() > Instrument3107A::kIdentityLength) {
+            *error = QStringLiteral("a logger's id has at most %1 characters").arg(Instrument3107A::kIdentityLength);
+            return false;
+        }
+        return true;
+    }
+    const QString name = QLatin1String(inst.source->name);
+    if (isBath(inst) && inst.tcp) {
+        *error = QStringLiteral("%1 is a liquid bath: it has a serial port only, so it takes pty and no tcp")
+                     .arg(name);
+        return false;
+    }
+    for (const QChar c : inst.identity) {
+        if (c == QLatin1Char(',') || c.unicode() < 0x21 || c.unicode() > 0x7E) {
+            *error = QStringLiteral("the serial of %1 must be printable ASCII without spaces or commas").arg(name);
+            return false;
+        }
+    }
+    if (inst.identity.size() > kSourceSerialLength) {
+        *error = QStringLiteral("the serial of %1 has at most %2 characters").arg(name).arg(kSourceSerialLength);
+        return false;
+    }
+    const QString problem = inst.sourceSettings.check(*inst.source);
+    if (!problem.isEmpty()) {
+        *error = name + QStringLiteral(": ") + problem;
+        return false;
+    }
+    return true;
+}
+
+// Keys that only one kind of instrument takes.
+bool loggerOnlyKey(const QString& key)
+{
+    return key == QLatin1String("address") || key == QLatin1String("in") || key.startsWith(QLatin1String("ch"))
+           || key.startsWith(QLatin1String("sensor"));
+}
+
+bool sourceOnlyKey(const QString& key)
+{
+    static const QStringList keys{"setpoint", "output",    "ambient",  "heat",     "cool",
+                                  "hold",     "wobble",    "refoffset", "timescale"};
+    return keys.contains(key);
+}
+
+bool parseSourceKey(const QString& key, const QString& value, SourceSettings* s)
+{
+    double* target = nullptr;
+    if (key == QLatin1String("output")) {
+        bool on = false;
+        if (!parseFlag(value, &on))
+            return false;
+        s->output = on ? 1 : 0;
+        return true;
+    }
+    if (key == QLatin1String("setpoint"))
+        target = &s->setPoint;
+    else if (key == QLatin1String("temperature"))
+        target = &s->temperature;
+    else if (key == QLatin1String("ambient"))
+        target = &s->ambient;
+    else if (key == QLatin1String("heat"))
+        target = &s->heatRate;
+    else if (key == QLatin1String("cool"))
+        target = &s->coolRate;
+    else if (key == QLatin1String("tau"))
+        target = &s->tau;
+    else if (key == QLatin1String("hold"))
+        target = &s->hold;
+    else if (key == QLatin1String("noise"))
+        target = &s->noise;
+    else if (key == QLatin1String("wobble"))
+        target = &s->wobble;
+    else if (key == QLatin1String("refoffset"))
+        target = &s->refOffset;
+    else if (key == QLatin1String("timescale"))
+        target = &s->timeScale;
+    return target && parseDouble(value, target);
+}
+
+bool parseModel(const QString& value, InstrumentConfig* inst)
+{
+    if (const SourceModel* m = sourceModel(value)) {
+        inst->source = m;
+        return true;
+    }
+    inst->source = nullptr;
+    return variantFromModel(value, &inst->variant);
+}
+
 bool parseInstrumentOption(const QString& text, int index, InstrumentConfig* inst, QString* error)
 {
     bool tcpGiven = false;
     const QStringList parts = text.split(QLatin1Char(','), Qt::SkipEmptyParts);
+    // The model first: it decides what the other keys mean.
+    for (const QString& part : parts) {
+        const int eq = part.indexOf(QLatin1Char('='));
+        if (eq > 0 && part.left(eq).trimmed().compare(QLatin1String("model"), Qt::CaseInsensitive) == 0
+            && !parseModel(part.mid(eq + 1).trimmed(), inst)) {
+            *error = QStringLiteral("unknown model '%1' in --instrument %2 (3107A-TC, -RTD, -NTC, -PCR, %3)")
+                         .arg(part.mid(eq + 1).trimmed(), text, sourceModelNames().join(QStringLiteral(", ")));
+            return false;
+        }
+    }
     for (const QString& part : parts) {
         const int eq = part.indexOf(QLatin1Char('='));
         const QString key = (eq < 0 ? part : part.left(eq)).trimmed().toLower();
         const QString value = eq < 0 ? QString() : part.mid(eq + 1).trimmed();
         bool ok = true;
+        if (inst->source && loggerOnlyKey(key)) {
+            *error = QStringLiteral("'%1' is for loggers, not for the temperature source in --instrument %2")
+                         .arg(key, text);
+            return false;
+        }
+        if (!inst->source && sourceOnlyKey(key)) {
+            *error = QStringLiteral("'%1' is for temperature sources, not for loggers, in --instrument %2")
+                         .arg(key, text);
+            return false;
+        }
         if (key == QLatin1String("model")) {
-            ok = variantFromModel(value, &inst->variant);
+            // taken above
         } else if (key == QLatin1String("tcp")) {
             ok = parseTcp(value, inst);
             tcpGiven = true;
@@ -98,7 +251,17 @@ bool parseInstrumentOption(const QString& text, int index, InstrumentConfig* ins
             ok = parseAddress(value, &inst->address);
         } else if (key == QLatin1String("id")) {
             inst->identity = value;
-            ok = !value.isEmpty() && value.size() <= Instrument3107A::kIdentityLength;
+            ok = !value.isEmpty();
+        } else if (inst->source) {
+            if (!parseSourceKey(key, value, &inst->sourceSettings)) {
+                if (key == QLatin1String("temperature") || key == QLatin1String("tau")
+                    || key == QLatin1String("noise") || sourceOnlyKey(key)) {
+                    ok = false;
+                } else {
+                    *error = QStringLiteral("unknown key '%1' in --instrument %2").arg(key, text);
+                    return false;
+                }
+            }
         } else if (key == QLatin1String("temperature")) {
             ok = parseDouble(value, &inst->temperature);
         } else if (key == QLatin1String("tau")) {
@@ -110,6 +273,14 @@ bool parseInstrumentOption(const QString& text, int index, InstrumentConfig* ins
             setup.channel = channelIndex(key.mid(2));
             ok = parseChannelText(value, &setup);
             inst->channels.append(setup);
+        } else if (key == QLatin1String("in")) {
+            ok = parseInSpec(value, &inst->channels);
+        } else if (key.startsWith(QLatin1String("sensor")) && channelIndex(key.mid(6)) >= 0) {
+            ChannelSetup setup;
+            setup.channel = channelIndex(key.mid(6));
+            setup.kind = ChannelSetup::Kind::Unchanged;
+            ok = parseSensorText(value, inst->variant, &setup.sensor);
+            inst->channels.append(setup);
         } else {
             *error = QStringLiteral("unknown key '%1' in --instrument %2").arg(key, text);
             return false;
@@ -120,8 +291,15 @@ bool parseInstrumentOption(const QString& text, int index, InstrumentConfig* ins
         }
     }
     if (!tcpGiven) {
+        // A bath has a serial port only: without an endpoint it gets a pty.
+        if (isBath(*inst))
+            inst->pty = true;
         inst->tcp = !inst->pty;
         inst->port = static_cast<quint16>(5000 + index);
+    }
+    if (!checkInstrument(*inst, error)) {
+        *error += QStringLiteral(" (--instrument %1)").arg(text);
+        return false;
     }
     return true;
 }
@@ -141,7 +319,52 @@ bool parseRamp(const QJsonValue& value, ChannelSetup* setup)
     return !setup->ramp.isEmpty();
 }
 
-bool parseChannelJson(const QString& key, const QJsonValue& value, ChannelSetup* setup, QString* error)
+// {"M": 1.002, "B": -0.3} / {"R0": …, "a": …, "b": …, "a4": …, "b4": …} /
+// {"B0": …, "B1": …, "B2": …, "B3": …}, by the logger's variant.
+bool parseSensorJson(const QJsonValue& value, Variant variant, LabSensor* sensor, QString* error)
+{
+    QStringList keys;
+    QStringList required;
+    switch (variant) {
+    case Variant::TC: keys = QStringList{"M", "B"}; break;
+    case Variant::RTD: keys = QStringList{"R0", "a", "b", "a4", "b4"}; required = QStringList{"R0"}; break;
+    case Variant::NTC:
+    case Variant::PCR: keys = QStringList{"B0", "B1", "B2", "B3"}; required = QStringList{"B0", "B1"}; break;
+    }
+    const QJsonObject o = value.toObject();
+    bool ok = value.isObject();
+    for (auto it = o.begin(); ok && it != o.end(); ++it)
+        ok = keys.contains(it.key()) && it.value().isDouble();
+    for (const QString& k : required)
+        ok = ok && o.contains(k);
+    auto v = [&](const char* key, double fallback) { return o.value(QLatin1String(key)).toDouble(fallback); };
+    if (ok) {
+        switch (variant) {
+        case Variant::TC:
+            *sensor = LabSensor::thermocouple(v("M", 1), v("B", 0));
+            ok = sensor->m != 0;
+            break;
+        case Variant::RTD:
+            *sensor = LabSensor::platinum(v("R0", 0), v("a", 0), v("b", 0), v("a4", 0), v("b4", 0));
+            ok = sensor->r0 > 0;
+            break;
+        case Variant::NTC:
+        case Variant::PCR:
+            *sensor = LabSensor::thermistorOf(v("B0", 0), v("B1", 0), v("B2", 0), v("B3", 0));
+            ok = sensor->thermistor.b != 0;
+            break;
+        }
+    }
+    if (!ok)
+        *error = QStringLiteral("\"sensor\" of a %1 channel is an object of numbers with the keys %2%3")
+                     .arg(modelName(variant), keys.join(QStringLiteral(", ")),
+                          required.isEmpty() ? QString()
+                                             : QStringLiteral(" (%1 required)").arg(required.join(QStringLiteral(", "))));
+    return ok;
+}
+
+bool parseChannelJson(const QString& key, const QJsonValue& value, Variant variant, ChannelSetup* setup,
+                      QString* error)
 {
     setup->channel = channelIndex(key);
     if (setup->channel < 0) {
@@ -169,6 +392,8 @@ bool parseChannelJson(const QString& key, const QJsonValue& value, ChannelSetup*
         setup->kind = ChannelSetup::Kind::Ramp;
         ok = ok && parseRamp(o.value(QLatin1String("ramp")), setup);
         setup->repeat = o.value(QLatin1String("repeat")).toBool(false);
+    } else if (o.contains(QLatin1String("in")) || o.contains(QLatin1String("sensor"))) {
+        setup->kind = ChannelSetup::Kind::Unchanged;
     } else {
         ok = false;
     }
@@ -178,11 +403,65 @@ bool parseChannelJson(const QString& key, const QJsonValue& value, ChannelSetup*
         setup->noise = o.value(QLatin1String("noise")).toDouble(-1);
     if (!(std::isnan(setup->tau) || setup->tau >= 0) || !(std::isnan(setup->noise) || setup->noise >= 0))
         ok = false;
-    if (!ok)
-        *error = QStringLiteral("channel %1: expected {\"fixed\": T}, {\"setpoint\": T}, or "
-                                "{\"ramp\": [[seconds, T], …]} with ascending times")
+    if (!ok) {
+        *error = QStringLiteral("channel %1: expected {\"fixed\": T}, {\"setpoint\": T}, "
+                                "{\"ramp\": [[seconds, T], …]} with ascending times, or {\"in\": N, \"sensor\": {…}}")
                      .arg(key);
-    return ok;
+        return false;
+    }
+    if (o.contains(QLatin1String("in"))) {
+        // A sensor in a source follows the source, not a scripted signal.
+        if (setup->kind != ChannelSetup::Kind::Unchanged) {
+            *error = QStringLiteral("channel %1: a channel \"in\" a source takes no fixed, setpoint or ramp").arg(key);
+            return false;
+        }
+        const QJsonValue in = o.value(QLatin1String("in"));
+        setup->in = in.isDouble() && in.toDouble() == std::floor(in.toDouble()) ? in.toInt() : -1;
+        if (setup->in < 1) {
+            *error = QStringLiteral("channel %1: \"in\" is the number (from 1) of a source instrument").arg(key);
+            return false;
+        }
+    }
+    if (o.contains(QLatin1String("sensor"))) {
+        QString message;
+        if (!parseSensorJson(o.value(QLatin1String("sensor")), variant, &setup->sensor, &message)) {
+            *error = QStringLiteral("channel %1: ").arg(key) + message;
+            return false;
+        }
+    }
+    return true;
+}
+
+// Settings of a source in a JSON instrument object; keys not given keep their defaults.
+bool parseSourceJson(const QJsonObject& o, SourceSettings* s, QString* error)
+{
+    static const char* const numbers[] = {"setpoint", "temperature", "ambient", "heat",     "cool",     "tau",
+                                          "hold",     "noise",       "wobble",  "refoffset", "timescale"};
+    for (const char* key : numbers) {
+        const QJsonValue v = o.value(QLatin1String(key));
+        if (v.isUndefined())
+            continue;
+        if (!v.isDouble() || !parseSourceKey(QLatin1String(key), QString::number(v.toDouble(), 'g', 17), s)) {
+            *error = QStringLiteral("\"%1\" must be a number").arg(QLatin1String(key));
+            return false;
+        }
+    }
+    const QJsonValue output = o.value(QLatin1String("output"));
+    if (!output.isUndefined()) {
+        if (output.isBool())
+            s->output = output.toBool() ? 1 : 0;
+        else if (!parseSourceKey(QStringLiteral("output"), output.toString(QStringLiteral("?")), s)) {
+            *error = QStringLiteral("\"output\" is true/false or \"on\"/\"off\"");
+            return false;
+        }
+    }
+    for (const char* key : {"address", "channels", "in"}) {
+        if (o.contains(QLatin1String(key))) {
+            *error = QStringLiteral("\"%1\" is for loggers, not for temperature sources").arg(QLatin1String(key));
+            return false;
+        }
+    }
+    return true;
 }
 
 } // namespace
@@ -192,6 +471,56 @@ int channelIndex(const QString& text)
     bool ok = false;
     const int n = text.trimmed().toInt(&ok);
     return ok && n >= 101 && n <= 116 ? n - 101 : -1;
+}
+
+bool parseInSpec(const QString& text, QList<ChannelSetup>* setups)
+{
+    const int colon = text.indexOf(QLatin1Char(':'));
+    bool ok = false;
+    const int source = text.left(colon).trimmed().toInt(&ok);
+    if (colon < 0 || !ok || source < 1)
+        return false;
+    QList<ChannelSetup> added;
+    for (const QString& range : text.mid(colon + 1).split(QLatin1Char('+'))) {
+        const int dash = range.indexOf(QLatin1Char('-'));
+        const int first = channelIndex(dash < 0 ? range : range.left(dash));
+        const int last = dash < 0 ? first : channelIndex(range.mid(dash + 1));
+        if (first < 0 || last < first)
+            return false;
+        for (int c = first; c <= last; ++c) {
+            ChannelSetup setup;
+            setup.channel = c;
+            setup.kind = ChannelSetup::Kind::Unchanged;
+            setup.in = source;
+            added << setup;
+        }
+    }
+    *setups += added;
+    return true;
+}
+
+bool validateInstruments(const QList<InstrumentConfig>& instruments, QString* error)
+{
+    for (int i = 0; i < instruments.size(); ++i) {
+        const InstrumentConfig& inst = instruments[i];
+        if (!checkInstrument(inst, error)) {
+            *error = QStringLiteral("instrument %1: ").arg(i + 1) + *error;
+            return false;
+        }
+        for (const ChannelSetup& setup : inst.channels) {
+            if (setup.in != 0 && (setup.in < 1 || setup.in > instruments.size() || !instruments[setup.in - 1].source)) {
+                *error = QStringLiteral("instrument %1: channel %2 is put in instrument %3, which is no temperature source")
+                             .arg(i + 1).arg(101 + setup.channel).arg(setup.in);
+                return false;
+            }
+            if (!Instrument3107A::sensorFits(inst.variant, setup.sensor.kind)) {
+                *error = QStringLiteral("instrument %1: the sensor of channel %2 does not fit a %3")
+                             .arg(i + 1).arg(101 + setup.channel).arg(modelName(inst.variant));
+                return false;
+            }
+        }
+    }
+    return true;
 }
 
 bool parseEndpoint(const QString& text, QString* host, quint16* port)
@@ -226,7 +555,7 @@ bool parseConfigJson(const QByteArray& json, QList<InstrumentConfig>* instrument
         InstrumentConfig inst;
         const int index = instruments->size();
         const QString where = QStringLiteral("instrument %1: ").arg(index + 1);
-        if (!variantFromModel(o.value(QLatin1String("model")).toString(QStringLiteral("3107A-TC")), &inst.variant)) {
+        if (!parseModel(o.value(QLatin1String("model")).toString(QStringLiteral("3107A-TC")), &inst)) {
             *error = where + QStringLiteral("unknown model");
             return false;
         }
@@ -241,15 +570,26 @@ bool parseConfigJson(const QByteArray& json, QList<InstrumentConfig>* instrument
                 return false;
             }
         } else {
+            if (isBath(inst))
+                inst.pty = true;
             inst.tcp = !inst.pty;
             inst.port = static_cast<quint16>(5000 + index);
+        }
+        inst.identity = o.value(QLatin1String("id")).toString();
+        if (inst.source) {
+            QString message;
+            if (!parseSourceJson(o, &inst.sourceSettings, &message) || !checkInstrument(inst, &message)) {
+                *error = where + message;
+                return false;
+            }
+            instruments->append(inst);
+            continue;
         }
         if (o.contains(QLatin1String("address"))
             && !parseAddress(QString::number(o.value(QLatin1String("address")).toInt(-1)), &inst.address)) {
             *error = where + QStringLiteral("\"address\" must be 1 … 247");
             return false;
         }
-        inst.identity = o.value(QLatin1String("id")).toString();
         if (inst.identity.size() > Instrument3107A::kIdentityLength) {
             *error = where + QStringLiteral("\"id\" has more than 10 characters");
             return false;
@@ -261,11 +601,22 @@ bool parseConfigJson(const QByteArray& json, QList<InstrumentConfig>* instrument
         for (auto it = channels.begin(); it != channels.end(); ++it) {
             ChannelSetup setup;
             QString message;
-            if (!parseChannelJson(it.key(), it.value(), &setup, &message)) {
+            if (!parseChannelJson(it.key(), it.value(), inst.variant, &setup, &message)) {
                 *error = where + message;
                 return false;
             }
             inst.channels.append(setup);
+        }
+        // "in": "2:101-104" or a list of such texts.
+        const QJsonValue in = o.value(QLatin1String("in"));
+        QJsonArray specs = in.isArray() ? in.toArray() : QJsonArray{in};
+        if (in.isUndefined())
+            specs = QJsonArray();
+        for (const QJsonValue& spec : specs) {
+            if (!spec.isString() || !parseInSpec(spec.toString(), &inst.channels)) {
+                *error = where + QStringLiteral("\"in\" is \"N:101-104+109\" (channels in source instrument N) or a list of them");
+                return false;
+            }
         }
         instruments->append(inst);
     }
@@ -290,6 +641,7 @@ bool parseArguments(const QStringList& args, SimulatorConfig* config, QString* e
 {
     InstrumentConfig single;
     bool singleUsed = false;
+    bool singleTcpGiven = false;
     bool listUsed = false;
     bool defaultsGiven[3] = {false, false, false};
     double defaults[3] = {0, 0, 0}; // temperature, tau, noise
@@ -336,7 +688,7 @@ bool parseArguments(const QStringList& args, SimulatorConfig* config, QString* e
         } else if (name == QLatin1String("--model")) {
             if (!takeValue())
                 return false;
-            if (!variantFromModel(value, &single.variant))
+            if (!parseModel(value, &single))
                 return bad();
             singleUsed = true;
         } else if (name == QLatin1String("--tcp")) {
@@ -345,9 +697,16 @@ bool parseArguments(const QStringList& args, SimulatorConfig* config, QString* e
             if (!parseTcp(value, &single))
                 return bad();
             singleUsed = true;
+            singleTcpGiven = true;
+        } else if (name == QLatin1String("--time-scale")) {
+            if (!takeValue())
+                return false;
+            if (!parseDouble(value, &config->timeScale) || !(config->timeScale > 0) || config->timeScale > 1e6)
+                return bad();
         } else if (name == QLatin1String("--no-tcp")) {
             single.tcp = false;
             singleUsed = true;
+            singleTcpGiven = true;
         } else if (name == QLatin1String("--pty")) {
             single.pty = true;
             singleUsed = true;
@@ -360,7 +719,7 @@ bool parseArguments(const QStringList& args, SimulatorConfig* config, QString* e
         } else if (name == QLatin1String("--id")) {
             if (!takeValue())
                 return false;
-            if (value.isEmpty() || value.size() > Instrument3107A::kIdentityLength)
+            if (value.isEmpty())
                 return bad();
             single.identity = value;
             singleUsed = true;
@@ -403,40 +762,62 @@ bool parseArguments(const QStringList& args, SimulatorConfig* config, QString* e
         for (int k = 0; k < 3; ++k)
             if (defaultsGiven[k])
                 (k == 0 ? single.temperature : k == 1 ? single.tau : single.noise) = defaults[k];
+        if (isBath(single) && !singleTcpGiven) {
+            single.tcp = false;
+            single.pty = true;
+        }
         config->instruments.append(single);
     }
-    for (const InstrumentConfig& inst : config->instruments) {
+    for (InstrumentConfig& inst : config->instruments) {
         if (!inst.tcp && !inst.pty) {
             *error = QStringLiteral("an instrument has neither a TCP port nor a pty");
             return false;
         }
+        if (inst.source && std::isnan(inst.sourceSettings.timeScale) && !std::isnan(config->timeScale))
+            inst.sourceSettings.timeScale = config->timeScale;
     }
-    return true;
+    return validateInstruments(config->instruments, error);
 }
 
 QString usageText()
 {
     return QStringLiteral(R"(Usage: arq-simulator [options]
 
-Simulates 3107A data loggers (variants 3107A-TC, -RTD, -NTC, -PCR) so the
-program can be tried without instruments. Each logger answers the 3107A
-register protocol (CRC-16/MODBUS, high byte first) on a TCP port and/or on a
-pseudo-terminal that the program opens as a serial port (any baud rate).
+Simulates 3107A data loggers (variants 3107A-TC, -RTD, -NTC, -PCR) and
+temperature sources (dry blocks KRDB-1, KRDB-2; liquid baths KRLB-1 … KRLB-5)
+so the program can be tried without instruments. Each logger answers the
+3107A register protocol (CRC-16/MODBUS, high byte first) on a TCP port and/or
+on a pseudo-terminal that the program opens as a serial port (any baud rate).
+Sources answer their text protocols (lines ending CR LF): a dry block on TCP
+and/or a pty, a bath on a pty only.
 
 One instrument:
-  --model MODEL         3107A-TC (default), 3107A-RTD, 3107A-NTC or 3107A-PCR
+  --model MODEL         3107A-TC (default), 3107A-RTD, 3107A-NTC, 3107A-PCR,
+                        KRDB-1, KRDB-2, KRLB-1 … KRLB-5
   --tcp [HOST:]PORT     TCP endpoint (default 127.0.0.1:5000; port 0 picks a free one)
   --no-tcp              no TCP endpoint (use with --pty)
-  --pty                 also open a pseudo-terminal
+  --pty                 also open a pseudo-terminal (a bath gets one anyway)
   --address N           station address 1 … 247 (default 1)
-  --id TEXT             identity text, up to 10 characters (default 3107A00001)
+  --id TEXT             identity text, up to 10 characters (default 3107A00001);
+                        a source's serial number, up to 20 characters
 
-Several instruments (repeat the option; not combined with the options above):
+Several instruments (repeat the option; not combined with the options above).
+Instruments are numbered from 1 in the order given (the console's @N):
   --instrument KEY=VALUE,...
-      keys: model=MODEL  tcp=[HOST:]PORT|none  pty  (or serial=pty)
-            address=N  id=TEXT  temperature=T  tau=S  noise=S
+      keys: model=MODEL  tcp=[HOST:]PORT|none  pty  (or serial=pty)  id=TEXT
+      loggers: address=N  temperature=T  tau=S  noise=S
             ch101=T | ch101=fixed:T | ch101=follow:T   (… ch116)
-      Without tcp and pty, instrument n (from 0) listens on 127.0.0.1:5000+n.
+            in=N:101-104+109     those channels sit in source instrument N and
+                                 read its temperature (repeat for more sources)
+            sensor101=VALUES     the channel's sensor has a known error:
+                                 TC  M:B              reads x = (t - B)/M
+                                 RTD R0:a:b:a4:b4     ITS-90 deviation function
+                                 NTC/PCR B0:B1[:B2[:B3]]  ln R = B0 + B1/T + B2/T² + B3/T³
+      sources: setpoint=T  temperature=T (at start)  output=on|off  ambient=T
+            heat=RATE  cool=RATE (°C/min)  tau=S (settle)  hold=S  noise=S
+            wobble=A  refoffset=D  timescale=X
+      Without tcp and pty, instrument n (from 0) listens on 127.0.0.1:5000+n;
+      a bath opens a pty instead, and refuses tcp=.
   --config FILE         JSON file with the instruments, e.g.
       {"instruments": [
          {"model": "3107A-RTD", "tcp": "127.0.0.1:5001", "pty": true,
@@ -444,12 +825,21 @@ Several instruments (repeat the option; not combined with the options above):
           "channels": {
             "101": {"fixed": 0.0},
             "102": {"setpoint": 100, "start": 20, "tau": 60, "noise": 0.02},
-            "103": {"ramp": [[0, 20], [600, 120], [1200, 20]], "repeat": true}}}]}
+            "103": {"ramp": [[0, 20], [600, 120], [1200, 20]], "repeat": true},
+            "104": {"in": 2, "sensor": {"R0": 100.01, "a": -0.0205, "b": 0.0007,
+                                        "a4": -0.0206, "b4": -0.0004}}}},
+         {"model": "KRLB-2", "pty": true, "setpoint": 20, "timescale": 60}]}
+      Sensor keys: TC "M", "B"; RTD "R0" (required), "a", "b", "a4", "b4";
+      NTC/PCR "B0", "B1" (required), "B2", "B3". A logger may also carry
+      "in": "2:101-104" (or a list of such texts). Source keys as above, with
+      "output": true/false. See tools/simulator/examples/calibration-bench.json.
 
-Channel temperatures (for all instruments, unless set per instrument):
+Channel temperatures (for all loggers, unless set per instrument):
   --temperature T       channel 101 at T °C (default 25), each further channel 0.1 °C warmer
   --tau S               first-order time constant in seconds for set-point changes (default 30)
   --noise S             standard deviation of the reading noise in °C (default 0.01)
+  --time-scale X        sources run X times faster than real time (default 1)
+                        unless they have their own timescale=
 
 Every channel converts its temperature with the sensor the program configured:
 thermocouple emf (ITS-90 reference functions of types B E J K N R S T, reference
@@ -459,7 +849,25 @@ ITS-90 reference function with deviation coefficients a b c a4 b4) in Ω,
 thermistor resistance ln R = A + B/T + C/T² + D/T³ (all zero: 10 kΩ, beta 3977 K)
 in Ω. The temperature block (0x0100) and the electrical block (0x0200) of one
 scan describe the same temperature; a thermocouple's M and B correct the
-temperature block.
+temperature block. A channel with a sensor of known error gives that sensor's
+emf or resistance instead, and the temperature block shows what the programmed
+curve makes of it; calibrating such a channel finds the sensor's values.
+
+Temperature sources move towards the set-point at the heat or cool rate
+(defaults: dry block 15 °C/min up (KRDB-2 20), 6 down; bath 1.5 up, 1 down),
+then settle exponentially (tau: dry block 40 s, bath 90 s) and hold with a slow
+fluctuation of amplitude wobble (below the model's tolerance: KRDB-1 0.2 °C,
+KRDB-2 0.35, baths 0.01). They report stable once within the tolerance of the
+set-point for hold seconds (default 60). A dry block's output is off until
+"OUTP:STAT 1" (or output=on); with the output off a source drifts towards the
+ambient temperature (default 23 °C) and is never stable. A bath regulates from
+the start. Defaults: set-point = ambient within the model's range; temperature
+at start = the set-point when regulating (settled), else ambient. The displayed
+reading has noise (dry block 0.005 °C, bath 0.001); a dry block's built-in
+reference (READ?) reads refoffset (default 0.02 °C) above the block. Set-points
+outside the model's range are ignored. Settings commands are not answered.
+  Dry block: *IDN?  OUTP:STAT 1|0  u C  s T  s  t  READ?  SOUR1:STAB:TEST?
+  Bath:      sn  lf=on u=C sa=n pc=s co=au hg=auto  s=T  s  r  st
 
 When ready, one line per endpoint is printed on stdout:
   LISTEN tcp 127.0.0.1:5000
@@ -474,24 +882,35 @@ They act on every instrument; prefix "@N " (N from 1) to address one:
   badcrc N              send the next N replies with a wrong CRC
   foreign N             send the next N replies from another station address
                         (the next one, 247 wraps to 1) with a valid CRC
+  garbage N             replace the next N replies of a source by "#@!x"
   slow MS               delay every reply by MS milliseconds (0: answer at once)
   split N               write every reply in N pieces, 20 ms apart (1: whole)
-  normal                end every fault above (silent, badcrc, foreign, slow, split)
+  normal                end every fault above (silent, badcrc, foreign, garbage,
+                        slow, split)
   frames                print the request frames received since the last
-                        "frames" (lines "FRAME @N ENDPOINT HEX", the newest
+                        "frames" (lines "FRAME @N ENDPOINT HEX", or a quoted
+                        line such as "s 25.00\r\n" for sources; the newest
                         10000 at most) and forget them
   set CHANNEL T         channel (101 … 116 or "all") follows set-point T °C
   fix CHANNEL T         channel jumps to T °C and stays there
   ramp CHANNEL T RATE   channel ramps to T °C at RATE °C/min
-  status                show endpoints, settings, faults and channel temperatures
+  set T                 a source's set-point (within the model's range)
+  fix T                 a source's temperature jumps to T °C and moves on from there
+  settle                a source is at its set-point and stable now
+  output on|off         a source's output (regulation)
+  timescale X           a source's simulated time runs X times real time from now
+  status                show endpoints, settings, faults, channel temperatures,
+                        and each source's set-point, temperature and stability
   help                  list the commands
   quit                  stop the simulator
 
 Other options:
-  --trace               print every frame received and sent (hex) on stderr
+  --trace               print every frame received and sent (hex, or quoted
+                        text for sources) on stderr
   --record FILE         write every request frame received to FILE (emptied at
-                        start), one line each: "hh:mm:ss.zzz @N ENDPOINT HEX", e.g.
-                        "14:02:03.120 @1 tcp 127.0.0.1:5000 010300010001cad5"
+                        start), one line each: "hh:mm:ss.zzz @N ENDPOINT FRAME", e.g.
+                        "14:02:03.120 @1 tcp 127.0.0.1:5000 010300010001cad5" or
+                        "14:02:04.500 @2 pty /dev/pts/7 "s=25.00\r\n""
                         (ENDPOINT is "tcp HOST:PORT" or "pty PATH"; frames that
                         arrive while silent or down are recorded too)
   --exit-on-eof         quit when stdin is closed; without it the simulator runs

@@ -1,6 +1,8 @@
-// arq-simulator: simulated instruments (3107A data loggers) on TCP ports and pseudo-terminals.
+// arq-simulator: simulated instruments (3107A data loggers, temperature sources)
+// on TCP ports and pseudo-terminals.
 
 #include "Console.h"
+#include "Lab.h"
 #include "SimulatedLogger.h"
 #include "SimulatorConfig.h"
 
@@ -24,6 +26,8 @@ void printLine(const QString& text)
 
 int main(int argc, char* argv[])
 {
+    // Outlives the instruments (the application's children) that refer to it.
+    sim::Lab lab;
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("arq-simulator"));
     QCoreApplication::setApplicationVersion(QStringLiteral(ARQ_VERSION));
@@ -55,7 +59,7 @@ int main(int argc, char* argv[])
 
     QList<sim::SimulatedLogger*> loggers;
     for (int i = 0; i < config.instruments.size(); ++i) {
-        auto* logger = new sim::SimulatedLogger(config.instruments[i], i, &app);
+        auto* logger = new sim::SimulatedLogger(config.instruments[i], i, &app, &lab);
         logger->setTrace(config.trace);
         if (record.isOpen())
             logger->setRecordFile(&record);
