@@ -184,6 +184,11 @@ void TestCalibrationPage::guards()
 {
     ChannelCalibration page;
     page.setContext(&m_Context);
+    // For the documentation's screenshots: ARQ_SCREENSHOT_DIR=… ctest -R tst_calibrationpage
+    if (qEnvironmentVariableIsSet("ARQ_SCREENSHOT_DIR")) {
+        page.resize(1100, 560);
+        QVERIFY(page.grab().save(qEnvironmentVariable("ARQ_SCREENSHOT_DIR") + "/calibration.png"));
+    }
     MessageBox::clear();
     child<QPushButton>(&page, "pushButton_Close")->click();
     QCOMPARE(MessageBox::last().text, QStringLiteral("请先开始校准!"));
