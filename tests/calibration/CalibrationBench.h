@@ -49,7 +49,7 @@ inline Tool::Struct_AcquisitionDevice device(int number, const QString& model, c
     d.Mode = model;
     d.SerialNumber = QStringLiteral("SN%1").arg(number);
     d.ScanInterval = 1;
-    d.ScanRate = QStringLiteral("1");
+    d.ScanRate = QStringLiteral("快速");
     d.ChannelConfig = config;
     d.SignalMode = QStringLiteral("网络");
     d.IP_COM = address;

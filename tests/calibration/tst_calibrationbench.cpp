@@ -1,0 +1,474 @@
+// Whole calibrations against the simulated bench, whose sensors carry errors
+// we chose: the coefficients the page writes must give those errors back.
+// Also the link dialog reached from the page's "通信设置" buttons, a run
+// ended in the middle of a point, and a manual run in two batches.
+#include "CalibrationBench.h"
+#include "CalibrationMath.h"
+#include "ChannelCalibration.h"
+#include "ChannelScan.h"
+#include "ChannelSet.h"
+#include "Device.h"
+#include "MessageBox.h"
+#include "ModalRun.h"
+#include "SimulatorProcess.h"
+#include "TestSupport.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QtTest>
+
+#include <cmath>
+#include <memory>
+
+using namespace CalibrationMath;
+
+namespace {
+
+template <class T>
+T* child(QWidget* page, const QString& name)
+{
+    T* w = page->findChild<T*>(name);
+    if (!w)
+        qFatal("no widget %s", qPrintable(name));
+    return w;
+}
+
+bool waitFor(const std::function<bool()>& done, int timeoutMs)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!done() && t.elapsed() < timeoutMs)
+        QTest::qWait(20);
+    return done();
+}
+
+bool shown(const QString& text)
+{
+    for (const MessageBox::Shown& s : MessageBox::shown())
+        if (s.text == text)
+            return true;
+    return false;
+}
+
+int countShown(const QString& text)
+{
+    int n = 0;
+    for (const MessageBox::Shown& s : MessageBox::shown())
+        n += s.text == text;
+    return n;
+}
+
+// Every digit of a sensor parameter on the simulator's command line.
+QString exact(double v)
+{
+    return QString::number(v, 'g', 15);
+}
+
+// W of a platinum sensor at t: the deviation below or above zero around the
+// reference function, solved by Newton.
+double solveW(double t, double a, double b, double a4, double b4, double zeroAt)
+{
+    const double wr = t < zeroAt ? referenceBelowZero(t) : referenceAboveZero(t);
+    double w = wr;
+    for (int i = 0; i < 60; ++i) {
+        const double f = t < zeroAt ? w - wr - a4 * (w - 1) - b4 * (w - 1) * std::log(w)
+                                    : w - wr - a * (w - 1) - b * (w - 1) * (w - 1);
+        const double df = t < zeroAt ? 1 - a4 - b4 * (std::log(w) + (w - 1) / w) : 1 - a - 2 * b * (w - 1);
+        w -= f / df;
+    }
+    return w;
+}
+
+struct Platinum
+{
+    double r0, a, b, a4, b4;
+    // The sensor as built: W relative to the triple point of water.
+    double resistance(double t) const { return r0 * solveW(t, a, b, a4, b4, 0.01); }
+    QString option() const { return QStringList{exact(r0), exact(a), exact(b), exact(a4), exact(b4)}.join(':'); }
+};
+
+struct Thermistor
+{
+    double b0, b1, b2, b3;
+    double resistance(double t) const
+    {
+        const double T = t + 273.15;
+        return std::exp(b0 + b1 / T + b2 / (T * T) + b3 / (T * T * T));
+    }
+    QString option() const { return QStringList{exact(b0), exact(b1), exact(b2), exact(b3)}.join(':'); }
+};
+
+} // namespace
+
+class TestCalibrationBench : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void thermocoupleRunOnADryBlock();
+    void platinumRunInABath();
+    void thermistorRunInABath();
+    void endDuringAPoint();
+    void manualRunInTwoBatches();
+
+private:
+    // The page on the simulated loggers (TCP endpoints after the sources).
+    void openPage(const QList<Tool::Struct_AcquisitionDevice>& devices);
+    // Sets the source through its "通信设置" button and the link dialog, testing the link.
+    void linkSource(const QString& kind, const QString& mode, const QString& address, const QString& port);
+    void setPoints(const QStringList& temps, int delay, int max);
+    // Start; the channel dialog takes every channel of `kind`.
+    void start(const QString& kind);
+    bool waitForEnd(int timeoutMs);
+    Tool::Struct_ChannelConfig stored(const QString& name);
+
+    std::unique_ptr<TestWorkDir> m_Dir;
+    SystemContext m_Context;
+    std::unique_ptr<ChannelCalibration> m_Page;
+    std::unique_ptr<SimulatorProcess> m_SimProcess;
+    SimulatorProcess& sim() { return *m_SimProcess; }
+};
+
+void TestCalibrationBench::init()
+{
+    m_Dir.reset(new TestWorkDir);
+    QVERIFY(TestSupport::openDatabase());
+    MessageBox::setTestMode(true);
+    m_SimProcess.reset(new SimulatorProcess);
+}
+
+void TestCalibrationBench::cleanup()
+{
+    m_Page.reset();
+    ModalRun::setRunner({});
+    m_SimProcess.reset();
+    TestSupport::closeDatabase();
+    m_Dir.reset();
+}
+
+void TestCalibrationBench::openPage(const QList<Tool::Struct_AcquisitionDevice>& devices)
+{
+    m_Context.ConnectedDevices = devices;
+    m_Page.reset(new ChannelCalibration);
+    m_Page->setContext(&m_Context);
+    // An hour of waiting for stability and delays passes in seconds; the
+    // simulated sources run faster by the same means.
+    m_Page->session().TimeScale = 0.002;
+}
+
+void TestCalibrationBench::linkSource(const QString& kind, const QString& mode, const QString& address,
+                                      const QString& port)
+{
+    child<QComboBox>(m_Page.get(), "comboBox_Field")->setCurrentText(kind);
+    bool tested = false;
+    ModalRun::setRunner([&](QDialog* dialog) {
+        auto* scan = qobject_cast<ChannelScan*>(dialog);
+        if (!scan)
+            return int(QDialog::Rejected);
+        child<QComboBox>(scan, "comboBox_Communication")->setCurrentText(mode);
+        if (mode == QStringLiteral("网络")) {
+            child<QLineEdit>(scan, "lineEdit_Com")->setText(address);
+            child<QLineEdit>(scan, "lineEdit_BaudRate")->setText(port);
+        } else {
+            child<QComboBox>(scan, "comboBox_Com")->setCurrentText(address);
+            child<QComboBox>(scan, "comboBox_BaudRate")->setCurrentText(port);
+        }
+        MessageBox::clear();
+        child<QPushButton>(scan, "pushButton_Scan")->click();
+        tested = waitFor([] { return !MessageBox::shown().isEmpty(); }, 30000)
+                 && MessageBox::last().text == QStringLiteral("测试成功！");
+        child<QPushButton>(scan, "pushButton_OK")->click();
+        return scan->result();
+    });
+    child<QPushButton>(m_Page.get(), "pushButton_Field")->click();
+    QVERIFY2(tested, qPrintable(MessageBox::last().text));
+}
+
+void TestCalibrationBench::setPoints(const QStringList& temps, int delay, int max)
+{
+    for (int i = 0; i < 9; ++i)
+        child<QLineEdit>(m_Page.get(), QStringLiteral("lineEdit_Temp%1").arg(i + 1))->setText(temps.value(i));
+    child<QLineEdit>(m_Page.get(), "lineEdit_Delay")->setText(QString::number(delay));
+    child<QLineEdit>(m_Page.get(), "lineEdit_Max")->setText(QString::number(max));
+}
+
+void TestCalibrationBench::start(const QString& kind)
+{
+    ModalRun::setRunner([kind](QDialog* dialog) {
+        if (auto* set = qobject_cast<ChannelSet*>(dialog)) {
+            child<QComboBox>(set, "comboBox_Mode")->setCurrentText(kind);
+            for (QCheckBox* box : set->checkBoxes())
+                box->setChecked(box->isEnabled());
+            set->OK_Clicked();
+            return set->result();
+        }
+        return int(QDialog::Accepted);
+    });
+    MessageBox::clear();
+    child<QPushButton>(m_Page.get(), "pushButton_Open")->click();
+}
+
+bool TestCalibrationBench::waitForEnd(int timeoutMs)
+{
+    return waitFor([this] { return m_Page->IsIdle(); }, timeoutMs);
+}
+
+Tool::Struct_ChannelConfig TestCalibrationBench::stored(const QString& name)
+{
+    QList<Tool::Struct_ChannelConfig> list;
+    Tool::getChannelConfig(list, name);
+    return list.value(0);
+}
+
+void TestCalibrationBench::thermocoupleRunOnADryBlock()
+{
+    struct Sensor
+    {
+        double m, b;
+    };
+    const QList<Sensor> sensors{{1.0021, -0.35}, {0.9987, 0.42}, {1.0005, 0.08}};
+    QString logger = "model=3107A-TC,tcp=127.0.0.1:0,noise=0,id=TCBENCH001,in=1:101-103";
+    for (int i = 0; i < sensors.size(); ++i)
+        logger += QStringLiteral(",sensor%1=%2:%3").arg(101 + i).arg(exact(sensors[i].m), exact(sensors[i].b));
+    QVERIFY2(sim().start({"--time-scale", "500", "--instrument",
+                          "model=KRDB-1,tcp=127.0.0.1:0,noise=0,wobble=0,refoffset=0,temperature=25,id=KD24031",
+                          "--instrument", logger},
+                         2),
+             qPrintable(sim().errors()));
+    const QStringList tcp = sim().endpoints("tcp");
+    const QString blockPort = tcp.at(0).section(':', -1);
+    QVERIFY(Tool::addChannelConfig(
+        CalibrationBench::config("TC-BENCH", "3107A-TC", {"热电偶", "热电偶", "热电偶"}, {"K", "K", "K"})));
+    openPage({CalibrationBench::device(1, "3107A-TC", "TC-BENCH", "127.0.0.1", tcp.at(1).section(':', -1))});
+
+    linkSource("干式炉-R", "网络", "127.0.0.1", blockPort);
+    child<QComboBox>(m_Page.get(), "comboBox_Criteria")->setCurrentText("干式炉-R");
+    setPoints({"100", "300"}, 1, 2);
+    start("热电偶");
+    QVERIFY(!m_Page->IsIdle());
+    QCOMPARE(child<QPushButton>(m_Page.get(), "pushButton_Open")->text(), QStringLiteral("暂停"));
+    QVERIFY(waitForEnd(240000));
+
+    // Two points, two batches each: four probe swaps, then the end of the run.
+    QCOMPARE(countShown("请更换通道后点击确定按钮！"), 4);
+    QCOMPARE(MessageBox::last().text, QStringLiteral("校准结束退出!"));
+    const QString log = child<QPlainTextEdit>(m_Page.get(), "plainTextEdit_Data")->toPlainText();
+    QVERIFY2(log.contains("校准数据保存成功！"), qPrintable(log));
+    QVERIFY(log.contains("温场设备断开连接。"));
+    QCOMPARE(child<QPushButton>(m_Page.get(), "pushButton_Open")->text(), QStringLiteral("继续"));
+
+    const Tool::Struct_ChannelConfig config = stored("TC-BENCH");
+    for (int i = 0; i < sensors.size(); ++i) {
+        const double m = config.MX_B_M.value(i).toDouble();
+        const double b = config.MX_B_B.value(i).toDouble();
+        QVERIFY2(std::fabs(m - sensors[i].m) < 2e-5 && std::fabs(b - sensors[i].b) < 5e-3,
+                 qPrintable(QStringLiteral("channel %1: M %2 B %3").arg(101 + i).arg(m).arg(b)));
+    }
+    QCOMPARE(TestSupport::scalar("SELECT ChannelMode FROM ChannelCalibrationData").toString(), QStringLiteral("热电偶"));
+}
+
+void TestCalibrationBench::platinumRunInABath()
+{
+    const QList<Platinum> sensors{{100.0123, -0.0205, 0.00073, -0.0206, -0.00041},
+                                  {99.987, -0.0198, 0.00069, -0.0199, -0.00038}};
+    QString logger = "model=3107A-RTD,tcp=127.0.0.1:0,noise=0,id=RTDBENCH01,in=1:101-102";
+    for (int i = 0; i < sensors.size(); ++i)
+        logger += QStringLiteral(",sensor%1=%2").arg(101 + i).arg(sensors[i].option());
+    QVERIFY2(sim().start({"--time-scale", "1000", "--instrument",
+                          "model=KRLB-2,pty,noise=0,wobble=0,temperature=20,setpoint=20,id=KL24117", "--instrument",
+                          logger},
+                         2),
+             qPrintable(sim().errors()));
+    QVERIFY(Tool::addChannelConfig(
+        CalibrationBench::config("PT-BENCH", "3107A-RTD", {"铂电阻", "铂电阻"}, {"ITS90", "ITS90"}, "Ω")));
+    openPage({CalibrationBench::device(1, "3107A-RTD", "PT-BENCH", "127.0.0.1", QString::number(sim().port()))});
+
+    linkSource("油槽-R", "串口", sim().pty(), "9600");
+    child<QComboBox>(m_Page.get(), "comboBox_Criteria")->setCurrentText("油槽-R");
+    // Measured out of order; the zero point goes through its own procedure.
+    setPoints({"-40", "50", "0", "-20", "100"}, 5, 8);
+    start("铂电阻");
+    QVERIFY(waitForEnd(300000));
+    QCOMPARE(MessageBox::last().text, QStringLiteral("校准结束退出!"));
+    const QString log = child<QPlainTextEdit>(m_Page.get(), "plainTextEdit_Data")->toPlainText();
+    QVERIFY2(log.contains("校准数据保存成功！"), qPrintable(log));
+    QVERIFY(log.contains("标准:"));
+
+    // The page handed the fit exactly the sensors' resistances at the
+    // reference readings: fitting the true resistances gives the same texts.
+    const Tool::Struct_ChannelConfig config = stored("PT-BENCH");
+    const QStringList references =
+        TestSupport::scalar("SELECT CalibrationCriteria FROM ChannelCalibrationData").toString().split(';');
+    QCOMPARE(references.size(), 5);
+    ChannelLists expected{{Device::Channel(), Device::Channel()}, {}, {}};
+    QList<PointSet> truth;
+    for (const QString& reference : references) {
+        PointSet set;
+        for (const Platinum& sensor : sensors)
+            set << Pair{reference.toDouble(), sensor.resistance(reference.toDouble())};
+        truth << set;
+    }
+    QVERIFY(CalculateRTD(truth, expected));
+    for (int i = 0; i < sensors.size(); ++i) {
+        const QList<QPair<QString, QString>> texts{{config.A_C0.value(i), expected[0][i].A_C0},
+                                                   {config.B_C1.value(i), expected[0][i].B_C1},
+                                                   {config.A4_C5.value(i), expected[0][i].A4_C5},
+                                                   {config.B4_C6.value(i), expected[0][i].B4_C6},
+                                                   {config.R0_C4.value(i), expected[0][i].R0_C4}};
+        for (const auto& t : texts)
+            QVERIFY2(std::fabs(t.first.toDouble() - t.second.toDouble()) < 2e-5,
+                     qPrintable(QStringLiteral("channel %1: %2, expected %3").arg(101 + i).arg(t.first, t.second)));
+        QCOMPARE(config.C_C2.value(i), QStringLiteral("0"));
+
+        // Used as the fit defines them (W = 1 at the run's zero point), the
+        // coefficients reproduce each sensor across the range. The fit takes
+        // the zero point measured at 0 ℃ for the triple point (0.01 ℃) of the
+        // scale, which costs up to about 10 mK near 0 ℃ by construction.
+        const double r0 = config.R0_C4.value(i).toDouble();
+        const double a = config.A_C0.value(i).toDouble(), b = config.B_C1.value(i).toDouble();
+        const double a4 = config.A4_C5.value(i).toDouble(), b4 = config.B4_C6.value(i).toDouble();
+        for (double t : {-40.0, -30.0, -20.0, -5.0, 0.0, 20.0, 50.0, 75.0, 100.0}) {
+            const double fitted = r0 * solveW(t, a, b, a4, b4, 0.0);
+            const double error = (fitted - sensors[i].resistance(t)) / 0.39; // ≈ ℃ at 0.39 Ω/℃
+            QVERIFY2(std::fabs(error) < 0.012, qPrintable(QStringLiteral("channel %1 at %2 ℃: %3 ℃ off")
+                                                              .arg(101 + i)
+                                                              .arg(t)
+                                                              .arg(error)));
+        }
+    }
+}
+
+void TestCalibrationBench::thermistorRunInABath()
+{
+    const QList<Thermistor> sensors{{-4.2, 3990, -12000, 1000000}, {-4.05, 3950, -9000, 800000}};
+    QString logger = "model=3107A-NTC,tcp=127.0.0.1:0,noise=0,id=NTCBENCH01,in=1:101-102";
+    for (int i = 0; i < sensors.size(); ++i)
+        logger += QStringLiteral(",sensor%1=%2").arg(101 + i).arg(sensors[i].option());
+    QVERIFY2(sim().start({"--time-scale", "1000", "--instrument",
+                          "model=KRLB-1,pty,noise=0,wobble=0,temperature=20,setpoint=20", "--instrument", logger},
+                         2),
+             qPrintable(sim().errors()));
+    QVERIFY(Tool::addChannelConfig(
+        CalibrationBench::config("NTC-BENCH", "3107A-NTC", {"热敏电阻", "热敏电阻"}, {"R(T)", "R(T)"}, "Ω")));
+    openPage({CalibrationBench::device(1, "3107A-NTC", "NTC-BENCH", "127.0.0.1", QString::number(sim().port()))});
+    linkSource("油槽-R", "串口", sim().pty(), "9600");
+    child<QComboBox>(m_Page.get(), "comboBox_Criteria")->setCurrentText("油槽-R");
+    setPoints({"0", "20", "40", "60", "80"}, 5, 8);
+    start("热敏电阻");
+    QVERIFY(waitForEnd(300000));
+    QCOMPARE(MessageBox::last().text, QStringLiteral("校准结束退出!"));
+
+    const Tool::Struct_ChannelConfig config = stored("NTC-BENCH");
+    for (int i = 0; i < sensors.size(); ++i) {
+        const double c[4] = {config.A_C0.value(i).toDouble(), config.B_C1.value(i).toDouble(),
+                             config.C_C2.value(i).toDouble(), config.D_C3.value(i).toDouble()};
+        QCOMPARE(config.R0_C4.value(i), QStringLiteral("0"));
+        for (double t : {0.0, 10.0, 30.0, 55.0, 80.0}) {
+            const double x = 1 / (t + 273.15);
+            const double fitted = std::exp(c[0] + c[1] * x + c[2] * x * x + c[3] * x * x * x);
+            // 2e-4 of the resistance is about 5 mK for such a thermistor.
+            QVERIFY2(std::fabs(fitted / sensors[i].resistance(t) - 1) < 2e-4,
+                     qPrintable(QStringLiteral("channel %1 at %2 ℃").arg(101 + i).arg(t)));
+        }
+    }
+}
+
+void TestCalibrationBench::endDuringAPoint()
+{
+    QVERIFY2(sim().start({"--time-scale", "50", "--instrument",
+                          "model=KRDB-1,tcp=127.0.0.1:0,noise=0,wobble=0,temperature=100,setpoint=100", "--instrument",
+                          "model=3107A-TC,tcp=127.0.0.1:0,noise=0,in=1:101-102,sensor101=1.01:0.2"},
+                         2),
+             qPrintable(sim().errors()));
+    const QStringList tcp = sim().endpoints("tcp");
+    QVERIFY(Tool::addChannelConfig(CalibrationBench::config("TC-END", "3107A-TC", {"热电偶", "热电偶"}, {"K", "K"})));
+    openPage({CalibrationBench::device(1, "3107A-TC", "TC-END", "127.0.0.1", tcp.at(1).section(':', -1))});
+    linkSource("干式炉-R", "网络", "127.0.0.1", tcp.at(0).section(':', -1));
+    child<QComboBox>(m_Page.get(), "comboBox_Criteria")->setCurrentText("干式炉-R");
+    setPoints({"100", "300"}, 1, 8);
+    start("热电偶");
+
+    // The first point is measured at once (the block sits at 100 ℃); the
+    // block then climbs slowly towards 300 ℃ while End is pressed.
+    QVERIFY(waitFor([this] { return m_Page->session().storedPoints() == 1; }, 120000));
+    QTest::qWait(300);
+    QVERIFY(!m_Page->IsIdle());
+    MessageBox::clear();
+    child<QPushButton>(m_Page.get(), "pushButton_Close")->click();
+
+    // End waited for the worker: nothing runs any more, the drivers are
+    // closed, and the save step saw exactly the one whole point.
+    QCOMPARE(m_Page->activeWorkers(), 0);
+    QVERIFY(m_Page->IsIdle());
+    QCOMPARE(child<QPushButton>(m_Page.get(), "pushButton_Open")->text(), QStringLiteral("开始"));
+    QCOMPARE(m_Page->session().storedPoints(), 1);
+    QCOMPARE(MessageBox::last().text, QStringLiteral("参数错误，计算失败！"));
+    QVERIFY(!shown("校准结束退出!")); // the operator stopped it: no end-of-run box
+    QCOMPARE(TestSupport::scalar("SELECT COUNT(*) FROM ChannelCalibrationData").toInt(), 1);
+    const QStringList criteria = TestSupport::scalar("SELECT CalibrationCriteria FROM ChannelCalibrationData")
+                                     .toString()
+                                     .split(';');
+    QCOMPARE(criteria.size(), 1);
+}
+
+void TestCalibrationBench::manualRunInTwoBatches()
+{
+    QVERIFY2(sim().start({"--instrument", "model=3107A-TC,tcp=127.0.0.1:0,noise=0,ch101=fixed:20.5,ch102=fixed:21.5,"
+                                          "ch103=fixed:22.5"},
+                         1),
+             qPrintable(sim().errors()));
+    QVERIFY(Tool::addChannelConfig(
+        CalibrationBench::config("TC-MAN", "3107A-TC", {"热电偶", "热电偶", "热电偶"}, {"K", "K", "K"})));
+    openPage({CalibrationBench::device(1, "3107A-TC", "TC-MAN", "127.0.0.1", QString::number(sim().port()))});
+    child<QComboBox>(m_Page.get(), "comboBox_Field")->setCurrentText("手动");
+    child<QComboBox>(m_Page.get(), "comboBox_Criteria")->setCurrentText("手动");
+    setPoints({}, 1, 2);
+    start("热电偶");
+    // Manual mode only reminds of the point count.
+    QCOMPARE(MessageBox::shown().value(0).text,
+             QStringLiteral("热电偶校准只需要2个温度点，温度点不匹配会造成校准失败!"));
+    auto* open = child<QPushButton>(m_Page.get(), "pushButton_Open");
+    QVERIFY(waitFor([open] { return open->text() == QStringLiteral("暂停") && open->isEnabled(); }, 30000));
+    auto* point1 = child<QPushButton>(m_Page.get(), "pushButton_Temp1");
+    auto* point2 = child<QPushButton>(m_Page.get(), "pushButton_Temp2");
+    QVERIFY(point1->isEnabled());
+    QVERIFY(!point2->isEnabled());
+
+    // Batch 1 against a typed reference; the button then asks for batch 2.
+    MessageBox::queueNumber(20.01);
+    point1->click();
+    QVERIFY(waitFor([point1] { return point1->text() == QStringLiteral("批次2"); }, 30000));
+    MessageBox::queueNumber(20.02);
+    point1->click();
+    QVERIFY(waitFor([this] { return m_Page->activeWorkers() == 0 && m_Page->session().storedPoints() == 1; }, 30000));
+    QVERIFY(waitFor([point1] { return point1->text() == QStringLiteral("重采"); }, 5000));
+    QVERIFY(point2->isEnabled());
+    QCOMPARE(m_Page->session().criteria().value(0), QStringLiteral("20.0100,20.0200"));
+    const QStringList batches = m_Page->session().data().value(0);
+    QCOMPARE(batches.size(), 2);
+    QCOMPARE(batches.at(0).split(',').size(), 2);
+    QCOMPARE(batches.at(1).split(',').size(), 1);
+    QVERIFY(std::fabs(batches.at(1).toDouble() - 22.5) < 0.05);
+
+    // A cancelled reference input changes nothing.
+    MessageBox::queueNumber(std::nan(""));
+    point2->click();
+    QTest::qWait(100);
+    QCOMPARE(m_Page->activeWorkers(), 0);
+    QCOMPARE(point2->text(), QStringLiteral("温度点2"));
+
+    // Stop: the drivers close, the point buttons reset, the run data stay.
+    open->click();
+    QVERIFY(waitFor([this] { return m_Page->activeWorkers() == 0; }, 10000));
+    QVERIFY(waitFor([point1] { return point1->text() == QStringLiteral("温度点1") && !point1->isEnabled(); }, 5000));
+    QCOMPARE(open->text(), QStringLiteral("继续"));
+    QCOMPARE(m_Page->session().storedPoints(), 1);
+}
+
+QTEST_MAIN(TestCalibrationBench)
+#include "tst_calibrationbench.moc"
