@@ -1,0 +1,108 @@
+#include "BlePlatform.h"
+
+#include "QtBlePlatform.h"
+#include "SimulatorBlePlatform.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QElapsedTimer>
+#include <QMutex>
+#include <QMutexLocker>
+#include <QThread>
+
+#include <atomic>
+
+namespace {
+
+QMutex g_Mutex; // guards g_Platform
+std::shared_ptr<BlePlatform> g_Platform;
+
+} // namespace
+
+std::shared_ptr<BlePlatform> BlePlatform::instance()
+{
+    QMutexLocker lock(&g_Mutex);
+    if (g_Platform)
+        return g_Platform;
+    const QString endpoints = qEnvironmentVariable("ARQ_BLE_SIMULATOR").trimmed();
+    if (!endpoints.isEmpty()) {
+        auto simulator = std::make_shared<SimulatorBlePlatform>();
+        if (simulator->setEndpoints(endpoints)) {
+            g_Platform = simulator;
+            return g_Platform;
+        }
+        qWarning() << "ARQ_BLE_SIMULATOR names no HOST:PORT endpoint:" << endpoints;
+    }
+    g_Platform = std::make_shared<QtBlePlatform>();
+    return g_Platform;
+}
+
+void BlePlatform::setInstance(std::shared_ptr<BlePlatform> platform)
+{
+    QMutexLocker lock(&g_Mutex);
+    g_Platform = std::move(platform);
+}
+
+bool BlePlatform::useSimulator(const QString& endpoints)
+{
+    auto simulator = std::make_shared<SimulatorBlePlatform>();
+    if (!simulator->setEndpoints(endpoints))
+        return false;
+    setInstance(simulator);
+    return true;
+}
+
+bool BlePlatform::simulatorChosen()
+{
+    return dynamic_cast<SimulatorBlePlatform*>(instance().get()) != nullptr;
+}
+
+bool BlePlatform::referenceUsable()
+{
+    const std::shared_ptr<BlePlatform> platform = instance();
+    if (dynamic_cast<SimulatorBlePlatform*>(platform.get()))
+        return true;
+    return platform->adapterStatus().usable();
+}
+
+bool BlePlatform::waitUntil(const std::function<bool()>& done, int timeoutMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    const bool guiThread =
+        QCoreApplication::instance() && QThread::currentThread() == QCoreApplication::instance()->thread();
+    while (!done()) {
+        if (timer.elapsed() >= timeoutMs)
+            return done();
+        if (guiThread)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+        QThread::msleep(1);
+    }
+    return true;
+}
+
+bool BleConnection::writeAndWait(const QString& service, const QString& characteristic, const QByteArray& bytes,
+                                 int timeoutMs, QString* error)
+{
+    // Shared with the callback, which may come after a time-out.
+    struct Result
+    {
+        std::atomic<int> state{0}; // 0 pending, 1 ok, 2 failed
+        QMutex mutex;
+        QString error;
+    };
+    auto result = std::make_shared<Result>();
+    write(service, characteristic, bytes, [result](bool ok, const QString& message) {
+        {
+            QMutexLocker lock(&result->mutex);
+            result->error = message;
+        }
+        result->state = ok ? 1 : 2;
+    });
+    const bool finished = BlePlatform::waitUntil([&] { return result->state.load() != 0; }, timeoutMs);
+    if (error) {
+        QMutexLocker lock(&result->mutex);
+        *error = finished ? result->error : QStringLiteral("write timed out");
+    }
+    return result->state.load() == 1;
+}
