@@ -84,7 +84,8 @@ bool parseInstrumentOption(const QString& text, int index, InstrumentConfig* ins
         const QString value = eq < 0 ? QString() : part.mid(eq + 1).trimmed();
         bool ok = true;
         if (key == QLatin1String("model")) {
-            ok = variantFromModel(value, &inst->variant);
+            inst->thermometer = isModel5310A(value);
+            ok = inst->thermometer || variantFromModel(value, &inst->variant);
         } else if (key == QLatin1String("tcp")) {
             ok = parseTcp(value, inst);
             tcpGiven = true;
@@ -110,6 +111,7 @@ bool parseInstrumentOption(const QString& text, int index, InstrumentConfig* ins
             setup.channel = channelIndex(key.mid(2));
             ok = parseChannelText(value, &setup);
             inst->channels.append(setup);
+        } else if (parse5310AKey(key, value, &inst->ble, &ok)) {
         } else {
             *error = QStringLiteral("unknown key '%1' in --instrument %2").arg(key, text);
             return false;
@@ -226,8 +228,14 @@ bool parseConfigJson(const QByteArray& json, QList<InstrumentConfig>* instrument
         InstrumentConfig inst;
         const int index = instruments->size();
         const QString where = QStringLiteral("instrument %1: ").arg(index + 1);
-        if (!variantFromModel(o.value(QLatin1String("model")).toString(QStringLiteral("3107A-TC")), &inst.variant)) {
+        const QString model = o.value(QLatin1String("model")).toString(QStringLiteral("3107A-TC"));
+        inst.thermometer = isModel5310A(model);
+        if (!inst.thermometer && !variantFromModel(model, &inst.variant)) {
             *error = where + QStringLiteral("unknown model");
+            return false;
+        }
+        if (inst.thermometer && !parse5310AJson(o, &inst.ble, error)) {
+            *error = where + *error;
             return false;
         }
         inst.pty = o.value(QLatin1String("pty")).toBool(false);
@@ -410,6 +418,10 @@ bool parseArguments(const QStringList& args, SimulatorConfig* config, QString* e
             *error = QStringLiteral("an instrument has neither a TCP port nor a pty");
             return false;
         }
+        if (inst.thermometer && (inst.pty || !inst.tcp)) {
+            *error = QStringLiteral("a 5310A thermometer is reached over TCP only");
+            return false;
+        }
     }
     return true;
 }
@@ -486,6 +498,22 @@ They act on every instrument; prefix "@N " (N from 1) to address one:
   status                show endpoints, settings, faults and channel temperatures
   help                  list the commands
   quit                  stop the simulator
+
+Bluetooth LE thermometer 5310A (model=5310A; the program reaches it instead
+of a radio when ARQ_BLE_SIMULATOR=HOST:PORT[,HOST:PORT…] is set):
+  --instrument model=5310A,tcp=PORT[,name=N][,temperature=T][,noise=S]
+               [,timescale=F][,foreign=NAME;NAME][,nonconnectable=NAME][,twice]
+      name        advertised name (default 5310A-00123, +1 per instrument index)
+      temperature reading in °C (default 25), noise its standard deviation
+      timescale   one reading every 1000 ms × F once measuring
+      foreign     further devices in range that are not thermometers
+      nonconnectable  names advertised as non-connectable (type 3)
+      twice       its own advertisement comes twice per scan
+  Console commands for it: drop (link loss), down / up (out of range / back),
+  silent SECONDS (no readings), slow MS (readings late), split N (each frame
+  in N notifications; default two at a random point), garbage N (next N frames
+  do not start with 17 05), normal, set T (fixed temperature), frames
+  (commands written to it, bad checksums marked), status.
 
 Other options:
   --trace               print every frame received and sent (hex) on stderr

@@ -2,6 +2,7 @@
 
 #include "ChannelSignal.h"
 #include "Instrument3107A.h"
+#include "Thermometer5310AConfig.h"
 
 #include <QList>
 #include <QString>
@@ -38,6 +39,8 @@ struct InstrumentConfig
     double tau = 30.0;
     double noise = 0.01;
     QList<ChannelSetup> channels;
+    bool thermometer = false;         // model 5310A: a Bluetooth LE thermometer (see Thermometer5310A)
+    Thermometer5310AConfig ble;
 };
 
 struct SimulatorConfig

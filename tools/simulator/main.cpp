@@ -3,6 +3,7 @@
 #include "Console.h"
 #include "SimulatedLogger.h"
 #include "SimulatorConfig.h"
+#include "Thermometer5310A.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -54,7 +55,25 @@ int main(int argc, char* argv[])
     }
 
     QList<sim::SimulatedLogger*> loggers;
+    QList<int> loggerIndexes, thermometerIndexes;
+    QList<sim::Thermometer5310A*> thermometers;
     for (int i = 0; i < config.instruments.size(); ++i) {
+        if (config.instruments[i].thermometer) {
+            auto* thermometer = new sim::Thermometer5310A(config.instruments[i], i, &app);
+            thermometer->setTrace(config.trace);
+            if (record.isOpen())
+                thermometer->setRecordFile(&record);
+            if (!thermometer->start(&error)) {
+                std::fprintf(stderr, "arq-simulator: instrument %d: %s\n", i + 1, error.toLocal8Bit().constData());
+                return 1;
+            }
+            for (const QString& line : thermometer->listenLines())
+                printLine(line);
+            thermometers.append(thermometer);
+            thermometerIndexes.append(i);
+            continue;
+        }
+        loggerIndexes.append(i);
         auto* logger = new sim::SimulatedLogger(config.instruments[i], i, &app);
         logger->setTrace(config.trace);
         if (record.isOpen())
@@ -70,10 +89,11 @@ int main(int argc, char* argv[])
             printLine(line);
 
     sim::CommandProcessor processor(loggers);
+    sim::MixedConsole console(&processor, loggerIndexes, thermometers, thermometerIndexes);
     auto* reader = new sim::StdinReader(&app);
     QObject::connect(reader, &sim::StdinReader::lineRead, &app, [&](const QString& line) {
         bool quit = false;
-        const QString answer = processor.execute(line, &quit);
+        const QString answer = console.execute(line, &quit);
         if (!answer.isEmpty())
             printLine(answer);
         if (quit)
