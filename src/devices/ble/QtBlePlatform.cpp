@@ -14,6 +14,11 @@
 
 #include <atomic>
 
+#ifdef ARQ_BLE_HAVE_DBUS
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#endif
+
 namespace {
 
 QString uuidText(const QBluetoothUuid& uuid)
@@ -343,6 +348,17 @@ bool QtBlePlatform::runOnThread(std::function<void()> work, int timeoutMs)
 BleAdapterStatus QtBlePlatform::adapterStatusHere()
 {
     BleAdapterStatus status;
+#ifdef ARQ_BLE_HAVE_DBUS
+    // Asked first so that a machine without BlueZ gives our one log line
+    // rather than Qt Bluetooth's complaints.
+    QDBusConnection bus = QDBusConnection::systemBus();
+    if (!bus.isConnected() || !bus.interface()
+        || !bus.interface()->isServiceRegistered(QStringLiteral("org.bluez")).value()) {
+        status.reason = bus.isConnected() ? QStringLiteral("BlueZ is not running")
+                                          : QStringLiteral("no system D-Bus, hence no BlueZ");
+        return status;
+    }
+#endif
     const QList<QBluetoothHostInfo> hosts = QBluetoothLocalDevice::allDevices();
     if (hosts.isEmpty()) {
         status.reason = QStringLiteral("no Bluetooth adapter");
