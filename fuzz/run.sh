@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer targets with clang (address and undefined-behaviour
+# Builds the libFuzzer targets (3107A receive path and data files, 5310A
+# notification reassembly) with clang (address and undefined-behaviour
 # sanitizers) in their own build tree and runs each for a bounded time.
 #
 #   fuzz/run.sh [SECONDS]     default 60 s per target
@@ -16,14 +17,16 @@ seconds=${1:-60}
 
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DARQ_FUZZ=ON \
   -DARQ_BUILD_TESTS=OFF -DARQ_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-ninja -C "$build" -j2 fuzz_3107a_receive fuzz_3107a_datafile
+ninja -C "$build" -j2 fuzz_3107a_receive fuzz_3107a_datafile fuzz_5310a_notify
 
 seed() { # corpus, name, printf text
   [[ -e "$1/$2" ]] || printf "$3" >"$1/$2"
 }
 
 status=0
-for target in receive datafile; do
+for target in receive datafile notify; do
+  binary=fuzz_3107a_$target
+  [[ $target == notify ]] && binary=fuzz_5310a_notify
   corpus=$build/fuzz/corpus-$target
   mkdir -p "$corpus"
   if [[ $target == receive ]]; then
@@ -31,11 +34,15 @@ for target in receive datafile; do
     seed "$corpus" probe '\x01\x01\x03\x01\x01\x88\x31'
     seed "$corpus" identity '\x21\x01\x03\x0a3107A00001\xce\x5d'
     seed "$corpus" echo '\x09\x01\x06\x00\x0e\x00\x03\x08\xa8'
+  elif [[ $target == notify ]]; then
+    # First notification 20 bytes, then 25: a reading frame cut after 20
+    # bytes, then a frame of another kind.
+    seed "$corpus" split '\x93\x17\x05\x00\x01\x00\x00\x00\x01\x57\x00\x42\xdb\x41\x0c\x00\x00\x00\x00\x41\xc8\x0a\xde\xcc\x0d\x16\x02\x00\x01\x00\x00\x00\x01\x57\x00\x42\xdb\x41\x0c\x00\x00\x00\x00\x41\xc8\x0a\xde\xcc\x0d'
   else
     seed "$corpus" file 'Time,CH01,CH02,CH03,CH04,CH05,CH06,CH07,CH08\n2024-03-05 10:00:00,1.5,2.25,3.125,4,5,6,7,8\n2024-03-05 10:00:01,11,12,13,14,15,16,17,18\n'
   fi
-  echo "== fuzz_3107a_$target: $seconds s"
-  "$build/fuzz/fuzz_3107a_$target" -max_total_time="$seconds" -rss_limit_mb=512 -max_len=4096 \
+  echo "== $binary: $seconds s"
+  "$build/fuzz/$binary" -max_total_time="$seconds" -rss_limit_mb=512 -max_len=4096 \
     -timeout=10 -print_final_stats=1 -artifact_prefix="$build/fuzz/crash-$target-" "$corpus" || status=1
 done
 exit $status

@@ -6,22 +6,21 @@
 #include <QCoreApplication>
 #include <QDebug>
 #include <QElapsedTimer>
-#include <QMutex>
-#include <QMutexLocker>
 #include <QThread>
 
 #include <atomic>
+#include <mutex>
 
 namespace {
 
-QMutex g_Mutex; // guards g_Platform
+std::mutex g_Mutex; // guards g_Platform
 std::shared_ptr<BlePlatform> g_Platform;
 
 } // namespace
 
 std::shared_ptr<BlePlatform> BlePlatform::instance()
 {
-    QMutexLocker lock(&g_Mutex);
+    std::lock_guard<std::mutex> lock(g_Mutex);
     if (g_Platform)
         return g_Platform;
     const QString endpoints = qEnvironmentVariable("ARQ_BLE_SIMULATOR").trimmed();
@@ -39,7 +38,7 @@ std::shared_ptr<BlePlatform> BlePlatform::instance()
 
 void BlePlatform::setInstance(std::shared_ptr<BlePlatform> platform)
 {
-    QMutexLocker lock(&g_Mutex);
+    std::lock_guard<std::mutex> lock(g_Mutex);
     g_Platform = std::move(platform);
 }
 
@@ -88,21 +87,45 @@ bool BleConnection::writeAndWait(const QString& service, const QString& characte
     struct Result
     {
         std::atomic<int> state{0}; // 0 pending, 1 ok, 2 failed
-        QMutex mutex;
+        std::mutex mutex;
         QString error;
     };
     auto result = std::make_shared<Result>();
     write(service, characteristic, bytes, [result](bool ok, const QString& message) {
         {
-            QMutexLocker lock(&result->mutex);
+            std::lock_guard<std::mutex> lock(result->mutex);
             result->error = message;
         }
         result->state = ok ? 1 : 2;
     });
     const bool finished = BlePlatform::waitUntil([&] { return result->state.load() != 0; }, timeoutMs);
     if (error) {
-        QMutexLocker lock(&result->mutex);
+        std::lock_guard<std::mutex> lock(result->mutex);
         *error = finished ? result->error : QStringLiteral("write timed out");
     }
     return result->state.load() == 1;
+}
+
+void BleThreadContext::post(std::function<void()> work)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_Mutex);
+        m_Work.push_back(std::move(work));
+    }
+    QMetaObject::invokeMethod(this, "drain", Qt::QueuedConnection);
+}
+
+void BleThreadContext::drain()
+{
+    for (;;) {
+        std::function<void()> work;
+        {
+            std::lock_guard<std::mutex> lock(m_Mutex);
+            if (m_Work.empty())
+                return;
+            work = std::move(m_Work.front());
+            m_Work.pop_front();
+        }
+        work();
+    }
 }

@@ -2,11 +2,14 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QObject>
 #include <QString>
 #include <QStringList>
 
+#include <deque>
 #include <functional>
 #include <memory>
+#include <mutex>
 
 // The few Bluetooth LE operations the reference thermometer driver needs,
 // behind an interface of our own so the driver logic does not depend on one
@@ -106,4 +109,22 @@ public:
     // Waits until `done` holds or the time is up, polling; on the GUI thread
     // events keep flowing meanwhile. Not time-scaled.
     static bool waitUntil(const std::function<bool()>& done, int timeoutMs);
+};
+
+// The object a backend's thread runs its work on. Work is handed over through
+// a std::mutex-guarded queue and a parameterless queued call, so the hand-off
+// is visible to ThreadSanitizer (Qt's own event queue is not instrumented).
+class BleThreadContext : public QObject
+{
+    Q_OBJECT
+public:
+    using QObject::QObject;
+    void post(std::function<void()> work);
+
+public slots:
+    void drain();
+
+private:
+    std::mutex m_Mutex;
+    std::deque<std::function<void()>> m_Work;
 };

@@ -3,7 +3,6 @@
 #include "Korva5310Frame.h"
 
 #include <QDebug>
-#include <QMutexLocker>
 #include <QUuid>
 
 #include <exception>
@@ -15,7 +14,7 @@ namespace {
 // that searched.
 struct SharedState
 {
-    QMutex mutex; // guards everything but linkUp
+    std::mutex mutex; // guards everything but linkUp
     QStringList foundNames;
     QStringList foundIds;
     bool newReading = false;
@@ -45,7 +44,7 @@ QString serviceHead(const QString& uuid)
 // still exists; held locked while a callback works on it.
 struct CriteriaKorva5310Guard
 {
-    QMutex mutex;
+    std::mutex mutex;
     CriteriaKorva5310* self = nullptr;
 };
 
@@ -61,7 +60,7 @@ CriteriaKorva5310::CriteriaKorva5310(std::shared_ptr<BlePlatform> platform, QObj
 {
     {
         SharedState& s = shared();
-        QMutexLocker lock(&s.mutex);
+        std::lock_guard<std::mutex> lock(s.mutex);
         // Initialised by the first driver; later ones join what is there.
         if (s.instances++ == 0) {
             s.foundNames.clear();
@@ -82,13 +81,13 @@ CriteriaKorva5310::CriteriaKorva5310(std::shared_ptr<BlePlatform> platform, QObj
 CriteriaKorva5310::~CriteriaKorva5310()
 {
     {
-        QMutexLocker lock(&m_Guard->mutex); // waits for a callback at work
+        std::lock_guard<std::mutex> lock(m_Guard->mutex); // waits for a callback at work
         m_Guard->self = nullptr;
     }
     ++m_Generation;
     std::shared_ptr<BleConnection> device;
     {
-        QMutexLocker lock(&m_Mutex);
+        std::lock_guard<std::mutex> lock(m_Mutex);
         device = std::move(m_Device);
     }
     if (device) {
@@ -97,7 +96,7 @@ CriteriaKorva5310::~CriteriaKorva5310()
     }
     JoinConnectThread();
     SharedState& s = shared();
-    QMutexLocker lock(&s.mutex);
+    std::lock_guard<std::mutex> lock(s.mutex);
     --s.instances;
 }
 
@@ -114,14 +113,14 @@ QString CriteriaKorva5310::StopCommand()
 QStringList CriteriaKorva5310::FoundNames()
 {
     SharedState& s = shared();
-    QMutexLocker lock(&s.mutex);
+    std::lock_guard<std::mutex> lock(s.mutex);
     return s.foundNames;
 }
 
 QStringList CriteriaKorva5310::FoundIds()
 {
     SharedState& s = shared();
-    QMutexLocker lock(&s.mutex);
+    std::lock_guard<std::mutex> lock(s.mutex);
     return s.foundIds;
 }
 
@@ -133,7 +132,7 @@ bool CriteriaKorva5310::LinkUp()
 bool CriteriaKorva5310::NameFound(const QString& name, QString* id) const
 {
     SharedState& s = shared();
-    QMutexLocker lock(&s.mutex);
+    std::lock_guard<std::mutex> lock(s.mutex);
     const int at = s.foundNames.indexOf(name);
     if (at < 0 || s.foundNames.size() != s.foundIds.size())
         return false;
@@ -158,7 +157,7 @@ bool CriteriaKorva5310::OpenSearch()
         }
         {
             SharedState& s = shared();
-            QMutexLocker lock(&s.mutex);
+            std::lock_guard<std::mutex> lock(s.mutex);
             s.foundNames.clear();
             s.foundIds.clear();
         }
@@ -168,7 +167,7 @@ bool CriteriaKorva5310::OpenSearch()
             if (adv.type != 0 || !adv.name.startsWith(kNamePrefix))
                 return;
             SharedState& s = shared();
-            QMutexLocker lock(&s.mutex);
+            std::lock_guard<std::mutex> lock(s.mutex);
             if (s.foundNames.contains(adv.name))
                 return;
             s.foundNames.append(adv.name);
@@ -204,13 +203,13 @@ bool CriteriaKorva5310::Open(QString, QString address, QString)
     for (int i = 0; i < 50; ++i)
         Delay(100);
     {
-        QMutexLocker lock(&m_Mutex);
+        std::lock_guard<std::mutex> lock(m_Mutex);
         m_DeviceName = address;
     }
     m_Progress = 0;
     {
         SharedState& s = shared();
-        QMutexLocker lock(&s.mutex);
+        std::lock_guard<std::mutex> lock(s.mutex);
         s.newReading = false;
         // A fragment left by an earlier session would shift every frame after it.
         s.notificationBuffer.clear();
@@ -236,7 +235,7 @@ void CriteriaKorva5310::Open_slots()
     QString name;
     std::shared_ptr<BleConnection> stale;
     {
-        QMutexLocker lock(&m_Mutex);
+        std::lock_guard<std::mutex> lock(m_Mutex);
         name = m_DeviceName;
         stale = std::move(m_Device); // an Open without Close in between
     }
@@ -265,7 +264,7 @@ void CriteriaKorva5310::ConnectBLEThread(quint64 generation)
     auto current = [&] { return m_Generation.load() == generation; };
     QString name, id;
     {
-        QMutexLocker lock(&m_Mutex);
+        std::lock_guard<std::mutex> lock(m_Mutex);
         name = m_DeviceName;
     }
     if (!NameFound(name, &id)) {
@@ -278,7 +277,7 @@ void CriteriaKorva5310::ConnectBLEThread(quint64 generation)
         std::unique_ptr<BleConnection> opened = m_Platform->connect(
             id,
             [guard, generation](bool connected) {
-                QMutexLocker lock(&guard->mutex);
+                std::lock_guard<std::mutex> lock(guard->mutex);
                 if (guard->self)
                     guard->self->ConnectionStatus(generation, connected);
             },
@@ -291,7 +290,7 @@ void CriteriaKorva5310::ConnectBLEThread(quint64 generation)
         }
         const std::shared_ptr<BleConnection> device(std::move(opened));
         {
-            QMutexLocker lock(&m_Mutex);
+            std::lock_guard<std::mutex> lock(m_Mutex);
             if (current())
                 m_Device = device;
         }
@@ -332,7 +331,7 @@ void CriteriaKorva5310::ConnectBLEThread(quint64 generation)
                     }
                     notifyTaken = true;
                     {
-                        QMutexLocker lock(&m_Mutex);
+                        std::lock_guard<std::mutex> lock(m_Mutex);
                         m_NotifyService = service;
                         m_NotifyCharacteristic = c.uuid;
                     }
@@ -342,7 +341,7 @@ void CriteriaKorva5310::ConnectBLEThread(quint64 generation)
                     qDebug() << "具有写入权限；";
                     writeTaken = true;
                     {
-                        QMutexLocker lock(&m_Mutex);
+                        std::lock_guard<std::mutex> lock(m_Mutex);
                         m_WriteService = service;
                         m_WriteCharacteristic = c.uuid;
                     }
@@ -375,7 +374,7 @@ void CriteriaKorva5310::ConnectionStatus(quint64 generation, bool connected)
 void CriteriaKorva5310::Notification(const QByteArray& value)
 {
     SharedState& s = shared();
-    QMutexLocker lock(&s.mutex);
+    std::lock_guard<std::mutex> lock(s.mutex);
     double reading = 0.0;
     if (Korva5310Frame::feed(s.notificationBuffer, value, &reading) == Korva5310Frame::Result::Reading) {
         s.lastReading = reading;
@@ -414,7 +413,7 @@ void CriteriaKorva5310::Write_slots(QString text)
     std::shared_ptr<BleConnection> device;
     QString service, characteristic;
     {
-        QMutexLocker lock(&m_Mutex);
+        std::lock_guard<std::mutex> lock(m_Mutex);
         device = m_Device;
         service = m_WriteService;
         characteristic = m_WriteCharacteristic;
@@ -427,7 +426,7 @@ void CriteriaKorva5310::Write_slots(QString text)
     try {
         device->write(service, characteristic, QByteArray::fromHex(text.toLatin1()),
                       [guard, generation](bool ok, const QString& error) {
-                          QMutexLocker lock(&guard->mutex);
+                          std::lock_guard<std::mutex> lock(guard->mutex);
                           CriteriaKorva5310* self = guard->self;
                           if (!self || self->m_Generation.load() != generation)
                               return;
@@ -447,7 +446,7 @@ void CriteriaKorva5310::Write_slots(QString text)
 
 bool CriteriaKorva5310::GetSerialNumber(QString& text)
 {
-    QMutexLocker lock(&m_Mutex);
+    std::lock_guard<std::mutex> lock(m_Mutex);
     text = m_DeviceName;
     return true;
 }
@@ -471,7 +470,7 @@ bool CriteriaKorva5310::ReadTemperature(double& value)
                 return false;
             bool seen = false;
             {
-                QMutexLocker lock(&s.mutex);
+                std::lock_guard<std::mutex> lock(s.mutex);
                 if (s.newReading) {
                     s.newReading = false;
                     seen = true;
@@ -510,7 +509,7 @@ void CriteriaKorva5310::Close_slots()
     ++m_Generation;
     std::shared_ptr<BleConnection> device;
     {
-        QMutexLocker lock(&m_Mutex);
+        std::lock_guard<std::mutex> lock(m_Mutex);
         device = std::move(m_Device);
         m_NotifyService.clear();
         m_NotifyCharacteristic.clear();
@@ -529,6 +528,6 @@ void CriteriaKorva5310::Close_slots()
     m_Progress = 0;
     SharedState& s = shared();
     s.linkUp = false;
-    QMutexLocker lock(&s.mutex);
+    std::lock_guard<std::mutex> lock(s.mutex);
     s.notificationBuffer.clear();
 }

@@ -3,10 +3,10 @@
 #include "BlePlatform.h"
 #include "Criteria.h"
 
-#include <QMutex>
 #include <QStringList>
 
 #include <atomic>
+#include <mutex>
 #include <memory>
 #include <thread>
 
@@ -84,7 +84,7 @@ private:
     // platform callback of an older generation no longer touches anything.
     std::atomic<quint64> m_Generation{0};
 
-    mutable QMutex m_Mutex; // guards everything below
+    mutable std::mutex m_Mutex; // guards everything below
     QString m_DeviceName;
     std::shared_ptr<BleConnection> m_Device;
     QString m_NotifyService, m_NotifyCharacteristic;

@@ -7,12 +7,11 @@
 #include <QEventLoop>
 #include <QLowEnergyController>
 #include <QLowEnergyService>
-#include <QMutex>
-#include <QMutexLocker>
 #include <QThread>
 #include <QTimer>
 
 #include <atomic>
+#include <mutex>
 
 #ifdef ARQ_BLE_HAVE_DBUS
 #include <QDBusConnection>
@@ -69,14 +68,14 @@ struct QtConnectionState
     QLowEnergyController* controller = nullptr;
     QHash<QString, QLowEnergyService*> services; // by UUID text
 
-    QMutex mutex; // guards the callbacks
+    std::mutex mutex; // guards the callbacks
     BlePlatform::StatusCallback status;
     QHash<QString, BleConnection::ValueCallback> values;
     BleConnection::WriteCallback pendingWrite;
 
     void reportStatus(bool connected)
     {
-        QMutexLocker lock(&mutex);
+        std::lock_guard<std::mutex> lock(mutex);
         if (status)
             status(connected);
     }
@@ -84,7 +83,7 @@ struct QtConnectionState
     {
         BleConnection::WriteCallback done;
         {
-            QMutexLocker lock(&mutex);
+            std::lock_guard<std::mutex> lock(mutex);
             done = std::move(pendingWrite);
             pendingWrite = nullptr;
         }
@@ -178,7 +177,7 @@ public:
         auto state = m_State;
         const QString key = uuidText(uuidFrom(characteristic));
         {
-            QMutexLocker lock(&state->mutex);
+            std::lock_guard<std::mutex> lock(state->mutex);
             state->values.insert(key, std::move(onValue));
         }
         auto ok = std::make_shared<std::atomic<bool>>(false);
@@ -212,7 +211,7 @@ public:
             QtBlePlatform::kGattTimeoutMs + 1000);
         if (ran && *ok)
             return true;
-        QMutexLocker lock(&state->mutex);
+        std::lock_guard<std::mutex> lock(state->mutex);
         state->values.remove(key);
         return false;
     }
@@ -222,12 +221,11 @@ public:
     {
         auto state = m_State;
         {
-            QMutexLocker lock(&state->mutex);
+            std::lock_guard<std::mutex> lock(state->mutex);
             state->pendingWrite = std::move(done);
         }
         const QString key = uuidText(uuidFrom(characteristic));
-        QMetaObject::invokeMethod(
-            m_Platform->context(),
+        m_Platform->context()->post(
             [state, service, key, bytes] {
                 QLowEnergyService* s = serviceObject(state, service);
                 const QLowEnergyCharacteristic c = s ? s->characteristic(uuidFrom(key)) : QLowEnergyCharacteristic();
@@ -243,8 +241,7 @@ public:
                     s->writeCharacteristic(c, bytes, QLowEnergyService::WriteWithoutResponse);
                     state->finishWrite(true, QString());
                 }
-            },
-            Qt::QueuedConnection);
+            });
     }
 
     void close() override
@@ -253,13 +250,12 @@ public:
             return;
         auto state = m_State;
         {
-            QMutexLocker lock(&state->mutex);
+            std::lock_guard<std::mutex> lock(state->mutex);
             state->status = nullptr;
             state->values.clear();
         }
         state->finishWrite(false, QStringLiteral("closed"));
-        QMetaObject::invokeMethod(
-            m_Platform->context(),
+        m_Platform->context()->post(
             [state] {
                 for (QLowEnergyService* s : qAsConst(state->services))
                     s->deleteLater();
@@ -270,8 +266,7 @@ public:
                     state->controller->deleteLater();
                     state->controller = nullptr;
                 }
-            },
-            Qt::QueuedConnection);
+            });
     }
 
     // Platform thread: the service object for a UUID, created on first use
@@ -293,7 +288,7 @@ public:
                          [st](const QLowEnergyCharacteristic& c, const QByteArray& value) {
                              BleConnection::ValueCallback cb;
                              {
-                                 QMutexLocker lock(&st->mutex);
+                                 std::lock_guard<std::mutex> lock(st->mutex);
                                  cb = st->values.value(uuidText(c.uuid()));
                              }
                              if (cb)
@@ -317,7 +312,7 @@ private:
 
 } // namespace
 
-QtBlePlatform::QtBlePlatform() : m_Thread(new QThread), m_Context(new QObject)
+QtBlePlatform::QtBlePlatform() : m_Thread(new QThread), m_Context(new BleThreadContext)
 {
     m_Thread->setObjectName(QStringLiteral("ble-qt"));
     m_Context->moveToThread(m_Thread);
@@ -326,22 +321,21 @@ QtBlePlatform::QtBlePlatform() : m_Thread(new QThread), m_Context(new QObject)
 
 QtBlePlatform::~QtBlePlatform()
 {
-    QMetaObject::invokeMethod(m_Context, [ctx = m_Context] { delete ctx; }, Qt::QueuedConnection);
+    // Qt Bluetooth objects go on their own thread; the context once that has ended.
+    m_Context->post([ctx = m_Context] { qDeleteAll(ctx->children()); });
     m_Thread->quit();
     m_Thread->wait();
+    delete m_Context;
     delete m_Thread;
 }
 
 bool QtBlePlatform::runOnThread(std::function<void()> work, int timeoutMs)
 {
     auto done = std::make_shared<std::atomic<bool>>(false);
-    QMetaObject::invokeMethod(
-        m_Context,
-        [work = std::move(work), done] {
-            work();
-            *done = true;
-        },
-        Qt::QueuedConnection);
+    m_Context->post([work = std::move(work), done] {
+        work();
+        *done = true;
+    });
     return waitUntil([&] { return done->load(); }, timeoutMs);
 }
 
@@ -382,15 +376,15 @@ BleAdapterStatus QtBlePlatform::adapterStatusHere()
 BleAdapterStatus QtBlePlatform::adapterStatus()
 {
     auto result = std::make_shared<BleAdapterStatus>();
-    auto mutex = std::make_shared<QMutex>();
+    auto mutex = std::make_shared<std::mutex>();
     const bool ran = runOnThread(
         [this, result, mutex] {
             const BleAdapterStatus s = adapterStatusHere();
-            QMutexLocker lock(mutex.get());
+            std::lock_guard<std::mutex> lock(*mutex);
             *result = s;
         },
         kAdapterTimeoutMs);
-    QMutexLocker lock(mutex.get());
+    std::lock_guard<std::mutex> lock(*mutex);
     if (!ran) {
         BleAdapterStatus none;
         none.reason = QStringLiteral("the Bluetooth stack did not answer");
@@ -451,11 +445,11 @@ std::unique_ptr<BleConnection> QtBlePlatform::connect(const QString& id, StatusC
     state->status = std::move(onStatus);
     auto ok = std::make_shared<std::atomic<bool>>(false);
     auto message = std::make_shared<QString>();
-    auto messageMutex = std::make_shared<QMutex>();
+    auto messageMutex = std::make_shared<std::mutex>();
     const bool ran = runOnThread(
         [this, id, state, ok, message, messageMutex] {
             auto fail = [&](const QString& text) {
-                QMutexLocker lock(messageMutex.get());
+                std::lock_guard<std::mutex> lock(*messageMutex);
                 *message = text;
             };
             QBluetoothDeviceInfo info = m_Seen.value(id);
@@ -500,7 +494,7 @@ std::unique_ptr<BleConnection> QtBlePlatform::connect(const QString& id, StatusC
         kConnectTimeoutMs + 2000);
     if (!ran || !*ok) {
         if (error) {
-            QMutexLocker lock(messageMutex.get());
+            std::lock_guard<std::mutex> lock(*messageMutex);
             *error = ran ? *message : QStringLiteral("the Bluetooth stack did not answer in time");
         }
         return nullptr;

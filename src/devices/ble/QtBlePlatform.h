@@ -5,7 +5,6 @@
 #include <QBluetoothDeviceInfo>
 #include <QHash>
 
-class QObject;
 class QThread;
 
 // Bluetooth LE through Qt Bluetooth (BlueZ on Linux). Qt's objects need an
@@ -35,13 +34,13 @@ public:
     // Runs `work` on the platform thread and waits up to timeoutMs; false
     // on time-out (the work still runs later, against shared state only).
     bool runOnThread(std::function<void()> work, int timeoutMs);
-    QObject* context() const { return m_Context; }
+    BleThreadContext* context() const { return m_Context; }
 
 private:
     // Platform thread only.
     BleAdapterStatus adapterStatusHere();
 
     QThread* m_Thread = nullptr;
-    QObject* m_Context = nullptr;
+    BleThreadContext* m_Context = nullptr;
     QHash<QString, QBluetoothDeviceInfo> m_Seen; // platform thread only: devices by id
 };

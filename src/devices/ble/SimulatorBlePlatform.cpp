@@ -3,12 +3,12 @@
 #include <QDebug>
 #include <QElapsedTimer>
 #include <QHash>
-#include <QMutexLocker>
 #include <QPointer>
 #include <QTcpSocket>
 #include <QThread>
 
 #include <atomic>
+#include <mutex>
 #include <deque>
 
 namespace {
@@ -17,7 +17,7 @@ namespace {
 struct Pending
 {
     std::atomic<bool> done{false};
-    QMutex mutex;
+    std::mutex mutex;
     QString reply;                            // "OK …" / "ERROR …"
     std::function<void(const QString&)> then; // asynchronous callers; io thread
 };
@@ -30,35 +30,35 @@ struct SimulatorBlePlatform::Channel : std::enable_shared_from_this<SimulatorBle
 {
     enum State { Connecting, Open, Closed };
     std::atomic<int> state{Connecting};
-    QObject* context = nullptr;
+    BleThreadContext* context = nullptr;
 
     // io thread only
     QTcpSocket* socket = nullptr;
     QByteArray buffer;
 
-    QMutex mutex; // guards pending
+    std::mutex mutex; // guards pending
     std::deque<std::shared_ptr<Pending>> pending;
 
     // Held while an event is delivered, so that after detach() returns no
     // callback runs any more.
-    QMutex eventMutex;
+    std::mutex eventMutex;
     std::function<void(const QString&)> onEvent;
 
     void post(std::function<void()> work)
     {
-        QMetaObject::invokeMethod(context, std::move(work), Qt::QueuedConnection);
+        context->post(std::move(work));
     }
 
     void deliver(const QString& event)
     {
-        QMutexLocker lock(&eventMutex);
+        std::lock_guard<std::mutex> lock(eventMutex);
         if (onEvent)
             onEvent(event);
     }
 
     void detach()
     {
-        QMutexLocker lock(&eventMutex);
+        std::lock_guard<std::mutex> lock(eventMutex);
         onEvent = nullptr;
     }
 
@@ -66,7 +66,7 @@ struct SimulatorBlePlatform::Channel : std::enable_shared_from_this<SimulatorBle
     {
         std::function<void(const QString&)> then;
         {
-            QMutexLocker lock(&p->mutex);
+            std::lock_guard<std::mutex> lock(p->mutex);
             p->reply = reply;
             then = std::move(p->then);
         }
@@ -82,7 +82,7 @@ struct SimulatorBlePlatform::Channel : std::enable_shared_from_this<SimulatorBle
             return;
         std::deque<std::shared_ptr<Pending>> left;
         {
-            QMutexLocker lock(&mutex);
+            std::lock_guard<std::mutex> lock(mutex);
             left.swap(pending);
         }
         for (const auto& p : left)
@@ -103,7 +103,7 @@ struct SimulatorBlePlatform::Channel : std::enable_shared_from_this<SimulatorBle
             if (line.startsWith(QLatin1String("OK")) || line.startsWith(QLatin1String("ERROR"))) {
                 std::shared_ptr<Pending> p;
                 {
-                    QMutexLocker lock(&mutex);
+                    std::lock_guard<std::mutex> lock(mutex);
                     if (!pending.empty()) {
                         p = pending.front();
                         pending.pop_front();
@@ -135,7 +135,7 @@ struct SimulatorBlePlatform::Channel : std::enable_shared_from_this<SimulatorBle
                 return;
             }
             {
-                QMutexLocker lock(&self->mutex);
+                std::lock_guard<std::mutex> lock(self->mutex);
                 self->pending.push_back(p);
             }
             self->socket->write(command.toUtf8() + '\n');
@@ -150,7 +150,7 @@ struct SimulatorBlePlatform::Channel : std::enable_shared_from_this<SimulatorBle
         const std::shared_ptr<Pending> p = send(command);
         if (!BlePlatform::waitUntil([&] { return p->done.load(); }, timeoutMs))
             return QString();
-        QMutexLocker lock(&p->mutex);
+        std::lock_guard<std::mutex> lock(p->mutex);
         return p->reply;
     }
 
@@ -169,7 +169,9 @@ struct SimulatorBlePlatform::Channel : std::enable_shared_from_this<SimulatorBle
                 s->disconnectFromHost();
                 s->deleteLater();
             }
-            self->state = Closed;
+            // Whoever still waits for an answer learns at once (no events:
+            // the callback is detached already).
+            self->closed(QStringLiteral("closed"));
         });
     }
 };
@@ -200,7 +202,7 @@ class SimulatorBleConnection : public BleConnection
 public:
     struct Callbacks
     {
-        QMutex mutex;
+        std::mutex mutex;
         BlePlatform::StatusCallback status;
         QHash<QString, ValueCallback> values; // by characteristic UUID
     };
@@ -217,7 +219,7 @@ public:
         if (words.size() == 2 && words[0] == QLatin1String("STATUS")) {
             BlePlatform::StatusCallback status;
             {
-                QMutexLocker lock(&callbacks.mutex);
+                std::lock_guard<std::mutex> lock(callbacks.mutex);
                 status = callbacks.status;
             }
             if (status)
@@ -225,7 +227,7 @@ public:
         } else if (words.size() == 3 && words[0] == QLatin1String("VALUE")) {
             ValueCallback value;
             {
-                QMutexLocker lock(&callbacks.mutex);
+                std::lock_guard<std::mutex> lock(callbacks.mutex);
                 value = callbacks.values.value(words[1].toLower());
             }
             if (value)
@@ -261,13 +263,13 @@ public:
     bool enableNotifications(const QString& service, const QString& characteristic, ValueCallback onValue) override
     {
         {
-            QMutexLocker lock(&m_Callbacks->mutex);
+            std::lock_guard<std::mutex> lock(m_Callbacks->mutex);
             m_Callbacks->values.insert(characteristic.toLower(), std::move(onValue));
         }
         const QString reply = m_Channel->request(QStringLiteral("NOTIFY %1 %2").arg(service, characteristic));
         if (reply.startsWith(QLatin1String("OK")))
             return true;
-        QMutexLocker lock(&m_Callbacks->mutex);
+        std::lock_guard<std::mutex> lock(m_Callbacks->mutex);
         m_Callbacks->values.remove(characteristic.toLower());
         return false;
     }
@@ -289,7 +291,7 @@ public:
         if (m_Closed.exchange(true))
             return;
         {
-            QMutexLocker lock(&m_Callbacks->mutex);
+            std::lock_guard<std::mutex> lock(m_Callbacks->mutex);
             m_Callbacks->status = nullptr;
             m_Callbacks->values.clear();
         }
@@ -304,7 +306,7 @@ private:
 
 } // namespace
 
-SimulatorBlePlatform::SimulatorBlePlatform() : m_Thread(new QThread), m_Context(new QObject)
+SimulatorBlePlatform::SimulatorBlePlatform() : m_Thread(new QThread), m_Context(new BleThreadContext)
 {
     m_Thread->setObjectName(QStringLiteral("ble-simulator-io"));
     m_Context->moveToThread(m_Thread);
@@ -313,10 +315,11 @@ SimulatorBlePlatform::SimulatorBlePlatform() : m_Thread(new QThread), m_Context(
 
 SimulatorBlePlatform::~SimulatorBlePlatform()
 {
-    // Sockets are children of the context and go with it, on the io thread.
-    QMetaObject::invokeMethod(m_Context, [ctx = m_Context] { delete ctx; }, Qt::QueuedConnection);
+    // The sockets go on their own thread; the context once that has ended.
+    m_Context->post([ctx = m_Context] { qDeleteAll(ctx->children()); });
     m_Thread->quit();
     m_Thread->wait();
+    delete m_Context;
     delete m_Thread;
 }
 
@@ -332,14 +335,14 @@ bool SimulatorBlePlatform::setEndpoints(const QString& text)
     }
     if (list.isEmpty())
         return false;
-    QMutexLocker lock(&m_Mutex);
+    std::lock_guard<std::mutex> lock(m_Mutex);
     m_Endpoints = list;
     return true;
 }
 
 QStringList SimulatorBlePlatform::endpoints() const
 {
-    QMutexLocker lock(&m_Mutex);
+    std::lock_guard<std::mutex> lock(m_Mutex);
     QStringList out;
     for (const auto& e : m_Endpoints)
         out << endpointText(e.first, e.second);
@@ -400,7 +403,7 @@ bool SimulatorBlePlatform::discover(int ms, AdvertisementCallback onAdvertisemen
     QElapsedTimer timer;
     timer.start();
     const QList<QPair<QString, quint16>> list = [this] {
-        QMutexLocker lock(&m_Mutex);
+        std::lock_guard<std::mutex> lock(m_Mutex);
         return m_Endpoints;
     }();
     QList<std::shared_ptr<Channel>> scans;

@@ -3,10 +3,8 @@
 #include "BlePlatform.h"
 
 #include <QList>
-#include <QMutex>
 #include <QPair>
 
-class QObject;
 class QThread;
 
 // Bluetooth LE through arq-simulator instead of a radio: each endpoint
@@ -59,8 +57,8 @@ private:
     std::shared_ptr<Channel> openChannel(const QString& host, quint16 port,
                                          std::function<void(const QString& event)> onEvent);
 
-    mutable QMutex m_Mutex; // guards m_Endpoints
+    mutable std::mutex m_Mutex; // guards m_Endpoints
     QList<QPair<QString, quint16>> m_Endpoints;
     QThread* m_Thread = nullptr;
-    QObject* m_Context = nullptr; // lives on m_Thread; parent of the sockets
+    BleThreadContext* m_Context = nullptr; // lives on m_Thread; parent of the sockets
 };

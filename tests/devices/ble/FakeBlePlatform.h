@@ -3,11 +3,10 @@
 #include "BlePlatform.h"
 
 #include <QHash>
-#include <QMutex>
-#include <QMutexLocker>
 #include <QStringList>
 
 #include <atomic>
+#include <mutex>
 #include <thread>
 
 // An in-process Bluetooth LE stack for the driver tests: adverts, one GATT
@@ -86,7 +85,7 @@ public:
         {
             if (m_Device.notifyFails)
                 return false;
-            QMutexLocker lock(&m_Platform->m_Mutex);
+            std::lock_guard<std::mutex> lock(m_Platform->m_Mutex);
             m_Platform->m_NotifyCharacteristic = characteristic;
             m_Platform->m_OnValue = std::move(onValue);
             return true;
@@ -94,7 +93,7 @@ public:
         void write(const QString&, const QString& characteristic, const QByteArray& bytes, WriteCallback done) override
         {
             {
-                QMutexLocker lock(&m_Platform->m_Mutex);
+                std::lock_guard<std::mutex> lock(m_Platform->m_Mutex);
                 m_Platform->m_Writes << characteristic + QLatin1Char(' ') + QString::fromLatin1(bytes.toHex());
             }
             std::thread completion([done] { done(true, QString()); });
@@ -104,7 +103,7 @@ public:
         {
             if (m_Closed.exchange(true))
                 return;
-            QMutexLocker lock(&m_Platform->m_Mutex);
+            std::lock_guard<std::mutex> lock(m_Platform->m_Mutex);
             if (!m_Platform->leaky) {
                 m_Platform->m_OnValue = nullptr;
                 m_Platform->m_OnStatus = nullptr;
@@ -126,7 +125,7 @@ public:
             return nullptr;
         }
         {
-            QMutexLocker lock(&m_Mutex);
+            std::lock_guard<std::mutex> lock(m_Mutex);
             m_OnStatus = onStatus;
         }
         onStatus(true);
@@ -140,7 +139,7 @@ public:
         std::thread platform([this, value] {
             ValueCallback cb;
             {
-                QMutexLocker lock(&m_Mutex);
+                std::lock_guard<std::mutex> lock(m_Mutex);
                 cb = m_OnValue;
             }
             if (cb)
@@ -153,7 +152,7 @@ public:
         std::thread platform([this, connected] {
             StatusCallback cb;
             {
-                QMutexLocker lock(&m_Mutex);
+                std::lock_guard<std::mutex> lock(m_Mutex);
                 cb = m_OnStatus;
             }
             if (cb)
@@ -163,23 +162,23 @@ public:
     }
     QStringList writes()
     {
-        QMutexLocker lock(&m_Mutex);
+        std::lock_guard<std::mutex> lock(m_Mutex);
         return m_Writes;
     }
     QString notifyCharacteristic()
     {
-        QMutexLocker lock(&m_Mutex);
+        std::lock_guard<std::mutex> lock(m_Mutex);
         return m_NotifyCharacteristic;
     }
     int closes()
     {
-        QMutexLocker lock(&m_Mutex);
+        std::lock_guard<std::mutex> lock(m_Mutex);
         return m_Closes;
     }
 
 private:
     using ValueCallback = BleConnection::ValueCallback;
-    QMutex m_Mutex;
+    std::mutex m_Mutex;
     ValueCallback m_OnValue;
     StatusCallback m_OnStatus;
     QString m_NotifyCharacteristic;
