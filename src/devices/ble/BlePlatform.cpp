@@ -106,6 +106,14 @@ bool BleConnection::writeAndWait(const QString& service, const QString& characte
     return result->state.load() == 1;
 }
 
+BleThreadContext::~BleThreadContext()
+{
+    // Taken once more so the thread's last drain is ordered before the
+    // destruction for ThreadSanitizer too (QThread::wait is invisible to it).
+    std::lock_guard<std::mutex> lock(m_Mutex);
+    m_Work.clear();
+}
+
 void BleThreadContext::post(std::function<void()> work)
 {
     {

@@ -119,6 +119,7 @@ class BleThreadContext : public QObject
     Q_OBJECT
 public:
     using QObject::QObject;
+    ~BleThreadContext() override;
     void post(std::function<void()> work);
 
 public slots:
