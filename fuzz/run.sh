@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer targets with clang (address and undefined-behaviour
-# sanitizers) in their own build tree and runs each for a bounded time.
+# Builds the libFuzzer targets (3107A receive path and data files, the
+# temperature-source replies, the 5310A notification reassembly) with clang
+# (address and undefined-behaviour sanitizers) in their own build tree and
+# runs each for a bounded time.
 #
 #   fuzz/run.sh [SECONDS [TARGET...]]   default 60 s for every target
-#   (targets: 3107a_receive 3107a_datafile source_reply)
+#   (targets: 3107a_receive 3107a_datafile source_reply 5310a_notify)
 #
 # Environment: ARQ_FUZZ_BUILD (build tree, default build-fuzz). The corpus
 # grows in $ARQ_FUZZ_BUILD/fuzz/corpus-<target>; a crash leaves its input
@@ -16,7 +18,7 @@ build=${ARQ_FUZZ_BUILD:-$root/build-fuzz}
 seconds=${1:-60}
 shift || true
 targets=("$@")
-((${#targets[@]})) || targets=(3107a_receive 3107a_datafile source_reply)
+((${#targets[@]})) || targets=(3107a_receive 3107a_datafile source_reply 5310a_notify)
 
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DARQ_FUZZ=ON \
   -DARQ_BUILD_TESTS=OFF -DARQ_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
@@ -30,18 +32,27 @@ status=0
 for target in "${targets[@]}"; do
   corpus=$build/fuzz/corpus-$target
   mkdir -p "$corpus"
-  if [[ $target == 3107a_receive ]]; then
+  case $target in
+  3107a_receive)
     # Control byte, then replies: the probe answer, an identity, a write echo.
     seed "$corpus" probe '\x01\x01\x03\x01\x01\x88\x31'
     seed "$corpus" identity '\x21\x01\x03\x0a3107A00001\xce\x5d'
     seed "$corpus" echo '\x09\x01\x06\x00\x0e\x00\x03\x08\xa8'
-  elif [[ $target == source_reply ]]; then
+    ;;
+  source_reply)
     # Control byte (bit 0: bath framing), then what the source sent.
     seed "$corpus" dry '\x08KORVA-INST,KRDB-1,SN1,1.0\r\n25.00\r\n1\r\n'
     seed "$corpus" bath '\x05\nsn:LB1\r\n\nset: 25.01C\r\nr: 24.98 C\r\nst:1\r\n'
-  else
+    ;;
+  5310a_notify)
+    # First notification 20 bytes, then 25: a reading frame cut after 20
+    # bytes, then a frame of another kind.
+    seed "$corpus" split '\x93\x17\x05\x00\x01\x00\x00\x00\x01\x57\x00\x42\xdb\x41\x0c\x00\x00\x00\x00\x41\xc8\x0a\xde\xcc\x0d\x16\x02\x00\x01\x00\x00\x00\x01\x57\x00\x42\xdb\x41\x0c\x00\x00\x00\x00\x41\xc8\x0a\xde\xcc\x0d'
+    ;;
+  *)
     seed "$corpus" file 'Time,CH01,CH02,CH03,CH04,CH05,CH06,CH07,CH08\n2024-03-05 10:00:00,1.5,2.25,3.125,4,5,6,7,8\n2024-03-05 10:00:01,11,12,13,14,15,16,17,18\n'
-  fi
+    ;;
+  esac
   echo "== fuzz_$target: $seconds s"
   "$build/fuzz/fuzz_$target" -max_total_time="$seconds" -rss_limit_mb=512 -max_len=4096 \
     -timeout=10 -print_final_stats=1 -artifact_prefix="$build/fuzz/crash-$target-" "$corpus" || status=1

@@ -6,13 +6,30 @@
 #include <QThread>
 
 #include <algorithm>
+#include <cmath>
+
+namespace {
+std::atomic<double> g_TimeScale{1.0};
+}
 
 Device::Device(QObject* parent) : QObject(parent) {}
 
 Device::~Device() = default;
 
+void Device::setTimeScale(double scale)
+{
+    g_TimeScale = scale > 0 && std::isfinite(scale) ? scale : 1.0;
+}
+
+double Device::timeScale()
+{
+    return g_TimeScale.load();
+}
+
 void Device::Delay(int ms)
 {
+    // Rounded up: a short poll interval never collapses into a busy loop.
+    ms = ms > 0 ? static_cast<int>(std::ceil(ms * timeScale())) : 0;
     QElapsedTimer timer;
     timer.start();
     const bool guiThread =

@@ -40,7 +40,11 @@ public:
 
     // Waits by polling an elapsed-time clock. On the GUI thread events keep
     // flowing so a wait there never freezes the window.
+    // Every fixed wait is multiplied by a process-wide time scale (1.0 = real
+    // time), so tests can run the long protocol waits faster.
     static void Delay(int ms);
+    static void setTimeScale(double scale);
+    static double timeScale();
     // Serial ports present, sorted by plain string comparison.
     static QStringList SerialPortNames();
 

@@ -199,6 +199,11 @@ bool parseSourceKey(const QString& key, const QString& value, SourceSettings* s)
 
 bool parseModel(const QString& value, InstrumentConfig* inst)
 {
+    inst->thermometer = isModel5310A(value);
+    if (inst->thermometer) {
+        inst->source = nullptr;
+        return true;
+    }
     if (const SourceModel* m = sourceModel(value)) {
         inst->source = m;
         return true;
@@ -231,7 +236,7 @@ bool parseInstrumentOption(const QString& text, int index, InstrumentConfig* ins
                          .arg(key, text);
             return false;
         }
-        if (!inst->source && sourceOnlyKey(key)) {
+        if (!inst->source && !inst->thermometer && sourceOnlyKey(key)) {
             *error = QStringLiteral("'%1' is for temperature sources, not for loggers, in --instrument %2")
                          .arg(key, text);
             return false;
@@ -252,6 +257,11 @@ bool parseInstrumentOption(const QString& text, int index, InstrumentConfig* ins
         } else if (key == QLatin1String("id")) {
             inst->identity = value;
             ok = !value.isEmpty();
+        } else if (inst->thermometer && key == QLatin1String("in")) {
+            // The thermometer sits in that source and reads its temperature.
+            inst->follow = value.toInt(&ok);
+            ok = ok && inst->follow >= 1;
+        } else if (inst->thermometer && parse5310AKey(key, value, &inst->ble, &ok)) {
         } else if (inst->source) {
             if (!parseSourceKey(key, value, &inst->sourceSettings)) {
                 if (key == QLatin1String("temperature") || key == QLatin1String("tau")
@@ -507,6 +517,11 @@ bool validateInstruments(const QList<InstrumentConfig>& instruments, QString* er
             *error = QStringLiteral("instrument %1: ").arg(i + 1) + *error;
             return false;
         }
+        if (inst.follow != 0 && (inst.follow > instruments.size() || !instruments[inst.follow - 1].source)) {
+            *error = QStringLiteral("instrument %1: the thermometer is put in instrument %2, which is no temperature source")
+                         .arg(i + 1).arg(inst.follow);
+            return false;
+        }
         for (const ChannelSetup& setup : inst.channels) {
             if (setup.in != 0 && (setup.in < 1 || setup.in > instruments.size() || !instruments[setup.in - 1].source)) {
                 *error = QStringLiteral("instrument %1: channel %2 is put in instrument %3, which is no temperature source")
@@ -559,6 +574,10 @@ bool parseConfigJson(const QByteArray& json, QList<InstrumentConfig>* instrument
             *error = where + QStringLiteral("unknown model");
             return false;
         }
+        if (inst.thermometer && !parse5310AJson(o, &inst.ble, error)) {
+            *error = where + *error;
+            return false;
+        }
         inst.pty = o.value(QLatin1String("pty")).toBool(false);
         if (o.contains(QLatin1String("tcp"))) {
             const QJsonValue tcp = o.value(QLatin1String("tcp"));
@@ -607,8 +626,18 @@ bool parseConfigJson(const QByteArray& json, QList<InstrumentConfig>* instrument
             }
             inst.channels.append(setup);
         }
-        // "in": "2:101-104" or a list of such texts.
         const QJsonValue in = o.value(QLatin1String("in"));
+        if (inst.thermometer) {
+            // "in": N, the source the thermometer sits in.
+            inst.follow = in.isUndefined() ? 0 : in.isDouble() ? in.toInt() : in.toString().toInt();
+            if (!in.isUndefined() && inst.follow < 1) {
+                *error = where + QStringLiteral("\"in\" is the number of the source the thermometer sits in");
+                return false;
+            }
+            instruments->append(inst);
+            continue;
+        }
+        // "in": "2:101-104" or a list of such texts.
         QJsonArray specs = in.isArray() ? in.toArray() : QJsonArray{in};
         if (in.isUndefined())
             specs = QJsonArray();
@@ -775,6 +804,10 @@ bool parseArguments(const QStringList& args, SimulatorConfig* config, QString* e
         }
         if (inst.source && std::isnan(inst.sourceSettings.timeScale) && !std::isnan(config->timeScale))
             inst.sourceSettings.timeScale = config->timeScale;
+        if (inst.thermometer && (inst.pty || !inst.tcp)) {
+            *error = QStringLiteral("a 5310A thermometer is reached over TCP only");
+            return false;
+        }
     }
     return validateInstruments(config->instruments, error);
 }
@@ -903,6 +936,24 @@ They act on every instrument; prefix "@N " (N from 1) to address one:
                         and each source's set-point, temperature and stability
   help                  list the commands
   quit                  stop the simulator
+
+Bluetooth LE thermometer 5310A (model=5310A; the program reaches it instead
+of a radio when ARQ_BLE_SIMULATOR=HOST:PORT[,HOST:PORT…] is set):
+  --instrument model=5310A,tcp=PORT[,name=N][,temperature=T][,noise=S]
+               [,timescale=F][,foreign=NAME;NAME][,nonconnectable=NAME][,twice][,in=N]
+      name        advertised name (default 5310A-00123, +1 per instrument index)
+      temperature reading in °C (default 25), noise its standard deviation
+      timescale   one reading every 1000 ms × F once measuring
+      foreign     further devices in range that are not thermometers
+      nonconnectable  names advertised as non-connectable (type 3)
+      twice       its own advertisement comes twice per scan
+      in          the temperature source (instrument N) it sits in: it then
+                  reads that source's temperature (plus its noise)
+  Console commands for it: drop (link loss), down / up (out of range / back),
+  silent SECONDS (no readings), slow MS (readings late), split N (each frame
+  in N notifications; default two at a random point), garbage N (next N frames
+  do not start with 17 05), normal, set T (fixed temperature), frames
+  (commands written to it, bad checksums marked), status.
 
 Other options:
   --trace               print every frame received and sent (hex, or quoted

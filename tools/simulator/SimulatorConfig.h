@@ -4,6 +4,7 @@
 #include "Instrument3107A.h"
 #include "InstrumentSource.h"
 #include "LabSensor.h"
+#include "Thermometer5310AConfig.h"
 
 #include <QList>
 #include <QString>
@@ -46,6 +47,9 @@ struct InstrumentConfig
     double tau = 30.0;
     double noise = 0.01;
     QList<ChannelSetup> channels;
+    bool thermometer = false;         // model 5310A: a Bluetooth LE thermometer (see Thermometer5310A)
+    Thermometer5310AConfig ble;
+    int follow = 0;                   // 5310A: number (from 1) of the source it sits in; 0: its own reading
 };
 
 struct SimulatorConfig

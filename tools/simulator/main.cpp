@@ -1,10 +1,11 @@
-// arq-simulator: simulated instruments (3107A data loggers, temperature sources)
-// on TCP ports and pseudo-terminals.
+// arq-simulator: simulated instruments (3107A data loggers, temperature sources,
+// the 5310A Bluetooth thermometer) on TCP ports and pseudo-terminals.
 
 #include "Console.h"
 #include "Lab.h"
 #include "SimulatedLogger.h"
 #include "SimulatorConfig.h"
+#include "Thermometer5310A.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -58,7 +59,25 @@ int main(int argc, char* argv[])
     }
 
     QList<sim::SimulatedLogger*> loggers;
+    QList<int> loggerIndexes, thermometerIndexes;
+    QList<sim::Thermometer5310A*> thermometers;
+    QList<QStringList> listen; // per instrument, printed in configuration order
     for (int i = 0; i < config.instruments.size(); ++i) {
+        if (config.instruments[i].thermometer) {
+            auto* thermometer = new sim::Thermometer5310A(config.instruments[i], i, &app);
+            thermometer->setTrace(config.trace);
+            if (record.isOpen())
+                thermometer->setRecordFile(&record);
+            if (!thermometer->start(&error)) {
+                std::fprintf(stderr, "arq-simulator: instrument %d: %s\n", i + 1, error.toLocal8Bit().constData());
+                return 1;
+            }
+            listen << thermometer->listenLines();
+            thermometers.append(thermometer);
+            thermometerIndexes.append(i);
+            continue;
+        }
+        loggerIndexes.append(i);
         auto* logger = new sim::SimulatedLogger(config.instruments[i], i, &app, &lab);
         logger->setTrace(config.trace);
         if (record.isOpen())
@@ -67,17 +86,27 @@ int main(int argc, char* argv[])
             std::fprintf(stderr, "arq-simulator: instrument %d: %s\n", i + 1, error.toLocal8Bit().constData());
             return 1;
         }
+        listen << logger->listenLines();
         loggers.append(logger);
     }
-    for (sim::SimulatedLogger* logger : loggers)
-        for (const QString& line : logger->listenLines())
+    // A thermometer in a source reads the source's temperature (plus its own noise).
+    for (int t = 0; t < thermometers.size(); ++t) {
+        const int follow = config.instruments[thermometerIndexes[t]].follow;
+        if (follow > 0) {
+            const std::function<double()> probe = lab.probe(follow - 1);
+            thermometers[t]->setTemperatureSource([probe](double) { return probe(); });
+        }
+    }
+    for (const QStringList& lines : listen)
+        for (const QString& line : lines)
             printLine(line);
 
     sim::CommandProcessor processor(loggers);
+    sim::MixedConsole console(&processor, loggerIndexes, thermometers, thermometerIndexes);
     auto* reader = new sim::StdinReader(&app);
     QObject::connect(reader, &sim::StdinReader::lineRead, &app, [&](const QString& line) {
         bool quit = false;
-        const QString answer = processor.execute(line, &quit);
+        const QString answer = console.execute(line, &quit);
         if (!answer.isEmpty())
             printLine(answer);
         if (quit)

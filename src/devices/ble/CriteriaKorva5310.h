@@ -1,0 +1,94 @@
+#pragma once
+
+#include "BlePlatform.h"
+#include "Criteria.h"
+
+#include <QStringList>
+
+#include <atomic>
+#include <mutex>
+#include <memory>
+#include <thread>
+
+struct CriteriaKorva5310Guard;
+
+// The 5310A reference thermometer over Bluetooth LE. Discovery by name,
+// a connection thread that finds the notification and write characteristics,
+// hex commands with an XOR checksum, and readings decoded from notification
+// frames. Four kinds of threads meet here: the worker calling the operations,
+// the GUI thread running the slots, the connection thread and the platform's
+// callback threads; the process-wide state below is locked accordingly.
+class CriteriaKorva5310 : public Criteria
+{
+    Q_OBJECT
+public:
+    // Uses BlePlatform::instance(); tests hand in their own platform.
+    explicit CriteriaKorva5310(QObject* parent = nullptr);
+    explicit CriteriaKorva5310(std::shared_ptr<BlePlatform> platform, QObject* parent = nullptr);
+    ~CriteriaKorva5310() override;
+
+    static const QString kNamePrefix; // "5310A"
+    static const QString kNotifyService; // first 32 bits of the service UUIDs, upper-case hex
+    static const QString kWriteService;
+    static QString StartCommand(); // "0405020003"
+    static QString StopCommand();  // "0405010101"
+
+    // Discovery: adapter check, then a 1000 ms passive scan that fills the
+    // found lists with the 5310A names seen. False when the radio is unusable.
+    bool OpenSearch();
+    // Process-wide state, for the tests.
+    static QStringList FoundNames();
+    static QStringList FoundIds();
+    static bool LinkUp();
+    int Progress() const { return m_Progress.load(); }
+
+public slots:
+    bool PortList(QStringList& names) override;
+    bool Open(QString mode, QString address, QString port) override;
+    bool Close() override;
+    bool IsOpen() override;
+    bool Read(QString& reply) override;
+    bool Write(QString command) override;
+    bool GetSerialNumber(QString& text) override;
+    bool SetChannel(Device::Channel channel) override;
+    bool ReadTemperature(double& value) override;
+
+    void Open_slots();
+    void Write_slots(QString text);
+    void Close_slots();
+
+signals:
+    void Open_signals();
+    void Write_signals(QString text);
+    void Close_signals();
+
+protected:
+    // The connection thread's body; `generation` ends it early once a close
+    // came in between.
+    void ConnectBLEThread(quint64 generation);
+    // Platform callbacks (foreign threads).
+    void ConnectionStatus(quint64 generation, bool connected);
+    static void Notification(const QByteArray& value);
+
+private:
+    bool NameFound(const QString& name, QString* id = nullptr) const;
+    void JoinConnectThread();
+
+    std::shared_ptr<BlePlatform> m_Platform;
+    // Shared with platform callbacks that may outlive this object.
+    std::shared_ptr<CriteriaKorva5310Guard> m_Guard;
+
+    std::atomic<int> m_Progress{0};
+    std::atomic<bool> m_WriteDone{false};
+    // Bumped by every Open_slots and Close_slots: a connection thread or a
+    // platform callback of an older generation no longer touches anything.
+    std::atomic<quint64> m_Generation{0};
+
+    mutable std::mutex m_Mutex; // guards everything below
+    QString m_DeviceName;
+    std::shared_ptr<BleConnection> m_Device;
+    QString m_NotifyService, m_NotifyCharacteristic;
+    QString m_WriteService, m_WriteCharacteristic;
+
+    std::thread m_ConnectThread; // GUI thread only (started and joined there)
+};
