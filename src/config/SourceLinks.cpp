@@ -1,6 +1,7 @@
 #include "SourceLinks.h"
 
 #include "Criteria.h"
+#include "CriteriaKorva5310.h"
 #include "Device.h"
 #include "FieldDry.h"
 #include "FieldTank.h"
@@ -35,6 +36,8 @@ Device* createDriver(const QString& kind, QObject* parent)
         return new FieldDry(parent);
     if (kind == QStringLiteral("干式炉-R"))
         return new FieldDryR(parent);
+    if (kind == kThermometer)
+        return new CriteriaKorva5310(parent);
     return nullptr;
 }
 
@@ -50,6 +53,8 @@ Criteria* createReference(const QString& kind, Field* source, QObject* parent)
 {
     if (kind == QStringLiteral("油槽-R") || kind == QStringLiteral("干式炉-R"))
         return source ? new Criteria(source, parent) : nullptr;
+    if (kind == kThermometer)
+        return new CriteriaKorva5310(parent);
     return nullptr;
 }
 

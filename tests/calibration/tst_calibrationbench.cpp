@@ -2,6 +2,7 @@
 // we chose: the coefficients the page writes must give those errors back.
 // Also the link dialog reached from the page's "通信设置" buttons, a run
 // ended in the middle of a point, and a manual run in two batches.
+#include "BlePlatform.h"
 #include "CalibrationBench.h"
 #include "CalibrationMath.h"
 #include "ChannelCalibration.h"
@@ -115,6 +116,8 @@ private slots:
     void thermistorRunInABath();
     void endDuringAPoint();
     void manualRunInTwoBatches();
+    void thermometerLinkFromThePage();
+    void thermocoupleRunAgainstTheThermometer();
 
 private:
     // The page on the simulated loggers (TCP endpoints after the sources).
@@ -145,6 +148,7 @@ void TestCalibrationBench::init()
 void TestCalibrationBench::cleanup()
 {
     m_Page.reset();
+    Device::setTimeScale(1.0);
     ModalRun::setRunner({});
     m_SimProcess.reset();
     TestSupport::closeDatabase();
@@ -468,6 +472,107 @@ void TestCalibrationBench::manualRunInTwoBatches()
     QVERIFY(waitFor([point1] { return point1->text() == QStringLiteral("温度点1") && !point1->isEnabled(); }, 5000));
     QCOMPARE(open->text(), QStringLiteral("继续"));
     QCOMPARE(m_Page->session().storedPoints(), 1);
+}
+
+void TestCalibrationBench::thermometerLinkFromThePage()
+{
+    QVERIFY2(sim().start({"--instrument", "model=5310A,tcp=127.0.0.1:0,temperature=25,noise=0,timescale=0.1",
+                          "--instrument", "model=3107A-TC,tcp=127.0.0.1:0,noise=0"},
+                         2),
+             qPrintable(sim().errors()));
+    const QStringList tcp = sim().endpoints("tcp");
+    // As with --ble-simulator: the thermometer is reached through the simulator.
+    QVERIFY(BlePlatform::useSimulator(tcp.at(0)));
+    Tool::setReferenceProbe([] { return BlePlatform::referenceUsable(); });
+    QVERIFY(Tool::addChannelConfig(CalibrationBench::config("TC-BLE", "3107A-TC", {"热电偶"}, {"K"})));
+    openPage({CalibrationBench::device(1, "3107A-TC", "TC-BLE", "127.0.0.1", tcp.at(1).section(':', -1))});
+
+    auto* criteria = child<QComboBox>(m_Page.get(), "comboBox_Criteria");
+    QCOMPARE(criteria->itemText(0), QStringLiteral("KORVA 5310A"));
+    criteria->setCurrentText("KORVA 5310A");
+    QVERIFY(child<QPushButton>(m_Page.get(), "pushButton_Criteria")->isEnabled());
+
+    QStringList kinds, names, results;
+    ModalRun::setRunner([&](QDialog* dialog) {
+        auto* scan = qobject_cast<ChannelScan*>(dialog);
+        auto* mode = child<QComboBox>(scan, "comboBox_Communication");
+        for (int i = 0; i < mode->count(); ++i)
+            kinds << mode->itemText(i);
+        auto* name = child<QComboBox>(scan, "comboBox_Com");
+        for (int i = 0; i < name->count(); ++i)
+            names << name->itemText(i);
+        const auto test = [&] {
+            MessageBox::clear();
+            child<QPushButton>(scan, "pushButton_Scan")->click();
+            waitFor([] { return !MessageBox::shown().isEmpty(); }, 60000);
+            results << MessageBox::last().text;
+        };
+        name->setCurrentText("5310A-00123");
+        test();
+        // Out of range: every retry fails (the driver's waits shortened).
+        sim().command("@1 down");
+        Device::setTimeScale(0.01);
+        test();
+        Device::setTimeScale(1.0);
+        sim().command("@1 up");
+        child<QPushButton>(scan, "pushButton_OK")->click();
+        return scan->result();
+    });
+    child<QPushButton>(m_Page.get(), "pushButton_Criteria")->click();
+    QCOMPARE(kinds, QStringList{"蓝牙"});
+    QCOMPARE(names, QStringList{"5310A-00123"});
+    QCOMPARE(results, QStringList({"测试成功！", "设备连接失败！"}));
+
+    // The chosen thermometer is kept with the page's settings.
+    m_Page->WriteConfig_slots();
+    QString stored;
+    QVERIFY(Tool::getChannelCalibration("CriteriaIP", stored));
+    QCOMPARE(stored, QStringLiteral("5310A-00123"));
+    QVERIFY(Tool::getChannelCalibration("CriteriaMode", stored));
+    QCOMPARE(stored, QStringLiteral("蓝牙"));
+    Tool::setReferenceProbe({});
+}
+
+void TestCalibrationBench::thermocoupleRunAgainstTheThermometer()
+{
+    // The thermometer sits in the dry block beside two thermocouples.
+    QVERIFY2(sim().start({"--time-scale", "500", "--instrument",
+                          "model=KRDB-2,tcp=127.0.0.1:0,noise=0,wobble=0,temperature=60", "--instrument",
+                          "model=5310A,tcp=127.0.0.1:0,noise=0,timescale=0.2,in=1", "--instrument",
+                          "model=3107A-TC,tcp=127.0.0.1:0,noise=0,in=1:101-102,sensor101=0.9975:0.61,"
+                          "sensor102=1.0031:-0.27"},
+                         3),
+             qPrintable(sim().errors()));
+    const QStringList tcp = sim().endpoints("tcp");
+    QVERIFY(BlePlatform::useSimulator(tcp.at(1)));
+    Tool::setReferenceProbe([] { return BlePlatform::referenceUsable(); });
+    QVERIFY(Tool::addChannelConfig(CalibrationBench::config("TC-5310", "3107A-TC", {"热电偶", "热电偶"}, {"K", "K"})));
+    openPage({CalibrationBench::device(1, "3107A-TC", "TC-5310", "127.0.0.1", tcp.at(2).section(':', -1))});
+    linkSource("干式炉", "网络", "127.0.0.1", tcp.at(0).section(':', -1));
+    child<QComboBox>(m_Page.get(), "comboBox_Criteria")->setCurrentText("KORVA 5310A");
+    ModalRun::setRunner([](QDialog* dialog) {
+        auto* scan = qobject_cast<ChannelScan*>(dialog);
+        child<QComboBox>(scan, "comboBox_Com")->setCurrentText("5310A-00124");
+        child<QPushButton>(scan, "pushButton_OK")->click();
+        return scan->result();
+    });
+    child<QPushButton>(m_Page.get(), "pushButton_Criteria")->click();
+
+    setPoints({"150", "450"}, 1, 8);
+    start("热电偶");
+    QVERIFY(waitForEnd(300000));
+    QCOMPARE(MessageBox::last().text, QStringLiteral("校准结束退出!"));
+    const QString log = child<QPlainTextEdit>(m_Page.get(), "plainTextEdit_Data")->toPlainText();
+    QVERIFY2(log.contains("标准器连接成功！") && log.contains("温度标准断开连接。"), qPrintable(log));
+    const Tool::Struct_ChannelConfig config = stored("TC-5310");
+    const double expected[2][2] = {{0.9975, 0.61}, {1.0031, -0.27}};
+    for (int i = 0; i < 2; ++i) {
+        const double m = config.MX_B_M.value(i).toDouble();
+        const double b = config.MX_B_B.value(i).toDouble();
+        QVERIFY2(std::fabs(m - expected[i][0]) < 3e-5 && std::fabs(b - expected[i][1]) < 1e-2,
+                 qPrintable(QStringLiteral("channel %1: M %2 B %3").arg(101 + i).arg(m).arg(b)));
+    }
+    Tool::setReferenceProbe({});
 }
 
 QTEST_MAIN(TestCalibrationBench)
