@@ -142,6 +142,18 @@ private slots:
         QCOMPARE(w.currentPageIndex(), 100);
     }
 
+    void calibrationPageOpensFromDeviceManagement()
+    {
+        Tervan w;
+        click(w, "toolButton_ChannelCalibration");
+        QCOMPARE(w.currentPageIndex(), 6);
+        QVERIFY(w.currentPage() && w.currentPage()->objectName() == QStringLiteral("ChannelCalibration"));
+        QCOMPARE(w.pageTitleLabel()->text(), QStringLiteral("通道校准"));
+        QVERIFY(w.currentPage()->IsIdle());
+        click(w, "toolButton_SystemSet"); // an idle calibration page makes way
+        QCOMPARE(w.currentPageIndex(), 0);
+    }
+
     void busyCalibrationPageCannotBeLeft()
     {
         Tervan::setPageFactory([](int index, QWidget* parent) -> ToolPage* { return new FakePage(index, parent); });
