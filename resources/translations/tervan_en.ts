@@ -1038,6 +1038,10 @@
         <source>设备连接失败！</source>
         <translation>Device connection failed!</translation>
     </message>
+    <message>
+        <source>蓝牙不可用，请检查蓝牙适配器！</source>
+        <translation>Bluetooth is not available, please check the Bluetooth adapter!</translation>
+    </message>
 </context>
 <context>
     <name>ChannelSet</name>

@@ -152,6 +152,9 @@ void ChannelScan::cb_Communication_clicked(QString kind)
         QStringList names;
         if (m_Driver && m_Driver->PortList(names))
             comboBox_Com->addItems(names);
+        else if (m_Driver)
+            // No adapter, or its radio off: say so rather than list nothing.
+            MessageBox::information(this, tr("提示"), tr("蓝牙不可用，请检查蓝牙适配器！"));
         return;
     }
     label_Com->setText(tr("串口号："));

@@ -1,5 +1,6 @@
 // The source/reference link dialog: link kinds per device kind, the record
 // it writes, and link tests against scripted instruments.
+#include "BlePlatform.h"
 #include "ChannelScan.h"
 #include "Device.h"
 #include "MessageBox.h"
@@ -46,6 +47,7 @@ private slots:
     void linkKinds();
     void okStoresTypedLinkWithoutTest();
     void dryBlockTestOverTcp();
+    void thermometerWithoutAdapter();
 };
 
 void TestChannelScan::linkKinds_data()
@@ -149,6 +151,20 @@ void TestChannelScan::dryBlockTestOverTcp()
     scan->click();
     QVERIFY(waitForMessage(20000));
     QCOMPARE(MessageBox::last().text, QStringLiteral("获取序列号失败！"));
+}
+
+void TestChannelScan::thermometerWithoutAdapter()
+{
+    if (BlePlatform::referenceUsable())
+        QSKIP("this machine has a usable Bluetooth LE adapter");
+    SourceLinks::Record record{"KORVA 5310A", "蓝牙", "5310A-00123", QString()};
+    ChannelScan dialog;
+    dialog.setRecord(&record);
+    QCOMPARE(items(dialog.findChild<QComboBox*>("comboBox_Communication")), QStringList{"蓝牙"});
+    QCOMPARE(MessageBox::last().text, QStringLiteral("蓝牙不可用，请检查蓝牙适配器！"));
+    QCOMPARE(dialog.findChild<QLabel*>("label_Com")->text(), QStringLiteral("设备名："));
+    // The stored name stays selectable for when the adapter is back.
+    QCOMPARE(dialog.findChild<QComboBox*>("comboBox_Com")->currentText(), QStringLiteral("5310A-00123"));
 }
 
 QTEST_MAIN(TestChannelScan)
