@@ -231,14 +231,13 @@ Tool::Struct_ChannelConfig TestCalibrationBench::stored(const QString& name)
 
 void TestCalibrationBench::thermocoupleRunOnADryBlock()
 {
-    struct Sensor
-    {
-        double m, b;
-    };
-    const QList<Sensor> sensors{{1.0021, -0.35}, {0.9987, 0.42}, {1.0005, 0.08}};
-    QString logger = "model=3107A-TC,tcp=127.0.0.1:0,noise=0,id=TCBENCH001,in=1:101-103";
+    // Twelve thermocouples, five to a batch: batches of 5, 5 and 2.
+    QList<QPair<double, double>> sensors;
+    for (int i = 0; i < 12; ++i)
+        sensors << qMakePair(0.9950 + 0.0009 * i, -0.45 + 0.083 * i);
+    QString logger = "model=3107A-TC,tcp=127.0.0.1:0,noise=0,id=TCBENCH001,in=1:101-112";
     for (int i = 0; i < sensors.size(); ++i)
-        logger += QStringLiteral(",sensor%1=%2:%3").arg(101 + i).arg(exact(sensors[i].m), exact(sensors[i].b));
+        logger += QStringLiteral(",sensor%1=%2:%3").arg(101 + i).arg(exact(sensors[i].first), exact(sensors[i].second));
     QVERIFY2(sim().start({"--time-scale", "500", "--instrument",
                           "model=KRDB-1,tcp=127.0.0.1:0,noise=0,wobble=0,refoffset=0,temperature=25,id=KD24031",
                           "--instrument", logger},
@@ -246,31 +245,42 @@ void TestCalibrationBench::thermocoupleRunOnADryBlock()
              qPrintable(sim().errors()));
     const QStringList tcp = sim().endpoints("tcp");
     const QString blockPort = tcp.at(0).section(':', -1);
-    QVERIFY(Tool::addChannelConfig(
-        CalibrationBench::config("TC-BENCH", "3107A-TC", {"热电偶", "热电偶", "热电偶"}, {"K", "K", "K"})));
+    QStringList types, functions;
+    for (int i = 0; i < 12; ++i) {
+        types << "热电偶";
+        functions << "K";
+    }
+    QVERIFY(Tool::addChannelConfig(CalibrationBench::config("TC-BENCH", "3107A-TC", types, functions)));
     openPage({CalibrationBench::device(1, "3107A-TC", "TC-BENCH", "127.0.0.1", tcp.at(1).section(':', -1))});
 
     linkSource("干式炉-R", "网络", "127.0.0.1", blockPort);
     child<QComboBox>(m_Page.get(), "comboBox_Criteria")->setCurrentText("干式炉-R");
-    setPoints({"100", "300"}, 1, 2);
+    setPoints({"100", "300"}, 1, 5);
     start("热电偶");
     QVERIFY(!m_Page->IsIdle());
     QCOMPARE(child<QPushButton>(m_Page.get(), "pushButton_Open")->text(), QStringLiteral("暂停"));
     QVERIFY(waitForEnd(240000));
 
-    // Two points, two batches each: four probe swaps, then the end of the run.
-    QCOMPARE(countShown("请更换通道后点击确定按钮！"), 4);
+    // Two points, three batches each: six probe swaps, then the end of the run.
+    QCOMPARE(countShown("请更换通道后点击确定按钮！"), 6);
     QCOMPARE(MessageBox::last().text, QStringLiteral("校准结束退出!"));
     const QString log = child<QPlainTextEdit>(m_Page.get(), "plainTextEdit_Data")->toPlainText();
     QVERIFY2(log.contains("校准数据保存成功！"), qPrintable(log));
     QVERIFY(log.contains("温场设备断开连接。"));
     QCOMPARE(child<QPushButton>(m_Page.get(), "pushButton_Open")->text(), QStringLiteral("继续"));
+    for (const QStringList& point : m_Page->session().data().mid(0, 2)) {
+        QCOMPARE(point.size(), 3);
+        QCOMPARE(QList<int>({point.at(0).split(',').size(), point.at(1).split(',').size(), point.at(2).split(',').size()}),
+                 QList<int>({5, 5, 2}));
+    }
 
+    // Readings carry float precision and the reference four decimals: M to
+    // 2e-5 and B to 5 mK.
     const Tool::Struct_ChannelConfig config = stored("TC-BENCH");
     for (int i = 0; i < sensors.size(); ++i) {
         const double m = config.MX_B_M.value(i).toDouble();
         const double b = config.MX_B_B.value(i).toDouble();
-        QVERIFY2(std::fabs(m - sensors[i].m) < 2e-5 && std::fabs(b - sensors[i].b) < 5e-3,
+        QVERIFY2(std::fabs(m - sensors[i].first) < 2e-5 && std::fabs(b - sensors[i].second) < 5e-3,
                  qPrintable(QStringLiteral("channel %1: M %2 B %3").arg(101 + i).arg(m).arg(b)));
     }
     QCOMPARE(TestSupport::scalar("SELECT ChannelMode FROM ChannelCalibrationData").toString(), QStringLiteral("热电偶"));
@@ -284,7 +294,7 @@ void TestCalibrationBench::platinumRunInABath()
     for (int i = 0; i < sensors.size(); ++i)
         logger += QStringLiteral(",sensor%1=%2").arg(101 + i).arg(sensors[i].option());
     QVERIFY2(sim().start({"--time-scale", "1000", "--instrument",
-                          "model=KRLB-2,pty,noise=0,wobble=0,temperature=20,setpoint=20,id=KL24117", "--instrument",
+                          "model=KRLB-3,pty,noise=0,wobble=0,temperature=20,setpoint=20,id=KL24117", "--instrument",
                           logger},
                          2),
              qPrintable(sim().errors()));
@@ -294,27 +304,35 @@ void TestCalibrationBench::platinumRunInABath()
 
     linkSource("油槽-R", "串口", sim().pty(), "9600");
     child<QComboBox>(m_Page.get(), "comboBox_Criteria")->setCurrentText("油槽-R");
-    // Measured out of order; the zero point goes through its own procedure.
-    setPoints({"-40", "50", "0", "-20", "100"}, 5, 8);
+    // One probe per batch: two batches at every point; the zero point goes
+    // through its own procedure.
+    setPoints({"-80", "-40", "0", "60", "100"}, 5, 1);
     start("铂电阻");
     QVERIFY(waitForEnd(300000));
     QCOMPARE(MessageBox::last().text, QStringLiteral("校准结束退出!"));
+    QCOMPARE(countShown("请更换通道后点击确定按钮！"), 10);
     const QString log = child<QPlainTextEdit>(m_Page.get(), "plainTextEdit_Data")->toPlainText();
     QVERIFY2(log.contains("校准数据保存成功！"), qPrintable(log));
     QVERIFY(log.contains("标准:"));
 
-    // The page handed the fit exactly the sensors' resistances at the
-    // reference readings: fitting the true resistances gives the same texts.
+    // The known answer in the fit's own terms: the fit takes W = 1 at the
+    // run's zero point (0 ℃), ITS-90 at 0.01 ℃; so the coefficients to
+    // expect are those of the sensors' true resistances at the reference
+    // readings. Tolerance 2e-5: readings are single-precision floats (about
+    // 1e-5 Ω, a W of 1e-7) over differences of W of 0.03 and more, and the
+    // texts have 8 decimals.
     const Tool::Struct_ChannelConfig config = stored("PT-BENCH");
     const QStringList references =
         TestSupport::scalar("SELECT CalibrationCriteria FROM ChannelCalibrationData").toString().split(';');
     QCOMPARE(references.size(), 5);
     ChannelLists expected{{Device::Channel(), Device::Channel()}, {}, {}};
     QList<PointSet> truth;
-    for (const QString& reference : references) {
+    for (const QString& point : references) {
         PointSet set;
-        for (const Platinum& sensor : sensors)
-            set << Pair{reference.toDouble(), sensor.resistance(reference.toDouble())};
+        const QStringList batches = point.split(',');
+        QCOMPARE(batches.size(), 2);
+        for (int i = 0; i < sensors.size(); ++i)
+            set << Pair{batches.at(i).toDouble(), sensors[i].resistance(batches.at(i).toDouble())};
         truth << set;
     }
     QVERIFY(CalculateRTD(truth, expected));
@@ -329,14 +347,13 @@ void TestCalibrationBench::platinumRunInABath()
                      qPrintable(QStringLiteral("channel %1: %2, expected %3").arg(101 + i).arg(t.first, t.second)));
         QCOMPARE(config.C_C2.value(i), QStringLiteral("0"));
 
-        // Used as the fit defines them (W = 1 at the run's zero point), the
-        // coefficients reproduce each sensor across the range. The fit takes
-        // the zero point measured at 0 ℃ for the triple point (0.01 ℃) of the
-        // scale, which costs up to about 10 mK near 0 ℃ by construction.
+        // Used as the fit defines them, the coefficients reproduce each
+        // sensor across the range; the zero point taken at 0 ℃ instead of
+        // 0.01 ℃ costs up to about 10 mK near 0 ℃ by construction.
         const double r0 = config.R0_C4.value(i).toDouble();
         const double a = config.A_C0.value(i).toDouble(), b = config.B_C1.value(i).toDouble();
         const double a4 = config.A4_C5.value(i).toDouble(), b4 = config.B4_C6.value(i).toDouble();
-        for (double t : {-40.0, -30.0, -20.0, -5.0, 0.0, 20.0, 50.0, 75.0, 100.0}) {
+        for (double t : {-80.0, -60.0, -40.0, -5.0, 0.0, 20.0, 60.0, 80.0, 100.0}) {
             const double fitted = r0 * solveW(t, a, b, a4, b4, 0.0);
             const double error = (fitted - sensors[i].resistance(t)) / 0.39; // ≈ ℃ at 0.39 Ω/℃
             QVERIFY2(std::fabs(error) < 0.012, qPrintable(QStringLiteral("channel %1 at %2 ℃: %3 ℃ off")
@@ -367,15 +384,23 @@ void TestCalibrationBench::thermistorRunInABath()
     QVERIFY(waitForEnd(300000));
     QCOMPARE(MessageBox::last().text, QStringLiteral("校准结束退出!"));
 
+    // B0…B3 come back; the normal equations in powers of 1/T are badly
+    // conditioned, so single-precision readings (7 digits) bound how close:
+    // B0 and B1 to 1e-4 of their size, B2 and B3 to 5e-3. What matters, the
+    // resistance at any temperature in the range, is checked to 2e-4 (5 mK).
     const Tool::Struct_ChannelConfig config = stored("NTC-BENCH");
     for (int i = 0; i < sensors.size(); ++i) {
         const double c[4] = {config.A_C0.value(i).toDouble(), config.B_C1.value(i).toDouble(),
                              config.C_C2.value(i).toDouble(), config.D_C3.value(i).toDouble()};
+        const double known[4] = {sensors[i].b0, sensors[i].b1, sensors[i].b2, sensors[i].b3};
+        const double tolerance[4] = {1e-4, 1e-4, 5e-3, 5e-3};
+        for (int k = 0; k < 4; ++k)
+            QVERIFY2(std::fabs(c[k] - known[k]) <= tolerance[k] * std::fabs(known[k]),
+                     qPrintable(QStringLiteral("channel %1 B%2: %3, known %4").arg(101 + i).arg(k).arg(c[k]).arg(known[k])));
         QCOMPARE(config.R0_C4.value(i), QStringLiteral("0"));
         for (double t : {0.0, 10.0, 30.0, 55.0, 80.0}) {
             const double x = 1 / (t + 273.15);
             const double fitted = std::exp(c[0] + c[1] * x + c[2] * x * x + c[3] * x * x * x);
-            // 2e-4 of the resistance is about 5 mK for such a thermistor.
             QVERIFY2(std::fabs(fitted / sensors[i].resistance(t) - 1) < 2e-4,
                      qPrintable(QStringLiteral("channel %1 at %2 ℃").arg(101 + i).arg(t)));
         }
