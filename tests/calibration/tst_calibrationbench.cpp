@@ -114,6 +114,7 @@ private slots:
     void thermocoupleRunOnADryBlock();
     void platinumRunInABath();
     void thermistorRunInABath();
+    void changeLiquidStopsAndContinues();
     void endDuringAPoint();
     void manualRunInTwoBatches();
     void thermometerLinkFromThePage();
@@ -405,6 +406,55 @@ void TestCalibrationBench::thermistorRunInABath()
                      qPrintable(QStringLiteral("channel %1 at %2 ℃").arg(101 + i).arg(t)));
         }
     }
+}
+
+void TestCalibrationBench::changeLiquidStopsAndContinues()
+{
+    QVERIFY2(sim().start({"--time-scale", "1000", "--instrument",
+                          "model=KRLB-1,pty,noise=0,wobble=0,temperature=20,setpoint=20", "--instrument",
+                          "model=3107A-NTC,tcp=127.0.0.1:0,noise=0,in=1:101-102,sensor101=-4.2:3990:-12000:1000000"},
+                         2),
+             qPrintable(sim().errors()));
+    const QString port = QString::number(sim().port());
+    QVERIFY(Tool::addChannelConfig(
+        CalibrationBench::config("NTC-A", "3107A-NTC", {"热敏电阻", "热敏电阻"}, {"R(T)", "R(T)"}, "Ω")));
+    QVERIFY(Tool::addChannelConfig(CalibrationBench::config("NTC-B", "3107A-NTC", {"热敏电阻"}, {"R(T)"}, "Ω")));
+    openPage({CalibrationBench::device(1, "3107A-NTC", "NTC-A", "127.0.0.1", port),
+              CalibrationBench::device(2, "3107A-NTC", "NTC-B", "127.0.0.1", port)});
+    linkSource("油槽-R", "串口", sim().pty(), "9600");
+    child<QComboBox>(m_Page.get(), "comboBox_Criteria")->setCurrentText("油槽-R");
+    setPoints({"10", "30", "50", "70"}, 1, 8);
+    child<QCheckBox>(m_Page.get(), "checkBox_Temp2")->setChecked(true);
+    auto* open = child<QPushButton>(m_Page.get(), "pushButton_Open");
+
+    // The run stops after point 2 for the liquid to be changed.
+    start("热敏电阻");
+    QVERIFY(waitForEnd(300000));
+    QCOMPARE(MessageBox::last().text, QStringLiteral("请更换液体!"));
+    QCOMPARE(m_Page->session().storedPoints(), 2);
+    QCOMPARE(open->text(), QStringLiteral("继续"));
+
+    // Start goes on with point 3 without a question: the configurations are the same.
+    child<QCheckBox>(m_Page.get(), "checkBox_Temp2")->setChecked(false);
+    start("热敏电阻");
+    QVERIFY(waitForEnd(300000));
+    QVERIFY(!shown("通道配置信息改变，是否开始新的校准?"));
+    QVERIFY(!shown("设置的温度点少于保存的数据，是否开始新的校准?"));
+    QCOMPARE(MessageBox::last().text, QStringLiteral("校准结束退出!"));
+    QCOMPARE(m_Page->session().storedPoints(), 4);
+    const QString log = child<QPlainTextEdit>(m_Page.get(), "plainTextEdit_Data")->toPlainText();
+    QVERIFY2(log.contains("温度点3") && log.contains("校准数据保存成功！"), qPrintable(log));
+
+    // Another configuration on device 1: Start asks; No leaves everything as it was.
+    child<QComboBox>(m_Page.get(), "comboBox_Collection1")->setCurrentIndex(1);
+    MessageBox::clear();
+    MessageBox::queueAnswer(MessageBox::No);
+    open->click();
+    QCOMPARE(MessageBox::last().text, QStringLiteral("通道配置信息改变，是否开始新的校准?"));
+    QCOMPARE(MessageBox::last().kind, QStringLiteral("question"));
+    QCOMPARE(m_Page->session().storedPoints(), 4);
+    QCOMPARE(open->text(), QStringLiteral("继续"));
+    QVERIFY(m_Page->IsIdle());
 }
 
 void TestCalibrationBench::endDuringAPoint()
