@@ -335,6 +335,10 @@
         <source>温场设备断开连接。</source>
         <translation>Temperature source disconnected.</translation>
     </message>
+    <message>
+        <source>设定：</source>
+        <translation>set: </translation>
+    </message>
 </context>
 <context>
     <name>ChannelBatch</name>

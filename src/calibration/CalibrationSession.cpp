@@ -99,13 +99,23 @@ QStringList CalibrationSession::batchOf(const QStringList& values, int b) const
 
 void CalibrationSession::logBatch(int b, const QString& reference, const QStringList& readings)
 {
+    // Laid out for the technician: when, which batch, the reference, then
+    // one channel per line with its reading and unit.
     const QStringList names = labels();
     const int size = std::max(1, ChannelMax);
-    QString text = tr("批次") + QString::number(b + 1) + tr("标准:") + reference;
+    const QString unit = ChannelMode == kThermocouple ? QStringLiteral(" ℃") : QStringLiteral(" Ω");
+    QString text = now() + QStringLiteral("  ") + tr("批次") + QString::number(b + 1) + QStringLiteral("  ")
+                   + tr("标准:") + QLatin1Char(' ') + reference + QStringLiteral(" ℃");
     for (int i = 0; i < readings.size(); ++i)
-        text += QLatin1Char('\n') + names.value(b * size + i) + QLatin1Char(':') + readings.at(i);
+        text += QStringLiteral("\n    ") + names.value(b * size + i).leftJustified(8) + readings.at(i) + unit;
     text += QLatin1Char('\n');
     log(text);
+}
+
+void CalibrationSession::logPoint(int a)
+{
+    log(now() + QStringLiteral("  ") + tr("温度点") + QString::number(a + 1) + QStringLiteral("  ") + tr("设定：")
+        + QString::number(SetTemperatures.value(a), 'f', 2) + QStringLiteral(" ℃"));
 }
 
 // --- steps ---------------------------------------------------------------------
@@ -236,7 +246,7 @@ CalibrationSession::Step CalibrationSession::measurePoint(int a, QString* failur
         *failure = tr("温场设备设置失败!");
         return Step::Failed;
     }
-    log(tr("温度点") + QString::number(a + 1));
+    logPoint(a);
     QStringList references, batches;
     for (int b = 0; b < BatchCount; ++b) {
         if (delayWait() != Step::Done)
@@ -265,7 +275,7 @@ CalibrationSession::Step CalibrationSession::measurePoint(int a, QString* failur
 
 CalibrationSession::Step CalibrationSession::measureZeroPoint(int a, QString* failure)
 {
-    log(tr("温度点") + QString::number(a + 1));
+    logPoint(a);
     QStringList references, batches;
     for (int b = 0; b < BatchCount; ++b) {
         // The set-point is corrected until the reference itself reads 0 ℃.
@@ -348,7 +358,7 @@ QString CalibrationSession::automaticRun()
 bool CalibrationSession::manualPoint(int a, const std::function<void(int)>& batchDone)
 {
     ManualBatchWait = false;
-    log(tr("温度点") + QString::number(a + 1));
+    log(now() + QStringLiteral("  ") + tr("温度点") + QString::number(a + 1));
     QStringList references, batches;
     for (int b = 0; b < BatchCount; ++b) {
         // The next press of the point's button starts the next batch.

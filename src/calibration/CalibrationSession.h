@@ -95,6 +95,7 @@ private:
     Step measurePoint(int a, QString* failure);
     Step measureZeroPoint(int a, QString* failure);
     void logBatch(int b, const QString& reference, const QStringList& readings);
+    void logPoint(int a);
     QStringList labels() const;
     void log(const QString& text) const;
 

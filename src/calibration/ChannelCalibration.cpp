@@ -16,6 +16,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QFontDatabase>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -182,6 +183,8 @@ void ChannelCalibration::buildUi()
     plainTextEdit_Data = new QPlainTextEdit(data);
     plainTextEdit_Data->setObjectName(QStringLiteral("plainTextEdit_Data"));
     plainTextEdit_Data->setReadOnly(true);
+    // Readings line up in columns.
+    plainTextEdit_Data->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     dlayout->addWidget(plainTextEdit_Data);
     right->addWidget(data, 1);
     outer->addLayout(right, 1);
@@ -324,6 +327,11 @@ void ChannelCalibration::setBusy(bool running)
         m_TempBoxes.at(i)->setEnabled(!running && !manualSource && i < 8);
     }
     pushButton_Criteria->setEnabled(!running && comboBox_Criteria->currentText() == kThermometer);
+    // The devices of a running calibration stay as they were chosen.
+    for (int i = 0; i < 3; ++i) {
+        m_Collections.at(i)->setEnabled(!running && m_CollectionBoxes.at(i)->isChecked());
+        m_CollectionBoxes.at(i)->setEnabled(!running && i > 0);
+    }
 }
 
 void ChannelCalibration::deleteDrivers()

@@ -260,7 +260,18 @@ void TestCalibrationBench::thermocoupleRunOnADryBlock()
     start("热电偶");
     QVERIFY(!m_Page->IsIdle());
     QCOMPARE(child<QPushButton>(m_Page.get(), "pushButton_Open")->text(), QStringLiteral("暂停"));
+    // For the documentation: ARQ_SCREENSHOT_DIR=… shows the page in the run and after the save.
+    const QString shots = qEnvironmentVariable("ARQ_SCREENSHOT_DIR");
+    if (!shots.isEmpty()) {
+        m_Page->resize(1100, 640);
+        m_Page->show();
+        QVERIFY(waitFor([this] { return m_Page->session().storedPoints() == 1; }, 240000));
+        QTest::qWait(200);
+        QVERIFY(m_Page->grab().save(shots + "/calibration-running.png"));
+    }
     QVERIFY(waitForEnd(240000));
+    if (!shots.isEmpty())
+        QVERIFY(m_Page->grab().save(shots + "/calibration-saved.png"));
 
     // Two points, three batches each: six probe swaps, then the end of the run.
     QCOMPARE(countShown("请更换通道后点击确定按钮！"), 6);
