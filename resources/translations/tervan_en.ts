@@ -1514,6 +1514,97 @@
     </message>
 </context>
 <context>
+    <name>ReportStats</name>
+    <message>
+        <source>时间</source>
+        <translation>Time</translation>
+    </message>
+    <message>
+        <source>最大</source>
+        <translation>Max </translation>
+    </message>
+    <message>
+        <source>通道</source>
+        <translation> channel</translation>
+    </message>
+    <message>
+        <source>最小</source>
+        <translation>Min </translation>
+    </message>
+    <message>
+        <source>平均</source>
+        <translation>Mean </translation>
+    </message>
+    <message>
+        <source>最大-平均</source>
+        <translation>Max − mean</translation>
+    </message>
+    <message>
+        <source>平均-最小</source>
+        <translation>Mean − min</translation>
+    </message>
+    <message>
+        <source>最大-最小</source>
+        <translation>Max − min</translation>
+    </message>
+    <message>
+        <source>标准偏差</source>
+        <translation>Std. deviation</translation>
+    </message>
+    <message>
+        <source>最小平均</source>
+        <translation>Lowest mean </translation>
+    </message>
+    <message>
+        <source>及通道</source>
+        <translation> and channel</translation>
+    </message>
+    <message>
+        <source>最大的最大值与全均值之差</source>
+        <translation>Highest max − overall mean</translation>
+    </message>
+    <message>
+        <source>最大平均</source>
+        <translation>Highest mean </translation>
+    </message>
+    <message>
+        <source>最大平均值与全均值之差</source>
+        <translation>Highest mean − overall mean</translation>
+    </message>
+    <message>
+        <source>最大的最大值及通道</source>
+        <translation>Highest max and channel</translation>
+    </message>
+    <message>
+        <source>全均值与最小的最小值之差</source>
+        <translation>Overall mean − lowest min</translation>
+    </message>
+    <message>
+        <source>最小的最小值及通道</source>
+        <translation>Lowest min and channel</translation>
+    </message>
+    <message>
+        <source>全均值与最小平均值之差</source>
+        <translation>Overall mean − lowest mean</translation>
+    </message>
+    <message>
+        <source>全均值</source>
+        <translation>Overall mean</translation>
+    </message>
+    <message>
+        <source>数据表</source>
+        <translation>Data table</translation>
+    </message>
+    <message>
+        <source>横向表</source>
+        <translation> horizontal table</translation>
+    </message>
+    <message>
+        <source>竖向表</source>
+        <translation> vertical table</translation>
+    </message>
+</context>
+<context>
     <name>SystemSet</name>
     <message>
         <source>提示</source>

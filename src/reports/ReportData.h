@@ -1,0 +1,99 @@
+#pragma once
+
+#include "Records.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QList>
+#include <QStringList>
+
+#include <atomic>
+
+// One data row as the writers use it.
+struct ReportRow
+{
+    QString time;          // "MM-dd hh:mm:ss.zzz"
+    QList<double> values;  // every kept channel
+    QList<double> left;    // the left unit group, group order
+    QList<double> right;   // the right unit group
+};
+
+// Everything both report writers compute from a prepared project: unit
+// groups, row records, segments and their rows, the table names. Built once
+// by `build`, read by the writers' layouts.
+struct ReportData
+{
+    int decimals = 2;
+    QList<bool> flags{true, false, false, false, false}; // data, left H, left V, right H, right V
+    Tool::Struct_Parameters project;
+    QString leftUnit, rightUnit;
+    QString leftQuantity, rightQuantity;
+    QStringList leftLabels, rightLabels;
+    QList<ReportRow> rows;
+    QStringList segmentRemarks;
+    QStringList segmentStartTexts, segmentEndTexts; // "yyyy-MM-dd hh:mm:ss"
+    QList<int> segmentStartRows, segmentEndRows;
+    QStringList tableNames; // the selected tables, for the overview
+
+    // The report thread's copies: only the checked channels, and every
+    // step-th row, step = print interval / scan interval (1 when the scan
+    // interval is not positive); the project's ScanInterval becomes the print interval.
+    static void prepare(const Tool::Struct_Parameters& project, const QList<Tool::Struct_ParametersData>& rows,
+                        const QList<bool>& channelFlags, const QString& printInterval,
+                        Tool::Struct_Parameters* projectCopy, QList<Tool::Struct_ParametersData>* rowsCopy);
+
+    static ReportData build(int decimals, const QList<bool>& flags, const Tool::Struct_Parameters& project,
+                            const QList<Tool::Struct_ParametersData>& rows, const QList<QDateTime>& segmentStart,
+                            const QList<QDateTime>& segmentEnd, const QStringList& segmentRemarks);
+
+    int segmentCount() const { return segmentStartRows.size(); }
+    // Rows of segment s (end − start + 1; 0 when the report has no rows).
+    int segmentRows(int s) const;
+    // Kept channels of device d (1-based): the channel labels beginning with d + "-".
+    int deviceChannelCount(int d) const;
+    QString number(double v) const { return QString::number(v, 'f', decimals); }
+};
+
+// The statistics both writers print, and their texts.
+class ReportStats
+{
+    Q_DECLARE_TR_FUNCTIONS(ReportStats)
+public:
+    // Start and end row of every segment over rows in time order: the first
+    // row at or after the start, the first at or after the end; a trailing
+    // segment past the last row gets the last row.
+    static void segmentRows(const QList<QDateTime>& rowTimes, const QList<QDateTime>& starts,
+                            const QList<QDateTime>& ends, QList<int>* startRows, QList<int>* endRows);
+
+    struct Channel
+    {
+        double maximum = 0, minimum = 0, average = 0, deviation = 0;
+    };
+    struct Vertical
+    {
+        QList<Channel> channels;
+        int minAverageAt = 0, maxAverageAt = 0, maxMaximumAt = 0, minMinimumAt = 0;
+        double minAverage = 0, maxAverage = 0, maxMaximum = 0, minMinimum = 0, overall = 0;
+    };
+    // Per channel of a group over rows first … last, and the group summary.
+    // `left` picks the group's values in the row records.
+    static Vertical vertical(const QList<ReportRow>& rows, int first, int last, bool left, int channels);
+
+    struct Horizontal
+    {
+        double maximum = 0, minimum = 0, mean = 0, deviation = 0;
+        int maximumAt = 0, minimumAt = 0;
+    };
+    static Horizontal horizontal(const QList<double>& values);
+
+    // Texts of one table row (numbers with the report's decimals).
+    static QStringList horizontalRow(const ReportData& data, const ReportRow& row, bool left);
+    static QStringList verticalRow(const ReportData& data, const QString& label, const Channel& c);
+    static QStringList horizontalHeaders(const QString& quantity);
+    static QStringList verticalHeaders(const QString& quantity);
+    // Summary block of the vertical table: five rows of (label, value, label, value).
+    static QList<QStringList> verticalSummary(const ReportData& data, const Vertical& v, bool left);
+    // Table names of the overview for the flags set.
+    static QStringList tableNames(const QList<bool>& flags, const QString& leftQuantity,
+                                  const QString& rightQuantity);
+};

@@ -1,0 +1,145 @@
+// What both report writers compute: segment rows, unit groups, the vertical
+// and horizontal statistics and their texts, and the report thread's thinning.
+#include "ReportData.h"
+
+#include <QtTest>
+
+#include <cmath>
+
+namespace {
+QDateTime at(const QString& hms)
+{
+    return QDateTime::fromString("2026-12-10 " + hms, "yyyy-MM-dd hh:mm:ss");
+}
+
+Tool::Struct_ParametersData row(const QString& hms, const QStringList& data)
+{
+    return {"P", at(hms), data};
+}
+
+Tool::Struct_Parameters project(const QStringList& channels, const QStringList& units, const QString& scan = "10")
+{
+    Tool::Struct_Parameters p;
+    p.Name = "P";
+    p.Channel = channels;
+    p.Unit = units;
+    p.ScanInterval = scan;
+    return p;
+}
+} // namespace
+
+class TestReportStats : public QObject
+{
+    Q_OBJECT
+private slots:
+    void segmentRows_data();
+    void segmentRows();
+    void verticalAndHorizontal();
+    void groupsAndTableNames();
+    void thinning();
+};
+
+void TestReportStats::segmentRows_data()
+{
+    QTest::addColumn<QStringList>("segments"); // "start-end" pairs
+    QTest::addColumn<QList<int>>("expected");  // start, end per segment
+    QTest::newRow("between rows") << QStringList{"10:00:05-10:00:15"} << QList<int>{1, 2};
+    QTest::newRow("exact times") << QStringList{"10:00:00-10:00:10"} << QList<int>{0, 1};
+    QTest::newRow("after the last row") << QStringList{"10:00:25-10:00:40"} << QList<int>{2, 2};
+    QTest::newRow("two touching") << QStringList{"10:00:00-10:00:10", "10:00:10-10:00:20"}
+                                  << QList<int>{0, 1, 1, 2};
+    QTest::newRow("trailing segment misses") << QStringList{"10:00:00-10:00:05", "10:00:21-10:00:30"}
+                                             << QList<int>{0, 1, 2, 2};
+}
+
+void TestReportStats::segmentRows()
+{
+    QFETCH(QStringList, segments);
+    QFETCH(QList<int>, expected);
+    const QList<QDateTime> times{at("10:00:00"), at("10:00:10"), at("10:00:20")};
+    QList<QDateTime> starts, ends;
+    for (const QString& s : segments) {
+        starts << at(s.section('-', 0, 0));
+        ends << at(s.section('-', 1, 1));
+    }
+    QList<int> first, last;
+    ReportStats::segmentRows(times, starts, ends, &first, &last);
+    QList<int> got;
+    for (int i = 0; i < first.size(); ++i)
+        got << first.at(i) << last.at(i);
+    QCOMPARE(got, expected);
+}
+
+void TestReportStats::verticalAndHorizontal()
+{
+    // Channel A: 1 2 3 4; channel B: 4 4 0 4; both ℃.
+    const QList<Tool::Struct_ParametersData> rows{row("10:00:00", {"1", "4"}), row("10:00:10", {"2", "4"}),
+                                                  row("10:00:20", {"3", "0"}), row("10:00:30", {"4", "4"})};
+    const ReportData d = ReportData::build(4, {true, true, true, false, false}, project({"1-101", "1-102"}, {"℃", "℃"}),
+                                           rows, {at("10:00:00")}, {at("10:00:30")}, {"all"});
+    QCOMPARE(d.segmentStartRows, QList<int>{0});
+    QCOMPARE(d.segmentEndRows, QList<int>{3});
+    const ReportStats::Vertical v = ReportStats::vertical(d.rows, 0, 3, true, 2);
+    QCOMPARE(v.channels.at(0).average, 2.5);
+    QCOMPARE(v.channels.at(0).deviation, std::sqrt(1.25)); // population form
+    QCOMPARE(ReportStats::verticalRow(d, "1-101", v.channels.at(0)),
+             QStringList({"1-101", "4.0000", "1.0000", "2.5000", "1.5000", "1.5000", "3.0000", "1.1180"}));
+    // Equal maxima (4 and 4): the first channel is named; overall mean (2.5 + 3) / 2.
+    QCOMPARE(v.maxMaximumAt, 0);
+    QCOMPARE(v.minMinimumAt, 1);
+    QCOMPARE(v.overall, 2.75);
+    const QList<QStringList> summary = ReportStats::verticalSummary(d, v, true);
+    QCOMPARE(summary.at(0), QStringList({"最小平均温度及通道", "1-101/2.5000", "最大的最大值与全均值之差", "1.2500"}));
+    QCOMPARE(summary.at(3), QStringList({"最小的最小值及通道", "1-102/0.0000", "全均值与最小平均值之差", "0.2500"}));
+    QCOMPARE(summary.at(4).mid(0, 2), QStringList({"全均值", "2.7500"}));
+
+    // One row across the group: 3 and 0.
+    QCOMPARE(ReportStats::horizontalRow(d, d.rows.at(2), true),
+             QStringList({"12-10 10:00:20.000", "3.0000", "1-101", "0.0000", "1-102", "1.5000", "1.5000", "1.5000",
+                          "3.0000", "1.5000"}));
+    QCOMPARE(ReportStats::horizontalHeaders("温度").at(2), QStringLiteral("最大温度通道"));
+    QCOMPARE(ReportStats::verticalHeaders("温度").last(), QStringLiteral("标准偏差"));
+}
+
+void TestReportStats::groupsAndTableNames()
+{
+    // ℃ comes first whatever the order; mV channels form the right group.
+    const ReportData d = ReportData::build(2, {true, true, true, true, true},
+                                           project({"1-101", "2-101", "1-102"}, {"mV", "℃", "mV"}),
+                                           {row("10:00:00", {"1.5", "20.1", "x"})}, {at("10:00:00")}, {at("10:00:00")},
+                                           {"r"});
+    QCOMPARE(d.leftUnit, QStringLiteral("℃"));
+    QCOMPARE(d.leftLabels, QStringList{"2-101"});
+    QCOMPARE(d.rightLabels, QStringList({"1-101", "1-102"}));
+    QCOMPARE(d.rows.at(0).right, QList<double>({1.5, 0.0})); // no number counts 0
+    QCOMPARE(d.number(20.1), QStringLiteral("20.10"));
+    QCOMPARE(d.tableNames, QStringList({"数据表", "温度横向表", "温度竖向表", "电压横向表", "电压竖向表"}));
+    QCOMPARE(d.deviceChannelCount(1), 2);
+    QCOMPARE(d.deviceChannelCount(3), 0);
+    QCOMPARE(ReportStats::tableNames({true, false, false, false, false}, "温度", ""), QStringList{"数据表"});
+    // An empty group has no statistics to print.
+    const ReportStats::Vertical none = ReportStats::vertical(d.rows, 0, 0, false, 0);
+    QVERIFY(ReportStats::verticalSummary(d, none, false).at(0).at(1).isEmpty());
+}
+
+void TestReportStats::thinning()
+{
+    QList<Tool::Struct_ParametersData> rows;
+    for (int i = 0; i < 12; ++i)
+        rows << Tool::Struct_ParametersData{"P", at("10:00:00").addSecs(2 * i), {QString::number(i), "x", "y"}};
+    Tool::Struct_Parameters copy;
+    QList<Tool::Struct_ParametersData> kept;
+    ReportData::prepare(project({"1-101", "1-102", "1-103"}, {"℃", "℃", "mV"}, "2"), rows, {true, false, true}, "10",
+                        &copy, &kept);
+    QCOMPARE(copy.ScanInterval, QStringLiteral("10"));
+    QCOMPARE(copy.Channel, QStringList({"1-101", "1-103"}));
+    QCOMPARE(copy.Unit, QStringList({"℃", "mV"}));
+    QCOMPARE(kept.size(), 3); // rows 0, 5, 10
+    QCOMPARE(kept.at(1).Data, QStringList({"5", "y"}));
+    // Scan interval 0: every row.
+    ReportData::prepare(project({"1-101"}, {"℃"}, "0"), rows, {true}, "10", &copy, &kept);
+    QCOMPARE(kept.size(), 12);
+}
+
+QTEST_GUILESS_MAIN(TestReportStats)
+#include "tst_reportstats.moc"
