@@ -1,0 +1,406 @@
+#include "VerificationReportExcel.h"
+
+#include "Tool.h"
+
+#include <QDateTime>
+#include <QtGlobal>
+
+#include <algorithm>
+
+namespace {
+const char* const kFont = "宋体";
+constexpr quint32 kShade = 0xCDCDC1; // RGB(205, 205, 193)
+constexpr qint64 kProgressMs = 50;
+} // namespace
+
+VerificationReportExcel::VerificationReportExcel() : m_book(new XlsxBook)
+{
+    m_printTime = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+    m_logo = QImage(QStringLiteral(":/Tervan/Image/Logo.png"))
+                 .scaled(450, 171, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    if (m_logo.isNull())
+        qWarning("Excel report: the logo resource is missing; the cover is written without it");
+
+    XlsxBook::Style base;
+    base.font = QString::fromUtf8(kFont);
+    base.size = 12;
+    base.align = XlsxBook::Left;
+    base.border = true;
+    const auto with = [&](double size, XlsxBook::Align align, bool border, quint32 fill = 0) {
+        XlsxBook::Style s = base;
+        s.size = size;
+        s.align = align;
+        s.border = border;
+        s.fill = fill;
+        return m_book->addFormat(s);
+    };
+    m_base = with(12, XlsxBook::Left, true);
+    m_shaded = with(12, XlsxBook::Left, true, kShade);
+    m_reportTitle = with(16, XlsxBook::Center, false);
+    m_plain = with(12, XlsxBook::Left, false);
+    m_plainCentred = with(12, XlsxBook::Center, false);
+    m_section = with(14, XlsxBook::Left, false);
+    m_title = with(16, XlsxBook::Center, true);
+    m_head = with(14, XlsxBook::Center, true);
+}
+
+VerificationReportExcel::~VerificationReportExcel() = default;
+
+void VerificationReportExcel::setData(int decimals, const QList<bool>& tableFlags,
+                                      const Tool::Struct_Parameters& project,
+                                      const QList<Tool::Struct_ParametersData>& rows,
+                                      const QList<QDateTime>& segmentStart, const QList<QDateTime>& segmentEnd,
+                                      const QStringList& segmentRemarks)
+{
+    m_data = ReportData::build(decimals, tableFlags, project, rows, segmentStart, segmentEnd, segmentRemarks);
+}
+
+void VerificationReportExcel::setData(int decimals, const QList<bool>& tableFlags,
+                                      const Tool::Struct_Parameters& project, const QVector<qint64>& times,
+                                      const QVector<QVector<double>>& columns, const QList<QDateTime>& segmentStart,
+                                      const QList<QDateTime>& segmentEnd, const QStringList& segmentRemarks)
+{
+    m_data = ReportData::build(decimals, tableFlags, project, times, columns, segmentStart, segmentEnd,
+                               segmentRemarks);
+}
+
+void VerificationReportExcel::setProgress(std::function<void(qint64, qint64)> progress)
+{
+    m_progress = std::move(progress);
+}
+
+void VerificationReportExcel::setCancel(const std::atomic<bool>* cancel)
+{
+    m_cancel = cancel;
+}
+
+// --- cells of the current row ----------------------------------------------
+
+bool VerificationReportExcel::cell(int column, const QString& text, int format)
+{
+    return m_book->write(m_row - 1, column - 1, text, format);
+}
+
+bool VerificationReportExcel::span(int first, int last, const QString& text, int format)
+{
+    return m_book->merge(m_row - 1, first - 1, last - 1, text, format);
+}
+
+bool VerificationReportExcel::section(const QString& title)
+{
+    bool ok = m_book->setRowHeight(m_row - 1, 20);
+    ok = span(1, 10, title, m_section) && ok;
+    ++m_row;
+    return ok;
+}
+
+bool VerificationReportExcel::sheetTitle(const QString& title, int columns)
+{
+    bool ok = m_book->setRowHeight(m_row - 1, 28);
+    ok = span(1, std::max(columns, 8), title, m_title) && ok;
+    ++m_row;
+    return ok;
+}
+
+bool VerificationReportExcel::header(const QStringList& texts)
+{
+    bool ok = m_book->setRowHeight(m_row - 1, 20);
+    for (int i = 0; i < texts.size(); ++i)
+        ok = cell(i + 1, texts.at(i), m_head) && ok;
+    ++m_row;
+    return ok;
+}
+
+bool VerificationReportExcel::segmentOpening(int s)
+{
+    const QString remark = m_data.segmentRemarks.value(s);
+    bool ok = span(1, 2, remark + QStringLiteral("    ") + tr("开始"), m_base);
+    ok = cell(3, tr("开始时间："), m_base) && ok;
+    ok = span(4, 5, m_data.segmentStartTexts.value(s), m_base) && ok;
+    ok = cell(6, tr("结束时间："), m_base) && ok;
+    ok = span(7, 8, m_data.segmentEndTexts.value(s), m_base) && ok;
+    ++m_row;
+    return ok;
+}
+
+bool VerificationReportExcel::segmentClosing(int s)
+{
+    const bool ok = span(1, 2, m_data.segmentRemarks.value(s) + QStringLiteral("    ") + tr("结束"), m_base);
+    m_row += 2;
+    return ok;
+}
+
+bool VerificationReportExcel::dataRow(const QStringList& texts)
+{
+    const int format = m_row % 5 == 4 ? m_shaded : m_base;
+    bool ok = true;
+    for (int i = 0; i < texts.size(); ++i)
+        ok = cell(i + 1, texts.at(i), format) && ok;
+    ++m_row;
+    rowDone();
+    return ok;
+}
+
+// The data table's rows: the bulk of a report, written without building a
+// list of texts per row.
+bool VerificationReportExcel::valueRow(const ReportRow& row)
+{
+    const int format = m_row % 5 == 4 ? m_shaded : m_base;
+    const int r = m_row - 1;
+    bool ok = m_book->write(r, 0, row.time, format);
+    for (int i = 0; i < row.values.size(); ++i) {
+        m_text.setNum(row.values.at(i), 'f', m_data.decimals);
+        ok = m_book->write(r, i + 1, m_text.constData(), format) && ok;
+    }
+    ++m_row;
+    rowDone();
+    return ok;
+}
+
+void VerificationReportExcel::rowDone()
+{
+    ++m_done;
+    if (m_progress && m_progressClock.hasExpired(kProgressMs)) {
+        m_progress(m_done, m_total);
+        m_progressClock.restart();
+    }
+}
+
+// --- steps -------------------------------------------------------------------
+
+bool VerificationReportExcel::writeHome()
+{
+    if (!m_book || cancelled() || !m_book->addSheet(tr("首页")))
+        return false;
+    m_row = 1;
+    bool ok = m_book->setColumnWidth(0, 9, 12);
+    ok = m_book->setRowHeight(0, 28) && ok;
+    ok = span(1, 10, tr("采集报告"), m_reportTitle) && ok;
+    if (!m_logo.isNull())
+        ok = m_book->insertImage(0, 0, m_logo) && ok;
+    m_row = 2;
+
+    ok = span(1, 2, QStringLiteral("ARQ-310MX V1.1.0"), m_plain) && ok;
+    ok = span(4, 6, QString(), m_plain) && ok;
+    ok = cell(8, tr("打印时间："), m_plain) && ok;
+    ok = span(9, 10, m_printTime, m_plain) && ok;
+    m_row += 2;
+
+    const Tool::Struct_Parameters& project = m_data.project;
+    ok = cell(1, tr("项目名称:"), m_plain) && ok;
+    ok = span(2, 4, project.Name, m_plain) && ok;
+    ++m_row;
+    ok = cell(1, tr("项目时间:"), m_plain) && ok;
+    ok = span(2, 4, project.Time, m_plain) && ok;
+    m_row += 2;
+
+    ok = section(tr("设备列表:")) && ok;
+    ok = cell(1, tr("序号"), m_plainCentred) && ok;
+    ok = span(2, 3, tr("设备型号"), m_plainCentred) && ok;
+    ok = span(4, 7, tr("设备序列号"), m_plainCentred) && ok;
+    ok = span(8, 9, tr("通道文件"), m_plainCentred) && ok;
+    ok = cell(10, tr("通道个数"), m_plainCentred) && ok;
+    ++m_row;
+    for (int d = 0; d < project.DeviceMode.size(); ++d) {
+        ok = cell(1, QString::number(d + 1), m_plainCentred) && ok;
+        ok = span(2, 3, project.DeviceMode.at(d), m_plainCentred) && ok;
+        ok = span(4, 7, project.SerialNumber.value(d), m_plainCentred) && ok;
+        ok = span(8, 9, project.ChannelConfig.value(d), m_plainCentred) && ok;
+        ok = cell(10, QString::number(m_data.deviceChannelCount(d + 1)), m_plainCentred) && ok;
+        ++m_row;
+    }
+    ++m_row;
+
+    ok = section(tr("报告概述:")) && ok;
+    const QStringList& names = m_data.tableNames;
+    for (int k = 0; k < names.size() && k < 10; ++k) {
+        const int column = (k % 5) * 2 + 1;
+        const QString text = QString::number(k + 1) + QLatin1Char('.') + names.at(k);
+        // In order, so the first row is complete before the second starts.
+        ok = m_book->merge(m_row - 1 + k / 5, column - 1, column, text, m_plain) && ok;
+    }
+    m_row += names.size() > 5 ? 3 : 2;
+    return ok;
+}
+
+bool VerificationReportExcel::writeChart(const QImage& picture)
+{
+    if (!m_book || cancelled() || m_book->sheetCount() == 0 || picture.isNull())
+        return false;
+    bool ok = section(tr("趋势图:"));
+    const QImage image = picture.scaled(2500, 900, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    ok = m_book->insertImage(m_row, 0, image) && ok;
+    m_row += 23;
+    return ok;
+}
+
+qint64 VerificationReportExcel::tableRows() const
+{
+    qint64 segmentRows = 0;
+    for (int s = 0; s < m_data.segmentCount(); ++s)
+        segmentRows += m_data.segmentRows(s);
+    const QList<bool>& f = m_data.flags;
+    qint64 total = 0;
+    if (f.value(0))
+        total += segmentRows;
+    if (f.value(1))
+        total += segmentRows;
+    if (f.value(3))
+        total += segmentRows;
+    const int segments = m_data.rows.isEmpty() ? 0 : m_data.segmentCount();
+    if (f.value(2))
+        total += qint64(segments) * m_data.leftLabels.size();
+    if (f.value(4))
+        total += qint64(segments) * m_data.rightLabels.size();
+    return total;
+}
+
+bool VerificationReportExcel::writeTables()
+{
+    if (!m_book || cancelled())
+        return false;
+    m_done = 0;
+    m_total = tableRows();
+    m_progressClock.start();
+    if (m_progress)
+        m_progress(0, m_total);
+    // Every selected sheet is attempted; the step fails when any of them
+    // failed, so a workbook that lacks a table is never reported as written.
+    bool any = false, ok = true;
+    const QList<bool>& f = m_data.flags;
+    if (f.value(0)) {
+        ok = writeDataSheet() && ok;
+        any = true;
+    }
+    if (f.value(1) && !cancelled()) {
+        ok = writeHorizontalSheet(true) && ok;
+        any = true;
+    }
+    if (f.value(2) && !cancelled()) {
+        ok = writeVerticalSheet(true) && ok;
+        any = true;
+    }
+    if (f.value(3) && !cancelled()) {
+        ok = writeHorizontalSheet(false) && ok;
+        any = true;
+    }
+    if (f.value(4) && !cancelled()) {
+        ok = writeVerticalSheet(false) && ok;
+        any = true;
+    }
+    if (cancelled())
+        return false;
+    if (m_progress)
+        m_progress(m_done, m_total);
+    return any && ok;
+}
+
+bool VerificationReportExcel::writeDataSheet()
+{
+    const QString name = tr("工作数据表");
+    if (!m_book->addSheet(name))
+        return false;
+    m_row = 1;
+    const int channels = m_data.project.Channel.size();
+    bool ok = sheetTitle(name, channels + 1);
+    ok = m_book->setColumnWidth(0, 0, 24) && ok;
+    ok = m_book->setColumnWidth(1, std::max(channels, 7), 16) && ok;
+    QStringList texts{tr("时间")};
+    for (int i = 0; i < channels; ++i)
+        texts << m_data.project.Channel.at(i) + QLatin1Char('(') + m_data.project.Unit.value(i) + QLatin1Char(')');
+    ok = header(texts) && ok;
+    for (int s = 0; s < m_data.segmentCount(); ++s) {
+        ok = segmentOpening(s) && ok;
+        if (!m_data.rows.isEmpty()) {
+            for (int r = m_data.segmentStartRows.at(s); r <= m_data.segmentEndRows.at(s); ++r) {
+                if (cancelled())
+                    return false;
+                ok = valueRow(m_data.rows.at(r)) && ok;
+            }
+        }
+        ok = segmentClosing(s) && ok;
+    }
+    return ok;
+}
+
+bool VerificationReportExcel::writeHorizontalSheet(bool left)
+{
+    const QString q = left ? m_data.leftQuantity : m_data.rightQuantity;
+    const QString name = q + tr("横向分析表");
+    if (!m_book->addSheet(name))
+        return false;
+    m_row = 1;
+    bool ok = sheetTitle(name, 10);
+    ok = m_book->setColumnWidth(0, 0, 24) && ok;
+    ok = m_book->setColumnWidth(1, 9, 17) && ok;
+    ok = header(ReportStats::horizontalHeaders(q)) && ok;
+    // A group without channels has nothing to compare: its segments stay empty.
+    const bool any = !(left ? m_data.leftLabels : m_data.rightLabels).isEmpty();
+    for (int s = 0; s < m_data.segmentCount(); ++s) {
+        ok = segmentOpening(s) && ok;
+        if (!m_data.rows.isEmpty()) {
+            for (int r = m_data.segmentStartRows.at(s); r <= m_data.segmentEndRows.at(s); ++r) {
+                if (cancelled())
+                    return false;
+                if (any)
+                    ok = dataRow(ReportStats::horizontalRow(m_data, m_data.rows.at(r), left)) && ok;
+                else
+                    rowDone();
+            }
+        }
+        ok = segmentClosing(s) && ok;
+    }
+    return ok;
+}
+
+bool VerificationReportExcel::writeVerticalSheet(bool left)
+{
+    const QString q = left ? m_data.leftQuantity : m_data.rightQuantity;
+    const QStringList& labels = left ? m_data.leftLabels : m_data.rightLabels;
+    const QString name = q + tr("竖向分析表");
+    if (!m_book->addSheet(name))
+        return false;
+    m_row = 1;
+    bool ok = sheetTitle(name, 8);
+    for (int s = 0; s < m_data.segmentCount(); ++s) {
+        if (cancelled())
+            return false;
+        ok = segmentOpening(s) && ok;
+        // No rows at all: the statistics stay empty rather than made up.
+        const int channels = m_data.rows.isEmpty() ? 0 : labels.size();
+        const ReportStats::Vertical v = ReportStats::vertical(m_data.rows, m_data.segmentStartRows.value(s),
+                                                              m_data.segmentEndRows.value(s), left, channels);
+        const QList<QStringList> summary = ReportStats::verticalSummary(m_data, v, left);
+        for (const QStringList& line : summary) {
+            ok = m_book->setRowHeight(m_row - 1, 20) && ok;
+            ok = span(1, 2, line.value(0), m_head) && ok;
+            ok = span(3, 4, line.value(1), m_head) && ok;
+            ok = span(5, 6, line.value(2), m_head) && ok;
+            ok = span(7, 8, line.value(3), m_head) && ok;
+            ++m_row;
+        }
+        ++m_row;
+        ok = m_book->setColumnWidth(0, 7, 17) && ok;
+        ok = header(ReportStats::verticalHeaders(q)) && ok;
+        for (int c = 0; c < v.channels.size(); ++c)
+            ok = dataRow(ReportStats::verticalRow(m_data, labels.value(c), v.channels.at(c))) && ok;
+        ok = segmentClosing(s) && ok;
+    }
+    return ok;
+}
+
+bool VerificationReportExcel::save(const QString& path)
+{
+    if (!m_book)
+        return false;
+    if (cancelled()) {
+        m_book.reset(); // drops the unfinished workbook and its temporary files
+        return false;
+    }
+    m_book->selectSheet(0);
+    const bool ok = m_book->saveAs(path, m_cancel);
+    if (!ok)
+        qWarning("Excel report: %s", qUtf8Printable(m_book->errorString()));
+    m_book.reset();
+    return ok;
+}

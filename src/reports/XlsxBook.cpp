@@ -1,0 +1,216 @@
+#include "XlsxBook.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QTemporaryFile>
+
+#include <xlsxwriter.h>
+
+#include <cstdio>
+
+XlsxBook::XlsxBook()
+{
+    // The library opens its output only when the workbook is closed, and the
+    // destination is not known before then: reserve a unique name in the
+    // temporary folder and move the finished file in `saveAs`.
+    QTemporaryFile reserve(QDir::temp().filePath(QStringLiteral("arq-report-XXXXXX.xlsx")));
+    reserve.setAutoRemove(false);
+    if (!reserve.open()) {
+        m_error = reserve.errorString();
+        return;
+    }
+    m_temp = reserve.fileName();
+    reserve.close();
+    lxw_workbook_options options{};
+    options.constant_memory = LXW_TRUE;
+    options.tmpdir = nullptr;
+    options.use_zip64 = LXW_FALSE;
+    m_book = workbook_new_opt(QFile::encodeName(m_temp).constData(), &options);
+    if (!m_book) {
+        m_error = QStringLiteral("cannot create the workbook");
+        QFile::remove(m_temp);
+    }
+}
+
+XlsxBook::~XlsxBook()
+{
+    discard();
+}
+
+void XlsxBook::discard()
+{
+    if (m_book) {
+        lxw_workbook_free(m_book);
+        m_book = nullptr;
+    }
+    m_sheet = nullptr;
+    m_sheets.clear();
+    m_formats.clear();
+    if (!m_temp.isEmpty()) {
+        QFile::remove(m_temp);
+        m_temp.clear();
+    }
+}
+
+bool XlsxBook::check(int error, const char* what)
+{
+    if (error == LXW_NO_ERROR)
+        return true;
+    if (m_error.isEmpty())
+        m_error = QStringLiteral("%1: %2").arg(QLatin1String(what),
+                                              QString::fromUtf8(lxw_strerror(static_cast<lxw_error>(error))));
+    return false;
+}
+
+int XlsxBook::addFormat(const Style& style)
+{
+    if (!m_book)
+        return -1;
+    lxw_format* f = workbook_add_format(m_book);
+    if (!f)
+        return -1;
+    if (!style.font.isEmpty())
+        format_set_font_name(f, style.font.toUtf8().constData());
+    format_set_font_size(f, style.size);
+    format_set_align(f, style.align == Center ? LXW_ALIGN_CENTER : LXW_ALIGN_LEFT);
+    format_set_align(f, LXW_ALIGN_VERTICAL_CENTER);
+    if (style.border)
+        format_set_border(f, LXW_BORDER_THIN);
+    if (style.fill) {
+        format_set_pattern(f, LXW_PATTERN_SOLID);
+        format_set_bg_color(f, style.fill);
+    }
+    m_formats << f;
+    return m_formats.size() - 1;
+}
+
+bool XlsxBook::addSheet(const QString& name)
+{
+    if (!m_book)
+        return false;
+    const QByteArray utf8 = name.toUtf8();
+    // Checked first so that a taken name is a plain false, not a library warning.
+    if (workbook_validate_sheet_name(m_book, utf8.constData()) != LXW_NO_ERROR)
+        return false;
+    lxw_worksheet* sheet = workbook_add_worksheet(m_book, utf8.constData());
+    if (!sheet)
+        return false;
+    m_sheet = sheet;
+    m_sheets << sheet;
+    m_names << name;
+    return true;
+}
+
+bool XlsxBook::write(int row, int column, const char* utf8, int format)
+{
+    if (!m_sheet)
+        return false;
+    return check(worksheet_write_string(m_sheet, static_cast<lxw_row_t>(row), static_cast<lxw_col_t>(column), utf8,
+                                        m_formats.value(format)),
+                 "write");
+}
+
+bool XlsxBook::write(int row, int column, const QString& text, int format)
+{
+    return write(row, column, text.toUtf8().constData(), format);
+}
+
+bool XlsxBook::merge(int row, int firstColumn, int lastColumn, const QString& text, int format)
+{
+    if (!m_sheet)
+        return false;
+    if (lastColumn <= firstColumn)
+        return write(row, firstColumn, text, format);
+    // One row only: that is what streaming allows, and all the report needs.
+    return check(worksheet_merge_range(m_sheet, static_cast<lxw_row_t>(row), static_cast<lxw_col_t>(firstColumn),
+                                       static_cast<lxw_row_t>(row), static_cast<lxw_col_t>(lastColumn),
+                                       text.toUtf8().constData(), m_formats.value(format)),
+                 "merge");
+}
+
+bool XlsxBook::setColumnWidth(int firstColumn, int lastColumn, double width)
+{
+    if (!m_sheet)
+        return false;
+    return check(worksheet_set_column(m_sheet, static_cast<lxw_col_t>(firstColumn), static_cast<lxw_col_t>(lastColumn),
+                                      width, nullptr),
+                 "column width");
+}
+
+bool XlsxBook::setRowHeight(int row, double height)
+{
+    if (!m_sheet)
+        return false;
+    return check(worksheet_set_row(m_sheet, static_cast<lxw_row_t>(row), height, nullptr), "row height");
+}
+
+bool XlsxBook::insertImage(int row, int column, const QImage& image)
+{
+    if (!m_sheet || image.isNull())
+        return false;
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    if (!image.save(&buffer, "PNG"))
+        return false;
+    buffer.close();
+    m_images << png; // the library may read it again when the book is written
+    const QByteArray& kept = m_images.last();
+    return check(worksheet_insert_image_buffer(m_sheet, static_cast<lxw_row_t>(row), static_cast<lxw_col_t>(column),
+                                               reinterpret_cast<const unsigned char*>(kept.constData()),
+                                               static_cast<size_t>(kept.size())),
+                 "image");
+}
+
+bool XlsxBook::selectSheet(int index)
+{
+    if (index < 0 || index >= m_sheets.size())
+        return false;
+    worksheet_activate(m_sheets.at(index));
+    m_sheet = m_sheets.at(index);
+    return true;
+}
+
+bool XlsxBook::saveAs(const QString& path, const std::atomic<bool>* cancel)
+{
+    if (!m_book || path.isEmpty()) {
+        discard();
+        return false;
+    }
+    lxw_workbook* book = m_book;
+    m_book = nullptr; // closing frees it, whatever the result
+    m_sheet = nullptr;
+    m_sheets.clear();
+    m_formats.clear();
+    const int closed = workbook_close(book);
+    m_images.clear();
+    if (!check(closed, "close")) {
+        discard();
+        return false;
+    }
+    if (cancel && cancel->load()) {
+        m_error = QStringLiteral("cancelled");
+        discard();
+        return false;
+    }
+    const QString part = path + QStringLiteral(".part");
+    QFile::remove(part);
+    // QFile::rename copies when the folders are on different file systems.
+    if (!QFile::rename(m_temp, part)) {
+        m_error = QStringLiteral("cannot write %1").arg(part);
+        QFile::remove(part);
+        discard();
+        return false;
+    }
+    m_temp.clear();
+    // rename(2) replaces an existing file in one step, so the old report
+    // stays whole until the new one is complete.
+    if (std::rename(QFile::encodeName(part).constData(), QFile::encodeName(path).constData()) != 0) {
+        m_error = QStringLiteral("cannot replace %1").arg(path);
+        QFile::remove(part);
+        return false;
+    }
+    return true;
+}
