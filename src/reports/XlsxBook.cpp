@@ -176,6 +176,7 @@ bool XlsxBook::selectSheet(int index)
 bool XlsxBook::saveAs(const QString& path, const std::atomic<bool>* cancel)
 {
     if (!m_book || path.isEmpty()) {
+        m_error = path.isEmpty() ? QStringLiteral("no path") : QStringLiteral("the workbook is spent");
         discard();
         return false;
     }

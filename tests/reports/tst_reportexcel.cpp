@@ -1,0 +1,561 @@
+#include "VerificationReportExcel.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QPainter>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <atomic>
+
+// Workbooks written by the Excel report writer, read back with openpyxl
+// (tests/reports/read_xlsx.py) and compared cell by cell.
+namespace {
+
+const QString kPython = QStringLiteral("/usr/bin/python3");
+const QDateTime kT0(QDate(2026, 3, 2), QTime(10, 0, 0));
+
+Tool::Struct_Parameters project(const QStringList& channels, const QStringList& units)
+{
+    Tool::Struct_Parameters p;
+    p.Name = QStringLiteral("炉温均匀性");
+    p.Time = QStringLiteral("2026-03-02 10:00:00");
+    p.DeviceMode = QStringList{QStringLiteral("3107A-TC"), QStringLiteral("3108A")};
+    p.SerialNumber = QStringList{QStringLiteral("SN001"), QStringLiteral("SN002")};
+    p.ChannelConfig = QStringList{QStringLiteral("tc.cfg"), QStringLiteral("rh.cfg")};
+    p.ScanInterval = QStringLiteral("10");
+    p.Channel = channels;
+    p.Unit = units;
+    return p;
+}
+
+// One row every ten seconds from kT0; values[r] holds row r's channel values.
+QList<Tool::Struct_ParametersData> rows(const QList<QList<double>>& values)
+{
+    QList<Tool::Struct_ParametersData> out;
+    for (int r = 0; r < values.size(); ++r) {
+        Tool::Struct_ParametersData d;
+        d.Time = kT0.addSecs(10 * r);
+        for (double v : values.at(r))
+            d.Data << QString::number(v, 'g', 17);
+        out << d;
+    }
+    return out;
+}
+
+QImage chart()
+{
+    QImage image(1000, 360, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter p(&image);
+    p.setPen(QPen(Qt::blue, 3));
+    p.drawLine(0, 300, 1000, 60);
+    return image;
+}
+
+const QList<bool> kDataOnly{true, false, false, false, false};
+const QList<bool> kAll{true, true, true, true, true};
+
+struct Report
+{
+    VerificationReportExcel writer;
+    bool home = false, picture = false, tables = false, saved = false;
+
+    // The report thread's chain: each step only after the previous succeeded.
+    bool run(const QString& path)
+    {
+        home = writer.writeHome();
+        picture = home && writer.writeChart(chart());
+        tables = picture && writer.writeTables();
+        saved = tables && writer.save(path);
+        return saved;
+    }
+};
+
+QString ms(const QDateTime& t) { return t.toString(QStringLiteral("MM-dd hh:mm:ss.zzz")); }
+
+} // namespace
+
+class ReportExcelTest : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QTemporaryDir m_tmp; // the process's temporary folder: must stay empty
+
+    QJsonObject readBack(const QString& path)
+    {
+        const QString script = qEnvironmentVariable("ARQ_SOURCE_DIR") + QStringLiteral("/tests/reports/read_xlsx.py");
+        QProcess p;
+        p.start(kPython, {script, path});
+        if (!p.waitForFinished(60000) || p.exitCode() != 0) {
+            qWarning().noquote() << p.readAllStandardError();
+            return {};
+        }
+        return QJsonDocument::fromJson(p.readAllStandardOutput()).object();
+    }
+    static QJsonObject sheet(const QJsonObject& book, const QString& name)
+    {
+        return book.value(QStringLiteral("sheet")).toObject().value(name).toObject();
+    }
+    // Row r (1-based) of a sheet, trailing empty cells dropped.
+    static QStringList row(const QJsonObject& sheet, int r)
+    {
+        QStringList out;
+        for (const QJsonValue& v : sheet.value(QStringLiteral("rows")).toArray().at(r - 1).toArray())
+            out << v.toString();
+        return out;
+    }
+    static QStringList strings(const QJsonValue& value)
+    {
+        QStringList out;
+        for (const QJsonValue& v : value.toArray())
+            out << (v.isString() ? v.toString() : QString::number(v.toDouble()));
+        return out;
+    }
+    static QList<int> ints(const QJsonValue& value)
+    {
+        QList<int> out;
+        for (const QJsonValue& v : value.toArray())
+            out << v.toInt();
+        return out;
+    }
+    static double width(const QJsonObject& sheet, const QString& column)
+    {
+        return sheet.value(QStringLiteral("widths")).toObject().value(column).toDouble(-1);
+    }
+    static double height(const QJsonObject& sheet, int r)
+    {
+        return sheet.value(QStringLiteral("heights")).toObject().value(QString::number(r)).toDouble(-1);
+    }
+    static QString style(const QJsonObject& sheet, const QString& cell)
+    {
+        return sheet.value(QStringLiteral("styles")).toObject().value(cell).toString();
+    }
+    QString path(const QString& name) const { return m_dir.filePath(name); }
+
+    // ℃ group 1-1, 1-2, 1-3 and %RH group 2-1, 2-2 over four rows; the
+    // statistics below are worked out by hand from these values.
+    static void climate(VerificationReportExcel& w, const QList<bool>& flags, int decimals = 2)
+    {
+        const auto p = project({"1-1", "1-2", "2-1", "1-3", "2-2"}, {"℃", "℃", "%RH", "℃", "%RH"});
+        const auto data = rows({{1, 10, 50, 0, 60}, {2, 10, 52, -2, 60}, {3, 10, 54, 4, 61}, {4, 10, 56, 2, 63}});
+        w.setData(decimals, flags, p, data, {kT0}, {kT0.addSecs(30)}, {QStringLiteral("全程")});
+    }
+
+private slots:
+    void initTestCase()
+    {
+        Q_INIT_RESOURCE(resources);
+        if (QProcess::execute(kPython, {QStringLiteral("-c"), QStringLiteral("import openpyxl")}) != 0)
+            QSKIP("python3-openpyxl is not installed");
+        QVERIFY(m_dir.isValid() && m_tmp.isValid());
+        qputenv("TMPDIR", QFile::encodeName(m_tmp.path()));
+        QCOMPARE(QDir::tempPath(), m_tmp.path());
+    }
+
+    void cleanup()
+    {
+        // The writer's own temporary workbook never outlives it.
+        QCOMPARE(QDir(m_tmp.path()).entryList(QDir::Files | QDir::NoDotAndDotDot), QStringList());
+    }
+
+    // Cover and data sheet of a report with only the data table, end to end.
+    void onlyDataTable()
+    {
+        Report r;
+        const auto p = project({"1-1", "1-2", "2-1"}, {"℃", "℃", "℃"});
+        r.writer.setData(2, kDataOnly, p, rows({{20.1, 21, 22}, {20.2, 21.5, 22.25}}), {kT0}, {kT0.addSecs(10)},
+                         {QStringLiteral("升温")});
+        QVERIFY(r.run(path("only.xlsx")));
+        const QJsonObject book = readBack(path("only.xlsx"));
+        QCOMPARE(strings(book["sheets"]), QStringList({"首页", "工作数据表"}));
+        QCOMPARE(book["active"].toInt(), 0);
+
+        const QJsonObject home = sheet(book, "首页");
+        QCOMPARE(row(home, 1), QStringList({"采集报告"}));
+        QCOMPARE(row(home, 2).mid(0, 7), QStringList({"ARQ-310MX V1.1.0", "", "", "", "", "", ""}));
+        QCOMPARE(row(home, 2).value(7), QStringLiteral("打印时间："));
+        QVERIFY(QRegularExpression("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d$").match(row(home, 2).value(8)).hasMatch());
+        QCOMPARE(row(home, 3), QStringList());
+        QCOMPARE(row(home, 4), QStringList({"项目名称:", "炉温均匀性"}));
+        QCOMPARE(row(home, 5), QStringList({"项目时间:", "2026-03-02 10:00:00"}));
+        QCOMPARE(row(home, 6), QStringList());
+        QCOMPARE(row(home, 7), QStringList({"设备列表:"}));
+        QCOMPARE(row(home, 8),
+                 QStringList({"序号", "设备型号", "", "设备序列号", "", "", "", "通道文件", "", "通道个数"}));
+        QCOMPARE(row(home, 9), QStringList({"1", "3107A-TC", "", "SN001", "", "", "", "tc.cfg", "", "2"}));
+        QCOMPARE(row(home, 10), QStringList({"2", "3108A", "", "SN002", "", "", "", "rh.cfg", "", "1"}));
+        QCOMPARE(row(home, 11), QStringList());
+        QCOMPARE(row(home, 12), QStringList({"报告概述:"}));
+        QCOMPARE(row(home, 13), QStringList({"1.数据表"}));
+        QCOMPARE(row(home, 14), QStringList());
+        QCOMPARE(row(home, 15), QStringList({"趋势图:"}));
+        QCOMPARE(home["max_row"].toInt(), 15);
+        QCOMPARE(strings(home["merged"]),
+                 QStringList({"A12:J12", "A13:B13", "A15:J15", "A1:J1", "A2:B2", "A7:J7", "B10:C10", "B4:D4",
+                              "B5:D5", "B8:C8", "B9:C9", "D10:G10", "D2:F2", "D8:G8", "D9:G9", "H10:I10", "H8:I8",
+                              "H9:I9", "I2:J2"}));
+        for (const char* c : {"A", "E", "J"})
+            QCOMPARE(width(home, c), 12.0);
+        QCOMPARE(height(home, 1), 28.0);
+        QCOMPARE(height(home, 7), 20.0);
+        QCOMPARE(height(home, 15), 20.0);
+        QCOMPARE(style(home, "A1"), QStringLiteral("宋体/16/center/-/-"));
+        QCOMPARE(style(home, "A2"), QStringLiteral("宋体/12/left/-/-"));
+        QCOMPARE(style(home, "A7"), QStringLiteral("宋体/14/left/-/-"));
+        QCOMPARE(style(home, "B9"), QStringLiteral("宋体/12/center/-/-"));
+        // Logo over the top-left corner, chart one row below the row after its title.
+        const QJsonArray images = home["images"].toArray();
+        QCOMPARE(images.size(), 2);
+        QCOMPARE(images.at(0).toObject().toVariantMap(),
+                 QVariantMap({{"row", 0}, {"col", 0}, {"width", 450}, {"height", 171}}));
+        QCOMPARE(images.at(1).toObject().toVariantMap(),
+                 QVariantMap({{"row", 16}, {"col", 0}, {"width", 2500}, {"height", 900}}));
+
+        const QJsonObject data = sheet(book, "工作数据表");
+        QCOMPARE(row(data, 1), QStringList({"工作数据表"}));
+        QCOMPARE(row(data, 2), QStringList({"时间", "1-1(℃)", "1-2(℃)", "2-1(℃)"}));
+        QCOMPARE(row(data, 3), QStringList({"升温    开始", "", "开始时间：", "2026-03-02 10:00:00", "", "结束时间：",
+                                            "2026-03-02 10:00:10"}));
+        QCOMPARE(row(data, 4), QStringList({ms(kT0), "20.10", "21.00", "22.00"}));
+        QCOMPARE(row(data, 5), QStringList({ms(kT0.addSecs(10)), "20.20", "21.50", "22.25"}));
+        QCOMPARE(row(data, 6), QStringList({"升温    结束"}));
+        QCOMPARE(data["max_row"].toInt(), 6);
+        QCOMPARE(strings(data["merged"]), QStringList({"A1:H1", "A3:B3", "A6:B6", "D3:E3", "G3:H3"}));
+        QCOMPARE(height(data, 1), 28.0);
+        QCOMPARE(height(data, 2), 20.0);
+        QCOMPARE(style(data, "A1"), QStringLiteral("宋体/16/center/thin/-"));
+        QCOMPARE(style(data, "B2"), QStringLiteral("宋体/14/center/thin/-"));
+        QCOMPARE(style(data, "A3"), QStringLiteral("宋体/12/left/thin/-"));
+        QCOMPARE(style(data, "D4"), QStringLiteral("宋体/12/left/thin/FFCDCDC1"));
+        QCOMPARE(style(data, "D5"), QStringLiteral("宋体/12/left/thin/-"));
+        QCOMPARE(ints(data["shaded"]), QList<int>({4}));
+    }
+
+    // ℃ and %RH with every table: six sheets, the overview in one row, both
+    // analyses against values worked out by hand, shading in every table sheet.
+    void allTables()
+    {
+        Report r;
+        climate(r.writer, kAll);
+        QList<QPair<qint64, qint64>> progress;
+        r.writer.setProgress([&](qint64 done, qint64 total) { progress << qMakePair(done, total); });
+        QVERIFY(r.run(path("all.xlsx")));
+        // Rows of the tables: 4 data + 2 × 4 horizontal + 3 + 2 vertical channel rows.
+        QVERIFY(!progress.isEmpty());
+        QCOMPARE(progress.last(), qMakePair(qint64(17), qint64(17)));
+        for (int i = 1; i < progress.size(); ++i)
+            QVERIFY(progress.at(i).first >= progress.at(i - 1).first);
+
+        const QJsonObject book = readBack(path("all.xlsx"));
+        QCOMPARE(strings(book["sheets"]), QStringList({"首页", "工作数据表", "温度横向分析表", "温度竖向分析表",
+                                                       "湿度横向分析表", "湿度竖向分析表"}));
+        const QJsonObject home = sheet(book, "首页");
+        QCOMPARE(row(home, 13), QStringList({"1.数据表", "", "2.温度横向表", "", "3.温度竖向表", "", "4.湿度横向表", "",
+                                             "5.湿度竖向表"}));
+        QCOMPARE(row(home, 14), QStringList());
+        QCOMPARE(row(home, 15), QStringList({"趋势图:"}));
+
+        const QJsonObject data = sheet(book, "工作数据表");
+        QCOMPARE(row(data, 2), QStringList({"时间", "1-1(℃)", "1-2(℃)", "2-1(%RH)", "1-3(℃)", "2-2(%RH)"}));
+        QCOMPARE(row(data, 7), QStringList({ms(kT0.addSecs(30)), "4.00", "10.00", "56.00", "2.00", "63.00"}));
+
+        const QJsonObject h = sheet(book, "温度横向分析表");
+        QCOMPARE(row(h, 1), QStringList({"温度横向分析表"}));
+        QCOMPARE(strings(h["merged"]).first(), QStringLiteral("A1:J1"));
+        QCOMPARE(row(h, 2), QStringList({"时间", "最大温度", "最大温度通道", "最小温度", "最小温度通道", "平均温度",
+                                         "最大-平均", "平均-最小", "最大-最小", "标准偏差"}));
+        // Row 1: 1, 10, 0 → mean 3.667, deviation √(60.667/3) = 4.497.
+        QCOMPARE(row(h, 4), QStringList({ms(kT0), "10.00", "1-2", "0.00", "1-3", "3.67", "6.33", "3.67", "10.00",
+                                         "4.50"}));
+        QCOMPARE(width(h, "A"), 24.0);
+        QCOMPARE(width(h, "J"), 17.0);
+        QCOMPARE(ints(h["shaded"]), QList<int>({4}));
+        const QJsonObject hr = sheet(book, "湿度横向分析表");
+        // Row 4: 56, 63 → mean 59.5, deviation 3.5.
+        QCOMPARE(row(hr, 7), QStringList({ms(kT0.addSecs(30)), "63.00", "2-2", "56.00", "2-1", "59.50", "3.50",
+                                          "3.50", "7.00", "3.50"}));
+
+        const QJsonObject v = sheet(book, "温度竖向分析表");
+        QCOMPARE(row(v, 1), QStringList({"温度竖向分析表"}));
+        QCOMPARE(row(v, 2).mid(0, 3), QStringList({"全程    开始", "", "开始时间："}));
+        // Averages 2.5, 10, 1; maxima 4, 10, 4; minima 1, 10, −2; overall mean 4.5.
+        QCOMPARE(row(v, 3), QStringList({"最小平均温度及通道", "", "1-3/1.00", "", "最大的最大值与全均值之差", "", "5.50"}));
+        QCOMPARE(row(v, 4), QStringList({"最大平均温度及通道", "", "1-2/10.00", "", "最大平均值与全均值之差", "", "5.50"}));
+        QCOMPARE(row(v, 5), QStringList({"最大的最大值及通道", "", "1-2/10.00", "", "全均值与最小的最小值之差", "", "6.50"}));
+        QCOMPARE(row(v, 6), QStringList({"最小的最小值及通道", "", "1-3/-2.00", "", "全均值与最小平均值之差", "", "3.50"}));
+        QCOMPARE(row(v, 7), QStringList({"全均值", "", "4.50"}));
+        QCOMPARE(row(v, 8), QStringList());
+        QCOMPARE(row(v, 9), QStringList({"通道", "最大温度", "最小温度", "平均温度", "最大-平均", "平均-最小",
+                                         "最大-最小", "标准偏差"}));
+        QCOMPARE(row(v, 10), QStringList({"1-1", "4.00", "1.00", "2.50", "1.50", "1.50", "3.00", "1.12"}));
+        QCOMPARE(row(v, 11), QStringList({"1-2", "10.00", "10.00", "10.00", "0.00", "0.00", "0.00", "0.00"}));
+        QCOMPARE(row(v, 12), QStringList({"1-3", "4.00", "-2.00", "1.00", "3.00", "3.00", "6.00", "2.24"}));
+        QCOMPARE(row(v, 13), QStringList({"全程    结束"}));
+        QCOMPARE(v["max_row"].toInt(), 13);
+        for (int r = 3; r <= 7; ++r)
+            QCOMPARE(height(v, r), 20.0);
+        QVERIFY(strings(v["merged"]).contains("C3:D3"));
+        QVERIFY(strings(v["merged"]).contains("G7:H7"));
+        QCOMPARE(style(v, "A3"), QStringLiteral("宋体/14/center/thin/-"));
+        for (const char* c : {"A", "H"})
+            QCOMPARE(width(v, c), 17.0);
+        // Summary and header rows are not data rows: only channel rows are shaded.
+        QCOMPARE(ints(v["shaded"]), QList<int>());
+        const QJsonObject vr = sheet(book, "湿度竖向分析表");
+        // 2-1: 50…56, average 53, deviation √5; 2-2: 60, 60, 61, 63, average 61, deviation √1.5.
+        QCOMPARE(row(vr, 3).value(2), QStringLiteral("2-1/53.00"));
+        QCOMPARE(row(vr, 7).value(2), QStringLiteral("57.00"));
+        QCOMPARE(row(vr, 10), QStringList({"2-1", "56.00", "50.00", "53.00", "3.00", "3.00", "6.00", "2.24"}));
+        QCOMPARE(row(vr, 11), QStringList({"2-2", "63.00", "60.00", "61.00", "2.00", "1.00", "3.00", "1.22"}));
+    }
+
+    // Data rows at sheet rows 4, 9, 14 … are shaded in every table sheet.
+    void shadingEveryFifthRow()
+    {
+        Report r;
+        const auto p = project({"1-1", "1-2", "1-3", "1-4", "1-5", "1-6", "1-7", "1-8", "1-9", "1-10", "1-11"},
+                               QVector<QString>(11, QStringLiteral("℃")).toList());
+        QList<QList<double>> values;
+        for (int i = 0; i < 13; ++i)
+            values << QList<double>({1.0 * i, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11});
+        r.writer.setData(1, {true, true, true, false, false}, p, rows(values), {kT0}, {kT0.addSecs(120)},
+                         {QStringLiteral("a")});
+        QVERIFY(r.run(path("shade.xlsx")));
+        const QJsonObject book = readBack(path("shade.xlsx"));
+        // Title 1, header 2, opening 3, data 4…16.
+        QCOMPARE(ints(sheet(book, "工作数据表")["shaded"]), QList<int>({4, 9, 14}));
+        QCOMPARE(ints(sheet(book, "温度横向分析表")["shaded"]), QList<int>({4, 9, 14}));
+        // Opening 2, summary 3…7, blank 8, header 9, channel rows 10…20.
+        QCOMPARE(ints(sheet(book, "温度竖向分析表")["shaded"]), QList<int>({14, 19}));
+        QCOMPARE(ints(sheet(book, "首页")["shaded"]), QList<int>());
+    }
+
+    void dataSheetColumns_data()
+    {
+        QTest::addColumn<int>("channels");
+        QTest::addColumn<QString>("titleSpan");
+        QTest::addColumn<QString>("lastWide");
+        QTest::addColumn<QString>("firstNarrow");
+        QTest::newRow("3 channels") << 3 << "A1:H1" << "H" << "I";
+        QTest::newRow("7 channels") << 7 << "A1:H1" << "H" << "I";
+        QTest::newRow("12 channels") << 12 << "A1:M1" << "M" << "N";
+    }
+    void dataSheetColumns()
+    {
+        QFETCH(int, channels);
+        QFETCH(QString, titleSpan);
+        QFETCH(QString, lastWide);
+        QFETCH(QString, firstNarrow);
+        QStringList labels, units;
+        QList<double> values;
+        for (int i = 1; i <= channels; ++i) {
+            labels << QStringLiteral("1-%1").arg(i);
+            units << QStringLiteral("℃");
+            values << i;
+        }
+        Report r;
+        r.writer.setData(2, kDataOnly, project(labels, units), rows({values}), {kT0}, {kT0}, {QStringLiteral("x")});
+        QVERIFY(r.run(path("columns.xlsx")));
+        const QJsonObject data = sheet(readBack(path("columns.xlsx")), "工作数据表");
+        QCOMPARE(strings(data["merged"]).first(), titleSpan);
+        QCOMPARE(width(data, "A"), 24.0);
+        QCOMPARE(width(data, "B"), 16.0);
+        QCOMPARE(width(data, lastWide), 16.0);
+        QCOMPARE(width(data, firstNarrow), -1.0);
+        QCOMPARE(row(data, 2).size(), channels + 1);
+        QCOMPARE(row(data, 4).size(), channels + 1);
+    }
+
+    void deviceChannelCounts()
+    {
+        Report r;
+        auto p = project({"1-1", "1-2", "3-1"}, {"℃", "℃", "℃"});
+        p.DeviceMode = QStringList{"A", "B", "C"};
+        p.SerialNumber = QStringList{"s1", "s2", "s3"};
+        p.ChannelConfig = QStringList{"c1", "c2", "c3"};
+        r.writer.setData(2, kDataOnly, p, rows({{1, 2, 3}}), {kT0}, {kT0}, {QStringLiteral("x")});
+        QVERIFY(r.run(path("devices.xlsx")));
+        const QJsonObject home = sheet(readBack(path("devices.xlsx")), "首页");
+        QCOMPARE(row(home, 9).value(9), QStringLiteral("2"));
+        QCOMPARE(row(home, 10).value(9), QStringLiteral("0"));
+        QCOMPARE(row(home, 11), QStringList({"3", "C", "", "s3", "", "", "", "c3", "", "1"}));
+        QCOMPARE(row(home, 12), QStringList());
+        QCOMPARE(row(home, 13), QStringList({"报告概述:"}));
+    }
+
+    void decimals_data()
+    {
+        QTest::addColumn<int>("decimals");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("0") << 0 << "20";
+        QTest::newRow("2") << 2 << "20.10";
+        QTest::newRow("3") << 3 << "20.100";
+    }
+    void decimals()
+    {
+        QFETCH(int, decimals);
+        QFETCH(QString, text);
+        Report r;
+        r.writer.setData(decimals, kDataOnly, project({"1-1"}, {"℃"}), rows({{20.1}}), {kT0}, {kT0},
+                         {QStringLiteral("x")});
+        QVERIFY(r.run(path("decimals.xlsx")));
+        QCOMPARE(row(sheet(readBack(path("decimals.xlsx")), "工作数据表"), 4).value(1), text);
+    }
+
+    // Two segments: one between rows (it takes the rows after its start and
+    // after its end), one after the last row (it gets the last row only).
+    void segmentsAtTheEdges()
+    {
+        Report r;
+        r.writer.setData(2, {true, false, true, false, false}, project({"1-1", "1-2"}, {"℃", "℃"}),
+                         rows({{0, 0}, {1, 1}, {2, 2}, {3, 3}, {4, 4}}), {kT0.addSecs(5), kT0.addSecs(45)},
+                         {kT0.addSecs(15), kT0.addSecs(50)}, {QStringLiteral("段一"), QStringLiteral("段二")});
+        QVERIFY(r.run(path("segments.xlsx")));
+        const QJsonObject book = readBack(path("segments.xlsx"));
+        const QJsonObject data = sheet(book, "工作数据表");
+        QCOMPARE(row(data, 3), QStringList({"段一    开始", "", "开始时间：", "2026-03-02 10:00:05", "", "结束时间：",
+                                            "2026-03-02 10:00:15"}));
+        QCOMPARE(row(data, 4).value(0), ms(kT0.addSecs(10)));
+        QCOMPARE(row(data, 5).value(0), ms(kT0.addSecs(20)));
+        QCOMPARE(row(data, 6), QStringList({"段一    结束"}));
+        QCOMPARE(row(data, 7), QStringList());
+        QCOMPARE(row(data, 8).value(0), QStringLiteral("段二    开始"));
+        QCOMPARE(row(data, 8).value(3), QStringLiteral("2026-03-02 10:00:45"));
+        QCOMPARE(row(data, 9), QStringList({ms(kT0.addSecs(40)), "4.00", "4.00"}));
+        QCOMPARE(row(data, 10), QStringList({"段二    结束"}));
+        QCOMPARE(data["max_row"].toInt(), 10);
+        QCOMPARE(ints(data["shaded"]), QList<int>({4, 9}));
+        // The vertical table of the second segment is over one row.
+        const QJsonObject v = sheet(book, "温度竖向分析表");
+        QCOMPARE(row(v, 12), QStringList({"段一    结束"}));
+        QCOMPARE(row(v, 14).value(0), QStringLiteral("段二    开始"));
+        QCOMPARE(row(v, 22), QStringList({"1-1", "4.00", "4.00", "4.00", "0.00", "0.00", "0.00", "0.00"}));
+    }
+
+    // No rows in the range: every sheet is written with its frame and no
+    // made-up statistics.
+    void emptyProject()
+    {
+        Report r;
+        r.writer.setData(2, kAll, project({"1-1", "2-1"}, {"℃", "%RH"}), {}, {kT0}, {kT0}, {QStringLiteral("x")});
+        QVERIFY(r.run(path("empty.xlsx")));
+        const QJsonObject book = readBack(path("empty.xlsx"));
+        QCOMPARE(book["sheets"].toArray().size(), 6);
+        QCOMPARE(row(sheet(book, "工作数据表"), 4), QStringList({"x    结束"}));
+        QCOMPARE(row(sheet(book, "温度竖向分析表"), 3), QStringList({"最小平均温度及通道", "", "", "", "最大的最大值与全均值之差"}));
+    }
+
+    // "mV" and "V" are both 电压: the right group's sheets collide with the
+    // left group's, the step fails and nothing is saved.
+    void sameQuantityCollides()
+    {
+        Report r;
+        r.writer.setData(2, {true, true, false, true, false}, project({"1-1", "1-2"}, {"mV", "V"}),
+                         rows({{1, 2}}), {kT0}, {kT0}, {QStringLiteral("x")});
+        QVERIFY(!r.run(path("collide.xlsx")));
+        QVERIFY(r.picture);
+        QVERIFY(!r.tables);
+        QVERIFY(!QFile::exists(path("collide.xlsx")));
+        // Different tables of the same quantity do not collide.
+        Report ok;
+        ok.writer.setData(2, {true, true, false, false, true}, project({"1-1", "1-2"}, {"mV", "V"}), rows({{1, 2}}),
+                          {kT0}, {kT0}, {QStringLiteral("x")});
+        QVERIFY(ok.run(path("voltage.xlsx")));
+        QCOMPARE(strings(readBack(path("voltage.xlsx"))["sheets"]),
+                 QStringList({"首页", "工作数据表", "电压横向分析表", "电压竖向分析表"}));
+    }
+
+    void cancelled_data()
+    {
+        QTest::addColumn<bool>("duringTables");
+        QTest::newRow("while the tables are written") << true;
+        QTest::newRow("before saving") << false;
+    }
+    // A cancelled write leaves no file, no ".part" and an older report whole.
+    void cancelled()
+    {
+        QFETCH(bool, duringTables);
+        const QString target = path("cancel.xlsx");
+        {
+            QFile old(target);
+            QVERIFY(old.open(QIODevice::WriteOnly));
+            old.write("the previous report");
+        }
+        std::atomic<bool> cancel{false};
+        Report r;
+        climate(r.writer, kAll);
+        r.writer.setCancel(&cancel);
+        if (duringTables)
+            r.writer.setProgress([&](qint64, qint64) { cancel = true; });
+        QVERIFY(r.writer.writeHome());
+        QVERIFY(r.writer.writeChart(chart()));
+        QCOMPARE(r.writer.writeTables(), !duringTables);
+        cancel = true;
+        QVERIFY(!r.writer.save(target));
+        QFile old(target);
+        QVERIFY(old.open(QIODevice::ReadOnly));
+        QCOMPARE(old.readAll(), QByteArray("the previous report"));
+        QVERIFY(!QFile::exists(target + ".part"));
+    }
+
+    // A finished write replaces an older file at the path.
+    void replacesOlderFile()
+    {
+        const QString target = path("replace.xlsx");
+        QFile::remove(target);
+        QVERIFY(QDir().mkpath(m_dir.path()));
+        {
+            QFile old(target);
+            QVERIFY(old.open(QIODevice::WriteOnly));
+            old.write("old");
+        }
+        Report r;
+        climate(r.writer, kDataOnly);
+        QVERIFY(r.run(target));
+        QCOMPARE(strings(readBack(target)["sheets"]), QStringList({"首页", "工作数据表"}));
+        QVERIFY(!QFile::exists(target + ".part"));
+    }
+
+    void unwritablePath_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("missing folder") << "no/such/folder/report.xlsx";
+        QTest::newRow("a folder") << "folder";
+        QTest::newRow("empty") << "";
+    }
+    void unwritablePath()
+    {
+        QFETCH(QString, name);
+        QVERIFY(QDir(m_dir.path()).mkpath(QStringLiteral("folder")));
+        const QString target = name.isEmpty() ? QString() : path(name);
+        Report r;
+        climate(r.writer, kDataOnly);
+        QVERIFY(!r.run(target));
+        QVERIFY(r.tables);
+        if (!target.isEmpty())
+            QVERIFY(!QFile::exists(target + ".part"));
+        QVERIFY(QFileInfo(path("folder")).isDir());
+        QVERIFY(!QFile::exists(path("no")));
+    }
+
+    // The writer keeps the path it is given, a ".xls" name included.
+    void xlsNameKept()
+    {
+        Report r;
+        climate(r.writer, kDataOnly);
+        QVERIFY(r.run(path("old-style.xls")));
+        QVERIFY(QFile::exists(path("old-style.xls")));
+        QVERIFY(!QFile::exists(path("old-style.xlsx")));
+        QCOMPARE(strings(readBack(path("old-style.xls"))["sheets"]), QStringList({"首页", "工作数据表"}));
+    }
+};
+
+QTEST_MAIN(ReportExcelTest)
+#include "tst_reportexcel.moc"
