@@ -1,1 +1,2 @@
 include(${CMAKE_CURRENT_LIST_DIR}/acquisition.cmake)
+include(${CMAKE_CURRENT_LIST_DIR}/excel.cmake)

@@ -1,0 +1,215 @@
+// The Excel report for a day at 1 s: 86,400 rows × 17 columns (time and 16
+// channels) through VerificationReportExcel, against xlsx_reference (plain C,
+// libxlsxwriter in constant-memory mode, the same cells). Prints wall and CPU
+// time, peak resident memory and the ratios; then writes the report again on
+// a worker thread while this thread runs an event loop with a 10 ms timer,
+// and prints the worst lateness of that timer.
+//
+// usage: QT_QPA_PLATFORM=offscreen ./excel_bench [rows] [channels]
+
+#include "VerificationReportExcel.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QPainter>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
+
+#include <sys/resource.h>
+
+#include <atomic>
+#include <cmath>
+#include <cstdio>
+#include <ctime>
+
+namespace {
+
+double processCpu()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return ts.tv_sec + ts.tv_nsec / 1e9;
+}
+
+double residentMb()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
+    return -1;
+}
+
+double peakMb()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss / 1024.0;
+}
+
+struct Input
+{
+    Tool::Struct_Parameters project;
+    QVector<qint64> times;
+    QVector<QVector<double>> columns;
+    QDateTime start, end;
+};
+
+Input makeInput(int rows, int channels)
+{
+    Input in;
+    in.project.Name = QStringLiteral("bench");
+    in.project.Time = QStringLiteral("2026-03-02 10:00:00");
+    in.project.DeviceMode = QStringList{QStringLiteral("3107A-TC")};
+    in.project.SerialNumber = QStringList{QStringLiteral("SN1")};
+    in.project.ChannelConfig = QStringList{QStringLiteral("a.cfg")};
+    in.project.ScanInterval = QStringLiteral("1");
+    in.start = QDateTime(QDate(2026, 3, 2), QTime(10, 0));
+    in.end = in.start.addSecs(rows - 1);
+    for (int c = 0; c < channels; ++c) {
+        in.project.Channel << QStringLiteral("1-%1").arg(c + 1);
+        in.project.Unit << QStringLiteral("℃");
+    }
+    in.times.reserve(rows);
+    in.columns.resize(channels);
+    for (QVector<double>& column : in.columns)
+        column.reserve(rows);
+    const qint64 t0 = in.start.toMSecsSinceEpoch();
+    for (int r = 0; r < rows; ++r) {
+        in.times << t0 + qint64(r) * 1000;
+        for (int c = 0; c < channels; ++c)
+            in.columns[c] << 25.0 + c * 0.5 + 3.0 * std::sin(r / 600.0 + c);
+    }
+    return in;
+}
+
+QImage chartPicture()
+{
+    QImage image(1600, 600, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter p(&image);
+    for (int c = 0; c < 16; ++c) {
+        p.setPen(QColor::fromHsv(c * 22, 200, 200));
+        for (int x = 0; x < 1600; x += 4)
+            p.drawLine(x, 300 + int(200 * std::sin(x / 100.0 + c)), x + 4, 300 + int(200 * std::sin((x + 4) / 100.0 + c)));
+    }
+    return image;
+}
+
+struct Times
+{
+    double setData = 0, home = 0, chart = 0, tables = 0, save = 0;
+    bool ok = false;
+    double total() const { return setData + home + chart + tables + save; }
+};
+
+Times writeReport(const Input& in, const QImage& chart, const QString& path)
+{
+    Times t;
+    QElapsedTimer clock;
+    clock.start();
+    VerificationReportExcel writer;
+    writer.setData(2, {true, false, false, false, false}, in.project, in.times, in.columns, {in.start}, {in.end},
+                   {QStringLiteral("bench")});
+    t.setData = clock.nsecsElapsed() / 1e9;
+    clock.restart();
+    bool ok = writer.writeHome();
+    t.home = clock.nsecsElapsed() / 1e9;
+    clock.restart();
+    ok = ok && writer.writeChart(chart);
+    t.chart = clock.nsecsElapsed() / 1e9;
+    clock.restart();
+    ok = ok && writer.writeTables();
+    t.tables = clock.nsecsElapsed() / 1e9;
+    clock.restart();
+    ok = ok && writer.save(path);
+    t.save = clock.nsecsElapsed() / 1e9;
+    t.ok = ok;
+    return t;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    Q_INIT_RESOURCE(resources);
+    const QStringList args = app.arguments();
+    const int rows = args.value(1, QStringLiteral("86400")).toInt();
+    const int channels = args.value(2, QStringLiteral("16")).toInt();
+    QTemporaryDir dir;
+
+    // The reference first, in its own process so that its memory is its own.
+    const QString reference = QCoreApplication::applicationDirPath() + QStringLiteral("/xlsx_reference");
+    double refWall = -1, refCpu = -1, refPeak = -1;
+    QProcess ref;
+    ref.start(reference, {dir.filePath(QStringLiteral("reference.xlsx")), QString::number(rows), QString::number(channels)});
+    if (ref.waitForFinished(600000) && ref.exitCode() == 0) {
+        const QString line = QString::fromUtf8(ref.readAllStandardOutput()).trimmed();
+        std::printf("%s\n", qPrintable(line));
+        const QRegularExpressionMatch m =
+            QRegularExpression(QStringLiteral("wall ([0-9.]+) s, cpu ([0-9.]+) s, peak RSS ([0-9.]+) MB")).match(line);
+        refWall = m.captured(1).toDouble();
+        refCpu = m.captured(2).toDouble();
+        refPeak = m.captured(3).toDouble();
+    } else {
+        std::printf("reference: not run (%s)\n", qPrintable(reference));
+    }
+
+    const Input in = makeInput(rows, channels);
+    const QImage chart = chartPicture();
+    const double before = residentMb();
+    const double cpu0 = processCpu();
+    const QString path = dir.filePath(QStringLiteral("report.xlsx"));
+    const Times t = writeReport(in, chart, path);
+    const double cpu = processCpu() - cpu0;
+    const double peak = peakMb();
+    std::printf("writer: %d rows x %d columns: %s, wall %.3f s (setData %.3f, cover %.3f, chart %.3f, tables %.3f, "
+                "save %.3f), cpu %.3f s\n",
+                rows, channels + 1, t.ok ? "written" : "FAILED", t.total(), t.setData, t.home, t.chart, t.tables,
+                t.save, cpu);
+    std::printf("writer: resident %.1f MB before the writer (libraries, input), peak %.1f MB, writer's increase %.1f "
+                "MB; file %.1f MB\n",
+                before, peak, peak - before, QFileInfo(path).size() / 1048576.0);
+    if (refWall > 0)
+        std::printf("ratio: wall %.2fx, cpu %.2fx the reference; memory %+.1f MB over the reference's peak, "
+                    "%+.1f MB counting only the writer's increase\n",
+                    t.total() / refWall, cpu / refCpu, peak - refPeak, (peak - before) - refPeak);
+
+    // Responsiveness: the write on a worker, a 10 ms timer on this thread.
+    QElapsedTimer since;
+    qint64 worst = 0, ticks = 0;
+    QTimer timer;
+    timer.setInterval(10);
+    timer.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        const qint64 late = since.nsecsElapsed() / 1000 - 10000;
+        worst = std::max(worst, late);
+        ++ticks;
+        since.restart();
+    });
+    Times threaded;
+    QThread* worker = QThread::create([&] { threaded = writeReport(in, chart, dir.filePath(QStringLiteral("t.xlsx"))); });
+    QObject::connect(worker, &QThread::finished, &app, &QCoreApplication::quit);
+    since.start();
+    timer.start();
+    worker->start();
+    app.exec();
+    worker->wait();
+    delete worker;
+    std::printf("event loop during a write on a worker thread: %s in %.3f s, %lld ticks of 10 ms, worst lateness "
+                "%.1f ms\n",
+                threaded.ok ? "written" : "FAILED", threaded.total(), static_cast<long long>(ticks), worst / 1000.0);
+    return t.ok && threaded.ok ? 0 : 1;
+}
