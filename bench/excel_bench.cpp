@@ -145,6 +145,7 @@ int main(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     Q_INIT_RESOURCE(resources);
+    const double atStart = residentMb();
     const QStringList args = app.arguments();
     const int rows = args.value(1, QStringLiteral("86400")).toInt();
     const int channels = args.value(2, QStringLiteral("16")).toInt();
@@ -179,9 +180,9 @@ int main(int argc, char** argv)
                 "save %.3f), cpu %.3f s\n",
                 rows, channels + 1, t.ok ? "written" : "FAILED", t.total(), t.setData, t.home, t.chart, t.tables,
                 t.save, cpu);
-    std::printf("writer: resident %.1f MB before the writer (libraries, input), peak %.1f MB, writer's increase %.1f "
-                "MB; file %.1f MB\n",
-                before, peak, peak - before, QFileInfo(path).size() / 1048576.0);
+    std::printf("writer: resident %.1f MB at start (Qt libraries), %.1f MB with the input (values, chart picture), "
+                "peak %.1f MB: the writer adds %.1f MB; file %.1f MB\n",
+                atStart, before, peak, peak - before, QFileInfo(path).size() / 1048576.0);
     if (refWall > 0)
         std::printf("ratio: wall %.2fx, cpu %.2fx the reference; memory %+.1f MB over the reference's peak, "
                     "%+.1f MB counting only the writer's increase\n",

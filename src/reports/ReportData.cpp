@@ -133,9 +133,61 @@ ReportData ReportData::build(int decimals, const QList<bool>& flags, const Tool:
     return d;
 }
 
+ReportData ReportData::buildCompact(int decimals, const QList<bool>& flags, const Tool::Struct_Parameters& project,
+                                   const QVector<qint64>& times, const QVector<QVector<double>>& columns,
+                                   const QList<QDateTime>& segmentStart, const QList<QDateTime>& segmentEnd,
+                                   const QStringList& segmentRemarks)
+{
+    // Groups, texts and table names as `build` makes them, without rows.
+    ReportData d = build(decimals, flags, project, QVector<qint64>(), QVector<QVector<double>>(), segmentStart,
+                         segmentEnd, segmentRemarks);
+    d.compact = true;
+    d.times = times;
+    d.columns = columns;
+    // A missing column or value reads 0, as a text that is no number does.
+    if (d.columns.size() != project.Channel.size())
+        d.columns.resize(project.Channel.size());
+    for (QVector<double>& column : d.columns)
+        if (column.size() < times.size())
+            column.resize(times.size());
+    for (int i = 0; i < project.Channel.size(); ++i)
+        (project.Unit.value(i) == d.leftUnit ? d.leftColumns : d.rightColumns) << i;
+    ReportStats::segmentRows(times, segmentStart, segmentEnd, &d.segmentStartRows, &d.segmentEndRows);
+    return d;
+}
+
+ReportRow ReportData::row(int r) const
+{
+    if (!compact)
+        return rows.at(r);
+    ReportRow out;
+    out.time = timeText(times.at(r));
+    out.values.reserve(columns.size());
+    for (const QVector<double>& column : columns)
+        out.values << column.at(r);
+    for (int c : leftColumns)
+        out.left << columns.at(c).at(r);
+    for (int c : rightColumns)
+        out.right << columns.at(c).at(r);
+    return out;
+}
+
+double ReportData::groupValue(int r, bool left, int c) const
+{
+    if (!compact)
+        return (left ? rows.at(r).left : rows.at(r).right).value(c);
+    const QVector<int>& group = left ? leftColumns : rightColumns;
+    return columns.at(group.at(c)).at(r);
+}
+
+QString ReportData::timeText(qint64 ms)
+{
+    return QDateTime::fromMSecsSinceEpoch(ms).toString(QStringLiteral("MM-dd hh:mm:ss.zzz"));
+}
+
 int ReportData::segmentRows(int s) const
 {
-    if (rows.isEmpty())
+    if (rowCount() == 0)
         return 0;
     return segmentEndRows.value(s) - segmentStartRows.value(s) + 1;
 }
@@ -152,6 +204,16 @@ int ReportData::deviceChannelCount(int d) const
 void ReportStats::segmentRows(const QList<QDateTime>& rowTimes, const QList<QDateTime>& starts,
                               const QList<QDateTime>& ends, QList<int>* startRows, QList<int>* endRows)
 {
+    QVector<qint64> ms;
+    ms.reserve(rowTimes.size());
+    for (const QDateTime& t : rowTimes)
+        ms << t.toMSecsSinceEpoch();
+    segmentRows(ms, starts, ends, startRows, endRows);
+}
+
+void ReportStats::segmentRows(const QVector<qint64>& rowTimes, const QList<QDateTime>& starts,
+                              const QList<QDateTime>& ends, QList<int>* startRows, QList<int>* endRows)
+{
     startRows->clear();
     endRows->clear();
     const int last = rowTimes.size() - 1;
@@ -159,7 +221,7 @@ void ReportStats::segmentRows(const QList<QDateTime>& rowTimes, const QList<QDat
     const auto firstAtOrAfter = [&](const QDateTime& t) {
         const qint64 ms = t.toMSecsSinceEpoch();
         for (int i = search; i <= last; ++i)
-            if (rowTimes.at(i).toMSecsSinceEpoch() >= ms)
+            if (rowTimes.at(i) >= ms)
                 return i;
         return -1;
     };
@@ -180,15 +242,19 @@ void ReportStats::segmentRows(const QList<QDateTime>& rowTimes, const QList<QDat
     }
 }
 
-ReportStats::Vertical ReportStats::vertical(const QList<ReportRow>& rows, int first, int last, bool left, int channels)
+namespace {
+// value(r, c): channel c of the group in row r.
+template <typename Value>
+ReportStats::Vertical verticalOf(int first, int last, int channels, Value value)
 {
-    Vertical v;
+    using Channel = ReportStats::Channel;
+    ReportStats::Vertical v;
     const int n = last - first + 1;
     for (int c = 0; c < channels; ++c) {
         Channel ch;
         double maximum = -DBL_MAX, minimum = DBL_MAX, sum = 0;
         for (int r = first; r <= last; ++r) {
-            const double x = (left ? rows.at(r).left : rows.at(r).right).value(c);
+            const double x = value(r, c);
             if (x > maximum)
                 maximum = x;
             if (x < minimum)
@@ -200,7 +266,7 @@ ReportStats::Vertical ReportStats::vertical(const QList<ReportRow>& rows, int fi
         ch.average = n > 0 ? sum / n : 0;
         double squares = 0;
         for (int r = first; r <= last; ++r) {
-            const double d = (left ? rows.at(r).left : rows.at(r).right).value(c) - ch.average;
+            const double d = value(r, c) - ch.average;
             squares += d * d;
         }
         ch.deviation = n > 0 ? std::sqrt(squares / n) : 0;
@@ -235,6 +301,23 @@ ReportStats::Vertical ReportStats::vertical(const QList<ReportRow>& rows, int fi
     }
     v.overall = sum / v.channels.size();
     return v;
+}
+} // namespace
+
+ReportStats::Vertical ReportStats::vertical(const QList<ReportRow>& rows, int first, int last, bool left, int channels)
+{
+    return verticalOf(first, last, channels,
+                      [&](int r, int c) { return (left ? rows.at(r).left : rows.at(r).right).value(c); });
+}
+
+ReportStats::Vertical ReportStats::vertical(const ReportData& data, int first, int last, bool left)
+{
+    if (data.rowCount() == 0 || first < 0 || last < first)
+        return {};
+    const int channels = (left ? data.leftLabels : data.rightLabels).size();
+    if (!data.compact)
+        return vertical(data.rows, first, last, left, channels);
+    return verticalOf(first, last, channels, [&](int r, int c) { return data.groupValue(r, left, c); });
 }
 
 ReportStats::Horizontal ReportStats::horizontal(const QList<double>& values)

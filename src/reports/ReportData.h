@@ -58,6 +58,25 @@ struct ReportData
                             const QList<Tool::Struct_ParametersData>& rows, const QList<QDateTime>& segmentStart,
                             const QList<QDateTime>& segmentEnd, const QStringList& segmentRemarks);
 
+    // Compact form, filled by `buildCompact` instead of `rows`: the caller's
+    // vectors are shared, not copied, so a day of scans costs the report no
+    // second copy. `row(r)` makes one record at a time.
+    bool compact = false;
+    QVector<qint64> times;            // ms since the epoch
+    QVector<QVector<double>> columns; // one per kept channel
+    QVector<int> leftColumns, rightColumns;
+
+    static ReportData buildCompact(int decimals, const QList<bool>& flags, const Tool::Struct_Parameters& project,
+                                   const QVector<qint64>& times, const QVector<QVector<double>>& columns,
+                                   const QList<QDateTime>& segmentStart, const QList<QDateTime>& segmentEnd,
+                                   const QStringList& segmentRemarks);
+    int rowCount() const { return compact ? times.size() : rows.size(); }
+    ReportRow row(int r) const;
+    // Value of channel c (group order) of a unit group in row r, either form.
+    double groupValue(int r, bool left, int c) const;
+    // "MM-dd hh:mm:ss.zzz" of a scan time (ms since the epoch), local time.
+    static QString timeText(qint64 ms);
+
     int segmentCount() const { return segmentStartRows.size(); }
     // Rows of segment s (end − start + 1; 0 when the report has no rows).
     int segmentRows(int s) const;
@@ -90,6 +109,11 @@ public:
     // Per channel of a group over rows first … last, and the group summary.
     // `left` picks the group's values in the row records.
     static Vertical vertical(const QList<ReportRow>& rows, int first, int last, bool left, int channels);
+    // The same over either form of the report's rows, all channels of the group.
+    static Vertical vertical(const ReportData& data, int first, int last, bool left);
+    // Segment rows over scan times in ms since the epoch.
+    static void segmentRows(const QVector<qint64>& rowTimes, const QList<QDateTime>& starts,
+                            const QList<QDateTime>& ends, QList<int>* startRows, QList<int>* endRows);
 
     struct Horizontal
     {

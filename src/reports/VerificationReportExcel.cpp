@@ -6,6 +6,7 @@
 #include <QtGlobal>
 
 #include <algorithm>
+#include <cstdio>
 
 namespace {
 const char* const kFont = "宋体";
@@ -52,16 +53,28 @@ void VerificationReportExcel::setData(int decimals, const QList<bool>& tableFlag
                                       const QList<QDateTime>& segmentStart, const QList<QDateTime>& segmentEnd,
                                       const QStringList& segmentRemarks)
 {
-    m_data = ReportData::build(decimals, tableFlags, project, rows, segmentStart, segmentEnd, segmentRemarks);
+    QVector<qint64> times;
+    QVector<QVector<double>> columns(project.Channel.size());
+    times.reserve(rows.size());
+    for (QVector<double>& column : columns)
+        column.reserve(rows.size());
+    for (const Tool::Struct_ParametersData& row : rows) {
+        times << row.Time.toMSecsSinceEpoch();
+        for (int i = 0; i < columns.size(); ++i)
+            columns[i] << row.Data.value(i).toDouble(); // a text that is no number counts as 0
+    }
+    setData(decimals, tableFlags, project, times, columns, segmentStart, segmentEnd, segmentRemarks);
 }
 
+// The rows stay in the compact form handed in (shared, not copied); each
+// sheet row is made when it is written.
 void VerificationReportExcel::setData(int decimals, const QList<bool>& tableFlags,
                                       const Tool::Struct_Parameters& project, const QVector<qint64>& times,
                                       const QVector<QVector<double>>& columns, const QList<QDateTime>& segmentStart,
                                       const QList<QDateTime>& segmentEnd, const QStringList& segmentRemarks)
 {
-    m_data = ReportData::build(decimals, tableFlags, project, times, columns, segmentStart, segmentEnd,
-                               segmentRemarks);
+    m_data = ReportData::buildCompact(decimals, tableFlags, project, times, columns, segmentStart, segmentEnd,
+                                      segmentRemarks);
 }
 
 void VerificationReportExcel::setProgress(std::function<void(qint64, qint64)> progress)
@@ -141,16 +154,23 @@ bool VerificationReportExcel::dataRow(const QStringList& texts)
     return ok;
 }
 
-// The data table's rows: the bulk of a report, written without building a
-// list of texts per row.
-bool VerificationReportExcel::valueRow(const ReportRow& row)
+// The data table's rows: the bulk of a report, written straight from the
+// value columns without a list of texts per row.
+bool VerificationReportExcel::valueRow(int r)
 {
     const int format = m_row % 5 == 4 ? m_shaded : m_base;
-    const int r = m_row - 1;
-    bool ok = m_book->write(r, 0, row.time, format);
-    for (int i = 0; i < row.values.size(); ++i) {
-        m_text.setNum(row.values.at(i), 'f', m_data.decimals);
-        ok = m_book->write(r, i + 1, m_text.constData(), format) && ok;
+    const int sheetRow = m_row - 1;
+    // "MM-dd hh:mm:ss.zzz" in local time, as ReportData::timeText.
+    const QDateTime t = QDateTime::fromMSecsSinceEpoch(m_data.times.at(r));
+    const QDate date = t.date();
+    const QTime time = t.time();
+    char text[32];
+    std::snprintf(text, sizeof text, "%02d-%02d %02d:%02d:%02d.%03d", date.month(), date.day(), time.hour(),
+                  time.minute(), time.second(), time.msec());
+    bool ok = m_book->write(sheetRow, 0, text, format);
+    for (int i = 0; i < m_data.columns.size(); ++i) {
+        m_text.setNum(m_data.columns.at(i).at(r), 'f', m_data.decimals);
+        ok = m_book->write(sheetRow, i + 1, m_text.constData(), format) && ok;
     }
     ++m_row;
     rowDone();
@@ -247,7 +267,7 @@ qint64 VerificationReportExcel::tableRows() const
         total += segmentRows;
     if (f.value(3))
         total += segmentRows;
-    const int segments = m_data.rows.isEmpty() ? 0 : m_data.segmentCount();
+    const int segments = m_data.rowCount() == 0 ? 0 : m_data.segmentCount();
     if (f.value(2))
         total += qint64(segments) * m_data.leftLabels.size();
     if (f.value(4))
@@ -311,11 +331,11 @@ bool VerificationReportExcel::writeDataSheet()
     ok = header(texts) && ok;
     for (int s = 0; s < m_data.segmentCount(); ++s) {
         ok = segmentOpening(s) && ok;
-        if (!m_data.rows.isEmpty()) {
+        if (m_data.rowCount() > 0) {
             for (int r = m_data.segmentStartRows.at(s); r <= m_data.segmentEndRows.at(s); ++r) {
                 if (cancelled())
                     return false;
-                ok = valueRow(m_data.rows.at(r)) && ok;
+                ok = valueRow(r) && ok;
             }
         }
         ok = segmentClosing(s) && ok;
@@ -338,12 +358,12 @@ bool VerificationReportExcel::writeHorizontalSheet(bool left)
     const bool any = !(left ? m_data.leftLabels : m_data.rightLabels).isEmpty();
     for (int s = 0; s < m_data.segmentCount(); ++s) {
         ok = segmentOpening(s) && ok;
-        if (!m_data.rows.isEmpty()) {
+        if (m_data.rowCount() > 0) {
             for (int r = m_data.segmentStartRows.at(s); r <= m_data.segmentEndRows.at(s); ++r) {
                 if (cancelled())
                     return false;
                 if (any)
-                    ok = dataRow(ReportStats::horizontalRow(m_data, m_data.rows.at(r), left)) && ok;
+                    ok = dataRow(ReportStats::horizontalRow(m_data, m_data.row(r), left)) && ok;
                 else
                     rowDone();
             }
@@ -367,9 +387,8 @@ bool VerificationReportExcel::writeVerticalSheet(bool left)
             return false;
         ok = segmentOpening(s) && ok;
         // No rows at all: the statistics stay empty rather than made up.
-        const int channels = m_data.rows.isEmpty() ? 0 : labels.size();
-        const ReportStats::Vertical v = ReportStats::vertical(m_data.rows, m_data.segmentStartRows.value(s),
-                                                              m_data.segmentEndRows.value(s), left, channels);
+        const ReportStats::Vertical v =
+            ReportStats::vertical(m_data, m_data.segmentStartRows.value(s), m_data.segmentEndRows.value(s), left);
         const QList<QStringList> summary = ReportStats::verticalSummary(m_data, v, left);
         for (const QStringList& line : summary) {
             ok = m_book->setRowHeight(m_row - 1, 20) && ok;

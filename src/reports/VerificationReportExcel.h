@@ -60,7 +60,7 @@ private:
     bool segmentOpening(int s);
     bool segmentClosing(int s);
     bool dataRow(const QStringList& texts);
-    bool valueRow(const ReportRow& row);
+    bool valueRow(int r);
     void rowDone();
 
     bool writeDataSheet();

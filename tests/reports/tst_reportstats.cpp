@@ -37,6 +37,7 @@ private slots:
     void verticalAndHorizontal();
     void groupsAndTableNames();
     void thinning();
+    void compactFormMatchesRows();
 };
 
 void TestReportStats::segmentRows_data()
@@ -139,6 +140,61 @@ void TestReportStats::thinning()
     // Scan interval 0: every row.
     ReportData::prepare(project({"1-101"}, {"℃"}, "0"), rows, {true}, "10", &copy, &kept);
     QCOMPARE(kept.size(), 12);
+}
+
+// The compact form (shared value columns, one record made at a time) gives
+// the same rows, segments and statistics as the list of records.
+void TestReportStats::compactFormMatchesRows()
+{
+    const auto p = project({"1-1", "2-1", "1-2"}, {"℃", "%RH", "℃"});
+    QList<Tool::Struct_ParametersData> rows;
+    QVector<qint64> times;
+    QVector<QVector<double>> columns(3);
+    for (int r = 0; r < 7; ++r) {
+        const double a = r * 1.5 - 2, b = 40 + (r * 7) % 5, c = (r % 3) * 0.25;
+        rows << row(at("10:00:00").addSecs(10 * r).toString("hh:mm:ss"),
+                    {QString::number(a), QString::number(b), QString::number(c)});
+        times << rows.last().Time.toMSecsSinceEpoch();
+        columns[0] << a;
+        columns[1] << b;
+        columns[2] << c;
+    }
+    const QList<QDateTime> starts{at("10:00:05"), at("10:00:30"), at("10:02:00")};
+    const QList<QDateTime> ends{at("10:00:25"), at("10:00:30"), at("10:03:00")};
+    const ReportData list = ReportData::build(2, {true, true, true, true, true}, p, rows, starts, ends, {"a", "b", "c"});
+    const ReportData compact =
+        ReportData::buildCompact(2, {true, true, true, true, true}, p, times, columns, starts, ends, {"a", "b", "c"});
+    QVERIFY(compact.compact);
+    QVERIFY(compact.rows.isEmpty());
+    QCOMPARE(compact.rowCount(), 7);
+    QCOMPARE(compact.segmentStartRows, list.segmentStartRows);
+    QCOMPARE(compact.segmentEndRows, list.segmentEndRows);
+    QCOMPARE(compact.segmentEndRows.last(), 6); // past the last row
+    QCOMPARE(compact.leftLabels, list.leftLabels);
+    QCOMPARE(compact.tableNames, list.tableNames);
+    for (int r = 0; r < 7; ++r) {
+        QCOMPARE(compact.row(r).time, list.rows.at(r).time);
+        QCOMPARE(compact.row(r).values, list.rows.at(r).values);
+        QCOMPARE(ReportStats::horizontalRow(compact, compact.row(r), true),
+                 ReportStats::horizontalRow(list, list.rows.at(r), true));
+        QCOMPARE(compact.groupValue(r, false, 0), list.rows.at(r).right.at(0));
+    }
+    for (int s = 0; s < 3; ++s) {
+        for (bool left : {true, false}) {
+            const auto a = ReportStats::vertical(compact, compact.segmentStartRows.at(s), compact.segmentEndRows.at(s), left);
+            const auto b = ReportStats::vertical(list.rows, list.segmentStartRows.at(s), list.segmentEndRows.at(s), left,
+                                                 (left ? list.leftLabels : list.rightLabels).size());
+            QCOMPARE(ReportStats::verticalSummary(compact, a, left), ReportStats::verticalSummary(list, b, left));
+            QCOMPARE(a.channels.size(), b.channels.size());
+            for (int c = 0; c < a.channels.size(); ++c)
+                QCOMPARE(ReportStats::verticalRow(compact, "x", a.channels.at(c)),
+                         ReportStats::verticalRow(list, "x", b.channels.at(c)));
+        }
+    }
+    // Without rows: empty statistics, no row touched.
+    const ReportData none = ReportData::buildCompact(2, {true}, p, {}, QVector<QVector<double>>(3), starts, ends, {});
+    QCOMPARE(none.segmentRows(0), 0);
+    QVERIFY(ReportStats::vertical(none, -1, -1, true).channels.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestReportStats)
