@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <functional>
+#include <limits>
 #include <memory>
 
 // Writes one acquisition project as a workbook: the cover sheet ("首页") with
@@ -61,6 +62,8 @@ private:
     bool segmentClosing(int s);
     bool dataRow(const QStringList& texts);
     bool valueRow(int r);
+    void timeText(qint64 ms, char* out, int size);
+    ReportRow record(int r);
     void rowDone();
 
     bool writeDataSheet();
@@ -82,4 +85,9 @@ private:
     QElapsedTimer m_progressClock;
     qint64 m_done = 0, m_total = 0;
     QByteArray m_text; // reused for each value of a data row
+    // Local time of the data rows: the offset from UTC is looked up once per
+    // quarter hour (zone changes fall on quarter hours), not once per row.
+    qint64 m_zoneBucket = std::numeric_limits<qint64>::min();
+    qint64 m_zoneOffsetMs = 0;
+    bool m_zoneChanges = false; // the offset changes within the bucket
 };

@@ -12,6 +12,7 @@
 #include <QtTest>
 
 #include <atomic>
+#include <ctime>
 
 // Workbooks written by the Excel report writer, read back with openpyxl
 // (tests/reports/read_xlsx.py) and compared cell by cell.
@@ -543,6 +544,60 @@ private slots:
             QVERIFY(!QFile::exists(target + ".part"));
         QVERIFY(QFileInfo(path("folder")).isDir());
         QVERIFY(!QFile::exists(path("no")));
+    }
+
+    void localTimes_data()
+    {
+        QTest::addColumn<QByteArray>("zone");
+        QTest::addColumn<QDateTime>("firstUtc");
+        QTest::newRow("UTC") << QByteArray("UTC") << QDateTime(QDate(2026, 3, 29), QTime(0, 50), Qt::UTC);
+        // 02:00 CET becomes 03:00 CEST at 01:00 UTC.
+        QTest::newRow("Berlin, clocks forward") << QByteArray("Europe/Berlin")
+                                                << QDateTime(QDate(2026, 3, 29), QTime(0, 50), Qt::UTC);
+        QTest::newRow("Berlin, clocks back") << QByteArray("Europe/Berlin")
+                                             << QDateTime(QDate(2026, 10, 25), QTime(0, 50), Qt::UTC);
+        // Half an hour back at 15:00 UTC.
+        QTest::newRow("Lord Howe") << QByteArray("Australia/Lord_Howe")
+                                   << QDateTime(QDate(2026, 4, 4), QTime(14, 50), Qt::UTC);
+        QTest::newRow("before 1970") << QByteArray("Asia/Shanghai")
+                                     << QDateTime(QDate(1969, 12, 31), QTime(15, 50), Qt::UTC);
+    }
+    // Row times are the local wall-clock times, also across a change of the
+    // zone's offset, in the data table and the horizontal table alike.
+    void localTimes()
+    {
+        QFETCH(QByteArray, zone);
+        QFETCH(QDateTime, firstUtc);
+        const QByteArray saved = qgetenv("TZ");
+        qputenv("TZ", zone);
+        tzset();
+        QList<Tool::Struct_ParametersData> data;
+        QStringList expected;
+        for (int i = 0; i < 25; ++i) {
+            Tool::Struct_ParametersData d;
+            d.Time = QDateTime::fromMSecsSinceEpoch(firstUtc.toMSecsSinceEpoch() + i * 59999LL);
+            d.Data = QStringList{QString::number(i), QString::number(-i)};
+            data << d;
+            expected << ms(d.Time);
+        }
+        Report r;
+        r.writer.setData(2, {true, true, false, false, false}, project({"1-1", "1-2"}, {"℃", "℃"}), data,
+                         {data.first().Time}, {data.last().Time}, {QStringLiteral("x")});
+        const bool ok = r.run(path("zone.xlsx"));
+        if (saved.isNull())
+            qunsetenv("TZ");
+        else
+            qputenv("TZ", saved);
+        tzset();
+        QVERIFY(ok);
+        const QJsonObject book = readBack(path("zone.xlsx"));
+        QStringList data0, horizontal0;
+        for (int i = 0; i < 25; ++i) {
+            data0 << row(sheet(book, "工作数据表"), 4 + i).value(0);
+            horizontal0 << row(sheet(book, "温度横向分析表"), 4 + i).value(0);
+        }
+        QCOMPARE(data0, expected);
+        QCOMPARE(horizontal0, expected);
     }
 
     // The writer keeps the path it is given, a ".xls" name included.
