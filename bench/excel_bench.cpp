@@ -6,6 +6,7 @@
 // and prints the worst lateness of that timer.
 //
 // usage: QT_QPA_PLATFORM=offscreen ./excel_bench [rows] [channels]
+//        ./excel_bench --sample report.xlsx   (a small report with every table, to look at)
 
 #include "VerificationReportExcel.h"
 
@@ -137,6 +138,65 @@ Times writeReport(const Input& in, const QImage& chart, const QString& path)
     return t;
 }
 
+// An hour at 10 s of four thermocouples and two hygrometer channels with
+// every table, and a chart drawn like the trend view.
+bool writeSample(const QString& path)
+{
+    Tool::Struct_Parameters p;
+    p.Name = QStringLiteral("恒温恒湿箱 HT-02 均匀性");
+    p.Time = QStringLiteral("2026-03-02 09:00:00");
+    p.DeviceMode = QStringList{QStringLiteral("3107A-TC"), QStringLiteral("3108A")};
+    p.SerialNumber = QStringList{QStringLiteral("TV3107A-00421"), QStringLiteral("TV3108A-00087")};
+    p.ChannelConfig = QStringList{QStringLiteral("TC-K.cfg"), QStringLiteral("RH.cfg")};
+    p.ScanInterval = QStringLiteral("10");
+    p.Channel = QStringList{"1-1", "1-2", "1-3", "1-4", "2-1", "2-2"};
+    p.Unit = QStringList{"℃", "℃", "℃", "℃", "%RH", "%RH"};
+    const QDateTime start(QDate(2026, 3, 2), QTime(9, 0));
+    QVector<qint64> times;
+    QVector<QVector<double>> columns(6);
+    for (int r = 0; r < 360; ++r) {
+        times << start.addSecs(10 * r).toMSecsSinceEpoch();
+        for (int c = 0; c < 4; ++c)
+            columns[c] << 40.0 - 15.0 * std::exp(-r / 60.0) + 0.3 * c + 0.15 * std::sin(r / 9.0 + c);
+        for (int c = 4; c < 6; ++c)
+            columns[c] << 55.0 + 5.0 * std::exp(-r / 80.0) + (c - 4) * 1.2 + 0.4 * std::sin(r / 13.0 + c);
+    }
+    QImage chart(1600, 576, QImage::Format_RGB32);
+    chart.fill(Qt::white);
+    {
+        QPainter g(&chart);
+        g.setRenderHint(QPainter::Antialiasing);
+        const QRect plot(70, 20, 1500, 500);
+        g.setPen(QColor(220, 220, 220));
+        for (int i = 0; i <= 10; ++i) {
+            g.drawLine(plot.left() + i * plot.width() / 10, plot.top(), plot.left() + i * plot.width() / 10, plot.bottom());
+            g.drawLine(plot.left(), plot.top() + i * plot.height() / 10, plot.right(), plot.top() + i * plot.height() / 10);
+        }
+        g.setPen(Qt::black);
+        g.drawRect(plot);
+        for (int i = 0; i <= 5; ++i)
+            g.drawText(plot.left() + i * plot.width() / 5 - 20, plot.bottom() + 20,
+                       start.addSecs(i * 720).toString(QStringLiteral("hh:mm")));
+        for (int i = 0; i <= 5; ++i)
+            g.drawText(10, plot.bottom() - i * plot.height() / 5 + 5, QString::number(20 + i * 10));
+        for (int c = 0; c < 6; ++c) {
+            g.setPen(QPen(QColor::fromHsv(c * 55, 220, 210), 2));
+            QPointF last;
+            for (int r = 0; r < 360; ++r) {
+                const QPointF pt(plot.left() + r * plot.width() / 359.0,
+                                 plot.bottom() - (columns[c][r] - 20) / 50.0 * plot.height());
+                if (r)
+                    g.drawLine(last, pt);
+                last = pt;
+            }
+        }
+    }
+    VerificationReportExcel writer;
+    writer.setData(2, {true, true, true, true, true}, p, times, columns, {start, start.addSecs(1800)},
+                   {start.addSecs(1800), start.addSecs(3590)}, {QStringLiteral("升温段"), QStringLiteral("恒温段")});
+    return writer.writeHome() && writer.writeChart(chart) && writer.writeTables() && writer.save(path);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -147,6 +207,11 @@ int main(int argc, char** argv)
     Q_INIT_RESOURCE(resources);
     const double atStart = residentMb();
     const QStringList args = app.arguments();
+    if (args.value(1) == QLatin1String("--sample")) {
+        const bool ok = writeSample(args.value(2, QStringLiteral("sample.xlsx")));
+        std::printf("sample: %s\n", ok ? "written" : "FAILED");
+        return ok ? 0 : 1;
+    }
     const int rows = args.value(1, QStringLiteral("86400")).toInt();
     const int channels = args.value(2, QStringLiteral("16")).toInt();
     QTemporaryDir dir;

@@ -239,6 +239,20 @@ void VerificationReportExcel::rowDone()
     }
 }
 
+// Printing, which the layout leaves open: landscape A4, the cover on one page,
+// a table as wide as one page with its title (and header) on every page, and
+// "page n of N" at the foot.
+bool VerificationReportExcel::printSetup(int pagesTall, int repeatLast)
+{
+    XlsxBook::Print print;
+    print.pagesWide = 1;
+    print.pagesTall = pagesTall;
+    print.repeatFirst = repeatLast >= 0 ? 0 : -1;
+    print.repeatLast = repeatLast;
+    print.footer = QStringLiteral("&C") + tr("第 &P 页，共 &N 页");
+    return m_book->setPrint(print);
+}
+
 // --- steps -------------------------------------------------------------------
 
 bool VerificationReportExcel::writeHome()
@@ -246,7 +260,8 @@ bool VerificationReportExcel::writeHome()
     if (!m_book || cancelled() || !m_book->addSheet(tr("首页")))
         return false;
     m_row = 1;
-    bool ok = m_book->setColumnWidth(0, 9, 12);
+    bool ok = printSetup(1, -1);
+    ok = m_book->setColumnWidth(0, 9, 12) && ok;
     ok = m_book->setRowHeight(0, 28) && ok;
     ok = span(1, 10, tr("采集报告"), m_reportTitle) && ok;
     if (!m_logo.isNull())
@@ -375,7 +390,8 @@ bool VerificationReportExcel::writeDataSheet()
         return false;
     m_row = 1;
     const int channels = m_data.project.Channel.size();
-    bool ok = sheetTitle(name, channels + 1);
+    bool ok = printSetup(0, 1);
+    ok = sheetTitle(name, channels + 1) && ok;
     ok = m_book->setColumnWidth(0, 0, 24) && ok;
     ok = m_book->setColumnWidth(1, std::max(channels, 7), 16) && ok;
     QStringList texts{tr("时间")};
@@ -403,7 +419,8 @@ bool VerificationReportExcel::writeHorizontalSheet(bool left)
     if (!m_book->addSheet(name))
         return false;
     m_row = 1;
-    bool ok = sheetTitle(name, 10);
+    bool ok = printSetup(0, 1);
+    ok = sheetTitle(name, 10) && ok;
     ok = m_book->setColumnWidth(0, 0, 24) && ok;
     ok = m_book->setColumnWidth(1, 9, 17) && ok;
     ok = header(ReportStats::horizontalHeaders(q)) && ok;
@@ -434,7 +451,8 @@ bool VerificationReportExcel::writeVerticalSheet(bool left)
     if (!m_book->addSheet(name))
         return false;
     m_row = 1;
-    bool ok = sheetTitle(name, 8);
+    bool ok = printSetup(0, 0);
+    ok = sheetTitle(name, 8) && ok;
     for (int s = 0; s < m_data.segmentCount(); ++s) {
         if (cancelled())
             return false;

@@ -66,6 +66,7 @@ private:
     ReportRow record(int r);
     void rowDone();
 
+    bool printSetup(int pagesTall, int repeatLast);
     bool writeDataSheet();
     bool writeHorizontalSheet(bool left);
     bool writeVerticalSheet(bool left);

@@ -8,6 +8,7 @@
 
 #include <xlsxwriter.h>
 
+#include <algorithm>
 #include <cstdio>
 
 XlsxBook::XlsxBook()
@@ -162,6 +163,29 @@ bool XlsxBook::insertImage(int row, int column, const QImage& image)
                                                reinterpret_cast<const unsigned char*>(kept.constData()),
                                                static_cast<size_t>(kept.size())),
                  "image");
+}
+
+bool XlsxBook::setPrint(const Print& print)
+{
+    if (!m_sheet)
+        return false;
+    constexpr uint8_t a4 = 9;
+    worksheet_set_paper(m_sheet, a4);
+    if (print.landscape)
+        worksheet_set_landscape(m_sheet);
+    else
+        worksheet_set_portrait(m_sheet);
+    worksheet_center_horizontally(m_sheet);
+    worksheet_set_margins(m_sheet, 0.4, 0.4, 0.5, 0.6);
+    worksheet_fit_to_pages(m_sheet, static_cast<uint16_t>(print.pagesWide), static_cast<uint16_t>(print.pagesTall));
+    bool ok = true;
+    if (print.repeatFirst >= 0)
+        ok = check(worksheet_repeat_rows(m_sheet, static_cast<lxw_row_t>(print.repeatFirst),
+                                         static_cast<lxw_row_t>(std::max(print.repeatFirst, print.repeatLast))),
+                   "repeated rows");
+    if (!print.footer.isEmpty())
+        ok = check(worksheet_set_footer(m_sheet, print.footer.toUtf8().constData()), "footer") && ok;
+    return ok;
 }
 
 bool XlsxBook::selectSheet(int index)

@@ -58,6 +58,19 @@ public:
     bool setRowHeight(int row, double height);
     bool insertImage(int row, int column, const QImage& image);
 
+    // How the current sheet prints: A4, centred across the page, fitted to
+    // `pagesWide` × `pagesTall` pages (0 = as many as needed), rows
+    // first … last (0-based; -1 = none) repeated on every page, a footer in
+    // the reader's header/footer codes (&P page, &N pages).
+    struct Print
+    {
+        bool landscape = true;
+        int pagesWide = 1, pagesTall = 0;
+        int repeatFirst = -1, repeatLast = -1;
+        QString footer;
+    };
+    bool setPrint(const Print& print);
+
     // The sheet the workbook opens at.
     bool selectSheet(int index);
 

@@ -117,6 +117,16 @@ def main():
             "shaded": shaded,
             "styles": styles,
             "images": images.get(ws.title, []),
+            "print": {
+                "orientation": ws.page_setup.orientation or "",
+                "paper": int(ws.page_setup.paperSize or 0),
+                "fit": [int(ws.page_setup.fitToWidth if ws.page_setup.fitToWidth is not None else 1),
+                        int(ws.page_setup.fitToHeight if ws.page_setup.fitToHeight is not None else 1)]
+                       if ws.sheet_properties.pageSetUpPr is not None and ws.sheet_properties.pageSetUpPr.fitToPage
+                       else [],
+                "titles": ws.print_title_rows or "",
+                "footer": ws.oddFooter.center.text or "",
+            },
         }
     json.dump(out, sys.stdout, ensure_ascii=False)
 

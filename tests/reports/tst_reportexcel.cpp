@@ -237,6 +237,17 @@ private slots:
         QCOMPARE(style(data, "D4"), QStringLiteral("宋体/12/left/thin/FFCDCDC1"));
         QCOMPARE(style(data, "D5"), QStringLiteral("宋体/12/left/thin/-"));
         QCOMPARE(ints(data["shaded"]), QList<int>({4}));
+
+        // Printing: landscape A4, the cover on one page, a table one page
+        // wide with its title and header repeated, page n of N at the foot.
+        const QVariantMap coverPrint = home["print"].toObject().toVariantMap();
+        QCOMPARE(coverPrint.value("orientation").toString(), QStringLiteral("landscape"));
+        QCOMPARE(coverPrint.value("paper").toInt(), 9);
+        QCOMPARE(coverPrint.value("fit").toList(), QVariantList({1, 1}));
+        QCOMPARE(coverPrint.value("footer").toString(), QStringLiteral("第 &P 页，共 &N 页"));
+        const QVariantMap dataPrint = data["print"].toObject().toVariantMap();
+        QCOMPARE(dataPrint.value("fit").toList(), QVariantList({1, 0}));
+        QCOMPARE(dataPrint.value("titles").toString(), QStringLiteral("$1:$2"));
     }
 
     // ℃ and %RH with every table: six sheets, the overview in one row, both
