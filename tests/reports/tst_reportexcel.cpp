@@ -611,6 +611,30 @@ private slots:
         QCOMPARE(horizontal0, expected);
     }
 
+    // The book streams: a row left behind cannot be written again, which is
+    // what keeps the report's layout in row order; taken names are refused.
+    void bookStreamsRows()
+    {
+        XlsxBook book;
+        const int f = book.addFormat({});
+        QVERIFY(book.addSheet("a"));
+        QVERIFY(!book.addSheet("a"));
+        QVERIFY(!book.addSheet("x[1]"));
+        QVERIFY(book.setRowHeight(1, 20));
+        QVERIFY(book.merge(1, 0, 2, "merged", f));
+        QVERIFY(book.write(3, 0, QStringLiteral("after"), f));
+        QVERIFY(!book.write(1, 4, QStringLiteral("too late"), f));
+        QVERIFY(book.setColumnWidth(0, 3, 30)); // columns at any time
+        QVERIFY(!book.insertImage(0, 0, QImage()));
+        QVERIFY(book.saveAs(path("book.xlsx")));
+        const QJsonObject a = sheet(readBack(path("book.xlsx")), "a");
+        QCOMPARE(row(a, 2), QStringList({"merged"}));
+        QCOMPARE(row(a, 4), QStringList({"after"}));
+        QCOMPARE(strings(a["merged"]), QStringList({"A2:C2"}));
+        QVERIFY(!book.saveAs(path("again.xlsx")));
+        QVERIFY(!QFile::exists(path("again.xlsx")));
+    }
+
     // The writer keeps the path it is given, a ".xls" name included.
     void xlsNameKept()
     {
