@@ -89,7 +89,12 @@ int main(int argc, char* argv[])
     page.chart()->update();
     picture = page.grab();
     std::printf("repaint                           %7lld ms\n", static_cast<long long>(t.elapsed()));
-    if (argc > 2)
+    if (argc > 2) {
+        // The picture shows tag lines as a user would set them.
+        page.chart()->addTaggingLine(start.addSecs(rows / 4), QStringLiteral("升温"));
+        page.chart()->addTaggingLine(start.addSecs(rows / 2), QStringLiteral("恒温"));
+        picture = page.grab();
         picture.save(QString::fromLocal8Bit(argv[2]));
+    }
     return 0;
 }
