@@ -1,9 +1,20 @@
 #include "ReportJob.h"
 
+#include "VerificationReportExcel.h"
+
 #include <QtDebug>
 
-bool ReportJob::run(const std::function<void(qint64, qint64)>&, const std::atomic<bool>*) const
+bool ReportJob::run(const std::function<void(qint64, qint64)>& progress, const std::atomic<bool>* cancel) const
 {
+    if (options.Format == QLatin1String("Excel")) {
+        VerificationReportExcel writer;
+        writer.setProgress(progress);
+        writer.setCancel(cancel);
+        writer.setData(decimals, options.tableFlags(), project, times, columns, options.SegmentStart,
+                       options.SegmentEnd, options.SegmentRemarks);
+        // Each step only after the one before succeeded.
+        return writer.writeHome() && writer.writeChart(chart) && writer.writeTables() && writer.save(options.Path);
+    }
     qWarning() << "no report writer for" << options.Format;
     return false;
 }
