@@ -208,6 +208,7 @@ bool VerificationReportPDF::beginPage()
 {
     if (!m_valid || cancelled())
         return false;
+    flushText();
     if (m_pageNumber > 0 && !m_writer->newPage()) {
         m_failed = true;
         return false;
@@ -222,21 +223,21 @@ bool VerificationReportPDF::beginPage()
 void VerificationReportPDF::drawHeader()
 {
     m_painter.drawImage(QRect(0, 0, 250, 90), m_logo);
-    m_painter.setPen(Qt::black);
+    setPen(QPen(Qt::black));
     drawText(Title, QRect(250, 0, m_width - 500, 90), Qt::AlignHCenter, tr("采集报告"));
-    m_painter.setPen(QPen(m_rule, 6));
+    setPen(QPen(m_rule, 6));
     m_painter.drawLine(0, 100, m_width, 100);
-    m_painter.setPen(Qt::black);
+    setPen(QPen(Qt::black));
     drawText(Header, QRect(0, 106, m_width / 2, 50), Qt::AlignLeft, QStringLiteral("ARQ-310MX V1.1.0"));
     drawText(Header, QRect(m_width / 2, 106, m_width / 2, 50), Qt::AlignRight, tr("打印时间：") + m_printTime);
 }
 
 void VerificationReportPDF::drawFooter()
 {
-    m_painter.setPen(QPen(m_rule, 6));
+    setPen(QPen(m_rule, 6));
     m_painter.drawLine(0, m_height - 80, m_width, m_height - 80);
     m_painter.drawLine(0, m_height, m_width, m_height);
-    m_painter.setPen(Qt::black);
+    setPen(QPen(Qt::black));
     drawText(Table, QRect(m_width / 7 * 6, m_height - 70, m_width / 7, 70), Qt::AlignRight,
              tr("第%1页,共%2页").arg(m_pageNumber).arg(m_pageTotal));
 }
@@ -247,17 +248,17 @@ void VerificationReportPDF::drawText(Face face, const QRectF& rect, Qt::Alignmen
         return;
     TextFace& f = m_faces[face];
     if (m_fastText) {
-        m_runIndexes.resize(text.size());
-        m_runPositions.resize(text.size());
+        // Measure with the cache first; a character outside the face sends the text to the painter.
+        const int first = m_runIndexes.size();
         qreal x = 0;
         bool ok = true;
-        for (int i = 0; i < text.size(); ++i) {
-            const ushort c = text.at(i).unicode();
+        for (const QChar ch : text) {
+            const ushort c = ch.unicode();
             auto it = f.glyphs.constFind(c);
             if (it == f.glyphs.constEnd()) {
                 Glyph g;
                 if (!QChar::isSurrogate(c)) {
-                    const QVector<quint32> index = f.raw.glyphIndexesForString(QString(QChar(c)));
+                    const QVector<quint32> index = f.raw.glyphIndexesForString(QString(ch));
                     if (index.size() == 1 && index.first() != 0) {
                         g.index = index.first();
                         g.advance = f.raw.advancesForGlyphIndexes(index).value(0).x();
@@ -270,8 +271,8 @@ void VerificationReportPDF::drawText(Face face, const QRectF& rect, Qt::Alignmen
                 ok = false;
                 break;
             }
-            m_runIndexes[i] = it->index;
-            m_runPositions[i] = QPointF(x, 0);
+            m_runIndexes.append(it->index);
+            m_runPositions.append(QPointF(x, 0));
             x += it->advance;
         }
         if (ok) {
@@ -281,26 +282,64 @@ void VerificationReportPDF::drawText(Face face, const QRectF& rect, Qt::Alignmen
             else if (align & Qt::AlignHCenter)
                 left = rect.left() + (rect.width() - x) / 2;
             const qreal baseline = rect.top() + (rect.height() - f.height) / 2 + f.ascent;
-            QGlyphRun run;
-            run.setRawFont(f.raw);
-            run.setGlyphIndexes(m_runIndexes);
-            run.setPositions(m_runPositions);
-            m_painter.drawGlyphRun(QPointF(left, baseline), run);
+            if (first > 0 && (face != m_runFace || baseline != m_runBaseline)) {
+                // Another line: draw the pending one, then move this text to the front.
+                const QVector<quint32> indexes = m_runIndexes.mid(first);
+                const QVector<QPointF> positions = m_runPositions.mid(first);
+                m_runIndexes.resize(first);
+                m_runPositions.resize(first);
+                flushText();
+                m_runIndexes = indexes;
+                m_runPositions = positions;
+            }
+            for (int i = m_runIndexes.size() - text.size(); i < m_runIndexes.size(); ++i)
+                m_runPositions[i].rx() += left;
+            m_runFace = face;
+            m_runBaseline = baseline;
             return;
         }
+        m_runIndexes.resize(first);
+        m_runPositions.resize(first);
     }
     // A character the face lacks: the painter finds a fallback font.
+    flushText();
     for (const QChar c : text)
         m_drawn.insert(c.unicode());
     m_painter.setFont(f.font);
     m_painter.drawText(rect, int(align | Qt::AlignVCenter), text);
 }
 
+// Draws the texts collected on one line (one face, one baseline) as one glyph run.
+void VerificationReportPDF::flushText()
+{
+    if (m_runIndexes.isEmpty())
+        return;
+    QGlyphRun run;
+    run.setRawFont(m_faces[m_runFace].raw);
+    run.setGlyphIndexes(m_runIndexes);
+    run.setPositions(m_runPositions);
+    m_painter.drawGlyphRun(QPointF(0, m_runBaseline), run);
+    m_runIndexes.resize(0);
+    m_runPositions.resize(0);
+}
+
+void VerificationReportPDF::setPen(const QPen& pen)
+{
+    flushText(); // pending text is drawn with the pen current when it is flushed
+    m_painter.setPen(pen);
+}
+
+void VerificationReportPDF::fill(const QRect& rect)
+{
+    flushText();
+    m_painter.fillRect(rect, m_band);
+}
+
 bool VerificationReportPDF::writeHome()
 {
     if (m_pageNumber != 0 || !beginPage())
         return false;
-    m_painter.setPen(QPen(Qt::black, 3));
+    setPen(QPen(Qt::black, 3));
     const int half = m_width / 2;
     drawText(Section, QRect(30, 190, half, 90), Qt::AlignLeft, tr("项目名称:") + m_data.project.Name);
     drawText(Section, QRect(30, 280, half, 90), Qt::AlignLeft, tr("项目时间:") + m_data.project.Time);
@@ -322,7 +361,7 @@ int VerificationReportPDF::drawDevices()
     const int n = p.DeviceMode.size();
     const int bottom = 610 + 110 * n;
     drawText(Section, QRect(30, 400, m_width / 2, 90), Qt::AlignLeft, tr("设备列表:"));
-    m_painter.setPen(QPen(Qt::black, 3));
+    setPen(QPen(Qt::black, 3));
     QVector<QLine> lines;
     for (int k = 0; k <= n + 1; ++k)
         lines << QLine(30, 500 + 110 * k, m_width - 60, 500 + 110 * k);
@@ -373,10 +412,11 @@ bool VerificationReportPDF::sectionPage(const QString& title, int segment)
         return false;
     QPainterPath box;
     box.addRoundedRect(QRectF(0, SectionTop, m_width, 90), 5, 5);
+    flushText();
     m_painter.fillPath(box, m_band);
-    m_painter.setPen(QPen(Qt::black, 3));
+    setPen(QPen(Qt::black, 3));
     m_painter.drawPath(box);
-    m_painter.setPen(Qt::black);
+    setPen(QPen(Qt::black));
     drawText(Section, QRect(0, SectionTop, m_width, 90), Qt::AlignHCenter, title);
     drawText(Table, QRect(30, 300, m_width / 2, 70), Qt::AlignLeft,
              tr("开始时间：") + m_data.segmentStartTexts.value(segment));
@@ -399,12 +439,12 @@ void VerificationReportPDF::closingLine(int segment, int position)
 
 void VerificationReportPDF::dataHeader(int first, int count)
 {
-    m_painter.fillRect(QRect(0, TableTop, m_width, RowHeight), m_band);
-    drawText(Table, QRect(0, TableTop, TimeWidth, RowHeight), Qt::AlignLeft, tr("时间"));
+    fill(QRect(0, TableTop, m_width, RowHeight));
+    drawCell(QRect(0, TableTop, TimeWidth, RowHeight), tr("时间"));
     const int g = (m_width - TimeWidth) / BlockChannels;
     const Tool::Struct_Parameters& p = m_data.project;
     for (int i = 0; i < count; ++i)
-        drawText(Table, QRect(TimeWidth + g * i, TableTop, g, RowHeight), Qt::AlignLeft,
+        drawCell(QRect(TimeWidth + g * i, TableTop, g, RowHeight),
                  p.Channel.value(first + i) + QLatin1Char('(') + p.Unit.value(first + i) + QLatin1Char(')'));
 }
 
@@ -434,10 +474,10 @@ bool VerificationReportPDF::dataTable()
                     const ReportRow& row = m_data.rows.at(firstRow + line - 1);
                     const int y = rowY(at.position);
                     if (shaded(at.position))
-                        m_painter.fillRect(QRect(0, y, m_width, RowHeight), m_band);
-                    drawText(Table, QRect(0, y, TimeWidth, RowHeight), Qt::AlignLeft, row.time);
+                        fill(QRect(0, y, m_width, RowHeight));
+                    drawCell(QRect(0, y, TimeWidth, RowHeight), row.time);
                     for (int i = 0; i < count; ++i)
-                        drawText(Table, QRect(TimeWidth + g * i, y, g, RowHeight), Qt::AlignLeft,
+                        drawCell(QRect(TimeWidth + g * i, y, g, RowHeight),
                                  m_data.number(row.values.value(first + i)));
                 }
             }
@@ -449,11 +489,11 @@ bool VerificationReportPDF::dataTable()
 void VerificationReportPDF::horizontalHeader(bool left)
 {
     const QStringList headers = ReportStats::horizontalHeaders(left ? m_data.leftQuantity : m_data.rightQuantity);
-    m_painter.fillRect(QRect(0, TableTop, m_width, RowHeight), m_band);
-    drawText(Table, QRect(0, TableTop, TimeWidth, RowHeight), Qt::AlignLeft, headers.value(0));
+    fill(QRect(0, TableTop, m_width, RowHeight));
+    drawCell(QRect(0, TableTop, TimeWidth, RowHeight), headers.value(0));
     const int h = (m_width - TimeWidth) / 9;
     for (int k = 0; k < 9; ++k)
-        drawText(Table, QRect(TimeWidth + h * k, TableTop, h, RowHeight), Qt::AlignLeft, headers.value(k + 1));
+        drawCell(QRect(TimeWidth + h * k, TableTop, h, RowHeight), headers.value(k + 1));
 }
 
 bool VerificationReportPDF::horizontalTable(bool left)
@@ -480,14 +520,14 @@ bool VerificationReportPDF::horizontalTable(bool left)
                 const ReportRow& row = m_data.rows.at(firstRow + line - 1);
                 const int y = rowY(at.position);
                 if (shaded(at.position))
-                    m_painter.fillRect(QRect(0, y, m_width, RowHeight), m_band);
-                drawText(Table, QRect(0, y, TimeWidth, RowHeight), Qt::AlignLeft, row.time);
+                    fill(QRect(0, y, m_width, RowHeight));
+                drawCell(QRect(0, y, TimeWidth, RowHeight), row.time);
                 // A group without channels has no statistics to print.
                 if (empty)
                     continue;
                 const QStringList texts = ReportStats::horizontalRow(m_data, row, left);
                 for (int k = 0; k < 9; ++k)
-                    drawText(Table, QRect(TimeWidth + h * k, y, h, RowHeight), Qt::AlignLeft, texts.value(k + 1));
+                    drawCell(QRect(TimeWidth + h * k, y, h, RowHeight), texts.value(k + 1));
             }
         }
     }
@@ -498,9 +538,9 @@ void VerificationReportPDF::verticalHeader(bool left, int y)
 {
     const QStringList headers = ReportStats::verticalHeaders(left ? m_data.leftQuantity : m_data.rightQuantity);
     const int v = m_width / 10;
-    m_painter.fillRect(QRect(0, y, m_width, RowHeight), m_band);
+    fill(QRect(0, y, m_width, RowHeight));
     for (int k = 0; k < 8; ++k)
-        drawText(Table, QRect(v * k, y, v, RowHeight), Qt::AlignLeft, headers.value(k));
+        drawCell(QRect(v * k, y, v, RowHeight), headers.value(k));
 }
 
 bool VerificationReportPDF::verticalTable(bool left)
@@ -523,14 +563,14 @@ bool VerificationReportPDF::verticalTable(bool left)
             if (line == 0) {
                 if (!sectionPage(title, s))
                     return false;
-                m_painter.setPen(QPen(Qt::black, 3));
+                setPen(QPen(Qt::black, 3));
                 QVector<QLine> grid;
                 for (int i = 0; i <= 5; ++i)
                     grid << QLine(u, 395 + 83 * i, 11 * u, 395 + 83 * i);
                 for (const int x : {u, 4 * u, 6 * u, 9 * u, 11 * u})
                     grid << QLine(x, 395, x, 810);
                 m_painter.drawLines(grid);
-                m_painter.setPen(Qt::black);
+                setPen(QPen(Qt::black));
                 for (int i = 0; i < 5; ++i) {
                     const int y = 395 + 83 * i;
                     const QStringList& r = summary.at(i);
@@ -553,13 +593,13 @@ bool VerificationReportPDF::verticalTable(bool left)
                 const int c = line - 1;
                 const int y = rowY(at.position);
                 if (shaded(at.position))
-                    m_painter.fillRect(QRect(0, y, m_width, RowHeight), m_band);
+                    fill(QRect(0, y, m_width, RowHeight));
                 if (rows > 0) {
                     const QStringList texts = ReportStats::verticalRow(m_data, labels.at(c), stats.channels.at(c));
                     for (int k = 0; k < 8; ++k)
-                        drawText(Table, QRect(v * k, y, v, RowHeight), Qt::AlignLeft, texts.value(k));
+                        drawCell(QRect(v * k, y, v, RowHeight), texts.value(k));
                 } else {
-                    drawText(Table, QRect(0, y, v, RowHeight), Qt::AlignLeft, labels.at(c));
+                    drawCell(QRect(0, y, v, RowHeight), labels.at(c));
                 }
             }
         }
@@ -576,6 +616,7 @@ bool VerificationReportPDF::writeChart(const QImage& chart)
 {
     if (!m_tablesDone || m_chartDone || !beginPage())
         return false;
+    flushText();
     if (!chart.isNull())
         m_painter.drawImage(QRect(30, 230, m_width - 60, m_height - FooterSpace - 60), chart);
     m_chartDone = true;
@@ -588,7 +629,7 @@ bool VerificationReportPDF::writeChart(const QImage& chart)
 // searched text would hold the radicals. Each mapped character that this
 // report never drew is replaced, in place and at the same length, by the
 // drawn character with the same glyph.
-bool VerificationReportPDF::fixTextMapping()
+bool VerificationReportPDF::fixTextMapping(qint64 from)
 {
     const TextFace& face = m_faces[Table];
     if (!face.raw.isValid() || !m_file.flush())
@@ -601,10 +642,11 @@ bool VerificationReportPDF::fixTextMapping()
         if (g.size() == 1 && g.first() != 0 && !drawnByGlyph.contains(g.first()))
             drawnByGlyph.insert(g.first(), c);
     }
-    const qint64 size = m_file.size();
+    from = qBound<qint64>(0, from - 4096, m_file.size());
+    const qint64 size = m_file.size() - from;
     if (size <= 0 || size > std::numeric_limits<int>::max())
         return false;
-    uchar* const map = m_file.map(0, size);
+    uchar* const map = m_file.map(from, size);
     if (!map)
         return false;
     char* const bytes = reinterpret_cast<char*>(map);
@@ -625,12 +667,12 @@ bool VerificationReportPDF::fixTextMapping()
         memcpy(bytes + at, text.constData(), 4);
         ++fixed;
     };
-    for (int from = file.size() - 1; from > 0;) {
-        const int begin = file.lastIndexOf("begincmap", from);
+    for (int at = file.size() - 1; at > 0;) {
+        const int begin = file.lastIndexOf("begincmap", at);
         if (begin < 0)
             break;
         const int end = file.indexOf("endcmap", begin);
-        from = begin - 1;
+        at = begin - 1;
         if (end < 0)
             continue;
         // Lines "<src> <dst>" (bfchar), "<lo> <hi> <dst>" and "<lo> <hi> [<dst> ...]" (bfrange).
@@ -671,11 +713,15 @@ bool VerificationReportPDF::finish()
         qWarning("PDF report: %d pages written but %d printed as the total", m_pageNumber, m_pageTotal);
         ok = false;
     }
+    if (m_painter.isActive())
+        flushText();
+    // The text maps are written by end(), after every page: only that tail is searched.
+    const qint64 pagesEnd = m_file.isOpen() ? m_file.size() : 0;
     if (m_painter.isActive() && !m_painter.end())
         ok = false;
     m_writer.reset();
     if (ok)
-        fixTextMapping();
+        fixTextMapping(pagesEnd);
     if (m_file.isOpen()) {
         if (!m_file.flush() || m_file.error() != QFileDevice::NoError)
             ok = false;

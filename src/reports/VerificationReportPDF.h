@@ -88,8 +88,17 @@ private:
     // Text in the face's font: left, centred or right in the rectangle,
     // vertically centred.
     void drawText(Face face, const QRectF& rect, Qt::Alignment align, const QString& text);
+    // Table cell text, left-aligned a little inside the cell.
+    void drawCell(const QRect& cell, const QString& text)
+    {
+        drawText(Table, cell.adjusted(CellInset, 0, 0, 0), Qt::AlignLeft, text);
+    }
+    void flushText();
+    void setPen(const QPen& pen);
+    void fill(const QRect& rect); // grey-beige band
     void setUpFace(Face face, int pointSize);
-    bool fixTextMapping();
+    static constexpr int CellInset = 12;
+    bool fixTextMapping(qint64 from);
 
     QString m_path;
     QFile m_file;
@@ -127,8 +136,11 @@ private:
     TextFace m_faces[FaceCount];
     QSet<ushort> m_drawn; // every character drawn, for the text map fix
     bool m_fastText = true;
+    // Text waiting to be drawn: one line (face and baseline) as one glyph run.
     QVector<quint32> m_runIndexes;
     QVector<QPointF> m_runPositions;
+    Face m_runFace = Table;
+    qreal m_runBaseline = 0;
 
     std::function<void(qint64, qint64)> m_progress;
     const std::atomic<bool>* m_cancel = nullptr;

@@ -168,6 +168,7 @@ private slots:
     void progressReachesTotal();
     void unwritablePath_data();
     void unwritablePath();
+    void cleanupTestCase();
 
 private:
     QTemporaryDir m_dir;
@@ -458,6 +459,20 @@ void TestReportPdf::shadingAndRules()
     }
     // Blue-grey rules under the header and above the footer.
     QVERIFY(near(pixel(1500, 100), QColor(144, 166, 188)));
+    // Text is black, also next to the rules (footer) and on shaded rows.
+    const auto darkest = [&](int x0, int y0, int w, int h) {
+        QColor best(Qt::white);
+        for (int y = y0; y < y0 + h; y += 2)
+            for (int x = x0; x < x0 + w; x += 2)
+                if (pixel(x, y).lightness() < best.lightness())
+                    best = pixel(x, y);
+        return best;
+    };
+    const int width = int((page.width() - 2 * margin) / dpi * 300);
+    const int height = int((page.height() - 2 * margin) / dpi * 300);
+    for (const QColor& c : {darkest(width / 7 * 6, height - 70, width / 7, 70),
+                            darkest(0, PdfLayout::rowY(4), 800, 70), darkest(0, 106, 600, 50)})
+        QVERIFY2(c.red() < 70 && c.green() < 70 && c.blue() < 70, qPrintable(c.name()));
 }
 
 // Under the offscreen platform fonts come from fontconfig; the CJK face is embedded.
@@ -580,6 +595,18 @@ void TestReportPdf::unwritablePath()
     QCOMPARE(QDir(m_dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), before);
     if (kind == "folder")
         QVERIFY(QFileInfo(path).isDir());
+}
+
+// ARQ_REPORT_SAMPLE_DIR=folder keeps the reports written here (to render and look at).
+void TestReportPdf::cleanupTestCase()
+{
+    const QString samples = qEnvironmentVariable("ARQ_REPORT_SAMPLE_DIR");
+    if (samples.isEmpty())
+        return;
+    for (const char* name : {"home.pdf", "analysis.pdf", "segments.pdf"}) {
+        QFile::remove(QDir(samples).filePath(name));
+        QFile::copy(m_dir.filePath(name), QDir(samples).filePath(name));
+    }
 }
 
 QTEST_MAIN(TestReportPdf)
