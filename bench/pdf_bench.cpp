@@ -6,7 +6,6 @@
 // QT_QPA_PLATFORM=offscreen ./pdf_bench [channels=10] [rows=86400] [out.pdf]
 // (10 channels make one block: 86,400 rows at 25 a page are 3,459 pages;
 // 25 channels take three blocks, 10,373 pages.)
-// ARQ_PDF_PLAIN_TEXT=1 draws every cell with QPainter::drawText instead.
 
 #include "PdfLayout.h"
 #include "ReportData.h"
@@ -137,8 +136,7 @@ int main(int argc, char** argv)
 
     const long endRss = statusKb("VmRSS:");
     const long endHwm = statusKb("VmHWM:");
-    std::printf("pdf_bench: %d channels x %d rows, data table only%s\n", channels, rowCount,
-                qEnvironmentVariableIsEmpty("ARQ_PDF_PLAIN_TEXT") ? "" : " (plain drawText)");
+    std::printf("pdf_bench: %d channels x %d rows, data table only\n", channels, rowCount);
     std::printf("  result %s, %d pages (printed total %d), file %.1f MB\n", ok ? "ok" : "FAILED", pages.load(),
                 total.load(), QFileInfo(out).size() / 1048576.0);
     std::printf("  build rows %.2f s; write %.2f s wall, %.2f s CPU, %.0f pages/s\n", buildS, writeS, cpuS,

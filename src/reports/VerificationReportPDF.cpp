@@ -106,7 +106,6 @@ QString VerificationReportPDF::fontFamily()
 VerificationReportPDF::VerificationReportPDF(const QString& path)
     : m_path(path)
 {
-    m_fastText = qEnvironmentVariableIsEmpty("ARQ_PDF_PLAIN_TEXT");
     m_pageTotal = PdfLayout::pageTotal(m_data);
     const QFileInfo target(path);
     // A folder or a read-only file at the path is not replaced.
@@ -309,6 +308,36 @@ void VerificationReportPDF::drawText(Face face, const QRectF& rect, Qt::Alignmen
     m_painter.drawText(rect, int(align | Qt::AlignVCenter), text);
 }
 
+qreal VerificationReportPDF::textWidth(Face face, const QString& text)
+{
+    TextFace& f = m_faces[face];
+    qreal width = 0;
+    for (const QChar ch : text) {
+        auto it = f.glyphs.constFind(ch.unicode());
+        if (it == f.glyphs.constEnd()) {
+            Glyph g;
+            const QVector<quint32> index = f.raw.glyphIndexesForString(QString(ch));
+            if (!ch.isSurrogate() && index.size() == 1 && index.first() != 0) {
+                g.index = index.first();
+                g.advance = f.raw.advancesForGlyphIndexes(index).value(0).x();
+            }
+            it = f.glyphs.insert(ch.unicode(), g);
+            m_drawn.insert(ch.unicode());
+        }
+        if (it->index == 0)
+            return -1;
+        width += it->advance;
+    }
+    return width;
+}
+
+void VerificationReportPDF::drawHeaderCell(const QRect& cell, const QString& text)
+{
+    const QRect inner = cell.adjusted(CellInset, 0, -CellInset, 0);
+    const bool fits = !m_fastText || textWidth(Table, text) <= inner.width();
+    drawText(fits ? Table : Header, inner, Qt::AlignLeft, text);
+}
+
 // Draws the texts collected on one line (one face, one baseline) as one glyph run.
 void VerificationReportPDF::flushText()
 {
@@ -444,7 +473,7 @@ void VerificationReportPDF::dataHeader(int first, int count)
     const int g = (m_width - TimeWidth) / BlockChannels;
     const Tool::Struct_Parameters& p = m_data.project;
     for (int i = 0; i < count; ++i)
-        drawCell(QRect(TimeWidth + g * i, TableTop, g, RowHeight),
+        drawHeaderCell(QRect(TimeWidth + g * i, TableTop, g, RowHeight),
                  p.Channel.value(first + i) + QLatin1Char('(') + p.Unit.value(first + i) + QLatin1Char(')'));
 }
 
@@ -493,7 +522,7 @@ void VerificationReportPDF::horizontalHeader(bool left)
     drawCell(QRect(0, TableTop, TimeWidth, RowHeight), headers.value(0));
     const int h = (m_width - TimeWidth) / 9;
     for (int k = 0; k < 9; ++k)
-        drawCell(QRect(TimeWidth + h * k, TableTop, h, RowHeight), headers.value(k + 1));
+        drawHeaderCell(QRect(TimeWidth + h * k, TableTop, h, RowHeight), headers.value(k + 1));
 }
 
 bool VerificationReportPDF::horizontalTable(bool left)
@@ -540,7 +569,7 @@ void VerificationReportPDF::verticalHeader(bool left, int y)
     const int v = m_width / 10;
     fill(QRect(0, y, m_width, RowHeight));
     for (int k = 0; k < 8; ++k)
-        drawCell(QRect(v * k, y, v, RowHeight), headers.value(k));
+        drawHeaderCell(QRect(v * k, y, v, RowHeight), headers.value(k));
 }
 
 bool VerificationReportPDF::verticalTable(bool left)

@@ -93,6 +93,9 @@ private:
     {
         drawText(Table, cell.adjusted(CellInset, 0, 0, 0), Qt::AlignLeft, text);
     }
+    // Column header text: in the table font, or the smaller header font when it would run into the next column.
+    void drawHeaderCell(const QRect& cell, const QString& text);
+    qreal textWidth(Face face, const QString& text); // -1 when a character is not in the face
     void flushText();
     void setPen(const QPen& pen);
     void fill(const QRect& rect); // grey-beige band
