@@ -11,11 +11,11 @@
 #include "ReportData.h"
 #include "VerificationReportPDF.h"
 
-#include <QGuiApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QThread>
 #include <QTimer>
 
@@ -137,8 +137,8 @@ int main(int argc, char** argv)
     const long endRss = statusKb("VmRSS:");
     const long endHwm = statusKb("VmHWM:");
     std::printf("pdf_bench: %d channels x %d rows, data table only\n", channels, rowCount);
-    std::printf("  result %s, %d pages (printed total %d), file %.1f MB\n", ok ? "ok" : "FAILED", pages.load(),
-                total.load(), QFileInfo(out).size() / 1048576.0);
+    std::printf("  result %s, %d pages (printed total %d), file %.1f MB\n", ok ? "ok" : "FAILED",
+                pages.load(), total.load(), QFileInfo(out).size() / 1048576.0);
     std::printf("  build rows %.2f s; write %.2f s wall, %.2f s CPU, %.0f pages/s\n", buildS, writeS, cpuS,
                 writeS > 0 ? pages / writeS : 0.0);
     std::printf("  RSS: start %ld MB, data built %ld MB, at 10%% of pages %ld MB (peak %ld MB), "

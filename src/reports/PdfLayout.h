@@ -13,14 +13,14 @@ struct ReportData;
 // the writer begins.
 namespace PdfLayout {
 
-constexpr int Positions = 25;       // row positions per page
+constexpr int Positions = 25; // row positions per page
 constexpr int RowHeight = 70;
-constexpr int TableTop = 400;       // y of the column header
-constexpr int SectionTop = 200;     // y of the section title box
-constexpr int TimeWidth = 480;      // first column of data and horizontal tables
-constexpr int BlockChannels = 10;   // data table channels per block
-constexpr int VerticalFirst = 6;    // position of the vertical table's opening line
-constexpr int FooterSpace = 290;    // content height is H − FooterSpace
+constexpr int TableTop = 400;     // y of the column header
+constexpr int SectionTop = 200;   // y of the section title box
+constexpr int TimeWidth = 480;    // first column of data and horizontal tables
+constexpr int BlockChannels = 10; // data table channels per block
+constexpr int VerticalFirst = 6;  // position of the vertical table's opening line
+constexpr int FooterSpace = 290;  // content height is H − FooterSpace
 
 struct Slot
 {
@@ -42,14 +42,29 @@ inline int sectionPages(int lines, int first = 0)
 }
 
 // A data or horizontal table over `rows` data rows (plus opening and closing line).
-inline int rowSectionPages(int rows) { return sectionPages(rows + 2, 0); }
+inline int rowSectionPages(int rows)
+{
+    return sectionPages(rows + 2, 0);
+}
 // A vertical table over `channels` channel rows (summary block above it).
-inline int verticalSectionPages(int channels) { return sectionPages(channels + 2, VerticalFirst); }
+inline int verticalSectionPages(int channels)
+{
+    return sectionPages(channels + 2, VerticalFirst);
+}
 // Channel blocks of the data table.
-inline int blocks(int channels) { return (channels + BlockChannels - 1) / BlockChannels; }
+inline int blocks(int channels)
+{
+    return (channels + BlockChannels - 1) / BlockChannels;
+}
 
-inline int rowY(int position) { return TableTop + RowHeight + RowHeight * position; }
-inline bool shaded(int position) { return position % 5 == 4; }
+inline int rowY(int position)
+{
+    return TableTop + RowHeight + RowHeight * position;
+}
+inline bool shaded(int position)
+{
+    return position % 5 == 4;
+}
 
 // Pages of the whole report: first page, the selected tables for every
 // segment, chart page. `flags`: data, left H, left V, right H, right V.

@@ -23,8 +23,13 @@ namespace {
 const char* const SongFamily = "宋体";
 
 // A Song-style face first (closest to 宋体), then the sans faces.
-const char* const CjkFamilies[] = {"SimSun", "Noto Serif CJK SC", "Source Han Serif SC", "Noto Sans CJK SC",
-                                   "Source Han Sans SC", "WenQuanYi Zen Hei", "WenQuanYi Micro Hei",
+const char* const CjkFamilies[] = {"SimSun",
+                                   "Noto Serif CJK SC",
+                                   "Source Han Serif SC",
+                                   "Noto Sans CJK SC",
+                                   "Source Han Sans SC",
+                                   "WenQuanYi Zen Hei",
+                                   "WenQuanYi Micro Hei",
                                    "AR PL UMing CN"};
 
 QString findFontFamily()
@@ -55,9 +60,9 @@ QString findFontFamily()
     if (found.isEmpty()) {
         // Not known to the font database (no fontconfig entry): load Debian's files directly.
         const QDir noto(QStringLiteral("/usr/share/fonts/opentype/noto"));
-        for (const QString& file : noto.entryList({QStringLiteral("NotoSerifCJK-Regular.ttc"),
-                                                   QStringLiteral("NotoSansCJK-Regular.ttc")},
-                                                  QDir::Files, QDir::Name | QDir::Reversed)) {
+        for (const QString& file : noto.entryList(
+                 {QStringLiteral("NotoSerifCJK-Regular.ttc"), QStringLiteral("NotoSansCJK-Regular.ttc")},
+                 QDir::Files, QDir::Name | QDir::Reversed)) {
             const int id = QFontDatabase::addApplicationFont(noto.filePath(file));
             for (const QString& f : QFontDatabase::applicationFontFamilies(id)) {
                 if (f.endsWith(QLatin1String(" SC"))) {
@@ -70,8 +75,9 @@ QString findFontFamily()
         }
     }
     if (found.isEmpty())
-        qWarning("PDF report: no CJK font is installed (install fonts-noto-cjk); Chinese text will be missing "
-                 "from PDF reports");
+        qWarning(
+            "PDF report: no CJK font is installed (install fonts-noto-cjk); Chinese text will be missing "
+            "from PDF reports");
     else if (found != QString::fromUtf8(SongFamily))
         qInfo("PDF report: 宋体 is not installed, using \"%s\"", qPrintable(found));
     return found;
@@ -103,8 +109,7 @@ QString VerificationReportPDF::fontFamily()
     return family;
 }
 
-VerificationReportPDF::VerificationReportPDF(const QString& path)
-    : m_path(path)
+VerificationReportPDF::VerificationReportPDF(const QString& path) : m_path(path)
 {
     m_pageTotal = PdfLayout::pageTotal(m_data);
     const QFileInfo target(path);
@@ -228,7 +233,8 @@ void VerificationReportPDF::drawHeader()
     m_painter.drawLine(0, 100, m_width, 100);
     setPen(QPen(Qt::black));
     drawText(Header, QRect(0, 106, m_width / 2, 50), Qt::AlignLeft, QStringLiteral("ARQ-310MX V1.1.0"));
-    drawText(Header, QRect(m_width / 2, 106, m_width / 2, 50), Qt::AlignRight, tr("打印时间：") + m_printTime);
+    drawText(Header, QRect(m_width / 2, 106, m_width / 2, 50), Qt::AlignRight,
+             tr("打印时间：") + m_printTime);
 }
 
 void VerificationReportPDF::drawFooter()
@@ -406,8 +412,9 @@ int VerificationReportPDF::drawDevices()
     };
     line(500, {tr("序号"), tr("设备型号"), tr("设备序列号"), tr("通道文件"), tr("通道个数")});
     for (int d = 1; d <= n; ++d)
-        line(610 + 110 * (d - 1), {QString::number(d), p.DeviceMode.value(d - 1), p.SerialNumber.value(d - 1),
-                                   p.ChannelConfig.value(d - 1), QString::number(m_data.deviceChannelCount(d))});
+        line(610 + 110 * (d - 1),
+             {QString::number(d), p.DeviceMode.value(d - 1), p.SerialNumber.value(d - 1),
+              p.ChannelConfig.value(d - 1), QString::number(m_data.deviceChannelCount(d))});
     return bottom;
 }
 
@@ -422,11 +429,21 @@ bool VerificationReportPDF::writeTables()
             continue;
         any = true;
         switch (t) {
-        case 0: result = dataTable(); break;
-        case 1: result = horizontalTable(true); break;
-        case 2: result = verticalTable(true); break;
-        case 3: result = horizontalTable(false); break;
-        default: result = verticalTable(false); break;
+        case 0:
+            result = dataTable();
+            break;
+        case 1:
+            result = horizontalTable(true);
+            break;
+        case 2:
+            result = verticalTable(true);
+            break;
+        case 3:
+            result = horizontalTable(false);
+            break;
+        default:
+            result = verticalTable(false);
+            break;
         }
         if (!result)
             return false; // only a cancel or a write error gets here; later tables would fail too
@@ -474,7 +491,8 @@ void VerificationReportPDF::dataHeader(int first, int count)
     const Tool::Struct_Parameters& p = m_data.project;
     for (int i = 0; i < count; ++i)
         drawHeaderCell(QRect(TimeWidth + g * i, TableTop, g, RowHeight),
-                 p.Channel.value(first + i) + QLatin1Char('(') + p.Unit.value(first + i) + QLatin1Char(')'));
+                       p.Channel.value(first + i) + QLatin1Char('(') + p.Unit.value(first + i) +
+                           QLatin1Char(')'));
 }
 
 bool VerificationReportPDF::dataTable()
@@ -517,7 +535,8 @@ bool VerificationReportPDF::dataTable()
 
 void VerificationReportPDF::horizontalHeader(bool left)
 {
-    const QStringList headers = ReportStats::horizontalHeaders(left ? m_data.leftQuantity : m_data.rightQuantity);
+    const QStringList headers =
+        ReportStats::horizontalHeaders(left ? m_data.leftQuantity : m_data.rightQuantity);
     fill(QRect(0, TableTop, m_width, RowHeight));
     drawCell(QRect(0, TableTop, TimeWidth, RowHeight), headers.value(0));
     const int h = (m_width - TimeWidth) / 9;
@@ -565,7 +584,8 @@ bool VerificationReportPDF::horizontalTable(bool left)
 
 void VerificationReportPDF::verticalHeader(bool left, int y)
 {
-    const QStringList headers = ReportStats::verticalHeaders(left ? m_data.leftQuantity : m_data.rightQuantity);
+    const QStringList headers =
+        ReportStats::verticalHeaders(left ? m_data.leftQuantity : m_data.rightQuantity);
     const int v = m_width / 10;
     fill(QRect(0, y, m_width, RowHeight));
     for (int k = 0; k < 8; ++k)
@@ -624,7 +644,8 @@ bool VerificationReportPDF::verticalTable(bool left)
                 if (shaded(at.position))
                     fill(QRect(0, y, m_width, RowHeight));
                 if (rows > 0) {
-                    const QStringList texts = ReportStats::verticalRow(m_data, labels.at(c), stats.channels.at(c));
+                    const QStringList texts =
+                        ReportStats::verticalRow(m_data, labels.at(c), stats.channels.at(c));
                     for (int k = 0; k < 8; ++k)
                         drawCell(QRect(v * k, y, v, RowHeight), texts.value(k));
                 } else {

@@ -84,7 +84,14 @@ private:
     bool cancelled();
     void reportProgress(bool force);
 
-    enum Face { Title, Header, Section, Table, FaceCount };
+    enum Face
+    {
+        Title,
+        Header,
+        Section,
+        Table,
+        FaceCount
+    };
     // Text in the face's font: left, centred or right in the rectangle,
     // vertically centred.
     void drawText(Face face, const QRectF& rect, Qt::Alignment align, const QString& text);
@@ -93,7 +100,8 @@ private:
     {
         drawText(Table, cell.adjusted(CellInset, 0, 0, 0), Qt::AlignLeft, text);
     }
-    // Column header text: in the table font, or the smaller header font when it would run into the next column.
+    // Column header text: in the table font, or the smaller header font when it would run into the next
+    // column.
     void drawHeaderCell(const QRect& cell, const QString& text);
     qreal textWidth(Face face, const QString& text); // -1 when a character is not in the face
     void flushText();

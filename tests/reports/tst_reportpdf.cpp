@@ -20,7 +20,8 @@
 
 namespace {
 
-const QDateTime T0 = QDateTime::fromString(QStringLiteral("2026-12-10 10:00:00"), QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+const QDateTime T0 =
+    QDateTime::fromString(QStringLiteral("2026-12-10 10:00:00"), QStringLiteral("yyyy-MM-dd hh:mm:ss"));
 
 // Channels "d-CHnnn" spread over two devices; units as given (default ℃).
 Tool::Struct_Parameters project(int channels, const QStringList& units = {})
@@ -119,7 +120,8 @@ QString run(const QString& program, const QStringList& args)
 int pdfPages(const QString& path)
 {
     const QString info = run("pdfinfo", {path});
-    const QRegularExpressionMatch m = QRegularExpression("^Pages:\\s+(\\d+)", QRegularExpression::MultilineOption).match(info);
+    const QRegularExpressionMatch m =
+        QRegularExpression("^Pages:\\s+(\\d+)", QRegularExpression::MultilineOption).match(info);
     return m.hasMatch() ? m.captured(1).toInt() : -1;
 }
 
@@ -178,7 +180,8 @@ void TestReportPdf::initTestCase()
 {
     Q_INIT_RESOURCE(resources);
     QVERIFY(m_dir.isValid());
-    if (QStandardPaths::findExecutable("pdfinfo").isEmpty() || QStandardPaths::findExecutable("pdftotext").isEmpty())
+    if (QStandardPaths::findExecutable("pdfinfo").isEmpty() ||
+        QStandardPaths::findExecutable("pdftotext").isEmpty())
         QSKIP("poppler-utils (pdfinfo, pdftotext) are not installed");
 }
 
@@ -192,7 +195,8 @@ void TestReportPdf::layout_data()
     QTest::addColumn<int>("right");
     QTest::addColumn<int>("total");
     const QList<bool> data{true, false, false, false, false};
-    QTest::newRow("25 channels x 30 rows: 3 blocks of 2 pages") << 25 << QList<int>{30} << data << 25 << 0 << 8;
+    QTest::newRow("25 channels x 30 rows: 3 blocks of 2 pages")
+        << 25 << QList<int>{30} << data << 25 << 0 << 8;
     QTest::newRow("23 rows on one page") << 1 << QList<int>{23} << data << 1 << 0 << 3;
     QTest::newRow("24 rows: closing line alone") << 1 << QList<int>{24} << data << 1 << 0 << 4;
     QTest::newRow("10 channels one block, 11 two") << 11 << QList<int>{1} << data << 11 << 0 << 4;
@@ -245,10 +249,10 @@ void TestReportPdf::pageTotals_data()
     QTest::newRow("25 channels x 30 rows") << 25 << 30 << data << QStringList() << 8;
     QTest::newRow("23 rows") << 1 << 23 << data << QStringList() << 3;
     QTest::newRow("24 rows") << 1 << 24 << data << QStringList() << 4;
-    QTest::newRow("17 channels vertical") << 17 << 3 << QList<bool>{true, false, true, false, false}
-                                          << QStringList() << 2 + 2 + 1;
-    QTest::newRow("18 channels vertical") << 18 << 3 << QList<bool>{true, false, true, false, false}
-                                          << QStringList() << 2 + 2 + 2;
+    QTest::newRow("17 channels vertical")
+        << 17 << 3 << QList<bool>{true, false, true, false, false} << QStringList() << 2 + 2 + 1;
+    QTest::newRow("18 channels vertical")
+        << 18 << 3 << QList<bool>{true, false, true, false, false} << QStringList() << 2 + 2 + 2;
     QStringList units;
     for (int c = 0; c < 12; ++c)
         units << (c < 8 ? QStringLiteral("℃") : QStringLiteral("mV"));
@@ -264,7 +268,8 @@ void TestReportPdf::pageTotals()
     QFETCH(QList<bool>, flags);
     QFETCH(QStringList, units);
     QFETCH(int, expected);
-    const QString path = m_dir.filePath(QStringLiteral("total-%1.pdf").arg(QTest::currentDataTag()).replace(' ', '_'));
+    const QString path =
+        m_dir.filePath(QStringLiteral("total-%1.pdf").arg(QTest::currentDataTag()).replace(' ', '_'));
     int printed = 0;
     QVERIFY(write(path, simple(channels, rowCount, flags, units), &printed));
     QCOMPARE(printed, expected);
@@ -280,8 +285,9 @@ void TestReportPdf::pageTotals()
     }
     // The last row of the data table is on the last page of the last block.
     if (rowCount > 0) {
-        const int lastBlockPage = 1 + (PdfLayout::blocks(channels) - 1) * PdfLayout::rowSectionPages(rowCount)
-                                + PdfLayout::slot(rowCount).page;
+        const int lastBlockPage = 1 +
+                                  (PdfLayout::blocks(channels) - 1) * PdfLayout::rowSectionPages(rowCount) +
+                                  PdfLayout::slot(rowCount).page;
         const QStringList last = lineStarting(pages.at(lastBlockPage), rowTime(rowCount - 1));
         QVERIFY2(!last.isEmpty(), qPrintable(pages.at(lastBlockPage)));
         const int firstOfBlock = (PdfLayout::blocks(channels) - 1) * PdfLayout::BlockChannels;
@@ -299,9 +305,10 @@ void TestReportPdf::homePageAndDataTable()
     QCOMPARE(pages.size(), 8);
 
     const QString home = pages.at(0);
-    for (const QString& text : {QStringLiteral("项目名称:测试项目"), QStringLiteral("项目时间:2026-12-10 10:00:00"),
-                                QStringLiteral("设备列表:"), QStringLiteral("设备序列号"), QStringLiteral("报告概述:"),
-                                QStringLiteral("1.数据表")})
+    for (const QString& text :
+         {QStringLiteral("项目名称:测试项目"), QStringLiteral("项目时间:2026-12-10 10:00:00"),
+          QStringLiteral("设备列表:"), QStringLiteral("设备序列号"), QStringLiteral("报告概述:"),
+          QStringLiteral("1.数据表")})
         QVERIFY2(home.contains(text), qPrintable(text + " in\n" + home));
     // Device rows: number, model, serial, channel file, channels of that device (13 and 12).
     QCOMPARE(lineStarting(home, "1"), (QStringList{"1", "ARQ-310MX", "SN-0001", "配置一", "13"}));
@@ -324,7 +331,8 @@ void TestReportPdf::homePageAndDataTable()
     QVERIFY(lineStarting(first, rowTime(24)).isEmpty());
     QVERIFY(!lineStarting(pages.at(2), rowTime(24)).isEmpty());
     QVERIFY(pages.at(2).simplified().contains(QStringLiteral("全程 结束")));
-    QVERIFY(pages.at(5).contains(QStringLiteral("2-CH121(℃)")) && pages.at(5).contains(QStringLiteral("2-CH125(℃)")));
+    QVERIFY(pages.at(5).contains(QStringLiteral("2-CH121(℃)")) &&
+            pages.at(5).contains(QStringLiteral("2-CH125(℃)")));
     QStringList last{"12-10", "10:00:29.000"};
     for (int c = 20; c < 25; ++c)
         last << QString::number(value(29, c), 'f', 2);
@@ -365,13 +373,14 @@ void TestReportPdf::analysisTables()
     QVERIFY(horizontal.contains(QStringLiteral("最大") + q + QStringLiteral("通道")));
     // Row 0: 1, 2, 0 → max 2 at CH102, min 0 at CH103, mean 1, σ = √(2/3).
     QCOMPARE(lineStarting(horizontal, rowTime(0)),
-             (QStringList{"12-10", "10:00:00.000", "2.00", "1-CH102", "0.00", "2-CH103", "1.00", "1.00", "1.00",
-                          "2.00", "0.82"}));
+             (QStringList{"12-10", "10:00:00.000", "2.00", "1-CH102", "0.00", "2-CH103", "1.00", "1.00",
+                          "1.00", "2.00", "0.82"}));
 
     const QString vertical = pages.at(2);
     const QString flatVertical = vertical.simplified(); // the reader keeps no run of spaces
     QVERIFY(vertical.contains(q + QStringLiteral("竖向分析表")));
-    QVERIFY(flatVertical.contains(QStringLiteral("恒温 开始")) && flatVertical.contains(QStringLiteral("恒温 结束")));
+    QVERIFY(flatVertical.contains(QStringLiteral("恒温 开始")) &&
+            flatVertical.contains(QStringLiteral("恒温 结束")));
     // Channel rows: max, min, average, max−avg, avg−min, max−min, σ (population form).
     QCOMPARE(lineStarting(vertical, "1-CH101"),
              (QStringList{"1-CH101", "4.00", "1.00", "2.50", "1.50", "1.50", "3.00", "1.12"}));
@@ -380,7 +389,8 @@ void TestReportPdf::analysisTables()
     // Summary: min average CH102 2.00; max average CH101 (first of two 2.50); max max CH103 5;
     // min min CH103 0; overall (2.5 + 2 + 2.5) / 3.
     for (const QString& text :
-         {QStringLiteral("最小平均") + q + QStringLiteral("及通道 1-CH102/2.00 最大的最大值与全均值之差 2.67"),
+         {QStringLiteral("最小平均") + q +
+              QStringLiteral("及通道 1-CH102/2.00 最大的最大值与全均值之差 2.67"),
           QStringLiteral("最大平均") + q + QStringLiteral("及通道 1-CH101/2.50 最大平均值与全均值之差 0.17"),
           QStringLiteral("最大的最大值及通道 2-CH103/5.00 全均值与最小的最小值之差 2.33"),
           QStringLiteral("最小的最小值及通道 2-CH103/0.00 全均值与最小平均值之差 0.33"),
@@ -407,8 +417,8 @@ void TestReportPdf::segmentsAndTableOrder()
     QCOMPARE(printed, 2 + 2 * 5);
     QCOMPARE(pages.size(), printed);
     const QString q = Tool::unitQuantity("℃"), qr = Tool::unitQuantity("%RH");
-    const QStringList titles{QStringLiteral("工作数据表"), q + "横向分析表", q + "竖向分析表", qr + "横向分析表",
-                             qr + "竖向分析表"};
+    const QStringList titles{QStringLiteral("工作数据表"), q + "横向分析表", q + "竖向分析表",
+                             qr + "横向分析表", qr + "竖向分析表"};
     int page = 1;
     for (const QString& title : titles) {
         for (int s = 0; s < 2; ++s, ++page) {
@@ -447,10 +457,11 @@ void TestReportPdf::shadingAndRules()
         return page.pixelColor(int(margin + xDots / 300.0 * dpi), int(margin + yDots / 300.0 * dpi));
     };
     const auto near = [](const QColor& c, const QColor& e) {
-        return qAbs(c.red() - e.red()) < 12 && qAbs(c.green() - e.green()) < 12 && qAbs(c.blue() - e.blue()) < 12;
+        return qAbs(c.red() - e.red()) < 12 && qAbs(c.green() - e.green()) < 12 &&
+               qAbs(c.blue() - e.blue()) < 12;
     };
     const QColor band(205, 205, 193), white(Qt::white);
-    const int x = 3000; // right of the single value column
+    const int x = 3000;                                      // right of the single value column
     QVERIFY(near(pixel(x, PdfLayout::TableTop + 35), band)); // column header
     for (int p = 0; p < PdfLayout::Positions; ++p) {
         const QColor c = pixel(x, PdfLayout::rowY(p) + 35);
@@ -490,7 +501,8 @@ void TestReportPdf::fontIsFoundAndEmbedded()
     QString face = family;
     face.remove(' ');
     QVERIFY2(fonts.contains(face.left(10), Qt::CaseInsensitive), qPrintable(fonts));
-    QVERIFY2(fonts.contains(QRegularExpression("yes\\s+(yes|no)\\s+yes")), qPrintable(fonts)); // embedded, with a text map
+    QVERIFY2(fonts.contains(QRegularExpression("yes\\s+(yes|no)\\s+yes")),
+             qPrintable(fonts)); // embedded, with a text map
     // Characters whose glyph a radical shares copy out as the ideograph.
     const QString all = run("pdftotext", {path, "-"});
     QVERIFY(all.contains(QStringLiteral("工作数据表")));
@@ -509,7 +521,8 @@ void TestReportPdf::cancelLeavesNoFile()
     // Cancelled once the first page is begun: the tables step fails.
     std::atomic<bool> cancel{false};
     bool steps = true;
-    QVERIFY(!write(path, simple(3, 500), nullptr, [&](qint64, qint64) { cancel = true; }, &cancel, &steps));
+    QVERIFY(!write(
+        path, simple(3, 500), nullptr, [&](qint64, qint64) { cancel = true; }, &cancel, &steps));
     QVERIFY(!steps);
     QVERIFY(!QFile::exists(path + ".part"));
     QVERIFY(old.open(QIODevice::ReadOnly));
