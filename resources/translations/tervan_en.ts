@@ -1839,6 +1839,280 @@
     </message>
 </context>
 <context>
+    <name>VerificationReport</name>
+    <message>
+        <source>查询</source>
+        <translation>Search</translation>
+    </message>
+    <message>
+        <source>项目列表</source>
+        <translation>Projects</translation>
+    </message>
+    <message>
+        <source>报表生成</source>
+        <translation>Generate report</translation>
+    </message>
+    <message>
+        <source>时间轴-标注线设置：</source>
+        <translation>Time-axis tag line:</translation>
+    </message>
+    <message>
+        <source>备注：</source>
+        <translation>Remark:</translation>
+    </message>
+    <message>
+        <source>添加</source>
+        <translation>Add</translation>
+    </message>
+    <message>
+        <source>删除</source>
+        <translation>Delete</translation>
+    </message>
+    <message>
+        <source>时间设置：</source>
+        <translation>Time range:</translation>
+    </message>
+    <message>
+        <source>设定</source>
+        <translation>Set</translation>
+    </message>
+    <message>
+        <source>左轴设置：</source>
+        <translation>Left axis:</translation>
+    </message>
+    <message>
+        <source>右轴设置：</source>
+        <translation>Right axis:</translation>
+    </message>
+    <message>
+        <source>查看项目</source>
+        <translation>View project</translation>
+    </message>
+    <message>
+        <source>删除项目</source>
+        <translation>Delete project</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>Notice</translation>
+    </message>
+    <message>
+        <source>当前项目没有采集的数据!</source>
+        <translation>This project has no acquired data!</translation>
+    </message>
+    <message>
+        <source>项目名称:</source>
+        <translation>Project: </translation>
+    </message>
+    <message>
+        <source>创建时间:</source>
+        <translation>Created: </translation>
+    </message>
+    <message>
+        <source>使用的采集设备</source>
+        <translation>Acquisition devices used</translation>
+    </message>
+    <message>
+        <source>型号：</source>
+        <translation>Models: </translation>
+    </message>
+    <message>
+        <source>序列号：</source>
+        <translation>Serial numbers: </translation>
+    </message>
+    <message>
+        <source>通讯方式：</source>
+        <translation>Links: </translation>
+    </message>
+    <message>
+        <source>IP/COM：</source>
+        <translation>IP/COM: </translation>
+    </message>
+    <message>
+        <source>Port/BaudRate：</source>
+        <translation>Port/baud rate: </translation>
+    </message>
+    <message>
+        <source>扫描间隔：</source>
+        <translation>Scan interval: </translation>
+    </message>
+    <message>
+        <source>扫描速率：</source>
+        <translation>Scan rate: </translation>
+    </message>
+    <message>
+        <source>通道文件名：</source>
+        <translation>Channel configurations: </translation>
+    </message>
+    <message>
+        <source>通道数量：</source>
+        <translation>Channel count: </translation>
+    </message>
+    <message>
+        <source>相关参数</source>
+        <translation>Parameters</translation>
+    </message>
+    <message>
+        <source>数据采集开始时间：</source>
+        <translation>Acquisition start: </translation>
+    </message>
+    <message>
+        <source>数据采集终止时间：</source>
+        <translation>Acquisition end: </translation>
+    </message>
+    <message>
+        <source>通道编号：</source>
+        <translation>Channels: </translation>
+    </message>
+    <message>
+        <source>通道单位：</source>
+        <translation>Channel units: </translation>
+    </message>
+    <message>
+        <source>警告</source>
+        <translation>Warning</translation>
+    </message>
+    <message>
+        <source>备注信息不能为空!</source>
+        <translation>The remark must not be empty!</translation>
+    </message>
+    <message>
+        <source>备注信息数超限!</source>
+        <translation>The remark is too long!</translation>
+    </message>
+    <message>
+        <source>添加标注线超量!</source>
+        <translation>Too many tag lines!</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>数据导出中，请稍等...</source>
+        <translation>Exporting data, please wait...</translation>
+    </message>
+    <message>
+        <source>报表生成已取消。</source>
+        <translation>Report cancelled; no file was written.</translation>
+    </message>
+    <message>
+        <source>报表生成成功!</source>
+        <translation>Report generated!</translation>
+    </message>
+    <message>
+        <source>数据异常，生成报表失败!</source>
+        <translation>Data error, the report could not be generated!</translation>
+    </message>
+    <message>
+        <source>请先选择需要删除的项目!</source>
+        <translation>Select the project to delete first!</translation>
+    </message>
+    <message>
+        <source>确定删除项目 %1？</source>
+        <translation>Delete project %1 and all its data?</translation>
+    </message>
+    <message>
+        <source>删除数据失败!</source>
+        <translation>Deleting the data failed!</translation>
+    </message>
+</context>
+<context>
+    <name>VerificationReportExport</name>
+    <message>
+        <source>报表生成</source>
+        <translation>Generate report</translation>
+    </message>
+    <message>
+        <source>导出数据</source>
+        <translation>Export data</translation>
+    </message>
+    <message>
+        <source>功能表页：</source>
+        <translation>Tables:</translation>
+    </message>
+    <message>
+        <source>数据表</source>
+        <translation>Data table</translation>
+    </message>
+    <message>
+        <source>导出格式:</source>
+        <translation>Format:</translation>
+    </message>
+    <message>
+        <source>多段统计</source>
+        <translation>Segmented statistics</translation>
+    </message>
+    <message>
+        <source>统计段数：</source>
+        <translation>Segments:</translation>
+    </message>
+    <message>
+        <source>打印间隔：</source>
+        <translation>Print interval:</translation>
+    </message>
+    <message>
+        <source>时间段：</source>
+        <translation>Segment:</translation>
+    </message>
+    <message>
+        <source>备注：</source>
+        <translation>Remark:</translation>
+    </message>
+    <message>
+        <source>保存路径：</source>
+        <translation>Save to:</translation>
+    </message>
+    <message>
+        <source>选择</source>
+        <translation>Choose</translation>
+    </message>
+    <message>
+        <source>确定</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>横向分析表</source>
+        <translation> horizontal analysis</translation>
+    </message>
+    <message>
+        <source>竖向分析表</source>
+        <translation> vertical analysis</translation>
+    </message>
+    <message>
+        <source>打开文件</source>
+        <translation>Save file</translation>
+    </message>
+    <message>
+        <source>路径设置错误!</source>
+        <translation>The file path is wrong!</translation>
+    </message>
+    <message>
+        <source>备注信息不能为空!</source>
+        <translation>The remark must not be empty!</translation>
+    </message>
+    <message>
+        <source>开始时间小于开始采集时间!</source>
+        <translation>The start is before the acquisition start!</translation>
+    </message>
+    <message>
+        <source>结束时间大于结束采集时间!</source>
+        <translation>The end is after the acquisition end!</translation>
+    </message>
+    <message>
+        <source>分段时间错误!</source>
+        <translation>The segment times are out of order!</translation>
+    </message>
+    <message>
+        <source>采集间隔设置错误!</source>
+        <translation>The print interval is wrong!</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>Notice</translation>
+    </message>
+</context>
+<context>
     <name>ViewLog</name>
     <message>
         <source>警告信息</source>

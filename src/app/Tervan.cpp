@@ -17,6 +17,9 @@
 #ifdef HAVE_ARQ_CALIBRATION
 #include "ChannelCalibration.h"
 #endif
+#ifdef HAVE_ARQ_REPORTS
+#include "VerificationReport.h"
+#endif
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -377,6 +380,10 @@ ToolPage* Tervan::createPage(int index)
 #ifdef HAVE_ARQ_CALIBRATION
     case PageCalibration:
         return new ChannelCalibration(this);
+#endif
+#ifdef HAVE_ARQ_REPORTS
+    case PageReport:
+        return new VerificationReport(this);
 #endif
     default:
         // Pages that are not part of this build leave the area empty.

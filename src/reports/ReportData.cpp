@@ -36,9 +36,57 @@ void ReportData::prepare(const Tool::Struct_Parameters& project, const QList<Too
     }
 }
 
+void ReportData::prepare(const Tool::Struct_Parameters& project, const QVector<qint64>& times,
+                         const QVector<QVector<double>>& columns, const QList<bool>& channelFlags,
+                         const QString& printInterval, Tool::Struct_Parameters* projectCopy,
+                         QVector<qint64>* timesCopy, QVector<QVector<double>>* columnsCopy)
+{
+    *projectCopy = project;
+    projectCopy->ScanInterval = printInterval;
+    projectCopy->Channel.clear();
+    projectCopy->Unit.clear();
+    QList<int> kept;
+    for (int i = 0; i < project.Channel.size(); ++i) {
+        if (channelFlags.value(i, true)) {
+            projectCopy->Channel << project.Channel.at(i);
+            projectCopy->Unit << project.Unit.value(i);
+            kept << i;
+        }
+    }
+    const double scan = project.ScanInterval.toDouble();
+    int step = scan > 0 ? static_cast<int>(printInterval.toDouble() / scan) : 1;
+    if (step < 1)
+        step = 1;
+    timesCopy->clear();
+    columnsCopy->clear();
+    columnsCopy->resize(kept.size());
+    for (int r = 0; r < times.size(); r += step) {
+        *timesCopy << times.at(r);
+        for (int k = 0; k < kept.size(); ++k)
+            (*columnsCopy)[k] << columns.value(kept.at(k)).value(r);
+    }
+}
+
 ReportData ReportData::build(int decimals, const QList<bool>& flags, const Tool::Struct_Parameters& project,
                              const QList<Tool::Struct_ParametersData>& rows, const QList<QDateTime>& segmentStart,
                              const QList<QDateTime>& segmentEnd, const QStringList& segmentRemarks)
+{
+    QVector<qint64> times;
+    QVector<QVector<double>> columns(project.Channel.size());
+    times.reserve(rows.size());
+    for (const Tool::Struct_ParametersData& row : rows) {
+        times << row.Time.toMSecsSinceEpoch();
+        for (int i = 0; i < columns.size(); ++i)
+            // A text that is no number counts as 0.
+            columns[i] << row.Data.value(i).toDouble();
+    }
+    return build(decimals, flags, project, times, columns, segmentStart, segmentEnd, segmentRemarks);
+}
+
+ReportData ReportData::build(int decimals, const QList<bool>& flags, const Tool::Struct_Parameters& project,
+                             const QVector<qint64>& times, const QVector<QVector<double>>& columns,
+                             const QList<QDateTime>& segmentStart, const QList<QDateTime>& segmentEnd,
+                             const QStringList& segmentRemarks)
 {
     ReportData d;
     d.decimals = decimals;
@@ -58,21 +106,21 @@ ReportData ReportData::build(int decimals, const QList<bool>& flags, const Tool:
         (left ? d.leftLabels : d.rightLabels) << project.Channel.at(i);
     }
 
-    d.rows.reserve(rows.size());
-    QList<QDateTime> times;
-    times.reserve(rows.size());
-    for (const Tool::Struct_ParametersData& row : rows) {
-        ReportRow r;
-        r.time = row.Time.toString(QStringLiteral("MM-dd hh:mm:ss.zzz"));
-        r.values.reserve(inLeft.size());
+    d.rows.reserve(times.size());
+    QList<QDateTime> rowTimes;
+    rowTimes.reserve(times.size());
+    for (int r = 0; r < times.size(); ++r) {
+        ReportRow row;
+        const QDateTime t = QDateTime::fromMSecsSinceEpoch(times.at(r));
+        row.time = t.toString(QStringLiteral("MM-dd hh:mm:ss.zzz"));
+        row.values.reserve(inLeft.size());
         for (int i = 0; i < inLeft.size(); ++i) {
-            // A text that is no number counts as 0.
-            const double v = row.Data.value(i).toDouble();
-            r.values << v;
-            (inLeft.at(i) ? r.left : r.right) << v;
+            const double v = columns.value(i).value(r);
+            row.values << v;
+            (inLeft.at(i) ? row.left : row.right) << v;
         }
-        d.rows << r;
-        times << row.Time;
+        d.rows << row;
+        rowTimes << t;
     }
     d.segmentRemarks = segmentRemarks;
     const QString format = QStringLiteral("yyyy-MM-dd hh:mm:ss");
@@ -80,7 +128,7 @@ ReportData ReportData::build(int decimals, const QList<bool>& flags, const Tool:
         d.segmentStartTexts << t.toString(format);
     for (const QDateTime& t : segmentEnd)
         d.segmentEndTexts << t.toString(format);
-    ReportStats::segmentRows(times, segmentStart, segmentEnd, &d.segmentStartRows, &d.segmentEndRows);
+    ReportStats::segmentRows(rowTimes, segmentStart, segmentEnd, &d.segmentStartRows, &d.segmentEndRows);
     d.tableNames = ReportStats::tableNames(d.flags, d.leftQuantity, d.rightQuantity);
     return d;
 }

@@ -6,6 +6,7 @@
 #include <QDateTime>
 #include <QList>
 #include <QStringList>
+#include <QVector>
 
 #include <atomic>
 
@@ -41,6 +42,17 @@ struct ReportData
     static void prepare(const Tool::Struct_Parameters& project, const QList<Tool::Struct_ParametersData>& rows,
                         const QList<bool>& channelFlags, const QString& printInterval,
                         Tool::Struct_Parameters* projectCopy, QList<Tool::Struct_ParametersData>* rowsCopy);
+
+    // The same from the compact form the report page keeps (times in ms
+    // since the epoch, one value column per channel).
+    static void prepare(const Tool::Struct_Parameters& project, const QVector<qint64>& times,
+                        const QVector<QVector<double>>& columns, const QList<bool>& channelFlags,
+                        const QString& printInterval, Tool::Struct_Parameters* projectCopy,
+                        QVector<qint64>* timesCopy, QVector<QVector<double>>* columnsCopy);
+    static ReportData build(int decimals, const QList<bool>& flags, const Tool::Struct_Parameters& project,
+                            const QVector<qint64>& times, const QVector<QVector<double>>& columns,
+                            const QList<QDateTime>& segmentStart, const QList<QDateTime>& segmentEnd,
+                            const QStringList& segmentRemarks);
 
     static ReportData build(int decimals, const QList<bool>& flags, const Tool::Struct_Parameters& project,
                             const QList<Tool::Struct_ParametersData>& rows, const QList<QDateTime>& segmentStart,

@@ -370,6 +370,91 @@ bool getParametersData(QList<Struct_ParametersData>& list, QString name)
     return true;
 }
 
+namespace {
+// "yyyy-MM-dd hh:mm:ss.zzz" to ms since the epoch without the cost of a full
+// QDateTime parse per row: the local time of each hour is converted once.
+class ScanTimeParser
+{
+public:
+    bool parse(const QString& t, qint64* ms)
+    {
+        if (t.size() < 19)
+            return false;
+        const auto num = [&t](int at, int len, bool* ok) {
+            int v = 0;
+            for (int i = at; i < at + len; ++i) {
+                const QChar c = t.at(i);
+                if (c < QLatin1Char('0') || c > QLatin1Char('9')) {
+                    *ok = false;
+                    return 0;
+                }
+                v = v * 10 + (c.unicode() - '0');
+            }
+            return v;
+        };
+        bool ok = true;
+        const int y = num(0, 4, &ok), mo = num(5, 2, &ok), d = num(8, 2, &ok), h = num(11, 2, &ok);
+        const int mi = num(14, 2, &ok), sec = num(17, 2, &ok);
+        const int z = t.size() >= 23 ? num(20, 3, &ok) : 0;
+        if (!ok || mi > 59 || sec > 59)
+            return false;
+        const qint64 hourKey = ((qint64(y) * 100 + mo) * 100 + d) * 100 + h;
+        if (hourKey != m_hourKey) {
+            const QDateTime start(QDate(y, mo, d), QTime(h, 0));
+            if (!start.isValid())
+                return false;
+            m_hourKey = hourKey;
+            m_hourMs = start.toMSecsSinceEpoch();
+        }
+        *ms = m_hourMs + (mi * 60 + sec) * 1000 + z;
+        return true;
+    }
+
+private:
+    qint64 m_hourKey = -1;
+    qint64 m_hourMs = 0;
+};
+} // namespace
+
+bool getParametersTable(const QString& name, QVector<qint64>* times, QVector<QVector<double>>* columns)
+{
+    QSqlQuery q;
+    q.setForwardOnly(true);
+    if (!read(q, QStringLiteral("select Time, Data from ParametersData where Name = ?"), {name},
+              "查询ParametersData失败！"))
+        return false;
+    times->clear();
+    columns->clear();
+    ScanTimeParser parser;
+    int channels = -1;
+    while (q.next()) {
+        qint64 ms = 0;
+        if (!parser.parse(q.value(0).toString(), &ms))
+            continue;
+        const QString data = q.value(1).toString();
+        if (channels < 0) {
+            channels = data.isEmpty() ? 0 : data.count(QLatin1Char(',')) + 1;
+            columns->resize(channels);
+        }
+        int column = 0, from = 0;
+        const int n = data.size();
+        for (int i = 0; i <= n && column < channels; ++i) {
+            if (i == n || data.at(i) == QLatin1Char(',')) {
+                (*columns)[column++].append(QStringRef(&data, from, i - from).toDouble());
+                from = i + 1;
+            }
+        }
+        if (column < channels) {
+            // A short row is left out whole, so the columns stay aligned.
+            for (int c = 0; c < column; ++c)
+                (*columns)[c].removeLast();
+            continue;
+        }
+        times->append(ms);
+    }
+    return true;
+}
+
 // --- modifications ---------------------------------------------------------
 
 bool addAcquisitionDevice(Struct_AcquisitionDevice d)

@@ -11,6 +11,7 @@
 #include <functional>
 
 #include <QVariantList>
+#include <QVector>
 
 #include <vector>
 
@@ -41,6 +42,10 @@ bool getParameters(QList<Struct_Parameters>& list, QString name);
 // Projects whose name contains `text` literally (% and _ are not wildcards).
 bool queryParameters(QList<Struct_Parameters>& list, QString text);
 bool getParametersData(QList<Struct_ParametersData>& list, QString name);
+// The same rows in compact form for views and reports: scan times (ms since
+// the epoch, local time) and one column of values per channel (a text that is
+// no number reads 0). A row with fewer values than the first row is left out.
+bool getParametersTable(const QString& name, QVector<qint64>* times, QVector<QVector<double>>* columns);
 
 // --- modifications ---------------------------------------------------------
 

@@ -1,0 +1,27 @@
+#pragma once
+
+#include "ReportOptions.h"
+#include "Records.h"
+
+#include <QImage>
+#include <QVector>
+
+#include <atomic>
+#include <functional>
+
+// One report as the report thread writes it: the prepared copies, the
+// options, the chart picture; runs the writer of the chosen format through
+// its steps in order. Touches no widget and no database.
+struct ReportJob
+{
+    Tool::Struct_Parameters project;      // only the kept channels; ScanInterval = print interval
+    QVector<qint64> times;                // thinned rows
+    QVector<QVector<double>> columns;     // one per kept channel
+    Struct_ReportOptions options;
+    QImage chart;
+    int decimals = 2;
+
+    // Result of the last step that ran; false on failure or cancel. No file
+    // is left at the path unless it succeeded.
+    bool run(const std::function<void(qint64 done, qint64 total)>& progress, const std::atomic<bool>* cancel) const;
+};

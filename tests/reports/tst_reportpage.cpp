@@ -1,0 +1,333 @@
+// The report page and its export dialog without writing files: the checks
+// of the options, the tree's check logic, viewing a stored project, ranges,
+// tag lines and deleting.
+#include "ChartView.h"
+#include "MessageBox.h"
+#include "ModalRun.h"
+#include "ReportSample.h"
+#include "SystemContext.h"
+#include "TestSupport.h"
+#include "VerificationReport.h"
+#include "VerificationReportExport.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QPlainTextEdit>
+#include <QDateTimeEdit>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+QDateTime at(const QString& hms)
+{
+    return QDateTime::fromString("2026-12-09 " + hms, "yyyy-MM-dd hh:mm:ss");
+}
+template <class T>
+T* child(QWidget* w, const QString& name)
+{
+    T* c = w->findChild<T*>(name);
+    if (!c)
+        qFatal("no widget %s", qPrintable(name));
+    return c;
+}
+void click(QTreeWidget* tree, QTreeWidgetItem* item, Qt::CheckState state, VerificationReport& page)
+{
+    item->setCheckState(0, state);
+    page.treeItemChanged(item, 0);
+    Q_UNUSED(tree)
+}
+} // namespace
+
+class TestReportPage : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void optionChecks_data();
+    void optionChecks();
+    void exportDialog();
+    void queryAndChecks();
+    void viewProject();
+    void tagLinesAndRanges();
+    void deleteAsksFirst();
+
+private:
+    std::unique_ptr<TestWorkDir> m_Dir;
+    SystemContext m_Context;
+};
+
+void TestReportPage::init()
+{
+    m_Dir.reset(new TestWorkDir);
+    QVERIFY(TestSupport::openDatabase());
+    MessageBox::setTestMode(true);
+    FileDialog::setTestMode(true);
+    m_Context.DataAccuracy = 2;
+}
+
+void TestReportPage::cleanup()
+{
+    ModalRun::setRunner({});
+    TestSupport::closeDatabase();
+    m_Dir.reset();
+}
+
+void TestReportPage::optionChecks_data()
+{
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("print");
+    QTest::addColumn<QString>("scan");
+    QTest::addColumn<QStringList>("segments"); // start-end pairs
+    QTest::addColumn<QStringList>("remarks");
+    QTest::addColumn<QString>("message");
+    const QStringList whole{"10:00:00-11:00:00"};
+    const QStringList r1{"r"};
+    QTest::newRow("pdf ok") << "PDF" << "/tmp/a.pdf" << "1.5" << "0.5" << whole << r1 << "";
+    QTest::newRow("empty path") << "PDF" << "" << "1" << "1" << whole << r1 << "路径设置错误!";
+    QTest::newRow("upper-case suffix") << "PDF" << "/tmp/a.PDF" << "1" << "1" << whole << r1 << "路径设置错误!";
+    QTest::newRow("workbook xlsx") << "Excel" << "/tmp/a.xlsx" << "1" << "1" << whole << r1 << "";
+    QTest::newRow("workbook typed xls") << "Excel" << "/tmp/a.xls" << "1" << "1" << whole << r1 << "";
+    QTest::newRow("workbook as pdf") << "Excel" << "/tmp/a.pdf" << "1" << "1" << whole << r1 << "路径设置错误!";
+    QTest::newRow("no remark") << "PDF" << "/tmp/a.pdf" << "1" << "1" << whole << QStringList{""} << "备注信息不能为空!";
+    QTest::newRow("before the range") << "PDF" << "/tmp/a.pdf" << "1" << "1" << QStringList{"09:59:59-10:30:00"} << r1
+                                      << "开始时间小于开始采集时间!";
+    QTest::newRow("after the range") << "PDF" << "/tmp/a.pdf" << "1" << "1" << QStringList{"10:00:00-11:00:01"} << r1
+                                     << "结束时间大于结束采集时间!";
+    QTest::newRow("touching segments") << "PDF" << "/tmp/a.pdf" << "1" << "1"
+                                       << QStringList{"10:00:00-10:30:00", "10:30:00-11:00:00"} << QStringList{"a", "b"}
+                                       << "";
+    QTest::newRow("overlapping segments") << "PDF" << "/tmp/a.pdf" << "1" << "1"
+                                          << QStringList{"10:00:00-10:30:00", "10:29:00-11:00:00"}
+                                          << QStringList{"a", "b"} << "分段时间错误!";
+    QTest::newRow("1.2 over 0.5") << "PDF" << "/tmp/a.pdf" << "1.2" << "0.5" << whole << r1 << "采集间隔设置错误!";
+    QTest::newRow("0.25 under 0.5") << "PDF" << "/tmp/a.pdf" << "0.25" << "0.5" << whole << r1 << "采集间隔设置错误!";
+    QTest::newRow("scan 0") << "PDF" << "/tmp/a.pdf" << "1" << "0" << whole << r1 << "采集间隔设置错误!";
+}
+
+void TestReportPage::optionChecks()
+{
+    QFETCH(QString, format);
+    QFETCH(QString, path);
+    QFETCH(QString, print);
+    QFETCH(QString, scan);
+    QFETCH(QStringList, segments);
+    QFETCH(QStringList, remarks);
+    QFETCH(QString, message);
+    VerificationReportExport::Input in{format, path, print, scan, {}, {}, remarks, at("10:00:00"), at("11:00:00")};
+    for (const QString& s : segments) {
+        in.starts << at(s.section('-', 0, 0));
+        in.ends << at(s.section('-', 1, 1));
+    }
+    QCOMPARE(VerificationReportExport::check(in), message);
+}
+
+void TestReportPage::exportDialog()
+{
+    Struct_ReportOptions options;
+    options.ScanInterval = "2";
+    options.LeftUnit = "℃";
+    options.RightUnit = "mV";
+    options.LeftCount = 3;
+    options.RightCount = 1;
+    options.Start = at("10:00:00");
+    options.End = at("11:00:00");
+    VerificationReportExport dialog;
+    dialog.setData(&options);
+    dialog.show();
+    QCOMPARE(child<QLineEdit>(&dialog, "lineEdit_Interval")->text(), QStringLiteral("2"));
+    QCOMPARE(child<QCheckBox>(&dialog, "checkBox_Vertically1")->text(), QStringLiteral("温度横向分析表"));
+    QCOMPARE(child<QCheckBox>(&dialog, "checkBox_Horizontally1")->text(), QStringLiteral("温度竖向分析表"));
+    QCOMPARE(child<QCheckBox>(&dialog, "checkBox_Vertically2")->text(), QStringLiteral("电压横向分析表"));
+    QVERIFY(child<QCheckBox>(&dialog, "checkBox_Vertically2")->isVisible());
+    // One mV channel: no horizontal analysis for it; its vertical one stays.
+    QVERIFY(!child<QCheckBox>(&dialog, "checkBox_Vertically2")->isEnabled());
+    QVERIFY(child<QCheckBox>(&dialog, "checkBox_Horizontally2")->isEnabled());
+    QVERIFY(!child<QCheckBox>(&dialog, "checkBox_Data")->isEnabled());
+    QVERIFY(!child<QDateTimeEdit>(&dialog, "dateTimeEdit_StartTime2")->isEnabled());
+
+    // Two segments chained by the end of the first.
+    dialog.pt_Segment_clicked(1);
+    QVERIFY(child<QDateTimeEdit>(&dialog, "dateTimeEdit_StartTime2")->isEnabled());
+    child<QDateTimeEdit>(&dialog, "dateTimeEdit_EndTime1")->setDateTime(at("10:20:00"));
+    QCOMPARE(child<QDateTimeEdit>(&dialog, "dateTimeEdit_StartTime2")->dateTime(), at("10:20:00"));
+    child<QDateTimeEdit>(&dialog, "dateTimeEdit_EndTime6")->setDateTime(at("10:40:00"));
+    QCOMPARE(child<QDateTimeEdit>(&dialog, "dateTimeEdit_StartTime6")->dateTime(), at("10:00:00"));
+    child<QLineEdit>(&dialog, "lineEdit_TimeRemarks1")->setText("warm-up");
+    child<QLineEdit>(&dialog, "lineEdit_TimeRemarks2")->setText("steady");
+    child<QComboBox>(&dialog, "comboBox_Segment")->setCurrentIndex(1);
+    child<QCheckBox>(&dialog, "checkBox_Horizontally1")->setChecked(true);
+
+    // A workbook is offered as .xlsx; a name typed without a suffix gets it.
+    child<QComboBox>(&dialog, "comboBox_Format")->setCurrentText("Excel");
+    FileDialog::queueAnswer(m_Dir->file("run"));
+    dialog.pt_Route_clicked();
+    QCOMPARE(FileDialog::asked().last().filter, QStringLiteral("Excel (*.xlsx);;Excel (*.xls)"));
+    QCOMPARE(child<QLineEdit>(&dialog, "lineEdit_Route")->text(), m_Dir->file("run.xlsx"));
+    // Cancelling the file dialog keeps the path.
+    FileDialog::queueAnswer(QString());
+    dialog.pt_Route_clicked();
+    QCOMPARE(child<QLineEdit>(&dialog, "lineEdit_Route")->text(), m_Dir->file("run.xlsx"));
+
+    child<QPushButton>(&dialog, "pushButton_OK")->click();
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QCOMPARE(options.SegmentCount, QStringLiteral("2"));
+    QCOMPARE(options.SegmentRemarks, QStringList({"warm-up", "steady"}));
+    QCOMPARE(options.SegmentEnd.first(), at("10:20:00"));
+    QVERIFY(options.LeftVertical && !options.LeftHorizontal);
+    QCOMPARE(options.Format, QStringLiteral("Excel"));
+    QCOMPARE(options.PrintInterval, QStringLiteral("2"));
+
+    // A second request shows the previous segments.
+    VerificationReportExport again;
+    again.setData(&options);
+    QCOMPARE(child<QLineEdit>(&again, "lineEdit_TimeRemarks2")->text(), QStringLiteral("steady"));
+}
+
+void TestReportPage::queryAndChecks()
+{
+    QVERIFY(storeSample(sampleProject("A1", {"1-101", "1-102", "1-103"}, {"℃", "℃", "℃"}, 3), 3));
+    QVERIFY(storeSample(sampleProject("A2", {"1-101"}, {"℃"}, 3), 3));
+    QVERIFY(storeSample(sampleProject("50%_x'", {"1-101"}, {"℃"}, 3), 3));
+    VerificationReport page;
+    page.setContext(&m_Context);
+    auto* tree = child<QTreeWidget>(&page, "treeWidget_Device");
+    QCOMPARE(tree->topLevelItemCount(), 3);
+    QVERIFY(tree->topLevelItem(0)->text(0).endsWith("50%_x'")); // the row returned last comes first
+    QCOMPARE(tree->topLevelItem(0)->text(0), QStringLiteral("2026-12-09 10:00:00  50%_x'"));
+
+    child<QLineEdit>(&page, "lineEdit_Query")->setText("1");
+    child<QPushButton>(&page, "pushButton_Query")->click();
+    QCOMPARE(tree->topLevelItemCount(), 1);
+    child<QLineEdit>(&page, "lineEdit_Query")->setText("%");
+    child<QPushButton>(&page, "pushButton_Query")->click();
+    QCOMPARE(tree->topLevelItemCount(), 1); // literal, no wildcard
+    child<QLineEdit>(&page, "lineEdit_Query")->setText("");
+    child<QPushButton>(&page, "pushButton_Query")->click();
+
+    QTreeWidgetItem* a2 = tree->topLevelItem(1);
+    QTreeWidgetItem* a1 = tree->topLevelItem(2);
+    click(tree, a1, Qt::Checked, page);
+    QCOMPARE(a1->child(2)->checkState(0), Qt::Checked);
+    // Checking another project unchecks the first with its channels.
+    click(tree, a2->child(0), Qt::Checked, page);
+    QCOMPARE(a2->checkState(0), Qt::Checked);
+    QCOMPARE(a1->checkState(0), Qt::Unchecked);
+    QCOMPARE(a1->child(0)->checkState(0), Qt::Unchecked);
+    // Two of three channels: partly checked.
+    click(tree, a1->child(0), Qt::Checked, page);
+    click(tree, a1->child(2), Qt::Checked, page);
+    QCOMPARE(a1->checkState(0), Qt::PartiallyChecked);
+    QCOMPARE(a2->checkState(0), Qt::Unchecked);
+}
+
+void TestReportPage::viewProject()
+{
+    QVERIFY(storeSample(sampleProject("Mixed", {"1-101", "1-102", "2-101"}, {"℃", "℃", "mV"}, 80), 80));
+    QVERIFY(Tool::addParameters(sampleProject("Empty", {"1-101"}, {"℃"}, 1)));
+    VerificationReport page;
+    page.setContext(&m_Context);
+    auto* tree = child<QTreeWidget>(&page, "treeWidget_Device");
+    QTreeWidgetItem* empty = tree->topLevelItem(0);
+    QTreeWidgetItem* mixed = tree->topLevelItem(1);
+
+    click(tree, empty, Qt::Checked, page);
+    page.viewProject();
+    QCOMPARE(MessageBox::last().text, QStringLiteral("当前项目没有采集的数据!"));
+    QVERIFY(!child<QToolButton>(&page, "toolButton_CalibrationReport")->isEnabled());
+
+    click(tree, mixed->child(0), Qt::Checked, page);
+    click(tree, mixed->child(2), Qt::Checked, page);
+    page.viewProject();
+    QCOMPARE(page.rowCount(), 80);
+    QCOMPARE(page.channelFlags(), QList<bool>({true, false, true}));
+    QVERIFY(!page.chart()->isSeriesVisible(1));
+    QCOMPARE(page.chart()->axisFlags(), QList<bool>({true, true, false}));
+    QVERIFY(child<QLineEdit>(&page, "lineEdit_RightRange1")->isVisibleTo(&page));
+    // Left values 20.5 … 22.29: axis 19.50 … 23.29; right 3 × (22.5 … 23.29).
+    QCOMPARE(child<QLineEdit>(&page, "lineEdit_LeftRange1")->text(), QStringLiteral("19.50"));
+    QCOMPARE(child<QLineEdit>(&page, "lineEdit_LeftRange2")->text(), QStringLiteral("23.29"));
+    QCOMPARE(child<QLineEdit>(&page, "lineEdit_RightRange1")->text(), QStringLiteral("66.50"));
+    const QString info = child<QPlainTextEdit>(&page, "plainTextEdit_Data")->toPlainText();
+    QVERIFY2(info.contains("项目名称:Mixed") && info.contains("序列号：TC0001;RTD0002") && info.contains("扫描间隔：2s")
+                 && info.contains("通道数量：3"),
+             qPrintable(info));
+    QCOMPARE(page.options().LeftCount, 2);
+    QCOMPARE(page.options().RightCount, 1);
+    QCOMPARE(page.options().Start, at("10:00:00"));
+    QVERIFY(child<QToolButton>(&page, "toolButton_CalibrationReport")->isEnabled());
+
+    // One unit only: no right-axis fields.
+    QVERIFY(storeSample(sampleProject("OneUnit", {"1-101"}, {"℃"}, 5), 5));
+    page.pt_Query_clicked();
+    click(tree, tree->topLevelItem(0), Qt::Checked, page);
+    page.viewProject();
+    QVERIFY(!child<QLineEdit>(&page, "lineEdit_RightRange1")->isVisibleTo(&page));
+}
+
+void TestReportPage::tagLinesAndRanges()
+{
+    QVERIFY(storeSample(sampleProject("Tags", {"1-101"}, {"℃"}, 10), 10));
+    VerificationReport page;
+    page.setContext(&m_Context);
+    auto* tree = child<QTreeWidget>(&page, "treeWidget_Device");
+    click(tree, tree->topLevelItem(0), Qt::Checked, page);
+    page.viewProject();
+    auto* remark = child<QLineEdit>(&page, "lineEdit_TimeRemarks");
+    auto* add = child<QPushButton>(&page, "pushButton_TimeAdd");
+    remark->setText("");
+    add->click();
+    QCOMPARE(MessageBox::last().text, QStringLiteral("备注信息不能为空!"));
+    QCOMPARE(MessageBox::last().title, QStringLiteral("警告"));
+    remark->setText("七个字的备注啊");
+    add->click();
+    QCOMPARE(MessageBox::last().text, QStringLiteral("备注信息数超限!"));
+    remark->setText("六个字备注好");
+    MessageBox::clear();
+    for (int i = 0; i < 6; ++i)
+        add->click();
+    QVERIFY(MessageBox::shown().isEmpty());
+    QCOMPARE(page.chart()->taggingLines().size(), 6);
+    add->click();
+    QCOMPARE(MessageBox::last().text, QStringLiteral("添加标注线超量!"));
+    child<QPushButton>(&page, "pushButton_TimeDelete")->click();
+    QCOMPARE(page.chart()->taggingLines().size(), 0);
+
+    child<QDateTimeEdit>(&page, "dateTimeEdit_DisplayRange1")->setDateTime(at("10:00:04"));
+    child<QPushButton>(&page, "pushButton_DisplayRange")->click();
+    QCOMPARE(page.options().Start, at("10:00:04"));
+    QCOMPARE(page.chart()->timeStart(), at("10:00:04"));
+    child<QLineEdit>(&page, "lineEdit_LeftRange1")->setText("0");
+    child<QPushButton>(&page, "pushButton_Range")->click();
+    QCOMPARE(page.chart()->leftLow(), 0.0);
+}
+
+void TestReportPage::deleteAsksFirst()
+{
+    QVERIFY(storeSample(sampleProject("Keep", {"1-101"}, {"℃"}, 3), 3));
+    VerificationReport page;
+    page.setContext(&m_Context);
+    page.deleteProject();
+    QCOMPARE(MessageBox::last().text, QStringLiteral("请先选择需要删除的项目!"));
+    auto* tree = child<QTreeWidget>(&page, "treeWidget_Device");
+    click(tree, tree->topLevelItem(0), Qt::Checked, page);
+    MessageBox::queueAnswer(MessageBox::No);
+    page.deleteProject();
+    QCOMPARE(MessageBox::last().text, QStringLiteral("确定删除项目 Keep？"));
+    QCOMPARE(TestSupport::scalar("SELECT COUNT(*) FROM ParametersData").toInt(), 3);
+    MessageBox::queueAnswer(MessageBox::Yes);
+    page.deleteProject();
+    QCOMPARE(TestSupport::scalar("SELECT COUNT(*) FROM ParametersData").toInt(), 0);
+    QCOMPARE(TestSupport::scalar("SELECT COUNT(*) FROM Parameters").toInt(), 0);
+    QCOMPARE(tree->topLevelItemCount(), 0);
+}
+
+QTEST_MAIN(TestReportPage)
+#include "tst_reportpage.moc"
