@@ -175,6 +175,16 @@ void VerificationReportPDF::setData(int decimals, const QList<bool>& tableFlags,
     setData(ReportData::build(decimals, tableFlags, project, rows, segmentStart, segmentEnd, segmentRemarks));
 }
 
+void VerificationReportPDF::setData(int decimals, const QList<bool>& tableFlags,
+                                    const Tool::Struct_Parameters& project, const QVector<qint64>& times,
+                                    const QVector<QVector<double>>& columns,
+                                    const QList<QDateTime>& segmentStart, const QList<QDateTime>& segmentEnd,
+                                    const QStringList& segmentRemarks)
+{
+    setData(ReportData::build(decimals, tableFlags, project, times, columns, segmentStart, segmentEnd,
+                              segmentRemarks));
+}
+
 void VerificationReportPDF::setData(ReportData data)
 {
     m_data = std::move(data);

@@ -42,7 +42,11 @@ public:
     void setData(int decimals, const QList<bool>& tableFlags, const Tool::Struct_Parameters& project,
                  const QList<Tool::Struct_ParametersData>& rows, const QList<QDateTime>& segmentStart,
                  const QList<QDateTime>& segmentEnd, const QStringList& segmentRemarks);
-    // The same from data already built (the benchmark and tests reuse one).
+    // The same from the report page's compact copies (ms since the epoch, one value column per channel).
+    void setData(int decimals, const QList<bool>& tableFlags, const Tool::Struct_Parameters& project,
+                 const QVector<qint64>& times, const QVector<QVector<double>>& columns,
+                 const QList<QDateTime>& segmentStart, const QList<QDateTime>& segmentEnd,
+                 const QStringList& segmentRemarks);
     void setData(ReportData data);
 
     // Called on the writing thread at most about 20 times a second and once
