@@ -707,8 +707,10 @@ bool VerificationReportPDF::fixTextMapping(qint64 from)
     if (size <= 0 || size > std::numeric_limits<int>::max())
         return false;
     uchar* const map = m_file.map(from, size);
-    if (!map)
+    if (!map) {
+        m_file.unsetError(); // the report stays valid, only less searchable
         return false;
+    }
     char* const bytes = reinterpret_cast<char*>(map);
     const QByteArray file = QByteArray::fromRawData(bytes, int(size));
     int fixed = 0;

@@ -437,6 +437,27 @@ void TestReportPdf::segmentsAndTableOrder()
     QVERIFY(!lineStarting(pages.at(2), rowTime(5)).isEmpty());
     QVERIFY(pages.at(0).contains("5." + qr + "竖向表"));
     QVERIFY(!pages.last().contains(QStringLiteral("分析表")));
+
+    // The report page's compact copies give the same report.
+    QVector<qint64> times;
+    QVector<QVector<double>> columns(3);
+    for (const Tool::Struct_ParametersData& row : r.rows) {
+        times << row.Time.toMSecsSinceEpoch();
+        for (int c = 0; c < 3; ++c)
+            columns[c] << row.Data.at(c).toDouble();
+    }
+    const QString compact = m_dir.filePath("segments-compact.pdf");
+    {
+        VerificationReportPDF pdf(compact);
+        pdf.setData(2, r.flags, r.project, times, columns, r.starts, r.ends, r.remarks);
+        QVERIFY(pdf.writeHome() && pdf.writeTables() && pdf.writeChart(chartPicture()));
+        QVERIFY(pdf.finish());
+    }
+    const QStringList again = pdfPageTexts(compact);
+    QCOMPARE(again.size(), pages.size());
+    const QRegularExpression printTime(QStringLiteral("打印时间：[-0-9 :]+"));
+    for (int i = 0; i < pages.size(); ++i)
+        QCOMPARE(QString(again.at(i)).remove(printTime), QString(pages.at(i)).remove(printTime));
 }
 
 // Rendered by a reader: shaded bands on positions 4, 9, … only, header band, rules.
@@ -544,6 +565,14 @@ void TestReportPdf::cancelLeavesNoFile()
         QVERIFY(pdf.writeHome());
         QVERIFY(pdf.writeTables());
         QVERIFY(!pdf.finish());
+    }
+    QVERIFY(!QFile::exists(fresh));
+    QVERIFY(!QFile::exists(fresh + ".part"));
+
+    // Destroyed without finish (the thread gave up): nothing left either.
+    {
+        VerificationReportPDF pdf(fresh);
+        QVERIFY(pdf.writeHome());
     }
     QVERIFY(!QFile::exists(fresh));
     QVERIFY(!QFile::exists(fresh + ".part"));
