@@ -1,11 +1,22 @@
 #include "ReportJob.h"
 
 #include "VerificationReportExcel.h"
+#include "VerificationReportPDF.h"
 
 #include <QtDebug>
 
 bool ReportJob::run(const std::function<void(qint64, qint64)>& progress, const std::atomic<bool>* cancel) const
 {
+    if (options.Format == QLatin1String("PDF")) {
+        VerificationReportPDF writer(options.Path);
+        writer.setProgress(progress);
+        writer.setCancel(cancel);
+        writer.setData(decimals, options.tableFlags(), project, times, columns, options.SegmentStart,
+                       options.SegmentEnd, options.SegmentRemarks);
+        const bool ok = writer.writeHome() && writer.writeTables() && writer.writeChart(chart);
+        // finish always runs; the file is in place only when it succeeded.
+        return writer.finish() && ok;
+    }
     if (options.Format == QLatin1String("Excel")) {
         VerificationReportExcel writer;
         writer.setProgress(progress);

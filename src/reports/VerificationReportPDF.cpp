@@ -1,0 +1,799 @@
+#include "VerificationReportPDF.h"
+
+#include "PdfLayout.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QFontDatabase>
+#include <QFontMetricsF>
+#include <QGlyphRun>
+#include <QMutex>
+#include <QPainterPath>
+#include <QPdfWriter>
+
+#include <cstdio>
+#include <cstring>
+#include <limits>
+
+using namespace PdfLayout;
+
+namespace {
+
+const char* const SongFamily = "宋体";
+
+// A Song-style face first (closest to 宋体), then the sans faces.
+const char* const CjkFamilies[] = {"SimSun",
+                                   "Noto Serif CJK SC",
+                                   "Source Han Serif SC",
+                                   "Noto Sans CJK SC",
+                                   "Source Han Sans SC",
+                                   "WenQuanYi Zen Hei",
+                                   "WenQuanYi Micro Hei",
+                                   "AR PL UMing CN"};
+
+QString findFontFamily()
+{
+    QFontDatabase db;
+    const QStringList families = db.families();
+    const auto installed = [&](const QString& name) {
+        for (const QString& f : families)
+            if (f.compare(name, Qt::CaseInsensitive) == 0)
+                return f;
+        return QString();
+    };
+    QString found = installed(QString::fromUtf8(SongFamily));
+    for (const char* name : CjkFamilies) {
+        if (!found.isEmpty())
+            break;
+        found = installed(QString::fromLatin1(name));
+    }
+    if (found.isEmpty()) {
+        // Any family that writes simplified Chinese.
+        for (const QString& f : db.families(QFontDatabase::SimplifiedChinese)) {
+            if (!db.isPrivateFamily(f)) {
+                found = f;
+                break;
+            }
+        }
+    }
+    if (found.isEmpty()) {
+        // Not known to the font database (no fontconfig entry): load Debian's files directly.
+        const QDir noto(QStringLiteral("/usr/share/fonts/opentype/noto"));
+        for (const QString& file : noto.entryList(
+                 {QStringLiteral("NotoSerifCJK-Regular.ttc"), QStringLiteral("NotoSansCJK-Regular.ttc")},
+                 QDir::Files, QDir::Name | QDir::Reversed)) {
+            const int id = QFontDatabase::addApplicationFont(noto.filePath(file));
+            for (const QString& f : QFontDatabase::applicationFontFamilies(id)) {
+                if (f.endsWith(QLatin1String(" SC"))) {
+                    found = f;
+                    break;
+                }
+            }
+            if (!found.isEmpty())
+                break;
+        }
+    }
+    if (found.isEmpty())
+        qWarning(
+            "PDF report: no CJK font is installed (install fonts-noto-cjk); Chinese text will be missing "
+            "from PDF reports");
+    else if (found != QString::fromUtf8(SongFamily))
+        qInfo("PDF report: 宋体 is not installed, using \"%s\"", qPrintable(found));
+    return found;
+}
+
+// Moves the finished file onto the path, replacing an existing one in one step.
+bool replaceFile(const QString& from, const QString& to)
+{
+#ifdef Q_OS_WIN
+    QFile::remove(to);
+    return QFile::rename(from, to);
+#else
+    return std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
+#endif
+}
+
+} // namespace
+
+QString VerificationReportPDF::fontFamily()
+{
+    static QMutex mutex;
+    static bool looked = false;
+    static QString family;
+    QMutexLocker lock(&mutex);
+    if (!looked) {
+        family = findFontFamily();
+        looked = true;
+    }
+    return family;
+}
+
+VerificationReportPDF::VerificationReportPDF(const QString& path) : m_path(path)
+{
+    m_pageTotal = PdfLayout::pageTotal(m_data);
+    const QFileInfo target(path);
+    // A folder or a read-only file at the path is not replaced.
+    if (path.isEmpty() || target.isDir() || (target.exists() && !target.isWritable()))
+        return;
+    m_file.setFileName(path + QStringLiteral(".part"));
+    if (!m_file.open(QIODevice::ReadWrite | QIODevice::Truncate))
+        return;
+
+    m_printTime = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+    m_logo = QImage(QStringLiteral(":/Tervan/Image/Logo.png"));
+    m_writer = std::make_unique<QPdfWriter>(&m_file);
+    m_writer->setCreator(QStringLiteral("ARQ-310MX V1.1.0"));
+    m_writer->setTitle(tr("采集报告"));
+    m_writer->setResolution(300);
+    m_writer->setPageSize(QPageSize(QPageSize::A4));
+    m_writer->setPageOrientation(QPageLayout::Landscape);
+    m_writer->setPageMargins(QMarginsF(20, 20, 20, 20), QPageLayout::Point);
+    if (!m_painter.begin(m_writer.get())) {
+        m_writer.reset();
+        m_file.close();
+        m_file.remove();
+        return;
+    }
+    m_width = m_painter.viewport().width();
+    m_height = m_painter.viewport().height();
+
+    setUpFace(Title, 16);
+    setUpFace(Header, 10);
+    setUpFace(Section, 14);
+    setUpFace(Table, 12);
+    m_valid = true;
+}
+
+VerificationReportPDF::~VerificationReportPDF()
+{
+    if (m_painter.isActive() || m_file.isOpen())
+        finish();
+}
+
+void VerificationReportPDF::setUpFace(Face face, int pointSize)
+{
+    const QString family = fontFamily();
+    TextFace& f = m_faces[face];
+    f.font = QFont(family.isEmpty() ? QString::fromUtf8(SongFamily) : family, pointSize);
+    // Metrics and glyphs at the writer's resolution.
+    const QFont onDevice(f.font, m_writer.get());
+    const QFontMetricsF metrics(onDevice);
+    f.ascent = metrics.ascent();
+    f.height = metrics.ascent() + metrics.descent();
+    f.raw = QRawFont::fromFont(onDevice);
+    if (!f.raw.isValid())
+        m_fastText = false;
+}
+
+void VerificationReportPDF::setData(int decimals, const QList<bool>& tableFlags,
+                                    const Tool::Struct_Parameters& project,
+                                    const QList<Tool::Struct_ParametersData>& rows,
+                                    const QList<QDateTime>& segmentStart, const QList<QDateTime>& segmentEnd,
+                                    const QStringList& segmentRemarks)
+{
+    setData(ReportData::build(decimals, tableFlags, project, rows, segmentStart, segmentEnd, segmentRemarks));
+}
+
+void VerificationReportPDF::setData(int decimals, const QList<bool>& tableFlags,
+                                    const Tool::Struct_Parameters& project, const QVector<qint64>& times,
+                                    const QVector<QVector<double>>& columns,
+                                    const QList<QDateTime>& segmentStart, const QList<QDateTime>& segmentEnd,
+                                    const QStringList& segmentRemarks)
+{
+    setData(ReportData::build(decimals, tableFlags, project, times, columns, segmentStart, segmentEnd,
+                              segmentRemarks));
+}
+
+void VerificationReportPDF::setData(ReportData data)
+{
+    m_data = std::move(data);
+    m_pageTotal = PdfLayout::pageTotal(m_data);
+}
+
+void VerificationReportPDF::setProgress(std::function<void(qint64, qint64)> progress)
+{
+    m_progress = std::move(progress);
+}
+
+void VerificationReportPDF::setCancel(const std::atomic<bool>* cancel)
+{
+    m_cancel = cancel;
+}
+
+bool VerificationReportPDF::cancelled()
+{
+    if (m_cancel && m_cancel->load(std::memory_order_relaxed))
+        m_failed = true;
+    return m_failed;
+}
+
+void VerificationReportPDF::reportProgress(bool force)
+{
+    if (!m_progress)
+        return;
+    if (!force && m_progressClock.isValid() && m_progressClock.elapsed() < 50)
+        return;
+    m_progressClock.start();
+    m_progress(m_pageNumber, m_pageTotal);
+}
+
+bool VerificationReportPDF::beginPage()
+{
+    if (!m_valid || cancelled())
+        return false;
+    flushText();
+    if (m_pageNumber > 0 && !m_writer->newPage()) {
+        m_failed = true;
+        return false;
+    }
+    ++m_pageNumber;
+    drawHeader();
+    drawFooter();
+    reportProgress(false);
+    return true;
+}
+
+void VerificationReportPDF::drawHeader()
+{
+    m_painter.drawImage(QRect(0, 0, 250, 90), m_logo);
+    setPen(QPen(Qt::black));
+    drawText(Title, QRect(250, 0, m_width - 500, 90), Qt::AlignHCenter, tr("采集报告"));
+    setPen(QPen(m_rule, 6));
+    m_painter.drawLine(0, 100, m_width, 100);
+    setPen(QPen(Qt::black));
+    drawText(Header, QRect(0, 106, m_width / 2, 50), Qt::AlignLeft, QStringLiteral("ARQ-310MX V1.1.0"));
+    drawText(Header, QRect(m_width / 2, 106, m_width / 2, 50), Qt::AlignRight,
+             tr("打印时间：") + m_printTime);
+}
+
+void VerificationReportPDF::drawFooter()
+{
+    setPen(QPen(m_rule, 6));
+    m_painter.drawLine(0, m_height - 80, m_width, m_height - 80);
+    m_painter.drawLine(0, m_height, m_width, m_height);
+    setPen(QPen(Qt::black));
+    drawText(Table, QRect(m_width / 7 * 6, m_height - 70, m_width / 7, 70), Qt::AlignRight,
+             tr("第%1页,共%2页").arg(m_pageNumber).arg(m_pageTotal));
+}
+
+void VerificationReportPDF::drawText(Face face, const QRectF& rect, Qt::Alignment align, const QString& text)
+{
+    if (text.isEmpty())
+        return;
+    TextFace& f = m_faces[face];
+    if (m_fastText) {
+        // Measure with the cache first; a character outside the face sends the text to the painter.
+        const int first = m_runIndexes.size();
+        qreal x = 0;
+        bool ok = true;
+        for (const QChar ch : text) {
+            const ushort c = ch.unicode();
+            auto it = f.glyphs.constFind(c);
+            if (it == f.glyphs.constEnd()) {
+                Glyph g;
+                if (!QChar::isSurrogate(c)) {
+                    const QVector<quint32> index = f.raw.glyphIndexesForString(QString(ch));
+                    if (index.size() == 1 && index.first() != 0) {
+                        g.index = index.first();
+                        g.advance = f.raw.advancesForGlyphIndexes(index).value(0).x();
+                    }
+                }
+                it = f.glyphs.insert(c, g);
+                m_drawn.insert(c);
+            }
+            if (it->index == 0) {
+                ok = false;
+                break;
+            }
+            m_runIndexes.append(it->index);
+            m_runPositions.append(QPointF(x, 0));
+            x += it->advance;
+        }
+        if (ok) {
+            qreal left = rect.left();
+            if (align & Qt::AlignRight)
+                left = rect.left() + rect.width() - x;
+            else if (align & Qt::AlignHCenter)
+                left = rect.left() + (rect.width() - x) / 2;
+            const qreal baseline = rect.top() + (rect.height() - f.height) / 2 + f.ascent;
+            if (first > 0 && (face != m_runFace || baseline != m_runBaseline)) {
+                // Another line: draw the pending one, then move this text to the front.
+                const QVector<quint32> indexes = m_runIndexes.mid(first);
+                const QVector<QPointF> positions = m_runPositions.mid(first);
+                m_runIndexes.resize(first);
+                m_runPositions.resize(first);
+                flushText();
+                m_runIndexes = indexes;
+                m_runPositions = positions;
+            }
+            for (int i = m_runIndexes.size() - text.size(); i < m_runIndexes.size(); ++i)
+                m_runPositions[i].rx() += left;
+            m_runFace = face;
+            m_runBaseline = baseline;
+            return;
+        }
+        m_runIndexes.resize(first);
+        m_runPositions.resize(first);
+    }
+    // A character the face lacks: the painter finds a fallback font.
+    flushText();
+    for (const QChar c : text)
+        m_drawn.insert(c.unicode());
+    m_painter.setFont(f.font);
+    m_painter.drawText(rect, int(align | Qt::AlignVCenter), text);
+}
+
+qreal VerificationReportPDF::textWidth(Face face, const QString& text)
+{
+    TextFace& f = m_faces[face];
+    qreal width = 0;
+    for (const QChar ch : text) {
+        auto it = f.glyphs.constFind(ch.unicode());
+        if (it == f.glyphs.constEnd()) {
+            Glyph g;
+            const QVector<quint32> index = f.raw.glyphIndexesForString(QString(ch));
+            if (!ch.isSurrogate() && index.size() == 1 && index.first() != 0) {
+                g.index = index.first();
+                g.advance = f.raw.advancesForGlyphIndexes(index).value(0).x();
+            }
+            it = f.glyphs.insert(ch.unicode(), g);
+            m_drawn.insert(ch.unicode());
+        }
+        if (it->index == 0)
+            return -1;
+        width += it->advance;
+    }
+    return width;
+}
+
+void VerificationReportPDF::drawHeaderCell(const QRect& cell, const QString& text)
+{
+    const QRect inner = cell.adjusted(CellInset, 0, -CellInset, 0);
+    const bool fits = !m_fastText || textWidth(Table, text) <= inner.width();
+    drawText(fits ? Table : Header, inner, Qt::AlignLeft, text);
+}
+
+// Draws the texts collected on one line (one face, one baseline) as one glyph run.
+void VerificationReportPDF::flushText()
+{
+    if (m_runIndexes.isEmpty())
+        return;
+    QGlyphRun run;
+    run.setRawFont(m_faces[m_runFace].raw);
+    run.setGlyphIndexes(m_runIndexes);
+    run.setPositions(m_runPositions);
+    m_painter.drawGlyphRun(QPointF(0, m_runBaseline), run);
+    m_runIndexes.resize(0);
+    m_runPositions.resize(0);
+}
+
+void VerificationReportPDF::setPen(const QPen& pen)
+{
+    flushText(); // pending text is drawn with the pen current when it is flushed
+    m_painter.setPen(pen);
+}
+
+void VerificationReportPDF::fill(const QRect& rect)
+{
+    flushText();
+    m_painter.fillRect(rect, m_band);
+}
+
+bool VerificationReportPDF::writeHome()
+{
+    if (m_pageNumber != 0 || !beginPage())
+        return false;
+    setPen(QPen(Qt::black, 3));
+    const int half = m_width / 2;
+    drawText(Section, QRect(30, 190, half, 90), Qt::AlignLeft, tr("项目名称:") + m_data.project.Name);
+    drawText(Section, QRect(30, 280, half, 90), Qt::AlignLeft, tr("项目时间:") + m_data.project.Time);
+    const int bottom = drawDevices();
+    drawText(Section, QRect(30, bottom + 45, half, 90), Qt::AlignLeft, tr("报告概述:"));
+    for (int k = 1; k <= m_data.tableNames.size() && k <= 10; ++k) {
+        const int column = (k - 1) % 5;
+        const int line = (k - 1) / 5;
+        drawText(Table, QRect(60 + 700 * column, bottom + 155 + 100 * line, half, 90), Qt::AlignLeft,
+                 QString::number(k) + QLatin1Char('.') + m_data.tableNames.at(k - 1));
+    }
+    m_homeDone = true;
+    return true;
+}
+
+int VerificationReportPDF::drawDevices()
+{
+    const Tool::Struct_Parameters& p = m_data.project;
+    const int n = p.DeviceMode.size();
+    const int bottom = 610 + 110 * n;
+    drawText(Section, QRect(30, 400, m_width / 2, 90), Qt::AlignLeft, tr("设备列表:"));
+    setPen(QPen(Qt::black, 3));
+    QVector<QLine> lines;
+    for (int k = 0; k <= n + 1; ++k)
+        lines << QLine(30, 500 + 110 * k, m_width - 60, 500 + 110 * k);
+    for (const int x : {30, 280, 750, 2400, m_width - 310, m_width - 60})
+        lines << QLine(x, 500, x, bottom);
+    m_painter.drawLines(lines);
+
+    const int xs[] = {30, 280, 750, 2400, m_width - 310};
+    const int widths[] = {250, 470, 1650, m_width - 2710, 250};
+    const auto line = [&](int y, const QStringList& texts) {
+        for (int i = 0; i < 5; ++i)
+            drawText(Table, QRect(xs[i], y, widths[i], 110), Qt::AlignHCenter, texts.value(i));
+    };
+    line(500, {tr("序号"), tr("设备型号"), tr("设备序列号"), tr("通道文件"), tr("通道个数")});
+    for (int d = 1; d <= n; ++d)
+        line(610 + 110 * (d - 1),
+             {QString::number(d), p.DeviceMode.value(d - 1), p.SerialNumber.value(d - 1),
+              p.ChannelConfig.value(d - 1), QString::number(m_data.deviceChannelCount(d))});
+    return bottom;
+}
+
+bool VerificationReportPDF::writeTables()
+{
+    if (!m_homeDone || m_tablesDone || m_failed)
+        return false;
+    bool result = false;
+    bool any = false;
+    for (int t = 0; t < 5; ++t) {
+        if (!m_data.flags.value(t))
+            continue;
+        any = true;
+        switch (t) {
+        case 0:
+            result = dataTable();
+            break;
+        case 1:
+            result = horizontalTable(true);
+            break;
+        case 2:
+            result = verticalTable(true);
+            break;
+        case 3:
+            result = horizontalTable(false);
+            break;
+        default:
+            result = verticalTable(false);
+            break;
+        }
+        if (!result)
+            return false; // only a cancel or a write error gets here; later tables would fail too
+    }
+    m_tablesDone = any && result;
+    return m_tablesDone;
+}
+
+bool VerificationReportPDF::sectionPage(const QString& title, int segment)
+{
+    if (!beginPage())
+        return false;
+    QPainterPath box;
+    box.addRoundedRect(QRectF(0, SectionTop, m_width, 90), 5, 5);
+    flushText();
+    m_painter.fillPath(box, m_band);
+    setPen(QPen(Qt::black, 3));
+    m_painter.drawPath(box);
+    setPen(QPen(Qt::black));
+    drawText(Section, QRect(0, SectionTop, m_width, 90), Qt::AlignHCenter, title);
+    drawText(Table, QRect(30, 300, m_width / 2, 70), Qt::AlignLeft,
+             tr("开始时间：") + m_data.segmentStartTexts.value(segment));
+    drawText(Table, QRect(m_width / 2 - 30, 300, m_width / 2, 70), Qt::AlignRight,
+             tr("结束时间：") + m_data.segmentEndTexts.value(segment));
+    return true;
+}
+
+void VerificationReportPDF::openingLine(int segment, int position)
+{
+    drawText(Table, QRect(400, rowY(position), 1500, RowHeight), Qt::AlignLeft,
+             m_data.segmentRemarks.value(segment) + QStringLiteral("    ") + tr("开始"));
+}
+
+void VerificationReportPDF::closingLine(int segment, int position)
+{
+    drawText(Table, QRect(400, rowY(position), 1500, RowHeight), Qt::AlignLeft,
+             m_data.segmentRemarks.value(segment) + QStringLiteral("    ") + tr("结束"));
+}
+
+void VerificationReportPDF::dataHeader(int first, int count)
+{
+    fill(QRect(0, TableTop, m_width, RowHeight));
+    drawCell(QRect(0, TableTop, TimeWidth, RowHeight), tr("时间"));
+    const int g = (m_width - TimeWidth) / BlockChannels;
+    const Tool::Struct_Parameters& p = m_data.project;
+    for (int i = 0; i < count; ++i)
+        drawHeaderCell(QRect(TimeWidth + g * i, TableTop, g, RowHeight),
+                       p.Channel.value(first + i) + QLatin1Char('(') + p.Unit.value(first + i) +
+                           QLatin1Char(')'));
+}
+
+bool VerificationReportPDF::dataTable()
+{
+    const int channels = m_data.project.Channel.size();
+    const int g = (m_width - TimeWidth) / BlockChannels;
+    for (int s = 0; s < m_data.segmentCount(); ++s) {
+        const int rows = m_data.segmentRows(s);
+        const int firstRow = m_data.segmentStartRows.value(s);
+        for (int b = 0; b < blocks(channels); ++b) {
+            const int first = b * BlockChannels;
+            const int count = std::min(BlockChannels, channels - first);
+            const int lines = rows + 2;
+            for (int line = 0; line < lines; ++line) {
+                const Slot at = slot(line);
+                if (at.position == 0) {
+                    if (!sectionPage(tr("工作数据表"), s))
+                        return false;
+                    dataHeader(first, count);
+                }
+                if (line == 0) {
+                    openingLine(s, at.position);
+                } else if (line == lines - 1) {
+                    closingLine(s, at.position);
+                } else {
+                    const ReportRow& row = m_data.rows.at(firstRow + line - 1);
+                    const int y = rowY(at.position);
+                    if (shaded(at.position))
+                        fill(QRect(0, y, m_width, RowHeight));
+                    drawCell(QRect(0, y, TimeWidth, RowHeight), row.time);
+                    for (int i = 0; i < count; ++i)
+                        drawCell(QRect(TimeWidth + g * i, y, g, RowHeight),
+                                 m_data.number(row.values.value(first + i)));
+                }
+            }
+        }
+    }
+    return !m_failed;
+}
+
+void VerificationReportPDF::horizontalHeader(bool left)
+{
+    const QStringList headers =
+        ReportStats::horizontalHeaders(left ? m_data.leftQuantity : m_data.rightQuantity);
+    fill(QRect(0, TableTop, m_width, RowHeight));
+    drawCell(QRect(0, TableTop, TimeWidth, RowHeight), headers.value(0));
+    const int h = (m_width - TimeWidth) / 9;
+    for (int k = 0; k < 9; ++k)
+        drawHeaderCell(QRect(TimeWidth + h * k, TableTop, h, RowHeight), headers.value(k + 1));
+}
+
+bool VerificationReportPDF::horizontalTable(bool left)
+{
+    const QString title = (left ? m_data.leftQuantity : m_data.rightQuantity) + tr("横向分析表");
+    const bool empty = (left ? m_data.leftLabels : m_data.rightLabels).isEmpty();
+    const int h = (m_width - TimeWidth) / 9;
+    for (int s = 0; s < m_data.segmentCount(); ++s) {
+        const int rows = m_data.segmentRows(s);
+        const int firstRow = m_data.segmentStartRows.value(s);
+        const int lines = rows + 2;
+        for (int line = 0; line < lines; ++line) {
+            const Slot at = slot(line);
+            if (at.position == 0) {
+                if (!sectionPage(title, s))
+                    return false;
+                horizontalHeader(left);
+            }
+            if (line == 0) {
+                openingLine(s, at.position);
+            } else if (line == lines - 1) {
+                closingLine(s, at.position);
+            } else {
+                const ReportRow& row = m_data.rows.at(firstRow + line - 1);
+                const int y = rowY(at.position);
+                if (shaded(at.position))
+                    fill(QRect(0, y, m_width, RowHeight));
+                drawCell(QRect(0, y, TimeWidth, RowHeight), row.time);
+                // A group without channels has no statistics to print.
+                if (empty)
+                    continue;
+                const QStringList texts = ReportStats::horizontalRow(m_data, row, left);
+                for (int k = 0; k < 9; ++k)
+                    drawCell(QRect(TimeWidth + h * k, y, h, RowHeight), texts.value(k + 1));
+            }
+        }
+    }
+    return !m_failed;
+}
+
+void VerificationReportPDF::verticalHeader(bool left, int y)
+{
+    const QStringList headers =
+        ReportStats::verticalHeaders(left ? m_data.leftQuantity : m_data.rightQuantity);
+    const int v = m_width / 10;
+    fill(QRect(0, y, m_width, RowHeight));
+    for (int k = 0; k < 8; ++k)
+        drawHeaderCell(QRect(v * k, y, v, RowHeight), headers.value(k));
+}
+
+bool VerificationReportPDF::verticalTable(bool left)
+{
+    const QString title = (left ? m_data.leftQuantity : m_data.rightQuantity) + tr("竖向分析表");
+    const QStringList& labels = left ? m_data.leftLabels : m_data.rightLabels;
+    const int v = m_width / 10;
+    const int u = m_width / 12;
+    for (int s = 0; s < m_data.segmentCount(); ++s) {
+        const int rows = m_data.segmentRows(s);
+        // Without rows there are no statistics: labels only, empty summary.
+        const ReportStats::Vertical stats =
+            rows > 0 ? ReportStats::vertical(m_data.rows, m_data.segmentStartRows.value(s),
+                                             m_data.segmentEndRows.value(s), left, labels.size())
+                     : ReportStats::Vertical();
+        const QList<QStringList> summary = ReportStats::verticalSummary(m_data, stats, left);
+        const int lines = labels.size() + 2;
+        for (int line = 0; line < lines; ++line) {
+            const Slot at = slot(line, VerticalFirst);
+            if (line == 0) {
+                if (!sectionPage(title, s))
+                    return false;
+                setPen(QPen(Qt::black, 3));
+                QVector<QLine> grid;
+                for (int i = 0; i <= 5; ++i)
+                    grid << QLine(u, 395 + 83 * i, 11 * u, 395 + 83 * i);
+                for (const int x : {u, 4 * u, 6 * u, 9 * u, 11 * u})
+                    grid << QLine(x, 395, x, 810);
+                m_painter.drawLines(grid);
+                setPen(QPen(Qt::black));
+                for (int i = 0; i < 5; ++i) {
+                    const int y = 395 + 83 * i;
+                    const QStringList& r = summary.at(i);
+                    drawText(Table, QRect(u, y, 3 * u, 83), Qt::AlignHCenter, r.value(0));
+                    drawText(Table, QRect(4 * u, y, 2 * u, 83), Qt::AlignHCenter, r.value(1));
+                    drawText(Table, QRect(6 * u, y, 3 * u, 83), Qt::AlignHCenter, r.value(2));
+                    drawText(Table, QRect(9 * u, y, 2 * u, 83), Qt::AlignHCenter, r.value(3));
+                }
+                verticalHeader(left, TableTop + 420);
+            } else if (at.position == 0) {
+                if (!sectionPage(title, s))
+                    return false;
+                verticalHeader(left, TableTop);
+            }
+            if (line == 0) {
+                openingLine(s, at.position);
+            } else if (line == lines - 1) {
+                closingLine(s, at.position);
+            } else {
+                const int c = line - 1;
+                const int y = rowY(at.position);
+                if (shaded(at.position))
+                    fill(QRect(0, y, m_width, RowHeight));
+                if (rows > 0) {
+                    const QStringList texts =
+                        ReportStats::verticalRow(m_data, labels.at(c), stats.channels.at(c));
+                    for (int k = 0; k < 8; ++k)
+                        drawCell(QRect(v * k, y, v, RowHeight), texts.value(k));
+                } else {
+                    drawCell(QRect(0, y, v, RowHeight), labels.at(c));
+                }
+            }
+        }
+    }
+    return !m_failed;
+}
+
+bool VerificationReportPDF::writeChart(const QPixmap& chart)
+{
+    return writeChart(chart.toImage());
+}
+
+bool VerificationReportPDF::writeChart(const QImage& chart)
+{
+    if (!m_tablesDone || m_chartDone || !beginPage())
+        return false;
+    flushText();
+    if (!chart.isNull())
+        m_painter.drawImage(QRect(30, 230, m_width - 60, m_height - FooterSpace - 60), chart);
+    m_chartDone = true;
+    return true;
+}
+
+// The PDF's text map names each glyph by the lowest character that uses it.
+// CJK faces share a glyph between an ideograph and its Kangxi or supplement
+// radical (工 and ⼯ U+2F2F, 页 and ⻚ U+2EDA), and tab with space, so copied or
+// searched text would hold the radicals. Each mapped character that this
+// report never drew is replaced, in place and at the same length, by the
+// drawn character with the same glyph.
+bool VerificationReportPDF::fixTextMapping(qint64 from)
+{
+    const TextFace& face = m_faces[Table];
+    if (!face.raw.isValid() || !m_file.flush())
+        return false;
+    QHash<quint32, ushort> drawnByGlyph;
+    for (const ushort c : qAsConst(m_drawn)) {
+        if (QChar::isSurrogate(c))
+            continue;
+        const QVector<quint32> g = face.raw.glyphIndexesForString(QString(QChar(c)));
+        if (g.size() == 1 && g.first() != 0 && !drawnByGlyph.contains(g.first()))
+            drawnByGlyph.insert(g.first(), c);
+    }
+    from = qBound<qint64>(0, from - 4096, m_file.size());
+    const qint64 size = m_file.size() - from;
+    if (size <= 0 || size > std::numeric_limits<int>::max())
+        return false;
+    uchar* const map = m_file.map(from, size);
+    if (!map) {
+        m_file.unsetError(); // the report stays valid, only less searchable
+        return false;
+    }
+    char* const bytes = reinterpret_cast<char*>(map);
+    const QByteArray file = QByteArray::fromRawData(bytes, int(size));
+    int fixed = 0;
+    const auto patch = [&](int at) { // a 4-digit code at bytes[at]
+        bool hex = false;
+        const ushort c = QByteArray::fromRawData(bytes + at, 4).toUShort(&hex, 16);
+        if (!hex || m_drawn.contains(c) || QChar::isSurrogate(c))
+            return;
+        const QVector<quint32> g = face.raw.glyphIndexesForString(QString(QChar(c)));
+        if (g.size() != 1)
+            return;
+        const auto d = drawnByGlyph.constFind(g.first());
+        if (d == drawnByGlyph.constEnd())
+            return;
+        const QByteArray text = QByteArray::number(*d, 16).toUpper().rightJustified(4, '0');
+        memcpy(bytes + at, text.constData(), 4);
+        ++fixed;
+    };
+    for (int at = file.size() - 1; at > 0;) {
+        const int begin = file.lastIndexOf("begincmap", at);
+        if (begin < 0)
+            break;
+        const int end = file.indexOf("endcmap", begin);
+        at = begin - 1;
+        if (end < 0)
+            continue;
+        // Lines "<src> <dst>" (bfchar), "<lo> <hi> <dst>" and "<lo> <hi> [<dst> ...]" (bfrange).
+        for (int line = begin; line < end;) {
+            int next = file.indexOf('\n', line);
+            if (next < 0 || next > end)
+                next = end;
+            QVector<int> codes; // start of each 4-digit <....> token
+            bool array = false;
+            for (int i = line; i < next; ++i) {
+                if (bytes[i] == '[')
+                    array = true;
+                if (bytes[i] == '<' && i + 5 < next && bytes[i + 5] == '>')
+                    codes << i + 1;
+            }
+            if (array) {
+                for (int k = 2; k < codes.size(); ++k)
+                    patch(codes.at(k));
+            } else if (codes.size() == 2) {
+                patch(codes.at(1));
+            } else if (codes.size() == 3 && memcmp(bytes + codes.at(0), bytes + codes.at(1), 4) == 0) {
+                patch(codes.at(2));
+            }
+            line = next + 1;
+        }
+    }
+    m_file.unmap(map);
+    return fixed > 0;
+}
+
+bool VerificationReportPDF::finish()
+{
+    if (!m_painter.isActive() && !m_file.isOpen())
+        return false;
+    cancelled();
+    bool ok = m_valid && !m_failed && m_homeDone && m_tablesDone && m_chartDone;
+    if (ok && m_pageNumber != m_pageTotal) {
+        qWarning("PDF report: %d pages written but %d printed as the total", m_pageNumber, m_pageTotal);
+        ok = false;
+    }
+    if (m_painter.isActive())
+        flushText();
+    // The text maps are written by end(), after every page: only that tail is searched.
+    const qint64 pagesEnd = m_file.isOpen() ? m_file.size() : 0;
+    if (m_painter.isActive() && !m_painter.end())
+        ok = false;
+    m_writer.reset();
+    if (ok)
+        fixTextMapping(pagesEnd);
+    if (m_file.isOpen()) {
+        if (!m_file.flush() || m_file.error() != QFileDevice::NoError)
+            ok = false;
+        m_file.close();
+    }
+    m_valid = false;
+    if (ok && !replaceFile(m_file.fileName(), m_path))
+        ok = false;
+    if (!ok)
+        QFile::remove(m_file.fileName());
+    reportProgress(true);
+    return ok;
+}
