@@ -4,6 +4,7 @@
 
 #include <cfloat>
 #include <cmath>
+#include <cstdio>
 
 void ReportData::prepare(const Tool::Struct_Parameters& project, const QList<Tool::Struct_ParametersData>& rows,
                          const QList<bool>& channelFlags, const QString& printInterval,
@@ -107,20 +108,17 @@ ReportData ReportData::build(int decimals, const QList<bool>& flags, const Tool:
     }
 
     d.rows.reserve(times.size());
-    QList<QDateTime> rowTimes;
-    rowTimes.reserve(times.size());
+    ScanTimeText timeText;
     for (int r = 0; r < times.size(); ++r) {
         ReportRow row;
-        const QDateTime t = QDateTime::fromMSecsSinceEpoch(times.at(r));
-        row.time = t.toString(QStringLiteral("MM-dd hh:mm:ss.zzz"));
+        row.time = timeText(times.at(r));
         row.values.reserve(inLeft.size());
         for (int i = 0; i < inLeft.size(); ++i) {
-            const double v = columns.value(i).value(r);
+            const double v = i < columns.size() && r < columns.at(i).size() ? columns.at(i).at(r) : 0.0;
             row.values << v;
             (inLeft.at(i) ? row.left : row.right) << v;
         }
         d.rows << row;
-        rowTimes << t;
     }
     d.segmentRemarks = segmentRemarks;
     const QString format = QStringLiteral("yyyy-MM-dd hh:mm:ss");
@@ -128,7 +126,7 @@ ReportData ReportData::build(int decimals, const QList<bool>& flags, const Tool:
         d.segmentStartTexts << t.toString(format);
     for (const QDateTime& t : segmentEnd)
         d.segmentEndTexts << t.toString(format);
-    ReportStats::segmentRows(rowTimes, segmentStart, segmentEnd, &d.segmentStartRows, &d.segmentEndRows);
+    ReportStats::segmentRows(times, segmentStart, segmentEnd, &d.segmentStartRows, &d.segmentEndRows);
     d.tableNames = ReportStats::tableNames(d.flags, d.leftQuantity, d.rightQuantity);
     return d;
 }
@@ -183,6 +181,32 @@ double ReportData::groupValue(int r, bool left, int c) const
 QString ReportData::timeText(qint64 ms)
 {
     return QDateTime::fromMSecsSinceEpoch(ms).toString(QStringLiteral("MM-dd hh:mm:ss.zzz"));
+}
+
+QString ScanTimeText::operator()(qint64 ms)
+{
+    constexpr qint64 quarter = 15 * 60 * 1000, day = 24 * 3600 * 1000;
+    const qint64 bucket = ms >= 0 ? ms / quarter : (ms - quarter + 1) / quarter;
+    if (bucket != m_bucket) {
+        const qint64 first = bucket * quarter;
+        const int offset = QDateTime::fromMSecsSinceEpoch(first).offsetFromUtc();
+        m_changes = QDateTime::fromMSecsSinceEpoch(first + quarter - 1).offsetFromUtc() != offset;
+        m_offsetMs = qint64(offset) * 1000;
+        m_bucket = bucket;
+    }
+    if (m_changes)
+        return ReportData::timeText(ms);
+    const qint64 local = ms + m_offsetMs;
+    qint64 days = local / day, inDay = local % day;
+    if (inDay < 0) {
+        inDay += day;
+        --days;
+    }
+    const QDate date = QDate::fromJulianDay(days + 2440588); // 1970-01-01
+    char text[32];
+    std::snprintf(text, sizeof text, "%02d-%02d %02d:%02d:%02d.%03d", date.month(), date.day(), int(inDay / 3600000),
+                  int(inDay / 60000 % 60), int(inDay / 1000 % 60), int(inDay % 1000));
+    return QString::fromLatin1(text);
 }
 
 int ReportData::segmentRows(int s) const

@@ -9,6 +9,7 @@
 #include <QVector>
 
 #include <atomic>
+#include <limits>
 
 // One data row as the writers use it.
 struct ReportRow
@@ -83,6 +84,20 @@ struct ReportData
     // Kept channels of device d (1-based): the channel labels beginning with d + "-".
     int deviceChannelCount(int d) const;
     QString number(double v) const { return QString::number(v, 'f', decimals); }
+};
+
+// "MM-dd hh:mm:ss.zzz" of scan times in local time, fast: the zone offset is
+// looked up once per quarter hour (per time where it changes inside one),
+// not once per row. One object per thread.
+class ScanTimeText
+{
+public:
+    QString operator()(qint64 ms);
+
+private:
+    qint64 m_bucket = std::numeric_limits<qint64>::min();
+    qint64 m_offsetMs = 0;
+    bool m_changes = false;
 };
 
 // The statistics both writers print, and their texts.
