@@ -2018,6 +2018,97 @@
     </message>
 </context>
 <context>
+    <name>VerificationReportExcel</name>
+    <message>
+        <source>开始</source>
+        <translation>start</translation>
+    </message>
+    <message>
+        <source>开始时间：</source>
+        <translation>Start time:</translation>
+    </message>
+    <message>
+        <source>结束时间：</source>
+        <translation>End time:</translation>
+    </message>
+    <message>
+        <source>结束</source>
+        <translation>end</translation>
+    </message>
+    <message>
+        <source>第 &amp;P 页，共 &amp;N 页</source>
+        <translation>Page &amp;P of &amp;N</translation>
+    </message>
+    <message>
+        <source>首页</source>
+        <translation>Cover</translation>
+    </message>
+    <message>
+        <source>采集报告</source>
+        <translation>Acquisition Report</translation>
+    </message>
+    <message>
+        <source>打印时间：</source>
+        <translation>Printed: </translation>
+    </message>
+    <message>
+        <source>项目名称:</source>
+        <translation>Project name: </translation>
+    </message>
+    <message>
+        <source>项目时间:</source>
+        <translation>Project time: </translation>
+    </message>
+    <message>
+        <source>设备列表:</source>
+        <translation>Device list:</translation>
+    </message>
+    <message>
+        <source>序号</source>
+        <translation>No.</translation>
+    </message>
+    <message>
+        <source>设备型号</source>
+        <translation>Device model</translation>
+    </message>
+    <message>
+        <source>设备序列号</source>
+        <translation>Serial number</translation>
+    </message>
+    <message>
+        <source>通道文件</source>
+        <translation>Channel file</translation>
+    </message>
+    <message>
+        <source>通道个数</source>
+        <translation>Channels</translation>
+    </message>
+    <message>
+        <source>报告概述:</source>
+        <translation>Report overview:</translation>
+    </message>
+    <message>
+        <source>趋势图:</source>
+        <translation>Trend chart:</translation>
+    </message>
+    <message>
+        <source>工作数据表</source>
+        <translation>Working data</translation>
+    </message>
+    <message>
+        <source>时间</source>
+        <translation>Time</translation>
+    </message>
+    <message>
+        <source>横向分析表</source>
+        <translation> horizontal analysis</translation>
+    </message>
+    <message>
+        <source>竖向分析表</source>
+        <translation> vertical analysis</translation>
+    </message>
+</context>
+<context>
     <name>VerificationReportExport</name>
     <message>
         <source>报表生成</source>
@@ -2110,6 +2201,89 @@
     <message>
         <source>提示</source>
         <translation>Notice</translation>
+    </message>
+</context>
+<context>
+    <name>VerificationReportPDF</name>
+    <message>
+        <source>采集报告</source>
+        <translation>Acquisition Report</translation>
+    </message>
+    <message>
+        <source>打印时间：</source>
+        <translation>Printed: </translation>
+    </message>
+    <message>
+        <source>第%1页,共%2页</source>
+        <translation>Page %1 of %2</translation>
+    </message>
+    <message>
+        <source>项目名称:</source>
+        <translation>Project name: </translation>
+    </message>
+    <message>
+        <source>项目时间:</source>
+        <translation>Project time: </translation>
+    </message>
+    <message>
+        <source>报告概述:</source>
+        <translation>Report overview:</translation>
+    </message>
+    <message>
+        <source>设备列表:</source>
+        <translation>Device list:</translation>
+    </message>
+    <message>
+        <source>序号</source>
+        <translation>No.</translation>
+    </message>
+    <message>
+        <source>设备型号</source>
+        <translation>Device model</translation>
+    </message>
+    <message>
+        <source>设备序列号</source>
+        <translation>Serial number</translation>
+    </message>
+    <message>
+        <source>通道文件</source>
+        <translation>Channel file</translation>
+    </message>
+    <message>
+        <source>通道个数</source>
+        <translation>Channels</translation>
+    </message>
+    <message>
+        <source>开始时间：</source>
+        <translation>Start time:</translation>
+    </message>
+    <message>
+        <source>结束时间：</source>
+        <translation>End time:</translation>
+    </message>
+    <message>
+        <source>开始</source>
+        <translation>start</translation>
+    </message>
+    <message>
+        <source>结束</source>
+        <translation>end</translation>
+    </message>
+    <message>
+        <source>时间</source>
+        <translation>Time</translation>
+    </message>
+    <message>
+        <source>工作数据表</source>
+        <translation>Working data</translation>
+    </message>
+    <message>
+        <source>横向分析表</source>
+        <translation> horizontal analysis</translation>
+    </message>
+    <message>
+        <source>竖向分析表</source>
+        <translation> vertical analysis</translation>
     </message>
 </context>
 <context>
