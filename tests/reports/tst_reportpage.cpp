@@ -11,6 +11,8 @@
 #include "VerificationReportExport.h"
 
 #include <QCheckBox>
+#include <QElapsedTimer>
+#include <QProgressDialog>
 #include <QComboBox>
 #include <QPlainTextEdit>
 #include <QDateTimeEdit>
@@ -48,6 +50,7 @@ class TestReportPage : public QObject
 {
     Q_OBJECT
 private slots:
+    void initTestCase() { Q_INIT_RESOURCE(resources); }
     void init();
     void cleanup();
     void optionChecks_data();
@@ -57,6 +60,9 @@ private slots:
     void viewProject();
     void tagLinesAndRanges();
     void deleteAsksFirst();
+    void reportsFromThePage_data();
+    void reportsFromThePage();
+    void cancelledReportLeavesNoFile();
 
 private:
     std::unique_ptr<TestWorkDir> m_Dir;
@@ -327,6 +333,101 @@ void TestReportPage::deleteAsksFirst()
     QCOMPARE(TestSupport::scalar("SELECT COUNT(*) FROM ParametersData").toInt(), 0);
     QCOMPARE(TestSupport::scalar("SELECT COUNT(*) FROM Parameters").toInt(), 0);
     QCOMPARE(tree->topLevelItemCount(), 0);
+}
+
+namespace {
+// Answers the export dialog: format, file, print interval.
+std::function<int(QDialog*)> exportAs(const QString& format, const QString& path, const QString& interval)
+{
+    return [=](QDialog* d) {
+        auto* dialog = qobject_cast<VerificationReportExport*>(d);
+        if (!dialog)
+            return int(QDialog::Rejected);
+        child<QComboBox>(dialog, "comboBox_Format")->setCurrentText(format);
+        child<QLineEdit>(dialog, "lineEdit_Interval")->setText(interval);
+        child<QLineEdit>(dialog, "lineEdit_TimeRemarks1")->setText("run");
+        FileDialog::queueAnswer(path);
+        child<QPushButton>(dialog, "pushButton_Route")->click();
+        child<QPushButton>(dialog, "pushButton_OK")->click();
+        return dialog->result();
+    };
+}
+
+bool waitForText(const QString& text, int timeoutMs)
+{
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < timeoutMs) {
+        for (const MessageBox::Shown& s : MessageBox::shown())
+            if (s.text == text)
+                return true;
+        QTest::qWait(20);
+    }
+    return false;
+}
+} // namespace
+
+void TestReportPage::reportsFromThePage_data()
+{
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QByteArray>("magic");
+    QTest::newRow("pdf") << "PDF" << "run.pdf" << QByteArray("%PDF");
+    QTest::newRow("workbook") << "Excel" << "run.xlsx" << QByteArray("PK");
+}
+
+void TestReportPage::reportsFromThePage()
+{
+    QFETCH(QString, format);
+    QFETCH(QString, file);
+    QFETCH(QByteArray, magic);
+    QVERIFY(storeSample(sampleProject("Written", {"1-101", "1-102", "2-101"}, {"℃", "℃", "mV"}, 60), 60));
+    VerificationReport page;
+    page.setContext(&m_Context);
+    auto* tree = child<QTreeWidget>(&page, "treeWidget_Device");
+    click(tree, tree->topLevelItem(0), Qt::Checked, page);
+    page.viewProject();
+    const QString path = m_Dir->file(file);
+    ModalRun::setRunner(exportAs(format, path, "4"));
+    MessageBox::clear();
+    child<QToolButton>(&page, "toolButton_CalibrationReport")->click();
+    // Busy while the report thread writes: the window keeps the page.
+    QVERIFY(!page.IsIdle());
+    QVERIFY(waitForText("报表生成成功!", 30000));
+    QVERIFY(page.IsIdle());
+    QFile written(path);
+    QVERIFY(written.open(QIODevice::ReadOnly));
+    QVERIFY(written.read(4).startsWith(magic));
+    QVERIFY(!QFile::exists(path + ".part"));
+    QCOMPARE(page.options().PrintInterval, QStringLiteral("4"));
+}
+
+void TestReportPage::cancelledReportLeavesNoFile()
+{
+    QVERIFY(storeSample(sampleProject("Long", {"1-101", "1-102"}, {"℃", "℃"}, 20000, 1), 20000, 1));
+    VerificationReport page;
+    page.setContext(&m_Context);
+    auto* tree = child<QTreeWidget>(&page, "treeWidget_Device");
+    click(tree, tree->topLevelItem(0), Qt::Checked, page);
+    page.viewProject();
+    const QString path = m_Dir->file("long.pdf");
+    QFile old(path);
+    QVERIFY(old.open(QIODevice::WriteOnly) && old.write("an older report") > 0);
+    old.close();
+    ModalRun::setRunner(exportAs("PDF", path, "1"));
+    MessageBox::clear();
+    child<QToolButton>(&page, "toolButton_CalibrationReport")->click();
+    QVERIFY(page.progressDialog() && page.progressDialog()->isVisible());
+    // The user presses the dialog's cancel button.
+    QPushButton* cancel = page.progressDialog()->findChild<QPushButton*>();
+    QVERIFY(cancel);
+    cancel->click();
+    QVERIFY2(waitForText("报表生成已取消。", 30000), qPrintable(MessageBox::last().text));
+    QVERIFY(page.IsIdle());
+    // The older file is untouched and nothing partial is left beside it.
+    QVERIFY(old.open(QIODevice::ReadOnly));
+    QCOMPARE(old.readAll(), QByteArray("an older report"));
+    QVERIFY(!QFile::exists(path + ".part"));
 }
 
 QTEST_MAIN(TestReportPage)
