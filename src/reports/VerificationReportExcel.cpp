@@ -265,7 +265,9 @@ bool VerificationReportExcel::writeHome()
     ok = m_book->setRowHeight(0, 28) && ok;
     ok = span(1, 10, tr("采集报告"), m_reportTitle) && ok;
     if (!m_logo.isNull())
-        ok = m_book->insertImage(0, 0, m_logo) && ok;
+        // Shown the height of the title row, so it covers no text; the
+        // picture keeps its 450 × 171 pixels for zooming and printing.
+        ok = m_book->insertImage(0, 0, m_logo, 0.16) && ok;
     m_row = 2;
 
     ok = span(1, 2, QStringLiteral("ARQ-310MX V1.1.0"), m_plain) && ok;
@@ -317,7 +319,9 @@ bool VerificationReportExcel::writeChart(const QImage& picture)
         return false;
     bool ok = section(tr("趋势图:"));
     const QImage image = picture.scaled(2500, 900, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    ok = m_book->insertImage(m_row, 0, image) && ok;
+    // Shown across the ten columns of the cover (about 890 pixels at 100 %),
+    // so the printed cover keeps readable text; all 2500 × 900 pixels stay.
+    ok = m_book->insertImage(m_row, 0, image, 0.356) && ok;
     m_row += 23;
     return ok;
 }

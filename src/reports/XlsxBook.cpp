@@ -147,7 +147,7 @@ bool XlsxBook::setRowHeight(int row, double height)
     return check(worksheet_set_row(m_sheet, static_cast<lxw_row_t>(row), height, nullptr), "row height");
 }
 
-bool XlsxBook::insertImage(int row, int column, const QImage& image)
+bool XlsxBook::insertImage(int row, int column, const QImage& image, double scale)
 {
     if (!m_sheet || image.isNull())
         return false;
@@ -159,9 +159,13 @@ bool XlsxBook::insertImage(int row, int column, const QImage& image)
     buffer.close();
     m_images << png; // the library may read it again when the book is written
     const QByteArray& kept = m_images.last();
-    return check(worksheet_insert_image_buffer(m_sheet, static_cast<lxw_row_t>(row), static_cast<lxw_col_t>(column),
-                                               reinterpret_cast<const unsigned char*>(kept.constData()),
-                                               static_cast<size_t>(kept.size())),
+    lxw_image_options options = {};
+    options.x_scale = scale;
+    options.y_scale = scale;
+    return check(worksheet_insert_image_buffer_opt(m_sheet, static_cast<lxw_row_t>(row),
+                                                   static_cast<lxw_col_t>(column),
+                                                   reinterpret_cast<const unsigned char*>(kept.constData()),
+                                                   static_cast<size_t>(kept.size()), &options),
                  "image");
 }
 

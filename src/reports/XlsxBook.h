@@ -56,7 +56,8 @@ public:
     bool merge(int row, int firstColumn, int lastColumn, const QString& text, int format);
     bool setColumnWidth(int firstColumn, int lastColumn, double width);
     bool setRowHeight(int row, double height);
-    bool insertImage(int row, int column, const QImage& image);
+    // `scale` sets the displayed size; the picture keeps all its pixels.
+    bool insertImage(int row, int column, const QImage& image, double scale = 1.0);
 
     // How the current sheet prints: A4, centred across the page, fitted to
     // `pagesWide` × `pagesTall` pages (0 = as many as needed), rows

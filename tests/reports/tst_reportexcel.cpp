@@ -211,13 +211,14 @@ private slots:
         QCOMPARE(style(home, "A2"), QStringLiteral("宋体/12/left/-/-"));
         QCOMPARE(style(home, "A7"), QStringLiteral("宋体/14/left/-/-"));
         QCOMPARE(style(home, "B9"), QStringLiteral("宋体/12/center/-/-"));
-        // Logo over the top-left corner, chart one row below the row after its title.
+        // Logo in the top-left corner, shown the height of the title row; the
+        // chart one row below the row after its title, shown ten columns wide.
         const QJsonArray images = home["images"].toArray();
         QCOMPARE(images.size(), 2);
         QCOMPARE(images.at(0).toObject().toVariantMap(),
-                 QVariantMap({{"row", 0}, {"col", 0}, {"width", 450}, {"height", 171}}));
+                 QVariantMap({{"row", 0}, {"col", 0}, {"width", 72}, {"height", 27}}));
         QCOMPARE(images.at(1).toObject().toVariantMap(),
-                 QVariantMap({{"row", 16}, {"col", 0}, {"width", 2500}, {"height", 900}}));
+                 QVariantMap({{"row", 16}, {"col", 0}, {"width", 890}, {"height", 320}}));
 
         const QJsonObject data = sheet(book, "工作数据表");
         QCOMPARE(row(data, 1), QStringList({"工作数据表"}));
