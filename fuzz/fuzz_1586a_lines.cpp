@@ -41,7 +41,7 @@ void lines(const QByteArray& bytes, size_t chunk)
     DeviceLink* link = driver.Link();
     for (int at = 0; at < bytes.size(); at += static_cast<int>(chunk))
         link->receive(bytes.mid(at, static_cast<int>(chunk)));
-    const QString all = QString::fromLatin1(bytes);
+    const QString all = QString::fromLatin1(bytes.constData(), bytes.size());
     int from = 0;
     QString reply;
     while (link->takeLast(reply)) {

@@ -281,7 +281,9 @@ void DeviceLink::receive(const QByteArray& bytes)
 {
     QMutexLocker lock(&m_Mutex);
     const bool hex = m_Framing == Framing::HexCrcHighFirst || m_Framing == Framing::HexCrcLowFirst;
-    RxBuffer += hex ? QString::fromLatin1(bytes.toHex()) : QString::fromLatin1(bytes);
+    // With its size: a NUL on the line would otherwise cut off the rest of the
+    // chunk, line ends included, and merge two replies.
+    RxBuffer += hex ? QString::fromLatin1(bytes.toHex()) : QString::fromLatin1(bytes.constData(), bytes.size());
     frameLocked();
 }
 

@@ -120,6 +120,7 @@ private slots:
     void channelLines1586A();
     void session1586A();
     void logFiles1586A();
+    void nulOnTheLine();
     void loggerDataFile();
     void scannerDataFile_data();
     void scannerDataFile();
@@ -472,6 +473,20 @@ void TestLoggers::logFiles1586A()
     QCOMPARE(first, QStringLiteral("Record,Time,Ch 101 (C),Alarm Flags,Digital I/O"));
     QCOMPARE(second, QStringLiteral("1,2024-03-05 10:00:00.600,25,0,0"));
     QVERIFY(inWorker([&] { return driver.Close(); }));
+}
+
+void TestLoggers::nulOnTheLine()
+{
+    // A NUL byte on the line must not swallow the rest of the chunk and with
+    // it the line end that separates two replies.
+    Collection1586A driver;
+    driver.Link()->receive(QByteArray("1,2\0x\r\n3\r\n", 11));
+    QCOMPARE(driver.Link()->queuedCount(), 2);
+    QString reply;
+    QVERIFY(driver.Link()->takeLast(reply));
+    QCOMPARE(reply, QString::fromLatin1("1,2\0x\r\n", 7));
+    QVERIFY(driver.Link()->takeLast(reply));
+    QCOMPARE(reply, QStringLiteral("3\r\n"));
 }
 
 void TestLoggers::loggerDataFile()

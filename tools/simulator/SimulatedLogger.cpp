@@ -293,6 +293,7 @@ double SimulatedLogger::silentRemaining() const
 
 int SimulatedLogger::dropClients()
 {
+    m_busyUntilMs = 0; // replies still waiting have nobody to go to
     const QList<QTcpSocket*> sockets = m_clients.keys();
     m_clients.clear();
     for (QTcpSocket* socket : sockets) {
@@ -311,6 +312,7 @@ void SimulatedLogger::silence(double seconds)
 void SimulatedLogger::normal()
 {
     m_silentUntilMs = 0;
+    m_busyUntilMs = 0;
     m_badChecksums = 0;
     m_foreignReplies = 0;
     m_garbageReplies = 0;
