@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer targets (3107A receive path and data files, the
+# Builds the libFuzzer targets (3107A and 3108A receive paths, 3107A and
+# 1586A data files, 1586A reply lines, the
 # temperature-source replies, the 5310A notification reassembly) with clang
 # (address and undefined-behaviour sanitizers) in their own build tree and
 # runs each for a bounded time.
 #
 #   fuzz/run.sh [SECONDS [TARGET...]]   default 60 s for every target
-#   (targets: 3107a_receive 3107a_datafile source_reply 5310a_notify)
+#   (targets: 3107a_receive 3107a_datafile 3108a_receive 1586a_lines
+#    source_reply 5310a_notify)
 #
 # Environment: ARQ_FUZZ_BUILD (build tree, default build-fuzz). The corpus
 # grows in $ARQ_FUZZ_BUILD/fuzz/corpus-<target>; a crash leaves its input
@@ -18,7 +20,7 @@ build=${ARQ_FUZZ_BUILD:-$root/build-fuzz}
 seconds=${1:-60}
 shift || true
 targets=("$@")
-((${#targets[@]})) || targets=(3107a_receive 3107a_datafile source_reply 5310a_notify)
+((${#targets[@]})) || targets=(3107a_receive 3107a_datafile 3108a_receive 1586a_lines source_reply 5310a_notify)
 
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DARQ_FUZZ=ON \
   -DARQ_BUILD_TESTS=OFF -DARQ_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
@@ -38,6 +40,14 @@ for target in "${targets[@]}"; do
     seed "$corpus" probe '\x01\x01\x03\x01\x01\x88\x31'
     seed "$corpus" identity '\x21\x01\x03\x0a3107A00001\xce\x5d'
     seed "$corpus" echo '\x09\x01\x06\x00\x0e\x00\x03\x08\xa8'
+    ;;
+  3108a_receive)
+    # Control byte, then the probe answer, an identity and a value reply.
+    seed "$corpus" replies '\x0b\x01\x03\x01\x01\xb1\xf1\x01\x03\x0a3108A00001\x00\x00\x01\x03\x04\x00\x00\xc8\x41\x00\x00'
+    ;;
+  1586a_lines)
+    seed "$corpus" lines '\x06FLUKE,1586A,1,1.00\r\n\n+2.500000E+01,+1.0E-03\r\n3\r\n'
+    seed "$corpus" file '\x01Record,Time,Ch 101 (C),Ch 102 (V),Alarm Flags,Digital I/O\n1,2024-03-05 10:00:00.600,2.5E+01,1.0,0,0\n2,2024-03-05 10:00:01.600,2.6E+01,1.1,0,0\n'
     ;;
   source_reply)
     # Control byte (bit 0: bath framing), then what the source sent.

@@ -21,6 +21,18 @@ Collection* createCollection(const QString& model, QObject* parent)
     return new Collection3107A_NTC(parent);
 }
 
+Collection* createDataFileReader(const QString& model, QObject* parent)
+{
+    const QString m = model.trimmed();
+    if (m == QStringLiteral("1586A") || m == QStringLiteral("Fluke 1586A"))
+        return new Collection1586A(parent);
+    if (m == QStringLiteral("3107A-TC"))
+        return new Collection3107A_TC(parent);
+    if (m == QStringLiteral("3108A"))
+        return new Collection3108A(parent);
+    return nullptr;
+}
+
 QList<Device::Channel> toChannels(const Tool::Struct_ChannelConfig& config)
 {
     QList<Device::Channel> channels;

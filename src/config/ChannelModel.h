@@ -14,6 +14,11 @@ namespace ChannelModel {
 // The caller owns the result.
 Collection* createCollection(const QString& model, QObject* parent = nullptr);
 
+// The driver that reads a device's exported data files: "3107A-TC",
+// "3108A", and the 1586A under both its names ("1586A" as the registry
+// stores it, "Fluke 1586A"); nullptr for a model without a reader.
+Collection* createDataFileReader(const QString& model, QObject* parent = nullptr);
+
 // One Device::Channel per channel of the configuration, in table order.
 // Entries missing from a short list are left empty (M and B: 1 and 0).
 QList<Device::Channel> toChannels(const Tool::Struct_ChannelConfig& config);

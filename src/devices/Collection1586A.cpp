@@ -1,12 +1,53 @@
 #include "Collection1586A.h"
 
 #include "ChannelRules.h"
+#include "DataFiles.h"
 #include "DeviceLink.h"
+
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QDebug>
 
 namespace {
 const QString kTwoWire = QStringLiteral("二线制");
 const QString kThreeWire = QStringLiteral("三线制");
 const QString kFourWire = QStringLiteral("四线制");
+const QString kEnd = QStringLiteral("\r\n");
+
+QString line(const QString& command)
+{
+    return command + kEnd;
+}
+
+// Coefficient texts as written in the channel record, each followed by ",".
+QString coefficients(std::initializer_list<const QString*> fields)
+{
+    QString out;
+    for (const QString* f : fields)
+        out += *f + QLatin1Char(',');
+    return out;
+}
+
+QString gain(float value)
+{
+    return QString::number(static_cast<double>(value), 'g', 6);
+}
+
+// "2024,3,5" or "+14,+7,+9.000" to numbers; false unless there are three.
+bool threeNumbers(const QString& reply, int out[3])
+{
+    const QStringList parts = reply.trimmed().split(QLatin1Char(','));
+    if (parts.size() != 3)
+        return false;
+    for (int i = 0; i < 3; ++i) {
+        bool ok = false;
+        const double v = parts.at(i).trimmed().toDouble(&ok);
+        if (!ok)
+            return false;
+        out[i] = static_cast<int>(v);
+    }
+    return true;
+}
 } // namespace
 
 Collection1586A::Collection1586A(QObject* parent)
@@ -71,9 +112,301 @@ bool Collection1586A::Write(QString command)
     return true;
 }
 
-bool Collection1586A::GetSerialNumber(QString&)
+bool Collection1586A::Query(const QString& command, QString& reply)
 {
+    return Write(line(command)) && Read(reply);
+}
+
+bool Collection1586A::GetSerialNumber(QString& text)
+{
+    QString reply;
+    if (!Query(QStringLiteral("*IDN?"), reply))
+        return false;
+    if (!reply.contains(QLatin1String("FLUKE")) || !reply.contains(QLatin1String("FLUKE,1586A")))
+        return false;
+    text = reply;
+    return true;
+}
+
+bool Collection1586A::SyncTime(QDateTime time)
+{
+    // The standard SCPI clock commands, read back: the device test reports a
+    // clock that did not take the time instead of carrying on silently.
+    const QDate d = time.date();
+    const QTime t = time.time();
+    QElapsedTimer sent;
+    sent.start();
+    if (!Write(line(QStringLiteral("SYST:DATE %1,%2,%3").arg(d.year()).arg(d.month()).arg(d.day())))
+        || !Write(line(QStringLiteral("SYST:TIME %1,%2,%3").arg(t.hour()).arg(t.minute()).arg(t.second()))))
+        return false;
+    QString dateReply, timeReply;
+    if (!Query(QStringLiteral("SYST:DATE?"), dateReply) || !Query(QStringLiteral("SYST:TIME?"), timeReply))
+        return false;
+    int date[3], clock[3];
+    if (!threeNumbers(dateReply, date) || !threeNumbers(timeReply, clock)) {
+        qWarning() << "1586A: unreadable clock" << dateReply << timeReply;
+        return false;
+    }
+    const QDateTime expected = time.addMSecs(sent.elapsed());
+    const QDateTime read(QDate(date[0], date[1], date[2]), QTime(clock[0], clock[1], clock[2]));
+    if (!read.isValid())
+        return false;
+    // The date is read before the time: across midnight they may belong to
+    // neighbouring days.
+    for (int day : {0, 1, -1}) {
+        if (qAbs(read.addDays(day).secsTo(expected)) <= 2)
+            return true;
+    }
+    qWarning() << "1586A: clock reads" << read << "after setting" << time;
     return false;
+}
+
+QString Collection1586A::Scoped(const QString& command, const QString& channel)
+{
+    return command + QStringLiteral("(@") + channel + QLatin1Char(')') + kEnd;
+}
+
+QString Collection1586A::RateCommand(const QString& rate)
+{
+    QString word;
+    if (rate == QStringLiteral("快速"))
+        word = QStringLiteral("FAST");
+    else if (rate == QStringLiteral("中速"))
+        word = QStringLiteral("MED");
+    else if (rate == QStringLiteral("慢速"))
+        word = QStringLiteral("SLOW");
+    return line(QStringLiteral("RATE ") + word);
+}
+
+QStringList Collection1586A::ChannelCommands(const Device::Channel& ch)
+{
+    QStringList list{QStringLiteral("ROUT:CHAN:STAT ON,")};
+    const QString& f = ch.Function;
+    const QString abcd = coefficients({&ch.A_C0, &ch.B_C1, &ch.C_C2, &ch.D_C3});
+    if (ch.Type == QStringLiteral("热电偶")) {
+        list << QStringLiteral("TEMP:TC:TYPE ") + f + QLatin1Char(',');
+        if (f == QStringLiteral("S") || f == QStringLiteral("R"))
+            list << QStringLiteral("TEMP:TC:") + f + QStringLiteral(":COEF ") + abcd;
+        else if (f == QStringLiteral("POLY"))
+            list << QStringLiteral("TEMP:TC:POLY:COEF ") + abcd + coefficients({&ch.R0_C4, &ch.A4_C5, &ch.B4_C6});
+        // The front input has no reference-junction setting of its own.
+        if (ch.ChannelNumber != QStringLiteral("001")) {
+            if (ch.CompensationWay == QStringLiteral("内部补偿")) {
+                list << QStringLiteral("TEMP:TC:RJUN:TYPE INT,");
+            } else if (ch.CompensationWay == QStringLiteral("固定冷端")) {
+                list << QStringLiteral("TEMP:TC:RJUN:TYPE FIX,");
+                list << QStringLiteral("TEMP:TC:RJUN ") + ch.ColdJunctionTemp + QLatin1Char(',');
+            }
+        }
+    } else if (ch.Type == QStringLiteral("热敏电阻")) {
+        const QString p = ch.Wire == kTwoWire ? QStringLiteral("TEMP:THER:")
+                          : ch.Wire == kFourWire ? QStringLiteral("TEMP:FTH:") : QString();
+        if (!p.isEmpty()) {
+            if (f == QStringLiteral("2.252kΩ"))
+                list << p + QStringLiteral("TYPE R2K2,");
+            else if (f == QStringLiteral("5kΩ"))
+                list << p + QStringLiteral("TYPE R5K,");
+            else if (f == QStringLiteral("10kΩ"))
+                list << p + QStringLiteral("TYPE R10K,");
+            else if (f == QStringLiteral("R(T)"))
+                list << p + QStringLiteral("TYPE RPOL,") << p + QStringLiteral("RPOL:COEF ") + abcd;
+        }
+    } else if (ch.Type == QStringLiteral("铂电阻")) {
+        const QString p = ch.Wire == kTwoWire ? QStringLiteral("TEMP:RTD:")
+                          : ch.Wire == kThreeWire ? QStringLiteral("TEMP:TRTD:")
+                          : ch.Wire == kFourWire ? QStringLiteral("TEMP:FRTD:") : QString();
+        const QString s = f == QStringLiteral("PT385") ? QStringLiteral("A385")
+                          : f == QStringLiteral("PT392") ? QStringLiteral("A392")
+                          : f == QStringLiteral("CVD") ? QStringLiteral("ABC")
+                          : f == QStringLiteral("ITS90") ? QStringLiteral("SPRT") : QString();
+        if (!p.isEmpty()) {
+            list << p + QStringLiteral("TYPE ") + s + QLatin1Char(',');
+            if (f == QStringLiteral("PT385") || f == QStringLiteral("PT392") || f == QStringLiteral("CVD"))
+                list << p + s + QStringLiteral(":RZER ") + ch.R0_C4 + QLatin1Char(',');
+            if (f == QStringLiteral("CVD"))
+                list << p + s + QStringLiteral(":COEF ") + coefficients({&ch.A_C0, &ch.B_C1, &ch.C_C2});
+            if (f == QStringLiteral("ITS90")) {
+                list << p + s + QStringLiteral(":RTPW ") + ch.R0_C4 + QLatin1Char(',');
+                list << p + s + QStringLiteral(":COEF:HIGH ") + abcd;
+                list << p + s + QStringLiteral(":COEF:LOW ") + coefficients({&ch.A4_C5, &ch.B4_C6});
+            }
+        }
+    } else if (ch.Type == QStringLiteral("直流电压") || ch.Type == QStringLiteral("交流电压")) {
+        const QString p = ch.Type == QStringLiteral("直流电压") ? QStringLiteral("VOLT:RANG")
+                                                               : QStringLiteral("VOLT:AC:RANG");
+        static const QStringList ranges{"100mV", "1V", "10V", "50V", "100V", "150V", "自动"};
+        static const QStringList args{" 0.1,", " 1,", " 10,", " 50,", " 100,", " 150,", ":AUTO ON,"};
+        const int i = ranges.indexOf(f);
+        if (i >= 0)
+            list << p + args.at(i);
+    } else if (ch.Type == QStringLiteral("直流电流") || ch.Type == QStringLiteral("交流电流")) {
+        const QString p = ch.Type == QStringLiteral("直流电流") ? QStringLiteral("CURR:RANG")
+                                                               : QStringLiteral("CURR:AC:RANG");
+        static const QStringList ranges{"100μA", "1mA", "10mA", "100mA", "自动"};
+        static const QStringList args{" 1e-04,", " 1e-03,", " 1e-02,", " 1e-01,", ":AUTO ON,"};
+        const int i = ranges.indexOf(f);
+        if (i >= 0)
+            list << p + args.at(i);
+    } else if (ch.Type == QStringLiteral("电阻")) {
+        const QString p = ch.Wire == kTwoWire ? QStringLiteral("RES:RANG")
+                          : ch.Wire == kFourWire ? QStringLiteral("FRES:RANG") : QString();
+        static const QStringList ranges{"100Ω", "1kΩ", "10kΩ", "100kΩ", "1MΩ", "10MΩ", "自动"};
+        static const QStringList args{" 1e+02,", " 1e+03,", " 1e+04,", " 1e+05,", " 1e+06,", " 1e+07,", ":AUTO ON,"};
+        const int i = ranges.indexOf(f);
+        if (!p.isEmpty() && i >= 0)
+            list << p + args.at(i);
+    } else if (ch.Type == QStringLiteral("频率")) {
+        list << QStringLiteral("CONF:FREQ");
+    }
+    list << QStringLiteral("CALC:SCAL:STAT ON,") << QStringLiteral("CALC:SCAL:GAIN ") + gain(ch.MX_B_M) + QLatin1Char(',')
+         << QStringLiteral("CALC:SCAL:OFFS ") + gain(ch.MX_B_B) + QLatin1Char(',');
+    QStringList lines;
+    for (const QString& command : list)
+        lines << Scoped(command, ch.ChannelNumber);
+    return lines;
+}
+
+bool Collection1586A::SetChannels(QString rate, QList<Device::Channel> channels)
+{
+    if (!Write(line(QStringLiteral("*RST"))) || !Write(RateCommand(rate)))
+        return false;
+    for (const Device::Channel& ch : channels) {
+        if (ch.Unit == QStringLiteral("℉") && !Write(line(QStringLiteral("UNIT:TEMP F"))))
+            return false;
+        if (ch.Unit == QStringLiteral("℃") && !Write(line(QStringLiteral("UNIT:TEMP C"))))
+            return false;
+        for (const QString& command : ChannelCommands(ch)) {
+            if (!Write(command))
+                return false;
+        }
+    }
+    return true;
+}
+
+bool Collection1586A::SetTrigger(double interval, int count)
+{
+    // Whole seconds, truncated.
+    const qint64 seconds = static_cast<qint64>(interval);
+    return Write(line(QStringLiteral("TRIG:SOUR TIM"))) && Write(line(QStringLiteral("TRIG:TIM %1").arg(seconds)))
+           && Write(line(QStringLiteral("TRIG:COUN %1").arg(count))) && Write(line(QStringLiteral("DATA:CLE")));
+}
+
+bool Collection1586A::StartScan()
+{
+    return Write(line(QStringLiteral("INIT")));
+}
+
+bool Collection1586A::StopScan()
+{
+    return Write(line(QStringLiteral("ABOR")));
+}
+
+bool Collection1586A::WaitValues(QStringList& values)
+{
+    QString reply;
+    for (int attempt = 0; attempt < 40; ++attempt) {
+        if (Read(reply)) {
+            values = reply.split(QLatin1Char(','));
+            return true;
+        }
+        if (!OpenFlag)
+            return false; // nothing more can arrive
+    }
+    return false;
+}
+
+bool Collection1586A::ReadData(QStringList& values)
+{
+    values.clear();
+    return StartRead() && WaitValues(values);
+}
+
+bool Collection1586A::StartRead()
+{
+    return Write(line(QStringLiteral("READ?")));
+}
+
+bool Collection1586A::WaitData(QStringList& values)
+{
+    values.clear();
+    return WaitValues(values);
+}
+
+bool Collection1586A::GetData(QStringList& values)
+{
+    values.clear();
+    QString reply;
+    if (!Query(QStringLiteral("DATA?"), reply))
+        return false;
+    values = reply.split(QLatin1Char(','));
+    return true;
+}
+
+bool Collection1586A::GetReadData(QStringList& values)
+{
+    values.clear();
+    QString reply;
+    if (!Query(QStringLiteral("DATA:READ?"), reply))
+        return false;
+    values = reply.split(QLatin1Char(','));
+    return true;
+}
+
+bool Collection1586A::GetPointCount(int& count)
+{
+    QString reply;
+    if (!Query(QStringLiteral("DATA:POIN?"), reply))
+        return false;
+    bool ok = false;
+    const int n = reply.trimmed().toInt(&ok);
+    if (!ok)
+        return false; // an unreadable answer is no count of zero
+    count = n;
+    return true;
+}
+
+bool Collection1586A::GetLogFileList(QStringList& names)
+{
+    names.clear();
+    QString reply;
+    if (!Query(QStringLiteral("MEM:LOG:NFIL?"), reply))
+        return false;
+    bool ok = false;
+    const int n = reply.trimmed().toInt(&ok);
+    if (!ok)
+        return false; // an unreadable count would pass for an empty memory
+    QStringList found;
+    for (int i = 1; i <= n; ++i) {
+        if (!Query(QStringLiteral("MEM:LOG:NAME? %1").arg(i), reply))
+            return false;
+        QString name = reply.trimmed();
+        // SCPI strings may come quoted; the read command adds its own quotes.
+        if (name.size() >= 2 && name.startsWith(QLatin1Char('"')) && name.endsWith(QLatin1Char('"')))
+            name = name.mid(1, name.size() - 2);
+        found << name;
+    }
+    names = found;
+    return true;
+}
+
+bool Collection1586A::ReadLogFile(QString name)
+{
+    return Write(line(QStringLiteral("MEM:LOG:READ? \"") + name + QLatin1Char('"')));
+}
+
+bool Collection1586A::SetAutoLog(bool on)
+{
+    return Write(line(QStringLiteral("DATA:LOG:AUTO ") + (on ? QStringLiteral("ON") : QStringLiteral("OFF"))));
+}
+
+bool Collection1586A::OpenDataFile(QString name, QStringList channels)
+{
+    return DataFiles::openScannerFile(DataFile, ColumnUsed, name, channels);
+}
+
+bool Collection1586A::ReadDataFile(QDateTime time, QStringList& values)
+{
+    return DataFiles::readScannerRecord(DataFile, ColumnUsed, time, values);
 }
 
 QStringList Collection1586A::CompensationList()

@@ -4,9 +4,8 @@
 
 class DeviceLink;
 
-// The precision temperature scanner (SCPI text lines). Link and vocabulary
-// are in place; the protocol operations answer false without I/O until the
-// protocol itself is added.
+// The precision temperature scanner: SCPI text lines, one command or reply
+// per line, the instrument's memory of log files, and its exported data files.
 class Collection1586A : public Collection
 {
     Q_OBJECT
@@ -17,6 +16,13 @@ public:
     DeviceLink* Link() const { return m_Link; }
     // Modules flagged "1" in a module string (1-based); 1 and 2 when empty.
     static QList<int> Modules(const QString& module);
+
+    // The SCPI lines (each ended by CR LF) of one channel's programme, without
+    // the unit command; public for the tests.
+    static QStringList ChannelCommands(const Device::Channel& channel);
+    // "TEMP:TC:TYPE K," + "(@101)\r\n".
+    static QString Scoped(const QString& command, const QString& channel);
+    static QString RateCommand(const QString& rate);
 
 public slots:
     bool PortList(QStringList& names) override;
@@ -37,7 +43,28 @@ public slots:
     int MaxChannelCount(QString module) override;
     bool CheckChannels(QList<Device::Channel> channels, QString& message) override;
     double MinInterval(QString rate, QList<Device::Channel> channels) override;
+    bool SyncTime(QDateTime time) override;
+    bool SetTrigger(double interval, int count) override;
+    bool GetPointCount(int& count) override;
+    bool ReadData(QStringList& values) override;
+    bool StartRead() override;
+    bool WaitData(QStringList& values) override;
+    bool GetData(QStringList& values) override;
+    bool GetReadData(QStringList& values) override;
+    bool StartScan() override;
+    bool StopScan() override;
+    bool SetChannels(QString rate, QList<Device::Channel> channels) override;
+    bool OpenDataFile(QString name, QStringList channels) override;
+    bool ReadDataFile(QDateTime time, QStringList& values) override;
+    bool GetLogFileList(QStringList& names) override;
+    bool ReadLogFile(QString name) override;
+    bool SetAutoLog(bool on) override;
 
 private:
+    // Writes the query and takes one reply line.
+    bool Query(const QString& command, QString& reply);
+    // Up to 40 reads for the values of one scan.
+    bool WaitValues(QStringList& values);
+
     DeviceLink* m_Link = nullptr;
 };

@@ -1,5 +1,6 @@
 #include "Collection3107A.h"
 
+#include "DataFiles.h"
 #include "DeviceLink.h"
 #include "HexFrame.h"
 
@@ -163,6 +164,9 @@ bool Collection3107A::Open(QString mode, QString address, QString port)
     for (int i = 0; i < 40 && !OpenFlag; ++i)
         Delay(100);
 
+    // A station learned on an earlier link would filter out the probe
+    // answer of a logger at another address.
+    m_Link->setAddressPrefix(QString());
     QString reply;
     if (!Write(ProbeFrame()) || !Read(reply)) {
         emit m_Link->Close_signals();
@@ -407,65 +411,12 @@ double Collection3107A::MinInterval(QString rate, QList<Device::Channel> channel
 
 bool Collection3107A::OpenDataFile(QString name, QStringList channels)
 {
-    ColumnUsed.clear();
-    if (DataFile.isOpen())
-        DataFile.close();
-    DataFile.setFileName(name);
-    if (!DataFile.open(QIODevice::ReadOnly | QIODevice::Text))
-        return false;
-    if (DataFile.atEnd()) {
-        DataFile.close();
-        return false;
-    }
-    QString header = QString::fromUtf8(DataFile.readLine());
-    while (header.endsWith(QLatin1Char('\n')) || header.endsWith(QLatin1Char('\r')))
-        header.chop(1);
-    const QStringList fields = header.split(QLatin1Char(','));
-    if (fields.size() < 9 || !fields.first().startsWith(QLatin1String("Time"))) {
-        DataFile.close();
-        return false;
-    }
-    ColumnUsed << false;
-    int matched = 0;
-    QSet<QString> seen;
-    for (int i = 1; i < fields.size(); ++i) {
-        const QString& column = fields.at(i);
-        if (column.size() < 4)
-            break;
-        const QString number = QStringLiteral("1") + column.mid(2, 2);
-        // A channel's second column is not used: counted twice it would
-        // stand in for a channel the file lacks, and shift every value after it.
-        const bool used = channels.contains(number) && !seen.contains(number);
-        seen.insert(number);
-        ColumnUsed << used;
-        if (used)
-            ++matched;
-    }
-    return matched == channels.size();
+    return DataFiles::openLoggerFile(DataFile, ColumnUsed, name, channels);
 }
 
 bool Collection3107A::ReadDataFile(QDateTime time, QStringList& values)
 {
-    values.clear();
-    while (DataFile.isOpen() && !DataFile.atEnd()) {
-        QString line = QString::fromUtf8(DataFile.readLine());
-        while (line.endsWith(QLatin1Char('\n')) || line.endsWith(QLatin1Char('\r')))
-            line.chop(1);
-        const QStringList fields = line.split(QLatin1Char(','));
-        if (fields.size() < ColumnUsed.size())
-            return false;
-        const QDateTime recorded = QDateTime::fromString(fields.first(), QStringLiteral("yyyy-MM-dd hh:mm:ss"));
-        if (!recorded.isValid())
-            return false;
-        if (qAbs(recorded.msecsTo(time)) <= 1000) {
-            for (int i = 0; i < ColumnUsed.size(); ++i) {
-                if (ColumnUsed.at(i))
-                    values << QString::number(static_cast<double>(fields.at(i).toFloat()), 'g', 6);
-            }
-            return true;
-        }
-    }
-    return false;
+    return DataFiles::readLoggerRecord(DataFile, ColumnUsed, time, values);
 }
 
 // ---- variants ----

@@ -281,7 +281,9 @@ void DeviceLink::receive(const QByteArray& bytes)
 {
     QMutexLocker lock(&m_Mutex);
     const bool hex = m_Framing == Framing::HexCrcHighFirst || m_Framing == Framing::HexCrcLowFirst;
-    RxBuffer += hex ? QString::fromLatin1(bytes.toHex()) : QString::fromLatin1(bytes);
+    // With its size: a NUL on the line would otherwise cut off the rest of the
+    // chunk, line ends included, and merge two replies.
+    RxBuffer += hex ? QString::fromLatin1(bytes.toHex()) : QString::fromLatin1(bytes.constData(), bytes.size());
     frameLocked();
 }
 
@@ -297,11 +299,11 @@ void DeviceLink::frameLocked()
         if (RxBuffer.size() >= 7 && HexFrame::crcMatches(RxBuffer, m_Framing == Framing::HexCrcHighFirst)) {
             ReplyQueue.append(RxBuffer);
             RxBuffer.clear();
-        } else if (m_Framing == Framing::HexCrcHighFirst && RxBuffer.size() > kMaxHexFrame) {
+        } else if (RxBuffer.size() > kMaxHexFrame) {
             // A noisy line between reads (nobody times out to clear the
             // buffer then) would otherwise grow it without end, and the CRC
             // over all of it is taken again on every chunk.
-            qWarning() << "3107A: dropping" << RxBuffer.size() / 2 << "received bytes that form no reply";
+            qWarning() << "logger: dropping" << RxBuffer.size() / 2 << "received bytes that form no reply";
             RxBuffer.clear();
         }
         return;

@@ -757,7 +757,7 @@ QString unitQuantity(QString unit)
 QStringList collectionModelList()
 {
     return {QStringLiteral("3107A-NTC"), QStringLiteral("3107A-RTD"), QStringLiteral("3107A-TC"),
-            QStringLiteral("3107A-PCR"), QStringLiteral("3108A")};
+            QStringLiteral("3107A-PCR"), QStringLiteral("3108A"), QStringLiteral("1586A")};
 }
 
 namespace {

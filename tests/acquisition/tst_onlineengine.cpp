@@ -76,6 +76,7 @@ private slots:
     void cleanup();
 
     void twoProjectsOverTwoDevices();
+    void threeLoggerFamilies();
     void stopWhileWaiting_data();
     void stopWhileWaiting();
     void linkDropReconnectsByItself();
@@ -236,6 +237,57 @@ void TestOnlineEngine::twoProjectsOverTwoDevices()
     // The projects now span the actual start to the last scan.
     QCOMPARE(TestSupport::scalar("select Start from Parameters where Name = 'P2'").toString(), start);
     QCOMPARE(TestSupport::scalar("select End from Parameters where Name = 'P1'").toString(), lastTime.left(19));
+}
+
+void TestOnlineEngine::threeLoggerFamilies()
+{
+    // A 3107A-TC, a 3108A and a 1586A at once, two thermocouple channels
+    // each, spread over three projects.
+    const auto channels = [](int d) {
+        return QStringLiteral(",noise=0,ch101=fixed:%1,ch102=fixed:%2")
+            .arg(OnlineSetup::temperature(d, 0))
+            .arg(OnlineSetup::temperature(d, 1));
+    };
+    QVERIFY(m_Sim->start({"--instrument", OnlineSetup::instrumentOption(0, 2),
+                          "--instrument", "model=3108A,tcp=127.0.0.1:0,address=5,id=SIM0000002,timescale=20" + channels(1),
+                          "--instrument", "model=1586A,tcp=127.0.0.1:0,id=SIM0000003,timescale=20" + channels(2)},
+                         3));
+    const QDateTime now = QDateTime::currentDateTime();
+    const QStringList projects{QStringLiteral("P1"), QStringLiteral("P2"), QStringLiteral("P3")};
+    // The 1586A takes a few seconds to program (each SCPI line is followed
+    // by a wait), so the run ends well after the set-up.
+    OnlineSetup::fill(*m_Context, tcpLinks(), 2, projects, {0, 1, 2, 0, 1, 2}, 1.0, now.addSecs(-1),
+                      now.addSecs(15));
+    const QStringList models{QStringLiteral("3107A-TC"), QStringLiteral("3108A"), QStringLiteral("1586A")};
+    for (int d = 0; d < 3; ++d) {
+        m_Context->AcquisitionDevice[d].Mode = models.at(d);
+        m_Context->ChannelConfig[d].Mode = models.at(d);
+    }
+    startDialog();
+    OnlineSession* session = m_Dialog->session();
+    QVERIFY2(waitCommand(QStringLiteral("结束"), 40000),
+             qPrintable(m_Dialog->statusText() + QStringLiteral(" scans ") + QString::number(session->scansStored())));
+    QCOMPARE(m_Dialog->statusText(), QStringLiteral("采集结束。"));
+    const int scans = session->scansStored();
+    QVERIFY2(scans >= 3, qPrintable(QString::number(scans)));
+    QCOMPARE(session->scansHandled(), scans);
+
+    // Every stored value equals the simulated instrument's (the 1586A
+    // writes its readings in exponent form).
+    const QList<QList<QPair<int, int>>> expected{{{0, 0}, {1, 1}}, {{0, 1}, {2, 0}}, {{1, 0}, {2, 1}}};
+    for (int p = 0; p < 3; ++p) {
+        const QList<Row> rows = projectRows(projects.at(p));
+        QCOMPARE(rows.size(), scans);
+        for (const Row& row : rows) {
+            QCOMPARE(row.data.size(), 2);
+            for (int k = 0; k < 2; ++k)
+                QVERIFY2(row.data.at(k).toDouble() == OnlineSetup::temperature(expected[p][k].first, expected[p][k].second),
+                         qPrintable(projects.at(p) + QLatin1Char(' ') + row.data.join(QLatin1Char(','))));
+        }
+    }
+    QCOMPARE(TestSupport::scalar("select Channel from Parameters where Name = 'P3'").toString(),
+             QStringLiteral("2-101,3-102"));
+    QVERIFY(m_Dialog->close());
 }
 
 void TestOnlineEngine::stopWhileWaiting_data()

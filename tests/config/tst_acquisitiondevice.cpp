@@ -74,6 +74,7 @@ private slots:
     void minimumInterval();
     void connectedDevicesOnSaveAndDelete();
     void registryRules();
+    void otherModelsAgainstSimulators();
 
 private:
     AcquisitionDevice* makePage();
@@ -181,7 +182,8 @@ void TestAcquisitionDevice::initialState()
 {
     makePage();
     QCOMPARE(child<QComboBox>("comboBox_Mode")->currentText(), QStringLiteral("3107A-NTC"));
-    QCOMPARE(child<QComboBox>("comboBox_Mode")->count(), 5);
+    QCOMPARE(child<QComboBox>("comboBox_Mode")->count(), 6);
+    QCOMPARE(child<QComboBox>("comboBox_Mode")->itemText(5), QStringLiteral("1586A"));
     QCOMPARE(child<QComboBox>("comboBox_Rate")->currentText(), QStringLiteral("慢速"));
     QCOMPARE(child<QComboBox>("comboBox_Communication")->currentText(), QStringLiteral("串口"));
     QCOMPARE(child<QComboBox>("comboBox_BaudRate")->currentText(), QStringLiteral("9600"));
@@ -539,6 +541,58 @@ void TestAcquisitionDevice::registryRules()
     QCOMPARE(list.size(), 1);
     DeviceRegistry::removeConnected(list, QStringLiteral("X"));
     QVERIFY(list.isEmpty());
+}
+
+
+void TestAcquisitionDevice::otherModelsAgainstSimulators()
+{
+#ifdef ARQ_SIMULATOR
+    // Two 3108A loggers at stations 2 and 3, tested one after the other with
+    // the page's one driver, and a 1586A; each registered and saved.
+    SimulatorProcess sim;
+    QVERIFY(sim.start({"--noise", "0", "--temperature", "25",
+                       "--instrument", "model=3108A,tcp=0,address=2,id=LOGGER0002,timescale=20",
+                       "--instrument", "model=3108A,tcp=0,address=3,id=LOGGER0003,timescale=20",
+                       "--instrument", "model=1586A,tcp=0,id=SN1586,timescale=20"},
+                      3, 10000, QStringLiteral(ARQ_SIMULATOR)));
+    const QStringList ports = sim.endpoints(QStringLiteral("tcp"));
+    QCOMPARE(ports.size(), 3);
+    QVERIFY(Tool::addChannelConfig(defaultConfig(QStringLiteral("L3"), QStringLiteral("3108A"), 3)));
+    QVERIFY(Tool::addChannelConfig(defaultConfig(QStringLiteral("F4"), QStringLiteral("1586A"), 4)));
+    makePage();
+    struct Case
+    {
+        QString model, config, serial;
+        int channels;
+    };
+    const QList<Case> cases{{"3108A", "L3", "LOGGER0002", 3}, {"3108A", "L3", "LOGGER0003", 3},
+                            {"1586A", "F4", "FLUKE,1586A,SN1586,1.00", 4}};
+    for (int i = 0; i < cases.size(); ++i) {
+        const Case& c = cases.at(i);
+        child<QComboBox>("comboBox_Mode")->setCurrentText(c.model);
+        child<QComboBox>("comboBox_Communication")->setCurrentText(QStringLiteral("网络"));
+        child<QLineEdit>("lineEdit_Com")->setText(QStringLiteral("127.0.0.1"));
+        child<QLineEdit>("lineEdit_BaudRate")->setText(ports.at(i).section(QLatin1Char(':'), -1));
+        child<QLineEdit>("lineEdit_Interval")->setText(QStringLiteral("20"));
+        selectConfig(c.config);
+        m_Confirmed.clear();
+        MessageBox::clear();
+        runTest();
+        QVERIFY2(MessageBox::shown().isEmpty(), qPrintable(MessageBox::last().text));
+        QCOMPARE(child<QLineEdit>("lineEdit_SerialNumber")->text(), c.serial);
+        QCOMPARE(child<QPushButton>("pushButton_Connect")->text(), QStringLiteral("已连接"));
+        QCOMPARE(m_Confirmed.size(), c.channels);
+        for (int ch = 0; ch < c.channels; ++ch)
+            QVERIFY2(qAbs(m_Confirmed.at(ch).text.chopped(1).toDouble() - (25.0 + 0.1 * ch)) < 0.01,
+                     qPrintable(m_Confirmed.at(ch).text));
+        m_Page->pt_Save_clicked();
+        QCOMPARE(MessageBox::last().text, QStringLiteral("数据保存成功！"));
+        QCOMPARE(m_Context->ConnectedDevices.size(), i + 1);
+        QCOMPARE(m_Context->ConnectedDevices.last().Mode, c.model);
+    }
+#else
+    QSKIP("arq-simulator is not part of this build");
+#endif
 }
 
 QTEST_MAIN(TestAcquisitionDevice)

@@ -14,6 +14,7 @@ private slots:
     void factory_data();
     void factory();
     void toChannels();
+    void dataFileReaders();
     void toChannelsShortLists();
     void exportAndRead();
     void readFallsBackToB();
@@ -170,6 +171,35 @@ void TestChannelModel::applyKeepsRowsBeyondList()
     QCOMPARE(config.A_C0, (QStringList{"9", "8", "1.2"}));
     QCOMPARE(config.MX_B_M, (QStringList{"3", "3", "3"}));
     QCOMPARE(config.B_C1, (QStringList{"2.0", "2.1", "2.2"}));
+}
+
+void TestChannelModel::dataFileReaders()
+{
+    // The import names the scanner "Fluke 1586A", the registry "1586A": both
+    // read its files; models without a reader get none.
+    const QString scannerFile = QStringLiteral("Record,Time,Ch 101 (C),Ch 102 (C),Alarm Flags\n");
+    const QString loggerFile = QStringLiteral("Time,CH01,CH02,CH03,CH04,CH05,CH06,CH07,CH08\n");
+    QTemporaryDir dir;
+    const auto write = [&](const QString& name, const QString& text) {
+        QFile f(dir.filePath(name));
+        f.open(QIODevice::WriteOnly);
+        f.write(text.toUtf8());
+        return f.fileName();
+    };
+    const QString scanner = write("s.csv", scannerFile), logger = write("l.csv", loggerFile);
+    for (const QString& model : {QStringLiteral("1586A"), QStringLiteral("Fluke 1586A")}) {
+        std::unique_ptr<Collection> reader(ChannelModel::createDataFileReader(model));
+        QVERIFY(reader);
+        QVERIFY(reader->OpenDataFile(scanner, {"101", "102"}));
+        QVERIFY(!reader->OpenDataFile(logger, {"101"}));
+    }
+    for (const QString& model : {QStringLiteral("3107A-TC"), QStringLiteral("3108A")}) {
+        std::unique_ptr<Collection> reader(ChannelModel::createDataFileReader(model));
+        QVERIFY(reader);
+        QVERIFY(reader->OpenDataFile(logger, {"101", "108"}));
+    }
+    for (const QString& model : {QStringLiteral("3107A-NTC"), QStringLiteral("3107A-PCR"), QString()})
+        QVERIFY(!ChannelModel::createDataFileReader(model));
 }
 
 QTEST_GUILESS_MAIN(TestChannelModel)

@@ -439,7 +439,9 @@ private slots:
         QCOMPARE(unitQuantity("kΩ"), QStringLiteral("电阻"));
         QCOMPARE(unitQuantity("μA"), QStringLiteral("电流"));
         QCOMPARE(unitQuantity("lux"), QStringLiteral("其他"));
-        QCOMPARE(collectionModelList().size(), 5);
+        // The 1586A is offered like the other models, so its devices can be
+        // registered (and later downloaded) without editing the database.
+        QCOMPARE(collectionModelList(), (QStringList{"3107A-NTC", "3107A-RTD", "3107A-TC", "3107A-PCR", "3108A", "1586A"}));
         QCOMPARE(fieldList().last(), QStringLiteral("手动"));
         // The thermometer is offered exactly when its link can be reached.
         QCOMPARE(criteriaList(), QStringList{"手动"});

@@ -325,7 +325,12 @@ void TestSimulatorInstrument::commandLine_data()
                                           "--instrument=model=3107A-NTC,tcp=127.0.0.1:0,pty,id=N1",
                                           "--instrument", "model=3107A-PCR,serial=pty,ch101=fixed:37"}
                            << true << 3;
-    QTest::newRow("bad model") << QStringList{"--model", "3108A"} << false << 0;
+    QTest::newRow("bad model") << QStringList{"--model", "3109A"} << false << 0;
+    QTest::newRow("3108A and 1586A") << QStringList{"--instrument", "model=3108A,address=7,ch126=30,timescale=10",
+                                                     "--instrument", "model=1586a,pty,tcp=none,ch222=fixed:40,ch001=5"}
+                                     << true << 2;
+    QTest::newRow("3108A has no channel 127") << QStringList{"--instrument", "model=3108A,ch127=30"} << false << 0;
+    QTest::newRow("1586A has no station") << QStringList{"--instrument", "model=1586A,address=2"} << false << 0;
     QTest::newRow("mixed") << QStringList{"--pty", "--instrument", "model=3107A-TC"} << false << 0;
     QTest::newRow("no endpoint") << QStringList{"--no-tcp"} << false << 0;
     QTest::newRow("unknown key") << QStringList{"--instrument", "model=3107A-TC,colour=red"} << false << 0;
@@ -354,6 +359,14 @@ void TestSimulatorInstrument::commandLine()
         QVERIFY(config.instruments[2].pty && !config.instruments[2].tcp);
         QCOMPARE(config.instruments[2].channels.size(), 1);
         QCOMPARE(config.instruments[2].channels[0].value, 37.0);
+    } else if (QByteArray(QTest::currentDataTag()) == "3108A and 1586A") {
+        QVERIFY(config.instruments[0].logger == LoggerModel::M3108A);
+        QCOMPARE(config.instruments[0].address, 7);
+        QCOMPARE(config.instruments[0].channels.value(0).channel, 25);
+        QCOMPARE(config.instruments[0].timeScale, 10.0);
+        QVERIFY(config.instruments[1].logger == LoggerModel::M1586A);
+        QCOMPARE(config.instruments[1].channels.value(0).channel, 43);
+        QCOMPARE(config.instruments[1].channels.value(1).channel, 44);
     } else if (QByteArray(QTest::currentDataTag()) == "defaults") {
         QCOMPARE(config.instruments[0].port, quint16(5000));
         QCOMPARE(config.instruments[0].host, QStringLiteral("127.0.0.1"));

@@ -1,5 +1,6 @@
 #include "Console.h"
 
+#include "Instrument1586A.h"
 #include "InstrumentSource.h"
 #include "SimulatedLogger.h"
 #include "SimulatorConfig.h"
@@ -60,8 +61,8 @@ QString CommandProcessor::execute(const QString& input, bool* quit)
     if (command == QLatin1String("help") || command == QLatin1String("?")) {
         return QStringLiteral("OK commands: drop | silent SECONDS | down | up | badcrc N | foreign N | garbage N | "
                               "slow MS | split N | normal | frames | set CH T | fix CH T | ramp CH T RATE | "
-                              "sources: set T | fix T | settle | output on|off | timescale X | status | quit   "
-                              "(prefix @N for one instrument; CH 101…116 or all)");
+                              "sources: set T | fix T | settle | output on|off | timescale X | export FILE | scan on|off | "
+                              "status | quit   (prefix @N for one instrument; CH a channel number or all)");
     }
     if (command == QLatin1String("quit") || command == QLatin1String("exit")) {
         *quit = true;
@@ -225,19 +226,20 @@ QString CommandProcessor::execute(const QString& input, bool* quit)
         if (a.size() != (isRamp ? 3 : 2) || !parseNumber(a[1], &value) || (isRamp && !parseNumber(a[2], &rate)))
             return usage(isRamp ? "ramp CHANNEL TEMPERATURE RATE_PER_MINUTE"
                                 : command == QLatin1String("set") ? "set CHANNEL TEMPERATURE" : "fix CHANNEL TEMPERATURE");
-        int first = 0, last = 15;
-        if (a[0].compare(QLatin1String("all"), Qt::CaseInsensitive) != 0) {
-            first = last = channelIndex(a[0]);
-            if (first < 0)
-                return QStringLiteral("ERROR channel '%1' is not 101 … 116 or all").arg(a[0]);
-        }
+        const bool all = a[0].compare(QLatin1String("all"), Qt::CaseInsensitive) == 0;
+        for (SimulatedLogger* l : targets)
+            if (!all && !sourceOf(l) && l->instrument().channelIndex(a[0]) < 0)
+                return QStringLiteral("ERROR channel '%1' is not a channel of instrument @%2 (or all)")
+                    .arg(a[0]).arg(m_loggers.indexOf(l) + 1);
         if (isRamp && rate <= 0)
             return QStringLiteral("ERROR the ramp rate must be positive (°C/min)");
         if (std::all_of(targets.begin(), targets.end(), [](SimulatedLogger* l) { return sourceOf(l) != nullptr; }))
             return QStringLiteral("ERROR a temperature source takes set T, fix T or settle");
         for (SimulatedLogger* l : targets) {
             const double now = l->instrument().now();
-            for (int c = first; c <= last && c < l->instrument().channelCount(); ++c) {
+            const int first = all ? 0 : l->instrument().channelIndex(a[0]);
+            const int last = all ? l->instrument().channelCount() - 1 : first;
+            for (int c = qMax(0, first); c <= last && c < l->instrument().channelCount(); ++c) {
                 ChannelSignal& s = l->instrument().signal(c);
                 if (isRamp)
                     s.rampTo(value, rate, now);
@@ -249,6 +251,36 @@ QString CommandProcessor::execute(const QString& input, bool* quit)
             l->instrument().invalidateScan();
         }
         return QStringLiteral("OK %1 %2 %3").arg(command, a[0]).arg(value);
+    }
+    if (command == QLatin1String("export")) {
+        if (a.size() != 1)
+            return usage("export FILE");
+        if (targets.size() != 1)
+            return QStringLiteral("ERROR export writes one instrument's memory: use @N export FILE");
+        QString error;
+        if (!targets.first()->instrument().exportData(a[0], &error))
+            return QStringLiteral("ERROR %1").arg(error);
+        return QStringLiteral("OK export %1").arg(a[0]);
+    }
+    if (command == QLatin1String("scan")) {
+        const QString v = a.value(0).toLower();
+        if (a.size() != 1 || (v != QLatin1String("on") && v != QLatin1String("off")))
+            return usage("scan on|off");
+        QList<Instrument1586A*> scanners;
+        for (SimulatedLogger* l : targets)
+            if (auto* scanner = dynamic_cast<Instrument1586A*>(&l->instrument()))
+                scanners << scanner;
+        if (scanners.isEmpty())
+            return QStringLiteral("ERROR 'scan' is the scan key of a 1586A");
+        for (Instrument1586A* scanner : scanners) {
+            if (v == QLatin1String("off"))
+                scanner->stopScan();
+            else if (scanner->scanList().isEmpty())
+                return QStringLiteral("ERROR the 1586A has no channel switched on");
+            else
+                scanner->startScan();
+        }
+        return QStringLiteral("OK scan %1").arg(v);
     }
     if (command == QLatin1String("status")) {
         QStringList lines;

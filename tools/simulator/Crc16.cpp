@@ -30,4 +30,21 @@ bool hasValidCrc(const QByteArray& frame)
         && static_cast<quint8>(frame.at(frame.size() - 1)) == (crc & 0xFF);
 }
 
+QByteArray withCrcLowFirst(QByteArray frame)
+{
+    const quint16 crc = crc16Modbus(frame);
+    frame.append(static_cast<char>(crc & 0xFF));
+    frame.append(static_cast<char>(crc >> 8));
+    return frame;
+}
+
+bool hasValidCrcLowFirst(const QByteArray& frame)
+{
+    if (frame.size() < 3)
+        return false;
+    const quint16 crc = crc16Modbus(frame.constData(), frame.size() - 2);
+    return static_cast<quint8>(frame.at(frame.size() - 2)) == (crc & 0xFF)
+        && static_cast<quint8>(frame.at(frame.size() - 1)) == (crc >> 8);
+}
+
 } // namespace sim

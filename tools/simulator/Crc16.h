@@ -12,5 +12,8 @@ inline quint16 crc16Modbus(const QByteArray& bytes) { return crc16Modbus(bytes.c
 QByteArray withCrc(QByteArray frame);
 // True when the last two bytes are the CRC (high byte first) of the rest.
 bool hasValidCrc(const QByteArray& frame);
+// The 3108A uses the plain Modbus RTU order: low byte first.
+QByteArray withCrcLowFirst(QByteArray frame);
+bool hasValidCrcLowFirst(const QByteArray& frame);
 
 } // namespace sim

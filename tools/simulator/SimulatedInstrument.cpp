@@ -1,8 +1,12 @@
 #include "SimulatedInstrument.h"
 
+#include "Instrument1586A.h"
 #include "Instrument3107A.h"
+#include "Instrument3108A.h"
 #include "InstrumentSource.h"
 #include "SimulatorConfig.h"
+
+#include <cmath>
 
 namespace sim {
 
@@ -21,12 +25,40 @@ std::unique_ptr<SimulatedInstrument> createInstrument(const InstrumentConfig& co
         source->setSeed(static_cast<quint32>(7919 * (index + 1)));
         return source;
     }
+    const QString serial = QStringLiteral("%1").arg(index + 1, 5, 10, QLatin1Char('0'));
+    const double timeScale = std::isnan(config.timeScale) ? 1.0 : config.timeScale;
+    if (config.logger == LoggerModel::M3108A) {
+        auto logger = std::make_unique<Instrument3108A>();
+        logger->setStationAddress(static_cast<quint8>(config.address));
+        logger->setIdentity(config.identity.isEmpty() ? QStringLiteral("3108A") + serial : config.identity);
+        logger->setTimeScale(timeScale);
+        return logger;
+    }
+    if (config.logger == LoggerModel::M1586A) {
+        auto scanner = std::make_unique<Instrument1586A>();
+        scanner->setSerial(config.identity.isEmpty() ? QStringLiteral("1586A") + serial : config.identity);
+        scanner->setTimeScale(timeScale);
+        return scanner;
+    }
     auto instrument = std::make_unique<Instrument3107A>(config.variant);
     instrument->setStationAddress(static_cast<quint8>(config.address));
     instrument->setIdentity(config.identity.isEmpty()
                                 ? QStringLiteral("3107A%1").arg(index + 1, 5, 10, QLatin1Char('0'))
                                 : config.identity);
     return instrument;
+}
+
+int SimulatedInstrument::channelIndex(const QString& number) const
+{
+    bool ok = false;
+    const int n = number.trimmed().toInt(&ok);
+    return ok && n >= 101 && n < 101 + channelCount() ? n - 101 : -1;
+}
+
+bool SimulatedInstrument::exportData(const QString&, QString* error)
+{
+    *error = QStringLiteral("this instrument keeps no data in memory");
+    return false;
 }
 
 QString frameText(const SimulatedInstrument& instrument, const QByteArray& frame, bool spaced)

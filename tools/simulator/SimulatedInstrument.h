@@ -54,6 +54,17 @@ public:
     virtual double now() const = 0;
     // The next reading takes a fresh scan (after the console changed a channel).
     virtual void invalidateScan() = 0;
+
+    // Milliseconds the instrument needs before the reply `handle` just
+    // returned goes out (a measurement in progress); 0: at once.
+    virtual int replyDelayMs() const { return 0; }
+    // Channel index of a channel number as the console and options name it
+    // ("101" … "116" on a 3107A); -1 when the instrument has no such channel.
+    virtual int channelIndex(const QString& number) const;
+    virtual QString channelName(int index) const { return QString::number(101 + index); }
+    // Writes the instrument's data file (the scans it holds in memory, in its
+    // own export format); false with a message when it has none.
+    virtual bool exportData(const QString& path, QString* error);
 };
 
 // The instrument a configuration describes, with its identity and address

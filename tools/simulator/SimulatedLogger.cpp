@@ -11,6 +11,7 @@
 #include <QTime>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
 
 #ifdef Q_OS_UNIX
@@ -77,7 +78,8 @@ SimulatedLogger::SimulatedLogger(const InstrumentConfig& config, int index, QObj
         if (setup.in > 0 && m_lab)
             s.setExternal(m_lab->probe(setup.in - 1), QStringLiteral("in @%1").arg(setup.in));
         if (!setup.sensor.isNominal())
-            static_cast<Instrument3107A&>(*m_instrument).setSensor(setup.channel, setup.sensor);
+            if (auto* logger = dynamic_cast<Instrument3107A*>(m_instrument.get()))
+                logger->setSensor(setup.channel, setup.sensor);
     }
 }
 
@@ -155,12 +157,12 @@ void SimulatedLogger::onClientData(QTcpSocket* socket)
     auto it = m_clients.find(socket);
     if (it == m_clients.end())
         return;
-    const QList<QByteArray> replies = process(it.value(), socket->readAll(),
+    const QList<Outgoing> replies = process(it.value(), socket->readAll(),
                                               QStringLiteral("tcp %1").arg(socket->peerPort()));
     deliver(socket, replies);
 }
 
-QList<QByteArray> SimulatedLogger::process(FrameAssembler& assembler, const QByteArray& bytes, const QString& peer)
+QList<SimulatedLogger::Outgoing> SimulatedLogger::process(FrameAssembler& assembler, const QByteArray& bytes, const QString& peer)
 {
     const qint64 now = m_clock.elapsed();
     const int before = assembler.pending();
@@ -173,7 +175,7 @@ QList<QByteArray> SimulatedLogger::process(FrameAssembler& assembler, const QByt
                          qPrintable(peer), what, text.constData());
     };
     int framed = 0;
-    QList<QByteArray> replies;
+    QList<Outgoing> replies;
     for (const QByteArray& frame : frames) {
         framed += frame.size();
         recordFrame(frame, peer.startsWith(QLatin1String("tcp")));
@@ -181,6 +183,7 @@ QList<QByteArray> SimulatedLogger::process(FrameAssembler& assembler, const QByt
         if (deaf)
             continue;
         QByteArray reply = m_instrument->handle(frame);
+        const int delayMs = m_instrument->replyDelayMs();
         if (reply.isEmpty()) {
             trace("-- no reply", QByteArray());
             continue;
@@ -202,7 +205,7 @@ QList<QByteArray> SimulatedLogger::process(FrameAssembler& assembler, const QByt
             what += " (garbage)";
         }
         trace(what.constData(), frameText(*m_instrument, reply, true).toLatin1());
-        replies.append(reply);
+        replies.append({reply, delayMs});
     }
     // Bytes that were neither framed nor left waiting were skipped as garbage.
     const int skipped = before + bytes.size() - framed - assembler.pending();
@@ -236,14 +239,17 @@ QStringList SimulatedLogger::takeFrames()
     return lines;
 }
 
-void SimulatedLogger::deliver(QTcpSocket* socket, const QList<QByteArray>& replies)
+void SimulatedLogger::deliver(QTcpSocket* socket, const QList<Outgoing>& replies)
 {
     if (replies.isEmpty())
         return;
-    if (m_delayMs <= 0 && m_pieces <= 1) {
+    const qint64 now = m_clock.elapsed();
+    const bool waiting = std::any_of(replies.begin(), replies.end(), [](const Outgoing& o) { return o.delayMs > 0; })
+                         || m_busyUntilMs > now;
+    if (m_delayMs <= 0 && m_pieces <= 1 && !waiting) {
         QByteArray all;
-        for (const QByteArray& r : replies)
-            all += r;
+        for (const Outgoing& r : replies)
+            all += r.bytes;
         if (socket)
             writeTo(socket, all);
         else
@@ -253,13 +259,13 @@ void SimulatedLogger::deliver(QTcpSocket* socket, const QList<QByteArray>& repli
     // Later writes go through timers; the socket may be gone by then.
     const QPointer<QTcpSocket> guard(socket);
     const bool pty = socket == nullptr;
-    int at = m_delayMs;
-    for (const QByteArray& reply : replies) {
-        const int pieces = qBound(1, m_pieces, reply.size());
-        const int size = (reply.size() + pieces - 1) / pieces;
-        for (int offset = 0; offset < reply.size(); offset += size) {
-            const QByteArray piece = reply.mid(offset, size);
-            QTimer::singleShot(at, this, [this, guard, pty, piece] {
+    for (const Outgoing& reply : replies) {
+        qint64 at = qMax(now + m_delayMs + reply.delayMs, m_busyUntilMs);
+        const int pieces = qBound(1, m_pieces, reply.bytes.size());
+        const int size = (reply.bytes.size() + pieces - 1) / pieces;
+        for (int offset = 0; offset < reply.bytes.size(); offset += size) {
+            const QByteArray piece = reply.bytes.mid(offset, size);
+            QTimer::singleShot(static_cast<int>(at - now), this, [this, guard, pty, piece] {
                 if (pty) {
                     if (!m_down)
                         writePty(piece);
@@ -269,6 +275,7 @@ void SimulatedLogger::deliver(QTcpSocket* socket, const QList<QByteArray>& repli
             });
             at += kPieceGapMs;
         }
+        m_busyUntilMs = at - kPieceGapMs;
     }
 }
 
@@ -286,6 +293,7 @@ double SimulatedLogger::silentRemaining() const
 
 int SimulatedLogger::dropClients()
 {
+    m_busyUntilMs = 0; // replies still waiting have nobody to go to
     const QList<QTcpSocket*> sockets = m_clients.keys();
     m_clients.clear();
     for (QTcpSocket* socket : sockets) {
@@ -304,6 +312,7 @@ void SimulatedLogger::silence(double seconds)
 void SimulatedLogger::normal()
 {
     m_silentUntilMs = 0;
+    m_busyUntilMs = 0;
     m_badChecksums = 0;
     m_foreignReplies = 0;
     m_garbageReplies = 0;

@@ -70,10 +70,16 @@ private:
     void onPtyData();
     // The replies to every complete request in the bytes (none when silent
     // or down), faults applied.
-    QList<QByteArray> process(FrameAssembler& assembler, const QByteArray& bytes, const QString& peer);
-    // Writes the replies now, or later and in pieces when the faults say so;
-    // a null socket means the pty.
-    void deliver(QTcpSocket* socket, const QList<QByteArray>& replies);
+    struct Outgoing
+    {
+        QByteArray bytes;
+        int delayMs; // the instrument's own time to answer (a measurement)
+    };
+    QList<Outgoing> process(FrameAssembler& assembler, const QByteArray& bytes, const QString& peer);
+    // Writes the replies now, or later and in pieces when the faults or the
+    // instrument say so; a null socket means the pty. Replies leave in the
+    // order of their requests.
+    void deliver(QTcpSocket* socket, const QList<Outgoing>& replies);
     void writeTo(QTcpSocket* socket, const QByteArray& bytes);
     void writePty(const QByteArray& bytes);
     void recordFrame(const QByteArray& frame, bool tcp);
@@ -103,6 +109,7 @@ private:
     Lab* m_lab = nullptr;
     int m_delayMs = 0;
     int m_pieces = 1;
+    qint64 m_busyUntilMs = 0; // the last reply scheduled leaves then
     QFile* m_record = nullptr;
     QStringList m_frames; // for "frames"; only the newest are kept
 };

@@ -1,5 +1,8 @@
 #include "SimulatorConfig.h"
 
+#include "Instrument1586A.h"
+#include "Instrument3108A.h"
+
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -117,6 +120,15 @@ bool isBath(const InstrumentConfig& inst)
 // What a single instrument's configuration must satisfy on its own.
 bool checkInstrument(const InstrumentConfig& inst, QString* error)
 {
+    if (!inst.source && inst.logger == LoggerModel::M1586A) {
+        for (const QChar c : inst.identity) {
+            if (c == QLatin1Char(',') || c.unicode() < 0x21 || c.unicode() > 0x7E) {
+                *error = QStringLiteral("the serial of a 1586A must be printable ASCII without spaces or commas");
+                return false;
+            }
+        }
+        return true;
+    }
     if (!inst.source) {
         if (inst.identity.size() > Instrument3107A::kIdentityLength) {
             *error = QStringLiteral("a logger's id has at most %1 characters").arg(Instrument3107A::kIdentityLength);
@@ -199,6 +211,14 @@ bool parseSourceKey(const QString& key, const QString& value, SourceSettings* s)
 
 bool parseModel(const QString& value, InstrumentConfig* inst)
 {
+    inst->logger = LoggerModel::M3107A;
+    if (value.compare(QLatin1String("3108A"), Qt::CaseInsensitive) == 0
+        || value.compare(QLatin1String("1586A"), Qt::CaseInsensitive) == 0) {
+        inst->logger = value.startsWith(QLatin1Char('3')) ? LoggerModel::M3108A : LoggerModel::M1586A;
+        inst->thermometer = false;
+        inst->source = nullptr;
+        return true;
+    }
     inst->thermometer = isModel5310A(value);
     if (inst->thermometer) {
         inst->source = nullptr;
@@ -221,7 +241,7 @@ bool parseInstrumentOption(const QString& text, int index, InstrumentConfig* ins
         const int eq = part.indexOf(QLatin1Char('='));
         if (eq > 0 && part.left(eq).trimmed().compare(QLatin1String("model"), Qt::CaseInsensitive) == 0
             && !parseModel(part.mid(eq + 1).trimmed(), inst)) {
-            *error = QStringLiteral("unknown model '%1' in --instrument %2 (3107A-TC, -RTD, -NTC, -PCR, %3)")
+            *error = QStringLiteral("unknown model '%1' in --instrument %2 (3107A-TC, -RTD, -NTC, -PCR, 3108A, 1586A, %3)")
                          .arg(part.mid(eq + 1).trimmed(), text, sourceModelNames().join(QStringLiteral(", ")));
             return false;
         }
@@ -235,6 +255,20 @@ bool parseInstrumentOption(const QString& text, int index, InstrumentConfig* ins
             *error = QStringLiteral("'%1' is for loggers, not for the temperature source in --instrument %2")
                          .arg(key, text);
             return false;
+        }
+        const bool newLogger = !inst->source && inst->logger != LoggerModel::M3107A;
+        if (newLogger && (key.startsWith(QLatin1String("sensor")) || (inst->logger == LoggerModel::M1586A
+                                                                       && key == QLatin1String("address")))) {
+            *error = QStringLiteral("'%1' is not for a %2 in --instrument %3").arg(key, modelText(*inst), text);
+            return false;
+        }
+        if (newLogger && key == QLatin1String("timescale")) {
+            ok = parseDouble(value, &inst->timeScale) && inst->timeScale > 0 && inst->timeScale <= 1e6;
+            if (!ok) {
+                *error = QStringLiteral("bad value for '%1' in --instrument %2").arg(key, text);
+                return false;
+            }
+            continue;
         }
         if (!inst->source && !inst->thermometer && sourceOnlyKey(key)) {
             *error = QStringLiteral("'%1' is for temperature sources, not for loggers, in --instrument %2")
@@ -278,13 +312,13 @@ bool parseInstrumentOption(const QString& text, int index, InstrumentConfig* ins
             ok = parseDouble(value, &inst->tau) && inst->tau >= 0;
         } else if (key == QLatin1String("noise")) {
             ok = parseDouble(value, &inst->noise) && inst->noise >= 0;
-        } else if (key.startsWith(QLatin1String("ch")) && channelIndex(key.mid(2)) >= 0) {
+        } else if (key.startsWith(QLatin1String("ch")) && channelIndex(*inst, key.mid(2)) >= 0) {
             ChannelSetup setup;
-            setup.channel = channelIndex(key.mid(2));
+            setup.channel = channelIndex(*inst, key.mid(2));
             ok = parseChannelText(value, &setup);
             inst->channels.append(setup);
         } else if (key == QLatin1String("in")) {
-            ok = parseInSpec(value, &inst->channels);
+            ok = parseInSpec(value, &inst->channels, inst);
         } else if (key.startsWith(QLatin1String("sensor")) && channelIndex(key.mid(6)) >= 0) {
             ChannelSetup setup;
             setup.channel = channelIndex(key.mid(6));
@@ -373,12 +407,13 @@ bool parseSensorJson(const QJsonValue& value, Variant variant, LabSensor* sensor
     return ok;
 }
 
-bool parseChannelJson(const QString& key, const QJsonValue& value, Variant variant, ChannelSetup* setup,
+bool parseChannelJson(const QString& key, const QJsonValue& value, const InstrumentConfig& inst, ChannelSetup* setup,
                       QString* error)
 {
-    setup->channel = channelIndex(key);
+    const Variant variant = inst.variant;
+    setup->channel = channelIndex(inst, key);
     if (setup->channel < 0) {
-        *error = QStringLiteral("channel '%1' is not 101 … 116").arg(key);
+        *error = QStringLiteral("channel '%1' is not a channel of the %2").arg(key, modelText(inst));
         return false;
     }
     if (value.isDouble()) {
@@ -483,8 +518,39 @@ int channelIndex(const QString& text)
     return ok && n >= 101 && n <= 116 ? n - 101 : -1;
 }
 
-bool parseInSpec(const QString& text, QList<ChannelSetup>* setups)
+int channelIndex(const InstrumentConfig& instrument, const QString& text)
 {
+    switch (instrument.logger) {
+    case LoggerModel::M3107A:
+        return channelIndex(text);
+    case LoggerModel::M3108A: {
+        bool ok = false;
+        const int n = text.trimmed().toInt(&ok);
+        return ok && n >= 101 && n < 101 + Instrument3108A::kChannels ? n - 101 : -1;
+    }
+    case LoggerModel::M1586A:
+        return Instrument1586A::indexOf(text);
+    }
+    return -1;
+}
+
+QString modelText(const InstrumentConfig& instrument)
+{
+    if (instrument.source)
+        return QLatin1String(instrument.source->name);
+    switch (instrument.logger) {
+    case LoggerModel::M3108A: return QStringLiteral("3108A");
+    case LoggerModel::M1586A: return QStringLiteral("1586A");
+    case LoggerModel::M3107A: break;
+    }
+    return modelName(instrument.variant);
+}
+
+bool parseInSpec(const QString& text, QList<ChannelSetup>* setups, const InstrumentConfig* instrument)
+{
+    const auto index = [instrument](const QString& t) {
+        return instrument ? channelIndex(*instrument, t) : channelIndex(t);
+    };
     const int colon = text.indexOf(QLatin1Char(':'));
     bool ok = false;
     const int source = text.left(colon).trimmed().toInt(&ok);
@@ -493,8 +559,8 @@ bool parseInSpec(const QString& text, QList<ChannelSetup>* setups)
     QList<ChannelSetup> added;
     for (const QString& range : text.mid(colon + 1).split(QLatin1Char('+'))) {
         const int dash = range.indexOf(QLatin1Char('-'));
-        const int first = channelIndex(dash < 0 ? range : range.left(dash));
-        const int last = dash < 0 ? first : channelIndex(range.mid(dash + 1));
+        const int first = index(dash < 0 ? range : range.left(dash));
+        const int last = dash < 0 ? first : index(range.mid(dash + 1));
         if (first < 0 || last < first)
             return false;
         for (int c = first; c <= last; ++c) {
@@ -524,8 +590,8 @@ bool validateInstruments(const QList<InstrumentConfig>& instruments, QString* er
         }
         for (const ChannelSetup& setup : inst.channels) {
             if (setup.in != 0 && (setup.in < 1 || setup.in > instruments.size() || !instruments[setup.in - 1].source)) {
-                *error = QStringLiteral("instrument %1: channel %2 is put in instrument %3, which is no temperature source")
-                             .arg(i + 1).arg(101 + setup.channel).arg(setup.in);
+                *error = QStringLiteral("instrument %1: a channel is put in instrument %2, which is no temperature source")
+                             .arg(i + 1).arg(setup.in);
                 return false;
             }
             if (!Instrument3107A::sensorFits(inst.variant, setup.sensor.kind)) {
@@ -609,9 +675,16 @@ bool parseConfigJson(const QByteArray& json, QList<InstrumentConfig>* instrument
             *error = where + QStringLiteral("\"address\" must be 1 … 247");
             return false;
         }
-        if (inst.identity.size() > Instrument3107A::kIdentityLength) {
+        if (inst.identity.size() > Instrument3107A::kIdentityLength && inst.logger != LoggerModel::M1586A) {
             *error = where + QStringLiteral("\"id\" has more than 10 characters");
             return false;
+        }
+        if (o.contains(QLatin1String("timescale")) && inst.logger != LoggerModel::M3107A) {
+            inst.timeScale = o.value(QLatin1String("timescale")).toDouble(-1);
+            if (!(inst.timeScale > 0)) {
+                *error = where + QStringLiteral("\"timescale\" must be a positive number");
+                return false;
+            }
         }
         inst.temperature = o.value(QLatin1String("temperature")).toDouble(inst.temperature);
         inst.tau = o.value(QLatin1String("tau")).toDouble(inst.tau);
@@ -620,7 +693,7 @@ bool parseConfigJson(const QByteArray& json, QList<InstrumentConfig>* instrument
         for (auto it = channels.begin(); it != channels.end(); ++it) {
             ChannelSetup setup;
             QString message;
-            if (!parseChannelJson(it.key(), it.value(), inst.variant, &setup, &message)) {
+            if (!parseChannelJson(it.key(), it.value(), inst, &setup, &message)) {
                 *error = where + message;
                 return false;
             }
@@ -642,7 +715,7 @@ bool parseConfigJson(const QByteArray& json, QList<InstrumentConfig>* instrument
         if (in.isUndefined())
             specs = QJsonArray();
         for (const QJsonValue& spec : specs) {
-            if (!spec.isString() || !parseInSpec(spec.toString(), &inst.channels)) {
+            if (!spec.isString() || !parseInSpec(spec.toString(), &inst.channels, &inst)) {
                 *error = where + QStringLiteral("\"in\" is \"N:101-104+109\" (channels in source instrument N) or a list of them");
                 return false;
             }
@@ -804,6 +877,8 @@ bool parseArguments(const QStringList& args, SimulatorConfig* config, QString* e
         }
         if (inst.source && std::isnan(inst.sourceSettings.timeScale) && !std::isnan(config->timeScale))
             inst.sourceSettings.timeScale = config->timeScale;
+        if (!inst.source && std::isnan(inst.timeScale) && !std::isnan(config->timeScale))
+            inst.timeScale = config->timeScale;
         if (inst.thermometer && (inst.pty || !inst.tcp)) {
             *error = QStringLiteral("a 5310A thermometer is reached over TCP only");
             return false;
@@ -816,8 +891,8 @@ QString usageText()
 {
     return QStringLiteral(R"(Usage: arq-simulator [options]
 
-Simulates 3107A data loggers (variants 3107A-TC, -RTD, -NTC, -PCR) and
-temperature sources (dry blocks KRDB-1, KRDB-2; liquid baths KRLB-1 … KRLB-5)
+Simulates 3107A data loggers (variants 3107A-TC, -RTD, -NTC, -PCR), the
+3108A logger, the 1586A scanner, temperature sources (dry blocks KRDB-1, KRDB-2; liquid baths KRLB-1 … KRLB-5)
 so the program can be tried without instruments. Each logger answers the
 3107A register protocol (CRC-16/MODBUS, high byte first) on a TCP port and/or
 on a pseudo-terminal that the program opens as a serial port (any baud rate).
@@ -826,7 +901,7 @@ and/or a pty, a bath on a pty only.
 
 One instrument:
   --model MODEL         3107A-TC (default), 3107A-RTD, 3107A-NTC, 3107A-PCR,
-                        KRDB-1, KRDB-2, KRLB-1 … KRLB-5
+                        3108A, 1586A, KRDB-1, KRDB-2, KRLB-1 … KRLB-5
   --tcp [HOST:]PORT     TCP endpoint (default 127.0.0.1:5000; port 0 picks a free one)
   --no-tcp              no TCP endpoint (use with --pty)
   --pty                 also open a pseudo-terminal (a bath gets one anyway)
@@ -846,6 +921,8 @@ Instruments are numbered from 1 in the order given (the console's @N):
                                  TC  M:B              reads x = (t - B)/M
                                  RTD R0:a:b:a4:b4     ITS-90 deviation function
                                  NTC/PCR B0:B1[:B2[:B3]]  ln R = B0 + B1/T + B2/T² + B3/T³
+      3108A: address=N  ch101 … ch126  timescale=X (measuring X times faster)
+      1586A: ch101 … ch122, ch201 … ch222, ch001  timescale=X; id is its serial
       sources: setpoint=T  temperature=T (at start)  output=on|off  ambient=T
             heat=RATE  cool=RATE (°C/min)  tau=S (settle)  hold=S  noise=S
             wobble=A  refoffset=D  timescale=X
@@ -886,6 +963,32 @@ temperature block. A channel with a sensor of known error gives that sensor's
 emf or resistance instead, and the temperature block shows what the programmed
 curve makes of it; calibrating such a channel finds the sensor's values.
 
+The 3108A (26 channels) answers Modbus RTU frames (CRC low byte first). Each
+channel measures what its configuration word selects, from the channel's
+temperature: thermocouple emf (reference junction at 23 °C, or the fixed
+cold-junction temperature), platinum, nickel and copper resistance, thermistor
+resistance, or the temperature itself in °C; DC voltage 0 … 10 V and DC
+current 4 … 20 mA over 0 … 100 °C, resistance of a Pt100, frequency
+1000 Hz + 10 Hz/°C; corrected by the channel's M and B. A trigger (0x101A)
+is answered with the values once measured (0.01, 0.1 or 1 s per channel by
+rate, divided by timescale); scanning (0x1018) at the interval of 0x1019
+fills the memory (count at 0x101B), which "export FILE" writes as a data file
+(Time,CH01,…,CH26).
+
+The 1586A answers SCPI lines (CR LF): *IDN? *RST RATE UNIT:TEMP
+ROUT:CHAN:STAT TEMP:TC|THER|FTH|RTD|TRTD|FRTD:… VOLT[:AC]:RANG CURR[:AC]:RANG
+[F]RES:RANG CONF:FREQ CALC:SCAL:STAT|GAIN|OFFS READ? INIT ABOR TRIG:SOUR|TIM|COUN
+DATA:CLE DATA:POIN? DATA? DATA:READ? DATA:LOG:AUTO MEM:LOG:NFIL? MEM:LOG:NAME? N
+MEM:LOG:READ? "NAME" SYST:DATE[?] SYST:TIME[?] SYST:ERR?. A channel reads its
+temperature (°C or °F) for thermocouples, thermistors and RTDs, the signals
+above otherwise, scaled by gain and offset. READ? takes 0.1, 1 or 4 s per
+channel (FAST, MED, SLOW; divided by timescale). INIT (or the console's
+"scan on") starts timed scans (TRIG:SOUR TIM, TRIG:TIM s, TRIG:COUN n, 0 for
+no end) that run on while no program is connected; with DATA:LOG:AUTO ON each
+run is a log file (SCAN0001, …) of lines "Record,Time,Ch 101 (C),…,Alarm
+Flags,Digital I/O" and "1,2024-03-05 10:00:00.600,2.500000E+01,…,0,0".
+"export FILE" writes the readings memory in the same format.
+
 Temperature sources move towards the set-point at the heat or cool rate
 (defaults: dry block 15 °C/min up (KRDB-2 20), 6 down; bath 1.5 up, 1 down),
 then settle exponentially (tau: dry block 40 s, bath 90 s) and hold with a slow
@@ -924,7 +1027,8 @@ They act on every instrument; prefix "@N " (N from 1) to address one:
                         "frames" (lines "FRAME @N ENDPOINT HEX", or a quoted
                         line such as "s 25.00\r\n" for sources; the newest
                         10000 at most) and forget them
-  set CHANNEL T         channel (101 … 116 or "all") follows set-point T °C
+  set CHANNEL T         channel (101 … 116, 3108A … 126, 1586A 101 … 122,
+                        201 … 222, 001, or "all") follows set-point T °C
   fix CHANNEL T         channel jumps to T °C and stays there
   ramp CHANNEL T RATE   channel ramps to T °C at RATE °C/min
   set T                 a source's set-point (within the model's range)
@@ -932,6 +1036,8 @@ They act on every instrument; prefix "@N " (N from 1) to address one:
   settle                a source is at its set-point and stable now
   output on|off         a source's output (regulation)
   timescale X           a source's simulated time runs X times real time from now
+  export FILE           a 3108A or 1586A writes its memory as a data file
+  scan on|off           a 1586A starts or stops its timed scans (front-panel key)
   status                show endpoints, settings, faults, channel temperatures,
                         and each source's set-point, temperature and stability
   help                  list the commands

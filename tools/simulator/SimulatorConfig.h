@@ -31,9 +31,13 @@ struct ChannelSetup
     LabSensor sensor; // nominal unless a known error is given
 };
 
+// The logger families the simulator knows.
+enum class LoggerModel { M3107A, M3108A, M1586A };
+
 struct InstrumentConfig
 {
-    Variant variant = Variant::TC;   // loggers
+    LoggerModel logger = LoggerModel::M3107A;
+    Variant variant = Variant::TC;   // 3107A loggers
     const SourceModel* source = nullptr; // set: a temperature source of that model instead of a logger
     SourceSettings sourceSettings;
     bool tcp = true;
@@ -50,6 +54,7 @@ struct InstrumentConfig
     bool thermometer = false;         // model 5310A: a Bluetooth LE thermometer (see Thermometer5310A)
     Thermometer5310AConfig ble;
     int follow = 0;                   // 5310A: number (from 1) of the source it sits in; 0: its own reading
+    double timeScale = SourceSettings::kUnset; // 3108A, 1586A: measuring runs this many times faster
 };
 
 struct SimulatorConfig
@@ -76,9 +81,13 @@ bool parseConfigJson(const QByteArray& json, QList<InstrumentConfig>* instrument
 bool parseEndpoint(const QString& text, QString* host, quint16* port);
 // "101" … "116" → 0 … 15; -1 otherwise.
 int channelIndex(const QString& text);
+// A channel number of the instrument's model (3108A: 101 … 126; 1586A:
+// 101 … 122, 201 … 222, 001) to its index; -1 otherwise.
+int channelIndex(const InstrumentConfig& instrument, const QString& text);
+QString modelText(const InstrumentConfig& instrument);
 // "2:101-104+109" → instrument 2 and the channel setups that put 101 … 104
 // and 109 into it.
-bool parseInSpec(const QString& text, QList<ChannelSetup>* setups);
+bool parseInSpec(const QString& text, QList<ChannelSetup>* setups, const InstrumentConfig* instrument = nullptr);
 
 // Longest serial a source takes (shown in its identity reply).
 constexpr int kSourceSerialLength = 20;
