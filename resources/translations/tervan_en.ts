@@ -2411,5 +2411,13 @@
         <source>当前无网络，邮件发送失败！</source>
         <translation>No network, sending the mail failed!</translation>
     </message>
+    <message>
+        <source>请先输入邮件地址！</source>
+        <translation>Enter a mail address first!</translation>
+    </message>
+    <message>
+        <source>邮件发送失败：</source>
+        <translation>Sending the mail failed: </translation>
+    </message>
 </context>
 </TS>

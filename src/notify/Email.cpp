@@ -97,36 +97,80 @@ Email::Email(const MailSettings& settings) : m_settings(settings)
 
 Email::~Email()
 {
+    // Said after a refusal too: the server may close its side at once.
     write("quit\r\n");
     readStep();
     delete m_socket;
+}
+
+int Email::replyCode(const QByteArray& reply)
+{
+    if (!isCompleteReply(reply))
+        return 0;
+    QList<QByteArray> lines = reply.split('\n');
+    while (!lines.isEmpty() && lines.last().trimmed().isEmpty())
+        lines.removeLast();
+    const QByteArray last = lines.isEmpty() ? QByteArray() : lines.last();
+    bool ok = false;
+    const int code = last.left(3).toInt(&ok);
+    return ok ? code : 0;
+}
+
+void Email::fail(const QString& reason)
+{
+    if (!m_ok)
+        return;
+    m_ok = false;
+    m_failure = reason;
+    // The server's text only: what we wrote may hold the login.
+    qWarning().noquote() << "SMTP dialogue stopped:" << reason;
+}
+
+bool Email::expect(int first, int last)
+{
+    readStep();
+    if (!m_ok)
+        return false;
+    const int code = replyCode(m_reply);
+    if (code >= first && code <= (last ? last : first))
+        return true;
+    fail(code ? QString::fromUtf8(m_reply).trimmed() : QStringLiteral("no answer from %1").arg(m_settings.host));
+    return false;
 }
 
 void Email::start()
 {
     m_socket->connectToHost(m_settings.host, m_settings.port, QIODevice::ReadWrite,
                             QAbstractSocket::AnyIPProtocol);
-    m_socket->waitForConnected(WaitMs);
-    readStep(); // greeting
+    if (!m_socket->waitForConnected(WaitMs)) {
+        fail(QStringLiteral("server %1 not reachable").arg(m_settings.host));
+        return;
+    }
+    if (!expect(220)) // greeting
+        return;
 
     const QByteArray host = m_settings.host.toUtf8();
     if (m_settings.startTls) {
         if (!upgradeToTls()) {
             // Never let the login go out in clear text when encryption was asked for.
+            fail(m_failure.isEmpty() ? QStringLiteral("STARTTLS failed") : m_failure);
             qWarning().noquote() << "SMTP STARTTLS failed; mail dialogue abandoned";
             m_socket->abort();
             return;
         }
     } else {
         write("HELO " + host + "\r\n");
-        readStep();
+        if (!expect(250))
+            return;
     }
     write("AUTH LOGIN\r\n");
-    readStep();
+    if (!expect(334))
+        return;
     write(m_sender.toBase64() + "\r\n");
-    readStep();
+    if (!expect(334))
+        return;
     write(m_authCode.toBase64() + "\r\n");
-    readStep();
+    expect(235);
 }
 
 bool Email::upgradeToTls()
@@ -134,10 +178,10 @@ bool Email::upgradeToTls()
     auto* ssl = static_cast<QSslSocket*>(m_socket);
     const QByteArray host = m_settings.host.toUtf8();
     write("EHLO " + host + "\r\n");
-    readStep();
+    if (!expect(250))
+        return false;
     write("STARTTLS\r\n");
-    readStep();
-    if (!m_reply.startsWith("220"))
+    if (!expect(220))
         return false;
     if (!m_settings.caFile.isEmpty()) {
         QSslConfiguration config = ssl->sslConfiguration();
@@ -155,8 +199,7 @@ bool Email::upgradeToTls()
     }
     // The server forgets what it announced before the upgrade.
     write("EHLO " + host + "\r\n");
-    readStep();
-    return true;
+    return expect(250);
 }
 
 void Email::write(const QByteArray& data)
@@ -189,26 +232,31 @@ void Email::readStep()
     qDebug().noquote() << "SMTP reply:" << QString::fromUtf8(m_reply).trimmed();
 }
 
-void Email::send(QByteArray recipient, QString subject, QString body)
+bool Email::send(QByteArray recipient, QString subject, QString body)
 {
     if (!acceptableRecipient(recipient)) {
         // Quoted output escapes the control characters that made it unsafe.
         qWarning() << "Mail recipient refused:" << QString::fromUtf8(recipient);
-        return;
+        return false;
     }
+    if (!m_ok)
+        return false;
     write("mail from:<" + m_sender + ">\r\n");
-    readStep();
+    if (!expect(250))
+        return false;
     write("rcpt to:<" + recipient + ">\r\n");
-    readStep();
+    if (!expect(250, 251))
+        return false;
     write("data\r\n");
-    readStep();
+    if (!expect(354))
+        return false;
     write("from:" + headerValue(m_settings.displayName).toUtf8() + "<" + m_sender + ">\r\n");
     write("to:" + recipient + "\r\n");
     write("subject:" + headerValue(subject).toUtf8() + "\r\n");
     write("\r\n");
     write(wireBody(body));
     write(".\r\n");
-    readStep();
+    return expect(250);
 }
 
 bool Email::sendAll(QStringList recipients, QString subject, QString body)
@@ -224,9 +272,12 @@ bool Email::sendAll(QStringList recipients, QString subject, QString body)
         return false;
     }
     bool ok = true;
+    int tried = 0;
     for (const QString& recipient : recipients) {
+        // An empty address box holds nobody; the boxes after it still count.
         if (recipient.isEmpty())
-            return false;
+            continue;
+        ++tried;
         const QByteArray address = recipient.toUtf8();
         if (!acceptableRecipient(address)) {
             // Skip it but let the others still hear of the alarm.
@@ -234,7 +285,13 @@ bool Email::sendAll(QStringList recipients, QString subject, QString body)
             ok = false;
             continue;
         }
-        send(address, subject, body);
+        ok = send(address, subject, body) && ok;
+    }
+    if (tried == 0) {
+        // A mail to nobody was not sent.
+        qWarning().noquote() << "No mail recipient; nothing sent";
+        m_failure = QStringLiteral("no recipient");
+        return false;
     }
     return ok;
 }

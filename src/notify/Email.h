@@ -28,9 +28,10 @@ struct MailSettings
 
 // A minimal synchronous SMTP client: the constructor connects and logs in
 // with AUTH LOGIN, send() writes one message, the destructor says quit.
-// Every reply is read with a 1000 ms bound and only logged, never judged, so
-// the dialogue always runs to its end. Blocks the calling thread; create,
-// use and destroy it on one thread.
+// Every reply is read with a 1000 ms bound and judged by its code: the first
+// refusal (4xx, 5xx, or no answer) ends the dialogue, and from then on
+// nothing counts as sent. Blocks the calling thread; create, use and destroy
+// it on one thread.
 class Email
 {
 public:
@@ -40,12 +41,18 @@ public:
     Email(const Email&) = delete;
     Email& operator=(const Email&) = delete;
 
-    void send(QByteArray recipient, QString subject, QString body);
-    // False when offline (nothing sent), when an empty recipient ends the list
-    // (those before it were sent to) or when a recipient had to be refused.
+    // True when the server took the message.
+    bool send(QByteArray recipient, QString subject, QString body);
+    // False when offline, when there is no recipient, when one had to be
+    // refused, or when the server refused any step; empty entries are skipped.
     bool sendAll(QStringList recipients, QString subject, QString body);
 
     QByteArray lastReply() const { return m_reply; }
+    // Why the dialogue stopped (the server's own text where it refused);
+    // empty while all went well.
+    QString failure() const { return m_failure; }
+    // The code of a complete reply (the last line's), 0 when there is none.
+    static int replyCode(const QByteArray& reply);
 
     // --- message text, as it goes on the wire ---
     // Every line ends in CRLF; lines starting with "." are dot-stuffed.
@@ -69,10 +76,16 @@ private:
     bool upgradeToTls();
     void write(const QByteArray& data);
     void readStep();
+    // Reads the reply and checks its code against the one expected; a
+    // refusal ends the dialogue.
+    bool expect(int first, int last = 0);
+    void fail(const QString& reason);
 
     MailSettings m_settings;
     QByteArray m_sender;
     QByteArray m_authCode;
     QByteArray m_reply;
+    QString m_failure;
+    bool m_ok = true; // no refusal so far
     QTcpSocket* m_socket = nullptr;
 };

@@ -137,11 +137,14 @@ void ViewLogSet::pt_Send_clicked()
         return;
     if (!checkAddresses())
         return;
+    // Every filled box, wherever it stands.
     QStringList recipients;
-    for (QLineEdit* edit : qAsConst(m_emails)) {
-        if (edit->text().isEmpty())
-            break;
-        recipients.append(edit->text());
+    for (QLineEdit* edit : qAsConst(m_emails))
+        if (!edit->text().isEmpty())
+            recipients.append(edit->text());
+    if (recipients.isEmpty()) {
+        MessageBox::information(this, tr("提示"), tr("请先输入邮件地址！"));
+        return;
     }
     if (m_rows.isEmpty()) {
         MessageBox::information(this, tr("提示"), tr("当前无报警信息！"));
@@ -154,11 +157,14 @@ void ViewLogSet::pt_Send_clicked()
     // indicator so the window keeps painting.
     m_worker = QThread::create([this, recipients, subject, body] {
         bool sent = false;
+        QString failure;
         {
             Email mail;
             sent = mail.sendAll(recipients, subject, body);
+            if (!sent && Email::isOnline())
+                failure = mail.failure();
         } // quit said before the result is reported
-        emit Send_signals(sent);
+        emit Send_signals(sent, failure);
     });
     m_waiting = new QWaiting(this);
     m_waiting->setText(tr("邮件发送中，请稍等..."));
@@ -171,13 +177,17 @@ void ViewLogSet::pt_Send_clicked()
 
     if (m_sent)
         MessageBox::information(this, tr("提示"), tr("邮件发送成功！"));
-    else
+    else if (m_failure.isEmpty())
         MessageBox::information(this, tr("提示"), tr("当前无网络，邮件发送失败！"));
+    else
+        // The server refused: its own words tell the user what to fix.
+        MessageBox::information(this, tr("提示"), tr("邮件发送失败：") + m_failure);
 }
 
-void ViewLogSet::Send_slots(bool sent)
+void ViewLogSet::Send_slots(bool sent, QString failure)
 {
     m_sent = sent;
+    m_failure = failure;
     if (m_worker) {
         m_worker->wait();
         delete m_worker;
@@ -218,11 +228,11 @@ void ViewLogSet::save()
         return;
     m_context->EmailAutoTrigger = trigger;
 
+    // Every filled, valid box is kept, whichever box it is in.
     QStringList addresses;
     for (QLineEdit* edit : qAsConst(m_emails)) {
-        if (edit->text().isEmpty() || !validAddress(edit->text()))
-            break;
-        addresses.append(edit->text());
+        if (!edit->text().isEmpty() && validAddress(edit->text()))
+            addresses.append(edit->text());
     }
     if (!Tool::modifySystemSet(QStringLiteral("EmailAddress"), addresses.join(QLatin1Char(','))))
         return;

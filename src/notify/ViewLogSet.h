@@ -34,14 +34,14 @@ public:
     static QString mailBody(const QList<Tool::Struct_AuditLog>& rows);
 
 signals:
-    void Send_signals(bool sent);
+    void Send_signals(bool sent, QString failure);
 
 public slots:
     void pt_Send_clicked();
     void reject() override;
 
 private slots:
-    void Send_slots(bool sent);
+    void Send_slots(bool sent, QString failure);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -58,6 +58,7 @@ private:
     QThread* m_worker = nullptr;
     QWaiting* m_waiting = nullptr;
     bool m_sent = false;
+    QString m_failure; // why the last test mail was not sent
 
     QLabel* label_Email1 = nullptr;
     QLabel* label_Email2 = nullptr;

@@ -21,6 +21,7 @@ from aiosmtpd.smtp import SMTP, AuthResult, LoginPassword
 
 USER = b"sender@example.com"
 PASSWORD = b"abcdefghijklmnop"
+REFUSE_AUTH = "--refuse-auth" in sys.argv
 
 
 class RecordingSMTP(SMTP):
@@ -32,6 +33,14 @@ class RecordingSMTP(SMTP):
         self._record(data)
         super().data_received(data)
 
+    async def smtp_AUTH(self, arg):
+        # --refuse-auth: every login is refused at once, as a mail service
+        # does for a wrong authorisation code.
+        if REFUSE_AUTH:
+            await self.push("535 5.7.8 Authentication credentials invalid")
+            return
+        await super().smtp_AUTH(arg)
+
     async def smtp_HELO(self, hostname):
         await super().smtp_HELO(hostname)
         # Submission hosts of the mail services take AUTH after HELO too.
@@ -42,7 +51,17 @@ class Handler:
     def __init__(self, directory):
         self.directory = directory
 
+    async def handle_RCPT(self, server, session, envelope, address, rcpt_options):
+        # A mailbox named "refused…" does not exist here.
+        if address.startswith("refused"):
+            return "550 5.1.1 <%s>: mailbox unavailable" % address
+        envelope.rcpt_tos.append(address)
+        return "250 OK"
+
     async def handle_DATA(self, server, session, envelope):
+        # A message holding this marker is turned away, as a spam filter would.
+        if b"REJECT-ME" in envelope.original_content:
+            return "554 5.6.0 message rejected"
         entry = {
             "from": envelope.mail_from,
             "rcpt": envelope.rcpt_tos,

@@ -139,14 +139,54 @@ private slots:
         QCOMPARE(header[2], QByteArray("subject:alarm bcc: evil@example.com x"));
     }
 
+    void refusalsAreFailures_data()
+    {
+        QTest::addColumn<QStringList>("serverOptions");
+        QTest::addColumn<QStringList>("recipients");
+        QTest::addColumn<QString>("body");
+        QTest::addColumn<QString>("reply"); // the server's refusal the failure quotes
+        QTest::newRow("login refused") << QStringList{"--refuse-auth"} << QStringList{"a@b.cn"} << "b" << "535";
+        QTest::newRow("recipient refused") << QStringList{} << QStringList{"refused@b.cn", "a@b.cn"} << "b" << "550";
+        QTest::newRow("message rejected") << QStringList{} << QStringList{"a@b.cn"} << "REJECT-ME" << "554";
+    }
+    void refusalsAreFailures()
+    {
+        QFETCH(QStringList, serverOptions);
+        QFETCH(QStringList, recipients);
+        QFETCH(QString, body);
+        QFETCH(QString, reply);
+        QVERIFY(m_server->start(serverOptions));
+        const MailSettings settings = m_server->settings();
+        {
+            Email mail(settings);
+            QVERIFY(!mail.sendAll(recipients, QStringLiteral("s"), body));
+            QVERIFY2(mail.failure().startsWith(reply), qPrintable(mail.failure()));
+            // The server's words are reported, never what we sent to log in.
+            QVERIFY(!mail.failure().contains(QString::fromLatin1(settings.authCode.toBase64())));
+        }
+        // The dialogue stopped at the refusal: nothing went out after it.
+        QCOMPARE(m_server->messages().size(), 0);
+    }
+
+    void replyCodes()
+    {
+        QCOMPARE(Email::replyCode("250 OK\r\n"), 250);
+        QCOMPARE(Email::replyCode("250-first\r\n250-second\r\n250 last\r\n"), 250);
+        QCOMPARE(Email::replyCode("250-first\r\n"), 0); // not complete yet
+        QCOMPARE(Email::replyCode("550 5.1.1 no\r\n"), 550);
+        QCOMPARE(Email::replyCode(""), 0);
+    }
+
     void recipientLists_data()
     {
         QTest::addColumn<QStringList>("recipients");
         QTest::addColumn<bool>("result");
         QTest::addColumn<QStringList>("delivered");
-        QTest::newRow("empty entry stops") << QStringList{"a@b.cn", "", "c@d.cn"} << false
-                                           << QStringList{"a@b.cn"};
-        QTest::newRow("empty list") << QStringList{} << true << QStringList{};
+        // An empty box holds nobody; the addresses after it still get the mail.
+        QTest::newRow("empty entry skipped") << QStringList{"a@b.cn", "", "c@d.cn"} << true
+                                             << QStringList{"a@b.cn", "c@d.cn"};
+        // A mail to nobody is not a mail sent.
+        QTest::newRow("empty list") << QStringList{} << false << QStringList{};
         QTest::newRow("two") << QStringList{"a@b.cn", "c@d.cn"} << true
                              << QStringList{"a@b.cn", "c@d.cn"};
         QTest::newRow("nothing stored") << QStringList{""} << false << QStringList{};
@@ -223,7 +263,7 @@ private slots:
             // Nothing was sent, and the caller hears so.
             QVERIFY(!mail.sendAll({QStringLiteral("a@b.cn"), QStringLiteral("c@d.cn")},
                                   QStringLiteral("s"), QStringLiteral("b")));
-            QVERIFY(mail.sendAll({}, QStringLiteral("s"), QStringLiteral("b")));
+            QVERIFY(!mail.sendAll({}, QStringLiteral("s"), QStringLiteral("b")));
         }
         QVERIFY(clock.elapsed() < 15 * Email::WaitMs);
     }

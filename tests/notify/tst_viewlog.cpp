@@ -298,9 +298,10 @@ private slots:
         QTest::addColumn<int>("contextInterval");
         QTest::newRow("three") << "600" << QStringList{"a@b.cn", "c@d.cn", "e@f.cn"}
                                << "a@b.cn,c@d.cn,e@f.cn" << 600;
-        QTest::newRow("first box empty") << "30" << QStringList{"", "c@d.cn", ""} << "" << 30;
-        QTest::newRow("stops at invalid") << "" << QStringList{"a@b.cn", "bad", "e@f.cn"}
-                                          << "a@b.cn" << 0;
+        // Every filled, valid box is kept, wherever it stands.
+        QTest::newRow("first box empty") << "30" << QStringList{"", "c@d.cn", ""} << "c@d.cn" << 30;
+        QTest::newRow("invalid box left out") << "" << QStringList{"a@b.cn", "bad", "e@f.cn"}
+                                              << "a@b.cn,e@f.cn" << 0;
     }
     void savedOnDestruction()
     {
@@ -354,7 +355,11 @@ private slots:
         QTest::newRow("no rows") << QStringList{"a@b.cn", "", ""} << true << false
                                  << "当前无报警信息！" << 0;
         QTest::newRow("first box empty") << QStringList{"", "c@d.cn", ""} << true << true
-                                         << "邮件发送成功！" << 0;
+                                         << "邮件发送成功！" << 1;
+        QTest::newRow("no box filled") << QStringList{"", "", ""} << true << true << "请先输入邮件地址！" << 0;
+        // A refusal is shown as a failure, in the server's words.
+        QTest::newRow("recipient refused") << QStringList{"refused@b.cn", "", ""} << true << true
+                                           << "邮件发送失败：550 5.1.1 <refused@b.cn>: mailbox unavailable" << 0;
         QTest::newRow("invalid") << QStringList{"a@b.cn", "x@", ""} << true << true
                                  << "输入的邮件地址不合法！" << 0;
     }
