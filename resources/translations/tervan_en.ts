@@ -205,6 +205,10 @@
         <source>采集器报警</source>
         <translation>Logger alarm</translation>
     </message>
+    <message>
+        <source>报警邮件发送失败：</source>
+        <translation>Alarm mail not sent: </translation>
+    </message>
 </context>
 <context>
     <name>CalibrationSave</name>

@@ -1,4 +1,5 @@
 #include "BlePlatform.h"
+#include "MailQueue.h"
 #include "MessageLog.h"
 #include "Tervan.h"
 #include "Tool.h"
@@ -41,7 +42,24 @@ int main(int argc, char* argv[])
             << (BlePlatform::simulatorChosen() ? "(simulated)" : "");
     Tool::setReferenceProbe([bleUsable] { return bleUsable; });
 
-    Tervan window;
-    window.show();
-    return app.exec();
+    // An alarm mail that fails is entered in the warning log, on this thread.
+    MailQueue::instance().setFailureHandler([&app](const QString& reason) {
+        QMetaObject::invokeMethod(
+            &app,
+            [reason] {
+                Tool::addAuditLog(QStringLiteral("通讯异常"),
+                                  QCoreApplication::translate("AlarmMailer", "报警邮件发送失败：") + reason);
+            },
+            Qt::QueuedConnection);
+    });
+
+    int rc = 0;
+    {
+        Tervan window;
+        window.show();
+        rc = app.exec();
+    }
+    // The mail worker ends with the program, not after it.
+    MailQueue::instance().shutdown();
+    return rc;
 }

@@ -1,18 +1,17 @@
 #include "AlarmMailer.h"
 
-#include "Email.h"
+#include "MailQueue.h"
 #include "SystemContext.h"
 
 #include <QCoreApplication>
 
-#include <thread>
 
 AlarmMailer::AlarmMailer(const SystemContext& context, Clock clock, Sender sender)
     : m_interval(context.EmailInterval),
       m_autoTrigger(context.EmailAutoTrigger),
       m_addresses(context.EmailAddress),
       m_clock(clock ? std::move(clock) : Clock([] { return QDateTime::currentDateTime(); })),
-      m_sender(sender ? std::move(sender) : Sender(&AlarmMailer::sendDetached))
+      m_sender(sender ? std::move(sender) : Sender(&AlarmMailer::sendQueued))
 {
     m_lastMail = m_clock().addDays(-10);
 }
@@ -37,12 +36,7 @@ QString AlarmMailer::subject()
     return QCoreApplication::translate("AlarmMailer", "采集器报警");
 }
 
-void AlarmMailer::sendDetached(const QStringList& recipients, const QString& subject,
-                               const QString& body)
+void AlarmMailer::sendQueued(const QStringList& recipients, const QString& subject, const QString& body)
 {
-    // Copies only: the thread outlives the chart that started it.
-    std::thread([recipients, subject, body] {
-        Email mail;
-        mail.sendAll(recipients, subject, body);
-    }).detach();
+    MailQueue::instance().post(recipients, subject, body);
 }

@@ -16,7 +16,7 @@ class AlarmMailer
 {
 public:
     using Clock = std::function<QDateTime()>;
-    // Sends one mail; the default starts a detached worker with its own Email.
+    // Sends one mail; the default hands it to the one mail worker.
     using Sender = std::function<void(const QStringList& recipients, const QString& subject,
                                       const QString& body)>;
 
@@ -29,9 +29,8 @@ public:
     QDateTime lastMail() const { return m_lastMail; }
 
     static QString subject();
-    // Sends on a detached thread: acquisition and user interface never wait.
-    static void sendDetached(const QStringList& recipients, const QString& subject,
-                             const QString& body);
+    // Queues the mail for the mail worker: acquisition and user interface never wait.
+    static void sendQueued(const QStringList& recipients, const QString& subject, const QString& body);
 
 private:
     int m_interval = 0;
