@@ -83,7 +83,7 @@ void messageHandler(QtMsgType type, const QMessageLogContext& context, const QSt
     const QDateTime now = MessageLog::clock()();
     const QString line = MessageLog::formatLine(type, context.file, context.line, message, now);
     QFile file(MessageLog::fileNameFor(now.date()));
-    if (file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text)) {
+    if (file.open(QIODevice::WriteOnly | QIODevice::Append)) {
         QTextStream out(&file);
         out.setCodec("UTF-8");
         out << line << "\n";

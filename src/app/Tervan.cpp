@@ -440,8 +440,8 @@ void Tervan::pt_SetLog_clicked() { notificationAction(2); }
 void Tervan::pt_Help_clicked()
 {
 #if defined(Q_OS_WIN)
-    auto* process = new QProcess(this);
-    process->start(QStringLiteral("hh.exe"), {QStringLiteral("./help.chm")});
+    // Detached: no process object is left behind per click.
+    QProcess::startDetached(QStringLiteral("hh.exe"), {QStringLiteral("./help.chm")});
 #else
     helpOpener()(QDir::current().absoluteFilePath(QStringLiteral("help.html")));
 #endif

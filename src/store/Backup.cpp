@@ -1,5 +1,10 @@
 #include "Backup.h"
 
+#include <QtGlobal>
+#if defined(Q_OS_WIN)
+#include <windows.h>
+#endif
+
 #include "Tool.h"
 
 #include <QDateTime>
@@ -108,27 +113,53 @@ bool prepareRestore(const QString& source, const QString& tempPath, QString* err
             return fail(why);
     }
 
-    ScopedConnection copy(tempPath);
-    QSqlDatabase db = copy.db();
-    if (!db.open())
-        return fail(db.lastError().text());
+    // The checks run while a connection holds the copy; a refused copy is
+    // removed only after that connection is gone (Windows cannot delete an
+    // open file, and SQLite must not lose a file under it anywhere).
+    QString refused;
     {
-        QSqlQuery q(db);
-        if (!q.exec(QStringLiteral("PRAGMA quick_check")) || !q.next() ||
-            q.value(0).toString() != QLatin1String("ok"))
-            return fail(QStringLiteral("quick_check failed"));
-        for (const QString& table : Tool::installedTables()) {
-            QSqlQuery t(db);
-            t.prepare(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type='table' AND name=?"));
-            t.addBindValue(table);
-            if (!t.exec() || !t.next())
-                return fail(QStringLiteral("table %1 is missing").arg(table));
+        ScopedConnection copy(tempPath);
+        QSqlDatabase db = copy.db();
+        if (!db.open()) {
+            refused = db.lastError().text();
+        } else {
+            QSqlQuery q(db);
+            if (!q.exec(QStringLiteral("PRAGMA quick_check")) || !q.next() ||
+                q.value(0).toString() != QLatin1String("ok"))
+                refused = QStringLiteral("quick_check failed");
+            for (const QString& table : Tool::installedTables()) {
+                if (!refused.isEmpty())
+                    break;
+                QSqlQuery t(db);
+                t.prepare(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type='table' AND name=?"));
+                t.addBindValue(table);
+                if (!t.exec() || !t.next())
+                    refused = QStringLiteral("table %1 is missing").arg(table);
+            }
+            if (refused.isEmpty()) {
+                // The copy must stand alone: no journal beside it.
+                QSqlQuery mode(db);
+                mode.exec(QStringLiteral("PRAGMA journal_mode=DELETE"));
+            }
         }
-        // The copy must stand alone: no journal beside it.
-        QSqlQuery mode(db);
-        mode.exec(QStringLiteral("PRAGMA journal_mode=DELETE"));
     }
+    if (!refused.isEmpty())
+        return fail(refused);
     return true;
+}
+
+bool replaceFile(const QString& from, const QString& to)
+{
+#if defined(Q_OS_WIN)
+    // rename() refuses an existing target on Windows; this replaces it.
+    return MoveFileExW(reinterpret_cast<const wchar_t*>(QDir::toNativeSeparators(from).utf16()),
+                       reinterpret_cast<const wchar_t*>(QDir::toNativeSeparators(to).utf16()),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+#else
+    // rename(2) replaces the target atomically: at every moment either the old
+    // or the new file is complete on disk.
+    return std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
+#endif
 }
 
 bool commitRestore(const QString& tempPath, const QString& databasePath)
@@ -137,10 +168,7 @@ bool commitRestore(const QString& tempPath, const QString& databasePath)
         return false;
     QFile::remove(databasePath + QStringLiteral("-wal"));
     QFile::remove(databasePath + QStringLiteral("-shm"));
-    // rename(2) replaces the target atomically: at every moment either the old
-    // or the new database is complete on disk.
-    return std::rename(QFile::encodeName(tempPath).constData(),
-                       QFile::encodeName(databasePath).constData()) == 0;
+    return replaceFile(tempPath, databasePath);
 }
 
 } // namespace Backup

@@ -25,6 +25,8 @@ bool prepareRestore(const QString& source, const QString& tempPath, QString* err
 // Puts a checked copy in place of `databasePath`. The caller has closed every
 // connection to the database. Stale -wal/-shm files of the old database are
 // removed first so they are never replayed into the new one.
+// Moves `from` onto `to`, replacing an existing file, on every platform.
+bool replaceFile(const QString& from, const QString& to);
 bool commitRestore(const QString& tempPath, const QString& databasePath);
 
 } // namespace Backup

@@ -182,6 +182,23 @@ private slots:
         QCOMPARE(TestSupport::scalar("select count(*) from ParametersData").toInt(), rowsBefore);
     }
 
+    void replaceFileReplacesAnExistingFile()
+    {
+        // The move a restore ends with must take the place of the live file
+        // (on Windows a plain rename refuses an existing target).
+        const QString from = m_dir->file("new.bin"), to = m_dir->file("old.bin");
+        for (const auto& f : {qMakePair(from, QByteArray("new")), qMakePair(to, QByteArray("old"))}) {
+            QFile file(f.first);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(f.second) == 3);
+        }
+        QVERIFY(Backup::replaceFile(from, to));
+        QVERIFY(!QFile::exists(from));
+        QFile result(to);
+        QVERIFY(result.open(QIODevice::ReadOnly));
+        QCOMPARE(result.readAll(), QByteArray("new"));
+        QVERIFY(!Backup::replaceFile(m_dir->file("missing.bin"), to));
+    }
+
     void restoreReplacesTheDatabase()
     {
         insertRows("old", 10);
