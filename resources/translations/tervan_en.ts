@@ -1841,6 +1841,10 @@
         <source>确认退出程序</source>
         <translation>Confirm exit</translation>
     </message>
+    <message>
+        <source>yyyy年MM月dd日 hh:mm:ss</source>
+        <translation>yyyy-MM-dd hh:mm:ss</translation>
+    </message>
 </context>
 <context>
     <name>VerificationReport</name>

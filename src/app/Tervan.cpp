@@ -462,7 +462,8 @@ void Tervan::pt_AboutUs_clicked()
 void Tervan::TimeUpdate_slots()
 {
     if (m_clock)
-        m_clock->setText(QDateTime::currentDateTime().toString(QStringLiteral("yyyy年MM月dd日 hh:mm:ss")));
+        // The format is a text of the interface: it follows the chosen language.
+        m_clock->setText(QDateTime::currentDateTime().toString(tr("yyyy年MM月dd日 hh:mm:ss")));
 }
 
 void Tervan::BackupTimer_slots()

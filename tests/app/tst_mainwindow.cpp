@@ -245,6 +245,10 @@ private slots:
         emit settings->Language_signals("English");
         QCOMPARE(button(w, "toolButton_SystemSet"), QStringLiteral("System settings"));
         QCOMPARE(settings->findChild<QPushButton*>("pushButton_Backups")->text(), QStringLiteral("Back up"));
+        // The status-bar clock follows the language too.
+        w.TimeUpdate_slots();
+        QVERIFY2(!w.clockLabel()->text().contains(QStringLiteral("年")), qPrintable(w.clockLabel()->text()));
+        QCOMPARE(w.clockLabel()->text().mid(4, 1), QStringLiteral("-"));
         emit settings->Language_signals(QStringLiteral("中文"));
         QCOMPARE(button(w, "toolButton_SystemSet"), QStringLiteral("系统设置"));
     }
