@@ -1,6 +1,7 @@
 #include "BlePlatform.h"
 #include "MailQueue.h"
 #include "MessageLog.h"
+#include "StartupConnect.h"
 #include "Tervan.h"
 #include "Tool.h"
 
@@ -28,6 +29,11 @@ int main(int argc, char* argv[])
                        "instead of the radio (also: environment variable ARQ_BLE_SIMULATOR)."),
         QStringLiteral("endpoints"));
     parser.addOption(bleSimulator);
+    const QCommandLineOption connectRegistered(
+        QStringLiteral("connect-registered"),
+        QStringLiteral("Test every registered acquisition device at start-up and connect those that pass "
+                       "(as their test button would)."));
+    parser.addOption(connectRegistered);
     parser.process(app);
 
     qInstallMessageHandler(messageHandler);
@@ -57,6 +63,9 @@ int main(int argc, char* argv[])
     {
         Tervan window;
         window.show();
+        StartupConnect connector(window.context());
+        if (parser.isSet(connectRegistered))
+            connector.start();
         rc = app.exec();
     }
     // The mail worker ends with the program, not after it.
