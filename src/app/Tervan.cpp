@@ -309,6 +309,20 @@ void Tervan::loadSettings()
     c.EmailAddress = text.split(QLatin1Char(','), Qt::KeepEmptyParts);
 }
 
+QString Tervan::dataFile(const QString& name)
+{
+    // The working directory first (a lab may keep its own copies there), then
+    // where an installation puts them: <prefix>/share/arq310mx beside <prefix>/bin.
+    const QString local = QDir::current().absoluteFilePath(name);
+    if (QFileInfo::exists(local))
+        return local;
+    const QString installed = QDir(QCoreApplication::applicationDirPath())
+                                  .absoluteFilePath(QStringLiteral("../share/arq310mx/") + name);
+    if (QFileInfo::exists(installed))
+        return QDir::cleanPath(installed);
+    return local;
+}
+
 void Tervan::loadTranslation(const QString& language)
 {
     // A language never chosen (fresh database) is the source language, as the
@@ -316,7 +330,7 @@ void Tervan::loadTranslation(const QString& language)
     const bool chinese = language.isEmpty() || language == QStringLiteral("中文");
     const QString file = chinese ? QStringLiteral("tervan_zh.qm") : QStringLiteral("tervan_en.qm");
     QCoreApplication::removeTranslator(&m_translator);
-    if (!m_translator.load(QDir::current().filePath(file)))
+    if (!m_translator.load(dataFile(file)))
         qDebug().noquote() << "Translation not loaded:" << file;
     QCoreApplication::installTranslator(&m_translator);
     retranslateUi();
@@ -443,7 +457,7 @@ void Tervan::pt_Help_clicked()
     // Detached: no process object is left behind per click.
     QProcess::startDetached(QStringLiteral("hh.exe"), {QStringLiteral("./help.chm")});
 #else
-    helpOpener()(QDir::current().absoluteFilePath(QStringLiteral("help.html")));
+    helpOpener()(dataFile(QStringLiteral("help.html")));
 #endif
 }
 

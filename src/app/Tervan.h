@@ -30,6 +30,8 @@ public:
     int currentPageIndex() const { return m_pageIndex; }
     ToolPage* currentPage() const { return m_page; }
     SystemContext* context() const { return m_context; }
+    // A translation or help file: the working directory's, else the installed one.
+    static QString dataFile(const QString& name);
     bool databaseOpen() const;
     QLabel* pageTitleLabel() const { return m_pageTitle; }
     QLabel* clockLabel() const { return m_clock; }
