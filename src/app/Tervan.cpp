@@ -14,12 +14,8 @@
 #include "ToolPage.h"
 #include "Tool.h"
 #include "ViewLog.h"
-#ifdef HAVE_ARQ_CALIBRATION
 #include "ChannelCalibration.h"
-#endif
-#ifdef HAVE_ARQ_REPORTS
 #include "VerificationReport.h"
-#endif
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -391,14 +387,10 @@ ToolPage* Tervan::createPage(int index)
         return new AcquisitionDevice(this);
     case PageViewLog:
         return new ViewLog(this);
-#ifdef HAVE_ARQ_CALIBRATION
     case PageCalibration:
         return new ChannelCalibration(this);
-#endif
-#ifdef HAVE_ARQ_REPORTS
     case PageReport:
         return new VerificationReport(this);
-#endif
     default:
         // Pages that are not part of this build leave the area empty.
         return nullptr;
