@@ -6,6 +6,7 @@
 //
 // Run it under a real X server (xvfb-run, see scripts/screenshots.sh) so the
 // images use the fonts a user sees; offscreen works too (the test does).
+// In English it also fails on interface texts left in Chinese.
 #include "ChannelCalibration.h"
 #include "ChannelConfig.h"
 #include "ChartView.h"
@@ -21,8 +22,13 @@
 #include <QComboBox>
 #include <QCommandLineParser>
 #include <QDateTimeEdit>
+#include <QAbstractButton>
 #include <QDir>
 #include <QFile>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QTabWidget>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSqlDatabase>
@@ -106,7 +112,8 @@ bool storeProject(const QString& name)
     p.ChannelConfig = QStringList{QStringLiteral("TC-K-8"), QStringLiteral("PT100-4")};
     p.Channel = QStringList{QStringLiteral("1-101"), QStringLiteral("1-102"), QStringLiteral("1-103"),
                             QStringLiteral("2-101"), QStringLiteral("2-102"), QStringLiteral("2-103")};
-    p.Unit = QStringList(6, QStringLiteral("℃"));
+    for (int i = 0; i < p.Channel.size(); ++i)
+        p.Unit << QStringLiteral("℃");
     if (!Tool::addParameters(p))
         return false;
     QList<Tool::Struct_ParametersData> data;
@@ -165,13 +172,58 @@ bool prepareDatabase(bool english)
     return ok;
 }
 
+bool hasChinese(const QString& text)
+{
+    for (const QChar c : text)
+        if (c.unicode() >= 0x4E00 && c.unicode() <= 0x9FFF)
+            return true;
+    return false;
+}
+
+// The interface texts of a widget tree that are still Chinese: labels,
+// buttons, group titles, tab and header texts. Data (table cells, combo
+// entries, logs) is left out: it is what the user stored.
+QStringList untranslated(QWidget* root)
+{
+    QStringList found;
+    auto note = [&found](const QString& text) {
+        if (hasChinese(text) && !found.contains(text))
+            found << text;
+    };
+    note(root->windowTitle());
+    for (QWidget* w : root->findChildren<QWidget*>()) {
+        if (!w->isVisibleTo(root))
+            continue;
+        if (auto* label = qobject_cast<QLabel*>(w))
+            note(label->text());
+        else if (auto* button = qobject_cast<QAbstractButton*>(w))
+            note(button->text());
+        else if (auto* group = qobject_cast<QGroupBox*>(w))
+            note(group->title());
+        else if (auto* tabs = qobject_cast<QTabWidget*>(w))
+            for (int i = 0; i < tabs->count(); ++i)
+                note(tabs->tabText(i));
+        else if (auto* header = qobject_cast<QHeaderView*>(w))
+            if (QAbstractItemModel* model = header->model())
+                for (int i = 0; i < header->count(); ++i)
+                    note(model->headerData(i, header->orientation()).toString());
+    }
+    return found;
+}
+
 class Shooter
 {
 public:
-    Shooter(const QString& outDir) : m_out(outDir) {}
+    Shooter(const QString& outDir, bool english) : m_out(outDir), m_english(english) {}
     bool save(QWidget* w, const QString& name)
     {
         settle();
+        if (m_english) {
+            const QStringList left = untranslated(w);
+            for (const QString& text : left)
+                std::fprintf(stderr, "arq-screenshots: %s: untranslated: %s\n", qPrintable(name), qPrintable(text));
+            m_ok &= left.isEmpty();
+        }
         const QString file = QDir(m_out).filePath(name + QStringLiteral(".png"));
         const bool ok = w->grab().save(file, "PNG");
         std::printf("%s %s\n", ok ? "wrote" : "FAILED", qPrintable(file));
@@ -189,6 +241,7 @@ public:
 
 private:
     QString m_out;
+    bool m_english;
     bool m_ok = true;
 };
 
@@ -248,7 +301,7 @@ int main(int argc, char* argv[])
     // Nothing may wait for a click: messages are recorded, not shown.
     MessageBox::setTestMode(true);
     Tervan::setSplashDuration(0);
-    Shooter shots(out);
+    Shooter shots(out, english);
     {
         Tervan window;
         window.show();
