@@ -16,6 +16,7 @@
 #include "SystemContext.h"
 #include "Tervan.h"
 #include "Tool.h"
+#include "ToolPage.h"
 #include "VerificationReport.h"
 
 #include <QApplication>
@@ -33,6 +34,7 @@
 #include <QPushButton>
 #include <QSqlDatabase>
 #include <QTemporaryDir>
+#include <QTableWidget>
 #include <QTreeWidget>
 #include <QtDebug>
 
@@ -163,7 +165,7 @@ bool prepareDatabase(bool english)
     ok &= Tool::addAcquisitionDevice(device(2, QStringLiteral("3107A-RTD"), QStringLiteral("RT240517"),
                                             QStringLiteral("PT100-4"), QStringLiteral("网络"),
                                             QStringLiteral("192.168.1.22"), QStringLiteral("5000")));
-    ok &= storeProject(QStringLiteral("DB-50C-2026-12-09"));
+    ok &= storeProject(QStringLiteral("DB50-1209"));
 
     // Warning-log entries as the program writes them (stored in Chinese, as it does).
     Tool::addAuditLog(QStringLiteral("系统操作"), QStringLiteral("数据库备份成功"));
@@ -251,12 +253,28 @@ T* child(QWidget* w, const char* name)
     return w->findChild<T*>(QString::fromLatin1(name));
 }
 
+// Opens a page with its tool-bar group in front, as a click on its button leaves it.
+void open(Tervan& window, int page, int group)
+{
+    window.showPage(page);
+    if (auto* tabs = child<QTabWidget>(&window, "tabWidget"))
+        tabs->setCurrentIndex(group);
+}
+
+// The program's trace of every statement is of no use here.
+void quietHandler(QtMsgType type, const QMessageLogContext&, const QString& text)
+{
+    if (type != QtDebugMsg && type != QtInfoMsg)
+        std::fprintf(stderr, "%s\n", qPrintable(text));
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
 {
     Q_INIT_RESOURCE(resources);
     QApplication app(argc, argv);
+    qInstallMessageHandler(quietHandler);
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Writes the documentation's screenshots of ARQ-310MX."));
@@ -308,21 +326,23 @@ int main(int argc, char* argv[])
         window.TimeUpdate_slots();
         shots.save(&window, QStringLiteral("main-window"));
 
-        window.showPage(0);
+        open(window, 0, 0);
         shots.save(&window, QStringLiteral("system-settings"));
 
-        window.showPage(1);
+        open(window, 1, 1);
         if (auto* config = qobject_cast<ChannelConfig*>(window.currentPage()))
             config->ShowConfig(QStringLiteral("TC-K-8"));
         shots.save(&window, QStringLiteral("channel-config"));
 
-        window.showPage(2);
+        open(window, 2, 1);
+        if (auto* list = child<QTableWidget>(window.currentPage(), "tableWidget_AcquisitionList"))
+            emit list->cellDoubleClicked(0, 0); // the first device in the form
         shots.save(&window, QStringLiteral("acquisition-devices"));
 
-        window.showPage(3);
+        open(window, 3, 4);
         shots.save(&window, QStringLiteral("warning-log"));
 
-        window.showPage(5);
+        open(window, 5, 3);
         if (auto* report = qobject_cast<VerificationReport*>(window.currentPage())) {
             auto* tree = child<QTreeWidget>(report, "treeWidget_Device");
             if (tree && tree->topLevelItemCount() > 0) {
@@ -350,7 +370,19 @@ int main(int argc, char* argv[])
         }
         shots.save(&window, QStringLiteral("report"));
 
-        window.showPage(6);
+        open(window, 6, 1);
+        if (ToolPage* page = window.currentPage()) {
+            // A thermocouple run on the dry block: two points, five minutes' delay.
+            if (auto* device = child<QComboBox>(page, "comboBox_Collection1"))
+                device->setCurrentIndex(0);
+            if (auto* field = child<QComboBox>(page, "comboBox_Field"))
+                field->setCurrentText(QStringLiteral("干式炉"));
+            const QList<QPair<const char*, const char*>> edits = {
+                {"lineEdit_Temp1", "50"}, {"lineEdit_Temp2", "100"}, {"lineEdit_Delay", "5"}, {"lineEdit_Max", "8"}};
+            for (const auto& e : edits)
+                if (auto* edit = child<QLineEdit>(page, e.first))
+                    edit->setText(QString::fromLatin1(e.second));
+        }
         shots.save(&window, QStringLiteral("calibration"));
 
         // The acquisition chain's first two dialogs, as "数据采集" opens them.
@@ -358,6 +390,10 @@ int main(int argc, char* argv[])
         {
             ParametersMode mode(&window);
             mode.setContext(window.context());
+            if (auto* name = child<QLineEdit>(&mode, "lineEdit_Name1"))
+                name->setText(QStringLiteral("DB50-1210"));
+            if (auto* device = child<QComboBox>(&mode, "comboBox_Device1"))
+                device->setCurrentIndex(0);
             mode.show();
             shots.save(&mode, QStringLiteral("acquisition-mode"));
         }
@@ -370,9 +406,10 @@ int main(int argc, char* argv[])
                 Tool::getChannelConfig(one, d.ChannelConfig);
                 c->ChannelConfig << one.value(0);
             }
-            c->ProjectName = QStringList{QStringLiteral("DB-50C-2026-12-10")};
+            c->ProjectName = QStringList{QStringLiteral("DB50-1210")};
             ParametersChannel channels(&window);
             channels.setContext(c);
+            channels.resize(560, 430);
             channels.show();
             shots.save(&channels, QStringLiteral("acquisition-channels"));
         }
