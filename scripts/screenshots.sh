@@ -14,8 +14,8 @@ for lang in zh en; do
   xvfb-run -a -s "-screen 0 1600x1200x24" \
     env QT_QPA_PLATFORM=xcb LANG=C.UTF-8 "$ROOT/build/arq-screenshots" --lang "$lang" --out "$out"
 done
-# Palette PNGs: a fraction of the size, no visible loss on flat widgets.
+# Palette PNGs without dithering: a third of the size, no visible loss on flat widgets.
 for f in "$ROOT"/docs/screenshots/*/*.png; do
-  convert "$f" -strip -colors 256 "PNG8:$f"
+  convert "$f" -strip +dither -colors 256 "PNG8:$f"
 done
 ls -l "$ROOT"/docs/screenshots/*/
