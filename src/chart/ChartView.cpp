@@ -200,7 +200,9 @@ void ChartView::initReportView()
     setRubberBand(QChartView::RectangleRubberBand);
     chart()->legend()->setVisible(true);
     chart()->legend()->setAlignment(Qt::AlignRight);
-    setUpAxes(QStringLiteral("1"), QStringLiteral("1"));
+    // The right axis joins when a project with a second unit is shown: one
+    // added here and removed before the chart is first drawn stays painted.
+    setUpAxes(QStringLiteral("1"), QString());
     m_axisX->setLabelsAngle(90);
     m_axisX->setTickCount(24);
     m_axisY1->setTickCount(10);
