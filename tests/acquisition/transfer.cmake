@@ -1,0 +1,4 @@
+# Import and offline download: the rows from files, the dialogs and their
+# all-or-nothing store; the kill test runs the import in a runner process.
+arq_add_test(tst_transfer LABELS unit SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_transfer.cpp
+             ${CMAKE_CURRENT_LIST_DIR}/TransferSample.h LIBS arq_online TIMEOUT 120)
