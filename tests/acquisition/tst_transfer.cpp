@@ -182,14 +182,14 @@ void TestTransfer::importGrid()
     const auto& row = out.rows.at(2); // grid time 2, project A
     QCOMPARE(row.Name, QStringLiteral("A"));
     QCOMPARE(row.Time, kS.addSecs(2));
-    // The first record within one second: 10:00:01.300 of device 1 for 10:00:02.
+    // The first record within one second of 10:00:02: 10:00:01.300 of device 1, 10:00:01.900 of device 2.
     QCOMPARE(row.Data, (QStringList{TransferSample::valueText(0, 0, 4), TransferSample::valueText(0, 2, 4),
-                                    TransferSample::valueText(1, 1, 2)}));
+                                    TransferSample::valueText(1, 1, 1)}));
     QCOMPARE(out.rows.at(9).Data.size(), 3);
     QCOMPARE(out.rows.at(9).Time, kS.addSecs(8));
 
-    // A file missing one second fails the whole import with no row.
-    QVERIFY(TransferSample::writeScannerFile(dir.file("d2.csv"), 1, 3, kS, 20, 6));
+    // A file that ends before the last grid time fails the whole import with no row.
+    QVERIFY(TransferSample::writeScannerFile(dir.file("d2.csv"), 1, 3, kS, 5));
     out = TransferRules::importFiles(job);
     QCOMPARE(out.failure, QStringLiteral("采集数据不匹配，未能保存数据！"));
     QVERIFY(out.rows.isEmpty());

@@ -10,6 +10,8 @@
 TransferTask::TransferTask(QObject* parent)
     : QObject(parent)
 {
+    // Connected first, so every later receiver of finished() sees the task idle.
+    connect(this, &TransferTask::finished, this, [this] { m_active = false; }, Qt::QueuedConnection);
 }
 
 TransferTask::~TransferTask()
@@ -21,8 +23,13 @@ TransferTask::~TransferTask()
 
 void TransferTask::start(Reader read, const QList<Tool::Struct_Parameters>& projects, const QString& databasePath)
 {
-    if (m_running.exchange(true))
+    if (m_active)
         return;
+    // The previous worker may still be between its last signal and its end.
+    while (m_running.load())
+        QThread::msleep(1);
+    m_active = true;
+    m_running = true;
     m_cancel = false;
     std::thread([this, read, projects, databasePath] {
         // Reading is worth 60 %, storing 40 %.

@@ -24,7 +24,8 @@ public:
 
     // `databasePath` is the file of the GUI thread's default connection.
     void start(Reader read, const QList<Tool::Struct_Parameters>& projects, const QString& databasePath);
-    bool running() const { return m_running.load(); }
+    // From start() until the GUI thread received finished().
+    bool running() const { return m_active; }
 
 signals:
     // Percent done; -1 while the amount is not known yet.
@@ -33,6 +34,7 @@ signals:
     void finished(const QString& failure);
 
 private:
-    std::atomic<bool> m_running{false};
+    bool m_active = false; // GUI thread only
+    std::atomic<bool> m_running{false}; // the worker thread exists
     std::atomic<bool> m_cancel{false};
 };
