@@ -115,8 +115,12 @@ int main(int argc, char** argv)
     const auto rows = makeRows(count);
     singleCommits(rows, "FULL");
     singleCommits(rows, "NORMAL");
-    const double ours = bulk(rows);
-    const double ref = reference(rows);
-    std::printf("bulk helper / C reference: %.2f\n", ours / ref);
+    // The machine is shared: best of three alternating runs of each.
+    double ours = 0, ref = 0;
+    for (int i = 0; i < 3; ++i) {
+        ours = std::max(ours, bulk(rows));
+        ref = std::max(ref, reference(rows));
+    }
+    std::printf("bulk helper / C reference (best of 3 each): %.2f\n", ours / ref);
     return 0;
 }

@@ -7,6 +7,8 @@
 #include "ParametersChannel.h"
 #include "ParametersMode.h"
 #include "ParametersOnLine.h"
+#include "ParametersImport.h"
+#include "ParametersDisconnection.h"
 #include "MessageBox.h"
 #include "MessageLog.h"
 #include "SystemContext.h"
@@ -420,8 +422,16 @@ void Tervan::pt_Parameters_clicked()
         ParametersOnLine online(this);
         online.setContext(m_context);
         online.exec();
+    } else if (m_context->Mode == QStringLiteral("导入")) {
+        ParametersImport import(this);
+        import.setContext(m_context);
+        import.exec();
+    } else if (m_context->Mode == QStringLiteral("脱机")) {
+        // Its destructor waits for a running worker and removes the working files.
+        ParametersDisconnection offline(this);
+        offline.setContext(m_context);
+        offline.exec();
     }
-    // "导入" and "脱机" run their dialogs here once those are built.
 }
 
 void Tervan::notificationAction(int which)

@@ -3,13 +3,18 @@
 #include <QElapsedTimer>
 #include <QSerialPortInfo>
 #include <QSqlDatabase>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QThread>
 #include <QVariant>
 #include <QtDebug>
 
+#include <sqlite3.h>
+
+#include <atomic>
 #include <cmath>
+#include <cstdio>
 
 namespace Tool {
 
@@ -556,33 +561,229 @@ bool addParametersData(Struct_ParametersData data)
                   nullptr);
 }
 
-bool addParametersDataBulk(const QList<Struct_ParametersData>& rows)
+namespace {
+
+// "yyyy-MM-dd hh:mm:ss.zzz" written by hand: QDateTime::toString goes
+// through the locale machinery and was the largest single cost of a bulk insert.
+void appendDigits(char*& p, int value, int width)
 {
-    QSqlDatabase db = QSqlDatabase::database(QLatin1String(QSqlDatabase::defaultConnection), false);
-    if (!db.isOpen() || !db.transaction())
-        return false;
-    {
-        QSqlQuery q(db);
-        if (!q.prepare(QStringLiteral("insert into ParametersData values ( ?,?,?)"))) {
-            db.rollback();
-            return false;
+    for (int i = width - 1; i >= 0; --i) {
+        p[i] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    }
+    p += width;
+}
+
+void appendScanTime(QByteArray& out, const QDateTime& time)
+{
+    if (!time.isValid())
+        return;
+    const QDate d = time.date();
+    const QTime t = time.time();
+    if (d.year() < 0 || d.year() > 9999) {
+        out.append(time.toString(kScanTimeFormat).toUtf8());
+        return;
+    }
+    char buffer[24];
+    char* p = buffer;
+    appendDigits(p, d.year(), 4);
+    *p++ = '-';
+    appendDigits(p, d.month(), 2);
+    *p++ = '-';
+    appendDigits(p, d.day(), 2);
+    *p++ = ' ';
+    appendDigits(p, t.hour(), 2);
+    *p++ = ':';
+    appendDigits(p, t.minute(), 2);
+    *p++ = ':';
+    appendDigits(p, t.second(), 2);
+    *p++ = '.';
+    appendDigits(p, t.msec(), 3);
+    out.append(buffer, static_cast<int>(p - buffer));
+}
+
+// The values joined with "," as UTF-8; plain ASCII (numbers) is copied
+// without the general converter.
+void appendJoined(QByteArray& out, const QStringList& list)
+{
+    for (int i = 0; i < list.size(); ++i) {
+        if (i)
+            out.append(',');
+        const QString& text = list.at(i);
+        const QChar* c = text.constData();
+        const int n = text.size();
+        bool ascii = true;
+        for (int k = 0; k < n && ascii; ++k)
+            ascii = c[k].unicode() < 0x80;
+        if (!ascii) {
+            out.append(text.toUtf8());
+            continue;
         }
+        const int at = out.size();
+        out.resize(at + n);
+        char* dst = out.data() + at;
+        for (int k = 0; k < n; ++k)
+            dst[k] = static_cast<char>(c[k].unicode());
+    }
+}
+
+sqlite3* nativeHandle(const QSqlDatabase& db)
+{
+    const QVariant v = db.driver() ? db.driver()->handle() : QVariant();
+    if (!v.isValid() || qstrcmp(v.typeName(), "sqlite3*") != 0)
+        return nullptr;
+    return *static_cast<sqlite3* const*>(v.constData());
+}
+
+// Inserts the rows inside the caller's open transaction. The statement runs
+// on the driver's own sqlite3 handle: QSqlQuery's per-row QVariant binding
+// and parameter bookkeeping cost more than SQLite's insert itself.
+bool insertRows(QSqlDatabase& db, const QList<Struct_ParametersData>& rows,
+                const std::function<bool(int)>& progress)
+{
+    constexpr int kProgressStep = 4096;
+    sqlite3* handle = nativeHandle(db);
+    if (!handle) {
+        QSqlQuery q(db);
+        if (!q.prepare(QStringLiteral("insert into ParametersData values ( ?,?,?)")))
+            return false;
+        int done = 0;
         for (const Struct_ParametersData& row : rows) {
             const QVariantList values = parametersDataValues(row);
             for (int i = 0; i < values.size(); ++i)
                 q.bindValue(i, values.at(i));
-            if (!q.exec()) {
-                q.finish();
-                db.rollback();
+            if (!q.exec())
                 return false;
-            }
+            if (++done % kProgressStep == 0 && progress && !progress(done))
+                return false;
+        }
+        return true;
+    }
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v2(handle, "insert into ParametersData values (?,?,?)", -1, &stmt, nullptr) != SQLITE_OK)
+        return false;
+    QByteArray name, time, data;
+    time.reserve(32);
+    data.reserve(1024);
+    QString lastName;
+    bool ok = true;
+    int done = 0;
+    for (const Struct_ParametersData& row : rows) {
+        if (done == 0 || row.Name != lastName) {
+            lastName = row.Name;
+            name = row.Name.toUtf8();
+        }
+        time.resize(0);
+        appendScanTime(time, row.Time);
+        data.resize(0); // keeps the capacity, unlike clear()
+        appendJoined(data, row.Data);
+        sqlite3_bind_text(stmt, 1, name.constData(), name.size(), SQLITE_STATIC);
+        sqlite3_bind_text(stmt, 2, time.constData(), time.size(), SQLITE_STATIC);
+        sqlite3_bind_text(stmt, 3, data.constData(), data.size(), SQLITE_STATIC);
+        const int rc = sqlite3_step(stmt);
+        sqlite3_reset(stmt);
+        if (rc != SQLITE_DONE) {
+            qWarning() << "store: row insert failed:" << sqlite3_errmsg(handle);
+            ok = false;
+            break;
+        }
+        if (++done % kProgressStep == 0 && progress && !progress(done)) {
+            ok = false;
+            break;
         }
     }
-    if (!db.commit()) {
+    sqlite3_finalize(stmt);
+    return ok;
+}
+
+QSqlDatabase connectionNamed(const QString& connection)
+{
+    return QSqlDatabase::database(connection.isEmpty() ? QLatin1String(QSqlDatabase::defaultConnection) : connection,
+                                  false);
+}
+
+} // namespace
+
+bool addParametersDataBulk(const QList<Struct_ParametersData>& rows)
+{
+    QSqlDatabase db = connectionNamed(QString());
+    if (!db.isOpen() || !db.transaction())
+        return false;
+    if (!insertRows(db, rows, {}) || !db.commit()) {
         db.rollback();
         return false;
     }
     return true;
+}
+
+StoreOutcome addProjects(const QList<Struct_Parameters>& projects, const QList<Struct_ParametersData>& rows,
+                         const QString& connection, const std::function<bool(int)>& progress, QString* takenName)
+{
+    QSqlDatabase db = connectionNamed(connection);
+    if (!db.isOpen() || !db.transaction())
+        return StoreOutcome::Failed;
+    auto fail = [&db](StoreOutcome outcome) {
+        db.rollback();
+        return outcome;
+    };
+    {
+        // Checked inside the transaction, so no other writer can take the
+        // name between the check and the inserts.
+        QSqlQuery q(db);
+        for (const Struct_Parameters& p : projects) {
+            q.prepare(QStringLiteral("select (select count(*) from Parameters where Name = ?)"
+                                     " + (select count(*) from ParametersData where Name = ?)"));
+            q.addBindValue(p.Name);
+            q.addBindValue(p.Name);
+            if (!q.exec() || !q.next())
+                return fail(StoreOutcome::Failed);
+            if (q.value(0).toInt() > 0) {
+                if (takenName)
+                    *takenName = p.Name;
+                q.finish();
+                return fail(StoreOutcome::NameTaken);
+            }
+            q.finish();
+        }
+        if (!q.prepare(QStringLiteral("insert into Parameters values ( %1)").arg(placeholders(15))))
+            return fail(StoreOutcome::Failed);
+        for (const Struct_Parameters& p : projects) {
+            const QVariantList values{p.Name, p.Time, p.Start, p.End, joinComma(p.DeviceNumber),
+                                      joinComma(p.DeviceMode), p.SerialNumber.join(QLatin1Char(';')),
+                                      p.ScanInterval, p.ScanRate, joinComma(p.SignalMode), joinComma(p.IP_COM),
+                                      joinComma(p.Port_BaudRate), joinComma(p.ChannelConfig),
+                                      joinComma(p.Channel), joinComma(p.Unit)};
+            for (int i = 0; i < values.size(); ++i)
+                q.bindValue(i, values.at(i));
+            if (!q.exec())
+                return fail(StoreOutcome::Failed);
+        }
+    }
+    if (!insertRows(db, rows, progress))
+        return fail(StoreOutcome::Failed);
+    if (!db.commit())
+        return fail(StoreOutcome::Failed);
+    for (const Struct_Parameters& p : projects)
+        qInfo().noquote() << QStringLiteral("添加验证信息：") + p.Name;
+    return StoreOutcome::Stored;
+}
+
+WorkerConnection::WorkerConnection(const QString& path)
+{
+    static std::atomic<int> serial{0};
+    m_name = QStringLiteral("arq-worker-%1").arg(++serial);
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
+    db.setDatabaseName(path);
+    m_open = db.open() && configureConnection(db);
+}
+
+WorkerConnection::~WorkerConnection()
+{
+    {
+        QSqlDatabase db = QSqlDatabase::database(m_name, false);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(m_name);
 }
 
 bool deleteParametersData(QString name)

@@ -61,6 +61,34 @@ bool deleteParameters(QString name);
 bool addParametersData(Struct_ParametersData data);
 // Many rows in one transaction through one prepared statement; all or nothing.
 bool addParametersDataBulk(const QList<Struct_ParametersData>& rows);
+
+enum class StoreOutcome { Stored, NameTaken, Failed };
+// Whole projects (their records and rows) in one transaction on the named
+// connection (the default one when empty): all or nothing, so a failure or a
+// killed process leaves the database exactly as it was. A project whose name
+// already has a record or rows is never touched: NameTaken, nothing stored,
+// `takenName` says which. `progress` is told the rows stored so far every few
+// thousand rows; returning false cancels (rolled back, Failed).
+StoreOutcome addProjects(const QList<Struct_Parameters>& projects, const QList<Struct_ParametersData>& rows,
+                         const QString& connection = QString(),
+                         const std::function<bool(int stored)>& progress = {}, QString* takenName = nullptr);
+
+// A connection of its own to the database file at `path`, for a worker
+// thread that stores a large import; opened and closed on that thread.
+class WorkerConnection
+{
+public:
+    explicit WorkerConnection(const QString& path);
+    ~WorkerConnection();
+    WorkerConnection(const WorkerConnection&) = delete;
+    WorkerConnection& operator=(const WorkerConnection&) = delete;
+    bool isOpen() const { return m_open; }
+    QString name() const { return m_name; }
+
+private:
+    QString m_name;
+    bool m_open = false;
+};
 bool deleteParametersData(QString name);
 bool addChannelCalibrationData(Struct_ChannelCalibrationData data);
 void addAuditLog(QString type, QString details);

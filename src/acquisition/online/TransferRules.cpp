@@ -1,0 +1,282 @@
+#include "TransferRules.h"
+
+#include "ChannelModel.h"
+#include "Collection.h"
+
+#include <QCoreApplication>
+#include <QFile>
+
+#include <memory>
+#include <vector>
+
+namespace TransferRules {
+
+namespace {
+
+constexpr int kProgressStep = 1024;
+
+QString importText(const char* text) { return QCoreApplication::translate("ParametersImport", text); }
+QString offlineText(const char* text) { return QCoreApplication::translate("ParametersDisconnection", text); }
+
+bool cancelled(const std::atomic<bool>* cancel) { return cancel && cancel->load(); }
+
+// One line of a working file without its line end; false at the end of the file.
+bool nextLine(QFile& file, QString& line)
+{
+    if (file.atEnd())
+        return false;
+    line = QString::fromLocal8Bit(file.readLine());
+    while (line.endsWith(QLatin1Char('\n')) || line.endsWith(QLatin1Char('\r')))
+        line.chop(1);
+    return true;
+}
+
+// Fields 2 … n − 3 of a record: its channel values.
+void appendChannelFields(QStringList& values, const QStringList& fields)
+{
+    for (int i = 2; i < fields.size() - 2; ++i)
+        values << fields.at(i);
+}
+
+QDateTime recordTime(const QStringList& fields)
+{
+    return fields.size() > 1 ? QDateTime::fromString(fields.at(1), QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz"))
+                             : QDateTime();
+}
+
+} // namespace
+
+qint64 wholeSeconds(const QDateTime& a, const QDateTime& b)
+{
+    return a.msecsTo(b) / 1000;
+}
+
+void appendRows(QList<Tool::Struct_ParametersData>& rows, const QStringList& projectNames,
+                const QList<ChosenChannel>& chosen, const QList<int>& columnMap, const QStringList& values,
+                const QDateTime& time)
+{
+    for (int p = 0; p < projectNames.size(); ++p) {
+        Tool::Struct_ParametersData row{projectNames.at(p), time, {}};
+        for (int k = 0; k < chosen.size() && k < columnMap.size(); ++k) {
+            const int column = columnMap.at(k);
+            if (chosen.at(k).ProjectIndex == p && column >= 0 && column < values.size())
+                row.Data << values.at(column);
+        }
+        rows.append(row);
+    }
+}
+
+// --- import -----------------------------------------------------------------
+
+int deviceWithoutReader(const QList<Tool::Struct_AcquisitionDevice>& devices)
+{
+    for (int i = 0; i < devices.size(); ++i) {
+        std::unique_ptr<Collection> reader(ChannelModel::createDataFileReader(devices.at(i).Mode));
+        if (!reader)
+            return i;
+    }
+    return -1;
+}
+
+Outcome importFiles(const ImportJob& job, const Progress& progress, const std::atomic<bool>* cancel)
+{
+    Outcome out;
+    const QString noChannels = importText("未检测到通道！");
+    const QString mismatch = importText("采集数据不匹配，未能保存数据！");
+    const qint64 step = static_cast<qint64>(job.scanInterval);
+    if (job.devices.isEmpty() || job.configs.size() < job.devices.size()) {
+        out.failure = noChannels;
+        return out;
+    }
+    const int missing = deviceWithoutReader(job.devices);
+    if (missing >= 0) {
+        out.failure = importText("该设备不支持数据导入：") + job.devices.at(missing).Mode;
+        return out;
+    }
+    if (step < 1) {
+        // A step of zero would put every grid time on the start.
+        out.failure = importText("扫描间隔小于1秒，无法导入数据！");
+        return out;
+    }
+
+    std::vector<std::unique_ptr<Collection>> readers;
+    QList<int> channelCounts;
+    int channelTotal = 0;
+    for (int i = 0; i < job.devices.size(); ++i) {
+        readers.emplace_back(ChannelModel::createDataFileReader(job.devices.at(i).Mode));
+        QStringList numbers;
+        for (const Device::Channel& c : ChannelModel::toChannels(job.configs.at(i)))
+            numbers << c.ChannelNumber;
+        const QString path = i < job.paths.size() ? job.paths.at(i) : QString();
+        if (path.isEmpty() || numbers.isEmpty() || !readers.back()->OpenDataFile(path, numbers)) {
+            for (auto& r : readers)
+                r->CloseDataFile();
+            out.failure = noChannels;
+            return out;
+        }
+        channelCounts << numbers.size();
+        channelTotal += numbers.size();
+    }
+    auto closeAll = [&readers] {
+        for (auto& r : readers)
+            r->CloseDataFile();
+    };
+    // Values go to the chosen channels by position: both lists must agree.
+    if (job.chosen.size() != channelTotal) {
+        closeAll();
+        out.failure = importText("通道不匹配！");
+        return out;
+    }
+    QList<int> columnMap;
+    for (int k = 0; k < channelTotal; ++k)
+        columnMap << k;
+
+    const qint64 seconds = wholeSeconds(job.start, job.end);
+    const qint64 n = seconds > 0 ? seconds / step : 0;
+    out.rows.reserve(static_cast<int>(qMin<qint64>(n * job.projectNames.size(), 50'000'000)));
+    QStringList values, deviceValues;
+    for (qint64 k = 0; k < n; ++k) {
+        if (k % kProgressStep == 0) {
+            if (cancelled(cancel)) {
+                closeAll();
+                out.rows.clear();
+                out.failure = mismatch;
+                return out;
+            }
+            if (progress)
+                progress(k, n);
+        }
+        const QDateTime t = job.start.addSecs(k * step);
+        values.clear();
+        for (size_t i = 0; i < readers.size(); ++i) {
+            if (!readers[i]->ReadDataFile(t, deviceValues) || deviceValues.size() != channelCounts.at(int(i))) {
+                closeAll();
+                out.rows.clear();
+                out.failure = mismatch;
+                return out;
+            }
+            values += deviceValues;
+        }
+        appendRows(out.rows, job.projectNames, job.chosen, columnMap, values, t);
+    }
+    closeAll();
+    if (progress)
+        progress(n, n);
+    return out;
+}
+
+// --- working files ----------------------------------------------------------
+
+bool endFlag(const QDateTime& start, const QDateTime& end, double scanInterval)
+{
+    return static_cast<double>(wholeSeconds(start, end)) > scanInterval;
+}
+
+int triggerCount(const QDateTime& start, const QDateTime& end, double scanInterval)
+{
+    const qint64 seconds = wholeSeconds(start, end);
+    if (seconds <= 0 || !(scanInterval > 0))
+        return 0;
+    return static_cast<int>(qMin<double>(seconds / scanInterval, 2147483647.0));
+}
+
+Outcome readWorkingFiles(const WorkingFilesJob& job, const Progress& progress, const std::atomic<bool>* cancel)
+{
+    Outcome out;
+    std::vector<std::unique_ptr<QFile>> files;
+    for (const QString& path : job.paths) {
+        files.emplace_back(new QFile(path));
+        if (!files.back()->open(QIODevice::ReadOnly | QIODevice::Text)) {
+            out.failure = offlineText("文件打开失败！");
+            return out;
+        }
+    }
+    auto fail = [&out](const char* text) {
+        out.rows.clear();
+        out.failure = offlineText(text);
+        return out;
+    };
+
+    // Header pass: the channel keys, device by device.
+    QStringList keys;
+    QString line;
+    for (size_t i = 0; i < files.size(); ++i) {
+        if (!nextLine(*files[i], line))
+            return fail("未检测到通道！");
+        const QStringList fields = line.split(QLatin1Char(','), Qt::KeepEmptyParts);
+        if (fields.size() < 5)
+            return fail("未检测到通道！");
+        for (int c = 2; c < fields.size() - 2; ++c) {
+            if (fields.at(c).size() < 10)
+                return fail("未检测到通道！");
+            keys << QString::number(i + 1) + QLatin1Char('-') + fields.at(c).mid(3, 3);
+        }
+    }
+    if (job.chosen.size() > keys.size())
+        return fail("通道不匹配！");
+    QList<int> columnMap;
+    for (const ChosenChannel& c : job.chosen) {
+        const int at = keys.indexOf(c.ID);
+        if (at < 0)
+            return fail("通道不匹配！");
+        columnMap << at;
+    }
+
+    // Start row: each file's record within one second of the start.
+    const QDateTime start = QDateTime::fromString(job.start.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")),
+                                                  QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+    std::vector<QDateTime> previous(files.size());
+    QStringList values;
+    for (size_t i = 0; i < files.size(); ++i) {
+        while (nextLine(*files[i], line)) {
+            const QStringList fields = line.split(QLatin1Char(','), Qt::KeepEmptyParts);
+            if (fields.size() < 5)
+                break;
+            const QDateTime t = recordTime(fields);
+            // An unreadable time is no match (msecsTo would call it 0 s away).
+            const qint64 s = t.isValid() ? wholeSeconds(start, t) : 99;
+            if (s >= -1 && s <= 1) {
+                appendChannelFields(values, fields);
+                previous[i] = t;
+                break;
+            }
+        }
+    }
+    if (values.size() != keys.size())
+        return fail("未搜索到采集开始时间！");
+    appendRows(out.rows, job.projectNames, job.chosen, columnMap, values, start);
+
+    const double interval = job.scanInterval;
+    const qint64 step = static_cast<qint64>(interval);
+    const bool ending = endFlag(job.start, job.end, interval);
+    for (qint64 w = 1;; ++w) {
+        if (w % kProgressStep == 0) {
+            if (cancelled(cancel))
+                return fail("采集数据不匹配，未能保存数据！");
+            if (progress)
+                progress(w, -1);
+        }
+        values.clear();
+        for (size_t i = 0; i < files.size(); ++i) {
+            // An empty line (a trailing line end) ends the data like the end of the file.
+            if (!nextLine(*files[i], line) || line.trimmed().isEmpty())
+                return out;
+            const QStringList fields = line.split(QLatin1Char(','), Qt::KeepEmptyParts);
+            const QDateTime t = recordTime(fields);
+            const qint64 off = t.isValid() ? wholeSeconds(previous[i].addSecs(step), t) : 99;
+            if (off < -2 || off > 2)
+                return fail("采集间隔不匹配，未能保存数据！");
+            previous[i] = t;
+            if (ending && wholeSeconds(t, job.end) < 0)
+                return out;
+            appendChannelFields(values, fields);
+        }
+        if (values.size() != keys.size())
+            return fail("采集数据不匹配，未能保存数据！");
+        // Grid times have whole seconds: S + trunc(w × T).
+        appendRows(out.rows, job.projectNames, job.chosen, columnMap, values,
+                   start.addSecs(static_cast<qint64>(w * interval)));
+    }
+}
+
+} // namespace TransferRules

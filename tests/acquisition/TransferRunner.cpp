@@ -1,0 +1,54 @@
+// Headless import for the kill test: writes three devices' data files, reads
+// them and stores the projects, printing "STORING" once rows are going into
+// the open transaction, then waiting there to be killed.
+#include "TestSupport.h"
+#include "Tool.h"
+#include "TransferRules.h"
+#include "TransferSample.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QThread>
+
+#include <cstdio>
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    const int at = args.indexOf(QStringLiteral("--workdir"));
+    if (at < 0 || at + 1 >= args.size())
+        return 2;
+    QDir::setCurrent(args.at(at + 1));
+    if (!Tool::openDefaultDatabase())
+        return 3;
+    const QDateTime start = QDateTime::fromString(QStringLiteral("2024-05-06 00:00:00"), "yyyy-MM-dd hh:mm:ss");
+    const int seconds = 20000;
+    SystemContext context;
+    TransferSample::fill(context, 3, 16, {"P1", "P2", "P3"}, 1.0, start, start.addSecs(seconds));
+    QStringList paths;
+    for (int d = 0; d < 3; ++d) {
+        paths << QStringLiteral("d%1.csv").arg(d);
+        if (!TransferSample::writeScannerFile(paths.last(), d, 16, start, seconds))
+            return 4;
+    }
+    const TransferRules::Outcome out = TransferRules::importFiles(
+        {context.AcquisitionDevice, context.ChannelConfig, context.ChannelList, context.ProjectName, paths, start,
+         start.addSecs(seconds), 1.0});
+    if (!out.ok())
+        return 5;
+    QList<Tool::Struct_Parameters> records;
+    for (const QString& name : context.ProjectName) {
+        Tool::Struct_Parameters p;
+        p.Name = name;
+        records << p;
+    }
+    Tool::addProjects(records, out.rows, QString(), [](int) {
+        std::printf("STORING\n");
+        std::fflush(stdout);
+        for (;;)
+            QThread::sleep(1);
+        return true;
+    });
+    return 6;
+}

@@ -1,0 +1,313 @@
+// Import and offline save: the rows a project gets from files, and a store
+// that is all or nothing.
+#include "MessageBox.h"
+#include "ParametersDisconnection.h"
+#include "ParametersImport.h"
+#include "TestSupport.h"
+#include "Tool.h"
+#include "TransferRules.h"
+#include "TransferSample.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTableWidget>
+#include <QtTest>
+
+using TransferRules::Outcome;
+
+class TestTransfer : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init() { MessageBox::setTestMode(true); MessageBox::clear(); }
+    void workingFiles_data();
+    void workingFiles();
+    void importGrid();
+    void importRefusals();
+    void importDialogAtomic();
+    void offlineDialogSave();
+};
+
+namespace {
+
+const QString kFormat = QStringLiteral("yyyy-MM-dd hh:mm:ss");
+const QDateTime kS = QDateTime::fromString(QStringLiteral("2024-05-06 10:00:00"), kFormat);
+
+QString header(const QStringList& channels)
+{
+    QString h = QStringLiteral("Record,Time");
+    for (const QString& c : channels)
+        h += QStringLiteral(",Ch %1 (C)").arg(c);
+    return h + QStringLiteral(",Alarm Flags,Digital I/O");
+}
+
+// Records "hh:mm:ss.zzz=v1;v2" of 10:00 on the sample day.
+QString records(const QStringList& list)
+{
+    QString text;
+    int n = 1;
+    for (const QString& r : list) {
+        const QStringList parts = r.split(QLatin1Char('='));
+        text += QStringLiteral("%1,2024-05-06 %2,%3,0,0\n")
+                    .arg(n++)
+                    .arg(parts.at(0), parts.value(1).replace(QLatin1Char(';'), QLatin1Char(',')));
+    }
+    return text;
+}
+
+QString fileWith(const QString& name, const QString& text)
+{
+    QFile f(name);
+    f.open(QIODevice::WriteOnly | QIODevice::Text | QIODevice::Truncate);
+    f.write(text.toUtf8());
+    return name;
+}
+
+} // namespace
+
+void TestTransfer::workingFiles_data()
+{
+    QTest::addColumn<QString>("file1");
+    QTest::addColumn<QString>("file2"); // empty: one device
+    QTest::addColumn<QStringList>("chosen");
+    QTest::addColumn<double>("interval");
+    QTest::addColumn<int>("endSeconds"); // end = S + this
+    QTest::addColumn<QString>("failure");
+    QTest::addColumn<QStringList>("times"); // hh:mm:ss of project 1's rows
+    QTest::addColumn<QString>("lastValues");
+
+    const QString h1 = header({"101", "102"});
+    const QStringList two{"1-101", "1-102"};
+    QTest::newRow("first record skipped, grid times")
+        << h1 + "\n" + records({"09:59:50.300=1;2", "10:00:00.600=3;4", "10:00:10.500=5;6", "10:00:20.400=7;8"})
+        << QString() << two << 10.0 << 3600 << QString() << QStringList{"10:00:00", "10:00:10", "10:00:20"}
+        << "7,8";
+    QTest::newRow("start 1.9 s late accepted")
+        << h1 + "\n" + records({"10:00:01.900=1;2", "10:00:11.000=3;4"}) << QString() << two << 10.0 << 3600
+        << QString() << QStringList{"10:00:00", "10:00:10"} << "3,4";
+    QTest::newRow("start 2 s late refused")
+        << h1 + "\n" + records({"10:00:02.000=1;2", "10:00:12.000=3;4"}) << QString() << two << 10.0 << 3600
+        << "未搜索到采集开始时间！" << QStringList() << QString();
+    QTest::newRow("record 13 s after its predecessor")
+        << h1 + "\n" + records({"10:00:00.000=1;2", "10:00:10.000=3;4", "10:00:23.000=5;6"}) << QString() << two
+        << 10.0 << 3600 << "采集间隔不匹配，未能保存数据！" << QStringList() << QString();
+    QTest::newRow("2.5 s interval: whole-second grid")
+        << h1 + "\n"
+               + records({"10:00:00.000=1;1", "10:00:02.500=2;2", "10:00:05.000=3;3", "10:00:07.500=4;4",
+                          "10:00:10.000=5;5"})
+        << QString() << two << 2.5 << 3600 << QString()
+        << QStringList{"10:00:00", "10:00:02", "10:00:05", "10:00:07", "10:00:10"} << "5,5";
+    QTest::newRow("end flag: a record 1 s after the end ends the data")
+        << h1 + "\n"
+               + records({"10:00:00.000=1;1", "10:00:10.000=2;2", "10:00:20.900=3;3", "10:00:31.000=4;4"})
+        << QString() << two << 10.0 << 20 << QString() << QStringList{"10:00:00", "10:00:10", "10:00:20"} << "3,3";
+    QTest::newRow("no end flag: the file's end ends the data")
+        << h1 + "\n" + records({"10:00:00.000=1;1", "10:00:10.000=2;2", "10:00:20.000=3;3"}) << QString() << two
+        << 10.0 << 10 << QString() << QStringList{"10:00:00", "10:00:10", "10:00:20"} << "3,3";
+    QTest::newRow("two files: the shorter ends the data")
+        << h1 + "\n" + records({"10:00:00.000=1;1", "10:00:01.000=2;2", "10:00:02.000=3;3"})
+        << header({"105"}) + "\n" + records({"10:00:00.100=9", "10:00:01.100=8"})
+        << QStringList{"1-101", "2-105"} << 1.0 << 3600 << QString() << QStringList{"10:00:00", "10:00:01"}
+        << "2,8";
+    QTest::newRow("chosen channel without a column")
+        << h1 + "\n" + records({"10:00:00.000=1;1"}) << header({"101"}) + "\n" + records({"10:00:00.000=1"})
+        << QStringList{"1-101", "2-105"} << 1.0 << 3600 << "通道不匹配！" << QStringList() << QString();
+    QTest::newRow("header of 4 fields") << "Record,Time,Ch 101 (C),Alarm\n" << QString() << QStringList{"1-101"}
+                                        << 1.0 << 3600 << "未检测到通道！" << QStringList() << QString();
+    QTest::newRow("channel header of 9 characters")
+        << "Record,Time,Ch 101 (C,Alarm Flags,Digital I/O\n" << QString() << QStringList{"1-101"} << 1.0 << 3600
+        << "未检测到通道！" << QStringList() << QString();
+    QTest::newRow("empty file") << QString() << QString() << QStringList{"1-101"} << 1.0 << 3600
+                                << "未检测到通道！" << QStringList() << QString();
+    QTest::newRow("row with a value missing")
+        << h1 + "\n" + "1,2024-05-06 10:00:00.000,1,2,0,0\n2,2024-05-06 10:00:01.000,1,0,0\n" << QString() << two
+        << 1.0 << 3600 << "采集数据不匹配，未能保存数据！" << QStringList() << QString();
+    QTest::newRow("unreadable time is no start")
+        << h1 + "\n" + "1,garbage,1,2,0,0\n" << QString() << two << 1.0 << 3600 << "未搜索到采集开始时间！"
+        << QStringList() << QString();
+}
+
+void TestTransfer::workingFiles()
+{
+    QFETCH(QString, file1);
+    QFETCH(QString, file2);
+    QFETCH(QStringList, chosen);
+    QFETCH(double, interval);
+    QFETCH(int, endSeconds);
+    QFETCH(QString, failure);
+    QFETCH(QStringList, times);
+    QFETCH(QString, lastValues);
+    TestWorkDir dir;
+    TransferRules::WorkingFilesJob job;
+    job.paths << fileWith(dir.file("w0.csv"), file1);
+    if (!file2.isEmpty())
+        job.paths << fileWith(dir.file("w1.csv"), file2);
+    for (const QString& id : chosen) {
+        ChosenChannel c;
+        c.ID = id;
+        job.chosen << c;
+    }
+    job.projectNames = QStringList{"P"};
+    job.start = kS;
+    job.end = kS.addSecs(endSeconds);
+    job.scanInterval = interval;
+    const Outcome out = TransferRules::readWorkingFiles(job);
+    QCOMPARE(out.failure, failure);
+    QStringList got;
+    for (const auto& r : out.rows) {
+        QCOMPARE(r.Time.time().msec(), 0);
+        got << r.Time.toString(QStringLiteral("hh:mm:ss"));
+    }
+    QCOMPARE(got, times);
+    if (!lastValues.isEmpty())
+        QCOMPARE(out.rows.last().Data.join(','), lastValues);
+}
+
+void TestTransfer::importGrid()
+{
+    TestWorkDir dir;
+    SystemContext context;
+    // 10:00:00 to 10:00:10 at 2 s: five grid times, the end itself never imported.
+    TransferSample::fill(context, 2, 3, {"A", "B"}, 2.0, kS, kS.addSecs(10));
+    QVERIFY(TransferSample::writeScannerFile(dir.file("d1.csv"), 0, 3, kS.addSecs(-3), 20));
+    QVERIFY(TransferSample::writeScannerFile(dir.file("d2.csv"), 1, 3, kS, 20, -1, 900));
+    TransferRules::ImportJob job{context.AcquisitionDevice, context.ChannelConfig, context.ChannelList,
+                                 context.ProjectName, {dir.file("d1.csv"), dir.file("d2.csv")}, kS,
+                                 kS.addSecs(10), 2.0};
+    Outcome out = TransferRules::importFiles(job);
+    QVERIFY2(out.ok(), qPrintable(out.failure));
+    QCOMPARE(out.rows.size(), 10);
+    // Channels alternate between the projects: A gets 1-101, 1-103, 2-102.
+    const auto& row = out.rows.at(2); // grid time 2, project A
+    QCOMPARE(row.Name, QStringLiteral("A"));
+    QCOMPARE(row.Time, kS.addSecs(2));
+    // The first record within one second of 10:00:02: 10:00:01.300 of device 1, 10:00:01.900 of device 2.
+    QCOMPARE(row.Data, (QStringList{TransferSample::valueText(0, 0, 4), TransferSample::valueText(0, 2, 4),
+                                    TransferSample::valueText(1, 1, 1)}));
+    QCOMPARE(out.rows.at(9).Data.size(), 3);
+    QCOMPARE(out.rows.at(9).Time, kS.addSecs(8));
+
+    // A file that ends before the last grid time fails the whole import with no row.
+    QVERIFY(TransferSample::writeScannerFile(dir.file("d2.csv"), 1, 3, kS, 5));
+    out = TransferRules::importFiles(job);
+    QCOMPARE(out.failure, QStringLiteral("采集数据不匹配，未能保存数据！"));
+    QVERIFY(out.rows.isEmpty());
+}
+
+void TestTransfer::importRefusals()
+{
+    TestWorkDir dir;
+    SystemContext context;
+    TransferSample::fill(context, 1, 2, {"A"}, 1.0, kS, kS.addSecs(10));
+    QVERIFY(TransferSample::writeScannerFile(dir.file("d1.csv"), 0, 2, kS, 20));
+    TransferRules::ImportJob job{context.AcquisitionDevice, context.ChannelConfig, context.ChannelList,
+                                 context.ProjectName, {dir.file("d1.csv")}, kS, kS.addSecs(10), 1.0};
+    struct Case
+    {
+        std::function<void(TransferRules::ImportJob&)> change;
+        QString failure;
+    } cases[] = {
+        {[](auto& j) { j.devices[0].Mode = QStringLiteral("3107A-NTC"); }, "该设备不支持数据导入：3107A-NTC"},
+        {[](auto& j) { j.scanInterval = 0.5; }, "扫描间隔小于1秒，无法导入数据！"},
+        {[](auto& j) { j.paths = QStringList{QString()}; }, "未检测到通道！"},
+        {[](auto& j) { j.configs[0].ChannelNumber[1] = QStringLiteral("109"); }, "未检测到通道！"},
+        {[](auto& j) { j.chosen.removeLast(); }, "通道不匹配！"},
+    };
+    for (const Case& c : cases) {
+        TransferRules::ImportJob changed = job;
+        c.change(changed);
+        const Outcome out = TransferRules::importFiles(changed);
+        QCOMPARE(out.failure, c.failure);
+        QVERIFY(out.rows.isEmpty());
+    }
+}
+
+// The dialog stores whole projects or nothing: a taken name and a failing
+// file leave every earlier row in place and add none.
+void TestTransfer::importDialogAtomic()
+{
+    TestWorkDir dir;
+    QVERIFY(TestSupport::openDatabase());
+    Tool::Struct_Parameters old;
+    old.Name = QStringLiteral("B");
+    QVERIFY(Tool::addParameters(old));
+    QVERIFY(Tool::addParametersData({QStringLiteral("B"), kS, {"1", "2"}}));
+    const QStringList before = TransferSample::dump();
+
+    SystemContext context;
+    TransferSample::fill(context, 2, 3, {"A", "B"}, 1.0, kS, kS.addSecs(30));
+    QVERIFY(TransferSample::writeScannerFile(dir.file("d1.csv"), 0, 3, kS, 40));
+    QVERIFY(TransferSample::writeScannerFile(dir.file("d2.csv"), 1, 3, kS, 40));
+    auto run = [&](const QStringList& names) {
+        context.ProjectName = names;
+        ParametersImport dialog;
+        dialog.setContext(&context);
+        QVERIFY(dialog.findChild<QPushButton*>("pushButton_Choice2")->isEnabled());
+        QVERIFY(!dialog.findChild<QPushButton*>("pushButton_Choice3")->isEnabled());
+        FileDialog::setTestMode(true);
+        FileDialog::queueAnswer(dir.file("d1.csv"));
+        FileDialog::queueAnswer(dir.file("d2.csv"));
+        dialog.pt_Set1_clicked();
+        dialog.pt_Set2_clicked();
+        QCOMPARE(dialog.findChild<QLineEdit*>("lineEdit_Name2")->text(), QStringLiteral("d2.csv"));
+        QSignalSpy done(&dialog, &ParametersImport::importFinished);
+        dialog.pt_OK_clicked();
+        QVERIFY(dialog.busy());
+        dialog.reject(); // not closable while it runs
+        QVERIFY(done.wait(20000));
+        QVERIFY(!dialog.busy());
+    };
+    run({"A", "B"});
+    QCOMPARE(MessageBox::last().text, QStringLiteral("已存在同名项目，未保存任何数据：B"));
+    QCOMPARE(TransferSample::dump(), before);
+
+    QVERIFY(TransferSample::writeScannerFile(dir.file("d2.csv"), 1, 3, kS, 40, 29));
+    run({"A", "C"});
+    QCOMPARE(MessageBox::last().text, QStringLiteral("采集数据不匹配，未能保存数据！"));
+    QCOMPARE(TransferSample::dump(), before);
+
+    QVERIFY(TransferSample::writeScannerFile(dir.file("d2.csv"), 1, 3, kS, 40));
+    run({"A", "C"});
+    QCOMPARE(MessageBox::last().text, QStringLiteral("数据保存成功！"));
+    QCOMPARE(TestSupport::scalar("select count(*) from ParametersData where Name = 'A'").toInt(), 30);
+    QCOMPARE(TestSupport::scalar("select count(*) from ParametersData where Name = 'C'").toInt(), 30);
+    QCOMPARE(TestSupport::scalar("select Channel from Parameters where Name = 'C'").toString(),
+             QStringLiteral("1-102,2-101,2-103"));
+    QCOMPARE(TestSupport::scalar("select count(*) from ParametersData where Name = 'B'").toInt(), 1);
+    QCOMPARE(TestSupport::scalar("select min(Time) from ParametersData where Name = 'C'").toString(),
+             QStringLiteral("2024-05-06 10:00:00.000"));
+    TestSupport::closeDatabase();
+}
+
+// The save of the offline dialog: working files in, whole projects out; the
+// working files never outlive the dialog.
+void TestTransfer::offlineDialogSave()
+{
+    TestWorkDir dir;
+    QVERIFY(TestSupport::openDatabase());
+    SystemContext context;
+    TransferSample::fill(context, 1, 2, {"A"}, 1.0, kS, kS.addSecs(5));
+    context.Mode = QStringLiteral("脱机");
+    {
+        ParametersDisconnection dialog;
+        dialog.setContext(&context);
+        QVERIFY(!dialog.table(1)->isVisibleTo(&dialog) && !dialog.table(2)->isVisibleTo(&dialog));
+        QSignalSpy done(&dialog, &ParametersDisconnection::workFinished);
+        dialog.pt_OK_clicked(); // nothing downloaded yet
+        QVERIFY(done.wait(5000));
+        QCOMPARE(MessageBox::last().text, QStringLiteral("文件打开失败！"));
+        QVERIFY(TransferSample::writeScannerFile(ParametersDisconnection::workingFileName(0), 0, 2, kS, 10));
+        dialog.pt_OK_clicked();
+        QVERIFY(done.wait(5000));
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    }
+    QVERIFY(!QFile::exists(ParametersDisconnection::workingFileName(0)));
+    // The end flag is set (5 s > 1 s): rows at 0 … 5 s, the record 1 s after the end not stored.
+    QCOMPARE(TestSupport::scalar("select count(*) from ParametersData where Name = 'A'").toInt(), 6);
+    QCOMPARE(TestSupport::scalar("select count(*) from Parameters where Name = 'A'").toInt(), 1);
+    TestSupport::closeDatabase();
+}
+
+QTEST_MAIN(TestTransfer)
+#include "tst_transfer.moc"
