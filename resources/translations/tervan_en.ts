@@ -1279,6 +1279,136 @@
     </message>
 </context>
 <context>
+    <name>ParametersDisconnection</name>
+    <message>
+        <source>离线下载</source>
+        <translation>Offline download</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>Notice</translation>
+    </message>
+    <message>
+        <source>警告</source>
+        <translation>Warning</translation>
+    </message>
+    <message>
+        <source>查询</source>
+        <translation>Query</translation>
+    </message>
+    <message>
+        <source>文件名称</source>
+        <translation>File name</translation>
+    </message>
+    <message>
+        <source>下载数据</source>
+        <translation>Download data</translation>
+    </message>
+    <message>
+        <source>设置参数</source>
+        <translation>Set parameters</translation>
+    </message>
+    <message>
+        <source>保存数据</source>
+        <translation>Save data</translation>
+    </message>
+    <message>
+        <source>文件下载中，请稍等...</source>
+        <translation>Downloading the file, please wait...</translation>
+    </message>
+    <message>
+        <source>设备设置成功！</source>
+        <translation>Devices set!</translation>
+    </message>
+    <message>
+        <source>设备连接失败,请重试！</source>
+        <translation>Device connection failed, please retry!</translation>
+    </message>
+    <message>
+        <source>通道设置失败,请退出重试!</source>
+        <translation>Setting the channels failed, please leave and retry!</translation>
+    </message>
+    <message>
+        <source>设置自动保存失败!</source>
+        <translation>Setting automatic logging failed!</translation>
+    </message>
+    <message>
+        <source>触发设置失败!</source>
+        <translation>Setting the trigger failed!</translation>
+    </message>
+    <message>
+        <source>获取成功！</source>
+        <translation>Fetched!</translation>
+    </message>
+    <message>
+        <source>获取文件名失败,请重试！</source>
+        <translation>Fetching the file names failed, please retry!</translation>
+    </message>
+    <message>
+        <source>设备下载完成！</source>
+        <translation>Download finished!</translation>
+    </message>
+    <message>
+        <source>请先选中文件！</source>
+        <translation>Select a file first!</translation>
+    </message>
+    <message>
+        <source>下载失败，请重试！</source>
+        <translation>Download failed, please retry!</translation>
+    </message>
+    <message>
+        <source>写文件失败，请重试！</source>
+        <translation>Writing the file failed, please retry!</translation>
+    </message>
+</context>
+<context>
+    <name>ParametersImport</name>
+    <message>
+        <source>数据导入</source>
+        <translation>Data import</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>Notice</translation>
+    </message>
+    <message>
+        <source>警告</source>
+        <translation>Warning</translation>
+    </message>
+    <message>
+        <source>文件名：</source>
+        <translation>File name:</translation>
+    </message>
+    <message>
+        <source>选择</source>
+        <translation>Choose</translation>
+    </message>
+    <message>
+        <source>确定</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>选择文件</source>
+        <translation>Choose file</translation>
+    </message>
+    <message>
+        <source>该设备不支持数据导入：</source>
+        <translation>This device does not support data import: </translation>
+    </message>
+    <message>
+        <source>数据保存成功！</source>
+        <translation>Data saved!</translation>
+    </message>
+    <message>
+        <source>已存在同名项目，未保存任何数据：</source>
+        <translation>A project of this name already exists; nothing was saved: </translation>
+    </message>
+    <message>
+        <source>采集数据保存失败！</source>
+        <translation>Saving the acquired data failed!</translation>
+    </message>
+</context>
+<context>
     <name>ParametersMode</name>
     <message>
         <source>采集参数</source>
