@@ -20,7 +20,8 @@ for src in "$here"/fuzz_*.cpp; do
 done
 
 # Build them all first, so the time of each target is its own.
-"$here/run.sh" 0 "${targets[@]}" >"$build-build.log" 2>&1 || echo "fuzz build failed, see $build-build.log" >&2
+mkdir -p "$build"
+"$here/run.sh" 0 "${targets[@]}" >"$build/build.log" 2>&1 || echo "fuzz build failed, see $build/build.log" >&2
 
 rows=()
 status=0
