@@ -1227,6 +1227,14 @@
         <source>提前终止采集。</source>
         <translation>Acquisition terminated early.</translation>
     </message>
+    <message>
+        <source>数据库写入已恢复，中断期间丢失%1次扫描的数据！</source>
+        <translation>Database writes have resumed; the data of %1 scans were lost while they failed!</translation>
+    </message>
+    <message>
+        <source>数据库写入失败，已丢失%1次扫描的数据！</source>
+        <translation>Database writes are failing: the data of %1 scans have been lost!</translation>
+    </message>
 </context>
 <context>
     <name>ParametersChannel</name>

@@ -22,6 +22,8 @@ namespace {
 
 const QString kTimeFormat = QStringLiteral("yyyy-MM-dd hh:mm:ss");
 const QString kScanTimeFormat = QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz");
+// How long a statement waits for a lock another connection holds.
+const int kBusyTimeoutMs = 5000;
 
 QString joinComma(const QStringList& list) { return list.join(QLatin1Char(',')); }
 QStringList splitComma(const QString& text) { return text.split(QLatin1Char(','), Qt::KeepEmptyParts); }
@@ -220,7 +222,7 @@ bool configureConnection(QSqlDatabase& db)
     QSqlQuery q(db);
     bool ok = q.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
     ok = q.exec(QStringLiteral("PRAGMA synchronous=FULL")) && ok;
-    ok = q.exec(QStringLiteral("PRAGMA busy_timeout=5000")) && ok;
+    ok = q.exec(QStringLiteral("PRAGMA busy_timeout=%1").arg(kBusyTimeoutMs)) && ok;
     return ok;
 }
 
@@ -704,10 +706,29 @@ QSqlDatabase connectionNamed(const QString& connection)
 
 } // namespace
 
-bool addParametersDataBulk(const QList<Struct_ParametersData>& rows)
+bool addParametersDataBulk(const QList<Struct_ParametersData>& rows, int busyTimeoutMs)
 {
     QSqlDatabase db = connectionNamed(QString());
-    if (!db.isOpen() || !db.transaction())
+    if (!db.isOpen())
+        return false;
+    // A scan write gives up on a lock held by another writer within
+    // busyTimeoutMs (the window would freeze for the whole default wait).
+    struct BusyTimeout
+    {
+        QSqlDatabase& db;
+        bool changed;
+        BusyTimeout(QSqlDatabase& d, int ms) : db(d), changed(ms >= 0)
+        {
+            if (changed)
+                QSqlQuery(db).exec(QStringLiteral("PRAGMA busy_timeout=%1").arg(ms));
+        }
+        ~BusyTimeout()
+        {
+            if (changed)
+                QSqlQuery(db).exec(QStringLiteral("PRAGMA busy_timeout=%1").arg(kBusyTimeoutMs));
+        }
+    } busy(db, busyTimeoutMs);
+    if (!db.transaction())
         return false;
     if (!insertRows(db, rows, {}) || !db.commit()) {
         db.rollback();

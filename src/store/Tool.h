@@ -60,7 +60,9 @@ bool UpdataParametersEndTime(QString name, QString start, QString end);
 bool deleteParameters(QString name);
 bool addParametersData(Struct_ParametersData data);
 // Many rows in one transaction through one prepared statement; all or nothing.
-bool addParametersDataBulk(const QList<Struct_ParametersData>& rows);
+// busyTimeoutMs >= 0 replaces the connection's wait for a lock held by
+// another writer for this call only.
+bool addParametersDataBulk(const QList<Struct_ParametersData>& rows, int busyTimeoutMs = -1);
 
 enum class StoreOutcome { Stored, NameTaken, Failed };
 // Whole projects (their records and rows) in one transaction on the named

@@ -3,6 +3,9 @@
 arq_add_test(tst_onlinerules LABELS unit SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_onlinerules.cpp
              LIBS arq_online)
 
+arq_add_test(tst_heldrows LABELS unit SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_heldrows.cpp
+             LIBS arq_online)
+
 add_executable(arq-online-runner ${CMAKE_CURRENT_LIST_DIR}/OnlineRunner.cpp
                ${CMAKE_CURRENT_LIST_DIR}/OnlineSetup.h)
 target_link_libraries(arq-online-runner PRIVATE arq_online arq_testsupport)

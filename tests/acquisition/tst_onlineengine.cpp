@@ -82,6 +82,8 @@ private slots:
     void linkDropReconnectsByItself();
     void silentDeviceNeedsManualReconnection();
     void failedDatabaseWritesAreHeldAndRetried();
+    void lockedDatabaseHoldsBoundedRows_data();
+    void lockedDatabaseHoldsBoundedRows();
     void removedDatabaseFileIsReported();
     void destroyedWhileScanning();
     void deviceOverPty();
@@ -424,6 +426,87 @@ void TestOnlineEngine::failedDatabaseWritesAreHeldAndRetried()
     QCOMPARE(session->scansStored(), session->scansHandled());
     using OnlineSetup::valueText;
     checkRows(QStringLiteral("D"), {valueText(0, 0), valueText(0, 1)}, session->scansHandled());
+}
+
+void TestOnlineEngine::lockedDatabaseHoldsBoundedRows_data()
+{
+    QTest::addColumn<bool>("sideWritable");
+    QTest::newRow("side file") << true;
+    QTest::newRow("side file unwritable") << false;
+}
+
+void TestOnlineEngine::lockedDatabaseHoldsBoundedRows()
+{
+    // Another program holds the database's write lock for a while: the
+    // engine keeps at most `memory` scans in memory, moves the older ones to
+    // the side file (or, when that fails too, drops and counts them), backs
+    // off between tries, and afterwards stores everything it kept, in order.
+    QFETCH(bool, sideWritable);
+    QVERIFY(startSimulator(1, 2));
+    const QDateTime now = QDateTime::currentDateTime();
+    OnlineSetup::fill(*m_Context, tcpLinks(), 2, {QStringLiteral("L")}, {}, 0.05, now.addSecs(-1), now.addSecs(-10));
+    m_Dialog = std::make_unique<ParametersOnLine>();
+    OnlineSession* session = m_Dialog->session();
+    const int memory = 5;
+    session->setHoldLimits(memory, 3, 100, 400,
+                           sideWritable ? QString() : m_Dir->file(QStringLiteral("missing/held.tsv")));
+    m_Dialog->setContext(m_Context.get());
+    m_Dialog->show();
+    QVERIFY(waitFor([&] { return session->scansStored() >= 3; }, 15000));
+
+    const QString connection = QStringLiteral("locker");
+    {
+        QSqlDatabase locker = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
+        locker.setDatabaseName(m_Dir->file(QStringLiteral("ARQ-310MX.db3")));
+        QVERIFY(locker.open());
+        QSqlQuery lock(locker);
+        QVERIFY(lock.exec(QStringLiteral("BEGIN IMMEDIATE")));
+        const int attempts = session->storeAttempts();
+        const int handled = session->scansHandled();
+        int inMemory = 0;
+        QVERIFY(waitFor(
+            [&] {
+                inMemory = std::max(inMemory, session->heldRows() - session->heldScansOnDisk());
+                return session->scansHandled() >= handled + 40;
+            },
+            20000));
+        QVERIFY2(inMemory <= memory, qPrintable(QString::number(inMemory)));
+        const int tries = session->storeAttempts() - attempts;
+        QVERIFY2(tries >= 3 && tries <= 15, qPrintable(QString::number(tries))); // not one per scan
+        QCOMPARE(m_Dialog->commandText(), QStringLiteral("停止"));                 // scanning goes on
+        if (sideWritable) {
+            QVERIFY(session->heldScansOnDisk() >= 30);
+            QVERIFY(QFile::exists(session->heldFilePath()));
+            QCOMPARE(QFileInfo(session->heldFilePath()).absolutePath(), QFileInfo(m_Dir->file("x")).absolutePath());
+            QCOMPARE(session->scansLost(), 0);
+            QCOMPARE(m_Dialog->statusText(), QStringLiteral("数据库写入失败，数据暂存内存并重试！"));
+        } else {
+            QVERIFY(session->scansLost() >= 30);
+            QCOMPARE(m_Dialog->statusText(),
+                     QStringLiteral("数据库写入失败，已丢失%1次扫描的数据！").arg(session->scansLost()));
+        }
+        QVERIFY(lock.exec(QStringLiteral("ROLLBACK")));
+    }
+    QSqlDatabase::removeDatabase(connection);
+
+    QVERIFY(waitFor([&] { return session->heldRows() == 0; }, 10000));
+    if (sideWritable) {
+        QCOMPARE(m_Dialog->statusText(), QStringLiteral("采集中..."));
+        QVERIFY(!QFile::exists(session->heldFilePath()));
+    } else {
+        const QString text = QStringLiteral("数据库写入中断期间丢失%1次扫描的数据（%2行）。")
+                                 .arg(session->scansLost())
+                                 .arg(session->scansLost());
+        QCOMPARE(m_Dialog->statusText(),
+                 QStringLiteral("数据库写入已恢复，中断期间丢失%1次扫描的数据！").arg(session->scansLost()));
+        QCOMPARE(TestSupport::scalar(QStringLiteral("select count(*) from AuditLog where Details = '%1'").arg(text))
+                     .toInt(),
+                 1);
+    }
+    stopAndSave();
+    QCOMPARE(session->scansStored() + session->scansLost(), session->scansHandled());
+    using OnlineSetup::valueText;
+    checkRows(QStringLiteral("L"), {valueText(0, 0), valueText(0, 1)}, session->scansStored());
 }
 
 void TestOnlineEngine::removedDatabaseFileIsReported()

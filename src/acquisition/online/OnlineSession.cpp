@@ -11,6 +11,7 @@
 #include <QSqlDatabase>
 #include <QThread>
 
+#include <limits>
 #include <thread>
 
 namespace {
@@ -21,6 +22,13 @@ const QString kAuditType = QStringLiteral("通讯异常");
 const QString kReconnected = QStringLiteral("设备重新连接。");
 const QString kManualMode = QStringLiteral("进入手动重连模式！");
 const QString kManualDone = QStringLiteral("手动重连成功！");
+const QString kStoreAuditType = QStringLiteral("数据库异常");
+
+// A scan write waits this long for a lock another connection holds: the
+// rows are held and retried anyway, and the window must not freeze.
+const int kScanWriteBusyMs = 200;
+// Held-scan writes per handled scan, so catching up never stalls the window.
+const int kWritesPerScan = 4;
 
 } // namespace
 
@@ -37,6 +45,7 @@ OnlineSession::OnlineSession(QObject* parent) : QObject(parent)
             Qt::QueuedConnection);
     connect(this, &OnlineSession::Command_signals, this, &OnlineSession::Command_slots, Qt::QueuedConnection);
     connect(this, &OnlineSession::Status_signals, this, &OnlineSession::Status_slots, Qt::QueuedConnection);
+    m_Clock.start();
 }
 
 OnlineSession::~OnlineSession()
@@ -53,8 +62,8 @@ OnlineSession::~OnlineSession()
     }
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); // last audit rows
 
-    if (!m_Discarded && !m_Held.isEmpty() && !flushHeld())
-        qWarning() << "online acquisition: could not store" << heldRows() << "held rows at close";
+    if (!m_Discarded && !m_Held.isEmpty() && !flushHeld(true))
+        keepHeldAtClose("at close");
 
     // A run stopped before its first scan keeps its planned times.
     if (m_ProjectsStored && !m_Discarded && m_LastScan.isValid()) {
@@ -87,12 +96,14 @@ QDateTime OnlineSession::actualStart() const
     return ms ? QDateTime::fromMSecsSinceEpoch(ms) : m_Start;
 }
 
-int OnlineSession::heldRows() const
+void OnlineSession::setHoldLimits(int memoryScans, int batchScans, int firstRetryMs, int maxRetryMs,
+                                  const QString& sideFile)
 {
-    int n = 0;
-    for (const HeldScan& s : m_Held)
-        n += s.rows.size();
-    return n;
+    m_SideFile = sideFile;
+    m_HoldLimits[0] = memoryScans;
+    m_HoldLimits[1] = batchScans;
+    m_HoldLimits[2] = firstRetryMs;
+    m_HoldLimits[3] = maxRetryMs;
 }
 
 void OnlineSession::setContext(SystemContext* context)
@@ -109,6 +120,17 @@ void OnlineSession::setContext(SystemContext* context)
     m_End = QDateTime::fromString(context->EndTime, kTimeFormat);
     m_Projects = OnlineRules::composeProjects(*context, QDateTime::currentDateTime());
     m_DatabasePath = QSqlDatabase::database(QLatin1String(QSqlDatabase::defaultConnection), false).databaseName();
+    // Beside the database, one file per run: a file left by a run that
+    // ended abnormally is never mixed into this one.
+    if (!m_SideFile.isEmpty()) {
+        m_Held = HeldRows(m_SideFile);
+    } else if (!m_DatabasePath.isEmpty()) {
+        m_Held = HeldRows(QStringLiteral("%1.held-%2.tsv")
+                              .arg(m_DatabasePath, QDateTime::currentDateTime().toString(
+                                                       QStringLiteral("yyyyMMdd-hhmmss-zzz"))));
+    }
+    m_Held.setLimits(m_HoldLimits[0], m_HoldLimits[1]);
+    m_Held.setBackoff(m_HoldLimits[2], m_HoldLimits[3]);
 
     for (int i = 0; i < m_Devices.size(); ++i) {
         m_Drivers << ChannelModel::createCollection(m_Devices.at(i).Mode);
@@ -366,9 +388,13 @@ void OnlineSession::DataHandle_slots(int index, QStringList values)
 
 void OnlineSession::storeScan(int index, const QDateTime& time, const QList<Tool::Struct_ParametersData>& rows)
 {
-    m_Held.append(HeldScan{index, time, rows});
-    if (!flushHeld()) {
-        reportStoreFailure(tr("数据库写入失败，数据暂存内存并重试！"));
+    m_Held.add(HeldRows::Scan{index, time, rows});
+    reportLoss();
+    if (!m_Held.retryDue(m_Clock.elapsed()))
+        return; // backing off: the scan waits with the others
+    if (!flushHeld(false)) {
+        if (!m_Held.isEmpty() && m_Held.failures() > 0)
+            reportStoreFailure(tr("数据库写入失败，数据暂存内存并重试！"));
         return;
     }
     if (!m_DatabasePath.isEmpty() && !QFileInfo::exists(m_DatabasePath)) {
@@ -381,39 +407,74 @@ void OnlineSession::storeScan(int index, const QDateTime& time, const QList<Tool
     }
 }
 
-bool OnlineSession::flushHeld()
+bool OnlineSession::flushHeld(bool all)
 {
     if (m_Held.isEmpty())
         return true;
-    QList<Tool::Struct_ParametersData> rows;
-    for (const HeldScan& s : qAsConst(m_Held))
-        rows << s.rows;
-    // One transaction for the scan (and any held before it): a scan is
-    // stored whole or not at all, and one sync per scan keeps up at speed.
-    if (!Tool::addParametersDataBulk(rows))
-        return false;
-    if (m_StoreFailing) {
-        m_StoreFailing = false;
-        qWarning() << "online acquisition: database writes resumed," << rows.size() << "rows stored";
-        if (m_CommandShown != Finish && !m_Stop)
-            setStatus(tr("采集中..."));
-    }
-    const QList<HeldScan> done = m_Held;
-    m_Held.clear();
-    for (const HeldScan& s : done) {
-        ++m_ScansStored;
-        emit scanStored(s.index, s.time);
+    ++m_StoreAttempts;
+    const int rowsBefore = m_Held.rows();
+    // Each write is one transaction of a bounded number of scans: a scan is
+    // stored whole or not at all, and one sync per write keeps up at speed.
+    const bool done = m_Held.flush(
+        [all](const QList<Tool::Struct_ParametersData>& rows) {
+            return Tool::addParametersDataBulk(rows, all ? -1 : kScanWriteBusyMs);
+        },
+        [this](const HeldRows::Scan& s) {
+            ++m_ScansStored;
+            emit scanStored(s.index, s.time);
+        },
+        m_Clock.elapsed(), all ? std::numeric_limits<int>::max() : kWritesPerScan);
+    if (!done || !m_StoreFailing)
+        return done;
+    m_StoreFailing = false;
+    qWarning() << "online acquisition: database writes resumed," << rowsBefore << "held rows stored";
+    if (m_Held.lostScans() > 0) {
+        const QString lost = QStringLiteral("数据库写入中断期间丢失%1次扫描的数据（%2行）。")
+                                 .arg(m_Held.lostScans())
+                                 .arg(m_Held.lostRows());
+        Tool::addAuditLog(kStoreAuditType, lost);
+        setStatus(tr("数据库写入已恢复，中断期间丢失%1次扫描的数据！").arg(m_Held.lostScans()));
+    } else if (m_CommandShown != Finish && !m_Stop) {
+        setStatus(tr("采集中..."));
     }
     return true;
 }
 
 void OnlineSession::reportStoreFailure(const QString& why)
 {
-    qWarning().noquote() << "online acquisition: writing scan rows failed," << heldRows() << "rows held";
+    qWarning().noquote() << "online acquisition: writing scan rows failed," << m_Held.rows() << "rows held,"
+                         << m_Held.sideScans() << "scans of them in" << m_Held.sidePath();
     if (m_StoreFailing)
         return;
     m_StoreFailing = true;
-    setStatus(why);
+    if (m_Held.lostScans() == 0)
+        setStatus(why);
+}
+
+void OnlineSession::reportLoss()
+{
+    const int lost = m_Held.lostScans();
+    if (lost == m_LossShown)
+        return;
+    // Memory is full and the side file refuses writes too: the oldest held
+    // scans are dropped. Logged with the first and then every hundredth.
+    if (m_LossShown == 0 || lost / 100 != m_LossShown / 100)
+        qWarning() << "online acquisition: held rows full and side file" << m_Held.sidePath()
+                   << "not writable," << lost << "scans lost";
+    m_LossShown = lost;
+    m_StoreFailing = true;
+    setStatus(tr("数据库写入失败，已丢失%1次扫描的数据！").arg(lost));
+}
+
+void OnlineSession::keepHeldAtClose(const char* when)
+{
+    const int rows = m_Held.rows();
+    if (m_Held.spillAll())
+        qWarning().noquote() << "online acquisition:" << rows << "rows not stored" << when << "are kept in"
+                             << m_Held.sidePath();
+    else
+        qWarning().noquote() << "online acquisition:" << rows << "rows not stored" << when << "," << m_Held.rows()
+                             << "of them lost: could not be written to" << m_Held.sidePath();
 }
 
 void OnlineSession::requestStop(bool keepData)
@@ -428,7 +489,7 @@ void OnlineSession::requestStop(bool keepData)
     }
     m_Stop = true;
     m_ReconnectWait = false;
-    if (keepData && !m_Held.isEmpty() && !flushHeld())
+    if (keepData && !m_Held.isEmpty() && !flushHeld(true))
         qWarning() << "online acquisition:" << heldRows() << "held rows still not stored at stop";
     setStatus(tr("提前终止采集。"));
 }

@@ -1,11 +1,13 @@
 #pragma once
 
 #include "Device.h"
+#include "HeldRows.h"
 #include "OnlineRules.h"
 #include "Records.h"
 #include "SystemContext.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -60,7 +62,18 @@ public:
     int scansHandled() const { return m_ScansHandled; }
     int scansStored() const { return m_ScansStored; }
     int reconnections() const { return m_Reconnections; }
-    int heldRows() const;
+    int heldRows() const { return m_Held.rows(); }
+    int heldScansOnDisk() const { return m_Held.sideScans(); }
+    int scansLost() const { return m_Held.lostScans(); }
+    int storeAttempts() const { return m_StoreAttempts; }
+    QString heldFilePath() const { return m_Held.sidePath(); }
+
+    // Bounds of the rows held while the database refuses writes: scans kept
+    // in memory before they move to the side file, scans per transaction,
+    // the wait before the first and the longest retry, and the side file
+    // (default: beside the database). Before setContext.
+    void setHoldLimits(int memoryScans, int batchScans, int firstRetryMs, int maxRetryMs,
+                       const QString& sideFile = QString());
 
 signals:
     // Worker → GUI thread (queued).
@@ -103,8 +116,10 @@ private:
     // GUI thread.
     void setStatus(const QString& text);
     void storeScan(int index, const QDateTime& time, const QList<Tool::Struct_ParametersData>& rows);
-    bool flushHeld();
+    bool flushHeld(bool all);
     void reportStoreFailure(const QString& why);
+    void reportLoss();
+    void keepHeldAtClose(const char* when);
 
     SystemContext* m_Context = nullptr;
     QList<Tool::Struct_AcquisitionDevice> m_Devices;
@@ -137,14 +152,13 @@ private:
     int m_ScansHandled = 0;
     int m_ScansStored = 0;
     int m_Reconnections = 0;
+    int m_StoreAttempts = 0;
+    int m_LossShown = 0;
 
-    // Scans whose rows could not be written yet, oldest first; retried with
-    // every later scan so a passing failure loses nothing.
-    struct HeldScan
-    {
-        int index = 0;
-        QDateTime time;
-        QList<Tool::Struct_ParametersData> rows;
-    };
-    QList<HeldScan> m_Held;
+    // Scans whose rows could not be written yet, retried with later scans
+    // (backing off on m_Clock) so a passing failure loses nothing.
+    HeldRows m_Held;
+    int m_HoldLimits[4] = {2000, 250, 1000, 30000};
+    QString m_SideFile;
+    QElapsedTimer m_Clock;
 };
