@@ -21,7 +21,7 @@ build=${ARQ_FUZZ_BUILD:-$root/build-fuzz}
 seconds=${1:-60}
 shift || true
 targets=("$@")
-((${#targets[@]})) || targets=(3107a_receive 3107a_datafile 3108a_receive 1586a_lines source_reply 5310a_notify)
+((${#targets[@]})) || targets=(3107a_receive 3107a_datafile 3108a_receive 1586a_lines source_reply 5310a_notify working_files)
 
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DARQ_FUZZ=ON \
   -DARQ_BUILD_TESTS=OFF -DARQ_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
@@ -47,6 +47,10 @@ for target in "${targets[@]}"; do
   3108a_receive)
     # Control byte, then the probe answer, an identity and a value reply.
     seed "$corpus" replies '\x0b\x01\x03\x01\x01\xb1\xf1\x01\x03\x0a3108A00001\x00\x00\x01\x03\x04\x00\x00\xc8\x41\x00\x00'
+    ;;
+  working_files)
+    # Control byte (both channels, 1 s, ten intervals), then a working file.
+    seed "$corpus" run '\x22Record,Time,Ch 101 (C),Ch 102 (C),Alarm 1,Alarm 2\n1,2024-03-05 10:00:00.000,20.1,20.2,0,0\n2,2024-03-05 10:00:01.000,20.3,20.4,0,0\n3,2024-03-05 10:00:02.000,20.5,20.6,0,0\n'
     ;;
   1586a_lines)
     seed "$corpus" lines '\x06FLUKE,1586A,1,1.00\r\n\n+2.500000E+01,+1.0E-03\r\n3\r\n'
