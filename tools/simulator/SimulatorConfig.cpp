@@ -318,7 +318,7 @@ bool parseInstrumentOption(const QString& text, int index, InstrumentConfig* ins
             ok = parseChannelText(value, &setup);
             inst->channels.append(setup);
         } else if (key == QLatin1String("in")) {
-            ok = parseInSpec(value, &inst->channels, inst);
+            ok = parsePlacement(value, &inst->channels, inst);
         } else if (key.startsWith(QLatin1String("sensor")) && channelIndex(key.mid(6)) >= 0) {
             ChannelSetup setup;
             setup.channel = channelIndex(key.mid(6));
@@ -546,7 +546,7 @@ QString modelText(const InstrumentConfig& instrument)
     return modelName(instrument.variant);
 }
 
-bool parseInSpec(const QString& text, QList<ChannelSetup>* setups, const InstrumentConfig* instrument)
+bool parsePlacement(const QString& text, QList<ChannelSetup>* setups, const InstrumentConfig* instrument)
 {
     const auto index = [instrument](const QString& t) {
         return instrument ? channelIndex(*instrument, t) : channelIndex(t);
@@ -711,11 +711,11 @@ bool parseConfigJson(const QByteArray& json, QList<InstrumentConfig>* instrument
             continue;
         }
         // "in": "2:101-104" or a list of such texts.
-        QJsonArray specs = in.isArray() ? in.toArray() : QJsonArray{in};
+        QJsonArray placements = in.isArray() ? in.toArray() : QJsonArray{in};
         if (in.isUndefined())
-            specs = QJsonArray();
-        for (const QJsonValue& spec : specs) {
-            if (!spec.isString() || !parseInSpec(spec.toString(), &inst.channels, &inst)) {
+            placements = QJsonArray();
+        for (const QJsonValue& placement : placements) {
+            if (!placement.isString() || !parsePlacement(placement.toString(), &inst.channels, &inst)) {
                 *error = where + QStringLiteral("\"in\" is \"N:101-104+109\" (channels in source instrument N) or a list of them");
                 return false;
             }

@@ -87,7 +87,7 @@ int channelIndex(const InstrumentConfig& instrument, const QString& text);
 QString modelText(const InstrumentConfig& instrument);
 // "2:101-104+109" → instrument 2 and the channel setups that put 101 … 104
 // and 109 into it.
-bool parseInSpec(const QString& text, QList<ChannelSetup>* setups, const InstrumentConfig* instrument = nullptr);
+bool parsePlacement(const QString& text, QList<ChannelSetup>* setups, const InstrumentConfig* instrument = nullptr);
 
 // Longest serial a source takes (shown in its identity reply).
 constexpr int kSourceSerialLength = 20;
