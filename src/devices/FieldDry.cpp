@@ -40,10 +40,7 @@ bool FieldDry::Open(QString mode, QString address, QString port)
         return false;
     if (mode == kManual)
         return true;
-    emit m_Link->Open_signals(mode, address, port.toInt());
-    for (int i = 0; i < 120 && !OpenFlag; ++i)
-        Delay(100);
-    return OpenFlag;
+    return openLink(m_Link, mode, address, port);
 }
 
 bool FieldDry::Close()
@@ -58,28 +55,13 @@ bool FieldDry::IsOpen()
 
 bool FieldDry::Read(QString& reply)
 {
-    reply.clear();
-    if (!OpenFlag)
-        return false;
-    Delay(300);
-    for (int i = 0; i < 60; ++i) {
-        reply += m_Link->takeAll();
-        if (!reply.isEmpty())
-            return true;
-        if (!OpenFlag)
-            return false;
-        Delay(100);
-    }
-    return false;
+    // The reply keeps its line end; the operations strip it.
+    return readLink(m_Link, reply, false);
 }
 
 bool FieldDry::Write(QString command)
 {
-    if (!OpenFlag)
-        return false;
-    emit m_Link->Write_signals(command);
-    Delay(200);
-    return true;
+    return writeLink(m_Link, command);
 }
 
 bool FieldDry::GetSerialNumber(QString& text)

@@ -41,13 +41,8 @@ bool FieldTank::PortList(QStringList& names)
 
 bool FieldTank::Open(QString mode, QString address, QString port)
 {
-    if (OpenFlag)
-        return false;
     // The bath is serial only: the link opens the serial port whatever the mode.
-    emit m_Link->Open_signals(mode, address, port.toInt());
-    for (int i = 0; i < 120 && !OpenFlag; ++i)
-        Delay(100);
-    return OpenFlag;
+    return openLink(m_Link, mode, address, port);
 }
 
 bool FieldTank::Close()
@@ -62,30 +57,12 @@ bool FieldTank::IsOpen()
 
 bool FieldTank::Read(QString& reply)
 {
-    reply.clear();
-    if (!OpenFlag)
-        return false;
-    Delay(300);
-    for (int i = 0; i < 60; ++i) {
-        reply += m_Link->takeAll();
-        reply.remove(QLatin1Char('\r'));
-        reply.remove(QLatin1Char('\n'));
-        if (!reply.isEmpty())
-            return true;
-        if (!OpenFlag)
-            return false;
-        Delay(100);
-    }
-    return false;
+    return readLink(m_Link, reply, true);
 }
 
 bool FieldTank::Write(QString command)
 {
-    if (!OpenFlag)
-        return false;
-    emit m_Link->Write_signals(command);
-    Delay(200);
-    return true;
+    return writeLink(m_Link, command);
 }
 
 bool FieldTank::GetSerialNumber(QString& text)
