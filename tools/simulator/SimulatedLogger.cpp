@@ -1,5 +1,7 @@
 #include "SimulatedLogger.h"
 
+#include "Listen.h"
+
 #include "InstrumentSource.h"
 #include "Lab.h"
 
@@ -114,25 +116,12 @@ QStringList SimulatedLogger::listenLines() const
 
 bool SimulatedLogger::listen(QString* error)
 {
-    QHostAddress address;
-    if (m_config.host == QLatin1String("localhost"))
-        address = QHostAddress(QHostAddress::LocalHost);
-    else if (m_config.host == QLatin1String("*") || m_config.host == QLatin1String("0.0.0.0"))
-        address = QHostAddress(QHostAddress::AnyIPv4);
-    else if (!address.setAddress(m_config.host)) {
-        *error = QStringLiteral("'%1' is not an IP address").arg(m_config.host);
-        return false;
-    }
     if (!m_server) {
         m_server = new QTcpServer(this);
         connect(m_server, &QTcpServer::newConnection, this, &SimulatedLogger::onNewConnection);
     }
-    if (!m_server->listen(address, m_port)) {
-        *error = QStringLiteral("cannot listen on %1:%2: %3").arg(m_config.host).arg(m_port).arg(m_server->errorString());
-        return false;
-    }
-    m_port = m_server->serverPort(); // port 0 became a real one; "up" reuses it
-    return true;
+    // Port 0 becomes a real one; "up" reuses it.
+    return listenOn(m_server, m_config.host, &m_port, error);
 }
 
 void SimulatedLogger::onNewConnection()

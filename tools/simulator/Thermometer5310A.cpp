@@ -1,5 +1,7 @@
 #include "Thermometer5310A.h"
 
+#include "Listen.h"
+
 #include "Console.h"
 
 #include <QFile>
@@ -152,25 +154,12 @@ bool Thermometer5310A::start(QString* error)
 
 bool Thermometer5310A::listen(QString* error)
 {
-    QHostAddress address;
-    if (m_config.host == QLatin1String("localhost"))
-        address = QHostAddress(QHostAddress::LocalHost);
-    else if (m_config.host == QLatin1String("*") || m_config.host == QLatin1String("0.0.0.0"))
-        address = QHostAddress(QHostAddress::AnyIPv4);
-    else if (!address.setAddress(m_config.host)) {
-        *error = QStringLiteral("'%1' is not an IP address").arg(m_config.host);
-        return false;
-    }
     if (!m_server) {
         m_server = new QTcpServer(this);
         connect(m_server, &QTcpServer::newConnection, this, &Thermometer5310A::onNewConnection);
     }
-    if (!m_server->listen(address, m_port)) {
-        *error = QStringLiteral("cannot listen on %1:%2: %3").arg(m_config.host).arg(m_port).arg(m_server->errorString());
-        return false;
-    }
-    m_port = m_server->serverPort();
-    return true;
+    // Port 0 becomes a real one; "up" reuses it.
+    return listenOn(m_server, m_config.host, &m_port, error);
 }
 
 QStringList Thermometer5310A::listenLines() const
