@@ -185,6 +185,13 @@ QString ReportData::timeText(qint64 ms)
 
 QString ScanTimeText::operator()(qint64 ms)
 {
+    char text[32];
+    write(ms, text, sizeof text);
+    return QString::fromLatin1(text);
+}
+
+void ScanTimeText::write(qint64 ms, char* out, int size)
+{
     constexpr qint64 quarter = 15 * 60 * 1000, day = 24 * 3600 * 1000;
     const qint64 bucket = ms >= 0 ? ms / quarter : (ms - quarter + 1) / quarter;
     if (bucket != m_bucket) {
@@ -194,19 +201,32 @@ QString ScanTimeText::operator()(qint64 ms)
         m_offsetMs = qint64(offset) * 1000;
         m_bucket = bucket;
     }
-    if (m_changes)
-        return ReportData::timeText(ms);
-    const qint64 local = ms + m_offsetMs;
-    qint64 days = local / day, inDay = local % day;
-    if (inDay < 0) {
-        inDay += day;
-        --days;
+    int month, dayOfMonth, hour, minute, second, milli;
+    if (m_changes) {
+        // The zone changes inside this quarter hour: ask for this time itself.
+        const QDateTime t = QDateTime::fromMSecsSinceEpoch(ms);
+        month = t.date().month();
+        dayOfMonth = t.date().day();
+        hour = t.time().hour();
+        minute = t.time().minute();
+        second = t.time().second();
+        milli = t.time().msec();
+    } else {
+        const qint64 local = ms + m_offsetMs;
+        qint64 days = local / day, inDay = local % day;
+        if (inDay < 0) {
+            inDay += day;
+            --days;
+        }
+        const QDate date = QDate::fromJulianDay(days + 2440588); // 1970-01-01
+        month = date.month();
+        dayOfMonth = date.day();
+        hour = int(inDay / 3600000);
+        minute = int(inDay / 60000 % 60);
+        second = int(inDay / 1000 % 60);
+        milli = int(inDay % 1000);
     }
-    const QDate date = QDate::fromJulianDay(days + 2440588); // 1970-01-01
-    char text[32];
-    std::snprintf(text, sizeof text, "%02d-%02d %02d:%02d:%02d.%03d", date.month(), date.day(), int(inDay / 3600000),
-                  int(inDay / 60000 % 60), int(inDay / 1000 % 60), int(inDay % 1000));
-    return QString::fromLatin1(text);
+    std::snprintf(out, size_t(size), "%02d-%02d %02d:%02d:%02d.%03d", month, dayOfMonth, hour, minute, second, milli);
 }
 
 int ReportData::segmentRows(int s) const

@@ -93,6 +93,8 @@ class ScanTimeText
 {
 public:
     QString operator()(qint64 ms);
+    // The same text into `out` (at least 19 bytes with its terminating zero).
+    void write(qint64 ms, char* out, int size);
 
 private:
     qint64 m_bucket = std::numeric_limits<qint64>::min();

@@ -161,7 +161,7 @@ bool VerificationReportExcel::valueRow(int r)
     const int format = m_row % 5 == 4 ? m_shaded : m_base;
     const int sheetRow = m_row - 1;
     char text[32];
-    timeText(m_data.times.at(r), text, sizeof text);
+    m_timeText.write(m_data.times.at(r), text, sizeof text);
     bool ok = m_book->write(sheetRow, 0, text, format);
     for (int i = 0; i < m_data.columns.size(); ++i) {
         m_text.setNum(m_data.columns.at(i).at(r), 'f', m_data.decimals);
@@ -178,7 +178,7 @@ ReportRow VerificationReportExcel::record(int r)
 {
     ReportRow row;
     char text[32];
-    timeText(m_data.times.at(r), text, sizeof text);
+    m_timeText.write(m_data.times.at(r), text, sizeof text);
     row.time = QString::fromLatin1(text);
     row.left.reserve(m_data.leftColumns.size());
     for (int c : m_data.leftColumns)
@@ -189,46 +189,6 @@ ReportRow VerificationReportExcel::record(int r)
     return row;
 }
 
-// "MM-dd hh:mm:ss.zzz" in local time, as ReportData::timeText. A time-zone
-// lookup costs a system call or two; a day at 1 s needs 96 instead of 86,400.
-void VerificationReportExcel::timeText(qint64 ms, char* out, int size)
-{
-    constexpr qint64 quarter = 15 * 60 * 1000, day = 24 * 3600 * 1000;
-    const qint64 bucket = ms >= 0 ? ms / quarter : (ms - quarter + 1) / quarter;
-    if (bucket != m_zoneBucket) {
-        const qint64 first = bucket * quarter;
-        const int offset = QDateTime::fromMSecsSinceEpoch(first).offsetFromUtc();
-        m_zoneChanges = QDateTime::fromMSecsSinceEpoch(first + quarter - 1).offsetFromUtc() != offset;
-        m_zoneOffsetMs = qint64(offset) * 1000;
-        m_zoneBucket = bucket;
-    }
-    int month, dayOfMonth, hour, minute, second, milli;
-    if (m_zoneChanges) {
-        const QDateTime t = QDateTime::fromMSecsSinceEpoch(ms);
-        month = t.date().month();
-        dayOfMonth = t.date().day();
-        const QTime time = t.time();
-        hour = time.hour();
-        minute = time.minute();
-        second = time.second();
-        milli = time.msec();
-    } else {
-        const qint64 local = ms + m_zoneOffsetMs;
-        qint64 days = local / day, inDay = local % day;
-        if (inDay < 0) {
-            inDay += day;
-            --days;
-        }
-        const QDate date = QDate::fromJulianDay(days + 2440588); // 1970-01-01
-        month = date.month();
-        dayOfMonth = date.day();
-        hour = int(inDay / 3600000);
-        minute = int(inDay / 60000 % 60);
-        second = int(inDay / 1000 % 60);
-        milli = int(inDay % 1000);
-    }
-    std::snprintf(out, size_t(size), "%02d-%02d %02d:%02d:%02d.%03d", month, dayOfMonth, hour, minute, second, milli);
-}
 
 void VerificationReportExcel::rowDone()
 {

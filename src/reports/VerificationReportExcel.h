@@ -62,7 +62,6 @@ private:
     bool segmentClosing(int s);
     bool dataRow(const QStringList& texts);
     bool valueRow(int r);
-    void timeText(qint64 ms, char* out, int size);
     ReportRow record(int r);
     void rowDone();
 
@@ -88,7 +87,5 @@ private:
     QByteArray m_text; // reused for each value of a data row
     // Local time of the data rows: the offset from UTC is looked up once per
     // quarter hour (zone changes fall on quarter hours), not once per row.
-    qint64 m_zoneBucket = std::numeric_limits<qint64>::min();
-    qint64 m_zoneOffsetMs = 0;
-    bool m_zoneChanges = false; // the offset changes within the bucket
+    ScanTimeText m_timeText; // row times without a zone lookup per row
 };
