@@ -90,7 +90,7 @@ void TestSimulator3107A::session()
 
     QProcess simulator;
     simulator.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    simulator.start(QStringLiteral(ARQ_SIMULATOR_PATH),
+    simulator.start(SimulatorProcess::program(),
                     {"--model", model, "--tcp", "127.0.0.1:0", "--address", "7", "--id", "SIM0000007",
                      "--noise", "0"});
     QVERIFY(simulator.waitForStarted(5000));
@@ -178,12 +178,12 @@ void TestSimulator3107A::setChannelsRecorded()
 
     QTemporaryDir dir;
     const QString record = dir.filePath("frames.log");
-    Simulator sim;
+    SimulatorProcess sim;
     QVERIFY(sim.start({"--model", model, "--tcp", "0", "--address", "7", "--noise", "0", "--record", record}, 1));
 
     std::unique_ptr<Collection> driver(ChannelModel::createCollection(model));
     QVERIFY(driver);
-    QVERIFY(inWorker([&] { return driver->Open("网络", "127.0.0.1", QString::number(sim.tcpPort())); }));
+    QVERIFY(inWorker([&] { return driver->Open("网络", "127.0.0.1", QString::number(sim.port())); }));
     QList<Device::Channel> set = channelSet(driver.get(), {"101", "103"}, wire,
                                             model.endsWith("TC") ? "S" : "R(T)");
     for (Device::Channel& ch : set) {
@@ -209,7 +209,7 @@ void TestSimulator3107A::setChannelsRecorded()
     QVERIFY(file.open(QIODevice::ReadOnly | QIODevice::Text));
     QStringList got;
     for (const QString& line : QString::fromLatin1(file.readAll()).split('\n', Qt::SkipEmptyParts)) {
-        QVERIFY2(line.contains(QStringLiteral(" @1 tcp 127.0.0.1:%1 ").arg(sim.tcpPort())), qPrintable(line));
+        QVERIFY2(line.contains(QStringLiteral(" @1 tcp 127.0.0.1:%1 ").arg(sim.port())), qPrintable(line));
         got << line.section(QLatin1Char(' '), -1);
     }
     QCOMPARE(got.value(0), QStringLiteral("010300010001cad5")); // the probe of Open
@@ -232,12 +232,12 @@ void TestSimulator3107A::serialSessionOverPty()
 #ifndef Q_OS_UNIX
     QSKIP("pseudo-terminals are a Unix facility");
 #endif
-    Simulator sim;
+    SimulatorProcess sim;
     QVERIFY(sim.start({"--model", "3107A-TC", "--no-tcp", "--pty", "--temperature", "20.5", "--noise", "0"}, 1));
     std::unique_ptr<Collection> driver(ChannelModel::createCollection("3107A-TC"));
     auto* logger = qobject_cast<Collection3107A*>(driver.get());
     QVERIFY(logger);
-    QVERIFY(inWorker([&] { return driver->Open("串口", sim.ptyPath(), "115200"); }));
+    QVERIFY(inWorker([&] { return driver->Open("串口", sim.pty(), "115200"); }));
     QCOMPARE(logger->Link()->LinkType(), 1);
     QCOMPARE(logger->AddressPrefixText(), QStringLiteral("01"));
 
@@ -246,15 +246,15 @@ void TestSimulator3107A::serialSessionOverPty()
     QCOMPARE(identity, QStringLiteral("3107A00001"));
     const QDateTime clock(QDate(2024, 3, 5), QTime(14, 7, 9));
     QVERIFY(inWorker([&] { return driver->SyncTime(clock); }));
-    QVERIFY2(sim.command("status").filter("clock 2024-03-05 14:07:").size() == 1, "clock not set");
+    QVERIFY2(sim.answer("status").filter("clock 2024-03-05 14:07:").size() == 1, "clock not set");
 
     QStringList numbers;
     for (int c = 0; c < 16; ++c)
         numbers << QString::number(101 + c);
     const QList<Device::Channel> set = channelSet(driver.get(), numbers, "二线制", "K");
-    sim.command("frames"); // forget the frames so far
+    sim.answer("frames"); // forget the frames so far
     QVERIFY(inWorker([&] { return driver->SetChannels("快速", set); }));
-    const QStringList sent = frameHex(sim.command("frames"));
+    const QStringList sent = frameHex(sim.answer("frames"));
     QCOMPARE(sent.size(), 18); // 16 coefficient blocks, rate, thermocouple type
     QCOMPARE(sent.at(0), framed("01100010000408" + floats({1, 0})));
     QCOMPARE(sent.at(15), framed("0110002E000408" + floats({1, 0})));
@@ -267,7 +267,7 @@ void TestSimulator3107A::serialSessionOverPty()
     QCOMPARE(values.size(), 16);
     for (int c = 0; c < 16; ++c)
         QVERIFY2(qAbs(values.at(c).toDouble() - (20.5 + 0.1 * c)) < 1e-4, qPrintable(values.join(' ')));
-    QCOMPARE(frameHex(sim.command("frames")), QStringList{framed("010301000020")});
+    QCOMPARE(frameHex(sim.answer("frames")), QStringList{framed("010301000020")});
     QVERIFY(inWorker([&] { return driver->Close(); }));
 }
 
@@ -275,58 +275,58 @@ void TestSimulator3107A::serialSessionOverPty()
 // what it must refuse.
 void TestSimulator3107A::framingFaults()
 {
-    Simulator sim;
+    SimulatorProcess sim;
     QVERIFY(sim.start({"--model", "3107A-PCR", "--tcp", "0", "--address", "7", "--noise", "0"}, 1));
     std::unique_ptr<Collection> driver(ChannelModel::createCollection("3107A-PCR"));
-    QVERIFY(inWorker([&] { return driver->Open("网络", "127.0.0.1", QString::number(sim.tcpPort())); }));
+    QVERIFY(inWorker([&] { return driver->Open("网络", "127.0.0.1", QString::number(sim.port())); }));
     QVERIFY(inWorker([&] { return driver->SetChannels("快速", channelSet(driver.get(), {"101", "102"}, "二线制", "R(T)")); }));
     QString identity;
     QStringList values;
     QElapsedTimer timer;
-    auto valueRequests = [&] { return frameHex(sim.command("frames")).filter(QRegularExpression("^070301")).size(); };
+    auto valueRequests = [&] { return frameHex(sim.answer("frames")).filter(QRegularExpression("^070301")).size(); };
 
     // A reply written in pieces is put together again.
-    QVERIFY(sim.command("split 6").value(0).startsWith("OK"));
+    QVERIFY(sim.answer("split 6").value(0).startsWith("OK"));
     QVERIFY(inWorker([&] { return driver->GetSerialNumber(identity); }));
     QCOMPARE(identity, QStringLiteral("3107A00001"));
-    sim.command("frames");
+    sim.answer("frames");
     QVERIFY(inWorker([&] { return driver->ReadData(values); }));
     QCOMPARE(values.size(), 2);
     QVERIFY2(qAbs(values.at(0).toDouble() - 25.0) < 1e-3, qPrintable(values.join(' ')));
     QCOMPARE(valueRequests(), 1);
-    QVERIFY(sim.command("split 1").value(0).startsWith("OK"));
+    QVERIFY(sim.answer("split 1").value(0).startsWith("OK"));
 
     // A wrong CRC is never a reply: the identity (one attempt) runs into
     // its time-out, which clears the buffer, so the next exchange works.
-    QVERIFY(sim.command("badcrc 1").value(0).startsWith("OK"));
+    QVERIFY(sim.answer("badcrc 1").value(0).startsWith("OK"));
     timer.start();
     QVERIFY(!inWorker([&] { return driver->GetSerialNumber(identity); }));
     QVERIFY(timer.elapsed() >= 450);
     QVERIFY(inWorker([&] { return driver->GetSerialNumber(identity); }));
     // Values retry: the second attempt succeeds.
-    QVERIFY(sim.command("badcrc 1").value(0).startsWith("OK"));
+    QVERIFY(sim.answer("badcrc 1").value(0).startsWith("OK"));
     QVERIFY(inWorker([&] { return driver->ReadData(values); }));
     QCOMPARE(values.size(), 2);
     QCOMPARE(valueRequests(), 2);
 
     // Another station's reply is dropped as it arrives.
-    QVERIFY(sim.command("foreign 1").value(0).startsWith("OK"));
+    QVERIFY(sim.answer("foreign 1").value(0).startsWith("OK"));
     QVERIFY(!inWorker([&] { return driver->GetSerialNumber(identity); }));
     QVERIFY(inWorker([&] { return driver->GetSerialNumber(identity); }));
-    QVERIFY(sim.command("foreign 1").value(0).startsWith("OK"));
+    QVERIFY(sim.answer("foreign 1").value(0).startsWith("OK"));
     QVERIFY(inWorker([&] { return driver->ReadData(values); }));
     QCOMPARE(values.size(), 2);
     QCOMPARE(valueRequests(), 2);
 
     // A slow reply within the driver's wait (100 polls of 5 ms) is taken.
-    QVERIFY(sim.command("slow 200").value(0).startsWith("OK"));
+    QVERIFY(sim.answer("slow 200").value(0).startsWith("OK"));
     timer.restart();
     QVERIFY(inWorker([&] { return driver->ReadData(values); }));
     QVERIFY(timer.elapsed() >= 190);
     QCOMPARE(values.size(), 2);
     QCOMPARE(valueRequests(), 1);
     // Beyond it, all four attempts time out before the first reply lands.
-    QVERIFY(sim.command("slow 3000").value(0).startsWith("OK"));
+    QVERIFY(sim.answer("slow 3000").value(0).startsWith("OK"));
     QVERIFY(!inWorker([&] { return driver->ReadData(values); }));
     QCOMPARE(valueRequests(), 4);
     QVERIFY(inWorker([&] { return driver->Close(); }));
@@ -337,16 +337,16 @@ void TestSimulator3107A::framingFaults()
 // driver opens again afterwards.
 void TestSimulator3107A::peerGoneMidRead()
 {
-    Simulator sim;
+    SimulatorProcess sim;
     QVERIFY(sim.start({"--model", "3107A-TC", "--tcp", "0", "--noise", "0"}, 1));
     std::unique_ptr<Collection> driver(ChannelModel::createCollection("3107A-TC"));
-    const QString port = QString::number(sim.tcpPort());
+    const QString port = QString::number(sim.port());
     QVERIFY(inWorker([&] { return driver->Open("网络", "127.0.0.1", port); }));
     QVERIFY(inWorker([&] { return driver->SetChannels("快速", channelSet(driver.get(), {"101"}, "二线制", "K")); }));
 
-    QVERIFY(sim.command("slow 5000").value(0).startsWith("OK"));
+    QVERIFY(sim.answer("slow 5000").value(0).startsWith("OK"));
     QStringList answer;
-    QTimer::singleShot(200, [&] { answer = sim.command("drop"); });
+    QTimer::singleShot(200, [&] { answer = sim.answer("drop"); });
     QElapsedTimer timer;
     timer.start();
     QStringList values;
@@ -356,7 +356,7 @@ void TestSimulator3107A::peerGoneMidRead()
     QVERIFY(!driver->IsOpen());
     QVERIFY(values.isEmpty());
 
-    QVERIFY(sim.command("normal").value(0).startsWith("OK"));
+    QVERIFY(sim.answer("normal").value(0).startsWith("OK"));
     QVERIFY(inWorker([&] { return driver->Open("网络", "127.0.0.1", port); }));
     QVERIFY(inWorker([&] { return driver->SetChannels("快速", channelSet(driver.get(), {"101"}, "二线制", "K")); }));
     QVERIFY(inWorker([&] { return driver->ReadData(values); }));

@@ -49,11 +49,11 @@ private slots:
 
 void TestSimulatorLoggers::logger3108A()
 {
-    Simulator sim;
+    SimulatorProcess sim;
     QVERIFY(sim.start({"--instrument", "model=3108A,tcp=0,address=4,id=LOGGER0004,timescale=100,noise=0,temperature=25"},
                       1));
     Collection3108A driver;
-    const QString port = QString::number(sim.tcpPort());
+    const QString port = QString::number(sim.port());
     QVERIFY(inWorker([&] { return driver.Open("网络", "127.0.0.1", port); }));
     QCOMPARE(driver.AddressPrefixText(), QStringLiteral("04"));
     QString serial;
@@ -105,7 +105,7 @@ void TestSimulatorLoggers::logger3108A()
 
     QTemporaryDir dir;
     const QString path = dir.filePath("3108a.csv");
-    QVERIFY(sim.command("@1 export " + path).last().startsWith("OK"));
+    QVERIFY(sim.answer("@1 export " + path).last().startsWith("OK"));
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly | QIODevice::Text));
     file.readLine();
@@ -125,14 +125,14 @@ void TestSimulatorLoggers::logger3108A()
 
 void TestSimulatorLoggers::scanner1586A()
 {
-    Simulator sim;
+    SimulatorProcess sim;
     QVERIFY(sim.start({"--instrument", "model=1586A,tcp=0,pty,id=SN1586,timescale=50,noise=0,temperature=20"}, 2));
     Collection1586A driver;
-    const QString port = QString::number(sim.tcpPort());
+    const QString port = QString::number(sim.port());
 
     // The serial port (a pty) answers like the network.
     QString identity;
-    QVERIFY(inWorker([&] { return driver.Open("串口", sim.ptyPath(), "9600"); }));
+    QVERIFY(inWorker([&] { return driver.Open("串口", sim.pty(), "9600"); }));
     QVERIFY(inWorker([&] { return driver.GetSerialNumber(identity) && driver.Close(); }));
     QCOMPARE(identity, QStringLiteral("FLUKE,1586A,SN1586,1.00"));
 
@@ -150,7 +150,7 @@ void TestSimulatorLoggers::scanner1586A()
     QCOMPARE(values.at(1).toDouble(), 2.01);
     QCOMPARE(values.at(2).toDouble(), 2 * 20.2 + 1);
     // Every command was recorded, in the form the driver wrote it.
-    const QStringList frames = sim.command("frames");
+    const QStringList frames = sim.answer("frames");
     QVERIFY(frames.join('\n').contains("\"TEMP:FRTD:TYPE A385,(@103)\\r\\n\""));
     QVERIFY(frames.join('\n').contains("\"SYST:TIME?\\r\\n\""));
 
@@ -181,7 +181,7 @@ void TestSimulatorLoggers::scanner1586A()
     // The exported readings read back with their texts unchanged.
     QTemporaryDir dir;
     const QString path = dir.filePath("1586a.csv");
-    QVERIFY(sim.command("@1 export " + path).last().startsWith("OK"));
+    QVERIFY(sim.answer("@1 export " + path).last().startsWith("OK"));
     QVERIFY(driver.OpenDataFile(path, {"103", "101"}));
     QVERIFY(driver.ReadDataFile(at, values));
     QCOMPARE(values, (QStringList{record.at(2), record.at(4)}));

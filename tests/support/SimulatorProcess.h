@@ -58,26 +58,37 @@ public:
         return out;
     }
 
-    // Port of the first TCP endpoint; 0 when there is none.
-    quint16 port() const
+    // Port of TCP endpoint n (in LISTEN order); 0 when there is none.
+    quint16 port(int n = 0) const
     {
-        const QString address = endpoints(QStringLiteral("tcp")).value(0);
+        const QString address = endpoints(QStringLiteral("tcp")).value(n);
         return static_cast<quint16>(address.mid(address.lastIndexOf(QLatin1Char(':')) + 1).toUInt());
     }
     // Path of the first pseudo-terminal endpoint.
     QString pty() const { return endpoints(QStringLiteral("pty")).value(0); }
 
-    // Sends one console command and waits for its answer line; true on "OK".
-    bool command(const QString& line, int timeoutMs = 5000)
+    // Sends one console command and waits for its answer: the lines it
+    // printed, the last one starting "OK" or "ERROR"; empty when none came.
+    QStringList answer(const QString& line, int timeoutMs = 5000)
     {
+        pump();
+        m_pending.clear(); // output that arrived before the command is not its answer
         const int before = m_answers.size();
         m_process.write(line.toUtf8() + '\n');
         m_process.waitForBytesWritten(1000);
         QElapsedTimer t;
         t.start();
-        while (m_answers.size() == before && t.elapsed() < timeoutMs)
+        while (m_answers.size() == before && t.elapsed() < timeoutMs && m_process.state() == QProcess::Running)
             pump();
-        return m_answers.size() > before && m_answers.last().startsWith(QLatin1String("OK"));
+        pump();
+        return m_answers.size() > before ? m_answers.at(before) : QStringList();
+    }
+
+    // Sends one console command; true when it is answered "OK".
+    bool command(const QString& line, int timeoutMs = 5000)
+    {
+        const QStringList lines = answer(line, timeoutMs);
+        return !lines.isEmpty() && lines.last().startsWith(QLatin1String("OK"));
     }
 
     void stop()
@@ -101,18 +112,27 @@ public:
         while ((nl = m_buffer.indexOf(QLatin1Char('\n'))) >= 0) {
             const QString line = m_buffer.left(nl).trimmed();
             m_buffer.remove(0, nl + 1);
-            if (line.startsWith(QLatin1String("LISTEN ")))
-                m_listen << line;
-            else if (line.startsWith(QLatin1String("OK")) || line.startsWith(QLatin1String("ERROR")))
-                m_answers << line;
+            if (line.startsWith(QLatin1String("LISTEN "))) {
+                // Also part of an answer ("up" listens again).
+                if (!m_listen.contains(line))
+                    m_listen << line;
+                m_pending << line;
+            } else if (line.startsWith(QLatin1String("OK")) || line.startsWith(QLatin1String("ERROR"))) {
+                m_answers << (m_pending << line);
+                m_pending.clear();
+            } else {
+                m_pending << line;
+            }
         }
     }
 
     QString errors() { return QString::fromUtf8(m_process.readAllStandardError()); }
+    QProcess& process() { return m_process; }
 
 private:
     QProcess m_process;
     QString m_buffer;
     QStringList m_listen;
-    QStringList m_answers;
+    QStringList m_pending;           // lines of an answer still being printed
+    QList<QStringList> m_answers;    // whole answers, oldest first
 };

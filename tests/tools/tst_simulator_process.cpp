@@ -91,7 +91,7 @@ private slots:
 void TestSimulatorProcess::helpAndBadOptions()
 {
     QProcess p;
-    p.start(QStringLiteral(ARQ_SIMULATOR_PATH), {QStringLiteral("--help")});
+    p.start(SimulatorProcess::program(), {QStringLiteral("--help")});
     QVERIFY(p.waitForFinished(5000));
     QCOMPARE(p.exitCode(), 0);
     const QByteArray help = p.readAllStandardOutput();
@@ -100,7 +100,7 @@ void TestSimulatorProcess::helpAndBadOptions()
                              "SOUR1:STAB:TEST?", "calibration-bench.json"})
         QVERIFY2(help.contains(word), word);
 
-    p.start(QStringLiteral(ARQ_SIMULATOR_PATH), {QStringLiteral("--model"), QStringLiteral("9999")});
+    p.start(SimulatorProcess::program(), {QStringLiteral("--model"), QStringLiteral("9999")});
     QVERIFY(p.waitForFinished(5000));
     QCOMPARE(p.exitCode(), 2);
     QVERIFY(p.readAllStandardError().contains("--model"));
@@ -108,11 +108,11 @@ void TestSimulatorProcess::helpAndBadOptions()
 
 void TestSimulatorProcess::tcpIdentityClockAndReadings()
 {
-    Simulator sim;
+    SimulatorProcess sim;
     QVERIFY(sim.start({"--tcp", "127.0.0.1:0", "--model", "3107A-TC", "--id", "TC-E2E"}, 1));
-    QVERIFY(sim.tcpPort() > 0);
+    QVERIFY(sim.port() > 0);
     QTcpSocket socket;
-    socket.connectToHost(QStringLiteral("127.0.0.1"), sim.tcpPort());
+    socket.connectToHost(QStringLiteral("127.0.0.1"), sim.port());
     QVERIFY(socket.waitForConnected(3000));
 
     QCOMPARE(exchange(socket, kProbe, 6).toHex(), QByteArray("0103010188") + QByteArray("31"));
@@ -127,7 +127,7 @@ void TestSimulatorProcess::tcpIdentityClockAndReadings()
 
     QCOMPARE(exchange(socket, frame("0106000D000F"), 8), frame("0106000D000F")); // type T
     QCOMPARE(exchange(socket, frame("0106000E0003"), 8), frame("0106000E0003")); // fast
-    QVERIFY(sim.command("fix 105 150").value(0).startsWith("OK"));
+    QVERIFY(sim.answer("fix 105 150").value(0).startsWith("OK"));
     const QByteArray temp = exchange(socket, frame("010301000020"), 69);
     const QByteArray elec = exchange(socket, frame("010302000020"), 69);
     QCOMPARE(temp.size(), 69); // 8·16 + 10 hex digits
@@ -148,11 +148,11 @@ void TestSimulatorProcess::ptyExchange()
 #ifndef Q_OS_UNIX
     QSKIP("pseudo-terminals are a Unix facility");
 #endif
-    Simulator sim;
+    SimulatorProcess sim;
     QVERIFY(sim.start({"--no-tcp", "--pty", "--model", "3107A-RTD", "--address", "5"}, 1));
-    QVERIFY(sim.ptyPath().startsWith("/dev/"));
+    QVERIFY(sim.pty().startsWith("/dev/"));
     QSerialPort port;
-    port.setPortName(sim.ptyPath());
+    port.setPortName(sim.pty());
     QVERIFY2(port.open(QIODevice::ReadWrite), qPrintable(port.errorString()));
     port.setBaudRate(115200);
     // The probe at address 1 finds the logger at address 5.
@@ -171,32 +171,32 @@ void TestSimulatorProcess::ptyExchange()
 
 void TestSimulatorProcess::dropClosesConnections()
 {
-    Simulator sim;
+    SimulatorProcess sim;
     QVERIFY(sim.start({"--tcp", "0"}, 1));
     QTcpSocket a, b;
     for (QTcpSocket* s : {&a, &b}) {
-        s->connectToHost(QStringLiteral("127.0.0.1"), sim.tcpPort());
+        s->connectToHost(QStringLiteral("127.0.0.1"), sim.port());
         QVERIFY(s->waitForConnected(3000));
         QCOMPARE(exchange(*s, kProbe, 6).size(), 6);
     }
-    QCOMPARE(sim.command("drop").value(0), QStringLiteral("OK drop 2 connection(s)"));
+    QCOMPARE(sim.answer("drop").value(0), QStringLiteral("OK drop 2 connection(s)"));
     for (QTcpSocket* s : {&a, &b})
         QVERIFY(s->state() == QAbstractSocket::UnconnectedState || s->waitForDisconnected(3000));
     // Still listening: a new connection is served.
     QTcpSocket c;
-    c.connectToHost(QStringLiteral("127.0.0.1"), sim.tcpPort());
+    c.connectToHost(QStringLiteral("127.0.0.1"), sim.port());
     QVERIFY(c.waitForConnected(3000));
     QCOMPARE(exchange(c, kProbe, 6).size(), 6);
 }
 
 void TestSimulatorProcess::silentKeepsConnectionButAnswersNothing()
 {
-    Simulator sim;
+    SimulatorProcess sim;
     QVERIFY(sim.start({"--tcp", "0"}, 1));
     QTcpSocket s;
-    s.connectToHost(QStringLiteral("127.0.0.1"), sim.tcpPort());
+    s.connectToHost(QStringLiteral("127.0.0.1"), sim.port());
     QVERIFY(s.waitForConnected(3000));
-    QVERIFY(sim.command("silent 1.5").value(0).startsWith("OK silent"));
+    QVERIFY(sim.answer("silent 1.5").value(0).startsWith("OK silent"));
     QElapsedTimer timer;
     timer.start();
     QVERIFY(exchange(s, kProbe, 6, 700).isEmpty());
@@ -208,20 +208,20 @@ void TestSimulatorProcess::silentKeepsConnectionButAnswersNothing()
 
 void TestSimulatorProcess::downAndUp()
 {
-    Simulator sim;
+    SimulatorProcess sim;
     QVERIFY(sim.start({"--tcp", "0"}, 1));
-    const quint16 port = sim.tcpPort();
+    const quint16 port = sim.port();
     QTcpSocket s;
     s.connectToHost(QStringLiteral("127.0.0.1"), port);
     QVERIFY(s.waitForConnected(3000));
-    QCOMPARE(sim.command("down").value(0), QStringLiteral("OK down"));
+    QCOMPARE(sim.answer("down").value(0), QStringLiteral("OK down"));
     QVERIFY(s.state() == QAbstractSocket::UnconnectedState || s.waitForDisconnected(3000));
     QTcpSocket refused;
     refused.connectToHost(QStringLiteral("127.0.0.1"), port);
     QVERIFY(!refused.waitForConnected(1000));
     QCOMPARE(refused.error(), QAbstractSocket::ConnectionRefusedError);
 
-    const QStringList up = sim.command("up");
+    const QStringList up = sim.answer("up");
     QCOMPARE(up, (QStringList{QStringLiteral("LISTEN tcp 127.0.0.1:%1").arg(port), QStringLiteral("OK up")}));
     QTcpSocket again;
     again.connectToHost(QStringLiteral("127.0.0.1"), port);
@@ -231,50 +231,50 @@ void TestSimulatorProcess::downAndUp()
 
 void TestSimulatorProcess::consoleCommands()
 {
-    Simulator sim;
+    SimulatorProcess sim;
     QVERIFY(sim.start({"--tcp", "0"}, 1));
-    QVERIFY(sim.command("bogus").value(0).startsWith("ERROR unknown command"));
-    QVERIFY(sim.command("set 117 20").value(0).startsWith("ERROR"));
-    QVERIFY(sim.command("set 101").value(0).startsWith("ERROR usage"));
-    QVERIFY(sim.command("silent -1").value(0).startsWith("ERROR"));
-    QVERIFY(sim.command("@2 drop").value(0).startsWith("ERROR no instrument"));
-    QVERIFY(sim.command("ramp all 80 0").value(0).startsWith("ERROR"));
-    QCOMPARE(sim.command("set all 60").value(0), QStringLiteral("OK set all 60"));
-    QVERIFY(sim.command("@1 ramp 102 90 30").value(0).startsWith("OK"));
-    const QStringList status = sim.command("status");
+    QVERIFY(sim.answer("bogus").value(0).startsWith("ERROR unknown command"));
+    QVERIFY(sim.answer("set 117 20").value(0).startsWith("ERROR"));
+    QVERIFY(sim.answer("set 101").value(0).startsWith("ERROR usage"));
+    QVERIFY(sim.answer("silent -1").value(0).startsWith("ERROR"));
+    QVERIFY(sim.answer("@2 drop").value(0).startsWith("ERROR no instrument"));
+    QVERIFY(sim.answer("ramp all 80 0").value(0).startsWith("ERROR"));
+    QCOMPARE(sim.answer("set all 60").value(0), QStringLiteral("OK set all 60"));
+    QVERIFY(sim.answer("@1 ramp 102 90 30").value(0).startsWith("OK"));
+    const QStringList status = sim.answer("status");
     QVERIFY(status.last() == QStringLiteral("OK status"));
     QVERIFY(status.filter("set-point 60.000").size() == 15);
     QVERIFY(status.filter(QRegularExpression("^102 ramp")).size() == 1);
-    QCOMPARE(sim.command("quit").value(0), QStringLiteral("OK quit"));
-    QVERIFY(sim.process().waitForFinished(3000));
+    QCOMPARE(sim.answer("quit").value(0), QStringLiteral("OK quit"));
+    QVERIFY(sim.process().state() == QProcess::NotRunning || sim.process().waitForFinished(3000));
     QCOMPARE(sim.process().exitCode(), 0);
 }
 
 void TestSimulatorProcess::threeInstruments()
 {
-    Simulator sim;
+    SimulatorProcess sim;
     QVERIFY(sim.start({"--instrument", "model=3107A-TC,tcp=0", "--instrument", "model=3107A-RTD,tcp=0",
                        "--instrument", "model=3107A-PCR,tcp=0,ch101=fixed:0,noise=0"},
                       3));
     QSet<quint16> ports;
     for (int i = 0; i < 3; ++i)
-        ports.insert(sim.tcpPort(i));
+        ports.insert(sim.port(i));
     QCOMPARE(ports.size(), 3);
     QTcpSocket pcr;
-    pcr.connectToHost(QStringLiteral("127.0.0.1"), sim.tcpPort(2));
+    pcr.connectToHost(QStringLiteral("127.0.0.1"), sim.port(2));
     QVERIFY(pcr.waitForConnected(3000));
     QCOMPARE(exchange(pcr, frame("010310000005"), 15).mid(3, 10), QByteArray("3107A00003"));
     // Default thermistor curve: 10 kΩ at 25 °C, β 3977 K, so about 33.9 kΩ at 0 °C.
     const QByteArray ohms = exchange(pcr, frame("010302000002"), 9);
     QVERIFY(qAbs(floatAt(ohms, 0) - 33900.4f) < 0.5f);
     // Commands can address one instrument.
-    QVERIFY(sim.command("@3 fix 101 25").value(0).startsWith("OK"));
+    QVERIFY(sim.answer("@3 fix 101 25").value(0).startsWith("OK"));
     QVERIFY(qAbs(floatAt(exchange(pcr, frame("010302000002"), 9), 0) - 10000.0f) < 0.5f);
 }
 
 void TestSimulatorProcess::endOfInput()
 {
-    Simulator sim;
+    SimulatorProcess sim;
     QVERIFY(sim.start({"--tcp", "0"}, 1));
     sim.process().closeWriteChannel();
     QVERIFY(sim.process().waitForFinished(3000));
@@ -282,7 +282,7 @@ void TestSimulatorProcess::endOfInput()
 
     // Without --exit-on-eof the simulator runs on after stdin closes.
     QProcess p;
-    p.start(QStringLiteral(ARQ_SIMULATOR_PATH), {"--tcp", "0"});
+    p.start(SimulatorProcess::program(), {"--tcp", "0"});
     QVERIFY(p.waitForStarted(3000));
     QVERIFY(p.waitForReadyRead(3000));
     p.closeWriteChannel();
@@ -293,15 +293,15 @@ void TestSimulatorProcess::endOfInput()
 
 void TestSimulatorProcess::replyFaults()
 {
-    Simulator sim;
+    SimulatorProcess sim;
     QVERIFY(sim.start({"--tcp", "0", "--address", "9"}, 1));
     QTcpSocket s;
-    s.connectToHost(QStringLiteral("127.0.0.1"), sim.tcpPort());
+    s.connectToHost(QStringLiteral("127.0.0.1"), sim.port());
     QVERIFY(s.waitForConnected(3000));
     const QByteArray identity = frame("090310000005");
 
-    QCOMPARE(sim.command("badcrc 2").value(0), QStringLiteral("OK badcrc 2 reply(ies)"));
-    QVERIFY(sim.command("status").value(0).contains(", badcrc 2"));
+    QCOMPARE(sim.answer("badcrc 2").value(0), QStringLiteral("OK badcrc 2 reply(ies)"));
+    QVERIFY(sim.answer("status").value(0).contains(", badcrc 2"));
     for (int i = 0; i < 2; ++i) {
         const QByteArray bad = exchange(s, kProbe, 6);
         QCOMPARE(bad.size(), 6);
@@ -311,7 +311,7 @@ void TestSimulatorProcess::replyFaults()
     QCOMPARE(exchange(s, kProbe, 6), frame("09030109")); // count used up
 
     // From the next station address, with a CRC that matches that frame.
-    QVERIFY(sim.command("foreign 1").value(0).startsWith("OK foreign 1"));
+    QVERIFY(sim.answer("foreign 1").value(0).startsWith("OK foreign 1"));
     const QByteArray foreign = exchange(s, identity, 15);
     QCOMPARE(foreign.size(), 15);
     QCOMPARE(quint8(foreign.at(0)), quint8(10));
@@ -320,30 +320,30 @@ void TestSimulatorProcess::replyFaults()
     QCOMPARE(quint8(exchange(s, identity, 15).at(0)), quint8(9));
 
     // Both at once: another address and a wrong CRC.
-    QVERIFY(sim.command("foreign 1").value(0).startsWith("OK"));
-    QVERIFY(sim.command("badcrc 1").value(0).startsWith("OK"));
+    QVERIFY(sim.answer("foreign 1").value(0).startsWith("OK"));
+    QVERIFY(sim.answer("badcrc 1").value(0).startsWith("OK"));
     const QByteArray both = exchange(s, identity, 15);
     QCOMPARE(quint8(both.at(0)), quint8(10));
     QVERIFY(!sim::hasValidCrc(both));
 
     // "normal" ends counted faults not yet used up.
-    QVERIFY(sim.command("@1 badcrc 3").value(0).startsWith("OK"));
-    QCOMPARE(sim.command("normal").value(0), QStringLiteral("OK normal"));
+    QVERIFY(sim.answer("@1 badcrc 3").value(0).startsWith("OK"));
+    QCOMPARE(sim.answer("normal").value(0), QStringLiteral("OK normal"));
     QCOMPARE(exchange(s, kProbe, 6), frame("09030109"));
 }
 
 void TestSimulatorProcess::splitAndSlowReplies()
 {
-    Simulator sim;
+    SimulatorProcess sim;
     QVERIFY(sim.start({"--tcp", "0"}, 1));
     QTcpSocket s;
-    s.connectToHost(QStringLiteral("127.0.0.1"), sim.tcpPort());
+    s.connectToHost(QStringLiteral("127.0.0.1"), sim.port());
     QVERIFY(s.waitForConnected(3000));
     const QByteArray values = frame("010301000020");
 
     // Three pieces, written 20 ms apart: the reader sees several chunks that
     // together form the one reply.
-    QCOMPARE(sim.command("split 3").value(0), QStringLiteral("OK split 3"));
+    QCOMPARE(sim.answer("split 3").value(0), QStringLiteral("OK split 3"));
     s.write(values);
     s.flush();
     QByteArray reply;
@@ -361,9 +361,9 @@ void TestSimulatorProcess::splitAndSlowReplies()
     QVERIFY2(chunks >= 2, qPrintable(QString::number(chunks)));
     QVERIFY(timer.elapsed() >= 30);
 
-    QCOMPARE(sim.command("split 1").value(0), QStringLiteral("OK split 1"));
-    QCOMPARE(sim.command("slow 400").value(0), QStringLiteral("OK slow 400 ms"));
-    QVERIFY(sim.command("status").value(0).contains(", slow 400 ms"));
+    QCOMPARE(sim.answer("split 1").value(0), QStringLiteral("OK split 1"));
+    QCOMPARE(sim.answer("slow 400").value(0), QStringLiteral("OK slow 400 ms"));
+    QVERIFY(sim.answer("status").value(0).contains(", slow 400 ms"));
     timer.restart();
     QCOMPARE(exchange(s, kProbe, 6, 3000), frame("01030101"));
     QVERIFY2(timer.elapsed() >= 380, qPrintable(QString::number(timer.elapsed())));
@@ -373,31 +373,31 @@ void TestSimulatorProcess::splitAndSlowReplies()
     QCOMPARE(exchange(s, QByteArray(), 6, 1000), frame("01030101"));
 
     // A client gone while its reply waits is no harm.
-    QVERIFY(sim.command("slow 300").value(0).startsWith("OK"));
+    QVERIFY(sim.answer("slow 300").value(0).startsWith("OK"));
     s.write(kProbe);
     s.flush();
     s.abort();
     QTest::qWait(400);
-    QVERIFY(sim.command("normal").value(0).startsWith("OK"));
+    QVERIFY(sim.answer("normal").value(0).startsWith("OK"));
     QTcpSocket again;
-    again.connectToHost(QStringLiteral("127.0.0.1"), sim.tcpPort());
+    again.connectToHost(QStringLiteral("127.0.0.1"), sim.port());
     QVERIFY(again.waitForConnected(3000));
     QCOMPARE(exchange(again, kProbe, 6), frame("01030101"));
 }
 
 void TestSimulatorProcess::faultCommandErrors()
 {
-    Simulator sim;
+    SimulatorProcess sim;
     QVERIFY(sim.start({"--tcp", "0"}, 1));
     for (const char* bad : {"badcrc", "badcrc -1", "badcrc x", "foreign 1 2", "slow", "slow -5", "split 0",
                             "split 1.5", "normal now", "frames all"})
-        QVERIFY2(sim.command(bad).value(0).startsWith("ERROR usage"), bad);
-    const QStringList help = sim.command("help");
+        QVERIFY2(sim.answer(bad).value(0).startsWith("ERROR usage"), bad);
+    const QStringList help = sim.answer("help");
     for (const char* word : {"badcrc", "foreign", "slow", "split", "normal", "frames"})
         QVERIFY2(help.value(0).contains(word), word);
 
     QProcess usage;
-    usage.start(QStringLiteral(ARQ_SIMULATOR_PATH), {"--help"});
+    usage.start(SimulatorProcess::program(), {"--help"});
     QVERIFY(usage.waitForFinished(5000));
     const QString text = QString::fromLocal8Bit(usage.readAllStandardOutput());
     for (const char* word : {"badcrc N", "foreign N", "slow MS", "split N", "normal", "frames", "--record FILE"})
@@ -411,20 +411,20 @@ void TestSimulatorProcess::framesAndRecord()
 #endif
     QTemporaryDir dir;
     const QString path = dir.filePath("frames.log");
-    Simulator sim;
+    SimulatorProcess sim;
     QVERIFY(sim.start({"--tcp", "0", "--pty", "--record", path}, 2));
     QTcpSocket s;
-    s.connectToHost(QStringLiteral("127.0.0.1"), sim.tcpPort());
+    s.connectToHost(QStringLiteral("127.0.0.1"), sim.port());
     QVERIFY(s.waitForConnected(3000));
     QCOMPARE(exchange(s, kProbe, 6).size(), 6);
     const QByteArray rate = frame("0106000E0003");
     QCOMPARE(exchange(s, rate, 8), rate);
     // Received while silent: recorded, not answered.
-    QVERIFY(sim.command("silent 5").value(0).startsWith("OK"));
+    QVERIFY(sim.answer("silent 5").value(0).startsWith("OK"));
     QVERIFY(exchange(s, kProbe, 6, 300).isEmpty());
-    QVERIFY(sim.command("normal").value(0).startsWith("OK"));
+    QVERIFY(sim.answer("normal").value(0).startsWith("OK"));
     QSerialPort port;
-    port.setPortName(sim.ptyPath());
+    port.setPortName(sim.pty());
     QVERIFY(port.open(QIODevice::ReadWrite));
     QCOMPARE(exchange(port, kProbe, 6).size(), 6);
     // Garbage forms no frame and is not recorded.
@@ -432,18 +432,18 @@ void TestSimulatorProcess::framesAndRecord()
     s.flush();
     QTest::qWait(100);
 
-    const QString tcp = QStringLiteral("@1 tcp 127.0.0.1:%1 ").arg(sim.tcpPort());
-    const QString pty = QStringLiteral("@1 pty %1 ").arg(sim.ptyPath());
+    const QString tcp = QStringLiteral("@1 tcp 127.0.0.1:%1 ").arg(sim.port());
+    const QString pty = QStringLiteral("@1 pty %1 ").arg(sim.pty());
     const QStringList expected{tcp + "010300010001cad5", tcp + QString::fromLatin1(rate.toHex()),
                                tcp + "010300010001cad5", pty + "010300010001cad5"};
-    QStringList frames = sim.command("frames");
+    QStringList frames = sim.answer("frames");
     QCOMPARE(frames.takeLast(), QStringLiteral("OK frames 4"));
     for (QString& f : frames) {
         QVERIFY(f.startsWith("FRAME "));
         f.remove(0, 6);
     }
     QCOMPARE(frames, expected);
-    QCOMPARE(sim.command("frames"), QStringList{"OK frames 0"});
+    QCOMPARE(sim.answer("frames"), QStringList{"OK frames 0"});
 
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly | QIODevice::Text));
@@ -456,7 +456,7 @@ void TestSimulatorProcess::framesAndRecord()
     QCOMPARE(lines, expected);
 
     QProcess bad;
-    bad.start(QStringLiteral(ARQ_SIMULATOR_PATH), {"--record", dir.filePath("no/such/dir/x.log")});
+    bad.start(SimulatorProcess::program(), {"--record", dir.filePath("no/such/dir/x.log")});
     QVERIFY(bad.waitForFinished(5000));
     QCOMPARE(bad.exitCode(), 1);
     QVERIFY(bad.readAllStandardError().contains("cannot write"));
@@ -466,12 +466,12 @@ void TestSimulatorProcess::dryBlockBench()
 {
     // A dry block on TCP at 100 times real time, and a thermocouple logger
     // whose channel 101 sits in it with a known error.
-    Simulator sim;
+    SimulatorProcess sim;
     QVERIFY(sim.start({"--time-scale", "100", "--instrument", "model=KRDB-1,tcp=0", "--instrument",
                        "model=3107A-TC,tcp=0,in=1:101,sensor101=1.002:-0.3,noise=0"},
                       2));
     QTcpSocket block;
-    block.connectToHost(QStringLiteral("127.0.0.1"), sim.tcpPort(0));
+    block.connectToHost(QStringLiteral("127.0.0.1"), sim.port(0));
     QVERIFY(block.waitForConnected(3000));
     QCOMPARE(say(block, "*IDN?"), QByteArray("KORVA-INST,KRDB-1,KD00001,2.07\r\n"));
     // Commands without a reply, as the program sends them.
@@ -508,32 +508,32 @@ void TestSimulatorProcess::dryBlockBench()
     const QByteArray reference = say(block, "READ?");
     QVERIFY(QRegularExpression("^\\d+\\.\\d{4}\r\n$").match(QString::fromLatin1(reference)).hasMatch());
     QVERIFY(qAbs(reference.trimmed().toDouble() - 60.0) <= 0.25);
-    QVERIFY(sim.command("@1 garbage 1").value(0).startsWith("OK garbage 1"));
-    QVERIFY(sim.command("@2 garbage 1").value(0).startsWith("ERROR")); // a logger has no text replies
+    QVERIFY(sim.answer("@1 garbage 1").value(0).startsWith("OK garbage 1"));
+    QVERIFY(sim.answer("@2 garbage 1").value(0).startsWith("ERROR")); // a logger has no text replies
     QCOMPARE(say(block, "t"), QByteArray("#@!x\r\n"));
     QVERIFY(qAbs(say(block, "t").trimmed().toDouble() - 60.0) <= 0.2);
 
     // The logger's channel in the block reads (t − B)/M of the block's temperature.
     QTcpSocket logger;
-    logger.connectToHost(QStringLiteral("127.0.0.1"), sim.tcpPort(1));
+    logger.connectToHost(QStringLiteral("127.0.0.1"), sim.port(1));
     QVERIFY(logger.waitForConnected(3000));
     const QByteArray values = exchange(logger, frame("010301000004"), 13);
     QCOMPARE(values.size(), 13);
     QVERIFY2(qAbs(floatAt(values, 0) - (60.0 + 0.3) / 1.002) < 0.25, qPrintable(QString::number(floatAt(values, 0))));
     QVERIFY(qAbs(floatAt(values, 1) - 25.1) < 0.1); // channel 102 stays where it was
 
-    const QStringList status = sim.command("@1 status");
+    const QStringList status = sim.answer("@1 status");
     QVERIFY2(status.join('\n').contains("set-point 60.00 °C") && status.join('\n').contains("stable yes"),
              qPrintable(status.join('\n')));
-    const QStringList frames = sim.command("@1 frames");
-    QVERIFY(frames.contains(QStringLiteral("FRAME @1 tcp 127.0.0.1:%1 \"s 60.00\\r\\n\"").arg(sim.tcpPort(0))));
-    QVERIFY(frames.contains(QStringLiteral("FRAME @1 tcp 127.0.0.1:%1 \"OUTP:STAT 1\\r\\n\"").arg(sim.tcpPort(0))));
+    const QStringList frames = sim.answer("@1 frames");
+    QVERIFY(frames.contains(QStringLiteral("FRAME @1 tcp 127.0.0.1:%1 \"s 60.00\\r\\n\"").arg(sim.port(0))));
+    QVERIFY(frames.contains(QStringLiteral("FRAME @1 tcp 127.0.0.1:%1 \"OUTP:STAT 1\\r\\n\"").arg(sim.port(0))));
 
     // The console moves the source: forced off the set-point it is unstable again.
-    QVERIFY(sim.command("@1 fix 55").value(0).startsWith("OK"));
+    QVERIFY(sim.answer("@1 fix 55").value(0).startsWith("OK"));
     QCOMPARE(say(block, "SOUR1:STAB:TEST?"), QByteArray("0\r\n"));
-    QVERIFY(sim.command("@1 set 20").value(0).startsWith("ERROR")); // below the KRDB-1 range
-    QVERIFY(sim.command("@1 settle").value(0).startsWith("OK"));
+    QVERIFY(sim.answer("@1 set 20").value(0).startsWith("ERROR")); // below the KRDB-1 range
+    QVERIFY(sim.answer("@1 settle").value(0).startsWith("OK"));
     QCOMPARE(say(block, "SOUR1:STAB:TEST?"), QByteArray("1\r\n"));
 }
 
@@ -544,16 +544,16 @@ void TestSimulatorProcess::bathOnPty()
 #endif
     // A bath has a serial port only.
     QProcess refused;
-    refused.start(QStringLiteral(ARQ_SIMULATOR_PATH), {"--instrument", "model=KRLB-2,tcp=5001"});
+    refused.start(SimulatorProcess::program(), {"--instrument", "model=KRLB-2,tcp=5001"});
     QVERIFY(refused.waitForFinished(5000));
     QCOMPARE(refused.exitCode(), 2);
     QVERIFY(refused.readAllStandardError().contains("serial port only"));
 
-    Simulator sim;
+    SimulatorProcess sim;
     QVERIFY(sim.start({"--instrument", "model=KRLB-3,pty,setpoint=20,noise=0"}, 1));
-    QVERIFY(sim.ptyPath().startsWith("/dev/"));
+    QVERIFY(sim.pty().startsWith("/dev/"));
     QSerialPort port;
-    port.setPortName(sim.ptyPath());
+    port.setPortName(sim.pty());
     QVERIFY2(port.open(QIODevice::ReadWrite), qPrintable(port.errorString()));
     QCOMPARE(say(port, "sn"), QByteArray("sn:KL00001\r\n"));
     for (const char* setting : {"lf=on", "u=C", "sa=n", "pc=s", "co=au", "hg=auto"})
@@ -563,13 +563,13 @@ void TestSimulatorProcess::bathOnPty()
     QCOMPARE(say(port, "s"), QByteArray("set: 25.00C\r\n"));
     QCOMPARE(say(port, "st"), QByteArray("st:0\r\n"));
     QVERIFY(QRegularExpression("^r: 2\\d\\.\\d{3} C\r\n$").match(QString::fromLatin1(say(port, "r"))).hasMatch());
-    QVERIFY(sim.command("settle").value(0).startsWith("OK"));
+    QVERIFY(sim.answer("settle").value(0).startsWith("OK"));
     QCOMPARE(say(port, "st"), QByteArray("st:1\r\n"));
-    QVERIFY(sim.command("garbage 2").value(0).startsWith("OK"));
+    QVERIFY(sim.answer("garbage 2").value(0).startsWith("OK"));
     QCOMPARE(say(port, "r"), QByteArray("#@!x\r\n"));
     QCOMPARE(say(port, "st"), QByteArray("#@!x\r\n"));
     QCOMPARE(say(port, "st"), QByteArray("st:1\r\n"));
-    const QString status = sim.command("status").join('\n');
+    const QString status = sim.answer("status").join('\n');
     QVERIFY2(status.contains("settings co=au hg=auto lf=on pc=s sa=n u=C"), qPrintable(status));
     QVERIFY(status.contains("KRLB-3 serial \"KL00001\" [pty "));
 }
