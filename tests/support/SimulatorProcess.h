@@ -68,15 +68,20 @@ public:
     QString pty() const { return endpoints(QStringLiteral("pty")).value(0); }
 
     // Sends one console command and waits for its answer line; true on "OK".
-    bool command(const QString& line, int timeoutMs = 5000)
+    // `lines`, when given, gets the lines printed before the answer (the
+    // frames of "frames", the status lines), then the answer itself.
+    bool command(const QString& line, int timeoutMs = 5000, QStringList* lines = nullptr)
     {
         const int before = m_answers.size();
+        m_output.clear();
         m_process.write(line.toUtf8() + '\n');
         m_process.waitForBytesWritten(1000);
         QElapsedTimer t;
         t.start();
         while (m_answers.size() == before && t.elapsed() < timeoutMs)
             pump();
+        if (lines)
+            *lines = m_output;
         return m_answers.size() > before && m_answers.last().startsWith(QLatin1String("OK"));
     }
 
@@ -103,7 +108,8 @@ public:
             m_buffer.remove(0, nl + 1);
             if (line.startsWith(QLatin1String("LISTEN ")))
                 m_listen << line;
-            else if (line.startsWith(QLatin1String("OK")) || line.startsWith(QLatin1String("ERROR")))
+            m_output << line;
+            if (line.startsWith(QLatin1String("OK")) || line.startsWith(QLatin1String("ERROR")))
                 m_answers << line;
         }
     }
@@ -115,4 +121,5 @@ private:
     QString m_buffer;
     QStringList m_listen;
     QStringList m_answers;
+    QStringList m_output; // every line since the last command was sent
 };

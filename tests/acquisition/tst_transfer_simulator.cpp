@@ -1,0 +1,319 @@
+// The offline download and the import end to end against arq-simulator:
+// a 1586A logs a run into its memory while the program is away and the
+// offline dialog brings it into the database; the data files the 3107A,
+// 3108A and 1586A write themselves go in through the import dialog. The
+// expected rows come from the simulator's own export, read here, never from
+// the program's readers.
+#include "Collection1586A.h"
+#include "Collection3108A.h"
+#include "MessageBox.h"
+#include "ParametersDisconnection.h"
+#include "ParametersImport.h"
+#include "SimulatorProcess.h"
+#include "TestSupport.h"
+#include "TransferSample.h"
+
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QSqlQuery>
+#include <QTableWidget>
+#include <QtTest>
+
+#include <atomic>
+#include <thread>
+
+class TestTransferSimulator : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init()
+    {
+        MessageBox::setTestMode(true);
+        MessageBox::clear();
+        FileDialog::setTestMode(true);
+        FileDialog::clear();
+    }
+    void offlineRunFromMemory();
+    void importExportedFiles();
+};
+
+namespace {
+
+const QString kFormat = QStringLiteral("yyyy-MM-dd hh:mm:ss");
+
+struct Record
+{
+    QDateTime time;
+    QStringList values; // the file's channel columns, as written
+};
+
+// A data file as its instrument wrote it: the time column and the channel
+// columns (3107A/3108A: "Time,CH01,…"; 1586A: "Record,Time,Ch 101 (C),…,
+// Alarm Flags,Digital I/O").
+QList<Record> readExport(const QString& path, bool scanner)
+{
+    QList<Record> records;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return records;
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    for (int i = 1; i < lines.size(); ++i) {
+        const QString line = QString::fromLatin1(lines.at(i)).trimmed();
+        if (line.isEmpty())
+            continue;
+        QStringList fields = line.split(QLatin1Char(','));
+        Record r;
+        r.time = QDateTime::fromString(fields.at(scanner ? 1 : 0),
+                                       scanner ? QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz") : kFormat);
+        r.values = scanner ? fields.mid(2, fields.size() - 4) : fields.mid(1);
+        records << r;
+    }
+    return records;
+}
+
+// Rows of one project: "hh:mm:ss.zzz|v1,v2" in time order.
+QStringList storedRows(const QString& project)
+{
+    QStringList rows;
+    QSqlQuery q;
+    q.prepare(QStringLiteral("select Time, Data from ParametersData where Name = ? order by Time"));
+    q.addBindValue(project);
+    q.exec();
+    while (q.next())
+        rows << q.value(0).toString() + QLatin1Char('|') + q.value(1).toString();
+    return rows;
+}
+
+template <class F>
+bool inWorker(F f)
+{
+    std::atomic<int> result{-1};
+    std::thread worker([&] { result = f() ? 1 : 0; });
+    while (result < 0) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QThread::msleep(1);
+    }
+    worker.join();
+    return result == 1;
+}
+
+Device::Channel thermocouple(const QString& number)
+{
+    Device::Channel ch;
+    ch.ChannelNumber = number;
+    ch.Type = QStringLiteral("热电偶");
+    ch.Function = QStringLiteral("K");
+    ch.Wire = QStringLiteral("二线制");
+    ch.Unit = QStringLiteral("℃");
+    ch.CompensationWay = QStringLiteral("内部补偿");
+    return ch;
+}
+
+bool click(QWidget& dialog, const QString& name)
+{
+    QPushButton* button = dialog.findChild<QPushButton*>(name);
+    if (!button || !button->isEnabled()) {
+        qWarning() << name << "is missing or disabled";
+        return false;
+    }
+    button->click();
+    return true;
+}
+
+} // namespace
+
+// 10:00:00 to 10:01:00 at 10 s: the dialog programs six timed scans with
+// automatic logging; the run happens with the program away (the instrument's
+// clock set to the planned start, ten times faster than real time); query,
+// download and save store exactly the logged values on the planned grid.
+void TestTransferSimulator::offlineRunFromMemory()
+{
+    TestWorkDir dir;
+    QVERIFY(TestSupport::openDatabase());
+    SimulatorProcess sim;
+    QVERIFY(sim.start({"--instrument", "model=1586A,tcp=127.0.0.1:0,temperature=30,noise=0.05"}, 1));
+    const QDateTime start = QDateTime::fromString(QStringLiteral("2024-05-06 10:00:00"), kFormat);
+
+    SystemContext context;
+    TransferSample::fill(context, 1, 3, {"OA", "OB"}, 10.0, start, start.addSecs(60));
+    context.Mode = QStringLiteral("脱机");
+    context.AcquisitionDevice[0].Port_BaudRate = QString::number(sim.port());
+
+    auto dialog = std::make_unique<ParametersDisconnection>();
+    dialog->setContext(&context);
+    QSignalSpy done(dialog.get(), &ParametersDisconnection::workFinished);
+    // A worker's button: true when it ended with that message.
+    const auto press = [&](const QString& button, const QString& message) {
+        if (!click(*dialog, button) || !done.wait(30000))
+            return false;
+        if (MessageBox::last().text != message)
+            qWarning() << button << "ended with" << MessageBox::last().text;
+        return MessageBox::last().text == message;
+    };
+
+    QVERIFY(press("pushButton_Set", QStringLiteral("设备设置成功！")));
+    QStringList frames;
+    QVERIFY(sim.command("frames", 5000, &frames));
+    QStringList sent;
+    for (const QString& f : frames)
+        if (f.startsWith(QLatin1String("FRAME ")))
+            sent << f.section(QLatin1Char('"'), 1, 1).remove(QStringLiteral("\\r\\n"));
+    // The last commands: logging on, six scans 10 s apart, memory cleared; no scan started.
+    QCOMPARE(sent.mid(sent.size() - 5), (QStringList{"DATA:LOG:AUTO ON", "TRIG:SOUR TIM", "TRIG:TIM 10",
+                                                      "TRIG:COUN 6", "DATA:CLE"}));
+    QCOMPARE(sent.first(), QStringLiteral("*RST"));
+    QVERIFY(sent.contains(QStringLiteral("TEMP:TC:TYPE K,(@103)")));
+    QVERIFY(!sent.contains(QStringLiteral("INIT")));
+
+    // The run, started on the instrument at the planned start.
+    QVERIFY(sim.command("@1 timescale 10"));
+    QVERIFY(sim.command("@1 clock 2024-05-06 10:00:00"));
+    QVERIFY(sim.command("@1 scan on"));
+    QElapsedTimer waited;
+    waited.start();
+    QStringList status;
+    while (!status.join('\n').contains(QLatin1String("log SCAN0001: 6 record(s)")) && waited.elapsed() < 20000) {
+        QTest::qWait(250);
+        QVERIFY(sim.command("@1 status", 5000, &status));
+    }
+    QVERIFY2(status.join('\n').contains(QLatin1String("idle")), qPrintable(status.join('\n')));
+
+    QVERIFY(press("pushButton_Query", QStringLiteral("获取成功！")));
+    QTableWidget* files = dialog->table(0);
+    QCOMPARE(files->rowCount(), 1);
+    QCOMPARE(files->item(0, 0)->text(), QStringLiteral("SCAN0001"));
+    files->selectRow(0);
+    QVERIFY(press("pushButton_Download", QStringLiteral("设备下载完成！")));
+    QVERIFY(QFile::exists(ParametersDisconnection::workingFileName(0)));
+
+    // What the instrument holds, written by itself.
+    const QString exported = dir.file("memory.csv");
+    QVERIFY(sim.command("@1 export " + exported));
+    const QList<Record> logged = readExport(exported, true);
+    QCOMPARE(logged.size(), 6);
+
+    QVERIFY(click(*dialog, "pushButton_OK"));
+    QVERIFY(done.wait(30000));
+    QCOMPARE(dialog->result(), int(QDialog::Accepted));
+    dialog.reset();
+    QVERIFY(!QFile::exists(ParametersDisconnection::workingFileName(0)));
+
+    // Channels 101 and 103 in project OA, 102 in OB; one row per scan on the grid.
+    QStringList expectedA, expectedB;
+    for (int k = 0; k < logged.size(); ++k) {
+        const Record& r = logged.at(k);
+        QVERIFY2(qAbs(r.time.msecsTo(start.addSecs(10 * k))) < 1000, qPrintable(r.time.toString(kFormat)));
+        const QString time = start.addSecs(10 * k).toString(QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz"));
+        expectedA << time + "|" + r.values.at(0) + "," + r.values.at(2);
+        expectedB << time + "|" + r.values.at(1);
+    }
+    QCOMPARE(storedRows("OA"), expectedA);
+    QCOMPARE(storedRows("OB"), expectedB);
+    QVERIFY(expectedA.first().endsWith(logged.first().values.at(0) + "," + logged.first().values.at(2)));
+    QCOMPARE(TestSupport::scalar("select Channel from Parameters where Name = 'OA'").toString(),
+             QStringLiteral("1-101,1-103"));
+    QCOMPARE(TestSupport::scalar("select Channel from Parameters where Name = 'OB'").toString(),
+             QStringLiteral("1-102"));
+    TestSupport::closeDatabase();
+}
+
+// Three loggers scan on their own and export their memories; the import puts
+// the three files on one grid and splits the channels over three projects.
+void TestTransferSimulator::importExportedFiles()
+{
+    TestWorkDir dir;
+    QVERIFY(TestSupport::openDatabase());
+    SimulatorProcess sim;
+    QVERIFY(sim.start({"--instrument", "model=3107A-TC,tcp=127.0.0.1:0,temperature=20,noise=0.05",
+                       "--instrument", "model=3108A,tcp=127.0.0.1:0,temperature=40,noise=0.05",
+                       "--instrument", "model=1586A,tcp=127.0.0.1:0,temperature=60,noise=0.05"},
+                      3));
+    const QStringList ports = sim.endpoints(QStringLiteral("tcp"));
+    const auto portOf = [&](int i) { return ports.at(i).section(QLatin1Char(':'), -1); };
+
+    // The 3108A and the 1586A are programmed by the program's drivers; the
+    // 3107A records on its own.
+    Collection3108A logger;
+    Collection1586A scanner;
+    const QList<Device::Channel> set{thermocouple("101"), thermocouple("102"), thermocouple("103"),
+                                     thermocouple("104")};
+    Device::setTimeScale(0.25);
+    QVERIFY(inWorker([&] {
+        return logger.Open("网络", "127.0.0.1", portOf(1)) && logger.SetChannels("快速", set)
+               && logger.SetTrigger(1, 0) && logger.StartScan() && logger.Close();
+    }));
+    QVERIFY(inWorker([&] {
+        return scanner.Open("网络", "127.0.0.1", portOf(2)) && scanner.SetChannels("快速", set)
+               && scanner.SetTrigger(1, 0) && scanner.StartScan() && scanner.Close();
+    }));
+    Device::setTimeScale(1.0);
+    QVERIFY(sim.command("@1 scan on 1"));
+    QTest::qWait(8000);
+    const QStringList names{"a3107.csv", "b3108.csv", "c1586.csv"};
+    QList<QList<Record>> exported;
+    for (int i = 0; i < 3; ++i) {
+        QVERIFY(sim.command(QStringLiteral("@%1 export %2").arg(i + 1).arg(dir.file(names.at(i)))));
+        exported << readExport(dir.file(names.at(i)), i == 2);
+        QVERIFY2(exported.last().size() >= 6, qPrintable(names.at(i)));
+    }
+
+    // The grid: whole seconds from the latest first record, 5 steps of 1 s.
+    QDateTime start = exported.at(0).first().time;
+    for (const QList<Record>& records : exported)
+        start = qMax(start, records.first().time);
+    start = QDateTime::fromString(start.addSecs(1).toString(kFormat), kFormat);
+    const QDateTime end = start.addSecs(5);
+    SystemContext context;
+    TransferSample::fill(context, 3, 4, {"IA", "IB", "IC"}, 1.0, start, end);
+    const QStringList models{"3107A-TC", "3108A", "Fluke 1586A"};
+    for (int i = 0; i < 3; ++i) {
+        context.AcquisitionDevice[i].Mode = models.at(i);
+        context.ChannelConfig[i].Mode = models.at(i);
+    }
+
+    ParametersImport dialog;
+    dialog.setContext(&context);
+    QSignalSpy finished(&dialog, &ParametersImport::importFinished);
+    for (int i = 0; i < 3; ++i) {
+        FileDialog::queueAnswer(dir.file(names.at(i)));
+        QVERIFY(click(dialog, QStringLiteral("pushButton_Choice%1").arg(i + 1)));
+    }
+    QVERIFY(click(dialog, "pushButton_OK"));
+    QVERIFY(finished.wait(30000));
+    QCOMPARE(MessageBox::last().text, QStringLiteral("数据保存成功！"));
+
+    // Each file's record for a grid time: the next one, searching forward,
+    // within a second of it. The loggers' values are read as floats with six
+    // significant digits, the scanner's are taken as written.
+    QStringList expected[3];
+    int next[3] = {0, 0, 0};
+    for (QDateTime t = start; t < end; t = t.addSecs(1)) {
+        QStringList values;
+        for (int i = 0; i < 3; ++i) {
+            const QList<Record>& records = exported.at(i);
+            while (next[i] < records.size() && qAbs(records.at(next[i]).time.msecsTo(t)) > 1000)
+                ++next[i];
+            QVERIFY2(next[i] < records.size(), qPrintable(names.at(i) + " " + t.toString(kFormat)));
+            const QStringList row = records.at(next[i]++).values.mid(0, 4);
+            for (const QString& v : row)
+                values << (i == 2 ? v : QString::number(static_cast<double>(v.toFloat()), 'g', 6));
+        }
+        QStringList perProject[3];
+        for (int k = 0; k < values.size(); ++k)
+            perProject[k % 3] << values.at(k);
+        for (int p = 0; p < 3; ++p)
+            expected[p] << t.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz")) + "|" + perProject[p].join(',');
+    }
+    const QStringList projects{"IA", "IB", "IC"};
+    for (int p = 0; p < 3; ++p)
+        QCOMPARE(storedRows(projects.at(p)), expected[p]);
+    // Channel k of the run (device-major) went to project k % 3.
+    QCOMPARE(TestSupport::scalar("select Channel from Parameters where Name = 'IA'").toString(),
+             QStringLiteral("1-101,1-104,2-103,3-102"));
+    QCOMPARE(TestSupport::scalar("select Channel from Parameters where Name = 'IC'").toString(),
+             QStringLiteral("1-103,2-102,3-101,3-104"));
+    TestSupport::closeDatabase();
+}
+
+QTEST_MAIN(TestTransferSimulator)
+#include "tst_transfer_simulator.moc"
