@@ -35,6 +35,8 @@ private slots:
     }
     void offlineRunFromMemory();
     void importExportedFiles();
+    void simulatorClockAndRecording_data();
+    void simulatorClockAndRecording();
 };
 
 namespace {
@@ -313,6 +315,68 @@ void TestTransferSimulator::importExportedFiles()
     QCOMPARE(TestSupport::scalar("select Channel from Parameters where Name = 'IC'").toString(),
              QStringLiteral("1-103,2-102,3-101,3-104"));
     TestSupport::closeDatabase();
+}
+
+// The simulator's front panel that the tests above rely on: console commands
+// in order against a 3107A-TC (@1), a 1586A (@2) and a dry block (@3), each
+// answered OK or refused; "export" lines are then checked as data files.
+void TestTransferSimulator::simulatorClockAndRecording_data()
+{
+    QTest::addColumn<QStringList>("commands");
+    QTest::addColumn<QStringList>("answers"); // expected answer prefixes
+    QTest::newRow("3107A records on the clock it was given")
+        << QStringList{"@1 clock 2024-05-06 10:00:00.250", "@1 scan on 2", "wait 2100", "@1 scan off",
+                       "@1 export 3107a.csv"}
+        << QStringList{"OK clock 2024-05-06 10:00:00.250", "OK scan on", "", "OK scan off", "OK export"};
+    QTest::newRow("3107A: nothing recorded, nothing to export")
+        << QStringList{"@1 export none.csv"} << QStringList{"ERROR the 3107A-TC has recorded nothing"};
+    QTest::newRow("refusals")
+        << QStringList{"@1 clock 2024-13-01 10:00:00", "@1 clock 10:00:00", "@1 scan on 0.5", "@1 scan off 2",
+                       "@2 scan on 2", "@3 clock 2024-05-06 10:00:00", "clock 2024-05-06 10:00:00"}
+        << QStringList{"ERROR usage: clock", "ERROR usage: clock", "ERROR usage: scan", "ERROR usage: scan",
+                       "ERROR a 1586A scans at its trigger interval", "ERROR instrument @3 keeps no clock",
+                       "ERROR instrument @3 keeps no clock"};
+    QTest::newRow("1586A: no time scale while it scans")
+        << QStringList{"@2 scan on", "@2 timescale 10", "@2 scan off", "@2 timescale 10", "@2 timescale 0"}
+        << QStringList{"ERROR the 1586A has no channel switched on", "OK timescale 10", "OK scan off",
+                       "OK timescale 10", "ERROR usage: timescale"};
+}
+
+void TestTransferSimulator::simulatorClockAndRecording()
+{
+    QFETCH(QStringList, commands);
+    QFETCH(QStringList, answers);
+    TestWorkDir dir;
+    SimulatorProcess sim;
+    QVERIFY(sim.start({"--instrument", "model=3107A-TC,tcp=127.0.0.1:0", "--instrument", "model=1586A,tcp=127.0.0.1:0",
+                       "--instrument", "model=KRDB-1,tcp=127.0.0.1:0"},
+                      3));
+    for (int i = 0; i < commands.size(); ++i) {
+        QString command = commands.at(i);
+        if (command.startsWith(QLatin1String("wait "))) {
+            QTest::qWait(command.mid(5).toInt());
+            continue;
+        }
+        if (command.contains(QLatin1String(" export ")))
+            command.replace(QRegularExpression(QStringLiteral(" export (\\S+)")), " export " + dir.path() + "/\\1");
+        QStringList lines;
+        sim.command(command, 5000, &lines);
+        QVERIFY2(lines.value(lines.size() - 1).startsWith(answers.at(i)),
+                 qPrintable(command + " -> " + lines.join(" / ")));
+    }
+    if (!QFile::exists(dir.file("3107a.csv")))
+        return;
+    // Whole seconds from the clock that was set, one record every 2 s, all 16 channels.
+    QFile file(dir.file("3107a.csv"));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromLatin1(file.readAll()).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    QCOMPARE(lines.value(0).count(','), 16);
+    QVERIFY(lines.value(0).startsWith(QLatin1String("Time,CH01,CH02,")));
+    QVERIFY(lines.value(0).endsWith(QLatin1String(",CH16")));
+    QCOMPARE(lines.size(), 3);
+    QVERIFY2(lines.at(1).startsWith(QLatin1String("2024-05-06 10:00:00,")), qPrintable(lines.at(1)));
+    QVERIFY2(lines.at(2).startsWith(QLatin1String("2024-05-06 10:00:02,")), qPrintable(lines.at(2)));
+    QVERIFY(qAbs(lines.at(2).section(',', 1, 1).toDouble() - 25.0) < 0.1); // channel 101 at its default 25 °C
 }
 
 QTEST_MAIN(TestTransferSimulator)
