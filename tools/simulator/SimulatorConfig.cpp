@@ -987,7 +987,10 @@ channel (FAST, MED, SLOW; divided by timescale). INIT (or the console's
 no end) that run on while no program is connected; with DATA:LOG:AUTO ON each
 run is a log file (SCAN0001, …) of lines "Record,Time,Ch 101 (C),…,Alarm
 Flags,Digital I/O" and "1,2024-03-05 10:00:00.600,2.500000E+01,…,0,0".
-"export FILE" writes the readings memory in the same format.
+"export FILE" writes the readings memory in the same format. Records are
+stamped with the 1586A's clock: the console's "clock" sets it (e.g. to a
+planned start before "scan on"), its "timescale" makes it and the timed scans
+run faster.
 
 Temperature sources move towards the set-point at the heat or cool rate
 (defaults: dry block 15 °C/min up (KRDB-2 20), 6 down; bath 1.5 up, 1 down),
