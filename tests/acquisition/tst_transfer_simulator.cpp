@@ -32,6 +32,7 @@ private slots:
         MessageBox::clear();
         FileDialog::setTestMode(true);
         FileDialog::clear();
+        Device::setTimeScale(1.0);
     }
     void offlineRunFromMemory();
     void importExportedFiles();
