@@ -125,22 +125,28 @@ bool click(QWidget& dialog, const QString& name)
 
 } // namespace
 
-// 10:00:00 to 10:01:00 at 10 s: the dialog programs six timed scans with
-// automatic logging; the run happens with the program away (the instrument's
-// clock set to the planned start, ten times faster than real time); query,
-// download and save store exactly the logged values on the planned grid.
+// 10:00:00 to 10:01:00 at 10 s with two scanners (named "Fluke 1586A" and
+// "1586A"): the dialog programs six timed scans with automatic logging; the
+// run happens with the program away (the instruments' clocks set to the
+// planned start, ten times faster than real time); query, download and save
+// store exactly the logged values on the planned grid.
 void TestTransferSimulator::offlineRunFromMemory()
 {
     TestWorkDir dir;
     QVERIFY(TestSupport::openDatabase());
     SimulatorProcess sim;
-    QVERIFY(sim.start({"--instrument", "model=1586A,tcp=127.0.0.1:0,temperature=30,noise=0.05"}, 1));
+    QVERIFY(sim.start({"--instrument", "model=1586A,tcp=127.0.0.1:0,temperature=30,noise=0.05", "--instrument",
+                       "model=1586A,tcp=127.0.0.1:0,temperature=70,noise=0.05"},
+                      2));
     const QDateTime start = QDateTime::fromString(QStringLiteral("2024-05-06 10:00:00"), kFormat);
 
     SystemContext context;
-    TransferSample::fill(context, 1, 3, {"OA", "OB"}, 10.0, start, start.addSecs(60));
+    TransferSample::fill(context, 2, 3, {"OA", "OB"}, 10.0, start, start.addSecs(60));
     context.Mode = QStringLiteral("脱机");
-    context.AcquisitionDevice[0].Port_BaudRate = QString::number(sim.port());
+    context.AcquisitionDevice[1].Mode = QStringLiteral("1586A");
+    const QStringList endpoints = sim.endpoints(QStringLiteral("tcp"));
+    for (int d = 0; d < 2; ++d)
+        context.AcquisitionDevice[d].Port_BaudRate = endpoints.at(d).section(QLatin1Char(':'), -1);
 
     auto dialog = std::make_unique<ParametersDisconnection>();
     dialog->setContext(&context);
@@ -157,43 +163,52 @@ void TestTransferSimulator::offlineRunFromMemory()
     QVERIFY(press("pushButton_Set", QStringLiteral("设备设置成功！")));
     QStringList frames;
     QVERIFY(sim.command("frames", 5000, &frames));
-    QStringList sent;
-    for (const QString& f : frames)
-        if (f.startsWith(QLatin1String("FRAME ")))
-            sent << f.section(QLatin1Char('"'), 1, 1).remove(QStringLiteral("\\r\\n"));
-    // The last commands: logging on, six scans 10 s apart, memory cleared; no scan started.
-    QCOMPARE(sent.mid(sent.size() - 5), (QStringList{"DATA:LOG:AUTO ON", "TRIG:SOUR TIM", "TRIG:TIM 10",
-                                                      "TRIG:COUN 6", "DATA:CLE"}));
-    QCOMPARE(sent.first(), QStringLiteral("*RST"));
-    QVERIFY(sent.contains(QStringLiteral("TEMP:TC:TYPE K,(@103)")));
-    QVERIFY(!sent.contains(QStringLiteral("INIT")));
+    for (const QString instrument : {"@1 ", "@2 "}) {
+        QStringList sent;
+        for (const QString& f : frames)
+            if (f.startsWith(QLatin1String("FRAME ") + instrument))
+                sent << f.section(QLatin1Char('"'), 1, 1).remove(QStringLiteral("\\r\\n"));
+        // The last commands: logging on, six scans 10 s apart, memory cleared; no scan started.
+        QCOMPARE(sent.mid(sent.size() - 5), (QStringList{"DATA:LOG:AUTO ON", "TRIG:SOUR TIM", "TRIG:TIM 10",
+                                                          "TRIG:COUN 6", "DATA:CLE"}));
+        QCOMPARE(sent.value(0), QStringLiteral("*RST"));
+        QVERIFY(sent.contains(QStringLiteral("TEMP:TC:TYPE K,(@103)")));
+        QVERIFY(!sent.contains(QStringLiteral("INIT")));
+    }
 
-    // The run, started on the instrument at the planned start.
-    QVERIFY(sim.command("@1 timescale 10"));
-    QVERIFY(sim.command("@1 clock 2024-05-06 10:00:00"));
-    QVERIFY(sim.command("@1 scan on"));
+    // The runs, started on the instruments at the planned start.
+    QVERIFY(sim.command("timescale 10"));
+    QVERIFY(sim.command("clock 2024-05-06 10:00:00"));
+    QVERIFY(sim.command("scan on"));
     QElapsedTimer waited;
     waited.start();
-    QStringList status;
-    while (!status.join('\n').contains(QLatin1String("log SCAN0001: 6 record(s)")) && waited.elapsed() < 20000) {
+    QString status;
+    while (status.count(QLatin1String("log SCAN0001: 6 record(s)")) < 2 && waited.elapsed() < 20000) {
         QTest::qWait(250);
-        QVERIFY(sim.command("@1 status", 5000, &status));
+        QStringList lines;
+        QVERIFY(sim.command("status", 5000, &lines));
+        status = lines.join('\n');
     }
-    QVERIFY2(status.join('\n').contains(QLatin1String("idle")), qPrintable(status.join('\n')));
+    QVERIFY2(status.count(QLatin1String(", idle,")) == 2, qPrintable(status));
 
     QVERIFY(press("pushButton_Query", QStringLiteral("获取成功！")));
-    QTableWidget* files = dialog->table(0);
-    QCOMPARE(files->rowCount(), 1);
-    QCOMPARE(files->item(0, 0)->text(), QStringLiteral("SCAN0001"));
-    files->selectRow(0);
+    for (int d = 0; d < 2; ++d) {
+        QTableWidget* files = dialog->table(d);
+        QCOMPARE(files->rowCount(), 1);
+        QCOMPARE(files->item(0, 0)->text(), QStringLiteral("SCAN0001"));
+        files->selectRow(0);
+    }
     QVERIFY(press("pushButton_Download", QStringLiteral("设备下载完成！")));
-    QVERIFY(QFile::exists(ParametersDisconnection::workingFileName(0)));
+    QVERIFY(QFile::exists(ParametersDisconnection::workingFileName(1)));
 
-    // What the instrument holds, written by itself.
-    const QString exported = dir.file("memory.csv");
-    QVERIFY(sim.command("@1 export " + exported));
-    const QList<Record> logged = readExport(exported, true);
-    QCOMPARE(logged.size(), 6);
+    // What the instruments hold, written by themselves.
+    QList<QList<Record>> logged;
+    for (int d = 0; d < 2; ++d) {
+        const QString exported = dir.file(QStringLiteral("memory%1.csv").arg(d + 1));
+        QVERIFY(sim.command(QStringLiteral("@%1 export %2").arg(d + 1).arg(exported)));
+        logged << readExport(exported, true);
+        QCOMPARE(logged.last().size(), 6);
+    }
 
     QVERIFY(click(*dialog, "pushButton_OK"));
     QVERIFY(done.wait(30000));
@@ -201,22 +216,27 @@ void TestTransferSimulator::offlineRunFromMemory()
     dialog.reset();
     QVERIFY(!QFile::exists(ParametersDisconnection::workingFileName(0)));
 
-    // Channels 101 and 103 in project OA, 102 in OB; one row per scan on the grid.
-    QStringList expectedA, expectedB;
-    for (int k = 0; k < logged.size(); ++k) {
-        const Record& r = logged.at(k);
-        QVERIFY2(qAbs(r.time.msecsTo(start.addSecs(10 * k))) < 1000, qPrintable(r.time.toString(kFormat)));
+    // Channel k of the run (device-major) in project k % 2; one row per scan on the grid.
+    QStringList expected[2];
+    for (int k = 0; k < 6; ++k) {
+        QStringList values[2];
+        for (int d = 0; d < 2; ++d) {
+            const Record& r = logged.at(d).at(k);
+            QVERIFY2(qAbs(r.time.msecsTo(start.addSecs(10 * k))) < 1000, qPrintable(r.time.toString(kFormat)));
+            QCOMPARE(r.values.size(), 3);
+            for (int c = 0; c < 3; ++c)
+                values[(3 * d + c) % 2] << r.values.at(c);
+        }
         const QString time = start.addSecs(10 * k).toString(QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz"));
-        expectedA << time + "|" + r.values.at(0) + "," + r.values.at(2);
-        expectedB << time + "|" + r.values.at(1);
+        for (int p = 0; p < 2; ++p)
+            expected[p] << time + "|" + values[p].join(',');
     }
-    QCOMPARE(storedRows("OA"), expectedA);
-    QCOMPARE(storedRows("OB"), expectedB);
-    QVERIFY(expectedA.first().endsWith(logged.first().values.at(0) + "," + logged.first().values.at(2)));
+    QCOMPARE(storedRows("OA"), expected[0]);
+    QCOMPARE(storedRows("OB"), expected[1]);
     QCOMPARE(TestSupport::scalar("select Channel from Parameters where Name = 'OA'").toString(),
-             QStringLiteral("1-101,1-103"));
+             QStringLiteral("1-101,1-103,2-102"));
     QCOMPARE(TestSupport::scalar("select Channel from Parameters where Name = 'OB'").toString(),
-             QStringLiteral("1-102"));
+             QStringLiteral("1-102,2-101,2-103"));
     TestSupport::closeDatabase();
 }
 
