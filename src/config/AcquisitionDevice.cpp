@@ -343,15 +343,19 @@ void AcquisitionDevice::cb_Mode_clicked(QString model)
 
     m_Driver.reset(ChannelModel::createCollection(model));
 
+    // No driver (no model chosen): empty choices, and the test stays off.
     comboBox_Rate->clear();
-    comboBox_Rate->addItems(m_Driver->RateList());
-    comboBox_Rate->setCurrentText(QStringLiteral("慢速"));
+    if (m_Driver) {
+        comboBox_Rate->addItems(m_Driver->RateList());
+        comboBox_Rate->setCurrentText(QStringLiteral("慢速"));
+    }
 
     {
         // Refill quietly, then run the link-kind change once for the new first item.
         const QSignalBlocker block(comboBox_Communication);
         comboBox_Communication->clear();
-        comboBox_Communication->addItems(m_Driver->CommunicationList());
+        if (m_Driver)
+            comboBox_Communication->addItems(m_Driver->CommunicationList());
         comboBox_Communication->setCurrentIndex(0);
     }
     cb_Communication_clicked(comboBox_Communication->currentText());
@@ -497,7 +501,8 @@ void AcquisitionDevice::pt_Save_clicked()
     m_Config = list.first();
 
     const double interval = lineEdit_Interval->text().toDouble();
-    const double minimum = m_Driver->MinInterval(comboBox_Rate->currentText(), ChannelModel::toChannels(m_Config));
+    const double minimum =
+        m_Driver ? m_Driver->MinInterval(comboBox_Rate->currentText(), ChannelModel::toChannels(m_Config)) : 0.0;
     if (minimum > interval) {
         MessageBox::warning(this, tr("警告"),
                             tr("当前选择的配置文件最小采集间隔为：") + QString::number(minimum, 'g', 6));

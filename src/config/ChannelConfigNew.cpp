@@ -129,7 +129,8 @@ void ChannelConfigNew::cb_Mode_clicked(QString model)
     }
     m_Driver.reset(ChannelModel::createCollection(model));
     comboBox_Way->clear();
-    comboBox_Way->addItems(m_Driver->CompensationList());
+    if (m_Driver)
+        comboBox_Way->addItems(m_Driver->CompensationList());
     // The list starts with internal compensation, which needs no temperature.
     cb_Way_clicked(comboBox_Way->currentText());
 }
@@ -183,7 +184,7 @@ void ChannelConfigNew::pt_Next_clicked()
         return warn(tr("通道数不能为0!"));
     if (!r.Module.split(QLatin1Char(',')).contains(QStringLiteral("1")))
         return warn(tr("模块配置不能为空!"));
-    if (m_Driver->MaxChannelCount(r.Module) < r.Number)
+    if (!m_Driver || m_Driver->MaxChannelCount(r.Module) < r.Number)
         return warn(tr("超过最大通道数!"));
 
     ChannelConfigAdd add(this);

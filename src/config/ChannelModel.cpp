@@ -8,6 +8,8 @@ namespace ChannelModel {
 
 Collection* createCollection(const QString& model, QObject* parent)
 {
+    if (model == QStringLiteral("3107A-NTC"))
+        return new Collection3107A_NTC(parent);
     if (model == QStringLiteral("3107A-RTD"))
         return new Collection3107A_RTD(parent);
     if (model == QStringLiteral("3107A-TC"))
@@ -16,9 +18,11 @@ Collection* createCollection(const QString& model, QObject* parent)
         return new Collection3107A_PCR(parent);
     if (model == QStringLiteral("3108A"))
         return new Collection3108A(parent);
-    if (model == QStringLiteral("1586A"))
+    if (model == QStringLiteral("1586A") || model == QStringLiteral("Fluke 1586A"))
         return new Collection1586A(parent);
-    return new Collection3107A_NTC(parent);
+    // A 3107A protocol spoken to an instrument of another model would only
+    // fail later, in less obvious ways.
+    return nullptr;
 }
 
 Collection* createDataFileReader(const QString& model, QObject* parent)

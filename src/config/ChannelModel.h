@@ -10,8 +10,8 @@ class QObject;
 namespace ChannelModel {
 
 // The driver for a model string: "3107A-NTC", "3107A-RTD", "3107A-TC",
-// "3107A-PCR", "3108A", "1586A"; any other string gives a 3107A-NTC.
-// The caller owns the result.
+// "3107A-PCR", "3108A", and the 1586A under both its names ("1586A",
+// "Fluke 1586A"); nullptr for any other string. The caller owns the result.
 Collection* createCollection(const QString& model, QObject* parent = nullptr);
 
 // The driver that reads a device's exported data files: "3107A-TC",

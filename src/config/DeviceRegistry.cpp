@@ -18,7 +18,8 @@ TestResult runTest(Collection* driver, const TestInputs& in)
 {
     TestResult r;
     r.message = successText();
-    r.ok = driver->Open(in.link, in.address, in.port);
+    // A model without a driver is a device that cannot be reached.
+    r.ok = driver && driver->Open(in.link, in.address, in.port);
     if (!r.ok) {
         r.message = QCoreApplication::translate("AcquisitionDevice", "设备连接失败！");
     } else if (!(r.ok = driver->GetSerialNumber(r.serialNumber))) {
@@ -34,7 +35,8 @@ TestResult runTest(Collection* driver, const TestInputs& in)
         else if (!(r.ok = driver->SetTrigger(in.interval, 0)))
             r.message = QCoreApplication::translate("AcquisitionDevice", "采集间隔,请退出重试!");
     }
-    driver->Close();
+    if (driver)
+        driver->Close();
     if (!r.ok)
         r.values.clear();
     qDebug().noquote() << "device test" << in.link << in.address << in.port << "->" << r.message

@@ -306,6 +306,19 @@ void TestTransfer::offlineDialogSave()
     // The end flag is set (5 s > 1 s): rows at 0 … 5 s, the record 1 s after the end not stored.
     QCOMPARE(TestSupport::scalar("select count(*) from ParametersData where Name = 'A'").toInt(), 6);
     QCOMPARE(TestSupport::scalar("select count(*) from Parameters where Name = 'A'").toInt(), 1);
+
+    // A model without a driver is a device that cannot be reached.
+    context.AcquisitionDevice[0].Mode = QStringLiteral("XYZ");
+    {
+        ParametersDisconnection dialog;
+        dialog.setContext(&context);
+        QSignalSpy done(&dialog, &ParametersDisconnection::workFinished);
+        for (auto press : {&ParametersDisconnection::pt_Set_clicked, &ParametersDisconnection::pt_Query_clicked}) {
+            (dialog.*press)();
+            QVERIFY(done.wait(5000));
+            QCOMPARE(MessageBox::last().text, QStringLiteral("设备连接失败,请重试！"));
+        }
+    }
     TestSupport::closeDatabase();
 }
 

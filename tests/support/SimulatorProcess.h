@@ -84,11 +84,14 @@ public:
         return m_answers.size() > before ? m_answers.at(before) : QStringList();
     }
 
-    // Sends one console command; true when it is answered "OK".
-    bool command(const QString& line, int timeoutMs = 5000)
+    // Sends one console command; true when it is answered "OK". `lines`,
+    // when given, gets the whole answer.
+    bool command(const QString& line, int timeoutMs = 5000, QStringList* lines = nullptr)
     {
-        const QStringList lines = answer(line, timeoutMs);
-        return !lines.isEmpty() && lines.last().startsWith(QLatin1String("OK"));
+        const QStringList all = answer(line, timeoutMs);
+        if (lines)
+            *lines = all;
+        return !all.isEmpty() && all.last().startsWith(QLatin1String("OK"));
     }
 
     void stop()

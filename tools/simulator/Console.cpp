@@ -1,6 +1,7 @@
 #include "Console.h"
 
 #include "Instrument1586A.h"
+#include "Instrument3107A.h"
 #include "InstrumentSource.h"
 #include "SimulatedLogger.h"
 #include "SimulatorConfig.h"
@@ -61,8 +62,8 @@ QString CommandProcessor::execute(const QString& input, bool* quit)
     if (command == QLatin1String("help") || command == QLatin1String("?")) {
         return QStringLiteral("OK commands: drop | silent SECONDS | down | up | badcrc N | foreign N | garbage N | "
                               "slow MS | split N | normal | frames | set CH T | fix CH T | ramp CH T RATE | "
-                              "sources: set T | fix T | settle | output on|off | timescale X | export FILE | scan on|off | "
-                              "status | quit   (prefix @N for one instrument; CH a channel number or all)");
+                              "sources: set T | fix T | settle | output on|off | timescale X | export FILE | "
+                              "scan on [S]|off | clock DATE TIME | status | quit   (prefix @N for one instrument; CH a channel number or all)");
     }
     if (command == QLatin1String("quit") || command == QLatin1String("exit")) {
         *quit = true;
@@ -122,6 +123,22 @@ QString CommandProcessor::execute(const QString& input, bool* quit)
     // command missing its channel, answered with that usage below.
     const bool sourceForm = (command == QLatin1String("set") || command == QLatin1String("fix")) && a.size() == 1
                             && !sources.isEmpty();
+    // A 1586A's clock and timed scans: "timescale X" addressed to scanners only.
+    QList<Instrument1586A*> scanners;
+    for (SimulatedLogger* l : targets)
+        if (auto* scanner = dynamic_cast<Instrument1586A*>(&l->instrument()))
+            scanners << scanner;
+    if (command == QLatin1String("timescale") && sources.isEmpty() && !scanners.isEmpty()) {
+        double value = 0;
+        if (a.size() != 1 || !parseNumber(a[0], &value) || !(value > 0) || value > 1e6)
+            return usage("timescale FACTOR (above 0, at most 1000000)");
+        for (Instrument1586A* scanner : scanners)
+            if (scanner->scanning())
+                return QStringLiteral("ERROR the 1586A is scanning (scan off first)");
+        for (Instrument1586A* scanner : scanners)
+            scanner->setClockScale(value);
+        return QStringLiteral("OK timescale %1").arg(value);
+    }
     if (sourceForm || command == QLatin1String("settle") || command == QLatin1String("output")
         || command == QLatin1String("timescale")) {
         if (sources.isEmpty())
@@ -264,23 +281,49 @@ QString CommandProcessor::execute(const QString& input, bool* quit)
     }
     if (command == QLatin1String("scan")) {
         const QString v = a.value(0).toLower();
-        if (a.size() != 1 || (v != QLatin1String("on") && v != QLatin1String("off")))
-            return usage("scan on|off");
-        QList<Instrument1586A*> scanners;
+        double seconds = 1.0;
+        const bool on = v == QLatin1String("on");
+        if (a.isEmpty() || a.size() > (on ? 2 : 1) || (!on && v != QLatin1String("off"))
+            || (a.size() == 2 && (!parseNumber(a[1], &seconds) || seconds < 1 || seconds > 86400)))
+            return usage("scan on [SECONDS] | scan off (SECONDS 1 … 86400, a 3107A's recording interval)");
+        QList<Instrument3107A*> recorders;
         for (SimulatedLogger* l : targets)
-            if (auto* scanner = dynamic_cast<Instrument1586A*>(&l->instrument()))
-                scanners << scanner;
-        if (scanners.isEmpty())
-            return QStringLiteral("ERROR 'scan' is the scan key of a 1586A");
-        for (Instrument1586A* scanner : scanners) {
-            if (v == QLatin1String("off"))
-                scanner->stopScan();
-            else if (scanner->scanList().isEmpty())
+            if (auto* recorder = dynamic_cast<Instrument3107A*>(&l->instrument()))
+                recorders << recorder;
+        if (scanners.isEmpty() && recorders.isEmpty())
+            return QStringLiteral("ERROR 'scan' is the scan key of a 1586A or a 3107A");
+        if (a.size() == 2 && !scanners.isEmpty())
+            return QStringLiteral("ERROR a 1586A scans at its trigger interval (TRIG:TIM)");
+        for (Instrument1586A* scanner : scanners)
+            if (on && scanner->scanList().isEmpty())
                 return QStringLiteral("ERROR the 1586A has no channel switched on");
-            else
+        for (Instrument1586A* scanner : scanners) {
+            if (on)
                 scanner->startScan();
+            else
+                scanner->stopScan();
+        }
+        for (Instrument3107A* recorder : recorders) {
+            if (on)
+                recorder->startRecording(seconds);
+            else
+                recorder->stopRecording();
         }
         return QStringLiteral("OK scan %1").arg(v);
+    }
+    if (command == QLatin1String("clock")) {
+        const QString text = a.join(QLatin1Char(' '));
+        QDateTime time = QDateTime::fromString(text, QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz"));
+        if (!time.isValid())
+            time = QDateTime::fromString(text, QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+        if (!time.isValid())
+            return usage("clock YYYY-MM-DD hh:mm:ss[.zzz]");
+        for (SimulatedLogger* l : targets)
+            if (sourceOf(l))
+                return QStringLiteral("ERROR instrument @%1 keeps no clock").arg(m_loggers.indexOf(l) + 1);
+        for (SimulatedLogger* l : targets)
+            l->instrument().setClockTime(time);
+        return QStringLiteral("OK clock %1").arg(time.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz")));
     }
     if (command == QLatin1String("status")) {
         QStringList lines;

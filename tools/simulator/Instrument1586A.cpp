@@ -57,22 +57,49 @@ Instrument1586A::Instrument1586A()
     auto timer = std::make_shared<QElapsedTimer>();
     timer->start();
     m_monotonic = [timer] { return timer->elapsed(); };
+    setClock(QDateTime::currentDateTime());
     reset();
 }
 
 void Instrument1586A::setMonotonicClock(std::function<qint64()> clock)
 {
+    const QDateTime current = this->clock();
     m_monotonic = std::move(clock);
+    setClock(current);
 }
 
 QDateTime Instrument1586A::clock() const
 {
-    return QDateTime::currentDateTime().addMSecs(m_clockOffsetMs);
+    const double elapsed = static_cast<double>(m_monotonic() - m_clockBaseMs) * m_clockScale;
+    return m_clockBase.addMSecs(static_cast<qint64>(std::llround(elapsed)));
 }
 
 void Instrument1586A::setClock(const QDateTime& time)
 {
-    m_clockOffsetMs = QDateTime::currentDateTime().msecsTo(time);
+    m_clockBase = time;
+    m_clockBaseMs = m_monotonic();
+}
+
+bool Instrument1586A::setClockTime(const QDateTime& time)
+{
+    catchUp(); // scans due so far keep the old clock
+    if (m_scanning) {
+        // The running scan goes on from the new time.
+        m_scanStartClock = m_scanStartClock.addMSecs(clock().msecsTo(time));
+    }
+    setClock(time);
+    return true;
+}
+
+bool Instrument1586A::setClockScale(double scale)
+{
+    catchUp();
+    if (m_scanning || !(scale > 0))
+        return false;
+    const QDateTime current = clock();
+    m_clockScale = scale;
+    setClock(current);
+    return true;
 }
 
 double Instrument1586A::now() const
@@ -208,16 +235,18 @@ void Instrument1586A::catchUp()
     if (!m_scanning)
         return;
     const double t = now();
-    const double interval = m_timedTrigger ? qMax(1, m_triggerSeconds) : measuringTime();
+    // Seconds of the instrument's clock between scans, and of real time.
+    const double clockInterval = m_timedTrigger ? qMax(1, m_triggerSeconds) : measuringTime() * m_clockScale;
+    const double interval = clockInterval / m_clockScale;
     qint64 due = static_cast<qint64>(std::floor((t - m_scanStart) / interval)) + 1;
     if (m_triggerCount > 0)
         due = qMin<qint64>(due, m_triggerCount);
     if (due - m_scansTaken > kMemory)
         m_scansTaken = due - kMemory;
-    const QDateTime wall = clock();
     while (m_scansTaken < due) {
         const double at = m_scanStart + static_cast<double>(m_scansTaken) * interval;
-        const Scan scan = measure(at, wall.addMSecs(-static_cast<qint64>((t - at) * 1000.0)));
+        const qint64 offsetMs = std::llround(static_cast<double>(m_scansTaken) * clockInterval * 1000.0);
+        const Scan scan = measure(at, m_scanStartClock.addMSecs(offsetMs));
         store(scan);
         ++m_scansTaken;
         if (m_logIndex >= 0 && m_logs[m_logIndex].lines.size() <= kMemory)
@@ -233,6 +262,7 @@ void Instrument1586A::startScan()
     m_scanChannels = scanList();
     m_scanning = true;
     m_scanStart = now();
+    m_scanStartClock = clock();
     m_scansTaken = 0;
     m_logIndex = -1;
     if (m_autoLog && !m_scanChannels.isEmpty()) {
@@ -358,7 +388,7 @@ QString Instrument1586A::execute(const QString& head, const QString& params, con
         if (!ok || !wanted.isValid())
             error(-222, QStringLiteral("Data out of range"));
         else
-            setClock(wanted);
+            setClockTime(wanted);
         return {};
     }
     if (head == QLatin1String("SYST:DATE?")) {
@@ -585,14 +615,15 @@ QStringList Instrument1586A::details()
     catchUp();
     const double t = now();
     QStringList lines;
-    lines << QStringLiteral("  clock %1, rate %2, unit %3, trigger %4, auto log %5, %6, %7 reading(s), %8 log file(s)")
+    lines << QStringLiteral("  clock %1%9, rate %2, unit %3, trigger %4, auto log %5, %6, %7 reading(s), %8 log file(s)")
                  .arg(clock().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")), m_rate, m_unit,
                       m_timedTrigger ? QStringLiteral("every %1 s × %2").arg(m_triggerSeconds).arg(m_triggerCount)
                                      : QStringLiteral("immediate"),
                       m_autoLog ? QStringLiteral("on") : QStringLiteral("off"),
                       m_scanning ? QStringLiteral("scanning (%1 taken)").arg(m_scansTaken) : QStringLiteral("idle"))
                  .arg(m_readings.size())
-                 .arg(m_logs.size());
+                 .arg(m_logs.size())
+                 .arg(m_clockScale == 1.0 ? QString() : QStringLiteral(" (running x%1)").arg(m_clockScale));
     for (const LogFile& log : qAsConst(m_logs))
         lines << QStringLiteral("  log %1: %2 record(s)").arg(log.name).arg(log.lines.size() - 1);
     for (int c : scanList()) {

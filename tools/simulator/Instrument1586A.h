@@ -49,8 +49,15 @@ public:
     void setSerial(const QString& serial) { m_serial = serial; }
     QString serial() const { return m_serial; }
     void setTimeScale(double scale) { m_timeScale = scale > 0 ? scale : 1.0; }
+    // The clock reads the set time plus the monotonic time since, times the
+    // clock scale; timed scans follow that clock, so with a scale of 10 a
+    // 10 s trigger scans every real second and stamps records 10 s apart.
     QDateTime clock() const;
     void setClock(const QDateTime& time);
+    bool setClockTime(const QDateTime& time) override;
+    double clockScale() const { return m_clockScale; }
+    // False while scanning: a run keeps the pace it started with.
+    bool setClockScale(double scale);
 
     const Channel& channel(int index) const { return m_channels[static_cast<size_t>(index)]; }
     QList<int> scanList() const;
@@ -103,7 +110,9 @@ private:
 
     QString m_serial = QStringLiteral("1586A-0001");
     double m_timeScale = 1.0;
-    qint64 m_clockOffsetMs = 0;
+    double m_clockScale = 1.0;
+    QDateTime m_clockBase; // the clock at m_clockBaseMs of the monotonic clock
+    qint64 m_clockBaseMs = 0;
     std::array<Channel, kChannels> m_channels{};
     std::array<ChannelSignal, kChannels> m_signals;
     QString m_rate = QStringLiteral("MED");
@@ -114,6 +123,7 @@ private:
     bool m_autoLog = false;
     bool m_scanning = false;
     double m_scanStart = 0;
+    QDateTime m_scanStartClock; // the clock when the scan key was pressed
     qint64 m_scansTaken = 0;
     QList<int> m_scanChannels; // fixed while scanning
     QList<Scan> m_readings;

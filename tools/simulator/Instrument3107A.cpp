@@ -4,6 +4,7 @@
 #include "Physics.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QtEndian>
 
 #include <cmath>
@@ -304,6 +305,7 @@ QByteArray Instrument3107A::handle(const QByteArray& frame)
 {
     if (frame.size() < 4 || requestLength(frame) != frame.size() || !hasValidCrc(frame))
         return QByteArray();
+    catchUp(); // records due so far are taken with the settings they had
     const quint8 address = static_cast<quint8>(frame.at(0));
     const quint8 function = static_cast<quint8>(frame.at(1));
     const quint16 reg = be16(frame, 2);
@@ -467,10 +469,91 @@ quint8 Instrument3107A::writeRegisters(quint16 reg, quint16 count, const QByteAr
         const QTime time(byte(3), byte(4), byte(5));
         if (!date.isValid() || !time.isValid())
             return IllegalValue;
-        setClock(QDateTime(date, time));
+        setClockTime(QDateTime(date, time));
         return 0;
     }
     return IllegalAddress;
+}
+
+bool Instrument3107A::startRecording(double seconds)
+{
+    if (!(seconds >= 1.0) || seconds > 86400.0)
+        return false;
+    catchUp();
+    m_recording = true;
+    m_recordInterval = seconds;
+    m_recordStart = now();
+    m_recordStartClock = clock();
+    m_recordsTaken = 0;
+    catchUp(); // the first record at once
+    return true;
+}
+
+void Instrument3107A::catchUp()
+{
+    if (!m_recording)
+        return;
+    const double t = now();
+    const qint64 due = static_cast<qint64>(std::floor((t - m_recordStart) / m_recordInterval)) + 1;
+    if (due - m_recordsTaken > kRecords)
+        m_recordsTaken = due - kRecords;
+    while (m_recordsTaken < due) {
+        const double at = m_recordStart + static_cast<double>(m_recordsTaken) * m_recordInterval;
+        Record record;
+        record.time = m_recordStartClock.addMSecs(
+            std::llround(static_cast<double>(m_recordsTaken) * m_recordInterval * 1000.0));
+        for (int c = 0; c < activeChannels(); ++c)
+            record.values << reported(reportedTemperature(c, m_signals[static_cast<size_t>(c)].sample(at)));
+        m_records.append(record);
+        ++m_recordsTaken;
+    }
+    while (m_records.size() > kRecords)
+        m_records.removeFirst();
+}
+
+int Instrument3107A::recordCount()
+{
+    catchUp();
+    return m_records.size();
+}
+
+bool Instrument3107A::setClockTime(const QDateTime& time)
+{
+    catchUp();
+    if (m_recording)
+        m_recordStartClock = m_recordStartClock.addMSecs(clock().msecsTo(time));
+    setClock(time);
+    return true;
+}
+
+bool Instrument3107A::exportData(const QString& path, QString* error)
+{
+    catchUp();
+    if (m_records.isEmpty()) {
+        *error = QStringLiteral("the %1 has recorded nothing (scan on first)").arg(modelName(m_variant));
+        return false;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        *error = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
+        return false;
+    }
+    QByteArray text = "Time";
+    const int columns = m_records.first().values.size();
+    for (int c = 0; c < columns; ++c)
+        text += QStringLiteral(",CH%1").arg(c + 1, 2, 10, QLatin1Char('0')).toLatin1();
+    text += "\r\n";
+    for (const Record& record : qAsConst(m_records)) {
+        text += record.time.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")).toLatin1();
+        for (int c = 0; c < columns; ++c)
+            text += ',' + QByteArray::number(static_cast<double>(record.values.value(c)), 'f', 6);
+        text += "\r\n";
+    }
+    if (file.write(text) != text.size()) {
+        *error = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
+        return false;
+    }
+    return true;
 }
 
 bool Instrument3107A::frameIntact(const QByteArray& frame) const
@@ -511,6 +594,12 @@ QStringList Instrument3107A::details()
                  .arg(m_rate).arg(m_wiring)
                  .arg(m_variant == Variant::TC ? QStringLiteral(", thermocouple ") + effectiveThermocouple()
                                                : QString());
+    catchUp();
+    if (m_recording || !m_records.isEmpty())
+        lines << QStringLiteral("   %1, %2 record(s)")
+                     .arg(m_recording ? QStringLiteral("recording every %1 s").arg(m_recordInterval)
+                                      : QStringLiteral("not recording"))
+                     .arg(m_records.size());
     const double t0 = now();
     const QString unit = m_variant == Variant::TC ? QStringLiteral("mV") : QStringLiteral("ohm");
     for (int c = 0; c < activeChannels(); ++c) {

@@ -110,6 +110,17 @@ public:
     void inject(Fault fault, QByteArray* reply) const override;
     int channelCount() const override { return kChannels; }
 
+    // The logger's own recording, started on its front panel: every
+    // `seconds` of its clock the temperatures of the active channels go into
+    // a memory that exportData writes as the logger's data file
+    // ("Time,CH01,…" and lines "2024-05-06 10:00:00,25.000000,…").
+    bool startRecording(double seconds);
+    void stopRecording() { catchUp(); m_recording = false; }
+    bool recording() const { return m_recording; }
+    int recordCount();
+    bool exportData(const QString& path, QString* error) override;
+    bool setClockTime(const QDateTime& time) override;
+
     // Length of the request frame that starts the buffer: 0 when more bytes are
     // needed, -1 when the first byte cannot start a request.
     static int requestLength(const QByteArray& buffer);
@@ -120,6 +131,7 @@ private:
     quint8 writeRegister(quint16 reg, quint16 value);
     quint8 writeRegisters(quint16 reg, quint16 count, const QByteArray& data);
     void refreshScan();
+    void catchUp();
     // The temperature the programmed curve gives for a resistance.
     double programmedTemperature(int channel, double resistance) const;
 
@@ -136,6 +148,19 @@ private:
     std::array<double, kChannels> m_scan{};
     qint64 m_scanMs = -1;
     std::function<qint64()> m_monotonic;
+
+    struct Record
+    {
+        QDateTime time;
+        QVector<float> values;
+    };
+    static constexpr int kRecords = 100000;
+    QList<Record> m_records;
+    bool m_recording = false;
+    double m_recordInterval = 1.0;
+    double m_recordStart = 0; // monotonic seconds
+    QDateTime m_recordStartClock;
+    qint64 m_recordsTaken = 0;
 };
 
 } // namespace sim

@@ -89,6 +89,11 @@ public:
     double now() const override;
     void invalidateScan() override {}
     bool exportData(const QString& path, QString* error) override;
+    bool setClockTime(const QDateTime& time) override
+    {
+        setClock(time);
+        return true;
+    }
 
 private:
     struct Scan

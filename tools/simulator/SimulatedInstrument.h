@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 
@@ -65,6 +66,9 @@ public:
     // Writes the instrument's data file (the scans it holds in memory, in its
     // own export format); false with a message when it has none.
     virtual bool exportData(const QString& path, QString* error);
+    // Sets the instrument's own clock as its front panel does; false when it
+    // keeps no clock.
+    virtual bool setClockTime(const QDateTime&) { return false; }
 };
 
 // The instrument a configuration describes, with its identity and address

@@ -987,7 +987,10 @@ channel (FAST, MED, SLOW; divided by timescale). INIT (or the console's
 no end) that run on while no program is connected; with DATA:LOG:AUTO ON each
 run is a log file (SCAN0001, …) of lines "Record,Time,Ch 101 (C),…,Alarm
 Flags,Digital I/O" and "1,2024-03-05 10:00:00.600,2.500000E+01,…,0,0".
-"export FILE" writes the readings memory in the same format.
+"export FILE" writes the readings memory in the same format. Records are
+stamped with the 1586A's clock: the console's "clock" sets it (e.g. to a
+planned start before "scan on"), its "timescale" makes it and the timed scans
+run faster.
 
 Temperature sources move towards the set-point at the heat or cool rate
 (defaults: dry block 15 °C/min up (KRDB-2 20), 6 down; bath 1.5 up, 1 down),
@@ -1035,9 +1038,17 @@ They act on every instrument; prefix "@N " (N from 1) to address one:
   fix T                 a source's temperature jumps to T °C and moves on from there
   settle                a source is at its set-point and stable now
   output on|off         a source's output (regulation)
-  timescale X           a source's simulated time runs X times real time from now
-  export FILE           a 3108A or 1586A writes its memory as a data file
+  timescale X           a source's simulated time runs X times real time from now;
+                        a 1586A's clock and timed scans too (not while it scans):
+                        at 10 a 10 s trigger scans every real second, its
+                        records stamped 10 s apart
+  export FILE           a logger writes its memory as a data file (3107A
+                        "Time,CH01,…,CH16" from its recording, 3108A, 1586A)
   scan on|off           a 1586A starts or stops its timed scans (front-panel key)
+  scan on [SECONDS]     a 3107A records its channels' temperatures every SECONDS
+                        (default 1, at least 1) of its clock until "scan off"
+  clock DATE TIME       a logger's clock reads "YYYY-MM-DD hh:mm:ss[.zzz]" from now
+                        (a running scan or recording goes on from that time)
   status                show endpoints, settings, faults, channel temperatures,
                         and each source's set-point, temperature and stability
   help                  list the commands

@@ -139,6 +139,13 @@ void OnlineSession::setContext(SystemContext* context)
         m_ChannelSets << (i < m_Configs.size() ? ChannelModel::toChannels(m_Configs.at(i))
                                                : QList<Device::Channel>());
     }
+    if (m_Drivers.contains(nullptr)) {
+        // A model without a driver: no device is driven, and the set-up
+        // fails as it does for a device that cannot be reached.
+        qWarning() << "online acquisition: a device's model has no driver";
+        qDeleteAll(m_Drivers);
+        m_Drivers.clear();
+    }
     startWorker(&OnlineSession::setupWorker);
 }
 

@@ -295,7 +295,7 @@ void ParametersDisconnection::TableWidgetRefresh_slots(int index, QStringList na
 void ParametersDisconnection::closeDevices()
 {
     for (Collection* d : qAsConst(m_drivers)) {
-        if (d->IsOpen())
+        if (d && d->IsOpen())
             d->Close();
     }
 }
@@ -310,7 +310,8 @@ void ParametersDisconnection::setWorker()
     for (int i = 0; i < m_drivers.size(); ++i) {
         const Tool::Struct_AcquisitionDevice& d = m_devices.at(i);
         Collection* driver = m_drivers.at(i);
-        if (!driver->Open(d.SignalMode, d.IP_COM, d.Port_BaudRate)) {
+        // A model without a driver is a device that cannot be reached.
+        if (!driver || !driver->Open(d.SignalMode, d.IP_COM, d.Port_BaudRate)) {
             message = tr("设备连接失败,请重试！");
             break;
         }
@@ -339,7 +340,8 @@ void ParametersDisconnection::queryWorker()
         const Tool::Struct_AcquisitionDevice& d = m_devices.at(i);
         Collection* driver = m_drivers.at(i);
         QStringList names;
-        if (!driver->Open(d.SignalMode, d.IP_COM, d.Port_BaudRate)) {
+        // A model without a driver is a device that cannot be reached.
+        if (!driver || !driver->Open(d.SignalMode, d.IP_COM, d.Port_BaudRate)) {
             message = tr("设备连接失败,请重试！");
             break;
         }
@@ -363,7 +365,8 @@ void ParametersDisconnection::downloadWorker()
             message = tr("请先选中文件！");
             break;
         }
-        if (!driver->Open(d.SignalMode, d.IP_COM, d.Port_BaudRate)) {
+        // A model without a driver is a device that cannot be reached.
+        if (!driver || !driver->Open(d.SignalMode, d.IP_COM, d.Port_BaudRate)) {
             message = tr("设备连接失败,请重试！");
             break;
         }
