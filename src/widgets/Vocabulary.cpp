@@ -122,8 +122,11 @@ QString value(const QString& shown)
 void fill(QComboBox* box, const QStringList& stored)
 {
     box->clear();
-    for (const QString& s : stored)
-        box->addItem(text(s), s);
+    // All items in one insertion, as addItems does: a slot on the first
+    // selection sees the whole list (and finds the word through its text).
+    box->addItems(texts(stored));
+    for (int i = 0; i < stored.size(); ++i)
+        box->setItemData(i, stored.at(i));
 }
 
 void addItem(QComboBox* box, const QString& stored)
