@@ -378,10 +378,6 @@
         <translation>Calibration parameters</translation>
     </message>
     <message>
-        <source>：</source>
-        <translation>:</translation>
-    </message>
-    <message>
         <source>换液</source>
         <translation>Change liquid</translation>
     </message>
@@ -528,6 +524,10 @@
     <message>
         <source>当前没有校准数据!</source>
         <translation>There is no calibration data!</translation>
+    </message>
+    <message>
+        <source>温度点%1(℃)：</source>
+        <translation>Point %1 (℃):</translation>
     </message>
 </context>
 <context>

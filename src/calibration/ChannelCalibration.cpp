@@ -101,7 +101,8 @@ void ChannelCalibration::buildUi()
     auto* pgrid = new QGridLayout(parameters);
     auto* numberRule = new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[-0-9.]+$")), this);
     for (int i = 1; i <= 9; ++i) {
-        pgrid->addWidget(new QLabel(QString::number(i) + tr("："), parameters), i - 1, 0);
+        // A bare "1:" did not say that the field takes a temperature.
+        pgrid->addWidget(new QLabel(tr("温度点%1(℃)：").arg(i), parameters), i - 1, 0);
         auto* edit = new QLineEdit(parameters);
         edit->setObjectName(QStringLiteral("lineEdit_Temp%1").arg(i));
         edit->setValidator(numberRule);
