@@ -87,6 +87,13 @@ void ViewLog::retranslateUi()
     label_Type->setText(tr("操作类型："));
     pushButton_Search->setText(tr("查询"));
     tableWidget_List->setHorizontalHeaderLabels({tr("操作时间"), tr("操作类型"), tr("详细信息")});
+    // Listed entries follow the language too; they keep their stored words.
+    for (int r = 0; r < tableWidget_List->rowCount(); ++r) {
+        if (QTableWidgetItem* type = tableWidget_List->item(r, 1))
+            Vocabulary::setItem(type, Vocabulary::value(type));
+        if (QTableWidgetItem* details = tableWidget_List->item(r, 2))
+            details->setText(Vocabulary::logDetails(Vocabulary::value(details)));
+    }
 }
 
 void ViewLog::pt_Search_clicked()

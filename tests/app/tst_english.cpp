@@ -13,6 +13,7 @@
 #include "TestSupport.h"
 #include "Tool.h"
 #include "ViewLog.h"
+#include "ViewLogSet.h"
 #include "Vocabulary.h"
 
 #include <QCheckBox>
@@ -289,6 +290,18 @@ void TestEnglish::warningLog()
         types << row.Type;
     types.sort();
     QCOMPARE(types, (QStringList{"上限报警", "通讯异常"}));
+    // A mail of the listed entries reads like the page.
+    QVERIFY(ViewLogSet::mailBody(rows).contains(QStringLiteral(";Communication fault;Device reconnected.\n")));
+
+    // A language switch relabels the listed entries.
+    const auto rowText = [table](int r) { return table->item(r, 1)->text() + '|' + table->item(r, 2)->text(); };
+    const int comm = table->item(0, 1)->text() == QStringLiteral("Communication fault") ? 0 : 1;
+    QCoreApplication::removeTranslator(&m_translator);
+    page.retranslateUi();
+    QCOMPARE(rowText(comm), QStringLiteral("通讯异常|设备重新连接。"));
+    QCoreApplication::installTranslator(&m_translator);
+    page.retranslateUi();
+    QCOMPARE(rowText(comm), QStringLiteral("Communication fault|Device reconnected."));
 
     // The type filter takes the English word.
     child<QLineEdit>(&page, "lineEdit_Type")->setText(QStringLiteral("Communication fault"));
