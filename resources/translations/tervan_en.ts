@@ -378,10 +378,6 @@
         <translation>Calibration parameters</translation>
     </message>
     <message>
-        <source>：</source>
-        <translation>:</translation>
-    </message>
-    <message>
         <source>换液</source>
         <translation>Change liquid</translation>
     </message>
@@ -528,6 +524,10 @@
     <message>
         <source>当前没有校准数据!</source>
         <translation>There is no calibration data!</translation>
+    </message>
+    <message>
+        <source>温度点%1(℃)：</source>
+        <translation>Point %1 (℃):</translation>
     </message>
 </context>
 <context>
@@ -1522,6 +1522,14 @@
         <source>采集设备参数将以第一台设备为准！</source>
         <translation>The acquisition parameters follow the first device!</translation>
     </message>
+    <message>
+        <source>记录数据</source>
+        <translation>Record data</translation>
+    </message>
+    <message>
+        <source>不勾选时在线采集只显示数据和报警，不保存项目和数据</source>
+        <translation>When cleared, an online run only shows readings and alarms; no project or data is stored</translation>
+    </message>
 </context>
 <context>
     <name>ParametersOnLine</name>
@@ -1580,6 +1588,14 @@
     <message>
         <source>正在采集中，请先结束！</source>
         <translation>Acquisition is running, please finish it first!</translation>
+    </message>
+    <message>
+        <source>数据采集（不记录）</source>
+        <translation>Data acquisition (not recorded)</translation>
+    </message>
+    <message>
+        <source>是否停止采集？</source>
+        <translation>Stop the acquisition?</translation>
     </message>
 </context>
 <context>
@@ -1798,7 +1814,7 @@
     </message>
     <message>
         <source>数据精度：</source>
-        <translation>Data accuracy:</translation>
+        <translation>Decimal places:</translation>
     </message>
     <message>
         <source>设置</source>
@@ -2444,7 +2460,7 @@
     </message>
     <message>
         <source>操作类型</source>
-        <translation>Operation type</translation>
+        <translation>Type</translation>
     </message>
     <message>
         <source>操作说明</source>
@@ -2460,7 +2476,7 @@
     </message>
     <message>
         <source>操作类型：</source>
-        <translation>Operation type:</translation>
+        <translation>Type:</translation>
     </message>
     <message>
         <source>查询</source>
@@ -2564,6 +2580,197 @@
     <message>
         <source>邮件发送失败：</source>
         <translation>Sending the mail failed: </translation>
+    </message>
+</context>
+<context>
+    <name>Vocabulary</name>
+    <message>
+        <source>快速</source>
+        <translation>Fast</translation>
+    </message>
+    <message>
+        <source>中速</source>
+        <translation>Medium</translation>
+    </message>
+    <message>
+        <source>慢速</source>
+        <translation>Slow</translation>
+    </message>
+    <message>
+        <source>串口</source>
+        <translation>Serial</translation>
+    </message>
+    <message>
+        <source>网络</source>
+        <translation>Network</translation>
+    </message>
+    <message>
+        <source>蓝牙</source>
+        <translation>Bluetooth</translation>
+    </message>
+    <message>
+        <source>手动</source>
+        <translation>Manual</translation>
+    </message>
+    <message>
+        <source>自动</source>
+        <translation>Auto</translation>
+    </message>
+    <message>
+        <source>热电偶</source>
+        <translation>Thermocouple</translation>
+    </message>
+    <message>
+        <source>热电阻</source>
+        <translation>RTD</translation>
+    </message>
+    <message>
+        <source>铂电阻</source>
+        <translation>Platinum RTD</translation>
+    </message>
+    <message>
+        <source>热敏电阻</source>
+        <translation>Thermistor</translation>
+    </message>
+    <message>
+        <source>直流电压</source>
+        <translation>DC voltage</translation>
+    </message>
+    <message>
+        <source>交流电压</source>
+        <translation>AC voltage</translation>
+    </message>
+    <message>
+        <source>直流电流</source>
+        <translation>DC current</translation>
+    </message>
+    <message>
+        <source>交流电流</source>
+        <translation>AC current</translation>
+    </message>
+    <message>
+        <source>电阻</source>
+        <translation>Resistance</translation>
+    </message>
+    <message>
+        <source>频率</source>
+        <translation>Frequency</translation>
+    </message>
+    <message>
+        <source>空</source>
+        <translation>None</translation>
+    </message>
+    <message>
+        <source>温度</source>
+        <translation>Temperature</translation>
+    </message>
+    <message>
+        <source>湿度</source>
+        <translation>Humidity</translation>
+    </message>
+    <message>
+        <source>压力</source>
+        <translation>Pressure</translation>
+    </message>
+    <message>
+        <source>电压</source>
+        <translation>Voltage</translation>
+    </message>
+    <message>
+        <source>电流</source>
+        <translation>Current</translation>
+    </message>
+    <message>
+        <source>其他</source>
+        <translation>Other</translation>
+    </message>
+    <message>
+        <source>二线制</source>
+        <translation>2-wire</translation>
+    </message>
+    <message>
+        <source>三线制</source>
+        <translation>3-wire</translation>
+    </message>
+    <message>
+        <source>四线制</source>
+        <translation>4-wire</translation>
+    </message>
+    <message>
+        <source>内部补偿</source>
+        <translation>Internal CJC</translation>
+    </message>
+    <message>
+        <source>固定冷端</source>
+        <translation>Fixed cold junction</translation>
+    </message>
+    <message>
+        <source>油槽</source>
+        <translation>Bath</translation>
+    </message>
+    <message>
+        <source>油槽-R</source>
+        <translation>Bath (with reference)</translation>
+    </message>
+    <message>
+        <source>干式炉</source>
+        <translation>Dry block</translation>
+    </message>
+    <message>
+        <source>干式炉-R</source>
+        <translation>Dry block (with reference)</translation>
+    </message>
+    <message>
+        <source>在线</source>
+        <translation>Online</translation>
+    </message>
+    <message>
+        <source>导入</source>
+        <translation>Import</translation>
+    </message>
+    <message>
+        <source>脱机</source>
+        <translation>Offline</translation>
+    </message>
+    <message>
+        <source>通讯异常</source>
+        <translation>Communication fault</translation>
+    </message>
+    <message>
+        <source>数据库异常</source>
+        <translation>Database fault</translation>
+    </message>
+    <message>
+        <source>上限报警</source>
+        <translation>High alarm</translation>
+    </message>
+    <message>
+        <source>下限报警</source>
+        <translation>Low alarm</translation>
+    </message>
+    <message>
+        <source>设备重新连接。</source>
+        <translation>Device reconnected.</translation>
+    </message>
+    <message>
+        <source>进入手动重连模式！</source>
+        <translation>Manual reconnection mode entered!</translation>
+    </message>
+    <message>
+        <source>手动重连成功！</source>
+        <translation>Manual reconnection succeeded!</translation>
+    </message>
+    <message>
+        <source>设备%1-%2 通道%3低于下限:%4</source>
+        <translation>Device %1-%2 channel %3 below low limit: %4</translation>
+    </message>
+    <message>
+        <source>设备%1-%2 通道%3高于上限:%4</source>
+        <translation>Device %1-%2 channel %3 above high limit: %4</translation>
+    </message>
+    <message>
+        <source>数据库写入中断期间丢失%1次扫描的数据（%2行）。</source>
+        <translation>%1 scans (%2 rows) lost while database writes were interrupted.</translation>
     </message>
 </context>
 </TS>

@@ -4,6 +4,7 @@
 #include "MessageBox.h"
 #include "SystemContext.h"
 #include "Tool.h"
+#include "Vocabulary.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -108,7 +109,7 @@ ParametersMode::ParametersMode(QWidget* parent) : QDialog(parent)
     layout->addLayout(buttons);
 
     auto onText = [](QComboBox* box, auto slot) {
-        return [box, slot](int) { slot(box->currentText()); };
+        return [box, slot](int) { slot(Vocabulary::current(box)); };
     };
     connect(comboBox_Mode, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
             onText(comboBox_Mode, [this](const QString& t) { cb_Mode_clicked(t); }));
@@ -140,7 +141,9 @@ void ParametersMode::retranslateUi()
     label_Device3->setText(tr("采集器3："));
     label_Start->setText(tr("采集开始时间："));
     label_End->setText(tr("采集结束时间："));
-    checkBox_SaveStart->setText(QStringLiteral("RECORD"));
+    checkBox_SaveStart->setText(tr("记录数据"));
+    checkBox_SaveStart->setToolTip(tr("不勾选时在线采集只显示数据和报警，不保存项目和数据"));
+    Vocabulary::retranslate(comboBox_Mode);
     pushButton_OK->setText(tr("下一步"));
     m_infoTitle = tr("提示");
     m_warningTitle = tr("警告");
@@ -158,8 +161,7 @@ void ParametersMode::setContext(SystemContext* context)
             box->addItem(deviceText(d));
     }
     // Filling the empty combo selects "在线", which runs the mode change.
-    comboBox_Mode->clear();
-    comboBox_Mode->addItems(modeList(chosenDevices()));
+    Vocabulary::fill(comboBox_Mode, modeList(chosenDevices()));
     updateModeList();
 }
 
@@ -174,6 +176,8 @@ void ParametersMode::cb_Mode_clicked(const QString& mode)
         candidates = m_context->ConnectedDevices;
     }
     m_candidates = candidates;
+    // Import and offline download exist to store data; only an online run may just be watched.
+    checkBox_SaveStart->setEnabled(mode == onlineMode());
     for (auto* box : {comboBox_Device1, comboBox_Device2, comboBox_Device3}) {
         const QSignalBlocker block(box);
         box->clear();
@@ -218,9 +222,9 @@ void ParametersMode::updateModeList()
     const int m = comboBox_Device->currentText().toInt();
     const auto chosen = chosenDevices();
     const bool wanted = chosen.size() == m && offlineAvailable(chosen);
-    const int index = comboBox_Mode->findText(offlineMode());
+    const int index = Vocabulary::find(comboBox_Mode, offlineMode());
     if (wanted && index < 0 && comboBox_Mode->count() > 0)
-        comboBox_Mode->addItem(offlineMode());
+        Vocabulary::addItem(comboBox_Mode, offlineMode());
     else if (!wanted && index >= 0 && comboBox_Mode->currentIndex() != index)
         comboBox_Mode->removeItem(index);
 }
@@ -256,8 +260,9 @@ void ParametersMode::pt_OK_clicked()
 {
     if (!m_context)
         return;
-    const QString mode = comboBox_Mode->currentText();
+    const QString mode = Vocabulary::current(comboBox_Mode);
     const int n = comboBox_Project->currentText().toInt();
+
     const int m = comboBox_Device->currentText().toInt();
     const QDateTime start = dateTimeEdit_Start->dateTime();
     const QDateTime end = dateTimeEdit_End->dateTime();
@@ -317,7 +322,8 @@ void ParametersMode::pt_OK_clicked()
         MessageBox::information(this, m_infoTitle, tr("采集设备参数将以第一台设备为准！"));
 
     m_context->Mode = mode;
-    m_context->SaveStart = checkBox_SaveStart->isChecked();
+    m_context->SaveStart = mode != onlineMode() || checkBox_SaveStart->isChecked();
+
     m_context->StartTime = start.toString(TimeFormat);
     m_context->EndTime = end.toString(TimeFormat);
     m_context->ProjectName = names;

@@ -11,6 +11,7 @@
 #include "ModalRun.h"
 #include "SystemContext.h"
 #include "Tool.h"
+#include "Vocabulary.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -53,8 +54,8 @@ ChannelCalibration::ChannelCalibration(QWidget* parent) : ToolPage(parent)
     setObjectName(QStringLiteral("ChannelCalibration"));
     buildUi();
 
-    comboBox_Field->addItems(Tool::fieldList());
-    comboBox_Criteria->addItems(Tool::criteriaList());
+    Vocabulary::fill(comboBox_Field, Tool::fieldList());
+    Vocabulary::fill(comboBox_Criteria, Tool::criteriaList());
     if (!Tool::existChannelCalibration())
         Tool::createChannelCalibration();
     if (!Tool::existChannelCalibrationData())
@@ -100,7 +101,8 @@ void ChannelCalibration::buildUi()
     auto* pgrid = new QGridLayout(parameters);
     auto* numberRule = new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[-0-9.]+$")), this);
     for (int i = 1; i <= 9; ++i) {
-        pgrid->addWidget(new QLabel(QString::number(i) + tr("："), parameters), i - 1, 0);
+        // A bare "1:" did not say that the field takes a temperature.
+        pgrid->addWidget(new QLabel(tr("温度点%1(℃)：").arg(i), parameters), i - 1, 0);
         auto* edit = new QLineEdit(parameters);
         edit->setObjectName(QStringLiteral("lineEdit_Temp%1").arg(i));
         edit->setValidator(numberRule);
@@ -201,8 +203,11 @@ void ChannelCalibration::buildUi()
     connect(pushButton_Criteria, &QPushButton::clicked, this, &ChannelCalibration::CriteriaScan_Clicked);
     connect(m_CollectionBoxes.at(1), &QCheckBox::stateChanged, this, &ChannelCalibration::Collection2_Changed);
     connect(m_CollectionBoxes.at(2), &QCheckBox::stateChanged, this, &ChannelCalibration::Collection3_Changed);
-    connect(comboBox_Field, &QComboBox::currentTextChanged, this, &ChannelCalibration::Field_Changed);
-    connect(comboBox_Criteria, &QComboBox::currentTextChanged, this, &ChannelCalibration::Criteria_Changed);
+    // Both slots take the stored source or reference kind, not the text shown.
+    connect(comboBox_Field, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+            [this](int) { Field_Changed(Vocabulary::current(comboBox_Field)); });
+    connect(comboBox_Criteria, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+            [this](int) { Criteria_Changed(Vocabulary::current(comboBox_Criteria)); });
     Collection2_Changed(Qt::Unchecked);
     Collection3_Changed(Qt::Unchecked);
 }
@@ -228,15 +233,13 @@ void ChannelCalibration::readSettings()
     if (!readText("FieldName", m_Field.Kind) || !readText("FieldMode", m_Field.Mode)
         || !readText("FieldIP", m_Field.Address) || !readText("FieldPort", m_Field.Port))
         return;
-    if (comboBox_Field->findText(m_Field.Kind) >= 0)
-        comboBox_Field->setCurrentText(m_Field.Kind);
-    Field_Changed(comboBox_Field->currentText());
+    Vocabulary::select(comboBox_Field, m_Field.Kind);
+    Field_Changed(Vocabulary::current(comboBox_Field));
     if (!readText("CriteriaName", m_Criteria.Kind) || !readText("CriteriaMode", m_Criteria.Mode)
         || !readText("CriteriaIP", m_Criteria.Address) || !readText("CriteriaPort", m_Criteria.Port))
         return;
-    if (comboBox_Criteria->findText(m_Criteria.Kind) >= 0)
-        comboBox_Criteria->setCurrentText(m_Criteria.Kind);
-    Criteria_Changed(comboBox_Criteria->currentText());
+    Vocabulary::select(comboBox_Criteria, m_Criteria.Kind);
+    Criteria_Changed(Vocabulary::current(comboBox_Criteria));
     for (int i = 0; i < 3; ++i) {
         if (!Tool::getChannelCalibration(QStringLiteral("ChannelNumber%1").arg(i + 1), text))
             return;
@@ -316,7 +319,7 @@ void ChannelCalibration::setRunState(RunState state)
 void ChannelCalibration::setBusy(bool running)
 {
     m_Session.Running = running;
-    const bool manualSource = comboBox_Field->currentText() == kManual;
+    const bool manualSource = Vocabulary::current(comboBox_Field) == kManual;
     comboBox_Field->setEnabled(!running);
     comboBox_Criteria->setEnabled(!running);
     lineEdit_Delay->setEnabled(!running);
@@ -326,7 +329,7 @@ void ChannelCalibration::setBusy(bool running)
         m_TempEdits.at(i)->setEnabled(!running && !manualSource);
         m_TempBoxes.at(i)->setEnabled(!running && !manualSource && i < 8);
     }
-    pushButton_Criteria->setEnabled(!running && comboBox_Criteria->currentText() == kThermometer);
+    pushButton_Criteria->setEnabled(!running && Vocabulary::current(comboBox_Criteria) == kThermometer);
     // The devices of a running calibration stay as they were chosen.
     for (int i = 0; i < 3; ++i) {
         m_Collections.at(i)->setEnabled(!running && m_CollectionBoxes.at(i)->isChecked());
@@ -444,8 +447,7 @@ void ChannelCalibration::Field_Changed(QString text)
     QStringList references = Tool::criteriaList();
     if (text == QStringLiteral("油槽-R") || text == QStringLiteral("干式炉-R"))
         references.prepend(text);
-    comboBox_Criteria->clear();
-    comboBox_Criteria->addItems(references);
+    Vocabulary::fill(comboBox_Criteria, references);
 }
 
 void ChannelCalibration::Criteria_Changed(QString text)
@@ -456,7 +458,7 @@ void ChannelCalibration::Criteria_Changed(QString text)
 void ChannelCalibration::FieldScan_Clicked()
 {
     deleteDrivers();
-    m_Field.Kind = comboBox_Field->currentText();
+    m_Field.Kind = Vocabulary::current(comboBox_Field);
     ChannelScan dialog(this);
     dialog.setRecord(&m_Field);
     ModalRun::exec(&dialog);
@@ -465,7 +467,7 @@ void ChannelCalibration::FieldScan_Clicked()
 void ChannelCalibration::CriteriaScan_Clicked()
 {
     deleteDrivers();
-    m_Criteria.Kind = comboBox_Criteria->currentText();
+    m_Criteria.Kind = Vocabulary::current(comboBox_Criteria);
     ChannelScan dialog(this);
     dialog.setRecord(&m_Criteria);
     ModalRun::exec(&dialog);
@@ -507,8 +509,8 @@ void ChannelCalibration::Open_Clicked()
                 MessageBox::information(this, title, tr("采集设备不能相同!"));
                 return;
             }
-    m_Field.Kind = comboBox_Field->currentText();
-    m_Criteria.Kind = comboBox_Criteria->currentText();
+    m_Field.Kind = Vocabulary::current(comboBox_Field);
+    m_Criteria.Kind = Vocabulary::current(comboBox_Criteria);
     m_Source = SourceLinks::createSource(m_Field.Kind);
     m_Reference = SourceLinks::createReference(m_Criteria.Kind, m_Source);
     QList<Tool::Struct_AcquisitionDevice> entries;
@@ -834,8 +836,8 @@ void ChannelCalibration::Save_slots()
 void ChannelCalibration::WriteConfig_slots()
 {
     // The selectors as the user left them come back after a restart.
-    m_Field.Kind = comboBox_Field->currentText();
-    m_Criteria.Kind = comboBox_Criteria->currentText();
+    m_Field.Kind = Vocabulary::current(comboBox_Field);
+    m_Criteria.Kind = Vocabulary::current(comboBox_Criteria);
     QList<QPair<QString, QString>> keys;
     for (int i = 0; i < 3; ++i)
         keys << qMakePair(QStringLiteral("CollectionName%1").arg(i + 1), m_Collections.at(i)->currentText());

@@ -2,6 +2,7 @@
 
 #include "ChannelChoice.h"
 #include "MessageBox.h"
+#include "Vocabulary.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -60,7 +61,8 @@ ChannelSet::ChannelSet(QWidget* parent) : QDialog(parent)
     connect(pushButton_OK, &QPushButton::clicked, this, &ChannelSet::OK_Clicked);
     connect(pushButton_All, &QPushButton::clicked, this, &ChannelSet::pt_All_clicked);
     connect(pushButton_Quit, &QPushButton::clicked, this, &ChannelSet::pt_Quit_clicked);
-    connect(comboBox_Mode, &QComboBox::currentTextChanged, this, &ChannelSet::Mode_Changed);
+    connect(comboBox_Mode, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+            [this](int) { Mode_Changed(Vocabulary::current(comboBox_Mode)); });
 }
 
 void ChannelSet::setData(QList<bool> present, QList<Tool::Struct_AcquisitionDevice> devices,
@@ -91,18 +93,17 @@ void ChannelSet::setData(QList<bool> present, QList<Tool::Struct_AcquisitionDevi
             tableWidget_List->setCellWidget(row, ColSelected, holder);
             m_CheckBoxes << box;
             tableWidget_List->setItem(row, ColConfig, new QTableWidgetItem(config));
-            tableWidget_List->setItem(row, ColType, new QTableWidgetItem(ch.Type));
-            tableWidget_List->setItem(row, ColFunction, new QTableWidgetItem(ch.Function));
+            tableWidget_List->setItem(row, ColType, Vocabulary::item(ch.Type));
+            tableWidget_List->setItem(row, ColFunction, Vocabulary::item(ch.Function));
             tableWidget_List->setItem(row, ColChannel, new QTableWidgetItem(ch.ChannelNumber));
             types << ch.Type;
         }
         m_RowCounts << list.size();
     }
     comboBox_Mode->blockSignals(true);
-    comboBox_Mode->clear();
-    comboBox_Mode->addItems(ChannelChoice::kindsOffered(types));
+    Vocabulary::fill(comboBox_Mode, ChannelChoice::kindsOffered(types));
     comboBox_Mode->blockSignals(false);
-    Mode_Changed(comboBox_Mode->currentText());
+    Mode_Changed(Vocabulary::current(comboBox_Mode));
 }
 
 void ChannelSet::Mode_Changed(QString kind)
@@ -110,8 +111,8 @@ void ChannelSet::Mode_Changed(QString kind)
     for (int row = 0; row < m_CheckBoxes.size(); ++row) {
         QCheckBox* box = m_CheckBoxes.at(row);
         box->setChecked(false);
-        box->setEnabled(ChannelChoice::selectable(kind, tableWidget_List->item(row, ColType)->text(),
-                                                  tableWidget_List->item(row, ColFunction)->text()));
+        box->setEnabled(ChannelChoice::selectable(kind, Vocabulary::value(tableWidget_List->item(row, ColType)),
+                                                  Vocabulary::value(tableWidget_List->item(row, ColFunction))));
     }
 }
 
@@ -130,7 +131,7 @@ void ChannelSet::pt_Quit_clicked()
 
 void ChannelSet::OK_Clicked()
 {
-    m_ChannelMode = comboBox_Mode->currentText();
+    m_ChannelMode = Vocabulary::current(comboBox_Mode);
     QList<bool> checked;
     QStringList numbers;
     for (int row = 0; row < m_CheckBoxes.size(); ++row) {

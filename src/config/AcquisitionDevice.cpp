@@ -9,6 +9,7 @@
 #include "QWaiting.h"
 #include "SystemContext.h"
 #include "Tool.h"
+#include "Vocabulary.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -47,7 +48,7 @@ AcquisitionDevice::AcquisitionDevice(QWidget* parent) : ToolPage(parent)
     connect(comboBox_Mode, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
             [this](int) { cb_Mode_clicked(comboBox_Mode->currentText()); });
     connect(comboBox_Communication, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
-            [this](int) { cb_Communication_clicked(comboBox_Communication->currentText()); });
+            [this](int) { cb_Communication_clicked(Vocabulary::current(comboBox_Communication)); });
     connect(pushButton_Test, &QPushButton::clicked, this, &AcquisitionDevice::pt_Test_clicked);
     connect(pushButton_Save, &QPushButton::clicked, this, &AcquisitionDevice::pt_Save_clicked);
     connect(pushButton_Delete, &QPushButton::clicked, this, &AcquisitionDevice::pt_Delete_clicked);
@@ -239,7 +240,10 @@ void AcquisitionDevice::retranslateUi()
     pushButton_Delete->setText(tr("删除"));
     pushButton_Save->setText(tr("保存"));
     pushButton_Connect->setText(m_Connected ? tr("已连接") : tr("未连接"));
-    const bool serial = m_Driver && comboBox_Communication->currentText() == m_Driver->CommunicationList().value(0);
+    Vocabulary::retranslate(comboBox_Rate);
+    Vocabulary::retranslate(comboBox_Communication);
+    const bool serial =
+        m_Driver && Vocabulary::current(comboBox_Communication) == m_Driver->CommunicationList().value(0);
     label_Com->setText(serial ? tr("串口号：") : tr("IP地址："));
     label_BaudRate->setText(serial ? tr("波特率：") : tr("端口号："));
     tableWidget_ChannelList->setHorizontalHeaderLabels({tr("名称"), tr("时间")});
@@ -295,7 +299,7 @@ void AcquisitionDevice::refreshDevices()
                                    d.IP_COM,
                                    d.Port_BaudRate};
         for (int column = 0; column < cells.size(); ++column) {
-            auto* item = new QTableWidgetItem(cells.at(column));
+            auto* item = Vocabulary::item(cells.at(column));
             item->setTextAlignment(Qt::AlignCenter);
             tableWidget_AcquisitionList->setItem(row, column, item);
         }
@@ -344,21 +348,17 @@ void AcquisitionDevice::cb_Mode_clicked(QString model)
     m_Driver.reset(ChannelModel::createCollection(model));
 
     // No driver (no model chosen): empty choices, and the test stays off.
-    comboBox_Rate->clear();
-    if (m_Driver) {
-        comboBox_Rate->addItems(m_Driver->RateList());
-        comboBox_Rate->setCurrentText(QStringLiteral("慢速"));
-    }
+    Vocabulary::fill(comboBox_Rate, m_Driver ? m_Driver->RateList() : QStringList());
+    if (m_Driver)
+        Vocabulary::select(comboBox_Rate, QStringLiteral("慢速"));
 
     {
         // Refill quietly, then run the link-kind change once for the new first item.
         const QSignalBlocker block(comboBox_Communication);
-        comboBox_Communication->clear();
-        if (m_Driver)
-            comboBox_Communication->addItems(m_Driver->CommunicationList());
+        Vocabulary::fill(comboBox_Communication, m_Driver ? m_Driver->CommunicationList() : QStringList());
         comboBox_Communication->setCurrentIndex(0);
     }
-    cb_Communication_clicked(comboBox_Communication->currentText());
+    cb_Communication_clicked(Vocabulary::current(comboBox_Communication));
 }
 
 void AcquisitionDevice::cb_Communication_clicked(QString kind)
@@ -389,14 +389,14 @@ QString AcquisitionDevice::selectedConfigName() const
 
 QString AcquisitionDevice::linkAddress() const
 {
-    return comboBox_Communication->currentText() == QStringLiteral("串口") ? comboBox_Com->currentText()
-                                                                          : lineEdit_Com->text();
+    return Vocabulary::current(comboBox_Communication) == QStringLiteral("串口") ? comboBox_Com->currentText()
+                                                                                : lineEdit_Com->text();
 }
 
 QString AcquisitionDevice::linkPort() const
 {
-    return comboBox_Communication->currentText() == QStringLiteral("串口") ? comboBox_BaudRate->currentText()
-                                                                          : lineEdit_BaudRate->text();
+    return Vocabulary::current(comboBox_Communication) == QStringLiteral("串口") ? comboBox_BaudRate->currentText()
+                                                                                : lineEdit_BaudRate->text();
 }
 
 void AcquisitionDevice::pt_Test_clicked()
@@ -418,8 +418,8 @@ void AcquisitionDevice::pt_Test_clicked()
     setIndicator(false);
 
     DeviceRegistry::TestInputs inputs;
-    inputs.rate = comboBox_Rate->currentText();
-    inputs.link = comboBox_Communication->currentText();
+    inputs.rate = Vocabulary::current(comboBox_Rate);
+    inputs.link = Vocabulary::current(comboBox_Communication);
     inputs.address = linkAddress();
     inputs.port = linkPort();
     inputs.interval = lineEdit_Interval->text().toDouble();
@@ -502,7 +502,7 @@ void AcquisitionDevice::pt_Save_clicked()
 
     const double interval = lineEdit_Interval->text().toDouble();
     const double minimum =
-        m_Driver ? m_Driver->MinInterval(comboBox_Rate->currentText(), ChannelModel::toChannels(m_Config)) : 0.0;
+        m_Driver ? m_Driver->MinInterval(Vocabulary::current(comboBox_Rate), ChannelModel::toChannels(m_Config)) : 0.0;
     if (minimum > interval) {
         MessageBox::warning(this, tr("警告"),
                             tr("当前选择的配置文件最小采集间隔为：") + QString::number(minimum, 'g', 6));
@@ -527,8 +527,8 @@ void AcquisitionDevice::pt_Save_clicked()
         record.SerialNumber = serial;
     }
     record.ScanInterval = interval;
-    record.ScanRate = comboBox_Rate->currentText();
-    record.SignalMode = comboBox_Communication->currentText();
+    record.ScanRate = Vocabulary::current(comboBox_Rate);
+    record.SignalMode = Vocabulary::current(comboBox_Communication);
     record.IP_COM = linkAddress();
     record.Port_BaudRate = linkPort();
     record.ChannelConfig = m_Config.Name;
@@ -570,7 +570,7 @@ void AcquisitionDevice::tw_Acquisition_doubleClicked(int row, int column)
         return;
     const auto cell = [this, row](int c) {
         const QTableWidgetItem* item = tableWidget_AcquisitionList->item(row, c);
-        return item ? item->text() : QString();
+        return item ? Vocabulary::value(item) : QString();
     };
     const QString state = cell(ColState);
     if (state == tr("已连接"))
@@ -582,8 +582,9 @@ void AcquisitionDevice::tw_Acquisition_doubleClicked(int row, int column)
     lineEdit_SerialNumber->setText(cell(ColSerial));
     lineEdit_SerialNumber->setCursorPosition(0);
     lineEdit_Interval->setText(cell(ColInterval));
-    comboBox_Rate->setCurrentText(cell(ColRate));
-    comboBox_Communication->setCurrentText(cell(ColLink));
+    Vocabulary::select(comboBox_Rate, cell(ColRate));
+    Vocabulary::select(comboBox_Communication, cell(ColLink));
+
 
     if (cell(ColLink) == QStringLiteral("串口")) {
         showLinkEditors(true);

@@ -5,6 +5,7 @@
 #include "ConfigFile.h"
 #include "MessageBox.h"
 #include "Tool.h"
+#include "Vocabulary.h"
 
 #include <QCheckBox>
 #include <QDebug>
@@ -110,6 +111,11 @@ void ChannelConfig::retranslateUi()
          QStringLiteral("Mx+B"), tr("单位"), QStringLiteral("A/B0"), QStringLiteral("B/B1"),
          QStringLiteral("C/B2"), QStringLiteral("D/B3"), QStringLiteral("R0/C4"), QStringLiteral("A4/C5"),
          QStringLiteral("B4/C6"), tr("下限警告启用"), tr("下限警告"), tr("上限警告启用"), tr("上限警告")});
+    // Type, function and wiring cells show stored words.
+    for (int row = 0; row < tableWidget_List->rowCount(); ++row)
+        for (int column = 3; column <= 5; ++column)
+            if (QTableWidgetItem* cell = tableWidget_List->item(row, column))
+                Vocabulary::setItem(cell, Vocabulary::value(cell));
 }
 
 void ChannelConfig::ShowConfig(const QString& name)
@@ -151,8 +157,12 @@ void ChannelConfig::ShowConfig(const QString& name)
                                    config.Low.value(i),
                                    flag(config.HightState, i),
                                    config.Hight.value(i)};
+        // Type, function and wiring are stored words: shown translated, kept as stored.
         for (int column = 0; column < cells.size(); ++column)
-            tableWidget_List->setItem(i, column, new QTableWidgetItem(cells.at(column)));
+            tableWidget_List->setItem(i, column,
+                                      column >= 3 && column <= 5 ? Vocabulary::item(cells.at(column))
+                                                                 : new QTableWidgetItem(cells.at(column)));
+
     }
     tableWidget_List->resizeColumnsToContents();
 }

@@ -7,6 +7,7 @@
 #include "MessageBox.h"
 #include "ModalRun.h"
 #include "Tool.h"
+#include "Vocabulary.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -132,17 +133,22 @@ bool ChannelConfigAdd::fixedByModel() const
 
 QString ChannelConfigAdd::cellText(int row, int column) const
 {
+    // Type, function and wiring cells show the display text of the stored word.
     const QTableWidgetItem* item = tableWidget_List->item(row, column);
-    return item ? item->text() : QString();
+    return item ? Vocabulary::value(item) : QString();
 }
 
 void ChannelConfigAdd::setCellText(int row, int column, const QString& text)
 {
+    const bool word = column == ColType || column == ColFunction || column == ColWire;
     if (QTableWidgetItem* item = tableWidget_List->item(row, column)) {
-        item->setText(text);
+        if (word)
+            Vocabulary::setItem(item, text);
+        else
+            item->setText(text);
         return;
     }
-    auto* item = new QTableWidgetItem(text);
+    auto* item = word ? Vocabulary::item(text) : new QTableWidgetItem(text);
     item->setTextAlignment(Qt::AlignCenter);
     tableWidget_List->setItem(row, column, item);
 }
@@ -239,8 +245,8 @@ void ChannelConfigAdd::tw_cellDoubleClicked(int row, int column)
     QWidget* editor = nullptr;
     if (combo) {
         auto* box = new QComboBox(tableWidget_List);
-        box->addItems(choices);
-        box->setCurrentText(text);
+        Vocabulary::fill(box, choices);
+        Vocabulary::select(box, text);
         // Picking an entry is a complete edit; commit once the popup has closed.
         connect(box, QOverload<int>::of(&QComboBox::activated), this, [this, box]() {
                 if (m_Editor == box)
@@ -278,7 +284,8 @@ bool ChannelConfigAdd::commitEditor()
         return true;
     const auto* box = qobject_cast<QComboBox*>(m_Editor);
     const auto* edit = qobject_cast<QLineEdit*>(m_Editor);
-    const QString text = box ? box->currentText() : edit ? edit->text() : QString();
+    const QString text = box ? Vocabulary::current(box) : edit ? edit->text() : QString();
+
     // Lists are stored joined with ","; a tag or a number must not break them.
     if (m_EditColumn == ColTag && text.contains(QLatin1Char(','))) {
         MessageBox::warning(this, tr("警告"), tr("通道标签不许使用逗号!"));

@@ -2,6 +2,7 @@
 
 #include "Collection.h"
 #include "MessageBox.h"
+#include "Vocabulary.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -106,9 +107,9 @@ ChannelConfigBatch::ChannelConfigBatch(QWidget* parent) : QDialog(parent)
     connect(pushButton_OK, &QPushButton::clicked, this, &ChannelConfigBatch::pt_OK_clicked);
     connect(pushButton_Cancel, &QPushButton::clicked, this, &ChannelConfigBatch::pt_Cancel_clicked);
     connect(comboBox_Type, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
-            [this](int) { cb_Type_clicked(comboBox_Type->currentText()); });
+            [this](int) { cb_Type_clicked(Vocabulary::current(comboBox_Type)); });
     connect(comboBox_Range, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
-            [this](int) { cb_Range_clicked(comboBox_Range->currentText()); });
+            [this](int) { cb_Range_clicked(Vocabulary::current(comboBox_Range)); });
 }
 
 void ChannelConfigBatch::setData(Collection* driver)
@@ -124,8 +125,7 @@ void ChannelConfigBatch::setData(Collection* driver)
     lineEdit_Hight->setText(QStringLiteral("100"));
     checkBox_LowState->setChecked(false);
     checkBox_HightState->setChecked(false);
-    comboBox_Type->clear();
-    comboBox_Type->addItems(driver->TypeList(101));
+    Vocabulary::fill(comboBox_Type, driver->TypeList(101));
 }
 
 void ChannelConfigBatch::cb_Type_clicked(QString type)
@@ -133,9 +133,8 @@ void ChannelConfigBatch::cb_Type_clicked(QString type)
     if (!m_Driver)
         return;
     comboBox_Range->clear();
-    comboBox_Wire->clear();
-    comboBox_Wire->addItems(m_Driver->WiringList(type));
-    comboBox_Range->addItems(m_Driver->FunctionList(type));
+    Vocabulary::fill(comboBox_Wire, m_Driver->WiringList(type));
+    Vocabulary::fill(comboBox_Range, m_Driver->FunctionList(type));
 }
 
 void ChannelConfigBatch::cb_Range_clicked(QString function)
@@ -164,8 +163,10 @@ void ChannelConfigBatch::pt_OK_clicked()
             return;
         }
     }
-    m_Values = QStringList{comboBox_Type->currentText(), comboBox_Range->currentText(), comboBox_Wire->currentText(),
-                           lineEdit_MX_B_M->text(), lineEdit_MX_B_B->text(), comboBox_Unit->currentText()};
+    m_Values = QStringList{Vocabulary::current(comboBox_Type), Vocabulary::current(comboBox_Range),
+                           Vocabulary::current(comboBox_Wire),  lineEdit_MX_B_M->text(),
+                           lineEdit_MX_B_B->text(),             comboBox_Unit->currentText()};
+
     for (const QLineEdit* e : coefficients)
         m_Values << e->text();
     m_Values << (checkBox_LowState->isChecked() ? QStringLiteral("true") : QStringLiteral("false"))

@@ -6,6 +6,7 @@
 #include "MessageBox.h"
 #include "ModalRun.h"
 #include "Tool.h"
+#include "Vocabulary.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -102,7 +103,7 @@ ChannelConfigNew::ChannelConfigNew(QWidget* parent) : QDialog(parent)
     connect(pushButton_Next, &QPushButton::clicked, this, &ChannelConfigNew::pt_Next_clicked);
     connect(pushButton_Cancel, &QPushButton::clicked, this, &ChannelConfigNew::pt_Cancel_clicked);
     connect(comboBox_Way, QOverload<int>::of(&QComboBox::activated), this,
-            [this](int) { cb_Way_clicked(comboBox_Way->currentText()); });
+            [this](int) { cb_Way_clicked(Vocabulary::current(comboBox_Way)); });
     connect(comboBox_Mode, &QComboBox::currentTextChanged, this, &ChannelConfigNew::cb_Mode_clicked);
 
     comboBox_Mode->addItems(Tool::collectionModelList());
@@ -128,11 +129,9 @@ void ChannelConfigNew::cb_Mode_clicked(QString model)
         checkBox_Module.at(k)->setEnabled(false);
     }
     m_Driver.reset(ChannelModel::createCollection(model));
-    comboBox_Way->clear();
-    if (m_Driver)
-        comboBox_Way->addItems(m_Driver->CompensationList());
+    Vocabulary::fill(comboBox_Way, m_Driver ? m_Driver->CompensationList() : QStringList());
     // The list starts with internal compensation, which needs no temperature.
-    cb_Way_clicked(comboBox_Way->currentText());
+    cb_Way_clicked(Vocabulary::current(comboBox_Way));
 }
 
 void ChannelConfigNew::cb_Way_clicked(QString text)
@@ -158,7 +157,8 @@ Tool::Struct_ChannelConfig ChannelConfigNew::record() const
         flags << (box->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
     r.Module = flags.join(QLatin1Char(','));
     r.Number = lineEdit_Number->text().toInt();
-    r.CompensationWay = comboBox_Way->currentText();
+    r.CompensationWay = Vocabulary::current(comboBox_Way);
+
     r.ColdJunctionTemp = lineEdit_Temp->text();
     return r;
 }

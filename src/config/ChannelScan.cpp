@@ -2,6 +2,7 @@
 
 #include "Device.h"
 #include "MessageBox.h"
+#include "Vocabulary.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -78,7 +79,9 @@ ChannelScan::ChannelScan(QWidget* parent) : QDialog(parent)
     buttons->addWidget(pushButton_OK);
     grid->addLayout(buttons, 3, 0, 1, 2);
 
-    connect(comboBox_Communication, &QComboBox::currentTextChanged, this, &ChannelScan::cb_Communication_clicked);
+    // The slot takes the stored link kind, not the text shown.
+    connect(comboBox_Communication, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+            [this](int) { cb_Communication_clicked(Vocabulary::current(comboBox_Communication)); });
     connect(pushButton_Scan, &QPushButton::clicked, this, &ChannelScan::pt_Scan_clicked);
     connect(pushButton_OK, &QPushButton::clicked, this, &ChannelScan::pt_OK_clicked);
     // Emitted by the test worker; queued to this thread.
@@ -106,14 +109,13 @@ void ChannelScan::setRecord(SourceLinks::Record* record)
     m_Record = record;
     m_Driver.reset(SourceLinks::createDriver(record->Kind));
     comboBox_Communication->blockSignals(true);
-    comboBox_Communication->clear();
-    comboBox_Communication->addItems(SourceLinks::linkKinds(record->Kind));
-    const int at = comboBox_Communication->findText(record->Mode);
+    Vocabulary::fill(comboBox_Communication, SourceLinks::linkKinds(record->Kind));
+    const int at = Vocabulary::find(comboBox_Communication, record->Mode);
     comboBox_Communication->setCurrentIndex(at < 0 ? 0 : at);
     comboBox_Communication->blockSignals(false);
-    cb_Communication_clicked(comboBox_Communication->currentText());
+    cb_Communication_clicked(Vocabulary::current(comboBox_Communication));
 
-    const QString mode = comboBox_Communication->currentText();
+    const QString mode = Vocabulary::current(comboBox_Communication);
     if (mode != record->Mode)
         return;
     if (mode == kNetwork) {
@@ -172,8 +174,9 @@ void ChannelScan::captureLink()
 {
     if (!m_Record)
         return;
-    const QString mode = comboBox_Communication->currentText();
+    const QString mode = Vocabulary::current(comboBox_Communication);
     m_Record->Mode = mode;
+
     if (mode == kNetwork) {
         m_Record->Address = lineEdit_Com->text();
         m_Record->Port = lineEdit_BaudRate->text();

@@ -2,6 +2,7 @@
 
 #include "MailQueue.h"
 #include "SystemContext.h"
+#include "Vocabulary.h"
 
 #include <QCoreApplication>
 
@@ -26,8 +27,9 @@ bool AlarmMailer::alarm(const QString& type, const QString& details)
     if (m_lastMail.secsTo(now) < m_interval)
         return false;
     m_lastMail = now;
+    // Written in the interface language, like the subject.
     m_sender(m_addresses, subject(),
-             now.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")) + details);
+             now.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")) + Vocabulary::logDetails(details));
     return true;
 }
 

@@ -4,6 +4,7 @@
 #include "MessageBox.h"
 #include "Tool.h"
 #include "ViewLogSet.h"
+#include "Vocabulary.h"
 
 #include <QDateTimeEdit>
 #include <QHBoxLayout>
@@ -86,13 +87,21 @@ void ViewLog::retranslateUi()
     label_Type->setText(tr("操作类型："));
     pushButton_Search->setText(tr("查询"));
     tableWidget_List->setHorizontalHeaderLabels({tr("操作时间"), tr("操作类型"), tr("详细信息")});
+    // Listed entries follow the language too; they keep their stored words.
+    for (int r = 0; r < tableWidget_List->rowCount(); ++r) {
+        if (QTableWidgetItem* type = tableWidget_List->item(r, 1))
+            Vocabulary::setItem(type, Vocabulary::value(type));
+        if (QTableWidgetItem* details = tableWidget_List->item(r, 2))
+            details->setText(Vocabulary::logDetails(Vocabulary::value(details)));
+    }
 }
 
 void ViewLog::pt_Search_clicked()
 {
     m_start = dateTimeEdit_Start->dateTime().toString(kTimeFormat);
     m_end = dateTimeEdit_End->dateTime().toString(kTimeFormat);
-    m_type = lineEdit_Type->text();
+    // The log stores its types in Chinese; a translated type is looked up as stored.
+    m_type = Vocabulary::value(lineEdit_Type->text().trimmed());
     refresh(m_start, m_end, m_type);
 }
 
@@ -105,8 +114,10 @@ void ViewLog::refresh(const QString& start, const QString& end, const QString& t
         for (const Tool::Struct_AuditLog& entry : qAsConst(list)) {
             tableWidget_List->insertRow(0);
             tableWidget_List->setItem(0, 0, new QTableWidgetItem(entry.Time));
-            tableWidget_List->setItem(0, 1, new QTableWidgetItem(entry.Type));
-            tableWidget_List->setItem(0, 2, new QTableWidgetItem(entry.Details));
+            tableWidget_List->setItem(0, 1, Vocabulary::item(entry.Type));
+            auto* details = new QTableWidgetItem(Vocabulary::logDetails(entry.Details));
+            details->setData(Qt::UserRole, entry.Details);
+            tableWidget_List->setItem(0, 2, details);
         }
     }
     tableWidget_List->horizontalHeader()->setStretchLastSection(true);
@@ -118,7 +129,7 @@ QList<Tool::Struct_AuditLog> ViewLog::listedRows() const
     for (int r = 0; r < tableWidget_List->rowCount(); ++r) {
         auto text = [&](int column) {
             const QTableWidgetItem* item = tableWidget_List->item(r, column);
-            return item ? item->text() : QString();
+            return Vocabulary::value(item);
         };
         rows.append({text(0), text(1), text(2)});
     }
@@ -142,7 +153,13 @@ void ViewLog::exportLog()
                                                      QStringLiteral("Image Files (*.pdf)"));
     if (path.isEmpty())
         return;
-    if (AuditLogPdf::write(path, listedRows()))
+    // The document is in the interface language, like its headings.
+    QList<Tool::Struct_AuditLog> rows = listedRows();
+    for (Tool::Struct_AuditLog& row : rows) {
+        row.Type = Vocabulary::text(row.Type);
+        row.Details = Vocabulary::logDetails(row.Details);
+    }
+    if (AuditLogPdf::write(path, rows))
         MessageBox::information(this, tr("提示"), tr("保存成功！"));
     else
         MessageBox::warning(this, tr("警告"), tr("保存失败！"));

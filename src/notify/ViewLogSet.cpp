@@ -5,6 +5,7 @@
 #include "QWaiting.h"
 #include "SystemContext.h"
 #include "Tool.h"
+#include "Vocabulary.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -104,7 +105,8 @@ QString ViewLogSet::mailBody(const QList<Tool::Struct_AuditLog>& rows)
 {
     QString body;
     for (const Tool::Struct_AuditLog& row : rows)
-        body += row.Time + QLatin1Char(';') + row.Type + QLatin1Char(';') + row.Details + QLatin1Char('\n');
+        body += row.Time + QLatin1Char(';') + Vocabulary::text(row.Type) + QLatin1Char(';')
+                + Vocabulary::logDetails(row.Details) + QLatin1Char('\n');
     return body;
 }
 

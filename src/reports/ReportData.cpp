@@ -1,6 +1,7 @@
 #include "ReportData.h"
 
 #include "Tool.h"
+#include "Vocabulary.h"
 
 #include <cfloat>
 #include <cmath>
@@ -98,8 +99,9 @@ ReportData ReportData::build(int decimals, const QList<bool>& flags, const Tool:
     const QStringList pair = Tool::unitPair(project.Unit);
     d.leftUnit = pair.value(0);
     d.rightUnit = pair.value(1);
-    d.leftQuantity = Tool::unitQuantity(d.leftUnit);
-    d.rightQuantity = d.rightUnit.isEmpty() ? QString() : Tool::unitQuantity(d.rightUnit);
+    // Quantities name tables and headings: shown in the interface language.
+    d.leftQuantity = Vocabulary::text(Tool::unitQuantity(d.leftUnit));
+    d.rightQuantity = d.rightUnit.isEmpty() ? QString() : Vocabulary::text(Tool::unitQuantity(d.rightUnit));
     QList<bool> inLeft;
     for (int i = 0; i < project.Channel.size(); ++i) {
         const bool left = project.Unit.value(i) == d.leftUnit;

@@ -7,6 +7,7 @@
 #include "ReportJob.h"
 #include "SystemContext.h"
 #include "Tool.h"
+#include "Vocabulary.h"
 #include "VerificationReportExport.h"
 
 #include <QAction>
@@ -300,11 +301,11 @@ void VerificationReport::viewProject()
                             tr("使用的采集设备"),
                             tr("型号：") + project.DeviceMode.join(comma),
                             tr("序列号：") + project.SerialNumber.join(QStringLiteral(";")),
-                            tr("通讯方式：") + project.SignalMode.join(comma),
+                            tr("通讯方式：") + Vocabulary::texts(project.SignalMode).join(comma),
                             tr("IP/COM：") + project.IP_COM.join(comma),
                             tr("Port/BaudRate：") + project.Port_BaudRate.join(comma),
                             tr("扫描间隔：") + project.ScanInterval + QStringLiteral("s"),
-                            tr("扫描速率：") + project.ScanRate,
+                            tr("扫描速率：") + Vocabulary::text(project.ScanRate),
                             tr("通道文件名：") + project.ChannelConfig.join(comma),
                             tr("通道数量：") + QString::number(flags.size()),
                             QString(),

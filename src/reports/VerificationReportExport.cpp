@@ -2,6 +2,7 @@
 
 #include "MessageBox.h"
 #include "Tool.h"
+#include "Vocabulary.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -129,8 +130,9 @@ void VerificationReportExport::setData(Struct_ReportOptions* options)
     enableRows(count);
     m_Filled = true;
 
-    const QString left = Tool::unitQuantity(options->LeftUnit);
-    const QString right = options->RightUnit.isEmpty() ? QString() : Tool::unitQuantity(options->RightUnit);
+    const QString left = Vocabulary::text(Tool::unitQuantity(options->LeftUnit));
+    const QString right =
+        options->RightUnit.isEmpty() ? QString() : Vocabulary::text(Tool::unitQuantity(options->RightUnit));
     checkBox_Vertically1->setVisible(!options->LeftUnit.isEmpty());
     checkBox_Horizontally1->setVisible(!options->LeftUnit.isEmpty());
     checkBox_Vertically2->setVisible(!options->RightUnit.isEmpty());

@@ -11,6 +11,7 @@
 #include "ParametersStatistics.h"
 #include "SimulatorProcess.h"
 #include "TestSupport.h"
+#include "Tool.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -77,6 +78,7 @@ private slots:
 
     void twoProjectsOverTwoDevices();
     void threeLoggerFamilies();
+    void watchOnlyRunStoresNothing();
     void stopWhileWaiting_data();
     void stopWhileWaiting();
     void linkDropReconnectsByItself();
@@ -239,6 +241,47 @@ void TestOnlineEngine::twoProjectsOverTwoDevices()
     // The projects now span the actual start to the last scan.
     QCOMPARE(TestSupport::scalar("select Start from Parameters where Name = 'P2'").toString(), start);
     QCOMPARE(TestSupport::scalar("select End from Parameters where Name = 'P1'").toString(), lastTime.left(19));
+}
+
+// "记录数据" cleared in the set-up: the run shows and checks the scans but
+// stores nothing, and a stored project of the same name stays as it was.
+void TestOnlineEngine::watchOnlyRunStoresNothing()
+{
+    QVERIFY(startSimulator(1, 2));
+    Tool::Struct_Parameters earlier;
+    earlier.Name = QStringLiteral("P1");
+    earlier.Time = earlier.Start = QStringLiteral("2026-01-01 08:00:00");
+    earlier.End = QStringLiteral("2026-01-01 09:00:00");
+    QVERIFY(Tool::addParameters(earlier));
+    const QDateTime now = QDateTime::currentDateTime();
+    OnlineSetup::fill(*m_Context, tcpLinks(), 2, {QStringLiteral("P1")}, {0, 0}, 0.2, now.addSecs(-1),
+                      now.addSecs(60));
+    m_Context->SaveStart = false;
+    startDialog();
+    QCOMPARE(m_Dialog->windowTitle(), QStringLiteral("数据采集（不记录）"));
+    OnlineSession* session = m_Dialog->session();
+    QVERIFY(!session->recording());
+    QVERIFY(waitFor([&] { return session->scansHandled() >= 3; }, 15000));
+    auto* tabs = m_Dialog->findChild<QTabWidget*>(QStringLiteral("tabWidget"));
+    auto* chart = qobject_cast<ParametersChart*>(tabs->widget(0));
+    QVERIFY(chart && chart->rowCount() >= 3);
+
+    // Stopping only asks for a confirmation; "No" keeps the run going.
+    MessageBox::clear();
+    MessageBox::queueAnswer(MessageBox::No);
+    press();
+    QCOMPARE(MessageBox::last().text, QStringLiteral("是否停止采集？"));
+    QCOMPARE(m_Dialog->commandText(), QStringLiteral("停止"));
+    MessageBox::queueAnswer(MessageBox::Yes);
+    press();
+    QVERIFY(waitCommand(OnlineSession::commandText(OnlineSession::Finish), 15000));
+    QCOMPARE(session->scansStored(), 0);
+    QVERIFY(m_Dialog->close());
+    m_Dialog.reset();
+
+    QCOMPARE(projectRows("P1").size(), 0);
+    QCOMPARE(TestSupport::scalar("select count(*) from Parameters where Name = 'P1'").toInt(), 1);
+    QCOMPARE(TestSupport::scalar("select End from Parameters where Name = 'P1'").toString(), earlier.End);
 }
 
 void TestOnlineEngine::threeLoggerFamilies()

@@ -112,6 +112,7 @@ void OnlineSession::setContext(SystemContext* context)
     m_Devices = context->AcquisitionDevice;
     m_Configs = context->ChannelConfig;
     m_Chosen = context->ChannelList;
+    m_Recording = context->SaveStart;
     if (!m_Devices.isEmpty()) {
         m_Interval = OnlineRules::intervalMs(m_Devices.first().ScanInterval);
         m_Rate = m_Devices.first().ScanRate;
@@ -355,13 +356,16 @@ void OnlineSession::SaveAuditLog_slots(QString details)
 void OnlineSession::SetDialog_slots()
 {
     const bool ok = m_Command.load() != Finish && !m_Stop;
-    if (ok) {
+    if (ok && !m_Recording)
+        qInfo() << "online acquisition: watching only, nothing is stored";
+    if (ok && m_Recording) {
         for (const Tool::Struct_Parameters& p : qAsConst(m_Projects))
             if (!Tool::addParameters(p))
                 qWarning() << "online acquisition: project record" << p.Name << "not stored";
         m_ProjectsStored = true;
-        startWorker(&OnlineSession::acquisitionWorker);
     }
+    if (ok)
+        startWorker(&OnlineSession::acquisitionWorker);
     emit setupFinished(ok);
 }
 
@@ -390,7 +394,8 @@ void OnlineSession::DataHandle_slots(int index, QStringList values)
         rows << row;
     }
     emit scanSplit(now, perProject);
-    storeScan(index, now, rows);
+    if (m_Recording)
+        storeScan(index, now, rows);
 }
 
 void OnlineSession::storeScan(int index, const QDateTime& time, const QList<Tool::Struct_ParametersData>& rows)
@@ -486,10 +491,13 @@ void OnlineSession::keepHeldAtClose(const char* when)
 
 void OnlineSession::requestStop(bool keepData)
 {
-    if (!keepData) {
+    // Only projects this run stored are removed: a run that stores nothing
+    // may carry the name of a project that exists.
+    if (!keepData && m_ProjectsStored) {
         m_Discarded = true;
         m_Held.clear();
         for (const Tool::Struct_Parameters& p : qAsConst(m_Projects)) {
+
             Tool::deleteParameters(p.Name);
             Tool::deleteParametersData(p.Name);
         }

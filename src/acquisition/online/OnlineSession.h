@@ -47,6 +47,9 @@ public:
     // The user's stop (or terminate) decision. keepData false removes the
     // projects' Parameters and ParametersData rows.
     void requestStop(bool keepData);
+    // False for a run set up without "记录数据": scans are shown and checked
+    // against the alarm limits but neither projects nor scans are stored.
+    bool recording() const { return m_Recording; }
     // The user's "继续" during a manual reconnection: try the devices again.
     void resumeReconnect();
 
@@ -145,6 +148,8 @@ private:
     QString m_Status;
     bool m_Closing = false;
     bool m_ProjectsStored = false;
+    bool m_Recording = true;
+
     bool m_Discarded = false;
     bool m_StoreFailing = false;
     bool m_FileMissingReported = false;

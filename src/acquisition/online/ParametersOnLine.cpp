@@ -82,6 +82,8 @@ QString ParametersOnLine::commandText() const
 void ParametersOnLine::setContext(SystemContext* context)
 {
     m_Context = context;
+    if (!context->SaveStart)
+        setWindowTitle(tr("数据采集（不记录）"));
     m_Waiting = new QWaiting(this);
     m_Waiting->setText(tr("正在连接设备..."));
     m_Waiting->show();
@@ -152,6 +154,9 @@ void ParametersOnLine::Command_slots(int command)
 
 int ParametersOnLine::askSave()
 {
+    // A run that stores nothing has nothing to keep: only confirm the stop.
+    if (!m_Session->recording())
+        return MessageBox::question(this, tr("提示"), tr("是否停止采集？")) ? 0 : -1;
     const int choice = MessageBox::choose(this, tr("提示"), tr("是否保存采集数据？"),
                                           {tr("保存"), tr("不保存"), tr("取消")});
     return choice == 0 || choice == 1 ? choice : -1;
