@@ -1368,6 +1368,34 @@
         <source>写文件失败，请重试！</source>
         <translation>Writing the file failed, please retry!</translation>
     </message>
+    <message>
+        <source>脱机采集的扫描间隔须为整数秒，请修改设备的扫描间隔：</source>
+        <translation>The offline scan interval must be a whole number of seconds; change the device&apos;s scan interval: </translation>
+    </message>
+    <message>
+        <source>文件打开失败！</source>
+        <translation>The file could not be opened!</translation>
+    </message>
+    <message>
+        <source>未检测到通道！</source>
+        <translation>No channels found!</translation>
+    </message>
+    <message>
+        <source>通道不匹配！</source>
+        <translation>The channels do not match!</translation>
+    </message>
+    <message>
+        <source>未搜索到采集开始时间！</source>
+        <translation>The start time of the acquisition was not found!</translation>
+    </message>
+    <message>
+        <source>采集数据不匹配，未能保存数据！</source>
+        <translation>The acquired data do not match; nothing was saved!</translation>
+    </message>
+    <message>
+        <source>采集间隔不匹配，未能保存数据！</source>
+        <translation>The scan interval does not match; nothing was saved!</translation>
+    </message>
 </context>
 <context>
     <name>ParametersImport</name>
@@ -1414,6 +1442,22 @@
     <message>
         <source>采集数据保存失败！</source>
         <translation>Saving the acquired data failed!</translation>
+    </message>
+    <message>
+        <source>未检测到通道！</source>
+        <translation>No channels found!</translation>
+    </message>
+    <message>
+        <source>采集数据不匹配，未能保存数据！</source>
+        <translation>The acquired data do not match; nothing was saved!</translation>
+    </message>
+    <message>
+        <source>扫描间隔小于1秒，无法导入数据！</source>
+        <translation>The scan interval is under 1 s; the data cannot be imported!</translation>
+    </message>
+    <message>
+        <source>通道不匹配！</source>
+        <translation>The channels do not match!</translation>
     </message>
 </context>
 <context>

@@ -319,6 +319,17 @@ void TestTransfer::offlineDialogSave()
             QCOMPARE(MessageBox::last().text, QStringLiteral("设备连接失败,请重试！"));
         }
     }
+
+    // The trigger timer counts whole seconds: a 2.5 s interval would be run at
+    // 2 s and stored on the 2.5 s grid, so setting it is refused at once.
+    context.AcquisitionDevice[0].ScanInterval = 2.5;
+    {
+        ParametersDisconnection dialog;
+        dialog.setContext(&context);
+        MessageBox::clear();
+        dialog.pt_Set_clicked();
+        QCOMPARE(MessageBox::last().text, QStringLiteral("脱机采集的扫描间隔须为整数秒，请修改设备的扫描间隔：2.5"));
+    }
     TestSupport::closeDatabase();
 }
 

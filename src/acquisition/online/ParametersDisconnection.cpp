@@ -180,6 +180,11 @@ void ParametersDisconnection::pt_Set_clicked()
 {
     if (busy())
         return;
+    if (!TransferRules::wholeSecondInterval(m_interval)) {
+        MessageBox::warning(this, m_warningTitle,
+                            tr("脱机采集的扫描间隔须为整数秒，请修改设备的扫描间隔：") + QString::number(m_interval));
+        return;
+    }
     showBusy(QString());
     startWorker(&ParametersDisconnection::setWorker);
 }

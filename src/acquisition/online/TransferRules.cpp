@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QFile>
 
+#include <cmath>
 #include <memory>
 #include <vector>
 
@@ -15,6 +16,8 @@ namespace {
 
 constexpr int kProgressStep = 1024;
 
+// Messages are marked QT_TRANSLATE_NOOP at their use so lupdate finds them
+// under the dialog that shows them.
 QString importText(const char* text) { return QCoreApplication::translate("ParametersImport", text); }
 QString offlineText(const char* text) { return QCoreApplication::translate("ParametersDisconnection", text); }
 
@@ -81,8 +84,8 @@ int deviceWithoutReader(const QList<Tool::Struct_AcquisitionDevice>& devices)
 Outcome importFiles(const ImportJob& job, const Progress& progress, const std::atomic<bool>* cancel)
 {
     Outcome out;
-    const QString noChannels = importText("未检测到通道！");
-    const QString mismatch = importText("采集数据不匹配，未能保存数据！");
+    const QString noChannels = importText(QT_TRANSLATE_NOOP("ParametersImport", "未检测到通道！"));
+    const QString mismatch = importText(QT_TRANSLATE_NOOP("ParametersImport", "采集数据不匹配，未能保存数据！"));
     const qint64 step = static_cast<qint64>(job.scanInterval);
     if (job.devices.isEmpty() || job.configs.size() < job.devices.size()) {
         out.failure = noChannels;
@@ -90,12 +93,12 @@ Outcome importFiles(const ImportJob& job, const Progress& progress, const std::a
     }
     const int missing = deviceWithoutReader(job.devices);
     if (missing >= 0) {
-        out.failure = importText("该设备不支持数据导入：") + job.devices.at(missing).Mode;
+        out.failure = importText(QT_TRANSLATE_NOOP("ParametersImport", "该设备不支持数据导入：")) + job.devices.at(missing).Mode;
         return out;
     }
     if (step < 1) {
         // A step of zero would put every grid time on the start.
-        out.failure = importText("扫描间隔小于1秒，无法导入数据！");
+        out.failure = importText(QT_TRANSLATE_NOOP("ParametersImport", "扫描间隔小于1秒，无法导入数据！"));
         return out;
     }
 
@@ -124,7 +127,7 @@ Outcome importFiles(const ImportJob& job, const Progress& progress, const std::a
     // Values go to the chosen channels by position: both lists must agree.
     if (job.chosen.size() != channelTotal) {
         closeAll();
-        out.failure = importText("通道不匹配！");
+        out.failure = importText(QT_TRANSLATE_NOOP("ParametersImport", "通道不匹配！"));
         return out;
     }
     QList<int> columnMap;
@@ -172,6 +175,11 @@ bool endFlag(const QDateTime& start, const QDateTime& end, double scanInterval)
     return static_cast<double>(wholeSeconds(start, end)) > scanInterval;
 }
 
+bool wholeSecondInterval(double scanInterval)
+{
+    return scanInterval >= 1 && std::fabs(scanInterval - std::round(scanInterval)) < 1e-9;
+}
+
 int triggerCount(const QDateTime& start, const QDateTime& end, double scanInterval)
 {
     const qint64 seconds = wholeSeconds(start, end);
@@ -187,7 +195,7 @@ Outcome readWorkingFiles(const WorkingFilesJob& job, const Progress& progress, c
     for (const QString& path : job.paths) {
         files.emplace_back(new QFile(path));
         if (!files.back()->open(QIODevice::ReadOnly | QIODevice::Text)) {
-            out.failure = offlineText("文件打开失败！");
+            out.failure = offlineText(QT_TRANSLATE_NOOP("ParametersDisconnection", "文件打开失败！"));
             return out;
         }
     }
@@ -202,23 +210,23 @@ Outcome readWorkingFiles(const WorkingFilesJob& job, const Progress& progress, c
     QString line;
     for (size_t i = 0; i < files.size(); ++i) {
         if (!nextLine(*files[i], line))
-            return fail("未检测到通道！");
+            return fail(QT_TRANSLATE_NOOP("ParametersDisconnection", "未检测到通道！"));
         const QStringList fields = line.split(QLatin1Char(','), Qt::KeepEmptyParts);
         if (fields.size() < 5)
-            return fail("未检测到通道！");
+            return fail(QT_TRANSLATE_NOOP("ParametersDisconnection", "未检测到通道！"));
         for (int c = 2; c < fields.size() - 2; ++c) {
             if (fields.at(c).size() < 10)
-                return fail("未检测到通道！");
+                return fail(QT_TRANSLATE_NOOP("ParametersDisconnection", "未检测到通道！"));
             keys << QString::number(i + 1) + QLatin1Char('-') + fields.at(c).mid(3, 3);
         }
     }
     if (job.chosen.size() > keys.size())
-        return fail("通道不匹配！");
+        return fail(QT_TRANSLATE_NOOP("ParametersDisconnection", "通道不匹配！"));
     QList<int> columnMap;
     for (const ChosenChannel& c : job.chosen) {
         const int at = keys.indexOf(c.ID);
         if (at < 0)
-            return fail("通道不匹配！");
+            return fail(QT_TRANSLATE_NOOP("ParametersDisconnection", "通道不匹配！"));
         columnMap << at;
     }
 
@@ -243,7 +251,7 @@ Outcome readWorkingFiles(const WorkingFilesJob& job, const Progress& progress, c
         }
     }
     if (values.size() != keys.size())
-        return fail("未搜索到采集开始时间！");
+        return fail(QT_TRANSLATE_NOOP("ParametersDisconnection", "未搜索到采集开始时间！"));
     appendRows(out.rows, job.projectNames, job.chosen, columnMap, values, start);
 
     const double interval = job.scanInterval;
@@ -252,7 +260,7 @@ Outcome readWorkingFiles(const WorkingFilesJob& job, const Progress& progress, c
     for (qint64 w = 1;; ++w) {
         if (w % kProgressStep == 0) {
             if (cancelled(cancel))
-                return fail("采集数据不匹配，未能保存数据！");
+                return fail(QT_TRANSLATE_NOOP("ParametersDisconnection", "采集数据不匹配，未能保存数据！"));
             if (progress)
                 progress(w, -1);
         }
@@ -265,14 +273,14 @@ Outcome readWorkingFiles(const WorkingFilesJob& job, const Progress& progress, c
             const QDateTime t = recordTime(fields);
             const qint64 off = t.isValid() ? wholeSeconds(previous[i].addSecs(step), t) : 99;
             if (off < -2 || off > 2)
-                return fail("采集间隔不匹配，未能保存数据！");
+                return fail(QT_TRANSLATE_NOOP("ParametersDisconnection", "采集间隔不匹配，未能保存数据！"));
             previous[i] = t;
             if (ending && wholeSeconds(t, job.end) < 0)
                 return out;
             appendChannelFields(values, fields);
         }
         if (values.size() != keys.size())
-            return fail("采集数据不匹配，未能保存数据！");
+            return fail(QT_TRANSLATE_NOOP("ParametersDisconnection", "采集数据不匹配，未能保存数据！"));
         // Grid times have whole seconds: S + trunc(w × T).
         appendRows(out.rows, job.projectNames, job.chosen, columnMap, values,
                    start.addSecs(static_cast<qint64>(w * interval)));

@@ -71,6 +71,9 @@ struct WorkingFilesJob
 // Set when the run spans more than one scan interval; only then does a record
 // after the end time end the data.
 bool endFlag(const QDateTime& start, const QDateTime& end, double scanInterval);
+// The instrument's trigger timer counts whole seconds: an interval it cannot
+// keep would put the stored times off its records, so setting it is refused.
+bool wholeSecondInterval(double scanInterval);
 // Scans the logging run needs: whole seconds from start to end / interval, 0
 // when the end is not after the start.
 int triggerCount(const QDateTime& start, const QDateTime& end, double scanInterval);
