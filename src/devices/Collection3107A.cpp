@@ -30,8 +30,7 @@ QStringList channelTable()
 } // namespace
 
 Collection3107A::Collection3107A(QObject* parent)
-    : Collection(parent),
-      m_Link(new DeviceLink(OpenFlag, DeviceLink::Framing::HexCrcHighFirst, 3000, this)),
+    : RegisterLogger("3107A", DeviceLink::Framing::HexCrcHighFirst, ProbeFrame(), Timing{100, 5, 0}, parent),
       ChannelNumbers(channelTable()),
       ValueRegisters(registerTable(0x0100)),
       CoefficientRegisters(registerTable(0x0010)),
@@ -39,28 +38,11 @@ Collection3107A::Collection3107A(QObject* parent)
 {
 }
 
-Collection3107A::~Collection3107A()
-{
-    // The link refers to this driver's open flag: it goes before the flag does.
-    delete m_Link;
-    m_Link = nullptr;
-}
-
 // ---- frames ----
 
 QString Collection3107A::ProbeFrame()
 {
     return QStringLiteral("010300010001CAD5");
-}
-
-QString Collection3107A::Prefix() const
-{
-    return m_Link->addressPrefix();
-}
-
-QString Collection3107A::AddressPrefixText() const
-{
-    return Prefix();
 }
 
 QString Collection3107A::SerialNumberFrame() const
@@ -148,92 +130,12 @@ int Collection3107A::ThermocoupleCode(const QString& function)
     return codes.indexOf(function) + 1; // 0 when unknown
 }
 
-// ---- link ----
-
-bool Collection3107A::PortList(QStringList& names)
-{
-    names = SerialPortNames();
-    return true;
-}
-
-bool Collection3107A::Open(QString mode, QString address, QString port)
-{
-    if (OpenFlag)
-        return false;
-    emit m_Link->Open_signals(mode, address, port.toInt());
-    for (int i = 0; i < 40 && !OpenFlag; ++i)
-        Delay(100);
-
-    // A station learned on an earlier link would filter out the probe
-    // answer of a logger at another address.
-    m_Link->setAddressPrefix(QString());
-    QString reply;
-    if (!Write(ProbeFrame()) || !Read(reply)) {
-        emit m_Link->Close_signals();
-        OpenFlag = false;
-        return false;
-    }
-    if (reply.size() == 12)
-        m_Link->setAddressPrefix(reply.mid(6, 2));
-    return OpenFlag;
-}
-
-bool Collection3107A::Close()
-{
-    return m_Link->closeLink();
-}
-
-bool Collection3107A::IsOpen()
-{
-    return OpenFlag;
-}
-
-bool Collection3107A::Read(QString& reply)
-{
-    if (m_Link->waitReply(reply, 100, 5))
-        return true;
-    m_Link->clearRxBuffer();
-    return false;
-}
-
-bool Collection3107A::Write(QString command)
-{
-    if (!OpenFlag)
-        return false;
-    emit m_Link->Write_signals(command);
-    return true;
-}
-
-bool Collection3107A::Exchange(const QString& frame, Reply rule, int expectedLength, int attempts, QString* out)
-{
-    for (int attempt = 0; attempt < attempts; ++attempt) {
-        if (!Write(frame))
-            return false;
-        QString reply;
-        if (!Read(reply))
-            continue;
-        bool ok = false;
-        switch (rule) {
-        case Reply::SingleWrite: ok = reply.size() == 16; break;
-        case Reply::MultiWrite: ok = reply.size() == frame.size(); break;
-        case Reply::Length: ok = reply.size() == expectedLength; break;
-        }
-        if (ok) {
-            if (out)
-                *out = reply;
-            return true;
-        }
-        qWarning() << "3107A: unexpected reply" << reply << "to" << frame;
-    }
-    return false;
-}
-
 // ---- protocol ----
 
 bool Collection3107A::GetSerialNumber(QString& text)
 {
     QString reply;
-    if (!Exchange(SerialNumberFrame(), Reply::Length, 30, 1, &reply))
+    if (!Exchange(SerialNumberFrame(), 30, 1, &reply))
         return false;
     text = QString::fromLatin1(QByteArray::fromHex(reply.mid(6, 20).toLatin1()));
     return true;
@@ -243,7 +145,7 @@ bool Collection3107A::SyncTime(QDateTime time)
 {
     if (Prefix().isEmpty())
         return false;
-    return Exchange(SyncTimeFrame(time), Reply::MultiWrite, 0, 3);
+    return Exchange(SyncTimeFrame(time), -1, 3);
 }
 
 bool Collection3107A::SetTrigger(double, int)
@@ -262,7 +164,7 @@ bool Collection3107A::ReadData(QStringList& values)
     if (Prefix().isEmpty() || ChannelCount == 0)
         return false;
     QString reply;
-    if (!Exchange(ValueFrame(), Reply::Length, 8 * ChannelCount + 10, 4, &reply))
+    if (!Exchange(ValueFrame(), 8 * ChannelCount + 10, 4, &reply))
         return false;
     values = DecodeValues(reply);
     return true;
@@ -277,21 +179,21 @@ bool Collection3107A::WriteRate(const QString& rate)
 {
     if (Prefix().isEmpty() || ChannelCount == 0)
         return false;
-    return Exchange(SingleWriteFrame(QStringLiteral("000E"), RateCode(rate)), Reply::SingleWrite, 16, 4);
+    return Exchange(SingleWriteFrame(QStringLiteral("000E"), RateCode(rate)), 16, 4);
 }
 
 bool Collection3107A::WriteWiring(const QString& wire)
 {
     if (Prefix().isEmpty() || ChannelCount == 0)
         return false;
-    return Exchange(SingleWriteFrame(QStringLiteral("000C"), WiringCode(wire)), Reply::SingleWrite, 16, 4);
+    return Exchange(SingleWriteFrame(QStringLiteral("000C"), WiringCode(wire)), 16, 4);
 }
 
 bool Collection3107A::WriteThermocoupleType(const QString& function)
 {
     if (Prefix().isEmpty() || ChannelCount == 0)
         return false;
-    return Exchange(SingleWriteFrame(QStringLiteral("000D"), ThermocoupleCode(function)), Reply::SingleWrite, 16,
+    return Exchange(SingleWriteFrame(QStringLiteral("000D"), ThermocoupleCode(function)), 16,
                     4);
 }
 
@@ -302,7 +204,7 @@ bool Collection3107A::WriteCoefficients(int channel, const QList<float>& values)
     const QString frame = CoefficientFrame(channel, values);
     if (frame.isEmpty())
         return false;
-    return Exchange(frame, Reply::MultiWrite, 0, 3);
+    return Exchange(frame, -1, 3);
 }
 
 float Collection3107A::ToFloat(const QString& text)

@@ -1,18 +1,15 @@
 #pragma once
 
-#include "Collection.h"
-
-class DeviceLink;
+#include "RegisterLogger.h"
 
 // The maker's 16-channel logger: a register protocol of hex frames with a
 // CRC-16/MODBUS appended high byte first. The four variants differ only in
 // their vocabulary and in how SetChannels programs the instrument.
-class Collection3107A : public Collection
+class Collection3107A : public RegisterLogger
 {
     Q_OBJECT
 public:
     explicit Collection3107A(QObject* parent = nullptr);
-    ~Collection3107A() override;
 
     // Frame building and decoding, public for the tests and the import.
     static QString ProbeFrame();
@@ -26,19 +23,11 @@ public:
     static int WiringCode(const QString& wire);
     static int ThermocoupleCode(const QString& function);
 
-    QString AddressPrefixText() const;
     bool TempUnitSet() const { return TempUnit; }
     int ChannelCountSet() const { return ChannelCount; }
     QList<bool> ChannelEnabledSet() const { return ChannelEnabled; }
-    DeviceLink* Link() const { return m_Link; }
 
 public slots:
-    bool PortList(QStringList& names) override;
-    bool Open(QString mode, QString address, QString port) override;
-    bool Close() override;
-    bool IsOpen() override;
-    bool Read(QString& reply) override;
-    bool Write(QString command) override;
     bool GetSerialNumber(QString& text) override;
 
     QStringList CompensationList() override;
@@ -76,11 +65,6 @@ protected:
     QList<bool> ChannelEnabled;
 
 private:
-    enum class Reply { SingleWrite, MultiWrite, Length };
-    bool Exchange(const QString& frame, Reply rule, int expectedLength, int attempts, QString* reply = nullptr);
-    QString Prefix() const;
-
-    DeviceLink* m_Link = nullptr;
     const QStringList ChannelNumbers;
     const QStringList ValueRegisters;
     const QStringList CoefficientRegisters;

@@ -42,70 +42,8 @@ QStringList allUnits()
 } // namespace
 
 Collection3108A::Collection3108A(QObject* parent)
-    : Collection(parent), m_Link(new DeviceLink(OpenFlag, DeviceLink::Framing::HexCrcLowFirst, 3000, this))
+    : RegisterLogger("3108A", DeviceLink::Framing::HexCrcLowFirst, ProbeFrame(), Timing{50, 10, 100}, parent)
 {
-}
-
-Collection3108A::~Collection3108A()
-{
-    // The link refers to this driver's open flag: it goes before the flag does.
-    delete m_Link;
-    m_Link = nullptr;
-}
-
-bool Collection3108A::PortList(QStringList& names)
-{
-    names = SerialPortNames();
-    return true;
-}
-
-bool Collection3108A::Open(QString mode, QString address, QString port)
-{
-    if (OpenFlag)
-        return false;
-    emit m_Link->Open_signals(mode, address, port.toInt());
-    for (int i = 0; i < 40 && !OpenFlag; ++i)
-        Delay(100);
-
-    // A station learned on an earlier link would filter out the probe
-    // answer of a logger at another address.
-    m_Link->setAddressPrefix(QString());
-    QString reply;
-    if (!Write(ProbeFrame()) || !Read(reply)) {
-        emit m_Link->Close_signals();
-        OpenFlag = false;
-        return false;
-    }
-    if (reply.size() == 12)
-        m_Link->setAddressPrefix(reply.mid(6, 2));
-    return OpenFlag;
-}
-
-bool Collection3108A::Close()
-{
-    return m_Link->closeLink();
-}
-
-bool Collection3108A::IsOpen()
-{
-    return OpenFlag;
-}
-
-bool Collection3108A::Read(QString& reply)
-{
-    if (m_Link->waitReply(reply, 50, 10))
-        return true;
-    m_Link->clearRxBuffer();
-    return false;
-}
-
-bool Collection3108A::Write(QString command)
-{
-    if (!OpenFlag)
-        return false;
-    emit m_Link->Write_signals(command);
-    Delay(100);
-    return true;
 }
 
 // ---- frames ----
@@ -113,16 +51,6 @@ bool Collection3108A::Write(QString command)
 QString Collection3108A::ProbeFrame()
 {
     return HexFrame::withCrc(QStringLiteral("010300010001"), false);
-}
-
-QString Collection3108A::Prefix() const
-{
-    return m_Link->addressPrefix();
-}
-
-QString Collection3108A::AddressPrefixText() const
-{
-    return Prefix();
 }
 
 QString Collection3108A::Framed(const QString& body) const
@@ -293,25 +221,6 @@ QStringList Collection3108A::DecodeValues(const QString& reply) const
 }
 
 // ---- protocol ----
-
-bool Collection3108A::Exchange(const QString& frame, int expectedLength, int attempts, QString* out)
-{
-    const int length = expectedLength < 0 ? frame.size() : expectedLength;
-    for (int attempt = 0; attempt < attempts; ++attempt) {
-        if (!Write(frame))
-            return false;
-        QString reply;
-        if (!Read(reply))
-            continue;
-        if (reply.size() == length) {
-            if (out)
-                *out = reply;
-            return true;
-        }
-        qWarning() << "3108A: unexpected reply" << reply << "to" << frame;
-    }
-    return false;
-}
 
 bool Collection3108A::GetSerialNumber(QString& text)
 {

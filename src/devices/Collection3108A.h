@@ -1,21 +1,17 @@
 #pragma once
 
-#include "Collection.h"
-
-class DeviceLink;
+#include "RegisterLogger.h"
 
 // The maker's second logger (up to 26 channels): the register protocol of the
 // 3107A with the CRC appended low byte first (plain Modbus RTU), a
 // configuration word per channel, and values returned for the configured
 // channels in channel-set order.
-class Collection3108A : public Collection
+class Collection3108A : public RegisterLogger
 {
     Q_OBJECT
 public:
     explicit Collection3108A(QObject* parent = nullptr);
-    ~Collection3108A() override;
 
-    DeviceLink* Link() const { return m_Link; }
 
     // Frame building and decoding, public for the tests.
     static QString ProbeFrame();
@@ -38,16 +34,9 @@ public:
     // A base-unit reading (V, A, Ω) in the channel's unit.
     static double Scale(const Device::Channel& channel, double raw);
 
-    QString AddressPrefixText() const;
     int ChannelTotal() const { return m_Channels.size(); }
 
 public slots:
-    bool PortList(QStringList& names) override;
-    bool Open(QString mode, QString address, QString port) override;
-    bool Close() override;
-    bool IsOpen() override;
-    bool Read(QString& reply) override;
-    bool Write(QString command) override;
     bool GetSerialNumber(QString& text) override;
 
     QStringList CompensationList() override;
@@ -75,16 +64,11 @@ public slots:
     bool ReadDataFile(QDateTime time, QStringList& values) override;
 
 private:
-    // Writes the frame and reads one reply of the expected length (-1: as
-    // long as the frame), up to `attempts` times.
-    bool Exchange(const QString& frame, int expectedLength, int attempts, QString* reply = nullptr);
     bool WriteScanning(bool on);
     bool WriteCoefficients(int channel, const QList<float>& values);
-    QString Prefix() const;
     QString Framed(const QString& body) const;
     int ValueLength() const { return 8 * m_Channels.size() + 10; }
 
-    DeviceLink* m_Link = nullptr;
     // The channel set last given to SetChannels: its size is the value count
     // of a reply, its types and units scale the values.
     QList<Device::Channel> m_Channels;
