@@ -8,8 +8,8 @@
 // Mail checks: the port is a TCP port; host and sender, which go on the wire
 // inside SMTP command lines, hold no control character (a CR or LF would
 // start another command) and no surrounding blanks.
-// Configuration checks: a regular file always reads; when the import accepts
-// it, every entry applied is a finite number without the comma that the
+// Configuration checks: a file refused as malformed yields nothing; when the
+// import accepts it, every entry applied is a finite number without the comma that the
 // store joins a list with, every list keeps its length, and channels beyond
 // a list keep their value.
 
@@ -65,7 +65,11 @@ void mail()
 void configuration(int channels)
 {
     ConfigFile::Corrections c;
-    check(ConfigFile::read(g_config, c));
+    if (!ConfigFile::read(g_config, c)) {
+        // A malformed file (QSettings' format error) is refused whole.
+        check(c.A_C0.isEmpty() && c.MX_B_M.isEmpty() && c.MX_B_B.isEmpty());
+        return;
+    }
     const ConfigFile::Invalid invalid = ConfigFile::firstInvalid(c, channels);
     if (invalid.found()) {
         check(invalid.index >= 0 && invalid.index < channels);

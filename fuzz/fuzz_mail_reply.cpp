@@ -26,6 +26,7 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <thread>
 
@@ -193,6 +194,12 @@ void dialogue(const QByteArray& script, bool twoRecipients)
             check(email.failure().isEmpty());
     }
     server.join();
+    if (std::getenv("ARQ_FUZZ_VERBOSE")) {
+        std::fprintf(stderr, "sent=%d accepted=%d commands=%d after-refusal=%d\n", int(sent), t.acceptedMessages,
+                     int(t.commands.size()), t.commandsAfterRefusal);
+        for (const QByteArray& command : qAsConst(t.commands))
+            std::fprintf(stderr, "  > %s\n", command.trimmed().constData());
+    }
     check(t.commandsAfterRefusal == 0);
     if (sent)
         check(t.acceptedMessages == (twoRecipients ? 2 : 1));
