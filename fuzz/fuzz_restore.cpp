@@ -30,10 +30,12 @@ QString g_live;
 QString g_chosen;
 QByteArray g_liveBytes;
 
-void check(bool condition)
+void check(bool condition, const char* what = "")
 {
-    if (!condition)
+    if (!condition) {
+        std::fprintf(stderr, "check failed: %s\n", what);
         std::abort();
+    }
 }
 
 void quiet(QtMsgType, const QMessageLogContext&, const QString&) {}
@@ -85,10 +87,10 @@ void closeDefault()
 // Stores one record in every table through the program's own functions and
 // reads each back unchanged ("007" and "1.50" would lose their form in a
 // column of numeric affinity).
-bool usable()
+const char* unusable()
 {
     if (!Tool::openDefaultDatabase(g_live))
-        return false;
+        return "open";
     const QString tag = QStringLiteral("fuzz-check-007");
 
     Tool::Struct_AcquisitionDevice device;
@@ -97,48 +99,48 @@ bool usable()
     device.SerialNumber = tag;
     device.ScanRate = QStringLiteral("1.50");
     if (!Tool::addAcquisitionDevice(device))
-        return false;
+        return "device";
     QList<Tool::Struct_AcquisitionDevice> devices;
     if (!Tool::getAcquisitionDevice(devices, QString::number(device.Number)) || devices.size() != 1 ||
         devices.first().SerialNumber != tag || devices.first().ScanRate != device.ScanRate)
-        return false;
+        return "device read";
 
     Tool::Struct_ChannelConfig config;
     config.Name = tag;
     config.Number = 1;
     config.A_C0 = QStringList{QStringLiteral("1.50")};
     if (!Tool::addChannelConfig(config))
-        return false;
+        return "config";
     QList<Tool::Struct_ChannelConfig> configs;
     if (!Tool::getChannelConfig(configs, tag) || configs.size() != 1 || configs.first().A_C0 != config.A_C0)
-        return false;
+        return "config read";
 
     Tool::Struct_Parameters project;
     project.Name = tag;
     project.ScanInterval = QStringLiteral("007");
     if (!Tool::addParameters(project))
-        return false;
+        return "project";
     QList<Tool::Struct_Parameters> projects;
     if (!Tool::getParameters(projects, tag) || projects.size() != 1 ||
         projects.first().ScanInterval != project.ScanInterval)
-        return false;
+        return "project read";
 
     const Tool::Struct_ParametersData row{tag, QDateTime(QDate(2024, 3, 5), QTime(10, 0)),
                                           QStringList{QStringLiteral("1.50"), QStringLiteral("007")}};
     if (!Tool::addParametersData(row))
-        return false;
+        return "row";
     QList<Tool::Struct_ParametersData> rows;
     if (!Tool::getParametersData(rows, tag) || rows.size() != 1 || rows.first().Data != row.Data)
-        return false;
+        return "row read";
 
     Tool::addAuditLog(tag, QStringLiteral("1.50"));
     QList<Tool::Struct_AuditLog> log;
     if (!Tool::getAuditLog(log, QString(), QString(), QString()))
-        return false;
+        return "log read";
     bool logged = false;
     for (const Tool::Struct_AuditLog& entry : log)
         logged = logged || (entry.Type == tag && entry.Details == QLatin1String("1.50"));
-    return logged;
+    return logged ? nullptr : "log";
 }
 
 } // namespace
@@ -167,13 +169,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const QString temp = g_live + QStringLiteral(".restore");
 
     if (!Backup::prepareRestore(g_chosen, temp)) {
-        check(!QFile::exists(temp));
-        check(contents(g_live) == g_liveBytes);
+        check(!QFile::exists(temp), "refused copy left behind");
+        check(contents(g_live) == g_liveBytes, "database changed by a refused restore");
         return 0;
     }
-    check(Backup::commitRestore(temp, g_live));
-    check(!QFile::exists(temp));
-    check(usable());
+    check(Backup::commitRestore(temp, g_live), "commit");
+    check(!QFile::exists(temp), "copy left behind");
+    const char* step = unusable();
+    check(!step, step);
 
     closeDefault();
     QFile::remove(g_live + QStringLiteral("-wal"));

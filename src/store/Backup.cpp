@@ -111,7 +111,7 @@ const QHash<QString, QStringList>& programColumns()
     return columns;
 }
 
-// Why a database that passed quick_check still is none of this program's,
+// Why a database that passed integrity_check still is none of this program's,
 // empty when it is one. The program stores by column position and reads
 // texts back, so every installed table must be a table with the program's
 // columns in their order, none of them converting texts to numbers; and the
@@ -198,10 +198,13 @@ bool prepareRestore(const QString& source, const QString& tempPath, QString* err
         if (!db.open()) {
             refused = db.lastError().text();
         } else {
+            // integrity_check, not quick_check: the copy carries the source's
+            // index pages over as they are, and an index out of step with its
+            // table passes quick_check but fails the program's first write.
             QSqlQuery q(db);
-            if (!q.exec(QStringLiteral("PRAGMA quick_check")) || !q.next() ||
+            if (!q.exec(QStringLiteral("PRAGMA integrity_check")) || !q.next() ||
                 q.value(0).toString() != QLatin1String("ok"))
-                refused = QStringLiteral("quick_check failed");
+                refused = QStringLiteral("integrity_check failed");
             if (refused.isEmpty())
                 refused = schemaRefusal(db);
             if (refused.isEmpty()) {
