@@ -2,7 +2,6 @@
 
 #include <QDebug>
 #include <QElapsedTimer>
-#include <QMutex>
 #include <QNetworkConfigurationManager>
 #include <QRegularExpression>
 #include <QSettings>
@@ -12,12 +11,13 @@
 #include <QTcpSocket>
 
 #include <algorithm>
+#include <mutex>
 
 namespace {
 
-QMutex& onlineMutex()
+std::mutex& onlineMutex()
 {
-    static QMutex mutex;
+    static std::mutex mutex;
     return mutex;
 }
 
@@ -359,7 +359,7 @@ bool Email::acceptableRecipient(const QByteArray& recipient)
 
 void Email::setOnlineCheck(OnlineCheck check)
 {
-    QMutexLocker lock(&onlineMutex());
+    std::lock_guard<std::mutex> lock(onlineMutex());
     onlineCheck() = std::move(check);
 }
 
@@ -367,7 +367,7 @@ bool Email::isOnline()
 {
     OnlineCheck check;
     {
-        QMutexLocker lock(&onlineMutex());
+        std::lock_guard<std::mutex> lock(onlineMutex());
         check = onlineCheck();
     }
     return check ? check() : platformOnline();
