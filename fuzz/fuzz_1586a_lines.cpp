@@ -1,10 +1,13 @@
 // The 1586A's replies and exported data files.
 //
 // Input: one control byte, then bytes. Control bit 0 selects the data-file
-// reader (the bytes are the file), otherwise the bytes arrive on the line in
-// chunks of bits 1-5 + 1 bytes.
+// reader (the bytes are the file); bit 6 the clock read-back (the bytes up to
+// the first line feed answer "SYST:DATE?", the rest "SYST:TIME?");
+// otherwise the bytes arrive on the line in chunks of bits 1-5 + 1 bytes.
 // Line checks: every queued reply holds exactly one line and is not blank;
 // replies come out oldest first (the lines are found in the input in order).
+// Clock checks: an accepted clock is a valid date and time, a refused one
+// leaves the result untouched.
 // File checks: a file that matches has one column per channel asked for, and
 // every record returns the texts of its columns unchanged.
 
@@ -82,6 +85,19 @@ void file(const QByteArray& bytes)
     }
 }
 
+void clock(const QByteArray& bytes)
+{
+    const int lineEnd = bytes.indexOf('\n');
+    const QString date = QString::fromLatin1(bytes.left(lineEnd < 0 ? bytes.size() : lineEnd));
+    const QString time = QString::fromLatin1(lineEnd < 0 ? QByteArray() : bytes.mid(lineEnd + 1));
+    const QDateTime untouched(QDate(2000, 1, 1), QTime(0, 0));
+    QDateTime read = untouched;
+    if (Collection1586A::ClockReply(date, time, read))
+        check(read.isValid());
+    else
+        check(read == untouched);
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
@@ -99,6 +115,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const QByteArray bytes(reinterpret_cast<const char*>(data + 1), static_cast<int>(size - 1));
     if (data[0] & 1)
         file(bytes);
+    else if (data[0] & 0x40)
+        clock(bytes);
     else
         lines(bytes, static_cast<size_t>((data[0] >> 1) & 0x1F) + 1);
     return 0;

@@ -2,9 +2,9 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QMutex>
-#include <QMutexLocker>
 #include <QTextStream>
+
+#include <mutex>
 
 namespace MessageLog {
 
@@ -15,9 +15,9 @@ std::function<QDateTime()>& clock()
     return c;
 }
 
-QMutex& logMutex()
+std::mutex& logMutex()
 {
-    static QMutex mutex;
+    static std::mutex mutex;
     return mutex;
 }
 } // namespace
@@ -71,7 +71,7 @@ QStringList removeOldLogs(const QDir& dir, const QDate& today)
 
 void setClock(std::function<QDateTime()> c)
 {
-    QMutexLocker lock(&logMutex());
+    std::lock_guard<std::mutex> lock(logMutex());
     clock() = c ? std::move(c) : [] { return QDateTime::currentDateTime(); };
 }
 
@@ -79,7 +79,7 @@ void setClock(std::function<QDateTime()> c)
 
 void messageHandler(QtMsgType type, const QMessageLogContext& context, const QString& message)
 {
-    QMutexLocker lock(&MessageLog::logMutex());
+    std::lock_guard<std::mutex> lock(MessageLog::logMutex());
     const QDateTime now = MessageLog::clock()();
     const QString line = MessageLog::formatLine(type, context.file, context.line, message, now);
     QFile file(MessageLog::fileNameFor(now.date()));

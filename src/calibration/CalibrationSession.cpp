@@ -5,7 +5,6 @@
 #include "Field.h"
 #include "Tool.h"
 
-#include <QMutexLocker>
 #include <QThread>
 #include <QTime>
 #include <QtDebug>
@@ -29,25 +28,25 @@ QString now()
 
 int CalibrationSession::storedPoints() const
 {
-    QMutexLocker lock(&m_Mutex);
+    std::lock_guard<std::mutex> lock(m_Mutex);
     return m_Criteria.size();
 }
 
 QStringList CalibrationSession::criteria() const
 {
-    QMutexLocker lock(&m_Mutex);
+    std::lock_guard<std::mutex> lock(m_Mutex);
     return m_Criteria;
 }
 
 QList<QStringList> CalibrationSession::data() const
 {
-    QMutexLocker lock(&m_Mutex);
+    std::lock_guard<std::mutex> lock(m_Mutex);
     return m_Data;
 }
 
 void CalibrationSession::setRunData(const QStringList& criteria, const QList<QStringList>& data)
 {
-    QMutexLocker lock(&m_Mutex);
+    std::lock_guard<std::mutex> lock(m_Mutex);
     m_Criteria = criteria;
     m_Data = data;
     while (m_Data.size() < 9)
@@ -56,7 +55,7 @@ void CalibrationSession::setRunData(const QStringList& criteria, const QList<QSt
 
 void CalibrationSession::storePoint(int a, const QString& references, const QStringList& batches)
 {
-    QMutexLocker lock(&m_Mutex);
+    std::lock_guard<std::mutex> lock(m_Mutex);
     if (a < m_Criteria.size())
         m_Criteria[a] = references;
     else

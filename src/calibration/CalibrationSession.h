@@ -3,11 +3,11 @@
 #include "CalibrationSave.h"
 
 #include <QCoreApplication>
-#include <QMutex>
 #include <QStringList>
 
 #include <atomic>
 #include <functional>
+#include <mutex>
 
 class Collection;
 class Criteria;
@@ -99,7 +99,7 @@ private:
     QStringList labels() const;
     void log(const QString& text) const;
 
-    mutable QMutex m_Mutex;
+    mutable std::mutex m_Mutex;
     QStringList m_Criteria;
     QList<QStringList> m_Data{{}, {}, {}, {}, {}, {}, {}, {}, {}};
 };

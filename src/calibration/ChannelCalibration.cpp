@@ -393,7 +393,26 @@ void ChannelCalibration::startWorker(std::function<void()> body)
 
 void ChannelCalibration::onGui(std::function<void()> f)
 {
-    QMetaObject::invokeMethod(this, std::move(f), Qt::QueuedConnection);
+    {
+        std::lock_guard<std::mutex> lock(m_GuiMutex);
+        m_GuiWork.push_back(std::move(f));
+    }
+    // One queued call per piece of work keeps it in order with the signals
+    // the worker emits in between.
+    QMetaObject::invokeMethod(this, "runGuiWork", Qt::QueuedConnection);
+}
+
+void ChannelCalibration::runGuiWork()
+{
+    std::function<void()> work;
+    {
+        std::lock_guard<std::mutex> lock(m_GuiMutex);
+        if (m_GuiWork.empty())
+            return;
+        work = std::move(m_GuiWork.front());
+        m_GuiWork.pop_front();
+    }
+    work();
 }
 
 void ChannelCalibration::waitForWorkers()

@@ -30,13 +30,6 @@ namespace {
 const QString kTrue = QStringLiteral("true");
 const QString kFalse = QStringLiteral("false");
 
-bool isNumber(const QString& text)
-{
-    bool ok = false;
-    text.toDouble(&ok);
-    return ok;
-}
-
 bool isNumericColumn(int column)
 {
     return column == ChannelConfigAdd::ColM || column == ChannelConfigAdd::ColB
@@ -292,7 +285,7 @@ bool ChannelConfigAdd::commitEditor()
         m_Editor->setFocus();
         return false;
     }
-    if (isNumericColumn(m_EditColumn) && !isNumber(text)) {
+    if (isNumericColumn(m_EditColumn) && !ConfigFile::isNumber(text)) {
         MessageBox::warning(this, tr("警告"), tr("请输入有效的数值！"));
         m_Editor->setFocus();
         return false;
@@ -393,13 +386,12 @@ void ChannelConfigAdd::pt_Import_clicked()
     // A file with something other than numbers would corrupt the stored lists;
     // refuse it whole rather than half-apply it.
     const int rows = tableWidget_List->rowCount();
-    for (const auto& entry : lists)
-        for (int i = 0; i < entry.second->size() && i < rows; ++i)
-            if (!isNumber(entry.second->at(i))) {
-                qWarning() << "import of" << path << "refused: entry" << i << entry.second->at(i);
-                MessageBox::warning(this, tr("警告"), tr("参数文件中有无效数值!"));
-                return;
-            }
+    const ConfigFile::Invalid invalid = ConfigFile::firstInvalid(c, rows);
+    if (invalid.found()) {
+        qWarning() << "import of" << path << "refused:" << invalid.list << "entry" << invalid.index << invalid.text;
+        MessageBox::warning(this, tr("警告"), tr("参数文件中有无效数值!"));
+        return;
+    }
     for (const auto& entry : lists)
         for (int i = 0; i < entry.second->size() && i < rows; ++i)
             setCellText(i, entry.first, entry.second->at(i));

@@ -1,6 +1,7 @@
 #include "ChannelConfigBatch.h"
 
 #include "Collection.h"
+#include "ConfigFile.h"
 #include "MessageBox.h"
 #include "Vocabulary.h"
 
@@ -13,15 +14,6 @@
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QVBoxLayout>
-
-namespace {
-bool isNumber(const QString& text)
-{
-    bool ok = false;
-    text.toDouble(&ok);
-    return ok;
-}
-} // namespace
 
 ChannelConfigBatch::ChannelConfigBatch(QWidget* parent) : QDialog(parent)
 {
@@ -157,7 +149,7 @@ void ChannelConfigBatch::pt_OK_clicked()
     // The values end up in ","-joined lists and in arithmetic: only numbers pass.
     for (QLineEdit* e : QList<QLineEdit*>{lineEdit_MX_B_M, lineEdit_MX_B_B} + coefficients
                             + QList<QLineEdit*>{lineEdit_Low, lineEdit_Hight}) {
-        if (!isNumber(e->text())) {
+        if (!ConfigFile::isNumber(e->text())) {
             MessageBox::warning(this, tr("警告"), tr("请输入有效的数值！"));
             e->setFocus();
             return;

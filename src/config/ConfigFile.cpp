@@ -3,6 +3,8 @@
 #include <QFileInfo>
 #include <QSettings>
 
+#include <cmath>
+
 namespace ConfigFile {
 
 QString filter()
@@ -54,6 +56,29 @@ bool read(const QString& path, Corrections& c)
     c.MX_B_M = list("/Standardizer/MX_B_M");
     c.MX_B_B = list("/Standardizer/MX_B_B");
     return true;
+}
+
+bool isNumber(const QString& text)
+{
+    // toDouble() takes "nan" and "inf" too; either would turn every reading
+    // of the channel into nonsense without a word.
+    bool ok = false;
+    const double value = text.toDouble(&ok);
+    return ok && std::isfinite(value);
+}
+
+Invalid firstInvalid(const Corrections& c, int channels)
+{
+    const QList<QPair<const char*, const QStringList*>> lists = {
+        {"A_C0", &c.A_C0},   {"B_C1", &c.B_C1},   {"C_C2", &c.C_C2},     {"D_C3", &c.D_C3},    {"R0_C4", &c.R0_C4},
+        {"A4_C5", &c.A4_C5}, {"B4_C6", &c.B4_C6}, {"MX_B_M", &c.MX_B_M}, {"MX_B_B", &c.MX_B_B}};
+    for (const auto& entry : lists) {
+        for (int i = 0; i < entry.second->size() && i < channels; ++i) {
+            if (!isNumber(entry.second->at(i)))
+                return Invalid{QLatin1String(entry.first), i, entry.second->at(i)};
+        }
+    }
+    return Invalid{};
 }
 
 namespace {

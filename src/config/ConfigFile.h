@@ -35,6 +35,21 @@ bool write(const QString& path, const Tool::Struct_ChannelConfig& config);
 // exist or cannot be read.
 bool read(const QString& path, Corrections& corrections);
 
+// A correction entry as the program stores it: a number (C locale). Texts
+// that are no number, and the non-finite "nan"/"inf", are refused.
+bool isNumber(const QString& text);
+
+// The first of the first `channels` entries of any list that is no number
+// (see isNumber); empty when every such entry is one. `list` names its key.
+struct Invalid
+{
+    QString list;
+    int index = -1;
+    QString text;
+    bool found() const { return index >= 0; }
+};
+Invalid firstInvalid(const Corrections& corrections, int channels);
+
 // Copies entry i of every list into channel i of the configuration; channels
 // beyond a list's length keep their value.
 void apply(const Corrections& corrections, Tool::Struct_ChannelConfig& config);

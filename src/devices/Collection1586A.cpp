@@ -34,6 +34,8 @@ QString gain(float value)
 }
 
 // "2024,3,5" or "+14,+7,+9.000" to numbers; false unless there are three.
+// A field beyond any date or time ("1e30", "nan") is refused before the
+// conversion, which would be undefined for it.
 bool threeNumbers(const QString& reply, int out[3])
 {
     const QStringList parts = reply.trimmed().split(QLatin1Char(','));
@@ -42,7 +44,7 @@ bool threeNumbers(const QString& reply, int out[3])
     for (int i = 0; i < 3; ++i) {
         bool ok = false;
         const double v = parts.at(i).trimmed().toDouble(&ok);
-        if (!ok)
+        if (!ok || !(v >= 0.0 && v < 100000.0))
             return false;
         out[i] = static_cast<int>(v);
     }
@@ -142,15 +144,12 @@ bool Collection1586A::SyncTime(QDateTime time)
     QString dateReply, timeReply;
     if (!Query(QStringLiteral("SYST:DATE?"), dateReply) || !Query(QStringLiteral("SYST:TIME?"), timeReply))
         return false;
-    int date[3], clock[3];
-    if (!threeNumbers(dateReply, date) || !threeNumbers(timeReply, clock)) {
+    QDateTime read;
+    if (!ClockReply(dateReply, timeReply, read)) {
         qWarning() << "1586A: unreadable clock" << dateReply << timeReply;
         return false;
     }
     const QDateTime expected = time.addMSecs(sent.elapsed());
-    const QDateTime read(QDate(date[0], date[1], date[2]), QTime(clock[0], clock[1], clock[2]));
-    if (!read.isValid())
-        return false;
     // The date is read before the time: across midnight they may belong to
     // neighbouring days.
     for (int day : {0, 1, -1}) {
@@ -159,6 +158,18 @@ bool Collection1586A::SyncTime(QDateTime time)
     }
     qWarning() << "1586A: clock reads" << read << "after setting" << time;
     return false;
+}
+
+bool Collection1586A::ClockReply(const QString& dateReply, const QString& timeReply, QDateTime& read)
+{
+    int date[3], clock[3];
+    if (!threeNumbers(dateReply, date) || !threeNumbers(timeReply, clock))
+        return false;
+    const QDateTime value(QDate(date[0], date[1], date[2]), QTime(clock[0], clock[1], clock[2]));
+    if (!value.isValid())
+        return false;
+    read = value;
+    return true;
 }
 
 QString Collection1586A::Scoped(const QString& command, const QString& channel)

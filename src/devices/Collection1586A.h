@@ -23,6 +23,10 @@ public:
     // "TEMP:TC:TYPE K," + "(@101)\r\n".
     static QString Scoped(const QString& command, const QString& channel);
     static QString RateCommand(const QString& rate);
+    // The instrument's clock from its replies to "SYST:DATE?" and
+    // "SYST:TIME?"; false (and `read` untouched) unless both read as a valid
+    // date and time.
+    static bool ClockReply(const QString& dateReply, const QString& timeReply, QDateTime& read);
 
 public slots:
     bool PortList(QStringList& names) override;

@@ -3,7 +3,6 @@
 #include "Device.h"
 #include "HexFrame.h"
 
-#include <QMutexLocker>
 #include <QSerialPort>
 #include <QTcpSocket>
 #include <QTimer>
@@ -45,13 +44,13 @@ DeviceLink::~DeviceLink()
 
 bool DeviceLink::hasReply()
 {
-    QMutexLocker lock(&m_Mutex);
+    std::lock_guard<std::mutex> lock(m_Mutex);
     return !ReplyQueue.isEmpty();
 }
 
 bool DeviceLink::takeLast(QString& reply)
 {
-    QMutexLocker lock(&m_Mutex);
+    std::lock_guard<std::mutex> lock(m_Mutex);
     if (ReplyQueue.isEmpty())
         return false;
     reply = ReplyQueue.takeLast();
@@ -84,7 +83,7 @@ bool DeviceLink::closeLink()
 
 QString DeviceLink::takeAll()
 {
-    QMutexLocker lock(&m_Mutex);
+    std::lock_guard<std::mutex> lock(m_Mutex);
     QString text;
     while (!ReplyQueue.isEmpty())
         text += ReplyQueue.takeLast();
@@ -93,38 +92,38 @@ QString DeviceLink::takeAll()
 
 int DeviceLink::queuedCount()
 {
-    QMutexLocker lock(&m_Mutex);
+    std::lock_guard<std::mutex> lock(m_Mutex);
     return ReplyQueue.size();
 }
 
 void DeviceLink::clearRxBuffer()
 {
-    QMutexLocker lock(&m_Mutex);
+    std::lock_guard<std::mutex> lock(m_Mutex);
     RxBuffer.clear();
 }
 
 QString DeviceLink::rxBuffer()
 {
-    QMutexLocker lock(&m_Mutex);
+    std::lock_guard<std::mutex> lock(m_Mutex);
     return RxBuffer;
 }
 
 void DeviceLink::setAddressPrefix(const QString& prefix)
 {
-    QMutexLocker lock(&m_Mutex);
+    std::lock_guard<std::mutex> lock(m_Mutex);
     AddressPrefix = prefix;
 }
 
 QString DeviceLink::addressPrefix()
 {
-    QMutexLocker lock(&m_Mutex);
+    std::lock_guard<std::mutex> lock(m_Mutex);
     return AddressPrefix;
 }
 
 void DeviceLink::Open_slots(QString mode, QString address, int port)
 {
     {
-        QMutexLocker lock(&m_Mutex);
+        std::lock_guard<std::mutex> lock(m_Mutex);
         RxBuffer.clear();
         ReplyQueue.clear();
     }
@@ -279,7 +278,7 @@ void DeviceLink::NetReadData_slots()
 
 void DeviceLink::receive(const QByteArray& bytes)
 {
-    QMutexLocker lock(&m_Mutex);
+    std::lock_guard<std::mutex> lock(m_Mutex);
     const bool hex = m_Framing == Framing::HexCrcHighFirst || m_Framing == Framing::HexCrcLowFirst;
     // With its size: a NUL on the line would otherwise cut off the rest of the
     // chunk, line ends included, and merge two replies.

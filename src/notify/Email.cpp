@@ -2,7 +2,6 @@
 
 #include <QDebug>
 #include <QElapsedTimer>
-#include <QMutex>
 #include <QNetworkConfigurationManager>
 #include <QRegularExpression>
 #include <QSettings>
@@ -11,11 +10,14 @@
 #include <QSslSocket>
 #include <QTcpSocket>
 
+#include <algorithm>
+#include <mutex>
+
 namespace {
 
-QMutex& onlineMutex()
+std::mutex& onlineMutex()
 {
-    static QMutex mutex;
+    static std::mutex mutex;
     return mutex;
 }
 
@@ -36,11 +38,27 @@ bool platformOnline()
     QT_WARNING_POP
 }
 
-QByteArray withoutLineBreaks(const QByteArray& text)
+bool isControl(char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; }
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+// The sender goes on the wire inside "mail from:<...>" and the from: header;
+// a control character (an escaped "\r\n" in the file) would end that line.
+QByteArray withoutControls(const QByteArray& text)
 {
-    QByteArray out = text;
-    out.replace('\r', "").replace('\n', "");
+    QByteArray out;
+    for (const char c : text) {
+        if (!isControl(c))
+            out += c;
+    }
     return out;
+}
+
+// The reply's last CRLF-terminated line (with its CRLF).
+QByteArray lastLine(const QByteArray& reply)
+{
+    const int previous = reply.lastIndexOf("\r\n", reply.size() - 3);
+    return reply.mid(previous < 0 ? 0 : previous + 2);
 }
 
 // True once the text ends with the last line of a reply ("250 ...\r\n",
@@ -49,9 +67,17 @@ bool isCompleteReply(const QByteArray& reply)
 {
     if (!reply.endsWith("\r\n"))
         return false;
-    const int previous = reply.lastIndexOf("\r\n", reply.size() - 3);
-    const QByteArray last = reply.mid(previous < 0 ? 0 : previous + 2);
+    const QByteArray last = lastLine(reply);
     return last.size() >= 5 && (last[3] == ' ' || last[3] == '\r');
+}
+
+// The three digits a reply line starts with, 0 when it starts otherwise
+// (toInt() would also take "+25", " 25" or "-25").
+int lineCode(const QByteArray& line)
+{
+    if (line.size() < 3 || !isDigit(line[0]) || !isDigit(line[1]) || !isDigit(line[2]))
+        return 0;
+    return (line[0] - '0') * 100 + (line[1] - '0') * 10 + (line[2] - '0');
 }
 
 } // namespace
@@ -67,9 +93,16 @@ MailSettings MailSettings::load(const QString& path)
     ini.setIniCodec("UTF-8");
     ini.beginGroup(QStringLiteral("SMTP"));
     s.host = ini.value(QStringLiteral("Host")).toString().trimmed();
+    // The host also goes on the wire in "HELO <host>": one with a control
+    // character (an escaped line break) is no host name and is not used.
+    const QByteArray host = s.host.toUtf8();
+    if (std::any_of(host.begin(), host.end(), isControl)) {
+        qWarning().noquote() << "Mail server name with control characters ignored in" << path;
+        s.host.clear();
+    }
     const int port = ini.value(QStringLiteral("Port"), 25).toInt();
     s.port = (port > 0 && port < 65536) ? quint16(port) : quint16(25);
-    s.sender = withoutLineBreaks(ini.value(QStringLiteral("Sender")).toString().trimmed().toUtf8());
+    s.sender = withoutControls(ini.value(QStringLiteral("Sender")).toString().toUtf8()).trimmed();
     s.authCode = ini.value(QStringLiteral("AuthCode")).toString().trimmed().toUtf8();
     s.displayName = ini.value(QStringLiteral("DisplayName")).toString();
     s.startTls = ini.value(QStringLiteral("StartTls"), false).toBool();
@@ -105,15 +138,9 @@ Email::~Email()
 
 int Email::replyCode(const QByteArray& reply)
 {
-    if (!isCompleteReply(reply))
-        return 0;
-    QList<QByteArray> lines = reply.split('\n');
-    while (!lines.isEmpty() && lines.last().trimmed().isEmpty())
-        lines.removeLast();
-    const QByteArray last = lines.isEmpty() ? QByteArray() : lines.last();
-    bool ok = false;
-    const int code = last.left(3).toInt(&ok);
-    return ok ? code : 0;
+    // The code is the final line's: a blank line after "250-..." does not
+    // make an earlier continuation line the answer.
+    return isCompleteReply(reply) ? lineCode(lastLine(reply)) : 0;
 }
 
 void Email::fail(const QString& reason)
@@ -332,7 +359,7 @@ bool Email::acceptableRecipient(const QByteArray& recipient)
 
 void Email::setOnlineCheck(OnlineCheck check)
 {
-    QMutexLocker lock(&onlineMutex());
+    std::lock_guard<std::mutex> lock(onlineMutex());
     onlineCheck() = std::move(check);
 }
 
@@ -340,7 +367,7 @@ bool Email::isOnline()
 {
     OnlineCheck check;
     {
-        QMutexLocker lock(&onlineMutex());
+        std::lock_guard<std::mutex> lock(onlineMutex());
         check = onlineCheck();
     }
     return check ? check() : platformOnline();

@@ -8,13 +8,13 @@
 #include <QFontDatabase>
 #include <QFontMetricsF>
 #include <QGlyphRun>
-#include <QMutex>
 #include <QPainterPath>
 #include <QPdfWriter>
 
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <mutex>
 
 using namespace PdfLayout;
 
@@ -98,10 +98,10 @@ bool replaceFile(const QString& from, const QString& to)
 
 QString VerificationReportPDF::fontFamily()
 {
-    static QMutex mutex;
+    static std::mutex mutex;
     static bool looked = false;
     static QString family;
-    QMutexLocker lock(&mutex);
+    std::lock_guard<std::mutex> lock(mutex);
     if (!looked) {
         family = findFontFamily();
         looked = true;

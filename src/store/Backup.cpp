@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -62,6 +63,80 @@ bool vacuumInto(QSqlDatabase db, const QString& target, QString* error)
         return false;
     }
     return true;
+}
+
+// SQLite's type affinity of a declared column type: only TEXT and none keep
+// a stored text exactly as written ("007" stays "007").
+QString affinity(const QString& declared)
+{
+    const QString type = declared.toUpper();
+    if (type.contains(QLatin1String("INT")))
+        return QStringLiteral("INTEGER");
+    if (type.contains(QLatin1String("CHAR")) || type.contains(QLatin1String("CLOB"))
+        || type.contains(QLatin1String("TEXT")))
+        return QStringLiteral("TEXT");
+    if (type.isEmpty() || type.contains(QLatin1String("BLOB")))
+        return QStringLiteral("NONE");
+    if (type.contains(QLatin1String("REAL")) || type.contains(QLatin1String("FLOA"))
+        || type.contains(QLatin1String("DOUB")))
+        return QStringLiteral("REAL");
+    return QStringLiteral("NUMERIC");
+}
+
+// "name affinity" of every column of `table`, in order.
+QStringList columnsOf(QSqlDatabase db, const QString& table)
+{
+    QSqlQuery q(db);
+    QStringList columns;
+    if (!q.exec(QStringLiteral("PRAGMA table_info(\"%1\")").arg(table)))
+        return columns;
+    while (q.next())
+        columns << q.value(1).toString() + QLatin1Char(' ') + affinity(q.value(2).toString());
+    return columns;
+}
+
+// The columns of the installed tables as this program creates them.
+const QHash<QString, QStringList>& programColumns()
+{
+    static const QHash<QString, QStringList> columns = [] {
+        QHash<QString, QStringList> out;
+        ScopedConnection memory(QStringLiteral(":memory:"));
+        QSqlDatabase db = memory.db();
+        if (db.open() && Tool::ensureSchema(db)) {
+            for (const QString& table : Tool::installedTables())
+                out.insert(table, columnsOf(db, table));
+        }
+        return out;
+    }();
+    return columns;
+}
+
+// Why a database that passed integrity_check still is none of this program's,
+// empty when it is one. The program stores by column position and reads
+// texts back, so every installed table must be a table with the program's
+// columns in their order, none of them converting texts to numbers; and the
+// program makes no triggers, which would run on its own writes.
+QString schemaRefusal(QSqlDatabase db)
+{
+    for (const QString& table : Tool::installedTables()) {
+        QSqlQuery t(db);
+        t.prepare(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type='table' AND name=?"));
+        t.addBindValue(table);
+        if (!t.exec() || !t.next())
+            return QStringLiteral("table %1 is missing").arg(table);
+        const QStringList expected = programColumns().value(table);
+        const QStringList found = columnsOf(db, table);
+        if (expected.isEmpty() || found != expected)
+            return QStringLiteral("table %1 has columns (%2), expected (%3)")
+                .arg(table, found.join(QLatin1String(", ")), expected.join(QLatin1String(", ")));
+    }
+    QSqlQuery triggers(db);
+    if (!triggers.exec(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type='trigger'"))
+        || !triggers.next())
+        return QStringLiteral("schema unreadable");
+    if (triggers.value(0).toInt() != 0)
+        return QStringLiteral("database holds triggers");
+    return QString();
 }
 
 } // namespace
@@ -123,19 +198,15 @@ bool prepareRestore(const QString& source, const QString& tempPath, QString* err
         if (!db.open()) {
             refused = db.lastError().text();
         } else {
+            // integrity_check, not quick_check: the copy carries the source's
+            // index pages over as they are, and an index out of step with its
+            // table passes quick_check but fails the program's first write.
             QSqlQuery q(db);
-            if (!q.exec(QStringLiteral("PRAGMA quick_check")) || !q.next() ||
+            if (!q.exec(QStringLiteral("PRAGMA integrity_check")) || !q.next() ||
                 q.value(0).toString() != QLatin1String("ok"))
-                refused = QStringLiteral("quick_check failed");
-            for (const QString& table : Tool::installedTables()) {
-                if (!refused.isEmpty())
-                    break;
-                QSqlQuery t(db);
-                t.prepare(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type='table' AND name=?"));
-                t.addBindValue(table);
-                if (!t.exec() || !t.next())
-                    refused = QStringLiteral("table %1 is missing").arg(table);
-            }
+                refused = QStringLiteral("integrity_check failed");
+            if (refused.isEmpty())
+                refused = schemaRefusal(db);
             if (refused.isEmpty()) {
                 // The copy must stand alone: no journal beside it.
                 QSqlQuery mode(db);

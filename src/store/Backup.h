@@ -18,8 +18,9 @@ QString backupTarget(const QString& directory, const QDateTime& now);
 bool backupDatabase(const QString& target);
 
 // Copies `source` to `tempPath` through SQLite and checks the copy: it must
-// open, pass quick_check and hold the six installed tables. On failure
-// nothing is left behind and `error` says why.
+// open, pass integrity_check and hold the six installed tables with this
+// program's columns (names in order, text affinity) and no trigger. On
+// failure nothing is left behind and `error` says why.
 bool prepareRestore(const QString& source, const QString& tempPath, QString* error = nullptr);
 
 // Puts a checked copy in place of `databasePath`. The caller has closed every

@@ -21,6 +21,8 @@ private slots:
     void readMissingFile();
     void exportUnwritable();
     void applyKeepsRowsBeyondList();
+    void importRefusesWhatIsNoNumber_data();
+    void importRefusesWhatIsNoNumber();
 };
 
 void TestChannelModel::factory_data()
@@ -177,6 +179,39 @@ void TestChannelModel::applyKeepsRowsBeyondList()
     QCOMPARE(config.A_C0, (QStringList{"9", "8", "1.2"}));
     QCOMPARE(config.MX_B_M, (QStringList{"3", "3", "3"}));
     QCOMPARE(config.B_C1, (QStringList{"2.0", "2.1", "2.2"}));
+}
+
+void TestChannelModel::importRefusesWhatIsNoNumber_data()
+{
+    // The file's own text, as a hand-edited or damaged file would hold it.
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<int>("badIndex"); // -1: accepted
+    QTest::newRow("numbers") << QByteArray("A_C0=1.5, -2e-3, \" 7 \"") << -1;
+    QTest::newRow("word") << QByteArray("A_C0=1.5, abc") << 1;
+    QTest::newRow("comma inside quotes") << QByteArray("A_C0=\"1,5\"") << 0;
+    QTest::newRow("nan") << QByteArray("A_C0=1, nan") << 1;
+    QTest::newRow("inf") << QByteArray("A_C0=inf") << 0;
+    QTest::newRow("negative inf") << QByteArray("A_C0=2, 3, -INF") << 2;
+    QTest::newRow("beyond the channels") << QByteArray("A_C0=1, 2, 3, nan") << -1;
+}
+
+void TestChannelModel::importRefusesWhatIsNoNumber()
+{
+    QFETCH(QByteArray, line);
+    QFETCH(int, badIndex);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("config.ini");
+    {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("[Standardizer]\n" + line + "\nMX_B_M=1, 1, 1\n");
+    }
+    ConfigFile::Corrections c;
+    QVERIFY(ConfigFile::read(path, c));
+    const ConfigFile::Invalid invalid = ConfigFile::firstInvalid(c, 3);
+    QCOMPARE(invalid.index, badIndex);
+    if (badIndex >= 0)
+        QCOMPARE(invalid.list, QStringLiteral("A_C0"));
 }
 
 void TestChannelModel::dataFileReaders()

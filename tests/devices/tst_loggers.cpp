@@ -120,6 +120,8 @@ private slots:
     void channelLines1586A();
     void session1586A();
     void logFiles1586A();
+    void clockReply1586A_data();
+    void clockReply1586A();
     void nulOnTheLine();
     void loggerDataFile();
     void scannerDataFile_data();
@@ -440,6 +442,34 @@ void TestLoggers::session1586A()
     QVERIFY(!inWorker([&] { return driver.GetSerialNumber(identity); }));
     QVERIFY(inWorker([&] { return driver.Close(); }));
     QVERIFY(!driver.SyncTime(now));
+}
+
+void TestLoggers::clockReply1586A_data()
+{
+    QTest::addColumn<QString>("date");
+    QTest::addColumn<QString>("time");
+    QTest::addColumn<QDateTime>("expected"); // invalid: refused
+    const QDateTime refused;
+    QTest::newRow("plain") << "2024,3,5" << "14,7,9" << QDateTime(QDate(2024, 3, 5), QTime(14, 7, 9));
+    QTest::newRow("signed with decimals") << "+2024,+3,+5\r\n" << "+14,+7,+9.000"
+                                          << QDateTime(QDate(2024, 3, 5), QTime(14, 7, 9));
+    QTest::newRow("two fields") << "2024,3" << "14,7,9" << refused;
+    QTest::newRow("no date") << "2024,13,5" << "14,7,9" << refused;
+    // Beyond int: converting these was undefined behaviour.
+    QTest::newRow("huge year") << "1e30,3,5" << "14,7,9" << refused;
+    QTest::newRow("nan second") << "2024,3,5" << "14,7,nan" << refused;
+    QTest::newRow("negative hour") << "2024,3,5" << "-1e12,7,9" << refused;
+}
+
+void TestLoggers::clockReply1586A()
+{
+    QFETCH(QString, date);
+    QFETCH(QString, time);
+    QFETCH(QDateTime, expected);
+    const QDateTime before(QDate(2000, 1, 1), QTime(0, 0));
+    QDateTime read = before;
+    QCOMPARE(Collection1586A::ClockReply(date, time, read), expected.isValid());
+    QCOMPARE(read, expected.isValid() ? expected : before);
 }
 
 void TestLoggers::logFiles1586A()

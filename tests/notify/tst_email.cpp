@@ -175,6 +175,29 @@ private slots:
         QCOMPARE(Email::replyCode("250-first\r\n"), 0); // not complete yet
         QCOMPARE(Email::replyCode("550 5.1.1 no\r\n"), 550);
         QCOMPARE(Email::replyCode(""), 0);
+        QCOMPARE(Email::replyCode("250\r\n"), 250);
+        // Only three digits make a code: toInt() would read these as 25 or -25.
+        QCOMPARE(Email::replyCode("+25 OK\r\n"), 0);
+        QCOMPARE(Email::replyCode(" 25 OK\r\n"), 0);
+        QCOMPARE(Email::replyCode("-25 OK\r\n"), 0);
+        // A blank line after a continuation line is no answer.
+        QCOMPARE(Email::replyCode("250-first\r\n  \t \r\n"), 0);
+    }
+
+    void settingsWithControlCharacters()
+    {
+        // Escapes in the file unfold to control characters that would end
+        // the SMTP command line the host and sender are written into.
+        const QString path = m_dir->filePath(QStringLiteral("mail.ini"));
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("[SMTP]\nHost=\"smtp.example.com\\r\\nRCPT TO:<x@example.com>\"\n"
+                "Sender=\" alarm\\r\\n@example.com\\t \"\nPort=70000\n");
+        f.close();
+        const MailSettings s = MailSettings::load(path);
+        QVERIFY(s.host.isEmpty()); // not configured: nothing is sent
+        QCOMPARE(s.sender, QByteArray("alarm@example.com"));
+        QCOMPARE(s.port, quint16(25));
     }
 
     void recipientLists_data()

@@ -182,6 +182,62 @@ private slots:
         QCOMPARE(TestSupport::scalar("select count(*) from ParametersData").toInt(), rowsBefore);
     }
 
+    // Sound SQLite files that are no database of this program: the program
+    // stores by column position and reads texts back, so a table with other
+    // columns or a numeric column would break or alter every later write.
+    void restoreRefusesForeignSchemas_data()
+    {
+        QTest::addColumn<QStringList>("change");
+        QTest::newRow("column missing") << QStringList{"DROP TABLE ParametersData",
+                                                       "CREATE TABLE ParametersData(Name TEXT, Time TEXT)"};
+        QTest::newRow("column added") << QStringList{"ALTER TABLE AcquisitionDevice ADD COLUMN Extra TEXT"};
+        QTest::newRow("column renamed") << QStringList{"ALTER TABLE AuditLog RENAME COLUMN Type TO Kind"};
+        QTest::newRow("numeric column")
+            << QStringList{"DROP TABLE Parameters",
+                           "CREATE TABLE Parameters(Name TEXT, Time TEXT, Start TEXT, End TEXT, DeviceNumber TEXT, "
+                           "DeviceMode TEXT, SerialNumber TEXT, ScanInterval INTEGER, ScanRate TEXT, "
+                           "SignalMode TEXT, IP_COM TEXT, Port_BaudRate TEXT, ChannelConfig TEXT, Channel TEXT, "
+                           "Unit TEXT)"};
+        QTest::newRow("view in place of a table")
+            << QStringList{"DROP TABLE SystemSet", "CREATE VIEW SystemSet AS SELECT 1 AS Name, 2 AS Data"};
+        // Sound pages, but the index no longer matches its table: VACUUM INTO
+        // copies it as it is, quick_check passes it, the first write fails.
+        QTest::newRow("index out of step")
+            << QStringList{"PRAGMA writable_schema=ON",
+                           "UPDATE sqlite_master SET sql='CREATE INDEX ParametersData_Name ON ParametersData(Data)' "
+                           "WHERE name='ParametersData_Name'",
+                           "PRAGMA writable_schema=OFF"};
+        QTest::newRow("trigger") << QStringList{"CREATE TRIGGER wipe AFTER INSERT ON ParametersData "
+                                                "BEGIN DELETE FROM Parameters; END"};
+    }
+    void restoreRefusesForeignSchemas()
+    {
+        QFETCH(QStringList, change);
+        insertRows("keep", 20);
+        const QString source = m_dir->file("other.db3");
+        QVERIFY(Backup::backupDatabase(source));
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "other");
+            db.setDatabaseName(source);
+            QVERIFY(db.open());
+            for (const QString& sql : change) {
+                QSqlQuery q(db);
+                QVERIFY2(q.exec(sql), qPrintable(q.lastError().text()));
+            }
+            db.close();
+        }
+        QSqlDatabase::removeDatabase("other");
+        const QByteArray before = fileHash(m_db);
+
+        const QString temp = m_db + ".restore";
+        QString why;
+        QVERIFY(!Backup::prepareRestore(source, temp, &why));
+        QVERIFY(!why.isEmpty());
+        QVERIFY(!QFile::exists(temp));
+        QCOMPARE(fileHash(m_db), before);
+        QCOMPARE(TestSupport::scalar("select count(*) from ParametersData").toInt(), 20);
+    }
+
     void replaceFileReplacesAnExistingFile()
     {
         // The move a restore ends with must take the place of the live file
