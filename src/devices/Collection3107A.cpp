@@ -103,17 +103,6 @@ QStringList Collection3107A::DecodeValues(const QString& reply) const
     return values;
 }
 
-int Collection3107A::RateCode(const QString& rate)
-{
-    if (rate == QStringLiteral("快速"))
-        return 3;
-    if (rate == QStringLiteral("中速"))
-        return 2;
-    if (rate == QStringLiteral("慢速"))
-        return 1;
-    return 0;
-}
-
 int Collection3107A::WiringCode(const QString& wire)
 {
     if (wire == QStringLiteral("三线制"))

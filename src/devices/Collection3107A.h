@@ -19,7 +19,6 @@ public:
     QString CoefficientFrame(int channel, const QList<float>& values) const;
     QString ValueFrame() const;
     QStringList DecodeValues(const QString& reply) const;
-    static int RateCode(const QString& rate);
     static int WiringCode(const QString& wire);
     static int ThermocoupleCode(const QString& function);
 

@@ -135,17 +135,6 @@ QString Collection3108A::PointCountFrame() const
     return Framed(QStringLiteral("03101B0002"));
 }
 
-int Collection3108A::RateCode(const QString& rate)
-{
-    if (rate == QStringLiteral("快速"))
-        return 3;
-    if (rate == QStringLiteral("中速"))
-        return 2;
-    if (rate == QStringLiteral("慢速"))
-        return 1;
-    return 0;
-}
-
 bool Collection3108A::ConfigWord(const Device::Channel& ch, quint16& word)
 {
     int function = 0, sensor = 0, unitFlag = 0, flag = 0, wiring = 0, range = 0;

@@ -27,7 +27,6 @@ public:
     QString PointCountFrame() const;
     // The values of a value reply, scaled by the stored channel set.
     QStringList DecodeValues(const QString& reply) const;
-    static int RateCode(const QString& rate);
     // The configuration word of a channel; false for a type, function,
     // wiring or compensation the instrument has no code for.
     static bool ConfigWord(const Device::Channel& channel, quint16& word);

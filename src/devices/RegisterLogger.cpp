@@ -16,6 +16,17 @@ RegisterLogger::~RegisterLogger()
     m_Link = nullptr;
 }
 
+int RegisterLogger::RateCode(const QString& rate)
+{
+    if (rate == QStringLiteral("快速"))
+        return 3;
+    if (rate == QStringLiteral("中速"))
+        return 2;
+    if (rate == QStringLiteral("慢速"))
+        return 1;
+    return 0;
+}
+
 bool RegisterLogger::PortList(QStringList& names)
 {
     names = SerialPortNames();

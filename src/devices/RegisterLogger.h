@@ -13,6 +13,9 @@ class RegisterLogger : public Collection
 public:
     ~RegisterLogger() override;
 
+    // The sample-rate register's code: 快速 3, 中速 2, 慢速 1, anything else 0.
+    static int RateCode(const QString& rate);
+
     DeviceLink* Link() const { return m_Link; }
     QString AddressPrefixText() const { return Prefix(); }
 
