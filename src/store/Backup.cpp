@@ -88,10 +88,13 @@ QStringList columnsOf(QSqlDatabase db, const QString& table)
 {
     QSqlQuery q(db);
     QStringList columns;
-    if (!q.exec(QStringLiteral("PRAGMA table_info(\"%1\")").arg(table)))
+    // The table-valued form of table_info takes the name as a bound value.
+    q.prepare(QStringLiteral("SELECT name, type FROM pragma_table_info(?) ORDER BY cid"));
+    q.addBindValue(table);
+    if (!q.exec())
         return columns;
     while (q.next())
-        columns << q.value(1).toString() + QLatin1Char(' ') + affinity(q.value(2).toString());
+        columns << q.value(0).toString() + QLatin1Char(' ') + affinity(q.value(1).toString());
     return columns;
 }
 
