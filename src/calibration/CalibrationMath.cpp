@@ -2,6 +2,7 @@
 
 #include "Tool.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace CalibrationMath {
@@ -54,7 +55,103 @@ void bubbleSort(QList<T>& list, Key key)
                 list.swapItemsAt(j, j + 1);
 }
 
+bool fail(FitError* error, FitError::Reason reason, int channel = -1)
+{
+    if (error) {
+        error->reason = reason;
+        error->channels.clear();
+        if (channel >= 0)
+            error->channels << channel;
+    }
+    return false;
+}
+
+constexpr double kTripleCelsius = 0.01;
+
 } // namespace
+
+double referenceFunction(double t)
+{
+    return t < kTripleCelsius ? referenceBelowZero(t) : referenceAboveZero(t);
+}
+
+double referenceTemperature(double wr)
+{
+    if (!(wr > 0) || !std::isfinite(wr))
+        return std::nan("");
+    // dWr/dt is close to 0.004 per kelvin over the whole range; Newton with a
+    // numerical slope converges in a handful of steps.
+    double t = (wr - 1) / 0.0039 + kTripleCelsius;
+    for (int i = 0; i < 40; ++i) {
+        const double f = referenceFunction(t) - wr;
+        const double h = 1e-4;
+        const double slope = (referenceFunction(t + h) - referenceFunction(t - h)) / (2 * h);
+        if (!(slope > 0))
+            return std::nan("");
+        const double step = f / slope;
+        t -= step;
+        if (std::fabs(step) < 1e-10)
+            break;
+    }
+    return t;
+}
+
+int fitPointCount(const QString& mode, int measured)
+{
+    if (mode == QStringLiteral("热电偶"))
+        return std::min(measured, 2);
+    if (mode == QStringLiteral("铂电阻"))
+        return std::min(measured, 5);
+    return measured;
+}
+
+bool hasCoefficients(const QString& mode, const Device::Channel& ch)
+{
+    if (mode == QStringLiteral("热电偶"))
+        return ch.MX_B_M != 0;
+    if (mode == QStringLiteral("铂电阻"))
+        return ch.R0_C4.toDouble() > 0;
+    if (mode == QStringLiteral("热敏电阻"))
+        return ch.A_C0.toDouble() != 0 || ch.B_C1.toDouble() != 0 || ch.C_C2.toDouble() != 0
+               || ch.D_C3.toDouble() != 0;
+    return false;
+}
+
+double temperatureOf(const QString& mode, const Device::Channel& ch, double x, double guess)
+{
+    if (mode == QStringLiteral("热电偶"))
+        return static_cast<double>(ch.MX_B_M) * x + static_cast<double>(ch.MX_B_B);
+    if (mode == QStringLiteral("铂电阻")) {
+        const double r0 = ch.R0_C4.toDouble();
+        if (!(r0 > 0) || !(x > 0))
+            return std::nan("");
+        const double w = x / r0;
+        const double d = w - 1;
+        const double wr = w < 1 ? w - ch.A4_C5.toDouble() * d - ch.B4_C6.toDouble() * d * std::log(w)
+                                : w - ch.A_C0.toDouble() * d - ch.B_C1.toDouble() * d * d;
+        return referenceTemperature(wr);
+    }
+    if (mode == QStringLiteral("热敏电阻")) {
+        if (!(x > 0))
+            return std::nan("");
+        const double c[4] = {ch.A_C0.toDouble(), ch.B_C1.toDouble(), ch.C_C2.toDouble(), ch.D_C3.toDouble()};
+        const double y = std::log(x);
+        // ln R is a cubic in 1/T: Newton from the temperature expected.
+        double u = 1 / (guess + kKelvin);
+        for (int i = 0; i < 60; ++i) {
+            const double f = c[0] + c[1] * u + c[2] * u * u + c[3] * u * u * u - y;
+            const double df = c[1] + 2 * c[2] * u + 3 * c[3] * u * u;
+            if (df == 0 || !std::isfinite(df))
+                return std::nan("");
+            const double step = f / df;
+            u -= step;
+            if (std::fabs(step) < 1e-16)
+                break;
+        }
+        return u > 0 ? 1 / u - kKelvin : std::nan("");
+    }
+    return std::nan("");
+}
 
 double referenceBelowZero(double t)
 {
@@ -141,24 +238,31 @@ bool LeastSquares(const std::vector<double>& x, const std::vector<double>& y, in
     return GaussSolve(s, m, c);
 }
 
-bool CalculateTC(const QList<PointSet>& points, ChannelLists& channels)
+bool CalculateTC(const QList<PointSet>& points, ChannelLists& channels, FitError* error)
 {
-    if (points.size() != 2)
-        return false;
+    if (points.size() < 2)
+        return fail(error, FitError::PointCount);
     const QList<QPair<int, int>> index = flattened(channels);
-    if (index.size() != points.at(0).size() || index.size() != points.at(1).size())
-        return false;
+    for (const PointSet& set : points)
+        if (set.size() != index.size())
+            return fail(error, FitError::PointCount);
     // Results go into a copy first: a refused channel leaves every channel as it was.
     ChannelLists result = channels;
     for (int i = 0; i < index.size(); ++i) {
         const Pair p1 = points.at(0).at(i);
         const Pair p2 = points.at(1).at(i);
+        // Two readings at (nearly) one temperature fix no slope: M would be 0
+        // and B the temperature, which is no correction of the channel.
+        if (std::fabs(p1.t - p2.t) < 1.0)
+            return fail(error, FitError::EqualReferences, i);
+        if (p1.x == p2.x)
+            return fail(error, FitError::EqualReadings, i);
         const double m = (p1.t - p2.t) / (p1.x - p2.x);
         const double b = p1.t - m * p1.x;
         const float mf = static_cast<float>(m);
         const float bf = static_cast<float>(b);
         if (!finite({m, b, mf, bf}))
-            return false;
+            return fail(error, FitError::NotFinite, i);
         Device::Channel& ch = result[index.at(i).first][index.at(i).second];
         ch.MX_B_M = mf;
         ch.MX_B_B = bf;
@@ -167,17 +271,15 @@ bool CalculateTC(const QList<PointSet>& points, ChannelLists& channels)
     return true;
 }
 
-bool CalculateRTD(QList<PointSet> points, ChannelLists& channels)
+bool CalculateRTD(QList<PointSet> points, ChannelLists& channels, FitError* error)
 {
-    if (points.size() != 5)
-        return false;
+    if (points.size() < 5)
+        return fail(error, FitError::PointCount);
+    points = points.mid(0, 5);
     const QList<QPair<int, int>> index = flattened(channels);
     for (const PointSet& set : points)
         if (set.size() != index.size() || set.isEmpty())
-            return false;
-    bubbleSort(points, [](const PointSet& set) { return set.first().t; });
-    if (std::fabs(points.at(2).first().t) > kZeroTolerance)
-        return false;
+            return fail(error, FitError::PointCount);
 
     ChannelLists result = channels;
     for (int i = 0; i < index.size(); ++i) {
@@ -191,18 +293,42 @@ bool CalculateRTD(QList<PointSet> points, ChannelLists& channels)
             r[k] = samples.at(k).x;
             // A resistance of zero or below is no reading of a platinum sensor.
             if (!(r[k] > 0))
-                return false;
+                return fail(error, FitError::NotPositive, i);
         }
-        const double r0 = r[2];
+        // Every channel (its batches have references of their own) needs two
+        // points below its zero point and two above.
+        if (std::fabs(t[2]) > kZeroTolerance || !(t[1] < -kZeroTolerance) || !(t[3] > kZeroTolerance))
+            return fail(error, FitError::PlatinumPoints, i);
+
+        // The scale's W is relative to R(0.01 ℃); the zero point is measured
+        // at g near 0 ℃, so R(0.01 ℃) = R(g)/W(g). W(g) is Wr(g) plus the
+        // sensor's own deviation there, known once the fit is: a few rounds.
+        const double g = t[2];
+        const double wrg = referenceFunction(g);
+        double r0 = r[2] / wrg;
         double a4 = 0, b4 = 0, a = 0, b = 0;
-        const double tBelow[3] = {t[2], t[1], t[0]};
-        const double rBelow[3] = {r[2], r[1], r[0]};
-        DeviationBelowZero(tBelow, rBelow, a4, b4);
-        const double tAbove[3] = {t[2], t[3], t[4]};
-        const double rAbove[3] = {r[2], r[3], r[4]};
-        DeviationAboveZero(tAbove, rAbove, a, b);
+        for (int round = 0; round < 4; ++round) {
+            const double tBelow[3] = {kTripleCelsius, t[1], t[0]};
+            const double rBelow[3] = {r0, r[1], r[0]};
+            DeviationBelowZero(tBelow, rBelow, a4, b4);
+            const double tAbove[3] = {kTripleCelsius, t[3], t[4]};
+            const double rAbove[3] = {r0, r[3], r[4]};
+            DeviationAboveZero(tAbove, rAbove, a, b);
+            const double d = wrg - 1;
+            const double wg = g < kTripleCelsius ? wrg + a4 * d + b4 * d * std::log(wrg) : wrg + a * d + b * d * d;
+            if (!finite({wg}) || !(wg > 0))
+                return fail(error, FitError::NotFinite, i);
+            r0 = r[2] / wg;
+        }
         if (!finite({a, b, a4, b4, r0}))
-            return false;
+            return fail(error, FitError::NotFinite, i);
+        // A platinum sensor's W departs from Wr by a few per cent of W − 1 at
+        // most (an IEC 60751 sensor by 2 %); more is a wrong probe or reading.
+        for (int k : {0, 1, 3, 4}) {
+            const double wr = referenceFunction(t[k]);
+            if (std::fabs(r[k] / r0 - wr) > 0.1 * std::fabs(wr - 1))
+                return fail(error, FitError::Implausible, i);
+        }
         Device::Channel& ch = result[index.at(i).first][index.at(i).second];
         ch.A_C0 = fixed8(a);
         ch.B_C1 = fixed8(b);
@@ -216,14 +342,14 @@ bool CalculateRTD(QList<PointSet> points, ChannelLists& channels)
     return true;
 }
 
-bool CalculateNTC(const QList<PointSet>& points, ChannelLists& channels)
+bool CalculateNTC(const QList<PointSet>& points, ChannelLists& channels, FitError* error)
 {
     if (points.size() < 4)
-        return false;
+        return fail(error, FitError::PointCount);
     const QList<QPair<int, int>> index = flattened(channels);
     for (const PointSet& set : points)
         if (set.size() != index.size())
-            return false;
+            return fail(error, FitError::PointCount);
 
     ChannelLists result = channels;
     const int n = points.size();
@@ -232,13 +358,13 @@ bool CalculateNTC(const QList<PointSet>& points, ChannelLists& channels)
         for (const PointSet& set : points) {
             const Pair p = set.at(i);
             if (!(p.x > 0))
-                return false;
+                return fail(error, FitError::NotPositive, i);
             x.push_back(1 / (p.t + kKelvin));
             y.push_back(std::log(p.x));
         }
         double c[4] = {};
         if (!LeastSquares(x, y, n, 4, c) || !finite({c[0], c[1], c[2], c[3]}))
-            return false;
+            return fail(error, FitError::NotFinite, i);
         Device::Channel& ch = result[index.at(i).first][index.at(i).second];
         ch.A_C0 = fixed8(c[0]);
         ch.B_C1 = fixed8(c[1]);

@@ -1,11 +1,24 @@
 #include "CalibrationSave.h"
 
+#include "CalibrationStore.h"
 #include "Tool.h"
 
+#include <QDateTime>
 #include <QtDebug>
 
+#include <cmath>
+
+using CalibrationMath::FitError;
 using CalibrationMath::Pair;
 using CalibrationMath::PointSet;
+
+namespace {
+
+double nan() { return std::nan(""); }
+
+QString mk(double v) { return std::isfinite(v) ? QString::number(v, 'f', 3) : QString(); }
+
+} // namespace
 
 CalibrationRun::CalibrationRun()
 {
@@ -30,13 +43,45 @@ QString CalibrationSave::message(Outcome outcome)
         return tr("参数错误，计算失败！");
     case Outcome::UpdateFailed:
         return tr("更新通道参数失败！");
+    case Outcome::RunNotStored:
+        return tr("校准记录保存失败，系数未写入！");
     }
     return QString();
 }
 
-CalibrationSave::Outcome CalibrationSave::pointSets(const CalibrationRun& run, QList<PointSet>& sets)
+QString CalibrationSave::message(const Report& report)
+{
+    const QString text = message(report.outcome);
+    return report.detail.isEmpty() ? text : text + QLatin1Char('\n') + report.detail;
+}
+
+QString CalibrationSave::reasonText(FitError::Reason reason)
+{
+    switch (reason) {
+    case FitError::None:
+        break;
+    case FitError::PointCount:
+        return tr("温度点数不符合该类型的拟合要求");
+    case FitError::EqualReferences:
+        return tr("两个拟合点的标准温度相同（相差小于1 ℃）");
+    case FitError::EqualReadings:
+        return tr("两个拟合点的读数相同");
+    case FitError::PlatinumPoints:
+        return tr("前5个温度点须为2个负温点、1个零点（±0.015 ℃）和2个正温点");
+    case FitError::NotPositive:
+        return tr("电阻读数不大于0");
+    case FitError::NotFinite:
+        return tr("拟合结果不是有限数值");
+    case FitError::Implausible:
+        return tr("电阻读数与标准温度不符（W偏离参考函数超过10%）");
+    }
+    return QString();
+}
+
+CalibrationSave::Outcome CalibrationSave::pointSets(const CalibrationRun& run, QList<PointSet>& sets, QString* detail)
 {
     sets.clear();
+    QStringList bad;
     for (int j = 0; j < run.CalibrationCriteria.size(); ++j) {
         const QStringList references = run.CalibrationCriteria.at(j).split(QLatin1Char(','));
         const QStringList batches = run.CalibrationData.value(j);
@@ -44,33 +89,125 @@ CalibrationSave::Outcome CalibrationSave::pointSets(const CalibrationRun& run, Q
             return Outcome::BatchMismatch;
         PointSet set;
         for (int k = 0; k < batches.size(); ++k) {
-            const double t = references.at(k).toDouble();
-            for (const QString& reading : batches.at(k).split(QLatin1Char(',')))
-                set << Pair{t, reading.toDouble()};
+            bool refOk = false;
+            const double t = references.at(k).toDouble(&refOk);
+            for (const QString& reading : batches.at(k).split(QLatin1Char(','))) {
+                bool ok = false;
+                const double x = reading.toDouble(&ok);
+                // Taking a missing or broken reading as 0 would fit a wrong curve.
+                if ((!ok || !refOk || !std::isfinite(x) || !std::isfinite(t)) && bad.size() < 10)
+                    bad << tr("%1 温度点%2：读数“%3”或标准“%4”不是数字")
+                               .arg(run.Labels.value(set.size()))
+                               .arg(j + 1)
+                               .arg(reading, references.at(k));
+                set << Pair{t, x};
+            }
         }
         sets << set;
     }
     for (const PointSet& set : qAsConst(sets))
         if (set.size() != run.Labels.size())
             return Outcome::ChannelMismatch;
+    if (!bad.isEmpty()) {
+        if (detail)
+            *detail = bad.join(QLatin1Char('\n'));
+        return Outcome::FitFailed;
+    }
     return Outcome::Saved;
 }
 
-bool CalibrationSave::fit(const QString& mode, const QList<PointSet>& sets, CalibrationMath::ChannelLists& channels)
+bool CalibrationSave::fit(const QString& mode, const QList<PointSet>& sets, CalibrationMath::ChannelLists& channels,
+                          FitError* error)
 {
     if (mode == QStringLiteral("热电偶"))
-        return CalibrationMath::CalculateTC(sets, channels);
+        return CalibrationMath::CalculateTC(sets, channels, error);
     if (mode == QStringLiteral("铂电阻"))
-        return CalibrationMath::CalculateRTD(sets, channels);
+        return CalibrationMath::CalculateRTD(sets, channels, error);
     if (mode == QStringLiteral("热敏电阻"))
-        return CalibrationMath::CalculateNTC(sets, channels);
+        return CalibrationMath::CalculateNTC(sets, channels, error);
     return false;
 }
 
-CalibrationSave::Outcome CalibrationSave::save(const CalibrationRun& run)
+QStringList CalibrationSave::coefficientTexts(const Device::Channel& ch)
 {
+    return {QString::number(static_cast<double>(ch.MX_B_M), 'g', 6),
+            QString::number(static_cast<double>(ch.MX_B_B), 'g', 6),
+            ch.A_C0,
+            ch.B_C1,
+            ch.C_C2,
+            ch.D_C3,
+            ch.R0_C4,
+            ch.A4_C5,
+            ch.B4_C6};
+}
+
+CalibrationSave::Report CalibrationSave::evaluate(const CalibrationRun& run)
+{
+    Report report;
     if (run.CalibrationCriteria.isEmpty())
-        return Outcome::NoData;
+        return report;
+    QList<PointSet> sets;
+    report.outcome = pointSets(run, sets, &report.detail);
+    if (report.outcome != Outcome::Saved)
+        return report;
+    report.fitted = run.Channels;
+    FitError error;
+    if (!fit(run.ChannelMode, sets, report.fitted, &error)) {
+        report.outcome = Outcome::FitFailed;
+        QStringList names;
+        for (int i : qAsConst(error.channels))
+            names << run.Labels.value(i);
+        const QString reason = reasonText(error.reason);
+        report.detail = names.isEmpty() ? reason : names.join(QLatin1Char(',')) + QStringLiteral("：") + reason;
+        return report;
+    }
+    report.fitPoints = CalibrationMath::fitPointCount(run.ChannelMode, sets.size());
+    report.exact = run.ChannelMode != QStringLiteral("热敏电阻");
+
+    // Residuals with the new coefficients, errors with the old ones.
+    int i = 0;
+    for (int d = 0; d < report.fitted.size(); ++d) {
+        for (int k = 0; k < report.fitted.at(d).size(); ++k, ++i) {
+            ChannelCheck c;
+            c.Label = run.Labels.value(i);
+            c.Device = d;
+            c.Config = run.Devices.value(d).ChannelConfig;
+            c.Before = run.Channels.at(d).at(k);
+            c.After = report.fitted.at(d).at(k);
+            c.Number = c.After.ChannelNumber;
+            const bool before = CalibrationMath::hasCoefficients(run.ChannelMode, c.Before);
+            c.MaxAsFoundMk = before ? 0 : nan();
+            for (int p = 0; p < sets.size(); ++p) {
+                const Pair pair = sets.at(p).at(i);
+                PointCheck pc;
+                pc.Point = p + 1;
+                pc.Reference = pair.t;
+                pc.Reading = pair.x;
+                pc.Fitted = CalibrationMath::temperatureOf(run.ChannelMode, c.After, pair.x, pair.t);
+                pc.ResidualMk = (pc.Fitted - pair.t) * 1000;
+                pc.AsFoundMk =
+                    before ? (CalibrationMath::temperatureOf(run.ChannelMode, c.Before, pair.x, pair.t) - pair.t) * 1000
+                           : nan();
+                pc.Check = p >= report.fitPoints;
+                if (std::fabs(pc.ResidualMk) > c.MaxResidualMk || !std::isfinite(pc.ResidualMk))
+                    c.MaxResidualMk = std::fabs(pc.ResidualMk);
+                if (before && (std::fabs(pc.AsFoundMk) > c.MaxAsFoundMk || !std::isfinite(pc.AsFoundMk)))
+                    c.MaxAsFoundMk = std::fabs(pc.AsFoundMk);
+                c.Points << pc;
+            }
+            report.channels << c;
+        }
+    }
+    return report;
+}
+
+CalibrationSave::Outcome CalibrationSave::write(const CalibrationRun& run, const Report& report)
+{
+    if (report.outcome != Outcome::Saved)
+        return report.outcome;
+    Tool::Transaction transaction;
+    if (!transaction.isOpen())
+        return Outcome::RunNotStored;
 
     Tool::Struct_ChannelCalibrationData row;
     row.StartTime = run.StartTime;
@@ -84,63 +221,93 @@ CalibrationSave::Outcome CalibrationSave::save(const CalibrationRun& run)
                             &row.CalibrationData7, &row.CalibrationData8, &row.CalibrationData9};
     for (int i = 0; i < 9; ++i)
         *data[i] = run.CalibrationData.value(i);
-    // Saving the same run again finds its row stored already; that is no failure.
+    // The stored run is the evidence of the coefficients: without it none are written.
     if (!Tool::addChannelCalibrationData(row))
-        qDebug() << "calibration run" << run.StartTime << "not stored again";
+        return Outcome::RunNotStored;
+    if (!UpdateChannelParameter(report.fitted, run.Devices))
+        return Outcome::UpdateFailed;
 
-    QList<PointSet> sets;
-    const Outcome built = pointSets(run, sets);
-    if (built != Outcome::Saved)
-        return built;
-    CalibrationMath::ChannelLists channels = run.Channels;
-    if (!fit(run.ChannelMode, sets, channels))
-        return Outcome::FitFailed;
-    if (!UpdateChannelParameter(channels, run.Devices))
+    const QString now = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+    for (const ChannelCheck& c : report.channels) {
+        Tool::Struct_CalibrationHistory e;
+        e.SavedAt = now;
+        e.Operator = run.Operator;
+        e.StartTime = run.StartTime;
+        e.ChannelMode = run.ChannelMode;
+        e.ConfigName = c.Config;
+        e.ChannelNumber = c.Number;
+        e.Label = c.Label;
+        e.Reference = run.Reference;
+        e.Points = c.Points.size();
+        e.NewSet = coefficientTexts(c.After);
+        e.OldSet = coefficientTexts(c.Before);
+        e.MaxResidual = c.MaxResidualMk;
+        e.MaxAsFound = c.MaxAsFoundMk;
+        QStringList points;
+        for (const PointCheck& p : c.Points)
+            points << QStringLiteral("%1:%2:%3:%4:%5")
+                          .arg(QString::number(p.Reference, 'f', 4), QString::number(p.Reading, 'g', 10),
+                               mk(p.ResidualMk), mk(p.AsFoundMk),
+                               p.Check ? QStringLiteral("check") : QStringLiteral("fit"));
+        e.Residuals = points.join(QLatin1Char(';'));
+        if (!Tool::addCalibrationHistory(e))
+            return Outcome::UpdateFailed;
+    }
+    if (!transaction.commit())
         return Outcome::UpdateFailed;
     return Outcome::Saved;
+}
+
+CalibrationSave::Outcome CalibrationSave::save(const CalibrationRun& run)
+{
+    return write(run, evaluate(run));
 }
 
 bool CalibrationSave::UpdateChannelParameter(const CalibrationMath::ChannelLists& channels,
                                              const QList<Tool::Struct_AcquisitionDevice>& devices)
 {
-    QList<Tool::Struct_ChannelConfig> configs;
-    for (const Tool::Struct_AcquisitionDevice& device : devices) {
-        QList<Tool::Struct_ChannelConfig> found;
-        if (!Tool::getChannelConfig(found, device.ChannelConfig) || found.isEmpty())
-            return false;
-        configs << found.first();
-    }
-    if (configs.size() != channels.size())
+    if (devices.size() != channels.size())
         return false;
-
-    QList<Tool::Struct_ChannelConfig> changed;
+    // One copy per configuration: two devices on one configuration add
+    // their channels to the same copy, so neither overwrites the other.
+    QStringList names;
+    QList<Tool::Struct_ChannelConfig> configs;
+    QList<QStringList> written;
     for (int d = 0; d < channels.size(); ++d) {
         if (channels.at(d).isEmpty())
             continue;
-        Tool::Struct_ChannelConfig config = configs.at(d);
+        const QString name = devices.at(d).ChannelConfig;
+        int slot = names.indexOf(name);
+        if (slot < 0) {
+            QList<Tool::Struct_ChannelConfig> found;
+            if (!Tool::getChannelConfig(found, name) || found.isEmpty())
+                return false;
+            names << name;
+            configs << found.first();
+            written << QStringList();
+            slot = names.size() - 1;
+        }
+        Tool::Struct_ChannelConfig& config = configs[slot];
         for (const Device::Channel& ch : channels.at(d)) {
             const int at = config.ChannelNumber.indexOf(ch.ChannelNumber);
-            if (at < 0)
+            // The same channel of one configuration twice would keep only the last fit.
+            if (at < 0 || written.at(slot).contains(ch.ChannelNumber))
                 return false;
+            written[slot] << ch.ChannelNumber;
             // Lists shorter than the channel count would otherwise grow out of step.
             const auto put = [at](QStringList& list, const QString& value) {
                 while (list.size() <= at)
                     list << QString();
                 list[at] = value;
             };
-            put(config.MX_B_M, QString::number(static_cast<double>(ch.MX_B_M), 'g', 6));
-            put(config.MX_B_B, QString::number(static_cast<double>(ch.MX_B_B), 'g', 6));
-            put(config.A_C0, ch.A_C0);
-            put(config.B_C1, ch.B_C1);
-            put(config.C_C2, ch.C_C2);
-            put(config.D_C3, ch.D_C3);
-            put(config.R0_C4, ch.R0_C4);
-            put(config.A4_C5, ch.A4_C5);
-            put(config.B4_C6, ch.B4_C6);
+            const QStringList texts = coefficientTexts(ch);
+            QStringList* lists[9] = {&config.MX_B_M, &config.MX_B_B, &config.A_C0,  &config.B_C1, &config.C_C2,
+                                     &config.D_C3,   &config.R0_C4,  &config.A4_C5, &config.B4_C6};
+            for (int i = 0; i < 9; ++i)
+                put(*lists[i], texts.at(i));
         }
-        changed << config;
     }
-    for (const Tool::Struct_ChannelConfig& config : qAsConst(changed))
+    for (const Tool::Struct_ChannelConfig& config : qAsConst(configs))
         if (!Tool::modifyChannelConfig(config))
             return false;
     return true;

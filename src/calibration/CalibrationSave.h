@@ -16,32 +16,83 @@ struct CalibrationRun
     QStringList Labels;         // "1_101", … in calibration order
     QStringList CalibrationCriteria; // per point: batch references joined with ","
     QList<QStringList> CalibrationData; // per point (9): per batch readings joined with ","
-    CalibrationMath::ChannelLists Channels; // calibrated channels per device position
+    CalibrationMath::ChannelLists Channels; // calibrated channels per device position, as found
     QList<Tool::Struct_AcquisitionDevice> Devices; // the three device entries
+    QString Reference; // the reference used, for the history
+    QString Operator;  // who saves
 
     CalibrationRun();
     int storedPoints() const { return CalibrationCriteria.size(); }
 };
 
-// The save step of a run: stores the run row, fits the coefficients of the
-// run's kind and writes them into the stored channel configurations.
+// One point of a channel as the new and the old coefficients see it.
+struct PointCheck
+{
+    int Point = 0;         // 1-based, measuring order
+    double Reference = 0;  // ℃
+    double Reading = 0;    // ℃ or Ω
+    double Fitted = 0;     // ℃ from the new coefficients
+    double ResidualMk = 0; // new − reference, mK
+    double AsFoundMk = 0;  // old − reference, mK; NaN without old coefficients
+    bool Check = false;    // a point beyond the fit's count
+};
+
+struct ChannelCheck
+{
+    QString Label;
+    int Device = 0; // position 0 … 2
+    QString Config;
+    QString Number;
+    Device::Channel Before;
+    Device::Channel After;
+    QList<PointCheck> Points;
+    double MaxResidualMk = 0; // largest |residual|
+    double MaxAsFoundMk = 0;  // largest |as-found error|; NaN without old coefficients
+};
+
+// The save step of a run: fits the coefficients of the run's kind, shows
+// how they match the points, and writes the run row, the coefficients and
+// their history in one transaction.
 class CalibrationSave
 {
     Q_DECLARE_TR_FUNCTIONS(CalibrationSave)
 public:
-    enum class Outcome { Saved, NoData, BatchMismatch, ChannelMismatch, FitFailed, UpdateFailed };
+    enum class Outcome { Saved, NoData, BatchMismatch, ChannelMismatch, FitFailed, UpdateFailed, RunNotStored };
 
+    struct Report
+    {
+        Outcome outcome = Outcome::NoData;
+        QString detail; // which channels and why, for a refused fit
+        int fitPoints = 0;
+        bool exact = false; // the fit has as many points as coefficients
+        CalibrationMath::ChannelLists fitted;
+        QList<ChannelCheck> channels;
+    };
+
+    // Fits and checks without writing anything.
+    static Report evaluate(const CalibrationRun& run);
+    // Writes what `report` fitted: all or nothing.
+    static Outcome write(const CalibrationRun& run, const Report& report);
+    // evaluate, then write when the fit succeeded.
     static Outcome save(const CalibrationRun& run);
     static QString message(Outcome outcome);
+    // The message with the refused channels and the reason after it.
+    static QString message(const Report& report);
 
-    // The run's readings as point sets (pair i of each set is channel i).
-    static Outcome pointSets(const CalibrationRun& run, QList<CalibrationMath::PointSet>& sets);
+    // The run's readings as point sets (pair i of each set is channel i); a
+    // reading that is no number is refused (FitFailed, `detail` says where).
+    static Outcome pointSets(const CalibrationRun& run, QList<CalibrationMath::PointSet>& sets,
+                             QString* detail = nullptr);
     // The fit of `mode` on `channels`; false for any other mode.
     static bool fit(const QString& mode, const QList<CalibrationMath::PointSet>& sets,
-                    CalibrationMath::ChannelLists& channels);
+                    CalibrationMath::ChannelLists& channels, CalibrationMath::FitError* error = nullptr);
+    static QString reasonText(CalibrationMath::FitError::Reason reason);
     // Writes M, B and the seven coefficients of every calibrated channel into
-    // the configuration of its device entry. Every configuration and channel
-    // is looked up before the first write, so a missing one changes nothing.
+    // the configuration of its device entry; devices sharing a configuration
+    // are written in one update. Every configuration and channel is looked up
+    // before the first write, so a missing one changes nothing.
     static bool UpdateChannelParameter(const CalibrationMath::ChannelLists& channels,
                                        const QList<Tool::Struct_AcquisitionDevice>& devices);
+    // The nine coefficient texts of a channel as the configuration stores them.
+    static QStringList coefficientTexts(const Device::Channel& ch);
 };

@@ -5,10 +5,12 @@
 #include "Field.h"
 #include "Tool.h"
 
+#include <QDateTime>
 #include <QThread>
 #include <QTime>
 #include <QtDebug>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -53,7 +55,8 @@ void CalibrationSession::setRunData(const QStringList& criteria, const QList<QSt
         m_Data << QStringList();
 }
 
-void CalibrationSession::storePoint(int a, const QString& references, const QStringList& batches)
+void CalibrationSession::storePoint(int a, const QString& references, const QStringList& batches,
+                                    const QList<Tool::Struct_CalibrationSample>& samples)
 {
     std::lock_guard<std::mutex> lock(m_Mutex);
     if (a < m_Criteria.size())
@@ -62,6 +65,58 @@ void CalibrationSession::storePoint(int a, const QString& references, const QStr
         m_Criteria << references;
     if (a >= 0 && a < m_Data.size())
         m_Data[a] = batches;
+    for (int i = m_Samples.size() - 1; i >= 0; --i)
+        if (m_Samples.at(i).Point == a + 1)
+            m_Samples.removeAt(i);
+    m_Samples << samples;
+}
+
+QList<Tool::Struct_CalibrationSample> CalibrationSession::samples() const
+{
+    std::lock_guard<std::mutex> lock(m_Mutex);
+    return m_Samples;
+}
+
+void CalibrationSession::clearSamples()
+{
+    std::lock_guard<std::mutex> lock(m_Mutex);
+    m_Samples.clear();
+}
+
+double CalibrationSession::runMinutes() const
+{
+    const double scale = TimeScale.load();
+    return static_cast<double>(m_Clock.nsecsElapsed()) / 1e9 / (scale > 0 ? scale : 1.0) / 60.0;
+}
+
+void CalibrationSession::statistics(const QList<double>& values, const QList<double>& minutes, double* mean,
+                                    double* sd, double* drift)
+{
+    const int n = values.size();
+    double m = 0;
+    for (double v : values)
+        m += v;
+    m = n > 0 ? m / n : 0;
+    double ss = 0;
+    for (double v : values)
+        ss += (v - m) * (v - m);
+    *mean = m;
+    *sd = n > 1 ? std::sqrt(ss / (n - 1)) : 0;
+    double slope = 0;
+    if (n > 1 && minutes.size() == n) {
+        double tm = 0;
+        for (double t : minutes)
+            tm += t;
+        tm /= n;
+        double stt = 0, sty = 0;
+        for (int i = 0; i < n; ++i) {
+            stt += (minutes.at(i) - tm) * (minutes.at(i) - tm);
+            sty += (minutes.at(i) - tm) * (values.at(i) - m);
+        }
+        slope = stt > 0 ? sty / stt : 0;
+    }
+    if (drift)
+        *drift = slope;
 }
 
 // --- helpers -------------------------------------------------------------------
@@ -196,16 +251,24 @@ bool CalibrationSession::readAll(QStringList& values)
     return !values.isEmpty();
 }
 
-CalibrationSession::Step CalibrationSession::stabilise(double t)
+CalibrationSession::Step CalibrationSession::stabilise(double t, int a, QString* failure)
 {
+    *failure = tr("温场设备设置失败!");
     if (!Source || !Source->SetTemperature(t))
         return Step::Failed;
     log(now() + tr(": 温场稳定等待中..."));
+    const double started = runMinutes();
+    const double limit = options.StableTimeout;
     for (;;) {
         for (int i = 0; i < 20; ++i) {
             wait(1000);
             if (!Running)
                 return Step::Failed;
+        }
+        // A source that never settles must not hold the run (and the lab) forever.
+        if (limit > 0 && runMinutes() - started > limit) {
+            *failure = tr("温度点%1：温场在%2分钟内未稳定，校准停止！").arg(a + 1).arg(limit);
+            return Step::Failed;
         }
         bool stable = false;
         if (!Source->IsStable(stable))
@@ -239,36 +302,124 @@ CalibrationSession::Step CalibrationSession::confirmSwap()
     return Step::Done;
 }
 
+CalibrationSession::Step CalibrationSession::measureBatch(int a, int b, bool manual, QString* reference,
+                                                          QString* readings,
+                                                          QList<Tool::Struct_CalibrationSample>* stats,
+                                                          QString* failure)
+{
+    const int samples = std::max(1, std::min(100, options.Samples));
+    const QStringList names = labels();
+    const int size = std::max(1, ChannelMax);
+    const QString readFailure = manual ? tr("采集器数据获取失败!") : tr("采集器阻值获取失败!");
+    for (int attempt = 0;; ++attempt) {
+        QList<QStringList> texts; // per sample, the batch's readings
+        QList<double> refs, minutes;
+        QList<QDateTime> times;
+        for (int s = 0; s < samples; ++s) {
+            if (s > 0) {
+                const int steps = static_cast<int>(std::ceil(options.SampleInterval));
+                for (int i = 0; i < steps; ++i) {
+                    wait(static_cast<int>(1000 * std::min(1.0, options.SampleInterval - i)));
+                    if (!Running)
+                        return Step::Aborted;
+                }
+            }
+            QStringList values;
+            if (!readAll(values)) {
+                *failure = readFailure;
+                return Step::Failed;
+            }
+            double t = ManualReference.load();
+            if (!manual || Reference) {
+                if (!Reference || !Reference->ReadTemperature(t)) {
+                    *failure = tr("获取标准温度失败!");
+                    return Step::Failed;
+                }
+            }
+            texts << batchOf(values, b);
+            refs << t;
+            minutes << runMinutes();
+            times << QDateTime::currentDateTime();
+        }
+        double mean = 0, sd = 0, drift = 0;
+        statistics(refs, minutes, &mean, &sd, &drift);
+        const bool unstable = samples > 1 && ((options.MaxStdDev > 0 && sd > options.MaxStdDev)
+                                              || (options.MaxDrift > 0 && std::fabs(drift) > options.MaxDrift));
+        if (unstable) {
+            const QString figures = tr("标准差 %1 ℃，漂移 %2 ℃/min")
+                                        .arg(QString::number(sd, 'f', 4), QString::number(drift, 'f', 4));
+            if (attempt >= options.Retries) {
+                *failure = tr("温度点%1批次%2：标准温度不稳定（%3），校准停止！").arg(a + 1).arg(b + 1).arg(figures);
+                return Step::Failed;
+            }
+            log(now() + QStringLiteral("  ") + tr("标准温度不稳定（%1），重新采样。").arg(figures));
+            continue;
+        }
+
+        const QString timeFormat = QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz");
+        const auto record = [&](const QString& channel, const QList<double>& values, double m, double s) {
+            Tool::Struct_CalibrationSample st;
+            st.Point = a + 1;
+            st.Batch = b + 1;
+            st.Channel = channel;
+            st.Count = values.size();
+            st.Mean = m;
+            st.StdDev = s;
+            st.Min = *std::min_element(values.begin(), values.end());
+            st.Max = *std::max_element(values.begin(), values.end());
+            st.FirstTime = times.first().toString(timeFormat);
+            st.LastTime = times.last().toString(timeFormat);
+            *stats << st;
+        };
+        record(QStringLiteral("REF"), refs, mean, sd);
+        *reference = QString::number(mean, 'f', 4);
+        QStringList means;
+        const int width = texts.first().size();
+        for (int c = 0; c < width; ++c) {
+            QList<double> values;
+            bool numbers = true;
+            for (const QStringList& sample : qAsConst(texts)) {
+                bool ok = false;
+                values << sample.value(c).toDouble(&ok);
+                numbers = numbers && ok;
+            }
+            // One reading keeps the driver's text; a broken one stays as it
+            // came so the save step refuses it instead of averaging it away.
+            double m = 0, s = 0;
+            statistics(values, {}, &m, &s, nullptr);
+            if (samples == 1 || !numbers)
+                means << texts.first().value(c);
+            else
+                means << QString::number(m, 'g', 10);
+            if (numbers)
+                record(names.value(b * size + c), values, m, s);
+        }
+        *readings = means.join(QLatin1Char(','));
+        return Step::Done;
+    }
+}
+
 CalibrationSession::Step CalibrationSession::measurePoint(int a, QString* failure)
 {
-    if (stabilise(SetTemperatures.at(a)) != Step::Done) {
-        *failure = tr("温场设备设置失败!");
+    if (stabilise(SetTemperatures.at(a), a, failure) != Step::Done)
         return Step::Failed;
-    }
     logPoint(a);
     QStringList references, batches;
+    QList<Tool::Struct_CalibrationSample> stats;
     for (int b = 0; b < BatchCount; ++b) {
         if (delayWait() != Step::Done)
             return Step::Aborted;
-        QStringList values;
-        if (!readAll(values)) {
-            *failure = tr("采集器阻值获取失败!");
-            return Step::Failed;
-        }
-        double t = 0;
-        if (!Reference || !Reference->ReadTemperature(t)) {
-            *failure = tr("获取标准温度失败!");
-            return Step::Failed;
-        }
-        const QStringList batch = batchOf(values, b);
-        const QString reference = QString::number(t, 'f', 4);
+        QString reference, readings;
+        const Step step = measureBatch(a, b, false, &reference, &readings, &stats, failure);
+        if (step != Step::Done)
+            return step;
         references << reference;
-        batches << batch.join(QLatin1Char(','));
-        logBatch(b, reference, batch);
+        batches << readings;
+        logBatch(b, reference, readings.split(QLatin1Char(',')));
         if (BatchCount > 1)
             confirmSwap();
     }
-    storePoint(a, references.join(QLatin1Char(',')), batches);
+    storePoint(a, references.join(QLatin1Char(',')), batches, stats);
     return Step::Done;
 }
 
@@ -276,14 +427,13 @@ CalibrationSession::Step CalibrationSession::measureZeroPoint(int a, QString* fa
 {
     logPoint(a);
     QStringList references, batches;
+    QList<Tool::Struct_CalibrationSample> stats;
     for (int b = 0; b < BatchCount; ++b) {
         // The set-point is corrected until the reference itself reads 0 ℃.
         double t = 0;
         for (int attempt = 0; attempt < 3; ++attempt) {
-            if (stabilise(t) != Step::Done) {
-                *failure = tr("温场设备设置失败!");
+            if (stabilise(t, a, failure) != Step::Done)
                 return Step::Failed;
-            }
             if (delayWait() != Step::Done)
                 return Step::Aborted;
             double g = 0;
@@ -296,26 +446,34 @@ CalibrationSession::Step CalibrationSession::measureZeroPoint(int a, QString* fa
                 break;
             t -= g;
         }
-        QStringList values;
-        if (!readAll(values)) {
-            *failure = tr("采集器阻值获取失败!");
-            return Step::Failed;
-        }
-        double reference = 0;
-        if (!Reference->ReadTemperature(reference)) {
-            *failure = tr("获取标准温度失败!");
-            return Step::Failed;
-        }
-        const QStringList batch = batchOf(values, b);
-        const QString text = QString::number(reference, 'f', 4);
-        references << text;
-        batches << batch.join(QLatin1Char(','));
-        logBatch(b, text, batch);
+        QString reference, readings;
+        const Step step = measureBatch(a, b, false, &reference, &readings, &stats, failure);
+        if (step != Step::Done)
+            return step;
+        references << reference;
+        batches << readings;
+        logBatch(b, reference, readings.split(QLatin1Char(',')));
         if (BatchCount > 1)
             confirmSwap();
     }
-    storePoint(a, references.join(QLatin1Char(',')), batches);
+    storePoint(a, references.join(QLatin1Char(',')), batches, stats);
     return Step::Done;
+}
+
+void CalibrationSession::standby()
+{
+    // A source left at the last set-point (a dry block at 200 ℃) is a hazard
+    // once nobody watches the run.
+    if (!options.HasStandby || !Source || !Source->IsOpen())
+        return;
+    const QString value = QString::number(options.Standby, 'f', 2);
+    if (Source->SetTemperature(options.Standby)) {
+        log(now() + QStringLiteral("  ") + tr("温场已设为待机温度 %1 ℃。").arg(value));
+        qInfo().noquote() << "calibration: source set to standby" << value;
+    } else {
+        log(now() + QStringLiteral("  ") + tr("温场待机温度 %1 ℃ 设置失败！").arg(value));
+        qWarning().noquote() << "calibration: standby set-point refused" << value;
+    }
 }
 
 QString CalibrationSession::automaticRun()
@@ -345,6 +503,7 @@ QString CalibrationSession::automaticRun()
     }
     if (storedPoints() >= SetTemperatures.size() && hooks.save)
         hooks.save();
+    standby();
     closeAll();
     if (Running) {
         if (hooks.message)
@@ -359,35 +518,28 @@ bool CalibrationSession::manualPoint(int a, const std::function<void(int)>& batc
     ManualBatchWait = false;
     log(now() + QStringLiteral("  ") + tr("温度点") + QString::number(a + 1));
     QStringList references, batches;
+    QList<Tool::Struct_CalibrationSample> stats;
     for (int b = 0; b < BatchCount; ++b) {
         // The next press of the point's button starts the next batch.
         while (ManualBatchWait && Running)
             QThread::msleep(10);
-        QStringList values;
-        if (!readAll(values)) {
+        QString reference, readings, failure;
+        const Step step = measureBatch(a, b, true, &reference, &readings, &stats, &failure);
+        if (step != Step::Done) {
             ManualBatchWait = false;
-            if (hooks.message)
-                hooks.message(tr("提示"), tr("采集器数据获取失败!"));
+            if (step == Step::Failed && hooks.message)
+                hooks.message(tr("提示"), failure);
             return false;
         }
-        double t = ManualReference.load();
-        if (Reference && !Reference->ReadTemperature(t)) {
-            ManualBatchWait = false;
-            if (hooks.message)
-                hooks.message(tr("提示"), tr("获取标准温度失败!"));
-            return false;
-        }
-        const QStringList batch = batchOf(values, b);
-        const QString reference = QString::number(t, 'f', 4);
         references << reference;
-        batches << batch.join(QLatin1Char(','));
+        batches << readings;
         ManualBatchWait = true;
-        logBatch(b, reference, batch);
+        logBatch(b, reference, readings.split(QLatin1Char(',')));
         if (batchDone)
             batchDone(b + 2);
     }
     ManualBatchWait = false;
-    storePoint(a, references.join(QLatin1Char(',')), batches);
+    storePoint(a, references.join(QLatin1Char(',')), batches, stats);
     qDebug() << "标准温度：" << criteria().value(a) << "通道数据：" << data().value(a);
     if (hooks.pointStored)
         hooks.pointStored();

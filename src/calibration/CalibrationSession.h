@@ -1,6 +1,9 @@
 #pragma once
 
 #include "CalibrationSave.h"
+#include "CalibrationStore.h"
+
+#include <QElapsedTimer>
 
 #include <QCoreApplication>
 #include <QStringList>
@@ -54,11 +57,28 @@ public:
     std::atomic<bool> ManualBatchWait{false};
     std::atomic<double> ManualReference{0.0};
 
-    // Waits of the run (stability, delay) are real time times this factor;
-    // tests shrink it. Driver waits are not affected.
+    // Waits of the run (stability, delay, sampling) are real time times this
+    // factor; tests shrink it. Driver waits are not affected. The run clock
+    // (drift of the reference, the stability timeout) runs by the same factor.
     std::atomic<double> TimeScale{1.0};
 
+    // How readings are taken; the defaults take one reading, as always.
+    struct Options
+    {
+        int Samples = 1;               // readings per batch, 1 … 100
+        double SampleInterval = 0;     // s between readings
+        double MaxStdDev = 0;          // ℃, reference over the window; 0: not checked
+        double MaxDrift = 0;           // ℃/min, reference over the window; 0: not checked
+        int Retries = 0;               // windows sampled again before the run stops
+        double StableTimeout = 0;      // min the source may take to be stable; 0: no limit
+        bool HasStandby = false;       // set the source to Standby when the run ends
+        double Standby = 25;           // ℃
+    };
+    Options options;
+
     Hooks hooks;
+
+    CalibrationSession() { m_Clock.start(); }
 
     // --- run data (guarded: the worker appends while the GUI thread saves) ---
     // Points measured so far.
@@ -66,8 +86,15 @@ public:
     QStringList criteria() const;
     QList<QStringList> data() const;
     void setRunData(const QStringList& criteria, const QList<QStringList>& data);
-    // Records point a (0-based): replaces an existing entry or appends.
-    void storePoint(int a, const QString& references, const QStringList& batches);
+    // Records point a (0-based): replaces an existing entry or appends; its
+    // sample statistics replace those the point had.
+    void storePoint(int a, const QString& references, const QStringList& batches,
+                    const QList<Tool::Struct_CalibrationSample>& samples = {});
+    // Statistics of the readings measured in this session (StartTime empty).
+    QList<Tool::Struct_CalibrationSample> samples() const;
+    void clearSamples();
+    // Minutes of run time since the session was made.
+    double runMinutes() const;
 
     // --- steps, run on a worker ---
     // Opens every instrument and programs the calibrated channels; on failure
@@ -87,9 +114,19 @@ public:
     // Waits of `ms` milliseconds of run time (scaled).
     void wait(int ms) const;
 
+    // Statistics of a series of values taken at run times `minutes`: the
+    // standard deviation (n − 1) and the drift (least-squares slope per minute).
+    static void statistics(const QList<double>& values, const QList<double>& minutes, double* mean, double* sd,
+                           double* drift);
+
 private:
     enum class Step { Done, Aborted, Failed };
-    Step stabilise(double t);
+    // One batch of point a: Samples readings of every channel and of the
+    // reference, checked for stability; the means as the texts to store.
+    Step measureBatch(int a, int b, bool manual, QString* reference, QString* readings,
+                      QList<Tool::Struct_CalibrationSample>* stats, QString* failure);
+    Step stabilise(double t, int a, QString* failure);
+    void standby();
     Step delayWait();
     Step confirmSwap();
     Step measurePoint(int a, QString* failure);
@@ -102,4 +139,6 @@ private:
     mutable std::mutex m_Mutex;
     QStringList m_Criteria;
     QList<QStringList> m_Data{{}, {}, {}, {}, {}, {}, {}, {}, {}};
+    QList<Tool::Struct_CalibrationSample> m_Samples;
+    QElapsedTimer m_Clock;
 };

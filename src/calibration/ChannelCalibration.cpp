@@ -1,5 +1,9 @@
 #include "ChannelCalibration.h"
 
+#include "CalibrationHistoryDialog.h"
+#include "CalibrationOptionsDialog.h"
+#include "CalibrationResultDialog.h"
+#include "CalibrationStore.h"
 #include "ChannelBatch.h"
 #include "ChannelModel.h"
 #include "ChannelScan.h"
@@ -31,6 +35,7 @@
 #include <QtDebug>
 
 #include <cmath>
+#include <memory>
 
 namespace {
 const QString kManual = QStringLiteral("手动");
@@ -77,6 +82,7 @@ ChannelCalibration::ChannelCalibration(QWidget* parent) : ToolPage(parent)
     m_Session.hooks.save = [this] { emit Save_signals(); };
 
     readSettings();
+    readOptions();
 }
 
 ChannelCalibration::~ChannelCalibration()
@@ -128,6 +134,10 @@ void ChannelCalibration::buildUi()
     lineEdit_Max->setObjectName(QStringLiteral("lineEdit_Max"));
     lineEdit_Max->setValidator(countRule);
     pgrid->addWidget(lineEdit_Max, 10, 1);
+    pushButton_Options = new QPushButton(tr("测量设置..."), parameters);
+    pushButton_Options->setObjectName(QStringLiteral("pushButton_Options"));
+    pushButton_Options->setToolTip(tr("每点采样次数、标准稳定判据、温场稳定超时、待机温度和残差限"));
+    pgrid->addWidget(pushButton_Options, 11, 0, 1, 3);
     outer->addWidget(parameters);
 
     auto* right = new QVBoxLayout;
@@ -181,6 +191,9 @@ void ChannelCalibration::buildUi()
     pushButton_Close = new QPushButton(tr("结束"), data);
     pushButton_Close->setObjectName(QStringLiteral("pushButton_Close"));
     buttons->addWidget(pushButton_Close, 1, 5);
+    pushButton_History = new QPushButton(tr("校准历史"), data);
+    pushButton_History->setObjectName(QStringLiteral("pushButton_History"));
+    buttons->addWidget(pushButton_History, 1, 4);
     dlayout->addLayout(buttons);
     plainTextEdit_Data = new QPlainTextEdit(data);
     plainTextEdit_Data->setObjectName(QStringLiteral("plainTextEdit_Data"));
@@ -199,6 +212,8 @@ void ChannelCalibration::buildUi()
         &ChannelCalibration::Temp7_Clicked, &ChannelCalibration::Temp8_Clicked, &ChannelCalibration::Temp9_Clicked};
     for (int i = 0; i < 9; ++i)
         connect(m_TempButtons.at(i), &QPushButton::clicked, this, points.at(i));
+    connect(pushButton_Options, &QPushButton::clicked, this, &ChannelCalibration::Options_Clicked);
+    connect(pushButton_History, &QPushButton::clicked, this, &ChannelCalibration::History_Clicked);
     connect(pushButton_Field, &QPushButton::clicked, this, &ChannelCalibration::FieldScan_Clicked);
     connect(pushButton_Criteria, &QPushButton::clicked, this, &ChannelCalibration::CriteriaScan_Clicked);
     connect(m_CollectionBoxes.at(1), &QCheckBox::stateChanged, this, &ChannelCalibration::Collection2_Changed);
@@ -277,6 +292,86 @@ void ChannelCalibration::readSettings()
     m_Session.ChannelMode = m_ChannelMode;
 }
 
+void ChannelCalibration::readOptions()
+{
+    for (const QString& key : CalibrationOptionsDialog::keys()) {
+        QString text;
+        // A key never written reads empty: its default then holds.
+        if (Tool::getChannelCalibration(key, text))
+            m_Options.insert(key, text.isEmpty() ? CalibrationOptionsDialog::defaultText(key) : text);
+        else
+            m_Options.insert(key, CalibrationOptionsDialog::defaultText(key));
+    }
+}
+
+double ChannelCalibration::standbyDefault() const
+{
+    // The lower end of the range of the source family, or 25 ℃ where every
+    // model of the family reaches it.
+    const QString kind = Vocabulary::current(comboBox_Field);
+    std::unique_ptr<Field> source(SourceLinks::createSource(kind));
+    if (!source)
+        return 25;
+    double low = -1e9;
+    bool inside = true;
+    for (const QString& model : source->ModelList()) {
+        QString lo, hi;
+        if (!source->TemperatureRange(model, lo, hi))
+            continue;
+        low = std::max(low, lo.toDouble());
+        inside = inside && lo.toDouble() <= 25 && 25 <= hi.toDouble();
+    }
+    return inside || low < -1e8 ? 25 : low;
+}
+
+void ChannelCalibration::applyOptions()
+{
+    const auto number = [this](const char* key) { return m_Options.value(QString::fromLatin1(key)).toDouble(); };
+    CalibrationSession::Options o;
+    o.Samples = std::max(1, std::min(100, m_Options.value(QStringLiteral("SamplesPerPoint")).toInt()));
+    o.SampleInterval = std::max(0.0, number("SampleInterval"));
+    o.MaxStdDev = std::max(0.0, number("StabilityStdDev"));
+    o.MaxDrift = std::max(0.0, number("StabilityDrift"));
+    o.Retries = std::max(0, m_Options.value(QStringLiteral("StabilityRetries")).toInt());
+    o.StableTimeout = std::max(0.0, number("StableTimeout"));
+    bool given = false;
+    const double standby = m_Options.value(QStringLiteral("StandbyTemp")).toDouble(&given);
+    o.HasStandby = m_Source != nullptr;
+    o.Standby = given ? standby : standbyDefault();
+    m_Session.options = o;
+}
+
+void ChannelCalibration::Options_Clicked()
+{
+    CalibrationOptionsDialog dialog(this);
+    dialog.setValues(m_Options, QString::number(standbyDefault(), 'f', 1));
+    if (ModalRun::exec(&dialog) != QDialog::Accepted)
+        return;
+    m_Options = dialog.values();
+    // Kept at once, like the run's other keys.
+    WriteConfig_slots();
+}
+
+void ChannelCalibration::History_Clicked()
+{
+    CalibrationHistoryDialog dialog(this);
+    if (!m_Labels.isEmpty()) {
+        const int device = m_Labels.first().section(QLatin1Char('_'), 0, 0).toInt() - 1;
+        const int index = m_Collections.value(device) ? m_Collections.at(device)->currentIndex() : -1;
+        if (index >= 0 && index < m_Registered.size())
+            dialog.selectChannel(m_Registered.at(index).ChannelConfig, m_Labels.first().section(QLatin1Char('_'), 1));
+    }
+    ModalRun::exec(&dialog);
+}
+
+bool ChannelCalibration::driversInUse()
+{
+    if (m_Workers.load() == 0 && m_State != RunState::Pause)
+        return false;
+    MessageBox::information(this, tr("提示"), tr("校准进行中，设备正在使用，不能更改通信设置！"));
+    return true;
+}
+
 void ChannelCalibration::setContext(SystemContext* context)
 {
     m_Context = context;
@@ -319,6 +414,11 @@ void ChannelCalibration::setRunState(RunState state)
 void ChannelCalibration::setBusy(bool running)
 {
     m_Session.Running = running;
+    lockControls(running);
+}
+
+void ChannelCalibration::lockControls(bool running)
+{
     const bool manualSource = Vocabulary::current(comboBox_Field) == kManual;
     comboBox_Field->setEnabled(!running);
     comboBox_Criteria->setEnabled(!running);
@@ -335,6 +435,7 @@ void ChannelCalibration::setBusy(bool running)
         m_Collections.at(i)->setEnabled(!running && m_CollectionBoxes.at(i)->isChecked());
         m_CollectionBoxes.at(i)->setEnabled(!running && i > 0);
     }
+    pushButton_Options->setEnabled(!running);
 }
 
 void ChannelCalibration::deleteDrivers()
@@ -440,6 +541,9 @@ CalibrationRun ChannelCalibration::runData() const
     run.CalibrationData = m_Session.data();
     run.Channels = m_Session.Calibrated;
     run.Devices = m_Session.Entries;
+    run.Reference = QStringList{m_Criteria.Kind, m_Criteria.Mode, m_Criteria.Address, m_Criteria.Port}.join(QLatin1Char(' '))
+                        .trimmed();
+    run.Operator = qEnvironmentVariable("USER", qEnvironmentVariable("USERNAME"));
     return run;
 }
 
@@ -476,6 +580,8 @@ void ChannelCalibration::Criteria_Changed(QString text)
 
 void ChannelCalibration::FieldScan_Clicked()
 {
+    if (driversInUse())
+        return;
     deleteDrivers();
     m_Field.Kind = Vocabulary::current(comboBox_Field);
     ChannelScan dialog(this);
@@ -485,6 +591,8 @@ void ChannelCalibration::FieldScan_Clicked()
 
 void ChannelCalibration::CriteriaScan_Clicked()
 {
+    if (driversInUse())
+        return;
     deleteDrivers();
     m_Criteria.Kind = Vocabulary::current(comboBox_Criteria);
     ChannelScan dialog(this);
@@ -558,6 +666,7 @@ void ChannelCalibration::Open_Clicked()
         m_StartTime = nowText();
         m_ChannelName = channelName;
         m_Session.setRunData({}, {});
+        m_Session.clearSamples();
         plainTextEdit_Data->clear();
     };
     if (m_Session.storedPoints() == 0) {
@@ -579,12 +688,20 @@ void ChannelCalibration::Open_Clicked()
         changeLiquid << m_TempBoxes.at(i)->isChecked();
     }
     qDebug() << "校准温度：" << temperatures;
-    if (m_Automatic && m_Session.storedPoints() >= temperatures.size() && m_Session.storedPoints() > 0) {
+    // Every point measured but not written (the result was set aside): the
+    // run goes on with its save step, there is nothing left to measure.
+    if (m_Automatic && m_Session.storedPoints() > 0 && m_Session.storedPoints() == temperatures.size()) {
+        deleteDrivers();
+        Save_slots();
+        return;
+    }
+    if (m_Automatic && m_Session.storedPoints() > temperatures.size()) {
         if (!MessageBox::question(this, title, tr("设置的温度点少于保存的数据，是否开始新的校准?"))) {
             deleteDrivers();
             return;
         }
         m_Session.setRunData({}, {});
+        m_Session.clearSamples();
         plainTextEdit_Data->clear();
         m_StartTime = nowText();
     }
@@ -635,18 +752,40 @@ void ChannelCalibration::Open_Clicked()
     for (int d = 0; d < 3; ++d)
         if (!present.at(d))
             m_SelectedNumbers[d].clear();
+    // Two devices on one configuration share its stored channels: the same
+    // channel calibrated on both would get two sets of coefficients.
+    for (int i = 0; i < 3; ++i)
+        for (int j = i + 1; j < 3; ++j) {
+            if (!present.at(i) || !present.at(j) || entries.at(i).ChannelConfig != entries.at(j).ChannelConfig)
+                continue;
+            QStringList both;
+            for (const QString& number : m_SelectedNumbers.at(i))
+                if (m_SelectedNumbers.at(j).contains(number))
+                    both << number;
+            if (!both.isEmpty()) {
+                MessageBox::information(this, title,
+                                        tr("采集设备%1和采集设备%2使用同一通道配置“%3”，且都选择了通道%4，"
+                                           "同一通道不能同时校准两次!")
+                                            .arg(i + 1)
+                                            .arg(j + 1)
+                                            .arg(entries.at(i).ChannelConfig, both.join(QLatin1Char(','))));
+                deleteDrivers();
+                return;
+            }
+        }
     rebuildLabels();
     QString countRule;
     bool countFits = true;
+    // Points beyond a fit's count are measured as checks of the fit.
     if (m_ChannelMode == thermocouple) {
         countRule = tr("热电偶校准只需要2个温度点，温度点不匹配会造成校准失败!");
-        countFits = temperatures.size() == 2;
+        countFits = temperatures.size() >= 2;
     } else if (m_ChannelMode == thermistor) {
         countRule = tr("热敏电阻校准需要4-9个温度点，温度点不匹配会造成校准失败!");
         countFits = temperatures.size() >= 4;
     } else {
         countRule = tr("铂电阻校准需要5个温度点(2个负温 1个零度 2个正温)，温度点不匹配会造成校准失败!");
-        countFits = temperatures.size() == 5;
+        countFits = temperatures.size() >= 5;
     }
     if (m_Automatic && !countFits) {
         MessageBox::information(this, title, countRule);
@@ -692,11 +831,14 @@ void ChannelCalibration::Open_Clicked()
     m_Session.ChannelMax = channelMax;
     m_Session.BatchCount = batch.batchCount();
 
+    applyOptions();
     if (m_Automatic) {
         setBusy(true);
         setRunState(RunState::Pause);
         startWorker([this] { therad_Calibration(); });
     } else {
+        // The drivers are in the start routine's hands from here.
+        lockControls(true);
         startWorker([this] { manualStart(); });
     }
 }
@@ -706,10 +848,11 @@ void ChannelCalibration::Open_Clicked()
 void ChannelCalibration::therad_Calibration()
 {
     m_Session.automaticRun();
-    const bool stored = m_Session.storedPoints() > 0;
     m_Session.Running = false;
-    onGui([this, stored] {
-        setRunState(stored ? RunState::Continue : RunState::Start);
+    // Decided on the GUI thread after the save step queued before it: a
+    // written run leaves nothing to continue.
+    onGui([this] {
+        setRunState(m_Session.storedPoints() > 0 ? RunState::Continue : RunState::Start);
         setBusy(false);
     });
 }
@@ -722,13 +865,19 @@ void ChannelCalibration::manualStart()
     const bool ok = m_Session.connectAll(&failure);
     if (!ok) {
         m_Session.closeAll();
-        onGui([this] { pushButton_Open->setEnabled(true); });
+        onGui([this] {
+            pushButton_Open->setEnabled(true);
+            lockControls(false);
+        });
         emit MessageBox_signals(tr("提示"), failure);
         return;
     }
     const int stored = m_Session.storedPoints();
     if (stored > 9) {
-        onGui([this] { pushButton_Open->setEnabled(true); });
+        onGui([this] {
+            pushButton_Open->setEnabled(true);
+            lockControls(false);
+        });
         emit MessageBox_signals(tr("提示"), tr("数据异常!"));
         return;
     }
@@ -826,7 +975,8 @@ void ChannelCalibration::tempClicked(int point)
 void ChannelCalibration::Close_Clicked()
 {
     const QString title = tr("提示");
-    if (m_State != RunState::Pause) {
+    // A run whose result was set aside ("继续" with data) can be saved again.
+    if (m_State == RunState::Start || (m_State == RunState::Continue && m_Session.storedPoints() == 0)) {
         MessageBox::information(this, title, tr("请先开始校准!"));
         return;
     }
@@ -834,22 +984,94 @@ void ChannelCalibration::Close_Clicked()
         MessageBox::information(this, title, tr("当前没有校准数据!"));
         return;
     }
-    m_Session.Running = false;
-    if (!m_Automatic)
-        manualStop();
+    if (m_State == RunState::Pause) {
+        m_Session.Running = false;
+        if (!m_Automatic)
+            manualStop();
+    }
     // The save step reads the run data only once the worker has let go of them.
     waitForWorkers();
     Save_slots();
-    setRunState(RunState::Start);
 }
 
 void ChannelCalibration::Save_slots()
 {
-    const CalibrationSave::Outcome outcome = CalibrationSave::save(runData());
-    if (outcome == CalibrationSave::Outcome::Saved)
-        plainTextEdit_Data->appendPlainText(CalibrationSave::message(outcome));
-    else
+    const CalibrationRun run = runData();
+    const CalibrationSave::Report report = CalibrationSave::evaluate(run);
+    if (report.outcome != CalibrationSave::Outcome::Saved) {
+        MessageBox::information(this, tr("提示"), CalibrationSave::message(report));
+        return;
+    }
+    // Nothing is written before the operator has seen how the fit matches.
+    const double limit = m_Options.value(QStringLiteral("ResidualLimit")).toDouble();
+    if (!CalibrationResultDialog::ask(this, report, m_ChannelMode, limit)) {
+        plainTextEdit_Data->appendPlainText(tr("校准结果已放弃，未写入任何数据；按“结束”可再次查看并写入。"));
+        if (m_State != RunState::Pause)
+            setRunState(RunState::Continue);
+        return;
+    }
+    const CalibrationSave::Outcome outcome = CalibrationSave::write(run, report);
+    if (outcome != CalibrationSave::Outcome::Saved) {
         MessageBox::information(this, tr("提示"), CalibrationSave::message(outcome));
+        return;
+    }
+    plainTextEdit_Data->appendPlainText(CalibrationSave::message(outcome));
+    for (const ChannelCheck& c : report.channels)
+        qInfo().noquote() << "calibration saved:" << c.Config << c.Number << "max residual (mK)" << c.MaxResidualMk
+                          << "as found (mK)" << c.MaxAsFoundMk;
+
+    // The run is written: the page is ready for the next one.
+    m_Session.setRunData({}, {});
+    m_Session.clearSamples();
+    if (m_State != RunState::Pause)
+        setRunState(RunState::Start);
+    WriteConfig_slots();
+    reprogramLoggers();
+}
+
+void ChannelCalibration::reprogramLoggers()
+{
+    // The loggers were programmed for the run (M = 1, B = 0, raw units):
+    // they get their configuration back, with the new coefficients.
+    struct Job
+    {
+        int position;
+        Tool::Struct_AcquisitionDevice entry;
+        QList<Device::Channel> channels;
+    };
+    QList<Job> jobs;
+    for (int d = 0; d < 3; ++d) {
+        if (m_Session.Calibrated.value(d).isEmpty())
+            continue;
+        const Tool::Struct_AcquisitionDevice entry = m_Session.Entries.value(d);
+        QList<Tool::Struct_ChannelConfig> found;
+        if (!kModels.contains(entry.Mode) || !Tool::getChannelConfig(found, entry.ChannelConfig) || found.isEmpty())
+            continue;
+        jobs << Job{d, entry, ChannelModel::toChannels(found.first())};
+    }
+    if (jobs.isEmpty())
+        return;
+    startWorker([this, jobs] {
+        // The run's own worker may still be closing its links to the loggers.
+        while (m_Workers.load() > 1)
+            QThread::msleep(20);
+        for (const Job& job : jobs) {
+            std::unique_ptr<Collection> logger(ChannelModel::createCollection(job.entry.Mode));
+            bool ok = logger && logger->Open(job.entry.SignalMode, job.entry.IP_COM, job.entry.Port_BaudRate);
+            ok = ok && logger->SetChannels(job.entry.ScanRate, job.channels);
+            if (logger && logger->IsOpen())
+                logger->Close();
+            const QString name = tr("采集设备") + QString::number(job.position + 1);
+            if (ok) {
+                emit PlainTextEdit_signals(name + tr("已下发更新后的通道参数。"));
+                qInfo().noquote() << "calibration: logger" << job.entry.Number << "reprogrammed";
+            } else {
+                qWarning().noquote() << "calibration: logger" << job.entry.Number << "not reprogrammed";
+                emit MessageBox_signals(tr("提示"), name + tr("无法连接，更新后的通道参数未下发；系数已保存，"
+                                                             "请在采集设备页面测试该设备。"));
+            }
+        }
+    });
 }
 
 void ChannelCalibration::WriteConfig_slots()
@@ -884,12 +1106,16 @@ void ChannelCalibration::WriteConfig_slots()
          << qMakePair(QStringLiteral("CalibrationCriteria"), m_Session.criteria().join(QLatin1Char(';')));
     for (int i = 0; i < 9; ++i)
         keys << qMakePair(QStringLiteral("CalibrationData%1").arg(i + 1), data.value(i).join(QLatin1Char(';')));
-    for (const auto& key : qAsConst(keys)) {
-        // Reading inserts a missing key, so the update below finds its row.
-        QString existing;
-        if (!Tool::getChannelCalibration(key.first, existing) || !Tool::modifyChannelCalibration(key.first, key.second))
-            return;
-    }
+    for (const QString& key : CalibrationOptionsDialog::keys())
+        keys << qMakePair(key, m_Options.value(key));
+    // One transaction: a crash leaves the state of the last point or this one,
+    // never a reference without its readings.
+    QList<Tool::Struct_CalibrationSample> samples = m_Session.samples();
+    for (Tool::Struct_CalibrationSample& sample : samples)
+        sample.StartTime = m_StartTime;
+    Tool::Transaction transaction;
+    if (!Tool::putChannelCalibration(keys) || !Tool::addCalibrationSamples(samples) || !transaction.commit())
+        qWarning().noquote() << "calibration: the run state could not be stored";
 }
 
 void ChannelCalibration::PlainTextEdit_slots(QString text)

@@ -5,6 +5,7 @@
 #include "ToolPage.h"
 
 #include <QList>
+#include <QMap>
 #include <QStringList>
 
 #include <atomic>
@@ -40,6 +41,10 @@ public:
     CalibrationSession& session() { return m_Session; }
     int activeWorkers() const { return m_Workers.load(); }
     QStringList channelLabels() const { return m_Labels; }
+    // The measurement settings as stored (keys of CalibrationOptionsDialog).
+    QMap<QString, QString> options() const { return m_Options; }
+    // The standby set-point used when its field is empty (℃).
+    double standbyDefault() const;
 
 signals:
     void Save_signals();
@@ -70,6 +75,10 @@ public slots:
     void PlainTextEdit_slots(QString text);
     void MessageBox_slots(QString title, QString text);
 
+    // The measurement settings dialog and the channels' calibration history.
+    void Options_Clicked();
+    void History_Clicked();
+
 private slots:
     // Runs the oldest piece of work handed over by onGui().
     void runGuiWork();
@@ -79,8 +88,17 @@ private:
 
     void buildUi();
     void readSettings();
+    void readOptions();
+    // The session's reading options from the stored texts.
+    void applyOptions();
+    // Nothing that changes or deletes a driver runs while a worker lives.
+    bool driversInUse();
+    // Sends each calibrated logger its channel configuration as now stored.
+    void reprogramLoggers();
     void setRunState(RunState state);
     void setBusy(bool running);
+    // Enables or disables what may not change while the drivers are in use.
+    void lockControls(bool running);
     void deleteDrivers();
     void rebuildLabels();
     void replayLog();
@@ -133,5 +151,8 @@ private:
     QPushButton* pushButton_Field = nullptr;
     QPushButton* pushButton_Open = nullptr;
     QPushButton* pushButton_Close = nullptr;
+    QPushButton* pushButton_Options = nullptr;
+    QPushButton* pushButton_History = nullptr;
+    QMap<QString, QString> m_Options;
     QPlainTextEdit* plainTextEdit_Data = nullptr;
 };

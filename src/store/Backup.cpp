@@ -1,5 +1,7 @@
 #include "Backup.h"
 
+#include "CalibrationStore.h"
+
 #include <QtGlobal>
 #if defined(Q_OS_WIN)
 #include <windows.h>
@@ -106,7 +108,7 @@ const QHash<QString, QStringList>& programColumns()
         ScopedConnection memory(QStringLiteral(":memory:"));
         QSqlDatabase db = memory.db();
         if (db.open() && Tool::ensureSchema(db)) {
-            for (const QString& table : Tool::installedTables())
+            for (const QString& table : Tool::installedTables() + Tool::calibrationTables())
                 out.insert(table, columnsOf(db, table));
         }
         return out;
@@ -127,6 +129,22 @@ QString schemaRefusal(QSqlDatabase db)
         t.addBindValue(table);
         if (!t.exec() || !t.next())
             return QStringLiteral("table %1 is missing").arg(table);
+        const QStringList expected = programColumns().value(table);
+        const QStringList found = columnsOf(db, table);
+        if (expected.isEmpty() || found != expected)
+            return QStringLiteral("table %1 has columns (%2), expected (%3)")
+                .arg(table, found.join(QLatin1String(", ")), expected.join(QLatin1String(", ")));
+    }
+    // Older databases have no calibration evidence yet and gain the tables on
+    // open; where present they must be the program's.
+    for (const QString& table : Tool::calibrationTables()) {
+        QSqlQuery t(db);
+        t.prepare(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type='table' AND name=?"));
+        t.addBindValue(table);
+        if (!t.exec())
+            return QStringLiteral("schema unreadable");
+        if (!t.next())
+            continue;
         const QStringList expected = programColumns().value(table);
         const QStringList found = columnsOf(db, table);
         if (expected.isEmpty() || found != expected)

@@ -1,5 +1,7 @@
 #include "Tool.h"
 
+#include "CalibrationStore.h"
+
 #include <QElapsedTimer>
 #include <QSerialPortInfo>
 #include <QSqlDatabase>
@@ -255,7 +257,7 @@ bool ensureSchema(QSqlDatabase& db)
             return false;
         }
     }
-    return true;
+    return ensureCalibrationSchema(db);
 }
 
 bool openDefaultDatabase(const QString& path)

@@ -62,6 +62,7 @@ const char* const kWords[] = {
     // warning-log types and fixed details
     QT_TRANSLATE_NOOP("Vocabulary", "通讯异常"),
     QT_TRANSLATE_NOOP("Vocabulary", "数据库异常"),
+    QT_TRANSLATE_NOOP("Vocabulary", "校准系数"),
     QT_TRANSLATE_NOOP("Vocabulary", "上限报警"),
     QT_TRANSLATE_NOOP("Vocabulary", "下限报警"),
     QT_TRANSLATE_NOOP("Vocabulary", "设备重新连接。"),

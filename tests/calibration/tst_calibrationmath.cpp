@@ -4,6 +4,7 @@
 #include "CalibrationMath.h"
 #include "CalibrationSave.h"
 #include "TestSupport.h"
+#include "CalibrationStore.h"
 #include "Tool.h"
 
 #include <QtTest>
@@ -15,18 +16,16 @@ using namespace CalibrationMath;
 namespace {
 
 // Resistance of a platinum sensor with deviation coefficients, W solved by
-// Newton. R0 is the resistance at the run's zero point, which the fits take
-// as W = 1 (not the triple point 0.01 ℃ of the scale).
+// Newton. As on the scale, W is relative to R0 = R(0.01 ℃).
 double platinumResistance(double t, double r0, double a, double b, double a4, double b4)
 {
-    if (t == 0)
-        return r0;
-    const double wr = t < 0 ? referenceBelowZero(t) : referenceAboveZero(t);
+    const double wr = referenceFunction(t);
+    const bool below = t < 0.01;
     double w = wr;
     for (int i = 0; i < 50; ++i) {
-        const double f = t < 0 ? w - wr - a4 * (w - 1) - b4 * (w - 1) * std::log(w)
+        const double f = below ? w - wr - a4 * (w - 1) - b4 * (w - 1) * std::log(w)
                                : w - wr - a * (w - 1) - b * (w - 1) * (w - 1);
-        const double df = t < 0 ? 1 - a4 - b4 * (std::log(w) + (w - 1) / w) : 1 - a - 2 * b * (w - 1);
+        const double df = below ? 1 - a4 - b4 * (std::log(w) + (w - 1) / w) : 1 - a - 2 * b * (w - 1);
         w -= f / df;
     }
     return r0 * w;
@@ -75,6 +74,9 @@ private slots:
     void refusals_data();
     void refusals();
     void solver();
+    void temperatureFromCoefficients_data();
+    void temperatureFromCoefficients();
+    void residualsBeforeWriting();
     void saveStep();
 };
 
@@ -118,13 +120,15 @@ void TestCalibrationMath::thermocouple()
 
 void TestCalibrationMath::platinumGivesBackItsDeviation()
 {
-    // Two sensors with known errors, measured in a shuffled order.
+    // Two sensors with known errors, measured in a shuffled order; the zero
+    // point is taken where the bath settled, 8 mK below 0 ℃, and R0 is the
+    // resistance at 0.01 ℃ all the same.
     struct Sensor
     {
         double r0, a, b, a4, b4;
     };
     const QList<Sensor> sensors{{100.0123, -2.5e-4, 1.5e-5, -1.9e-4, 2.1e-5}, {25.4987, 1.1e-4, -3e-6, 8e-5, -1e-5}};
-    const QList<double> order{100, -40, 0, 60, -80};
+    const QList<double> order{100, -40, -0.008, 60, -80};
     QList<QList<double>> readings;
     for (const Sensor& s : sensors) {
         QList<double> r;
@@ -136,17 +140,21 @@ void TestCalibrationMath::platinumGivesBackItsDeviation()
     QVERIFY(CalculateRTD(points(order, readings), lists));
     for (int i = 0; i < sensors.size(); ++i) {
         const Device::Channel& ch = lists[0][i];
-        QCOMPARE(ch.A_C0.toDouble(), std::round(sensors[i].a * 1e8) / 1e8);
-        QCOMPARE(ch.B_C1.toDouble(), std::round(sensors[i].b * 1e8) / 1e8);
-        QCOMPARE(ch.A4_C5.toDouble(), std::round(sensors[i].a4 * 1e8) / 1e8);
-        QCOMPARE(ch.B4_C6.toDouble(), std::round(sensors[i].b4 * 1e8) / 1e8);
-        QCOMPARE(ch.R0_C4, QString::number(sensors[i].r0, 'f', 8));
+        // The texts carry 8 decimals: one unit of the last one is the bound.
+        const QList<QPair<double, double>> found{{ch.A_C0.toDouble(), sensors[i].a},
+                                                 {ch.B_C1.toDouble(), sensors[i].b},
+                                                 {ch.A4_C5.toDouble(), sensors[i].a4},
+                                                 {ch.B4_C6.toDouble(), sensors[i].b4},
+                                                 {ch.R0_C4.toDouble(), sensors[i].r0}};
+        for (const auto& f : found)
+            QVERIFY2(std::fabs(f.first - f.second) <= 1.01e-8,
+                     qPrintable(QStringLiteral("%1 vs %2").arg(f.first, 0, 'g', 12).arg(f.second, 0, 'g', 12)));
         QCOMPARE(ch.C_C2, QStringLiteral("0"));
         QCOMPARE(ch.D_C3, QStringLiteral("0"));
     }
 
     // The measuring order does not matter.
-    const QList<double> ascending{-80, -40, 0, 60, 100};
+    const QList<double> ascending{-80, -40, -0.008, 60, 100};
     QList<QList<double>> sorted;
     for (const Sensor& s : sensors) {
         QList<double> r;
@@ -165,7 +173,7 @@ void TestCalibrationMath::platinumOnTheReferenceCurve()
     const QList<double> t{-80, -40, 0, 60, 100};
     QList<double> r;
     for (double v : t)
-        r << 100 * (v < 0 ? referenceBelowZero(v) : v == 0 ? 1.0 : referenceAboveZero(v));
+        r << 100 * referenceFunction(v);
     ChannelLists lists = channels(1);
     QVERIFY(CalculateRTD(points(t, {r}), lists));
     const Device::Channel& ch = lists[0][0];
@@ -205,7 +213,10 @@ void TestCalibrationMath::refusals_data()
     QTest::addColumn<QString>("mode");
     QTest::addColumn<QList<double>>("references");
     QTest::addColumn<QList<double>>("readings");
-    QTest::newRow("tc with 3 points") << "热电偶" << QList<double>{0, 50, 100} << QList<double>{0, 50, 100};
+    QTest::newRow("tc with 1 point") << "热电偶" << QList<double>{100} << QList<double>{100};
+    QTest::newRow("tc equal references") << "热电偶" << QList<double>{100, 100.5} << QList<double>{99, 101};
+    QTest::newRow("rtd three below zero") << "铂电阻" << QList<double>{-80, -40, -20, 0, 100}
+                                         << QList<double>{68, 84, 92, 100, 138};
     QTest::newRow("tc equal readings") << "热电偶" << QList<double>{0, 100} << QList<double>{20, 20};
     QTest::newRow("rtd with 4 points") << "铂电阻" << QList<double>{-40, 0, 50, 100}
                                       << QList<double>{84, 100, 119, 138};
@@ -251,6 +262,87 @@ void TestCalibrationMath::solver()
     QVERIFY(std::fabs(c[0] - 1) < 1e-12 && std::fabs(c[1] - 2) < 1e-12);
 }
 
+void TestCalibrationMath::temperatureFromCoefficients_data()
+{
+    QTest::addColumn<QString>("mode");
+    QTest::addColumn<QStringList>("coefficients"); // A…B4 texts
+    QTest::addColumn<double>("t");
+    const QStringList pt{"-0.0205", "0.00073", "0", "0", "100.0123", "-0.0206", "-0.00041"};
+    const QStringList ntc{"-4.2", "3990", "-12000", "1000000", "0", "0", "0"};
+    for (double t : {-80.0, -0.5, 0.0, 0.01, 0.02, 60.0, 230.0})
+        QTest::newRow(qPrintable(QStringLiteral("platinum %1").arg(t))) << "铂电阻" << pt << t;
+    for (double t : {-10.0, 25.0, 80.0})
+        QTest::newRow(qPrintable(QStringLiteral("thermistor %1").arg(t))) << "热敏电阻" << ntc << t;
+}
+
+void TestCalibrationMath::temperatureFromCoefficients()
+{
+    // The inverse used for residuals gives back the temperature a reading was made at.
+    QFETCH(QString, mode);
+    QFETCH(QStringList, coefficients);
+    QFETCH(double, t);
+    Device::Channel ch;
+    ch.A_C0 = coefficients.at(0);
+    ch.B_C1 = coefficients.at(1);
+    ch.C_C2 = coefficients.at(2);
+    ch.D_C3 = coefficients.at(3);
+    ch.R0_C4 = coefficients.at(4);
+    ch.A4_C5 = coefficients.at(5);
+    ch.B4_C6 = coefficients.at(6);
+    double x = 0;
+    if (mode == "铂电阻") {
+        x = platinumResistance(t, 100.0123, -0.0205, 0.00073, -0.0206, -0.00041);
+    } else {
+        const double T = t + 273.15;
+        x = std::exp(-4.2 + 3990 / T - 12000 / (T * T) + 1e6 / (T * T * T));
+    }
+    QVERIFY(hasCoefficients(mode, ch));
+    // 10 µK: the two reference functions meet at 0.01 ℃ to about 1 µK.
+    QVERIFY2(std::fabs(temperatureOf(mode, ch, x, t + 3) - t) < 1e-5,
+             qPrintable(QString::number(temperatureOf(mode, ch, x, t + 3), 'g', 12)));
+    QVERIFY(!hasCoefficients(mode, Device::Channel()) || mode == "热电偶");
+}
+
+void TestCalibrationMath::residualsBeforeWriting()
+{
+    // Three thermocouple points: 0 and 100 ℃ are fitted, 50 ℃ checks the
+    // line. The channel had M = 1, B = 0.2 before.
+    CalibrationRun run;
+    run.ChannelMode = "热电偶";
+    run.Labels = QStringList{"1_101"};
+    run.Channels = {{channel("101")}, {}, {}};
+    run.Channels[0][0].MX_B_M = 1;
+    run.Channels[0][0].MX_B_B = 0.2f;
+    run.CalibrationCriteria = QStringList{"0.0000", "100.0000", "50.0000"};
+    run.CalibrationData[0] = QStringList{"0.3"};
+    run.CalibrationData[1] = QStringList{"99.6"};
+    run.CalibrationData[2] = QStringList{"49.9"};
+    const CalibrationSave::Report report = CalibrationSave::evaluate(run);
+    QCOMPARE(report.outcome, CalibrationSave::Outcome::Saved);
+    QCOMPARE(report.fitPoints, 2);
+    QVERIFY(report.exact);
+    QCOMPARE(report.channels.size(), 1);
+    const ChannelCheck& c = report.channels.first();
+    QCOMPARE(c.Points.size(), 3);
+    const double m = static_cast<float>(100 / 99.3), b = static_cast<float>(-0.3 * (100 / 99.3));
+    QVERIFY(std::fabs(c.Points[0].ResidualMk) < 0.01 && std::fabs(c.Points[1].ResidualMk) < 0.01);
+    QVERIFY(!c.Points[1].Check && c.Points[2].Check);
+    QVERIFY(std::fabs(c.Points[2].ResidualMk - (m * 49.9 + b - 50) * 1000) < 1e-6);
+    QVERIFY(std::fabs(c.MaxResidualMk - std::fabs(c.Points[2].ResidualMk)) < 1e-9);
+    // As found: 1·x + 0.2 against the reference.
+    const QList<double> asFound{500, -200, 100};
+    for (int p = 0; p < 3; ++p)
+        QVERIFY2(std::fabs(c.Points[p].AsFoundMk - asFound[p]) < 1e-3, qPrintable(QString::number(c.Points[p].AsFoundMk)));
+    QVERIFY(std::fabs(c.MaxAsFoundMk - 500.0) < 1e-3);
+
+    // A reading that is no number is refused with its channel, not taken as 0.
+    run.CalibrationData[2] = QStringList{""};
+    const CalibrationSave::Report refused = CalibrationSave::evaluate(run);
+    QCOMPARE(refused.outcome, CalibrationSave::Outcome::FitFailed);
+    QVERIFY2(CalibrationSave::message(refused).startsWith("参数错误，计算失败！\n1_101"),
+             qPrintable(CalibrationSave::message(refused)));
+}
+
 void TestCalibrationMath::saveStep()
 {
     TestWorkDir dir;
@@ -290,37 +382,78 @@ void TestCalibrationMath::saveStep()
     run.Channels = {{channel("101"), channel("102")}, {channel("102")}, {}};
 
     QCOMPARE(CalibrationSave::save(run), CalibrationSave::Outcome::NoData);
+    const auto count = [](const char* table) {
+        return TestSupport::scalar(QStringLiteral("SELECT COUNT(*) FROM %1").arg(table)).toInt();
+    };
 
-    // Batches of two: three references for two batches is refused.
+    // Batches of two: three references for two batches is refused, and
+    // nothing is stored: the run row goes only with its coefficients.
     run.CalibrationCriteria = QStringList{"100.0000,100.0100,99.9900"};
     run.CalibrationData[0] = QStringList{"99.5,99.8", "100.3"};
     QCOMPARE(CalibrationSave::save(run), CalibrationSave::Outcome::BatchMismatch);
-    QCOMPARE(TestSupport::scalar("SELECT COUNT(*) FROM ChannelCalibrationData").toInt(), 1);
+    QCOMPARE(count("ChannelCalibrationData"), 0);
 
     run.CalibrationCriteria = QStringList{"100.0000,100.0100", "0.0000,0.0100"};
     run.CalibrationData[1] = QStringList{"0.2", "-0.1"};
     QCOMPARE(CalibrationSave::save(run), CalibrationSave::Outcome::ChannelMismatch);
 
-    // An empty reading between commas still counts as a pair (reading 0).
+    // An empty reading between commas is no reading of 0.
     run.CalibrationData[1] = QStringList{"0.2,", "-0.1"};
+    QCOMPARE(CalibrationSave::save(run), CalibrationSave::Outcome::FitFailed);
+    QCOMPARE(count("ChannelCalibrationData"), 0);
+
+    run.CalibrationData[1] = QStringList{"0.2,0.0", "-0.1"};
     QCOMPARE(CalibrationSave::save(run), CalibrationSave::Outcome::Saved);
     QList<Tool::Struct_ChannelConfig> stored;
     QVERIFY(Tool::getChannelConfig(stored, "TC-A") && !stored.isEmpty());
-    // 1_102 reads 99.8 at 100 and nothing (0) at 0.
+    // 1_102 reads 99.8 at 100 and 0.0 at 0.
     QCOMPARE(stored[0].MX_B_M, QStringList({"1.00705", "1.002"}));
     QCOMPARE(stored[0].MX_B_B.at(0), QStringLiteral("-0.20141"));
     QVERIFY(Tool::getChannelConfig(stored, "TC-B") && !stored.isEmpty());
     QCOMPARE(stored[0].MX_B_M.at(0), QStringLiteral("1"));
     QCOMPARE(stored[0].MX_B_M.at(1),
              QString::number(static_cast<double>(static_cast<float>((100.01 - 0.01) / (100.3 + 0.1))), 'g', 6));
+    // Every written set is in the history with the set it replaced.
+    QCOMPARE(count("CalibrationHistory"), 3);
+    QList<Tool::Struct_CalibrationHistory> history;
+    QVERIFY(Tool::getCalibrationHistory("TC-A", "101", history));
+    QCOMPARE(history.size(), 1);
+    QCOMPARE(history[0].NewSet.mid(0, 2), QStringList({"1.00705", "-0.20141"}));
+    QCOMPARE(history[0].OldSet.mid(0, 2), QStringList({"1", "0"}));
+    QCOMPARE(history[0].StartTime, run.StartTime);
+    QCOMPARE(history[0].Points, 2);
 
-    // A configuration gone missing: nothing is written anywhere.
-    QVERIFY(Tool::deleteChannelConfig("TC-B"));
+    // The same run again: its row exists, so nothing at all is written.
     run.CalibrationCriteria = QStringList{"200.0000,200.0000", "0.0000,0.0000"};
     run.CalibrationData[0] = QStringList{"199,198", "201"};
-    QCOMPARE(CalibrationSave::save(run), CalibrationSave::Outcome::UpdateFailed);
+    QCOMPARE(CalibrationSave::save(run), CalibrationSave::Outcome::RunNotStored);
     QVERIFY(Tool::getChannelConfig(stored, "TC-A"));
     QCOMPARE(stored[0].MX_B_M.at(0), QStringLiteral("1.00705"));
+    QCOMPARE(count("CalibrationHistory"), 3);
+
+    // Two devices on one configuration: both devices' channels land in it.
+    run.StartTime = "2026-12-10 10:00:00";
+    run.Devices = {a, a, b};
+    run.Channels = {{channel("101")}, {channel("102")}, {}};
+    run.Labels = QStringList{"1_101", "2_102"};
+    run.CalibrationCriteria = QStringList{"200.0000,200.0000", "0.0000,0.0000"};
+    run.CalibrationData[0] = QStringList{"199", "198"};
+    run.CalibrationData[1] = QStringList{"0.5", "-0.5"};
+    QCOMPARE(CalibrationSave::save(run), CalibrationSave::Outcome::Saved);
+    QVERIFY(Tool::getChannelConfig(stored, "TC-A"));
+    QCOMPARE(stored[0].MX_B_M, QStringList({QString::number(static_cast<float>(200 / 198.5), 'g', 6),
+                                            QString::number(static_cast<float>(200 / 198.5), 'g', 6)}));
+
+    // A configuration gone missing: the transaction writes nothing anywhere.
+    QVERIFY(Tool::deleteChannelConfig("TC-B"));
+    run.StartTime = "2026-12-10 11:00:00";
+    run.Devices = {a, b, a};
+    run.Channels = {{channel("101")}, {channel("102")}, {}};
+    QCOMPARE(CalibrationSave::save(run), CalibrationSave::Outcome::UpdateFailed);
+    QVERIFY(Tool::getChannelConfig(stored, "TC-A"));
+    QCOMPARE(stored[0].MX_B_M.at(0), QString::number(static_cast<float>(200 / 198.5), 'g', 6));
+    QCOMPARE(count("ChannelCalibrationData"), 2);
+    QCOMPARE(count("CalibrationHistory"), 5);
 
     QCOMPARE(CalibrationSave::message(CalibrationSave::Outcome::FitFailed), QStringLiteral("参数错误，计算失败！"));
     TestSupport::closeDatabase();

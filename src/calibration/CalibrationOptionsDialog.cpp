@@ -1,0 +1,95 @@
+#include "CalibrationOptionsDialog.h"
+
+#include "MessageBox.h"
+
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <QVBoxLayout>
+
+QStringList CalibrationOptionsDialog::keys()
+{
+    return {QStringLiteral("SamplesPerPoint"), QStringLiteral("SampleInterval"), QStringLiteral("StabilityStdDev"),
+            QStringLiteral("StabilityDrift"),  QStringLiteral("StabilityRetries"), QStringLiteral("StableTimeout"),
+            QStringLiteral("StandbyTemp"),     QStringLiteral("ResidualLimit")};
+}
+
+QString CalibrationOptionsDialog::defaultText(const QString& key)
+{
+    if (key == QStringLiteral("SamplesPerPoint"))
+        return QStringLiteral("1");
+    if (key == QStringLiteral("SampleInterval"))
+        return QStringLiteral("1");
+    if (key == QStringLiteral("StabilityRetries"))
+        return QStringLiteral("3");
+    return QString();
+}
+
+CalibrationOptionsDialog::CalibrationOptionsDialog(QWidget* parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("CalibrationOptionsDialog"));
+    setWindowTitle(tr("测量设置"));
+    auto* layout = new QVBoxLayout(this);
+    auto* form = new QFormLayout;
+    const auto positive = new QRegularExpressionValidator(QRegularExpression(QStringLiteral("^[0-9]*\\.?[0-9]*$")), this);
+    const auto signedNumber =
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("^-?[0-9]*\\.?[0-9]*$")), this);
+    const auto integer = new QRegularExpressionValidator(QRegularExpression(QStringLiteral("^[0-9]{0,3}$")), this);
+    const QStringList labels{tr("每点采样次数："),       tr("采样间隔(s)："),       tr("标准最大标准差(℃)："),
+                             tr("标准最大漂移(℃/min)："), tr("不稳定时重采次数："), tr("温场稳定超时(min)："),
+                             tr("结束后待机温度(℃)："),   tr("残差限(mK)：")};
+    const QStringList keyList = keys();
+    for (int i = 0; i < keyList.size(); ++i) {
+        auto* edit = new QLineEdit(this);
+        edit->setObjectName(QStringLiteral("lineEdit_") + keyList.at(i));
+        const QString key = keyList.at(i);
+        edit->setValidator(key == QStringLiteral("SamplesPerPoint") || key == QStringLiteral("StabilityRetries")
+                               ? static_cast<QValidator*>(integer)
+                           : key == QStringLiteral("StandbyTemp") ? signedNumber
+                                                                  : positive);
+        if (key != QStringLiteral("SamplesPerPoint") && key != QStringLiteral("SampleInterval")
+            && key != QStringLiteral("StabilityRetries") && key != QStringLiteral("StandbyTemp"))
+            edit->setPlaceholderText(tr("不限"));
+        form->addRow(labels.at(i), edit);
+        m_Edits.insert(key, edit);
+    }
+    layout->addLayout(form);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    auto* ok = new QPushButton(tr("确定"), this);
+    ok->setObjectName(QStringLiteral("pushButton_OK"));
+    auto* cancel = new QPushButton(tr("取消"), this);
+    cancel->setObjectName(QStringLiteral("pushButton_Quit"));
+    buttons->addWidget(ok);
+    buttons->addWidget(cancel);
+    layout->addLayout(buttons);
+    connect(ok, &QPushButton::clicked, this, &CalibrationOptionsDialog::OK_Clicked);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void CalibrationOptionsDialog::setValues(const QMap<QString, QString>& values, const QString& standbyHint)
+{
+    for (auto it = m_Edits.begin(); it != m_Edits.end(); ++it)
+        it.value()->setText(values.value(it.key(), defaultText(it.key())));
+    m_Edits.value(QStringLiteral("StandbyTemp"))->setPlaceholderText(standbyHint);
+}
+
+QMap<QString, QString> CalibrationOptionsDialog::values() const
+{
+    QMap<QString, QString> out;
+    for (auto it = m_Edits.begin(); it != m_Edits.end(); ++it)
+        out.insert(it.key(), it.value()->text().trimmed());
+    return out;
+}
+
+void CalibrationOptionsDialog::OK_Clicked()
+{
+    const int samples = m_Edits.value(QStringLiteral("SamplesPerPoint"))->text().toInt();
+    if (samples < 1 || samples > 100) {
+        MessageBox::information(this, tr("提示"), tr("每点采样次数应为1～100！"));
+        return;
+    }
+    accept();
+}

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QDialog>
+#include <QMap>
+#include <QStringList>
+
+class QLineEdit;
+
+// How a run takes its readings and what it checks, kept with the page's other
+// keys: samples per reading and their interval, the reference's stability
+// over the sampling window, the source's stability timeout, the standby
+// set-point and the residual limit of the result. An empty field is "none"
+// (or the default, for the standby set-point).
+class CalibrationOptionsDialog : public QDialog
+{
+    Q_OBJECT
+public:
+    // The stored keys, in the order of the fields.
+    static QStringList keys();
+    static QString defaultText(const QString& key);
+
+    explicit CalibrationOptionsDialog(QWidget* parent = nullptr);
+    // `standbyHint` is shown in the empty standby field (the default there).
+    void setValues(const QMap<QString, QString>& values, const QString& standbyHint);
+    QMap<QString, QString> values() const;
+
+public slots:
+    void OK_Clicked();
+
+private:
+    QMap<QString, QLineEdit*> m_Edits;
+};

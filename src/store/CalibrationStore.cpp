@@ -1,0 +1,232 @@
+#include "CalibrationStore.h"
+
+#include "Tool.h"
+
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+#include <QtDebug>
+
+#include <cmath>
+#include <limits>
+
+namespace Tool {
+
+namespace {
+
+const char* const kSamplesTable =
+    "CREATE TABLE IF NOT EXISTS CalibrationSamples(StartTime TEXT NOT NULL, Point INTEGER NOT NULL, "
+    "Batch INTEGER NOT NULL, Channel TEXT NOT NULL, Count INTEGER, Mean REAL, StdDev REAL, Min REAL, "
+    "Max REAL, FirstTime TEXT, LastTime TEXT, PRIMARY KEY(StartTime, Point, Batch, Channel))";
+const char* const kHistoryTable =
+    "CREATE TABLE IF NOT EXISTS CalibrationHistory(Id INTEGER PRIMARY KEY AUTOINCREMENT, SavedAt TEXT, "
+    "Operator TEXT, StartTime TEXT, ChannelMode TEXT, ConfigName TEXT, ChannelNumber TEXT, Label TEXT, "
+    "Reference TEXT, Points INTEGER, NewSet TEXT, OldSet TEXT, MaxResidual REAL, MaxAsFound REAL, "
+    "Residuals TEXT)";
+const char* const kHistoryIndex =
+    "CREATE INDEX IF NOT EXISTS CalibrationHistory_Channel ON CalibrationHistory(ConfigName, ChannelNumber)";
+
+bool exec(QSqlQuery& q, const QString& sql, const QVariantList& values)
+{
+    if (!q.prepare(sql))
+        return false;
+    for (const QVariant& v : values)
+        q.addBindValue(v);
+    if (!q.exec()) {
+        qWarning().noquote() << "calibration store:" << q.lastError().text();
+        return false;
+    }
+    return true;
+}
+
+// NULL stands for "none" (no as-found error without earlier coefficients).
+QVariant optional(double v)
+{
+    return std::isfinite(v) ? QVariant(v) : QVariant(QVariant::Double);
+}
+
+double fromOptional(const QVariant& v)
+{
+    return v.isNull() ? std::numeric_limits<double>::quiet_NaN() : v.toDouble();
+}
+
+} // namespace
+
+QStringList calibrationTables()
+{
+    return {QStringLiteral("CalibrationSamples"), QStringLiteral("CalibrationHistory")};
+}
+
+bool ensureCalibrationSchema(QSqlDatabase& db)
+{
+    QSqlQuery q(db);
+    for (const char* sql : {kSamplesTable, kHistoryTable, kHistoryIndex})
+        if (!q.exec(QString::fromUtf8(sql))) {
+            qWarning().noquote() << "Schema statement failed:" << q.lastError().text();
+            return false;
+        }
+    return true;
+}
+
+Transaction::Transaction()
+{
+    QSqlDatabase db = QSqlDatabase::database();
+    m_open = db.isOpen() && db.transaction();
+}
+
+Transaction::~Transaction()
+{
+    if (m_open)
+        QSqlDatabase::database().rollback();
+}
+
+bool Transaction::commit()
+{
+    if (!m_open)
+        return false;
+    m_open = false;
+    QSqlDatabase db = QSqlDatabase::database();
+    if (db.commit())
+        return true;
+    db.rollback();
+    return false;
+}
+
+bool putChannelCalibration(const QList<QPair<QString, QString>>& keys)
+{
+    QSqlQuery q;
+    if (!q.prepare(QStringLiteral("INSERT OR REPLACE INTO ChannelCalibration(Name, Data) VALUES (?, ?)")))
+        return false;
+    for (const auto& key : keys) {
+        q.addBindValue(key.first);
+        q.addBindValue(key.second);
+        if (!q.exec())
+            return false;
+    }
+    qDebug().noquote() << "校准状态：" << keys.size() << "keys written";
+    return true;
+}
+
+bool addCalibrationSamples(const QList<Struct_CalibrationSample>& samples)
+{
+    QSqlQuery q;
+    if (!q.prepare(QStringLiteral("INSERT OR REPLACE INTO CalibrationSamples VALUES (?,?,?,?,?,?,?,?,?,?,?)")))
+        return false;
+    for (const Struct_CalibrationSample& s : samples) {
+        for (const QVariant& v : QVariantList{s.StartTime, s.Point, s.Batch, s.Channel, s.Count, s.Mean, s.StdDev,
+                                              s.Min, s.Max, s.FirstTime, s.LastTime})
+            q.addBindValue(v);
+        if (!q.exec())
+            return false;
+    }
+    return true;
+}
+
+bool getCalibrationSamples(const QString& startTime, QList<Struct_CalibrationSample>& list)
+{
+    list.clear();
+    QSqlQuery q;
+    if (!exec(q, QStringLiteral("SELECT * FROM CalibrationSamples WHERE StartTime = ? ORDER BY Point, Batch, "
+                                "Channel = 'REF' DESC, rowid"),
+              {startTime}))
+        return false;
+    while (q.next()) {
+        Struct_CalibrationSample s;
+        s.StartTime = q.value(0).toString();
+        s.Point = q.value(1).toInt();
+        s.Batch = q.value(2).toInt();
+        s.Channel = q.value(3).toString();
+        s.Count = q.value(4).toInt();
+        s.Mean = q.value(5).toDouble();
+        s.StdDev = q.value(6).toDouble();
+        s.Min = q.value(7).toDouble();
+        s.Max = q.value(8).toDouble();
+        s.FirstTime = q.value(9).toString();
+        s.LastTime = q.value(10).toString();
+        list << s;
+    }
+    return true;
+}
+
+bool addCalibrationHistory(const Struct_CalibrationHistory& e)
+{
+    QSqlQuery q;
+    return exec(q,
+                QStringLiteral("INSERT INTO CalibrationHistory(SavedAt, Operator, StartTime, ChannelMode, ConfigName, "
+                               "ChannelNumber, Label, Reference, Points, NewSet, OldSet, MaxResidual, MaxAsFound, "
+                               "Residuals) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?)"),
+                {e.SavedAt, e.Operator, e.StartTime, e.ChannelMode, e.ConfigName, e.ChannelNumber, e.Label,
+                 e.Reference, e.Points, e.NewSet.join(QLatin1Char(';')), e.OldSet.join(QLatin1Char(';')),
+                 optional(e.MaxResidual), optional(e.MaxAsFound), e.Residuals});
+}
+
+bool getCalibrationHistory(const QString& config, const QString& channelNumber, QList<Struct_CalibrationHistory>& list)
+{
+    list.clear();
+    QSqlQuery q;
+    if (!exec(q,
+              QStringLiteral("SELECT * FROM CalibrationHistory WHERE ConfigName = ? AND ChannelNumber = ? "
+                             "ORDER BY SavedAt, Id"),
+              {config, channelNumber}))
+        return false;
+    const auto split = [](const QString& text) {
+        return text.isEmpty() ? QStringList() : text.split(QLatin1Char(';'));
+    };
+    while (q.next()) {
+        Struct_CalibrationHistory e;
+        e.Id = q.value(0).toLongLong();
+        e.SavedAt = q.value(1).toString();
+        e.Operator = q.value(2).toString();
+        e.StartTime = q.value(3).toString();
+        e.ChannelMode = q.value(4).toString();
+        e.ConfigName = q.value(5).toString();
+        e.ChannelNumber = q.value(6).toString();
+        e.Label = q.value(7).toString();
+        e.Reference = q.value(8).toString();
+        e.Points = q.value(9).toInt();
+        e.NewSet = split(q.value(10).toString());
+        e.OldSet = split(q.value(11).toString());
+        e.MaxResidual = fromOptional(q.value(12));
+        e.MaxAsFound = fromOptional(q.value(13));
+        e.Residuals = q.value(14).toString();
+        list << e;
+    }
+    return true;
+}
+
+bool getCalibrationHistoryChannels(QList<QPair<QString, QString>>& list)
+{
+    list.clear();
+    QSqlQuery q;
+    if (!exec(q,
+              QStringLiteral("SELECT ConfigName, ChannelNumber FROM CalibrationHistory GROUP BY ConfigName, "
+                             "ChannelNumber ORDER BY ConfigName, CAST(ChannelNumber AS INTEGER), ChannelNumber"),
+              {}))
+        return false;
+    while (q.next())
+        list << qMakePair(q.value(0).toString(), q.value(1).toString());
+    return true;
+}
+
+bool modifyChannelCoefficients(const QString& config, const QString& channelNumber, const CoefficientSet& set)
+{
+    if (set.size() != 9)
+        return false;
+    QList<Struct_ChannelConfig> found;
+    if (!getChannelConfig(found, config) || found.isEmpty())
+        return false;
+    Struct_ChannelConfig c = found.first();
+    const int at = c.ChannelNumber.indexOf(channelNumber);
+    if (at < 0)
+        return false;
+    QStringList* lists[9] = {&c.MX_B_M, &c.MX_B_B, &c.A_C0, &c.B_C1, &c.C_C2, &c.D_C3, &c.R0_C4, &c.A4_C5, &c.B4_C6};
+    for (int i = 0; i < 9; ++i) {
+        while (lists[i]->size() <= at)
+            *lists[i] << QString();
+        (*lists[i])[at] = set.at(i);
+    }
+    return modifyChannelConfig(c);
+}
+
+} // namespace Tool

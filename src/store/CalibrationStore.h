@@ -1,0 +1,94 @@
+#pragma once
+
+// What a calibration run keeps as evidence besides its run row: the
+// statistics of every averaged reading, and every coefficient set a save
+// wrote together with the set it replaced. Both tables are created on open
+// when missing, so older databases and backups gain them.
+
+#include <QList>
+#include <QPair>
+#include <QString>
+#include <QStringList>
+
+class QSqlDatabase;
+
+namespace Tool {
+
+// Statistics of the samples behind one stored reading (table CalibrationSamples).
+// Channel is the channel label ("1_101") or "REF" for the batch's reference.
+struct Struct_CalibrationSample
+{
+    QString StartTime; // the run
+    int Point = 0;     // 1-based, measuring order
+    int Batch = 0;     // 1-based
+    QString Channel;
+    int Count = 0;
+    double Mean = 0;
+    double StdDev = 0;
+    double Min = 0;
+    double Max = 0;
+    QString FirstTime; // "yyyy-MM-dd hh:mm:ss.zzz"
+    QString LastTime;
+};
+
+// The nine coefficient texts of a channel in configuration order:
+// M, B, A/B0, B/B1, C/B2, D/B3, R0/C4, A4/C5, B4/C6.
+using CoefficientSet = QStringList;
+
+// One coefficient set written by a save (table CalibrationHistory).
+struct Struct_CalibrationHistory
+{
+    qint64 Id = 0;
+    QString SavedAt;   // "yyyy-MM-dd hh:mm:ss"
+    QString Operator;  // the account that saved
+    QString StartTime; // the run
+    QString ChannelMode;
+    QString ConfigName;
+    QString ChannelNumber;
+    QString Label;     // the channel's label in the run
+    QString Reference; // the reference used
+    int Points = 0;
+    CoefficientSet NewSet;
+    CoefficientSet OldSet;
+    // Largest |residual| and |as-found error| in mK; NaN when there is none.
+    double MaxResidual = 0;
+    double MaxAsFound = 0;
+    // Per point "t:x:residual:asfound:role" joined with ";" (role "fit" or "check").
+    QString Residuals;
+};
+
+QStringList calibrationTables();
+// Creates the evidence tables when missing.
+bool ensureCalibrationSchema(QSqlDatabase& db);
+
+// The rows of one transaction on the default connection; rolled back unless
+// commit() succeeded.
+class Transaction
+{
+public:
+    Transaction();
+    ~Transaction();
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+    bool isOpen() const { return m_open; }
+    bool commit();
+
+private:
+    bool m_open = false;
+};
+
+// Keys of table ChannelCalibration written as given (missing keys inserted).
+bool putChannelCalibration(const QList<QPair<QString, QString>>& keys);
+// Samples of a reading; a re-measured point replaces its rows.
+bool addCalibrationSamples(const QList<Struct_CalibrationSample>& samples);
+bool getCalibrationSamples(const QString& startTime, QList<Struct_CalibrationSample>& list);
+bool addCalibrationHistory(const Struct_CalibrationHistory& entry);
+// A channel's sets, oldest first.
+bool getCalibrationHistory(const QString& config, const QString& channelNumber,
+                           QList<Struct_CalibrationHistory>& list);
+// Every (configuration, channel number) with a stored set.
+bool getCalibrationHistoryChannels(QList<QPair<QString, QString>>& list);
+// Writes the nine coefficient texts of one channel of a configuration.
+bool modifyChannelCoefficients(const QString& config, const QString& channelNumber, const CoefficientSet& set);
+
+} // namespace Tool
