@@ -653,9 +653,6 @@ void TestSimulatorSources::commandLine()
         QCOMPARE(config.instruments[4].channels[1].sensor.thermistor.d, 0.0);
     } else if (tag == "tc quadratic") {
         QCOMPARE(config.instruments[0].channels[0].sensor.c, 1e-5);
-    } else if (tag == "reference faults") {
-        QCOMPARE(config.instruments[0].sourceSettings.refDrift, -0.2);
-        QCOMPARE(config.instruments[0].sourceSettings.refNoise, 0.003);
     }
 }
 

@@ -1111,9 +1111,10 @@ Other options:
                         ID is the logger's id or serial, TIME the computer's
                         clock when the reply is made (ISO 8601, milliseconds);
                         each value is the one in the reply: 32-bit floats of the
-                        3107A and 3108A with 9 significant digits (they convert
-                        back to the same float), the 1586A's and the source's
-                        text as sent. Replies spoiled by badcrc, foreign or
+                        3107A and 3108A in at most 9 significant digits (they
+                        convert back to the same float), the 1586A's and the
+                        source's number as sent (a bath's without "r: " and
+                        " C"). Replies spoiled by badcrc, foreign or
                         garbage carry no values for the program and are not
                         recorded. Every line is flushed at once.
   --exit-on-eof         quit when stdin is closed; without it the simulator runs
