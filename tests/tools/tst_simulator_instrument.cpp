@@ -66,6 +66,8 @@ private slots:
     void valueBlocksAgree_data();
     void valueBlocksAgree();
     void thermocoupleCorrectionAndType();
+    void quadraticThermocoupleRoot_data();
+    void quadraticThermocoupleRoot();
     void fourWireHasEightChannels();
     void exceptions_data();
     void exceptions();
@@ -212,6 +214,46 @@ void TestSimulatorInstrument::thermocoupleCorrectionAndType()
     QVERIFY(qAbs(floatAt(q.ask("010302040002"), 0) - 4.096) < 0.001);
     // A coefficient block of another variant's size is refused.
     QCOMPARE(q.ask("01100010000C18" + floatsHex({100, 0, 0, 0, 0, 0})), frame("019003"));
+}
+
+void TestSimulatorInstrument::quadraticThermocoupleRoot_data()
+{
+    QTest::addColumn<double>("c");
+    QTest::addColumn<double>("t");
+    QTest::newRow("linear") << 0.0 << 300.0;
+    QTest::newRow("small C") << 2e-6 << 300.0;
+    QTest::newRow("negative C") << -3e-6 << 1100.0;
+    QTest::newRow("tiny C") << 1e-15 << 400.0; // the far root near −1e15
+}
+
+// The root of t = M·x + B + C·x² nearest the linear reading, precise for a
+// tiny C; a two-point linear calibration then leaves the parabola's distance
+// from its chord, C·(x − x1)·(x − x2), at a check point.
+void TestSimulatorInstrument::quadraticThermocoupleRoot()
+{
+    QFETCH(double, c);
+    QFETCH(double, t);
+    const double m = 1.0021, b = -0.35;
+    const LabSensor sensor = LabSensor::thermocouple(m, b, c);
+    const double x = sensor.apparentTemperature(t);
+    if (c == 0)
+        QCOMPARE(x, (t - b) / m); // bit for bit the linear sensor
+    QVERIFY2(qAbs(m * x + b + c * x * x - t) < 1e-12 * t, qPrintable(QString::number(x, 'g', 17)));
+
+    Instrument3107A logger(Variant::TC);
+    logger.setMonotonicClock([] { return qint64(0); });
+    QVERIFY(logger.setSensor(0, sensor));
+    logger.signal(0).setNoise(0);
+    const double points[3] = {t / 3, t, 2 * t / 3}; // calibration, calibration, check
+    double read[3];
+    for (int i = 0; i < 3; ++i) {
+        logger.signal(0).setFixed(points[i]);
+        logger.invalidateScan();
+        read[i] = logger.reading(0).temperature; // programmed M = 1, B = 0
+    }
+    const double fm = (points[1] - points[0]) / (read[1] - read[0]);
+    const double residual = points[2] - (fm * (read[2] - read[0]) + points[0]);
+    QVERIFY2(qAbs(residual - c * (read[2] - read[0]) * (read[2] - read[1])) < 1e-3, qPrintable(QString::number(residual)));
 }
 
 void TestSimulatorInstrument::fourWireHasEightChannels()

@@ -84,6 +84,7 @@ private slots:
     void splitAndSlowReplies();
     void faultCommandErrors();
     void framesAndRecord();
+    void recordHoldsTheValuesSent();
     void dryBlockBench();
     void bathOnPty();
 };
@@ -460,6 +461,57 @@ void TestSimulatorProcess::framesAndRecord()
     QVERIFY(bad.waitForFinished(5000));
     QCOMPARE(bad.exitCode(), 1);
     QVERIFY(bad.readAllStandardError().contains("cannot write"));
+}
+
+// The record's VALUES and REFERENCE lines hold exactly what the client
+// decoded, read while the simulator runs; a spoiled reply gave it nothing.
+void TestSimulatorProcess::recordHoldsTheValuesSent()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("record.log");
+    SimulatorProcess sim;
+    QVERIFY(sim.start({"--record", path, "--instrument", "model=3107A-TC,tcp=0,noise=0.02", "--instrument",
+                       "model=KRDB-1,tcp=0"},
+                      2));
+    QTcpSocket logger, block;
+    logger.connectToHost(QStringLiteral("127.0.0.1"), sim.port(0));
+    block.connectToHost(QStringLiteral("127.0.0.1"), sim.port(1));
+    QVERIFY(logger.waitForConnected(3000) && block.waitForConnected(3000));
+    QStringList decoded; // temperatures of 101 … 104, the emf of 103 and 104
+    for (const auto& r : {std::make_pair("010301000008", 101), std::make_pair("010302040004", 103)}) {
+        const QByteArray reply = exchange(logger, frame(r.first), 5 + 4 * (r.second == 101 ? 4 : 2));
+        QStringList values;
+        for (int i = 0; 5 + 4 * i < reply.size(); ++i)
+            values << QStringLiteral("%1=%2").arg(r.second + i).arg(double(floatAt(reply, i)), 0, 'g', 17);
+        decoded << values.join(',');
+    }
+    QVERIFY(sim.answer("@1 badcrc 1").value(0).startsWith("OK"));
+    QCOMPARE(exchange(logger, frame("010301000002"), 9).size(), 9);
+    QVERIFY(sim.answer("@2 refdrift 6").value(0).startsWith("OK refdrift 6"));
+    QVERIFY(sim.answer("@1 refdrift 6").value(0).startsWith("ERROR")); // a logger has no reference
+    const QByteArray reference = say(block, "READ?").trimmed();
+
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly | QIODevice::Text));
+    QStringList recorded, references;
+    int requests = 0;
+    for (const QString& line : QString::fromLocal8Bit(file.readAll()).split('\n', Qt::SkipEmptyParts)) {
+        const QStringList f = line.split(' ');
+        requests += f[0] != "VALUES" && f[0] != "REFERENCE";
+        if (f[0] == "REFERENCE")
+            references << f[1] + ' ' + f[3];
+        if (f[0] != "VALUES")
+            continue;
+        QVERIFY2(f[1] == "3107A00001" && QRegularExpression("^\\d{4}-\\d\\d-\\d\\dT[\\d:]{8}\\.\\d{3}$").match(f[2]).hasMatch(),
+                 qPrintable(line));
+        QStringList values; // each text converts back to the float sent
+        for (const QString& pair : f[3].split(','))
+            values << pair.section('=', 0, 0) + '=' + QString::number(double(pair.section('=', 1).toFloat()), 'g', 17);
+        recorded << values.join(',');
+    }
+    QCOMPARE(recorded, decoded);
+    QCOMPARE(references, QStringList{"KD00002 " + reference});
+    QCOMPARE(requests, 4); // every request as before
 }
 
 void TestSimulatorProcess::dryBlockBench()

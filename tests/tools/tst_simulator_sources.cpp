@@ -112,6 +112,9 @@ private slots:
     void dryBlockProtocol();
     void bathProtocol();
     void textFramingAndGarbage();
+    void referenceDriftOnTheSourcesClock_data();
+    void referenceDriftOnTheSourcesClock();
+    void referenceNoise();
     void thermocoupleSensor();
     void platinumSensor_data();
     void platinumSensor();
@@ -362,6 +365,60 @@ void TestSimulatorSources::textFramingAndGarbage()
     QVERIFY(!logger.supports(SimulatedInstrument::Fault::Garbage));
 }
 
+void TestSimulatorSources::referenceDriftOnTheSourcesClock_data()
+{
+    QTest::addColumn<QString>("model");
+    QTest::addColumn<double>("timeScale");
+    QTest::newRow("dry block, real time") << "KRDB-1" << 1.0;
+    QTest::newRow("bath, 60 times faster") << "KRLB-2" << 60.0;
+}
+
+// The reference drifts by minutes of the source's own time, from the start
+// or from the command; control, display and stability stay on the truth.
+void TestSimulatorSources::referenceDriftOnTheSourcesClock()
+{
+    QFETCH(QString, model);
+    QFETCH(double, timeScale);
+    SourceSettings settings = quiet();
+    settings.output = 1;
+    settings.setPoint = 80;
+    settings.refOffset = 0;
+    settings.refDrift = 0.3;
+    settings.timeScale = timeScale;
+    SteppedSource s(model, settings);
+    auto reference = [&] { return s.ask(model == "KRDB-1" ? "READ?" : "r").replace("r: ", "").replace(" C", "").toDouble(); };
+    s.advance(120.0 / timeScale); // two minutes of the source's time
+    QVERIFY(qAbs(reference() - 80.6) < 1e-9);
+    QVERIFY(s.source->stable() && s.source->displayReading() == 80.0);
+    QVERIFY(s.source->details().join('\n').contains(QStringLiteral("reference drift 0.3 °C/min (0.6000 °C now)")));
+    s.source->setReferenceDrift(-0.5); // from the truth again
+    s.source->setTimeScale(2 * timeScale);
+    s.advance(30.0 / timeScale); // one minute at the new scale
+    QVERIFY(qAbs(reference() - 79.5) < 1e-9);
+    s.source->setReferenceDrift(0);
+    QCOMPARE(reference(), 80.0);
+}
+
+void TestSimulatorSources::referenceNoise()
+{
+    auto spread = [](InstrumentSource& source, double (InstrumentSource::*reading)()) {
+        double squares = 0;
+        for (int i = 0; i < 4000; ++i)
+            squares += std::pow((source.*reading)() - source.temperature(), 2);
+        return std::sqrt(squares / 4000);
+    };
+    SourceSettings settings = quiet();
+    settings.noise = 0.02;
+    settings.refOffset = 0;
+    // By default a dry block's reference is the better instrument; a bath has one reading.
+    SteppedSource dry("KRDB-1", settings), bath("KRLB-1", settings);
+    QVERIFY(qAbs(spread(*dry.source, &InstrumentSource::referenceReading) - 0.01) < 0.001);
+    QVERIFY(qAbs(spread(*bath.source, &InstrumentSource::referenceReading) - 0.02) < 0.002);
+    dry.source->setReferenceNoise(0.05);
+    QVERIFY(qAbs(spread(*dry.source, &InstrumentSource::referenceReading) - 0.05) < 0.005);
+    QVERIFY(qAbs(spread(*dry.source, &InstrumentSource::displayReading) - 0.02) < 0.002); // its own
+}
+
 void TestSimulatorSources::thermocoupleSensor()
 {
     Instrument3107A logger(Variant::TC);
@@ -552,6 +609,9 @@ void TestSimulatorSources::commandLine_data()
                                  << "no temperature source";
     QTest::newRow("bad in") << QStringList{"--instrument", "model=3107A-TC,tcp=0,in=1:104-101"} << "'in'";
     QTest::newRow("sensor values") << QStringList{"--instrument", "model=3107A-RTD,tcp=0,sensor101=100:0"} << "sensor101";
+    QTest::newRow("tc quadratic") << QStringList{"--instrument", "model=3107A-TC,tcp=0,sensor101=1.002:-0.3:1e-5"} << "";
+    QTest::newRow("reference faults") << QStringList{"--instrument", "model=KRDB-1,tcp=0,refdrift=-0.2,refnoise=0.003"} << "";
+    QTest::newRow("negative refnoise") << QStringList{"--instrument", "model=KRLB-1,refnoise=-0.1"} << "refnoise";
     QTest::newRow("sensor M zero") << QStringList{"--instrument", "model=3107A-TC,tcp=0,sensor101=0:1"} << "sensor101";
     QTest::newRow("source key on logger") << QStringList{"--instrument", "model=3107A-TC,setpoint=50"} << "for temperature sources";
     QTest::newRow("logger key on source") << QStringList{"--instrument", "model=KRDB-1,address=3"} << "for loggers";
@@ -591,6 +651,8 @@ void TestSimulatorSources::commandLine()
         QCOMPARE(config.instruments[3].channels[1].sensor.deviation.b4, -0.0004);
         QCOMPARE(config.instruments[4].channels[1].sensor.thermistor.b, 3977.0);
         QCOMPARE(config.instruments[4].channels[1].sensor.thermistor.d, 0.0);
+    } else if (tag == "tc quadratic") {
+        QCOMPARE(config.instruments[0].channels[0].sensor.c, 1e-5);
     }
 }
 
@@ -599,10 +661,11 @@ void TestSimulatorSources::configJsonAndExample()
     QList<InstrumentConfig> list;
     QString error;
     QVERIFY2(parseConfigJson(R"({"instruments": [
-        {"model": "KRDB-2", "tcp": 0, "output": "on", "setpoint": 400, "heat": 25, "hold": 30},
+        {"model": "KRDB-2", "tcp": 0, "output": "on", "setpoint": 400, "heat": 25, "hold": 30,
+         "refdrift": 0.05},
         {"model": "KRLB-1", "setpoint": -10, "timescale": 30, "output": true},
         {"model": "3107A-TC", "tcp": 0, "in": ["1:101-102", "2:103"],
-         "channels": {"101": {"sensor": {"M": 0.999, "B": 0.2}}, "105": {"in": 2, "sensor": {"B": 1}}}}]})",
+         "channels": {"101": {"sensor": {"M": 0.999, "B": 0.2, "C": -2e-6}}, "105": {"in": 2, "sensor": {"B": 1}}}}]})",
                              &list, &error),
              qPrintable(error));
     QVERIFY(validateInstruments(list, &error));
@@ -613,6 +676,8 @@ void TestSimulatorSources::configJsonAndExample()
     QCOMPARE(list[1].sourceSettings.timeScale, 30.0);
     QCOMPARE(list[2].channels.size(), 5);
     QCOMPARE(list[2].channels[1].sensor.m, 1.0);
+    QCOMPARE(list[2].channels[0].sensor.c, -2e-6);
+    QCOMPARE(list[0].sourceSettings.refDrift, 0.05);
 
     const struct { const char* json; const char* error; } bad[] = {
         {R"({"instruments": [{"model": "KRLB-2", "tcp": 5001}]})", "serial port only"},

@@ -62,7 +62,8 @@ QString CommandProcessor::execute(const QString& input, bool* quit)
     if (command == QLatin1String("help") || command == QLatin1String("?")) {
         return QStringLiteral("OK commands: drop | silent SECONDS | down | up | badcrc N | foreign N | garbage N | "
                               "slow MS | split N | normal | frames | set CH T | fix CH T | ramp CH T RATE | "
-                              "sources: set T | fix T | settle | output on|off | timescale X | export FILE | "
+                              "sources: set T | fix T | settle | output on|off | refdrift D | refnoise S | "
+                              "timescale X | export FILE | "
                               "scan on [S]|off | clock DATE TIME | status | quit   (prefix @N for one instrument; CH a channel number or all)");
     }
     if (command == QLatin1String("quit") || command == QLatin1String("exit")) {
@@ -140,7 +141,8 @@ QString CommandProcessor::execute(const QString& input, bool* quit)
         return QStringLiteral("OK timescale %1").arg(value);
     }
     if (sourceForm || command == QLatin1String("settle") || command == QLatin1String("output")
-        || command == QLatin1String("timescale")) {
+        || command == QLatin1String("timescale") || command == QLatin1String("refdrift")
+        || command == QLatin1String("refnoise")) {
         if (sources.isEmpty())
             return QStringLiteral("ERROR '%1' needs a temperature source (loggers take set CHANNEL T)").arg(command);
         double value = 0;
@@ -160,6 +162,20 @@ QString CommandProcessor::execute(const QString& input, bool* quit)
             for (InstrumentSource* s : sources)
                 s->setOutput(on);
             return QStringLiteral("OK output %1").arg(v);
+        }
+        if (command == QLatin1String("refdrift")) {
+            if (a.size() != 1 || !parseNumber(a[0], &value))
+                return usage("refdrift DEGREES_PER_MINUTE (0 ends the drift)");
+            for (InstrumentSource* s : sources)
+                s->setReferenceDrift(value);
+            return QStringLiteral("OK refdrift %1").arg(value);
+        }
+        if (command == QLatin1String("refnoise")) {
+            if (a.size() != 1 || !parseNumber(a[0], &value) || value < 0)
+                return usage("refnoise DEGREES (standard deviation, at least 0)");
+            for (InstrumentSource* s : sources)
+                s->setReferenceNoise(value);
+            return QStringLiteral("OK refnoise %1").arg(value);
         }
         if (command == QLatin1String("timescale")) {
             if (a.size() != 1 || !parseNumber(a[0], &value) || !(value > 0) || value > 1e6)

@@ -188,9 +188,19 @@ Instrument1586A::Scan Instrument1586A::measure(double at, const QDateTime& time)
 {
     Scan scan;
     scan.time = time;
-    for (int c : (m_scanning ? m_scanChannels : scanList()))
+    scan.channels = m_scanning ? m_scanChannels : scanList();
+    for (int c : qAsConst(scan.channels))
         scan.values << number(reported(c, m_signals[static_cast<size_t>(c)].sample(at)));
     return scan;
+}
+
+QString Instrument1586A::sendScan(const Scan& scan)
+{
+    QStringList sent;
+    for (int i = 0; i < scan.values.size() && i < scan.channels.size(); ++i)
+        sent << channelName(scan.channels.at(i)) + QLatin1Char('=') + scan.values.at(i);
+    noteSent(QStringLiteral("VALUES"), m_serial, sent.join(QLatin1Char(',')));
+    return scan.values.join(QLatin1Char(','));
 }
 
 QString Instrument1586A::header() const
@@ -528,7 +538,7 @@ QString Instrument1586A::execute(const QString& head, const QString& params, con
             return {};
         }
         const Scan scan = head == QLatin1String("DATA?") ? m_readings.last() : m_readings.takeFirst();
-        return scan.values.join(QLatin1Char(','));
+        return sendScan(scan);
     }
     if (head == QLatin1String("DATA:LOG:AUTO")) {
         if (!onOff(params, &m_autoLog))
@@ -554,7 +564,7 @@ QString Instrument1586A::execute(const QString& head, const QString& params, con
         const Scan scan = measure(now(), clock());
         store(scan);
         m_replyDelayMs = static_cast<int>(std::lround(measuringTime() * 1000.0));
-        return scan.values.join(QLatin1Char(','));
+        return sendScan(scan);
     }
     if (head == QLatin1String("MEM:LOG:NFIL?"))
         return QString::number(m_logs.size());

@@ -98,7 +98,10 @@ private:
     {
         QDateTime time;
         QStringList values;
+        QList<int> channels; // of the values, in order
     };
+    // A reply that carries the scan's values, noted for the record.
+    QString sendScan(const Scan& scan);
     void reset();
     Scan measure(double at, const QDateTime& time);
     QString header() const;

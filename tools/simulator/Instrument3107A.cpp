@@ -386,10 +386,14 @@ quint8 Instrument3107A::readRegisters(quint16 reg, quint16 count, QByteArray* da
         const int first = (reg - base) / 2;
         if (first + count / 2 > activeChannels())
             return IllegalAddress;
+        QStringList sent;
         for (int c = first; c < first + count / 2; ++c) {
             const Reading r = reading(c);
-            appendFloat(data, base == RegTemperature ? r.temperature : r.electrical);
+            const float v = base == RegTemperature ? r.temperature : r.electrical;
+            appendFloat(data, v);
+            sent << QStringLiteral("%1=%2").arg(101 + c).arg(QString::number(double(v), 'g', 9));
         }
+        noteSent(QStringLiteral("VALUES"), m_identity.trimmed(), sent.join(QLatin1Char(',')));
         return 0;
     }
     if (reg >= RegIdentity && reg < RegIdentity + kIdentityLength / 2) {

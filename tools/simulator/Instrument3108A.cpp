@@ -237,13 +237,18 @@ Instrument3108A::Scan Instrument3108A::measure(double at, const QDateTime& time)
     return scan;
 }
 
-QByteArray Instrument3108A::valueFrame(const Scan& scan) const
+QByteArray Instrument3108A::valueFrame(const Scan& scan)
 {
     QByteArray body;
     body.append('\x03');
     body.append(static_cast<char>(4 * m_scanList.size()));
-    for (int c : m_scanList)
-        appendLeFloat(&body, static_cast<float>(std::isnan(scan.values.value(c)) ? 0.0 : scan.values.value(c)));
+    QStringList sent;
+    for (int c : qAsConst(m_scanList)) {
+        const float v = static_cast<float>(std::isnan(scan.values.value(c)) ? 0.0 : scan.values.value(c));
+        appendLeFloat(&body, v);
+        sent << QStringLiteral("%1=%2").arg(101 + c).arg(QString::number(double(v), 'g', 9));
+    }
+    noteSent(QStringLiteral("VALUES"), m_identity.trimmed(), sent.join(QLatin1Char(',')));
     return reply(body);
 }
 

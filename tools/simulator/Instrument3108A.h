@@ -104,7 +104,7 @@ private:
     QByteArray reply(QByteArray body) const;
     QByteArray exception(quint8 function, quint8 code) const;
     Scan measure(double at, const QDateTime& time);
-    QByteArray valueFrame(const Scan& scan) const;
+    QByteArray valueFrame(const Scan& scan); // notes the values for the record
     // Timed scans due by now go into memory.
     void catchUp();
 

@@ -25,6 +25,13 @@ double orDefault(double value, double fallback)
     return std::isnan(value) ? fallback : value;
 }
 
+// The reference's noise unless configured: a dry block's built-in probe is the
+// better instrument; a bath has one reading, display and reference at once.
+double defaultReferenceNoise(const SourceModel& model, double displayNoise)
+{
+    return model.family == SourceFamily::DryBlock ? displayNoise / 2 : displayNoise;
+}
+
 bool parseNumber(const QByteArray& text, double* out)
 {
     bool ok = false;
@@ -72,6 +79,8 @@ SourceSettings SourceSettings::withDefaults(const SourceModel& model) const
     s.noise = orDefault(noise, dry ? 0.005 : 0.001);
     s.wobble = orDefault(wobble, dry ? model.tolerance / 6 : model.tolerance / 5);
     s.refOffset = orDefault(refOffset, dry ? 0.02 : 0.0);
+    s.refDrift = orDefault(refDrift, 0.0);
+    s.refNoise = orDefault(refNoise, defaultReferenceNoise(model, s.noise));
     s.timeScale = orDefault(timeScale, 1.0);
     return s;
 }
@@ -83,8 +92,10 @@ QString SourceSettings::check(const SourceModel& model) const
         return QStringLiteral("heat and cool rates must be positive (°C/min)");
     if (!(s.tau > 0))
         return QStringLiteral("tau must be positive (seconds)");
-    if (!(s.hold >= 0) || !(s.noise >= 0))
-        return QStringLiteral("hold and noise must not be negative");
+    if (!(s.hold >= 0) || !(s.noise >= 0) || !(s.refNoise >= 0))
+        return QStringLiteral("hold, noise and refnoise must not be negative");
+    if (!std::isfinite(s.refDrift))
+        return QStringLiteral("refdrift must be a number (°C/min)");
     if (!(s.wobble >= 0) || !(s.wobble < model.tolerance))
         return QStringLiteral("wobble must be at least 0 and below the stability tolerance %1 °C")
             .arg(model.tolerance);
@@ -115,6 +126,9 @@ InstrumentSource::InstrumentSource(const SourceModel& model, const SourceSetting
     p.wobble = m_settings.wobble;
     p.ambient = m_settings.ambient;
     m_thermal = ThermalModel(p, m_settings.temperature, m_settings.setPoint, m_settings.output != 0, now());
+    m_refDrift = m_settings.refDrift;
+    m_refDriftSince = now();
+    m_refNoise = m_settings.refNoise;
 }
 
 void InstrumentSource::setMonotonicClock(std::function<qint64()> clock)
@@ -161,12 +175,25 @@ double InstrumentSource::displayReading()
 double InstrumentSource::referenceReading()
 {
     // The built-in reference probe sits beside the block's control sensor:
-    // its own offset, and half the display noise (a better instrument).
-    const double t = temperature() + m_settings.refOffset;
-    if (m_settings.noise <= 0)
+    // its own offset, its own noise, and a drift when one was asked for.
+    const double t = temperature() + m_settings.refOffset + referenceDriftNow();
+    if (m_refNoise <= 0)
         return t;
-    std::normal_distribution<double> gauss(0.0, m_settings.noise / 2);
+    std::normal_distribution<double> gauss(0.0, m_refNoise);
     return t + gauss(m_rng);
+}
+
+void InstrumentSource::setReferenceDrift(double perMinute)
+{
+    if (!std::isfinite(perMinute))
+        return;
+    m_refDrift = perMinute;
+    m_refDriftSince = now();
+}
+
+double InstrumentSource::referenceDriftNow() const
+{
+    return m_refDrift == 0 ? 0.0 : m_refDrift * (now() - m_refDriftSince) / 60.0;
 }
 
 QByteArray InstrumentSource::fixed(double value, int decimals)
@@ -232,6 +259,14 @@ QStringList InstrumentSource::details()
                             "tau %7 s, time x%8")
                  .arg(m_model.low).arg(m_model.high).arg(m_model.tolerance).arg(m_settings.hold)
                  .arg(m_settings.heatRate).arg(m_settings.coolRate).arg(m_settings.tau).arg(m_scale);
+    QStringList reference;
+    if (m_refDrift != 0)
+        reference << QStringLiteral("drift %1 °C/min (%2 °C now)")
+                         .arg(m_refDrift).arg(referenceDriftNow(), 0, 'f', 4);
+    if (m_refNoise != defaultReferenceNoise(m_model, m_settings.noise))
+        reference << QStringLiteral("noise %1 °C").arg(m_refNoise);
+    if (!reference.isEmpty())
+        lines << QStringLiteral("   reference ") + reference.join(QStringLiteral(", "));
     const QString state = protocolState();
     if (!state.isEmpty())
         lines << QStringLiteral("   ") + state;
@@ -253,8 +288,11 @@ QByteArray InstrumentDryBlock::answer(const QByteArray& line)
         return QByteArray("KORVA-INST,") + model().name + ',' + serial().toLatin1() + ',' + kVersion;
     if (upper == "T")
         return fixed(displayReading(), 3);
-    if (upper == "READ?")
-        return fixed(referenceReading(), 4);
+    if (upper == "READ?") {
+        const QByteArray text = fixed(referenceReading(), 4);
+        noteSent(QStringLiteral("REFERENCE"), serial(), QString::fromLatin1(text));
+        return text;
+    }
     if (upper == "SOUR1:STAB:TEST?" || upper == "SOUR:STAB:TEST?")
         return stable() ? "1" : "0";
     if (upper == "OUTP:STAT?")
@@ -303,8 +341,13 @@ QByteArray InstrumentBath::answer(const QByteArray& line)
         return "sn:" + serial().toLatin1();
     if (lower == "s")
         return "set: " + fixed(setPoint(), 2) + 'C';
-    if (lower == "r")
-        return "r: " + fixed(displayReading(), 3) + " C";
+    if (lower == "r") {
+        // The bath's one reading is its reference too: a drifting or noisy
+        // reference shows here.
+        const QByteArray text = fixed(referenceReading(), 3);
+        noteSent(QStringLiteral("REFERENCE"), serial(), QString::fromLatin1(text));
+        return "r: " + text + " C";
+    }
     if (lower == "st")
         return stable() ? "st:1" : "st:0";
     const int eq = lower.indexOf('=');

@@ -46,6 +46,9 @@ struct SourceSettings
     double noise = kUnset;       // °C, standard deviation of the displayed reading
     double wobble = kUnset;      // °C, slow fluctuation while regulating
     double refOffset = kUnset;   // °C, built-in reference ("READ?") minus the block
+    double refDrift = kUnset;    // °C per simulated minute the reference moves away, default 0
+    double refNoise = kUnset;    // °C, the reference's own noise; default: half the display
+                                 // noise (dry block), the display noise (a bath's one reading)
     double timeScale = kUnset;   // simulated seconds per real second, default 1
 
     // The same settings with every unset value replaced by the model's default.
@@ -89,10 +92,21 @@ public:
     void force(double temperature) { m_thermal.force(temperature, now()); }
     void settle() { m_thermal.settle(now()); }
 
-    // The source's own display reading and the built-in reference (READ?),
-    // each with its noise.
+    // The source's own display reading and the built-in reference (a dry
+    // block's READ?, a bath's only reading), each with its noise.
     double displayReading();
     double referenceReading();
+
+    // A reference that drifts: from now on it moves away from the true
+    // temperature by perMinute °C per minute of simulated time; 0 ends it.
+    // Control, display and stability are not affected.
+    void setReferenceDrift(double perMinute);
+    double referenceDrift() const { return m_refDrift; }
+    // The drift's share of the reference reading now, °C.
+    double referenceDriftNow() const;
+    // Standard deviation of the reference's own noise, °C.
+    void setReferenceNoise(double sd) { m_refNoise = sd >= 0 ? sd : m_refNoise; }
+    double referenceNoise() const { return m_refNoise; }
 
     QByteArray handle(const QByteArray& request) override;
     QString summary() const override;
@@ -124,6 +138,9 @@ private:
     const SourceModel& m_model;
     SourceSettings m_settings;
     ThermalModel m_thermal;
+    double m_refDrift = 0;      // °C per simulated minute
+    double m_refDriftSince = 0; // simulated seconds
+    double m_refNoise = 0;
     QString m_serial;
     std::mt19937 m_rng{4242u};
     ChannelSignal m_noChannel;

@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <memory>
+#include <utility>
 
 namespace sim {
 
@@ -69,6 +70,27 @@ public:
     // Sets the instrument's own clock as its front panel does; false when it
     // keeps no clock.
     virtual bool setClockTime(const QDateTime&) { return false; }
+
+    // The measured values the reply `handle` just returned carries, for the
+    // record file: kind "VALUES" (a scan, values "101=25.01,102=…") or
+    // "REFERENCE" (a source's reference reading), each value as the reply
+    // encodes it; kind empty when the reply carried none. Taking clears it.
+    struct SentValues
+    {
+        QString kind;
+        QString name; // identity or serial
+        QString values;
+    };
+    SentValues takeSentValues() { return std::exchange(m_sent, SentValues()); }
+
+protected:
+    void noteSent(const QString& kind, const QString& name, const QString& values)
+    {
+        m_sent = {kind, name, values};
+    }
+
+private:
+    SentValues m_sent;
 };
 
 // The instrument a configuration describes, with its identity and address

@@ -10,6 +10,7 @@
 #include <QSocketNotifier>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QDateTime>
 #include <QTime>
 #include <QTimer>
 
@@ -173,6 +174,7 @@ QList<SimulatedLogger::Outgoing> SimulatedLogger::process(FrameAssembler& assemb
             continue;
         QByteArray reply = m_instrument->handle(frame);
         const int delayMs = m_instrument->replyDelayMs();
+        const SimulatedInstrument::SentValues sent = m_instrument->takeSentValues();
         if (reply.isEmpty()) {
             trace("-- no reply", QByteArray());
             continue;
@@ -194,6 +196,9 @@ QList<SimulatedLogger::Outgoing> SimulatedLogger::process(FrameAssembler& assemb
             what += " (garbage)";
         }
         trace(what.constData(), frameText(*m_instrument, reply, true).toLatin1());
+        // A spoiled reply gives the program no values: only intact ones are recorded.
+        if (what == "TX")
+            recordValues(sent);
         replies.append({reply, delayMs});
     }
     // Bytes that were neither framed nor left waiting were skipped as garbage.
@@ -216,6 +221,17 @@ void SimulatedLogger::recordFrame(const QByteArray& frame, bool tcp)
                         + line.toLocal8Bit() + '\n');
         m_record->flush();
     }
+}
+
+void SimulatedLogger::recordValues(const SimulatedInstrument::SentValues& sent)
+{
+    if (!m_record || sent.kind.isEmpty())
+        return;
+    m_record->write(QStringLiteral("%1 %2 %3 %4\n")
+                        .arg(sent.kind, sent.name, QDateTime::currentDateTime().toString(Qt::ISODateWithMs),
+                             sent.values)
+                        .toLocal8Bit());
+    m_record->flush();
 }
 
 QStringList SimulatedLogger::takeFrames()

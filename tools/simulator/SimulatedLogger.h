@@ -44,7 +44,8 @@ public:
     double silentRemaining() const;
 
     void setTrace(bool on) { m_trace = on; }
-    // Shared by all instruments; a line per received request, flushed at once.
+    // Shared by all instruments; a line per received request and per reply
+    // carrying measured values, flushed at once.
     void setRecordFile(QFile* file) { m_record = file; }
     // "FRAME @N ENDPOINT HEX" lines received since the last call.
     QStringList takeFrames();
@@ -83,6 +84,8 @@ private:
     void writeTo(QTcpSocket* socket, const QByteArray& bytes);
     void writePty(const QByteArray& bytes);
     void recordFrame(const QByteArray& frame, bool tcp);
+    // "VALUES …" / "REFERENCE …" line of a reply's measured values.
+    void recordValues(const SimulatedInstrument::SentValues& sent);
     bool listen(QString* error);
     bool openPty(QString* error);
     void closePty();

@@ -79,7 +79,7 @@ bool parseChannelText(const QString& text, ChannelSetup* setup)
     return true;
 }
 
-// Sensor values on the command line: "M:B" (thermocouple), "R0:a:b:a4:b4"
+// Sensor values on the command line: "M:B[:C]" (thermocouple), "R0:a:b:a4:b4"
 // (platinum) or "B0:B1[:B2[:B3]]" (thermistor), by the logger's variant.
 bool parseSensorText(const QString& text, Variant variant, LabSensor* sensor)
 {
@@ -92,9 +92,9 @@ bool parseSensorText(const QString& text, Variant variant, LabSensor* sensor)
     }
     switch (variant) {
     case Variant::TC:
-        if (v.size() != 2 || v[0] == 0)
+        if (v.size() < 2 || v.size() > 3 || v[0] == 0)
             return false;
-        *sensor = LabSensor::thermocouple(v[0], v[1]);
+        *sensor = LabSensor::thermocouple(v[0], v[1], v.value(2, 0.0));
         return true;
     case Variant::RTD:
         if (v.size() != 5 || !(v[0] > 0))
@@ -169,8 +169,8 @@ bool loggerOnlyKey(const QString& key)
 
 bool sourceOnlyKey(const QString& key)
 {
-    static const QStringList keys{"setpoint", "output",    "ambient",  "heat",     "cool",
-                                  "hold",     "wobble",    "refoffset", "timescale"};
+    static const QStringList keys{"setpoint", "output",    "ambient",  "heat",     "cool",    "hold",
+                                  "wobble",   "refoffset", "refdrift", "refnoise", "timescale"};
     return keys.contains(key);
 }
 
@@ -204,6 +204,10 @@ bool parseSourceKey(const QString& key, const QString& value, SourceSettings* s)
         target = &s->wobble;
     else if (key == QLatin1String("refoffset"))
         target = &s->refOffset;
+    else if (key == QLatin1String("refdrift"))
+        target = &s->refDrift;
+    else if (key == QLatin1String("refnoise"))
+        target = &s->refNoise;
     else if (key == QLatin1String("timescale"))
         target = &s->timeScale;
     return target && parseDouble(value, target);
@@ -363,14 +367,14 @@ bool parseRamp(const QJsonValue& value, ChannelSetup* setup)
     return !setup->ramp.isEmpty();
 }
 
-// {"M": 1.002, "B": -0.3} / {"R0": …, "a": …, "b": …, "a4": …, "b4": …} /
+// {"M": 1.002, "B": -0.3, "C": 1e-5} / {"R0": …, "a": …, "b": …, "a4": …, "b4": …} /
 // {"B0": …, "B1": …, "B2": …, "B3": …}, by the logger's variant.
 bool parseSensorJson(const QJsonValue& value, Variant variant, LabSensor* sensor, QString* error)
 {
     QStringList keys;
     QStringList required;
     switch (variant) {
-    case Variant::TC: keys = QStringList{"M", "B"}; break;
+    case Variant::TC: keys = QStringList{"M", "B", "C"}; break;
     case Variant::RTD: keys = QStringList{"R0", "a", "b", "a4", "b4"}; required = QStringList{"R0"}; break;
     case Variant::NTC:
     case Variant::PCR: keys = QStringList{"B0", "B1", "B2", "B3"}; required = QStringList{"B0", "B1"}; break;
@@ -385,7 +389,7 @@ bool parseSensorJson(const QJsonValue& value, Variant variant, LabSensor* sensor
     if (ok) {
         switch (variant) {
         case Variant::TC:
-            *sensor = LabSensor::thermocouple(v("M", 1), v("B", 0));
+            *sensor = LabSensor::thermocouple(v("M", 1), v("B", 0), v("C", 0));
             ok = sensor->m != 0;
             break;
         case Variant::RTD:
@@ -480,8 +484,9 @@ bool parseChannelJson(const QString& key, const QJsonValue& value, const Instrum
 // Settings of a source in a JSON instrument object; keys not given keep their defaults.
 bool parseSourceJson(const QJsonObject& o, SourceSettings* s, QString* error)
 {
-    static const char* const numbers[] = {"setpoint", "temperature", "ambient", "heat",     "cool",     "tau",
-                                          "hold",     "noise",       "wobble",  "refoffset", "timescale"};
+    static const char* const numbers[] = {"setpoint", "temperature", "ambient",  "heat",     "cool",
+                                          "tau",      "hold",        "noise",    "wobble",   "refoffset",
+                                          "refdrift", "refnoise",    "timescale"};
     for (const char* key : numbers) {
         const QJsonValue v = o.value(QLatin1String(key));
         if (v.isUndefined())
@@ -918,14 +923,18 @@ Instruments are numbered from 1 in the order given (the console's @N):
             in=N:101-104+109     those channels sit in source instrument N and
                                  read its temperature (repeat for more sources)
             sensor101=VALUES     the channel's sensor has a known error:
-                                 TC  M:B              reads x = (t - B)/M
+                                 TC  M:B[:C]          reads the x of t = M·x + B + C·x²
+                                                      nearest (t - B)/M (C default 0:
+                                                      x = (t - B)/M); C leaves a two-point
+                                                      calibration a residual between and
+                                                      beyond its points
                                  RTD R0:a:b:a4:b4     ITS-90 deviation function
                                  NTC/PCR B0:B1[:B2[:B3]]  ln R = B0 + B1/T + B2/T² + B3/T³
       3108A: address=N  ch101 … ch126  timescale=X (measuring X times faster)
       1586A: ch101 … ch122, ch201 … ch222, ch001  timescale=X; id is its serial
       sources: setpoint=T  temperature=T (at start)  output=on|off  ambient=T
             heat=RATE  cool=RATE (°C/min)  tau=S (settle)  hold=S  noise=S
-            wobble=A  refoffset=D  timescale=X
+            wobble=A  refoffset=D  refdrift=D  refnoise=S  timescale=X
       Without tcp and pty, instrument n (from 0) listens on 127.0.0.1:5000+n;
       a bath opens a pty instead, and refuses tcp=.
   --config FILE         JSON file with the instruments, e.g.
@@ -939,7 +948,7 @@ Instruments are numbered from 1 in the order given (the console's @N):
             "104": {"in": 2, "sensor": {"R0": 100.01, "a": -0.0205, "b": 0.0007,
                                         "a4": -0.0206, "b4": -0.0004}}}},
          {"model": "KRLB-2", "pty": true, "setpoint": 20, "timescale": 60}]}
-      Sensor keys: TC "M", "B"; RTD "R0" (required), "a", "b", "a4", "b4";
+      Sensor keys: TC "M", "B", "C"; RTD "R0" (required), "a", "b", "a4", "b4";
       NTC/PCR "B0", "B1" (required), "B2", "B3". A logger may also carry
       "in": "2:101-104" (or a list of such texts). Source keys as above, with
       "output": true/false. See tools/simulator/examples/calibration-bench.json.
@@ -1003,7 +1012,12 @@ ambient temperature (default 23 °C) and is never stable. A bath regulates from
 the start. Defaults: set-point = ambient within the model's range; temperature
 at start = the set-point when regulating (settled), else ambient. The displayed
 reading has noise (dry block 0.005 °C, bath 0.001); a dry block's built-in
-reference (READ?) reads refoffset (default 0.02 °C) above the block. Set-points
+reference (READ?) reads refoffset (default 0.02 °C) above the block, with noise
+refnoise (default half the display noise). A bath's reading (r) is its
+reference too: refoffset default 0, refnoise default the display noise. With
+refdrift=D (°C per minute of the source's own time, with its timescale) the
+reference moves away from the true temperature by D °C/min from the start;
+the source's control, display (a dry block's t) and stability do not. Set-points
 outside the model's range are ignored. Settings commands are not answered.
   Dry block: *IDN?  OUTP:STAT 1|0  u C  s T  s  t  READ?  SOUR1:STAB:TEST?
   Bath:      sn  lf=on u=C sa=n pc=s co=au hg=auto  s=T  s  r  st
@@ -1038,6 +1052,10 @@ They act on every instrument; prefix "@N " (N from 1) to address one:
   fix T                 a source's temperature jumps to T °C and moves on from there
   settle                a source is at its set-point and stable now
   output on|off         a source's output (regulation)
+  refdrift D            a source's reference reading (READ?, a bath's r) moves away
+                        from the true temperature by D °C per minute of the source's
+                        time from now; "refdrift 0" ends it (normal does not)
+  refnoise S            the reference reading's own noise: standard deviation S °C
   timescale X           a source's simulated time runs X times real time from now;
                         a 1586A's clock and timed scans too (not while it scans):
                         at 10 a 10 s trigger scans every real second, its
@@ -1051,6 +1069,7 @@ They act on every instrument; prefix "@N " (N from 1) to address one:
                         (a running scan or recording goes on from that time)
   status                show endpoints, settings, faults, channel temperatures,
                         and each source's set-point, temperature and stability
+                        (and its reference's drift and noise when set)
   help                  list the commands
   quit                  stop the simulator
 
@@ -1080,7 +1099,24 @@ Other options:
                         "14:02:03.120 @1 tcp 127.0.0.1:5000 010300010001cad5" or
                         "14:02:04.500 @2 pty /dev/pts/7 "s=25.00\r\n""
                         (ENDPOINT is "tcp HOST:PORT" or "pty PATH"; frames that
-                        arrive while silent or down are recorded too)
+                        arrive while silent or down are recorded too), and after
+                        it a line for every reply that carries measured values:
+                        "VALUES ID TIME CH=VALUE,CH=VALUE,…" for a logger's scan
+                        (a 3107A's temperature or electrical block, a 3108A's
+                        values, a 1586A's READ?, DATA? and DATA:READ?), e.g.
+                        "VALUES 3107A00001 2024-03-05T14:02:03.121 101=25.0123005,102=25.1049995"
+                        and "REFERENCE SERIAL TIME VALUE" for a source's reference
+                        reading (READ?, a bath's r), e.g.
+                        "REFERENCE KD00001 2024-03-05T14:02:04.502 60.0213".
+                        ID is the logger's id or serial, TIME the computer's
+                        clock when the reply is made (ISO 8601, milliseconds);
+                        each value is the one in the reply: 32-bit floats of the
+                        3107A and 3108A in at most 9 significant digits (they
+                        convert back to the same float), the 1586A's and the
+                        source's number as sent (a bath's without "r: " and
+                        " C"). Replies spoiled by badcrc, foreign or
+                        garbage carry no values for the program and are not
+                        recorded. Every line is flushed at once.
   --exit-on-eof         quit when stdin is closed; without it the simulator runs
                         on (e.g. started with "&" or "< /dev/null") until "quit" or a signal
   -h, --help            this text
