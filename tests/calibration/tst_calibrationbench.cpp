@@ -5,6 +5,9 @@
 #include "BlePlatform.h"
 #include "CalibrationBench.h"
 #include "CalibrationMath.h"
+#include "CalibrationHistoryDialog.h"
+#include "CalibrationOptionsDialog.h"
+#include "CalibrationStore.h"
 #include "ChannelCalibration.h"
 #include "ChannelScan.h"
 #include "ChannelSet.h"
@@ -20,9 +23,12 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTableWidget>
 #include <QtTest>
 
+#include <algorithm>
 #include <cmath>
+#include <tuple>
 #include <memory>
 
 using namespace CalibrationMath;
@@ -119,8 +125,13 @@ private slots:
     void manualRunInTwoBatches();
     void thermometerLinkFromThePage();
     void thermocoupleRunAgainstTheThermometer();
+    void averagedReadingsKeepTheirStatistics();
+    void unstableReferenceStopsTheRun();
+    void historyOfTwoRunsAndRestore();
 
 private:
+    // Sets the measurement settings through the page's dialog.
+    void setOptions(const QMap<QString, QString>& values);
     // The page on the simulated loggers (TCP endpoints after the sources).
     void openPage(const QList<Tool::Struct_AcquisitionDevice>& devices);
     // Sets the source through its "通信设置" button and the link dialog, testing the link.
@@ -192,6 +203,22 @@ void TestCalibrationBench::linkSource(const QString& kind, const QString& mode, 
     });
     child<QPushButton>(m_Page.get(), "pushButton_Field")->click();
     QVERIFY2(tested, qPrintable(MessageBox::last().text));
+}
+
+void TestCalibrationBench::setOptions(const QMap<QString, QString>& values)
+{
+    ModalRun::setRunner([&values](QDialog* dialog) {
+        auto* options = qobject_cast<CalibrationOptionsDialog*>(dialog);
+        if (!options)
+            return int(QDialog::Rejected);
+        for (auto it = values.begin(); it != values.end(); ++it)
+            child<QLineEdit>(options, "lineEdit_" + it.key())->setText(it.value());
+        options->OK_Clicked();
+        return options->result();
+    });
+    child<QPushButton>(m_Page.get(), "pushButton_Options")->click();
+    for (auto it = values.begin(); it != values.end(); ++it)
+        QCOMPARE(m_Page->options().value(it.key()), it.value());
 }
 
 void TestCalibrationBench::setPoints(const QStringList& temps, int delay, int max)
@@ -279,8 +306,21 @@ void TestCalibrationBench::thermocoupleRunOnADryBlock()
     const QString log = child<QPlainTextEdit>(m_Page.get(), "plainTextEdit_Data")->toPlainText();
     QVERIFY2(log.contains("校准数据保存成功！"), qPrintable(log));
     QVERIFY(log.contains("温场设备断开连接。"));
-    QCOMPARE(child<QPushButton>(m_Page.get(), "pushButton_Open")->text(), QStringLiteral("继续"));
-    for (const QStringList& point : m_Page->session().data().mid(0, 2)) {
+    // Written: the page is ready for a new run, the block is left at its
+    // standby set-point (the dry blocks' lowest, 50 ℃) and the logger has its
+    // configuration back.
+    QCOMPARE(child<QPushButton>(m_Page.get(), "pushButton_Open")->text(), QStringLiteral("开始"));
+    QCOMPARE(m_Page->session().storedPoints(), 0);
+    QVERIFY2(log.contains("温场已设为待机温度 50.00 ℃。"), qPrintable(log));
+    QVERIFY2(log.contains("采集设备1已下发更新后的通道参数。"), qPrintable(log));
+    QVERIFY(log.indexOf("校准数据保存成功！") < log.indexOf("采集设备1已下发更新后的通道参数。"));
+    QCOMPARE(MessageBox::shown().at(MessageBox::shown().size() - 2).title, QStringLiteral("校准结果"));
+    QStringList storedPoints;
+    for (int k = 1; k <= 2; ++k)
+        storedPoints << TestSupport::scalar(QStringLiteral("SELECT CalibrationData%1 FROM ChannelCalibrationData").arg(k))
+                            .toString();
+    for (const QString& text : qAsConst(storedPoints)) {
+        const QStringList point = text.split(';');
         QCOMPARE(point.size(), 3);
         QCOMPARE(QList<int>({point.at(0).split(',').size(), point.at(1).split(',').size(), point.at(2).split(',').size()}),
                  QList<int>({5, 5, 2}));
@@ -327,51 +367,39 @@ void TestCalibrationBench::platinumRunInABath()
     QVERIFY2(log.contains("校准数据保存成功！"), qPrintable(log));
     QVERIFY(log.contains("标准:"));
 
-    // The known answer in the fit's own terms: the fit takes W = 1 at the
-    // run's zero point (0 ℃), ITS-90 at 0.01 ℃; so the coefficients to
-    // expect are those of the sensors' true resistances at the reference
-    // readings. Tolerance 2e-5: readings are single-precision floats (about
-    // 1e-5 Ω, a W of 1e-7) over differences of W of 0.03 and more, and the
-    // texts have 8 decimals.
+    // The known answer: the sensors' own ITS-90 coefficients, R0 at 0.01 ℃.
+    // Tolerances from what the run reads: resistances as single-precision
+    // floats (6e-6 Ω near 100 Ω, a W of 6e-8) and references with 4 decimals
+    // (±5e-5 ℃, a W of 2e-7 at 0.004/K), over W − 1 of 0.16 … 0.39: a and a4
+    // to 1e-5, the curvature terms b and b4 (over (W − 1)²) to 5e-5, R0 to
+    // 5e-5 Ω; the 8-decimal texts add 5e-9.
     const Tool::Struct_ChannelConfig config = stored("PT-BENCH");
-    const QStringList references =
-        TestSupport::scalar("SELECT CalibrationCriteria FROM ChannelCalibrationData").toString().split(';');
-    QCOMPARE(references.size(), 5);
-    ChannelLists expected{{Device::Channel(), Device::Channel()}, {}, {}};
-    QList<PointSet> truth;
-    for (const QString& point : references) {
-        PointSet set;
-        const QStringList batches = point.split(',');
-        QCOMPARE(batches.size(), 2);
-        for (int i = 0; i < sensors.size(); ++i)
-            set << Pair{batches.at(i).toDouble(), sensors[i].resistance(batches.at(i).toDouble())};
-        truth << set;
-    }
-    QVERIFY(CalculateRTD(truth, expected));
+    QCOMPARE(TestSupport::scalar("SELECT CalibrationCriteria FROM ChannelCalibrationData").toString().split(';').size(), 5);
     for (int i = 0; i < sensors.size(); ++i) {
-        const QList<QPair<QString, QString>> texts{{config.A_C0.value(i), expected[0][i].A_C0},
-                                                   {config.B_C1.value(i), expected[0][i].B_C1},
-                                                   {config.A4_C5.value(i), expected[0][i].A4_C5},
-                                                   {config.B4_C6.value(i), expected[0][i].B4_C6},
-                                                   {config.R0_C4.value(i), expected[0][i].R0_C4}};
+        const QList<std::tuple<QString, double, double, const char*>> texts{
+            {config.A_C0.value(i), sensors[i].a, 1e-5, "a"},    {config.B_C1.value(i), sensors[i].b, 5e-5, "b"},
+            {config.A4_C5.value(i), sensors[i].a4, 1e-5, "a4"}, {config.B4_C6.value(i), sensors[i].b4, 5e-5, "b4"},
+            {config.R0_C4.value(i), sensors[i].r0, 5e-5, "R0"}};
         for (const auto& t : texts)
-            QVERIFY2(std::fabs(t.first.toDouble() - t.second.toDouble()) < 2e-5,
-                     qPrintable(QStringLiteral("channel %1: %2, expected %3").arg(101 + i).arg(t.first, t.second)));
+            QVERIFY2(std::fabs(std::get<0>(t).toDouble() - std::get<1>(t)) < std::get<2>(t),
+                     qPrintable(QStringLiteral("channel %1 %2: %3, sensor %4")
+                                    .arg(101 + i)
+                                    .arg(std::get<3>(t), std::get<0>(t))
+                                    .arg(std::get<1>(t), 0, 'g', 10)));
         QCOMPARE(config.C_C2.value(i), QStringLiteral("0"));
 
-        // Used as the fit defines them, the coefficients reproduce each
-        // sensor across the range; the zero point taken at 0 ℃ instead of
-        // 0.01 ℃ costs up to about 10 mK near 0 ℃ by construction.
-        const double r0 = config.R0_C4.value(i).toDouble();
-        const double a = config.A_C0.value(i).toDouble(), b = config.B_C1.value(i).toDouble();
-        const double a4 = config.A4_C5.value(i).toDouble(), b4 = config.B4_C6.value(i).toDouble();
-        for (double t : {-80.0, -60.0, -40.0, -5.0, 0.0, 20.0, 60.0, 80.0, 100.0}) {
-            const double fitted = r0 * solveW(t, a, b, a4, b4, 0.0);
-            const double error = (fitted - sensors[i].resistance(t)) / 0.39; // ≈ ℃ at 0.39 Ω/℃
-            QVERIFY2(std::fabs(error) < 0.012, qPrintable(QStringLiteral("channel %1 at %2 ℃: %3 ℃ off")
-                                                              .arg(101 + i)
-                                                              .arg(t)
-                                                              .arg(error)));
+        // The calibrated channel reads the sensor's resistance right across
+        // the range; at 0.01 ℃ within 1 mK.
+        Device::Channel ch;
+        ch.R0_C4 = config.R0_C4.value(i);
+        ch.A_C0 = config.A_C0.value(i);
+        ch.B_C1 = config.B_C1.value(i);
+        ch.A4_C5 = config.A4_C5.value(i);
+        ch.B4_C6 = config.B4_C6.value(i);
+        for (double t : {-80.0, -40.0, -5.0, 0.0, 0.01, 20.0, 60.0, 100.0}) {
+            const double error = temperatureOf("铂电阻", ch, sensors[i].resistance(t), t) - t;
+            QVERIFY2(std::fabs(error) < (t == 0.01 ? 0.001 : 0.002),
+                     qPrintable(QStringLiteral("channel %1 at %2 ℃: %3 mK").arg(101 + i).arg(t).arg(error * 1000)));
         }
     }
 }
@@ -445,17 +473,6 @@ void TestCalibrationBench::changeLiquidStopsAndContinues()
     QCOMPARE(m_Page->session().storedPoints(), 2);
     QCOMPARE(open->text(), QStringLiteral("继续"));
 
-    // Start goes on with point 3 without a question: the configurations are the same.
-    child<QCheckBox>(m_Page.get(), "checkBox_Temp2")->setChecked(false);
-    start("热敏电阻");
-    QVERIFY(waitForEnd(300000));
-    QVERIFY(!shown("通道配置信息改变，是否开始新的校准?"));
-    QVERIFY(!shown("设置的温度点少于保存的数据，是否开始新的校准?"));
-    QCOMPARE(MessageBox::last().text, QStringLiteral("校准结束退出!"));
-    QCOMPARE(m_Page->session().storedPoints(), 4);
-    const QString log = child<QPlainTextEdit>(m_Page.get(), "plainTextEdit_Data")->toPlainText();
-    QVERIFY2(log.contains("温度点3") && log.contains("校准数据保存成功！"), qPrintable(log));
-
     // Another configuration on device 1: Start asks; No leaves everything as it was.
     child<QComboBox>(m_Page.get(), "comboBox_Collection1")->setCurrentIndex(1);
     MessageBox::clear();
@@ -463,9 +480,24 @@ void TestCalibrationBench::changeLiquidStopsAndContinues()
     open->click();
     QCOMPARE(MessageBox::last().text, QStringLiteral("通道配置信息改变，是否开始新的校准?"));
     QCOMPARE(MessageBox::last().kind, QStringLiteral("question"));
-    QCOMPARE(m_Page->session().storedPoints(), 4);
+    QCOMPARE(m_Page->session().storedPoints(), 2);
     QCOMPARE(open->text(), QStringLiteral("继续"));
     QVERIFY(m_Page->IsIdle());
+    child<QComboBox>(m_Page.get(), "comboBox_Collection1")->setCurrentIndex(0);
+
+    // Start goes on with point 3 without a question: the configurations are the same.
+    child<QCheckBox>(m_Page.get(), "checkBox_Temp2")->setChecked(false);
+    start("热敏电阻");
+    QVERIFY(waitForEnd(300000));
+    QVERIFY(!shown("通道配置信息改变，是否开始新的校准?"));
+    QVERIFY(!shown("设置的温度点少于保存的数据，是否开始新的校准?"));
+    QCOMPARE(MessageBox::last().text, QStringLiteral("校准结束退出!"));
+    const QString log = child<QPlainTextEdit>(m_Page.get(), "plainTextEdit_Data")->toPlainText();
+    QVERIFY2(log.contains("温度点3") && log.contains("校准数据保存成功！"), qPrintable(log));
+    QCOMPARE(TestSupport::scalar("SELECT CalibrationCriteria FROM ChannelCalibrationData").toString().split(';').size(), 4);
+    // The saved run is over: the next Start is a new run, asking nothing.
+    QCOMPARE(open->text(), QStringLiteral("开始"));
+    QCOMPARE(m_Page->session().storedPoints(), 0);
 }
 
 void TestCalibrationBench::endDuringAPoint()
@@ -495,15 +527,17 @@ void TestCalibrationBench::endDuringAPoint()
     // closed, and the save step saw exactly the one whole point.
     QCOMPARE(m_Page->activeWorkers(), 0);
     QVERIFY(m_Page->IsIdle());
-    QCOMPARE(child<QPushButton>(m_Page.get(), "pushButton_Open")->text(), QStringLiteral("开始"));
+    // One point fits nothing: refused with the reason; the point stays for
+    // the run to be continued, and no run row is stored without coefficients.
+    QCOMPARE(child<QPushButton>(m_Page.get(), "pushButton_Open")->text(), QStringLiteral("继续"));
     QCOMPARE(m_Page->session().storedPoints(), 1);
-    QCOMPARE(MessageBox::last().text, QStringLiteral("参数错误，计算失败！"));
+    QVERIFY2(MessageBox::last().text.startsWith(QStringLiteral("参数错误，计算失败！\n")),
+             qPrintable(MessageBox::last().text));
     QVERIFY(!shown("校准结束退出!")); // the operator stopped it: no end-of-run box
-    QCOMPARE(TestSupport::scalar("SELECT COUNT(*) FROM ChannelCalibrationData").toInt(), 1);
-    const QStringList criteria = TestSupport::scalar("SELECT CalibrationCriteria FROM ChannelCalibrationData")
-                                     .toString()
-                                     .split(';');
-    QCOMPARE(criteria.size(), 1);
+    QCOMPARE(TestSupport::scalar("SELECT COUNT(*) FROM ChannelCalibrationData").toInt(), 0);
+    QString stored;
+    QVERIFY(Tool::getChannelCalibration("CalibrationCriteria", stored));
+    QCOMPARE(stored.split(';').size(), 1);
 }
 
 void TestCalibrationBench::manualRunInTwoBatches()
@@ -659,6 +693,190 @@ void TestCalibrationBench::thermocoupleRunAgainstTheThermometer()
                  qPrintable(QStringLiteral("channel %1: M %2 B %3").arg(101 + i).arg(m).arg(b)));
     }
     Tool::setReferenceProbe({});
+}
+
+void TestCalibrationBench::averagedReadingsKeepTheirStatistics()
+{
+    // Thermocouples with reading noise 0.02 ℃, ten readings per batch; the
+    // simulator records every value it sends.
+    const QString record = m_Dir->path() + "/sent.txt";
+    QVERIFY2(sim().start({"--time-scale", "500", "--record", record, "--instrument",
+                          "model=KRDB-1,tcp=127.0.0.1:0,noise=0,wobble=0,refoffset=0,temperature=100,setpoint=100",
+                          "--instrument",
+                          "model=3107A-TC,tcp=127.0.0.1:0,noise=0.02,id=TCAVG00001,in=1:101-102,"
+                          "sensor101=1.004:-0.3,sensor102=0.997:0.25"},
+                         2),
+             qPrintable(sim().errors()));
+    const QStringList tcp = sim().endpoints("tcp");
+    QVERIFY(Tool::addChannelConfig(CalibrationBench::config("TC-AVG", "3107A-TC", {"热电偶", "热电偶"}, {"K", "K"})));
+    openPage({CalibrationBench::device(1, "3107A-TC", "TC-AVG", "127.0.0.1", tcp.at(1).section(':', -1))});
+    linkSource("干式炉-R", "网络", "127.0.0.1", tcp.at(0).section(':', -1));
+    child<QComboBox>(m_Page.get(), "comboBox_Criteria")->setCurrentText("干式炉-R");
+    setOptions({{"SamplesPerPoint", "10"}, {"SampleInterval", "2"}});
+    setPoints({"100", "200"}, 1, 8);
+    start("热电偶");
+    QVERIFY(waitForEnd(300000));
+    const QString log = child<QPlainTextEdit>(m_Page.get(), "plainTextEdit_Data")->toPlainText();
+    QVERIFY2(log.contains("校准数据保存成功！"), qPrintable(log));
+
+    // The channel temperatures the logger sent, in order (ten per point).
+    QFile file(record);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QMap<QString, QList<double>> sent;
+    for (const QString& line : QString::fromUtf8(file.readAll()).split('\n')) {
+        if (!line.startsWith("VALUES TCAVG00001 "))
+            continue;
+        for (const QString& pair : line.section(' ', 3).split(',')) {
+            const double v = pair.section('=', 1).toDouble();
+            if (v > 50) // the temperature block, not the emf
+                sent[pair.section('=', 0, 0)] << QString::number(v, 'f', 6).toDouble();
+        }
+    }
+    QCOMPARE(sent.value("101").size(), 20);
+
+    // Stored: the mean where the one reading used to be, and the statistics.
+    const QString startTime = TestSupport::scalar("SELECT StartTime FROM ChannelCalibrationData").toString();
+    QList<Tool::Struct_CalibrationSample> stats;
+    QVERIFY(Tool::getCalibrationSamples(startTime, stats));
+    QCOMPARE(stats.size(), 2 * 3); // two points, the reference and two channels
+    const QStringList means = {TestSupport::scalar("SELECT CalibrationData1 FROM ChannelCalibrationData").toString(),
+                               TestSupport::scalar("SELECT CalibrationData2 FROM ChannelCalibrationData").toString()};
+    for (const Tool::Struct_CalibrationSample& st : qAsConst(stats)) {
+        QCOMPARE(st.Count, 10);
+        if (st.Channel == "REF") {
+            QCOMPARE(st.StdDev, 0.0); // noise 0 on the block's reference
+            continue;
+        }
+        const QList<double> values = sent.value(st.Channel.section('_', 1)).mid((st.Point - 1) * 10, 10);
+        double mean = 0, sd = 0;
+        CalibrationSession::statistics(values, {}, &mean, &sd, nullptr);
+        QVERIFY2(std::fabs(st.Mean - mean) < 1e-9 && std::fabs(st.StdDev - sd) < 1e-9,
+                 qPrintable(QStringLiteral("%1 point %2: %3 ± %4, sent %5 ± %6")
+                                .arg(st.Channel).arg(st.Point).arg(st.Mean).arg(st.StdDev).arg(mean).arg(sd)));
+        QCOMPARE(st.Min, *std::min_element(values.begin(), values.end()));
+        QCOMPARE(st.Max, *std::max_element(values.begin(), values.end()));
+        QVERIFY(st.StdDev > 0.005 && st.StdDev < 0.05);
+        QVERIFY(st.FirstTime < st.LastTime);
+        const double stored = means.at(st.Point - 1).split(',').value(st.Channel == "1_101" ? 0 : 1).toDouble();
+        QVERIFY(std::fabs(stored - st.Mean) < 1e-6);
+    }
+
+    // B within three standard errors of the mean's noise (σ/√10 at both points).
+    const double se = 0.02 / std::sqrt(10.0) * std::sqrt(100.0 * 100 + 200.0 * 200) / 100;
+    const Tool::Struct_ChannelConfig config = stored("TC-AVG");
+    const double known[2][2] = {{1.004, -0.3}, {0.997, 0.25}};
+    for (int i = 0; i < 2; ++i) {
+        const double b = config.MX_B_B.value(i).toDouble();
+        QVERIFY2(std::fabs(b - known[i][1]) < 3 * se,
+                 qPrintable(QStringLiteral("channel %1: B %2, known %3, SE %4").arg(101 + i).arg(b).arg(known[i][1]).arg(se)));
+    }
+}
+
+void TestCalibrationBench::unstableReferenceStopsTheRun()
+{
+    // The block's own reference drifts 0.5 ℃/min: every window fails the 0.05 ℃/min criterion.
+    QVERIFY2(sim().start({"--time-scale", "500", "--instrument",
+                          "model=KRDB-1,tcp=127.0.0.1:0,noise=0,wobble=0,refoffset=0,refdrift=0.5,temperature=100,"
+                          "setpoint=100",
+                          "--instrument", "model=3107A-TC,tcp=127.0.0.1:0,noise=0,in=1:101"},
+                         2),
+             qPrintable(sim().errors()));
+    const QStringList tcp = sim().endpoints("tcp");
+    QVERIFY(Tool::addChannelConfig(CalibrationBench::config("TC-DRIFT", "3107A-TC", {"热电偶"}, {"K"})));
+    openPage({CalibrationBench::device(1, "3107A-TC", "TC-DRIFT", "127.0.0.1", tcp.at(1).section(':', -1))});
+    linkSource("干式炉-R", "网络", "127.0.0.1", tcp.at(0).section(':', -1));
+    child<QComboBox>(m_Page.get(), "comboBox_Criteria")->setCurrentText("干式炉-R");
+    setOptions({{"SamplesPerPoint", "4"}, {"SampleInterval", "10"}, {"StabilityDrift", "0.05"},
+                {"StabilityRetries", "2"}, {"StandbyTemp", "60"}});
+    setPoints({"100", "200"}, 1, 8);
+    start("热电偶");
+    QVERIFY(waitForEnd(300000));
+    QVERIFY2(MessageBox::last().text.startsWith("温度点1批次1：标准温度不稳定（"), qPrintable(MessageBox::last().text));
+    QVERIFY(MessageBox::last().text.endsWith("校准停止！"));
+    const QString log = child<QPlainTextEdit>(m_Page.get(), "plainTextEdit_Data")->toPlainText();
+    QCOMPARE(log.count("重新采样"), 2);
+    QVERIFY2(log.contains("温场已设为待机温度 60.00 ℃。"), qPrintable(log));
+    QCOMPARE(m_Page->session().storedPoints(), 0);
+    QCOMPARE(child<QPushButton>(m_Page.get(), "pushButton_Open")->text(), QStringLiteral("开始"));
+    QCOMPARE(TestSupport::scalar("SELECT COUNT(*) FROM CalibrationSamples").toInt(), 0);
+}
+
+void TestCalibrationBench::historyOfTwoRunsAndRestore()
+{
+    // A thermocouple with a bow (t = M·x + B + C·x²): a line through 100 and
+    // 300 ℃ misses it at 200 ℃, the check point, by about 20 mK.
+    QVERIFY2(sim().start({"--time-scale", "500", "--instrument",
+                          "model=KRDB-1,tcp=127.0.0.1:0,noise=0,wobble=0,refoffset=0,temperature=100,setpoint=100",
+                          "--instrument",
+                          "model=3107A-TC,tcp=127.0.0.1:0,noise=0,in=1:101-102,sensor101=1.002:-0.4:2e-6,"
+                          "sensor102=0.998:0.3:-1e-6"},
+                         2),
+             qPrintable(sim().errors()));
+    const QStringList tcp = sim().endpoints("tcp");
+    QVERIFY(Tool::addChannelConfig(CalibrationBench::config("TC-HIST", "3107A-TC", {"热电偶", "热电偶"}, {"K", "K"})));
+    openPage({CalibrationBench::device(1, "3107A-TC", "TC-HIST", "127.0.0.1", tcp.at(1).section(':', -1))});
+    linkSource("干式炉-R", "网络", "127.0.0.1", tcp.at(0).section(':', -1));
+    child<QComboBox>(m_Page.get(), "comboBox_Criteria")->setCurrentText("干式炉-R");
+    setOptions({{"ResidualLimit", "10"}});
+    setPoints({"100", "300", "200"}, 1, 8);
+    QList<Tool::Struct_ChannelConfig> afterRun;
+    for (int run = 0; run < 2; ++run) {
+        start("热电偶");
+        QVERIFY(waitForEnd(300000));
+        QCOMPARE(MessageBox::last().text, QStringLiteral("校准结束退出!"));
+        // The result was shown first: the check point beyond the limit.
+        const QList<MessageBox::Shown> boxes = MessageBox::shown();
+        const auto result = std::find_if(boxes.begin(), boxes.end(),
+                                         [](const MessageBox::Shown& b) { return b.title == QStringLiteral("校准结果"); });
+        QVERIFY(result != boxes.end());
+        QVERIFY2(result->text.contains("1_101\t3\t校验") && result->text.contains("（超限）"), qPrintable(result->text));
+        afterRun << stored("TC-HIST");
+        QTest::qWait(1100); // saves a second apart
+    }
+
+    QList<Tool::Struct_CalibrationHistory> history;
+    QVERIFY(Tool::getCalibrationHistory("TC-HIST", "101", history));
+    QCOMPARE(history.size(), 2);
+    QCOMPARE(history[1].OldSet, history[0].NewSet);
+    QVERIFY(std::isfinite(history[1].MaxAsFound));
+    // The second run found the channel as the first one left it: its
+    // as-found errors are the first run's residuals, point by point.
+    const QStringList first = history[0].Residuals.split(';');
+    const QStringList second = history[1].Residuals.split(';');
+    QCOMPARE(first.size(), 3);
+    QCOMPARE(second.size(), 3);
+    QVERIFY2(std::fabs(first[2].section(':', 2, 2).toDouble()) > 10, qPrintable(history[0].Residuals));
+    for (int p = 0; p < 3; ++p)
+        QVERIFY2(std::fabs(second[p].section(':', 3, 3).toDouble() - first[p].section(':', 2, 2).toDouble()) < 0.5,
+                 qPrintable(history[0].Residuals + " | " + history[1].Residuals));
+
+    // The history from the page: two sets, a chart point each; restoring the
+    // first rewrites exactly its texts and is logged.
+    int rows = 0, chartPoints = 0;
+    ModalRun::setRunner([&](QDialog* dialog) {
+        auto* h = qobject_cast<CalibrationHistoryDialog*>(dialog);
+        if (!h)
+            return int(QDialog::Rejected);
+        h->selectChannel("TC-HIST", "101");
+        rows = h->entries().size();
+        chartPoints = h->chartPoints().size();
+        child<QTableWidget>(h, "tableWidget_History")->selectRow(0);
+        MessageBox::queueAnswer(MessageBox::Yes);
+        h->pt_Restore_clicked();
+        return int(QDialog::Accepted);
+    });
+    MessageBox::clear();
+    child<QPushButton>(m_Page.get(), "pushButton_History")->click();
+    QCOMPARE(rows, 2);
+    QCOMPARE(chartPoints, 2);
+    QCOMPARE(MessageBox::last().text, QStringLiteral("系数已恢复！"));
+    const Tool::Struct_ChannelConfig restored = stored("TC-HIST");
+    const QStringList texts{restored.MX_B_M.value(0), restored.MX_B_B.value(0), restored.A_C0.value(0),
+                            restored.B_C1.value(0),  restored.C_C2.value(0),  restored.D_C3.value(0),
+                            restored.R0_C4.value(0), restored.A4_C5.value(0), restored.B4_C6.value(0)};
+    QCOMPARE(texts, history[0].NewSet);
+    QCOMPARE(restored.MX_B_M.value(1), afterRun[1].MX_B_M.value(1)); // the other channel untouched
+    QCOMPARE(TestSupport::scalar("SELECT COUNT(*) FROM AuditLog WHERE Type = '校准系数'").toInt(), 1);
 }
 
 QTEST_MAIN(TestCalibrationBench)

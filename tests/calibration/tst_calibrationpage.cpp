@@ -13,6 +13,8 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QtTest>
 
 #include <functional>
@@ -51,6 +53,7 @@ private slots:
     void startRefusals();
     void settingsCarryTheRunAcrossARestart();
     void guards();
+    void driversStayWhileAWorkerRuns();
 
 private:
     std::unique_ptr<TestWorkDir> m_Dir;
@@ -66,7 +69,7 @@ void TestCalibrationPage::init()
     QVERIFY(Tool::addChannelConfig(config("TC-B", "3107A-TC", {"热电偶", "热电偶"}, {"K", "K"})));
     QVERIFY(Tool::addChannelConfig(config("V-C", "3107A-TC", {"电压", "电压"}, {"100mV", "1V"}, "mV")));
     m_Context.ConnectedDevices = {device(1, "3107A-TC", "TC-A"), device(2, "3107A-TC", "TC-B"),
-                                  device(3, "3107A-TC", "V-C")};
+                                  device(3, "3107A-TC", "V-C"), device(4, "3107A-TC", "TC-A")};
     MessageBox::setTestMode(true);
     ModalRun::setRunner(acceptAll);
 }
@@ -90,8 +93,12 @@ void TestCalibrationPage::startRefusals_data()
     QTest::newRow("same device twice") << "干式炉-R" << "干式炉-R" << QList<int>{0, 1, 1} << QStringList{"50", "100"}
                                        << "8" << "采集设备不能相同!";
     QTest::newRow("same device, third unchecked")
-        << "干式炉-R" << "干式炉-R" << QList<int>{0, 1, -1} << QStringList{"50", "100", "150"} << "8"
+        << "干式炉-R" << "干式炉-R" << QList<int>{0, 1, -1} << QStringList{"50"} << "8"
         << "热电偶校准只需要2个温度点，温度点不匹配会造成校准失败!";
+    // Both devices would write channels 101 and 102 of one configuration.
+    QTest::newRow("one configuration, same channels on two devices")
+        << "干式炉-R" << "干式炉-R" << QList<int>{0, 3, -1} << QStringList{"50", "100"} << "8"
+        << "采集设备1和采集设备2使用同一通道配置“TC-A”，且都选择了通道101,102，同一通道不能同时校准两次!";
     QTest::newRow("automatic with a manual reference") << "干式炉" << "手动" << QList<int>{0, -1, -1}
                                                        << QStringList{"50", "100"} << "8"
                                                        << "自动模式下标准探头不允许手动!";
@@ -216,6 +223,52 @@ void TestCalibrationPage::guards()
     auto* criteria = child<QComboBox>(&page, "comboBox_Criteria");
     criteria->setCurrentText("手动");
     QVERIFY(!child<QPushButton>(&page, "pushButton_Criteria")->isEnabled());
+}
+
+void TestCalibrationPage::driversStayWhileAWorkerRuns()
+{
+    // A logger that takes the connection and never answers: the manual start
+    // routine sits in its set-up for seconds.
+    QTcpServer silent;
+    QVERIFY(silent.listen(QHostAddress::LocalHost));
+    QList<QTcpSocket*> held;
+    connect(&silent, &QTcpServer::newConnection, [&] { held << silent.nextPendingConnection(); });
+    m_Context.ConnectedDevices = {CalibrationBench::device(1, "3107A-TC", "TC-A", "127.0.0.1",
+                                                           QString::number(silent.serverPort()))};
+    ChannelCalibration page;
+    page.setContext(&m_Context);
+    child<QComboBox>(&page, "comboBox_Field")->setCurrentText("手动");
+    child<QComboBox>(&page, "comboBox_Criteria")->setCurrentText("手动");
+    child<QLineEdit>(&page, "lineEdit_Max")->setText("8");
+    int dialogs = 0;
+    ModalRun::setRunner([&dialogs](QDialog* dialog) {
+        if (qobject_cast<ChannelSet*>(dialog) || qobject_cast<ChannelBatch*>(dialog))
+            return acceptAll(dialog);
+        ++dialogs;
+        return int(QDialog::Rejected);
+    });
+    child<QPushButton>(&page, "pushButton_Open")->click();
+    QVERIFY(page.activeWorkers() > 0);
+    QVERIFY(!child<QComboBox>(&page, "comboBox_Criteria")->isEnabled());
+    QVERIFY(!child<QPushButton>(&page, "pushButton_Options")->isEnabled());
+    // Neither link dialog may run (and delete the drivers) under the worker.
+    MessageBox::clear();
+    page.FieldScan_Clicked();
+    page.CriteriaScan_Clicked();
+    QCOMPARE(dialogs, 0);
+    QCOMPARE(MessageBox::shown().size(), 2);
+    QCOMPARE(MessageBox::last().text, QStringLiteral("校准进行中，设备正在使用，不能更改通信设置！"));
+    QVERIFY(!page.IsIdle());
+    // The routine gives up on the silent logger; then the controls come back.
+    QElapsedTimer t;
+    t.start();
+    while (page.activeWorkers() > 0 && t.elapsed() < 60000)
+        QTest::qWait(50);
+    QCOMPARE(page.activeWorkers(), 0);
+    QTest::qWait(50);
+    QVERIFY(child<QComboBox>(&page, "comboBox_Criteria")->isEnabled());
+    QCOMPARE(MessageBox::last().text, QStringLiteral("设备连接失败!"));
+    qDeleteAll(held);
 }
 
 QTEST_MAIN(TestCalibrationPage)
