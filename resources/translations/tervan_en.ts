@@ -211,6 +211,219 @@
     </message>
 </context>
 <context>
+    <name>CalibrationHistoryDialog</name>
+    <message>
+        <source>校准历史</source>
+        <translation>Calibration history</translation>
+    </message>
+    <message>
+        <source>通道：</source>
+        <translation>Channel:</translation>
+    </message>
+    <message>
+        <source>图表：</source>
+        <translation>Chart:</translation>
+    </message>
+    <message>
+        <source>校前误差(mK)</source>
+        <translation>As found (mK)</translation>
+    </message>
+    <message>
+        <source>最大残差(mK)</source>
+        <translation>Largest residual (mK)</translation>
+    </message>
+    <message>
+        <source>保存时间</source>
+        <translation>Saved</translation>
+    </message>
+    <message>
+        <source>校准开始</source>
+        <translation>Run started</translation>
+    </message>
+    <message>
+        <source>操作者</source>
+        <translation>Operator</translation>
+    </message>
+    <message>
+        <source>温度点数</source>
+        <translation>Points</translation>
+    </message>
+    <message>
+        <source>系数</source>
+        <translation>Coefficients</translation>
+    </message>
+    <message>
+        <source>恢复所选系数</source>
+        <translation>Restore selected set</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>Notice</translation>
+    </message>
+    <message>
+        <source>请先选择要恢复的系数！</source>
+        <translation>Select the set to restore first!</translation>
+    </message>
+    <message>
+        <source>将通道 %1 的系数恢复为 %2 保存的系数？</source>
+        <translation>Restore the coefficients of channel %1 to the set saved on %2?</translation>
+    </message>
+    <message>
+        <source>系数恢复失败，通道配置未改变！</source>
+        <translation>Restoring failed; the channel configuration is unchanged!</translation>
+    </message>
+    <message>
+        <source>系数已恢复！</source>
+        <translation>Coefficients restored!</translation>
+    </message>
+</context>
+<context>
+    <name>CalibrationOptionsDialog</name>
+    <message>
+        <source>测量设置</source>
+        <translation>Measurement settings</translation>
+    </message>
+    <message>
+        <source>每点采样次数：</source>
+        <translation>Readings per point:</translation>
+    </message>
+    <message>
+        <source>采样间隔(s)：</source>
+        <translation>Interval between readings (s):</translation>
+    </message>
+    <message>
+        <source>标准最大标准差(℃)：</source>
+        <translation>Reference, largest standard deviation (℃):</translation>
+    </message>
+    <message>
+        <source>标准最大漂移(℃/min)：</source>
+        <translation>Reference, largest drift (℃/min):</translation>
+    </message>
+    <message>
+        <source>不稳定时重采次数：</source>
+        <translation>Re-sampling when unstable (times):</translation>
+    </message>
+    <message>
+        <source>温场稳定超时(min)：</source>
+        <translation>Source stability timeout (min):</translation>
+    </message>
+    <message>
+        <source>结束后待机温度(℃)：</source>
+        <translation>Standby set-point after the run (℃):</translation>
+    </message>
+    <message>
+        <source>残差限(mK)：</source>
+        <translation>Residual limit (mK):</translation>
+    </message>
+    <message>
+        <source>不限</source>
+        <translation>none</translation>
+    </message>
+    <message>
+        <source>确定</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>Notice</translation>
+    </message>
+    <message>
+        <source>每点采样次数应为1～100！</source>
+        <translation>Readings per point must be 1 to 100!</translation>
+    </message>
+</context>
+<context>
+    <name>CalibrationResultDialog</name>
+    <message>
+        <source>通道</source>
+        <translation>Channel</translation>
+    </message>
+    <message>
+        <source>温度点</source>
+        <translation>Point</translation>
+    </message>
+    <message>
+        <source>用途</source>
+        <translation>Use</translation>
+    </message>
+    <message>
+        <source>标准温度(℃)</source>
+        <translation>Reference (℃)</translation>
+    </message>
+    <message>
+        <source>读数(%1)</source>
+        <translation>Reading (%1)</translation>
+    </message>
+    <message>
+        <source>新系数温度(℃)</source>
+        <translation>New coefficients (℃)</translation>
+    </message>
+    <message>
+        <source>残差(mK)</source>
+        <translation>Residual (mK)</translation>
+    </message>
+    <message>
+        <source>校前误差(mK)</source>
+        <translation>As found (mK)</translation>
+    </message>
+    <message>
+        <source>校验</source>
+        <translation>check</translation>
+    </message>
+    <message>
+        <source>拟合</source>
+        <translation>fit</translation>
+    </message>
+    <message>
+        <source>两点热电偶拟合和五点铂电阻拟合在拟合点上是精确的，残差为0；超出拟合点数（%1个）的温度点只用于校验，其残差说明拟合的好坏。</source>
+        <translation>Two-point thermocouple and five-point platinum fits are exact at their points (residual 0); points beyond the fit's %1 only check it, and their residuals show how well it fits.</translation>
+    </message>
+    <message>
+        <source>热敏电阻系数由全部%1个温度点按最小二乘拟合，残差说明拟合的好坏。</source>
+        <translation>Thermistor coefficients are a least-squares fit over all %1 points; the residuals show how well it fits.</translation>
+    </message>
+    <message>
+        <source>残差限：%1 mK；每个通道的最大残差加粗显示，超限的标红。</source>
+        <translation>Residual limit: %1 mK; each channel's largest residual is in bold, red when beyond the limit.</translation>
+    </message>
+    <message>
+        <source>未设残差限；每个通道的最大残差加粗显示。</source>
+        <translation>No residual limit set; each channel's largest residual is in bold.</translation>
+    </message>
+    <message>
+        <source>“写入”保存系数，“放弃”不写入任何数据并保留本次校准数据。</source>
+        <translation>"Write" stores the coefficients; "Discard" writes nothing and keeps this run's data.</translation>
+    </message>
+    <message>
+        <source>%1 最大残差 %2 mK%3</source>
+        <translation>%1 largest residual %2 mK%3</translation>
+    </message>
+    <message>
+        <source>（超限）</source>
+        <translation> (beyond the limit)</translation>
+    </message>
+    <message>
+        <source>校准结果</source>
+        <translation>Calibration result</translation>
+    </message>
+    <message>
+        <source>写入</source>
+        <translation>Write</translation>
+    </message>
+    <message>
+        <source>放弃</source>
+        <translation>Discard</translation>
+    </message>
+</context>
+<context>
     <name>CalibrationSave</name>
     <message>
         <source>校准数据保存成功！</source>
@@ -235,6 +448,42 @@
     <message>
         <source>更新通道参数失败！</source>
         <translation>Updating the channel parameters failed!</translation>
+    </message>
+    <message>
+        <source>校准记录保存失败，系数未写入！</source>
+        <translation>The calibration record could not be stored; no coefficients were written!</translation>
+    </message>
+    <message>
+        <source>温度点数不符合该类型的拟合要求</source>
+        <translation>the number of points does not fit this kind's fit</translation>
+    </message>
+    <message>
+        <source>两个拟合点的标准温度相同（相差小于1 ℃）</source>
+        <translation>the two fit points have the same reference temperature (less than 1 ℃ apart)</translation>
+    </message>
+    <message>
+        <source>两个拟合点的读数相同</source>
+        <translation>the two fit points have the same reading</translation>
+    </message>
+    <message>
+        <source>前5个温度点须为2个负温点、1个零点（±0.015 ℃）和2个正温点</source>
+        <translation>the first 5 points must be two below zero, one at zero (±0.015 ℃) and two above</translation>
+    </message>
+    <message>
+        <source>电阻读数不大于0</source>
+        <translation>a resistance reading is not above 0</translation>
+    </message>
+    <message>
+        <source>拟合结果不是有限数值</source>
+        <translation>the fit gives no finite numbers</translation>
+    </message>
+    <message>
+        <source>电阻读数与标准温度不符（W偏离参考函数超过10%）</source>
+        <translation>the resistance does not match the reference temperature (W departs from the reference function by more than 10 %)</translation>
+    </message>
+    <message>
+        <source>%1 温度点%2：读数“%3”或标准“%4”不是数字</source>
+        <translation>%1 point %2: reading "%3" or reference "%4" is no number</translation>
     </message>
 </context>
 <context>
@@ -342,6 +591,30 @@
     <message>
         <source>设定：</source>
         <translation>set: </translation>
+    </message>
+    <message>
+        <source>温度点%1：温场在%2分钟内未稳定，校准停止！</source>
+        <translation>Point %1: the source was not stable within %2 min; calibration stopped!</translation>
+    </message>
+    <message>
+        <source>标准差 %1 ℃，漂移 %2 ℃/min</source>
+        <translation>standard deviation %1 ℃, drift %2 ℃/min</translation>
+    </message>
+    <message>
+        <source>温度点%1批次%2：标准温度不稳定（%3），校准停止！</source>
+        <translation>Point %1 batch %2: the reference is not stable (%3); calibration stopped!</translation>
+    </message>
+    <message>
+        <source>标准温度不稳定（%1），重新采样。</source>
+        <translation>Reference not stable (%1); sampling again.</translation>
+    </message>
+    <message>
+        <source>温场已设为待机温度 %1 ℃。</source>
+        <translation>Source set to its standby set-point %1 ℃.</translation>
+    </message>
+    <message>
+        <source>温场待机温度 %1 ℃ 设置失败！</source>
+        <translation>Setting the source's standby set-point %1 ℃ failed!</translation>
     </message>
 </context>
 <context>
@@ -528,6 +801,42 @@
     <message>
         <source>温度点%1(℃)：</source>
         <translation>Point %1 (℃):</translation>
+    </message>
+    <message>
+        <source>测量设置...</source>
+        <translation>Measurement settings...</translation>
+    </message>
+    <message>
+        <source>每点采样次数、标准稳定判据、温场稳定超时、待机温度和残差限</source>
+        <translation>Readings per point, reference stability, source timeout, standby set-point and residual limit</translation>
+    </message>
+    <message>
+        <source>校准历史</source>
+        <translation>Calibration history</translation>
+    </message>
+    <message>
+        <source>校准进行中，设备正在使用，不能更改通信设置！</source>
+        <translation>A calibration is using the instruments; the link settings cannot be changed now!</translation>
+    </message>
+    <message>
+        <source>采集设备%1和采集设备%2使用同一通道配置“%3”，且都选择了通道%4，同一通道不能同时校准两次!</source>
+        <translation>Acquisition devices %1 and %2 use the same channel configuration "%3" and both chose channel(s) %4; a channel cannot be calibrated twice at once!</translation>
+    </message>
+    <message>
+        <source>校准结果已放弃，未写入任何数据；按“结束”可再次查看并写入。</source>
+        <translation>Result discarded, nothing written; press "End" to review and write it again.</translation>
+    </message>
+    <message>
+        <source>采集设备</source>
+        <translation>Acquisition device </translation>
+    </message>
+    <message>
+        <source>已下发更新后的通道参数。</source>
+        <translation> was sent its updated channel configuration.</translation>
+    </message>
+    <message>
+        <source>无法连接，更新后的通道参数未下发；系数已保存，请在采集设备页面测试该设备。</source>
+        <translation> cannot be reached; its updated channel configuration was not sent. The coefficients are saved; test the device on the acquisition-device page.</translation>
     </message>
 </context>
 <context>
@@ -1158,7 +1467,7 @@
     </message>
     <message>
         <source>&lt;h3&gt;ARQ-310MX 开发者社区&lt;/h3&gt;&lt;p&gt;问题报告与功能建议请提交到项目的问题跟踪系统。&lt;/p&gt;&lt;p&gt;提交问题时请附上工作目录中当天的日志文件（log_日期.log）。&lt;/p&gt;</source>
-        <translation>&lt;h3&gt;ARQ-310MX developer community&lt;/h3&gt;&lt;p&gt;Please report problems and suggest features in the project&apos;s issue tracker.&lt;/p&gt;&lt;p&gt;Attach the day&apos;s log file (log_date.log) from the working directory to a report.&lt;/p&gt;</translation>
+        <translation>&lt;h3&gt;ARQ-310MX developer community&lt;/h3&gt;&lt;p&gt;Please report problems and suggest features in the project's issue tracker.&lt;/p&gt;&lt;p&gt;Attach the day's log file (log_date.log) from the working directory to a report.&lt;/p&gt;</translation>
     </message>
 </context>
 <context>
@@ -1370,7 +1679,7 @@
     </message>
     <message>
         <source>脱机采集的扫描间隔须为整数秒，请修改设备的扫描间隔：</source>
-        <translation>The offline scan interval must be a whole number of seconds; change the device&apos;s scan interval: </translation>
+        <translation>The offline scan interval must be a whole number of seconds; change the device's scan interval: </translation>
     </message>
     <message>
         <source>文件打开失败！</source>
@@ -1560,7 +1869,7 @@
     </message>
     <message>
         <source>采集设备%1的通道配置“%2”不存在，请重新设置该设备！</source>
-        <translation>The channel configuration &quot;%2&quot; of acquisition device %1 no longer exists; set the device up again!</translation>
+        <translation>The channel configuration "%2" of acquisition device %1 no longer exists; set the device up again!</translation>
     </message>
     <message>
         <source>采集设备参数将以第一台设备为准！</source>
@@ -1611,7 +1920,7 @@
     </message>
     <message>
         <source>不保存</source>
-        <translation>Don&apos;t Save</translation>
+        <translation>Don't Save</translation>
     </message>
     <message>
         <source>取消</source>
@@ -2815,6 +3124,10 @@
     <message>
         <source>数据库写入中断期间丢失%1次扫描的数据（%2行）。</source>
         <translation>%1 scans (%2 rows) lost while database writes were interrupted.</translation>
+    </message>
+    <message>
+        <source>校准系数</source>
+        <translation>Calibration coefficients</translation>
     </message>
 </context>
 </TS>

@@ -1038,6 +1038,7 @@ void ChannelCalibration::reprogramLoggers()
         int position;
         Tool::Struct_AcquisitionDevice entry;
         QList<Device::Channel> channels;
+        Collection* logger; // made here: its link must live on this thread
     };
     QList<Job> jobs;
     for (int d = 0; d < 3; ++d) {
@@ -1047,7 +1048,9 @@ void ChannelCalibration::reprogramLoggers()
         QList<Tool::Struct_ChannelConfig> found;
         if (!kModels.contains(entry.Mode) || !Tool::getChannelConfig(found, entry.ChannelConfig) || found.isEmpty())
             continue;
-        jobs << Job{d, entry, ChannelModel::toChannels(found.first())};
+        Collection* logger = ChannelModel::createCollection(entry.Mode);
+        if (logger)
+            jobs << Job{d, entry, ChannelModel::toChannels(found.first()), logger};
     }
     if (jobs.isEmpty())
         return;
@@ -1056,10 +1059,10 @@ void ChannelCalibration::reprogramLoggers()
         while (m_Workers.load() > 1)
             QThread::msleep(20);
         for (const Job& job : jobs) {
-            std::unique_ptr<Collection> logger(ChannelModel::createCollection(job.entry.Mode));
-            bool ok = logger && logger->Open(job.entry.SignalMode, job.entry.IP_COM, job.entry.Port_BaudRate);
+            Collection* logger = job.logger;
+            bool ok = logger->Open(job.entry.SignalMode, job.entry.IP_COM, job.entry.Port_BaudRate);
             ok = ok && logger->SetChannels(job.entry.ScanRate, job.channels);
-            if (logger && logger->IsOpen())
+            if (logger->IsOpen())
                 logger->Close();
             const QString name = tr("采集设备") + QString::number(job.position + 1);
             if (ok) {
@@ -1071,6 +1074,11 @@ void ChannelCalibration::reprogramLoggers()
                                                              "请在采集设备页面测试该设备。"));
             }
         }
+        // Deleted on their own thread once nothing uses them.
+        onGui([jobs] {
+            for (const Job& job : jobs)
+                delete job.logger;
+        });
     });
 }
 

@@ -247,6 +247,11 @@ void TestCalibrationBench::start(const QString& kind)
 
 bool TestCalibrationBench::waitForEnd(int timeoutMs)
 {
+    // After the run the save step may send the loggers their configuration
+    // on a worker of its own: what it reports comes after it is gone.
+    if (!waitFor([this] { return m_Page->IsIdle(); }, timeoutMs))
+        return false;
+    QTest::qWait(200);
     return waitFor([this] { return m_Page->IsIdle(); }, timeoutMs);
 }
 
@@ -729,12 +734,14 @@ void TestCalibrationBench::averagedReadingsKeepTheirStatistics()
         for (const QString& pair : line.section(' ', 3).split(',')) {
             const double v = pair.section('=', 1).toDouble();
             if (v > 50) // the temperature block, not the emf
-                sent[pair.section('=', 0, 0)] << QString::number(v, 'f', 6).toDouble();
+                sent[pair.section('=', 0, 0)] << v;
         }
     }
     QCOMPARE(sent.value("101").size(), 20);
 
     // Stored: the mean where the one reading used to be, and the statistics.
+    // The driver hands readings on with 6 decimals: the mean agrees with the
+    // floats sent to 5e-7, the standard deviation to 1e-6.
     const QString startTime = TestSupport::scalar("SELECT StartTime FROM ChannelCalibrationData").toString();
     QList<Tool::Struct_CalibrationSample> stats;
     QVERIFY(Tool::getCalibrationSamples(startTime, stats));
@@ -750,11 +757,11 @@ void TestCalibrationBench::averagedReadingsKeepTheirStatistics()
         const QList<double> values = sent.value(st.Channel.section('_', 1)).mid((st.Point - 1) * 10, 10);
         double mean = 0, sd = 0;
         CalibrationSession::statistics(values, {}, &mean, &sd, nullptr);
-        QVERIFY2(std::fabs(st.Mean - mean) < 1e-9 && std::fabs(st.StdDev - sd) < 1e-9,
+        QVERIFY2(std::fabs(st.Mean - mean) < 5e-7 && std::fabs(st.StdDev - sd) < 1e-6,
                  qPrintable(QStringLiteral("%1 point %2: %3 ± %4, sent %5 ± %6")
                                 .arg(st.Channel).arg(st.Point).arg(st.Mean).arg(st.StdDev).arg(mean).arg(sd)));
-        QCOMPARE(st.Min, *std::min_element(values.begin(), values.end()));
-        QCOMPARE(st.Max, *std::max_element(values.begin(), values.end()));
+        QVERIFY(std::fabs(st.Min - *std::min_element(values.begin(), values.end())) < 5e-7);
+        QVERIFY(std::fabs(st.Max - *std::max_element(values.begin(), values.end())) < 5e-7);
         QVERIFY(st.StdDev > 0.005 && st.StdDev < 0.05);
         QVERIFY(st.FirstTime < st.LastTime);
         const double stored = means.at(st.Point - 1).split(',').value(st.Channel == "1_101" ? 0 : 1).toDouble();
