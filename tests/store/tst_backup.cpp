@@ -1,5 +1,6 @@
 // Backups of the live database and restores that never lose it.
 #include "Backup.h"
+#include "CalibrationStore.h"
 #include "TestSupport.h"
 #include "Tool.h"
 
@@ -11,6 +12,8 @@
 #include <QRandomGenerator>
 #include <QThread>
 #include <QtTest>
+
+#include <cmath>
 
 #include <atomic>
 
@@ -207,6 +210,8 @@ private slots:
                            "UPDATE sqlite_master SET sql='CREATE INDEX ParametersData_Name ON ParametersData(Data)' "
                            "WHERE name='ParametersData_Name'",
                            "PRAGMA writable_schema=OFF"};
+        QTest::newRow("calibration history of another program")
+            << QStringList{"DROP TABLE CalibrationHistory", "CREATE TABLE CalibrationHistory(Id INTEGER, Note TEXT)"};
         QTest::newRow("trigger") << QStringList{"CREATE TRIGGER wipe AFTER INSERT ON ParametersData "
                                                 "BEGIN DELETE FROM Parameters; END"};
     }
@@ -269,6 +274,50 @@ private slots:
         QVERIFY(!QFile::exists(temp));
         QVERIFY(TestSupport::openDatabase());
         QCOMPARE(TestSupport::scalar("select count(*) from ParametersData").toInt(), 10);
+    }
+
+    void olderBackupGainsTheEvidenceTables()
+    {
+        // A backup holds the calibration history like every other table.
+        Tool::Struct_CalibrationHistory entry;
+        entry.ConfigName = "TC-'A'_%";
+        entry.ChannelNumber = "101";
+        entry.NewSet = QStringList{"1.002", "-0.3", "0", "0", "0", "0", "0", "0", "0"};
+        entry.MaxAsFound = std::nan("");
+        QVERIFY(Tool::addCalibrationHistory(entry));
+        const QString withHistory = m_dir->file("with-history.db3");
+        QVERIFY(Backup::backupDatabase(withHistory));
+
+        // One from before the evidence tables existed restores, and gets them on open.
+        const QString older = m_dir->file("older.db3");
+        QVERIFY(Backup::backupDatabase(older));
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "older");
+            db.setDatabaseName(older);
+            QVERIFY(db.open());
+            QSqlQuery q(db);
+            QVERIFY(q.exec("DROP TABLE CalibrationHistory") && q.exec("DROP TABLE CalibrationSamples"));
+            db.close();
+        }
+        QSqlDatabase::removeDatabase("older");
+        const QString temp = m_db + ".restore";
+        QString why;
+        QVERIFY2(Backup::prepareRestore(older, temp, &why), qPrintable(why));
+        TestSupport::closeDatabase();
+        QVERIFY(Backup::commitRestore(temp, m_db));
+        QVERIFY(TestSupport::openDatabase());
+        QCOMPARE(TestSupport::scalar("select count(*) from CalibrationHistory").toInt(), 0);
+
+        QVERIFY(Backup::prepareRestore(withHistory, temp, &why));
+        TestSupport::closeDatabase();
+        QVERIFY(Backup::commitRestore(temp, m_db));
+        QVERIFY(TestSupport::openDatabase());
+        QList<Tool::Struct_CalibrationHistory> found;
+        QVERIFY(Tool::getCalibrationHistory("TC-'A'_%", "101", found));
+        QCOMPARE(found.size(), 1);
+        QCOMPARE(found[0].NewSet, entry.NewSet);
+        QVERIFY(std::isnan(found[0].MaxAsFound));
+        QVERIFY(Tool::getCalibrationHistory("TC-xAx__", "101", found) && found.isEmpty());
     }
 
     void restoreOntoItselfLosesNothing()
