@@ -191,6 +191,9 @@ void CalibrationHistoryDialog::fillChart()
         }
         const double pad = hi > lo ? (hi - lo) * 0.1 : std::max(std::fabs(hi) * 0.1, 1e-6);
         y->setRange(lo - pad, hi + pad);
+        // Sets saved within a day or two need the time of day to tell apart.
+        if (last - first < 2 * 86400000.0)
+            x->setFormat(QStringLiteral("MM-dd hh:mm"));
         // A single set still gets a day either side.
         const qreal day = 86400000.0;
         x->setRange(QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(first - (last > first ? 0 : day))),

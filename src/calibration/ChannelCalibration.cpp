@@ -21,6 +21,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QDir>
 #include <QFontDatabase>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -543,7 +544,7 @@ CalibrationRun ChannelCalibration::runData() const
     run.Devices = m_Session.Entries;
     run.Reference = QStringList{m_Criteria.Kind, m_Criteria.Mode, m_Criteria.Address, m_Criteria.Port}.join(QLatin1Char(' '))
                         .trimmed();
-    run.Operator = qEnvironmentVariable("USER", qEnvironmentVariable("USERNAME"));
+    run.Operator = qEnvironmentVariable("USER", qEnvironmentVariable("USERNAME", QDir::home().dirName()));
     return run;
 }
 

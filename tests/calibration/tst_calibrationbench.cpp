@@ -865,6 +865,11 @@ void TestCalibrationBench::historyOfTwoRunsAndRestore()
         if (!h)
             return int(QDialog::Rejected);
         h->selectChannel("TC-HIST", "101");
+        if (qEnvironmentVariableIsSet("ARQ_SCREENSHOT_DIR")) {
+            h->show();
+            QTest::qWait(200);
+            h->grab().save(qEnvironmentVariable("ARQ_SCREENSHOT_DIR") + "/calibration-history.png");
+        }
         rows = h->entries().size();
         chartPoints = h->chartPoints().size();
         child<QTableWidget>(h, "tableWidget_History")->selectRow(0);
