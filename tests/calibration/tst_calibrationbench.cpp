@@ -128,6 +128,8 @@ private slots:
     void averagedReadingsKeepTheirStatistics();
     void unstableReferenceStopsTheRun();
     void historyOfTwoRunsAndRestore();
+    void discardedResultThenWrittenWithTheLoggerGone();
+    void sourceThatNeverSettles();
 
 private:
     // Sets the measurement settings through the page's dialog.
@@ -532,6 +534,9 @@ void TestCalibrationBench::endDuringAPoint()
     // closed, and the save step saw exactly the one whole point.
     QCOMPARE(m_Page->activeWorkers(), 0);
     QVERIFY(m_Page->IsIdle());
+    // Stopped or not, the block is left at its standby set-point, not climbing to 300 ℃.
+    QVERIFY2(child<QPlainTextEdit>(m_Page.get(), "plainTextEdit_Data")->toPlainText().contains("温场已设为待机温度 50.00 ℃。"),
+             qPrintable(child<QPlainTextEdit>(m_Page.get(), "plainTextEdit_Data")->toPlainText()));
     // One point fits nothing: refused with the reason; the point stays for
     // the run to be continued, and no run row is stored without coefficients.
     QCOMPARE(child<QPushButton>(m_Page.get(), "pushButton_Open")->text(), QStringLiteral("继续"));
@@ -889,6 +894,71 @@ void TestCalibrationBench::historyOfTwoRunsAndRestore()
     QCOMPARE(texts, history[0].NewSet);
     QCOMPARE(restored.MX_B_M.value(1), afterRun[1].MX_B_M.value(1)); // the other channel untouched
     QCOMPARE(TestSupport::scalar("SELECT COUNT(*) FROM AuditLog WHERE Type = '校准系数'").toInt(), 1);
+}
+
+void TestCalibrationBench::discardedResultThenWrittenWithTheLoggerGone()
+{
+    QVERIFY2(sim().start({"--time-scale", "500", "--instrument",
+                          "model=KRDB-1,tcp=127.0.0.1:0,noise=0,wobble=0,refoffset=0,temperature=100,setpoint=100",
+                          "--instrument", "model=3107A-TC,tcp=127.0.0.1:0,noise=0,in=1:101,sensor101=1.003:0.4"},
+                         2),
+             qPrintable(sim().errors()));
+    const QStringList tcp = sim().endpoints("tcp");
+    QVERIFY(Tool::addChannelConfig(CalibrationBench::config("TC-GONE", "3107A-TC", {"热电偶"}, {"K"})));
+    openPage({CalibrationBench::device(1, "3107A-TC", "TC-GONE", "127.0.0.1", tcp.at(1).section(':', -1))});
+    linkSource("干式炉-R", "网络", "127.0.0.1", tcp.at(0).section(':', -1));
+    child<QComboBox>(m_Page.get(), "comboBox_Criteria")->setCurrentText("干式炉-R");
+    setPoints({"100", "200"}, 1, 8);
+    start("热电偶");
+    MessageBox::queueChoice(1); // "放弃"
+    QVERIFY(waitForEnd(300000));
+
+    // Set aside: nothing written, the run kept for another look.
+    auto* open = child<QPushButton>(m_Page.get(), "pushButton_Open");
+    QCOMPARE(open->text(), QStringLiteral("继续"));
+    QCOMPARE(m_Page->session().storedPoints(), 2);
+    QCOMPARE(TestSupport::scalar("SELECT COUNT(*) FROM ChannelCalibrationData").toInt(), 0);
+    QCOMPARE(TestSupport::scalar("SELECT COUNT(*) FROM CalibrationHistory").toInt(), 0);
+    QCOMPARE(stored("TC-GONE").MX_B_M.value(0), QStringLiteral("1"));
+    QVERIFY(child<QPlainTextEdit>(m_Page.get(), "plainTextEdit_Data")->toPlainText().contains("校准结果已放弃"));
+
+    // The logger is gone by the time the result is written with "结束":
+    // the coefficients are stored all the same and the operator is told.
+    QVERIFY(sim().command("@2 down"));
+    Device::setTimeScale(0.01);
+    MessageBox::clear();
+    child<QPushButton>(m_Page.get(), "pushButton_Close")->click();
+    QVERIFY(waitForEnd(120000));
+    Device::setTimeScale(1.0);
+    QCOMPARE(MessageBox::shown().value(0).title, QStringLiteral("校准结果"));
+    QCOMPARE(MessageBox::last().text,
+             QStringLiteral("采集设备1无法连接，更新后的通道参数未下发；系数已保存，请在采集设备页面测试该设备。"));
+    QCOMPARE(open->text(), QStringLiteral("开始"));
+    QCOMPARE(TestSupport::scalar("SELECT COUNT(*) FROM ChannelCalibrationData").toInt(), 1);
+    QVERIFY(std::fabs(stored("TC-GONE").MX_B_M.value(0).toDouble() - 1.003) < 2e-5);
+}
+
+void TestCalibrationBench::sourceThatNeverSettles()
+{
+    // 100 → 300 ℃ at 15 ℃/min takes the block over 13 minutes: a 3-minute
+    // stability timeout ends the run with the point named.
+    QVERIFY2(sim().start({"--time-scale", "500", "--instrument",
+                          "model=KRDB-1,tcp=127.0.0.1:0,noise=0,wobble=0,refoffset=0,temperature=100,setpoint=100",
+                          "--instrument", "model=3107A-TC,tcp=127.0.0.1:0,noise=0,in=1:101"},
+                         2),
+             qPrintable(sim().errors()));
+    const QStringList tcp = sim().endpoints("tcp");
+    QVERIFY(Tool::addChannelConfig(CalibrationBench::config("TC-SLOW", "3107A-TC", {"热电偶"}, {"K"})));
+    openPage({CalibrationBench::device(1, "3107A-TC", "TC-SLOW", "127.0.0.1", tcp.at(1).section(':', -1))});
+    linkSource("干式炉-R", "网络", "127.0.0.1", tcp.at(0).section(':', -1));
+    child<QComboBox>(m_Page.get(), "comboBox_Criteria")->setCurrentText("干式炉-R");
+    setOptions({{"StableTimeout", "3"}});
+    setPoints({"300", "100"}, 1, 8);
+    start("热电偶");
+    QVERIFY(waitForEnd(300000));
+    QCOMPARE(MessageBox::last().text, QStringLiteral("温度点1：温场在3分钟内未稳定，校准停止！"));
+    QCOMPARE(m_Page->session().storedPoints(), 0);
+    QVERIFY(child<QPlainTextEdit>(m_Page.get(), "plainTextEdit_Data")->toPlainText().contains("温场已设为待机温度"));
 }
 
 QTEST_MAIN(TestCalibrationBench)
