@@ -16,7 +16,13 @@ namespace {
 
 QString number(double v, int decimals)
 {
-    return std::isfinite(v) ? QString::number(v, 'f', decimals) : QStringLiteral("—");
+    if (!std::isfinite(v))
+        return QStringLiteral("—");
+    QString text = QString::number(v, 'f', decimals);
+    // A residual that rounds to zero is shown without a sign.
+    if (text.startsWith(QLatin1Char('-')) && text.count(QLatin1Char('0')) == text.size() - 2)
+        text.remove(0, 1);
+    return text;
 }
 
 bool beyond(double mk, double limitMk)

@@ -1,6 +1,7 @@
 // The calibration page without instruments: what Start refuses and why,
 // the settings that carry a run across a restart, and the page's guards.
 #include "CalibrationBench.h"
+#include "CalibrationResultDialog.h"
 #include "ChannelBatch.h"
 #include "ChannelCalibration.h"
 #include "ChannelSet.h"
@@ -195,6 +196,21 @@ void TestCalibrationPage::guards()
     if (qEnvironmentVariableIsSet("ARQ_SCREENSHOT_DIR")) {
         page.resize(1100, 560);
         QVERIFY(page.grab().save(qEnvironmentVariable("ARQ_SCREENSHOT_DIR") + "/calibration.png"));
+        // The result of a three-point thermocouple run, its check point beyond a 50 mK limit.
+        CalibrationRun run;
+        run.ChannelMode = "热电偶";
+        run.Labels = QStringList{"1_101", "1_102"};
+        Device::Channel a, b;
+        a.ChannelNumber = "101";
+        b.ChannelNumber = "102";
+        run.Channels = {{a, b}, {}, {}};
+        run.CalibrationCriteria = QStringList{"100.0012", "300.0031", "200.0020"};
+        run.CalibrationData[0] = QStringList{"99.6021,100.2204"};
+        run.CalibrationData[1] = QStringList{"299.3130,300.4011"};
+        run.CalibrationData[2] = QStringList{"199.3873,200.3302"};
+        CalibrationResultDialog dialog(CalibrationSave::evaluate(run), run.ChannelMode, 50);
+        dialog.show();
+        QVERIFY(dialog.grab().save(qEnvironmentVariable("ARQ_SCREENSHOT_DIR") + "/calibration-result.png"));
     }
     MessageBox::clear();
     child<QPushButton>(&page, "pushButton_Close")->click();
