@@ -1,6 +1,7 @@
 #include "Backup.h"
 
 #include "CalibrationStore.h"
+#include "LabRecords.h"
 
 #include <QtGlobal>
 #if defined(Q_OS_WIN)
@@ -108,7 +109,7 @@ const QHash<QString, QStringList>& programColumns()
         ScopedConnection memory(QStringLiteral(":memory:"));
         QSqlDatabase db = memory.db();
         if (db.open() && Tool::ensureSchema(db)) {
-            for (const QString& table : Tool::installedTables() + Tool::calibrationTables())
+            for (const QString& table : Tool::installedTables() + Tool::calibrationTables() + Tool::labTables())
                 out.insert(table, columnsOf(db, table));
         }
         return out;
@@ -137,7 +138,7 @@ QString schemaRefusal(QSqlDatabase db)
     }
     // Older databases have no calibration evidence yet and gain the tables on
     // open; where present they must be the program's.
-    for (const QString& table : Tool::calibrationTables()) {
+    for (const QString& table : Tool::calibrationTables() + Tool::labTables()) {
         QSqlQuery t(db);
         t.prepare(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type='table' AND name=?"));
         t.addBindValue(table);

@@ -1,6 +1,7 @@
 #include "Tool.h"
 
 #include "CalibrationStore.h"
+#include "LabRecords.h"
 
 #include <QElapsedTimer>
 #include <QSerialPortInfo>
@@ -257,7 +258,7 @@ bool ensureSchema(QSqlDatabase& db)
             return false;
         }
     }
-    return ensureCalibrationSchema(db);
+    return ensureCalibrationSchema(db) && ensureLabSchema(db);
 }
 
 bool openDefaultDatabase(const QString& path)

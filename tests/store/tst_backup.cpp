@@ -1,6 +1,7 @@
 // Backups of the live database and restores that never lose it.
 #include "Backup.h"
 #include "CalibrationStore.h"
+#include "LabRecords.h"
 #include "TestSupport.h"
 #include "Tool.h"
 
@@ -210,6 +211,8 @@ private slots:
                            "UPDATE sqlite_master SET sql='CREATE INDEX ParametersData_Name ON ParametersData(Data)' "
                            "WHERE name='ParametersData_Name'",
                            "PRAGMA writable_schema=OFF"};
+        QTest::newRow("reference records of another program")
+            << QStringList{"DROP TABLE ReferenceStandards", "CREATE TABLE ReferenceStandards(Serial TEXT, Due INTEGER)"};
         QTest::newRow("calibration history of another program")
             << QStringList{"DROP TABLE CalibrationHistory", "CREATE TABLE CalibrationHistory(Id INTEGER, Note TEXT)"};
         QTest::newRow("trigger") << QStringList{"CREATE TRIGGER wipe AFTER INSERT ON ParametersData "
@@ -297,6 +300,8 @@ private slots:
             QVERIFY(db.open());
             QSqlQuery q(db);
             QVERIFY(q.exec("DROP TABLE CalibrationHistory") && q.exec("DROP TABLE CalibrationSamples"));
+            for (const QString& table : Tool::labTables())
+                QVERIFY(q.exec("DROP TABLE " + table));
             db.close();
         }
         QSqlDatabase::removeDatabase("older");
@@ -307,6 +312,7 @@ private slots:
         QVERIFY(Backup::commitRestore(temp, m_db));
         QVERIFY(TestSupport::openDatabase());
         QCOMPARE(TestSupport::scalar("select count(*) from CalibrationHistory").toInt(), 0);
+        QCOMPARE(TestSupport::scalar("select count(*) from ReferenceStandards").toInt(), 0);
 
         QVERIFY(Backup::prepareRestore(withHistory, temp, &why));
         TestSupport::closeDatabase();

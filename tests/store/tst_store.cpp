@@ -1,6 +1,7 @@
 // The store: statements, results, list encodings, key/value readers and the
 // literal handling of user text.
 #include "TestSupport.h"
+#include "LabRecords.h"
 #include "Tool.h"
 
 #include <QFile>
@@ -377,6 +378,55 @@ private slots:
         QVERIFY(!addChannelCalibrationData(d)); // key taken: nothing overwritten
         QCOMPARE(TestSupport::scalar("select CalibrationCriteria from ChannelCalibrationData").toString(),
                  QStringLiteral("0.01;50.02"));
+    }
+
+    void labRecordsOfStandards()
+    {
+        // Names with quotes, % and _ are kept as they are and matched literally.
+        Tool::Struct_ReferenceStandard r;
+        r.Serial = "5310A-'00_1%";
+        r.Kind = "KORVA 5310A";
+        r.Certificate = "CAL-2026/0815";
+        r.CalibrationDate = QDate(2026, 3, 1);
+        r.DueDate = QDate(2027, 3, 1);
+        r.Uncertainty = "-80:0.02;0:0.01;200:0.03";
+        r.CoverageK = 2;
+        r.DriftPerYear = 0.005;
+        QVERIFY(Tool::putReferenceStandard(r));
+        Tool::Struct_ReferenceStandard back;
+        bool found = false;
+        QVERIFY(Tool::getReferenceStandard("5310A-'00_1%", back, found) && found);
+        QCOMPARE(back.DueDate, QDate(2027, 3, 1));
+        QCOMPARE(back.Uncertainty, r.Uncertainty);
+        QVERIFY(Tool::getReferenceStandard("5310A-x00x1x", back, found) && !found);
+        QVERIFY(!r.overdue(QDate(2027, 3, 1)) && r.overdue(QDate(2027, 3, 2)));
+        r.Certificate = "CAL-2027/0001"; // a new certificate replaces the record
+        QVERIFY(Tool::putReferenceStandard(r));
+        QList<Tool::Struct_ReferenceStandard> all;
+        QVERIFY(Tool::getReferenceStandards(all));
+        QCOMPARE(all.size(), 1);
+        QCOMPARE(all[0].Certificate, QStringLiteral("CAL-2027/0001"));
+
+        QVERIFY(Tool::putReadoutRecord({"3107A-RTD", "铂电阻", 0.0001, 0.004, "Ω"}));
+        QVERIFY(Tool::putSourceRecord({"KL24117", "KRLB-3", "0.005", "-40:0.01;100:0.02"}));
+        QList<Tool::Struct_ReadoutRecord> readouts;
+        QVERIFY(Tool::getReadoutRecords(readouts) && readouts.size() == 1 && readouts[0].Accuracy == 0.004);
+        QString lab;
+        QVERIFY(Tool::getLabRecord("LabName", lab) && lab.isEmpty());
+        QVERIFY(Tool::putLabRecord("LabName", "计量'实验室"));
+        QVERIFY(Tool::getLabRecord("LabName", lab));
+        QCOMPARE(lab, QStringLiteral("计量'实验室"));
+
+        // A value or a table over temperature; anything else is refused whole.
+        bool ok = false;
+        QCOMPARE(Tool::parseTemperatureTable("0.02", &ok), (Tool::TemperatureTable{{0.0, 0.02}}));
+        QVERIFY(ok);
+        QCOMPARE(Tool::parseTemperatureTable(r.Uncertainty, &ok).size(), 3);
+        QVERIFY(ok);
+        QCOMPARE(Tool::temperatureTableText(Tool::parseTemperatureTable(r.Uncertainty)), r.Uncertainty);
+        for (const char* bad : {"", "x", "0:0.01;40", "0:0.01:3", "0:;1:2"}) {
+            QVERIFY2(Tool::parseTemperatureTable(bad, &ok).isEmpty() && !ok, bad);
+        }
     }
 
     void closedConnectionFailsEverywhere()
