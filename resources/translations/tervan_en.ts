@@ -616,6 +616,10 @@
         <source>温场待机温度 %1 ℃ 设置失败！</source>
         <translation>Setting the source's standby set-point %1 ℃ failed!</translation>
     </message>
+    <message>
+        <source>标准器 %1（证书 %2）已于 %3 到期，不能用于校准！</source>
+        <translation>Reference %1 (certificate %2) was due on %3 and cannot be used for calibration!</translation>
+    </message>
 </context>
 <context>
     <name>ChannelBatch</name>

@@ -121,6 +121,19 @@ void CalibrationSession::statistics(const QList<double>& values, const QList<dou
 
 // --- helpers -------------------------------------------------------------------
 
+QString CalibrationSession::overdueRefusal(const QString& serial) const
+{
+    // A source answers its identity as "maker,model,serial,version".
+    QStringList names{serial};
+    for (const QString& part : serial.split(QLatin1Char(',')))
+        names << part.trimmed();
+    for (const Tool::Struct_ReferenceStandard& r : ReferenceRecords)
+        if (!r.Serial.isEmpty() && names.contains(r.Serial) && r.overdue(Today))
+            return tr("标准器 %1（证书 %2）已于 %3 到期，不能用于校准！")
+                .arg(r.Serial, r.Certificate, r.DueDate.toString(QStringLiteral("yyyy-MM-dd")));
+    return QString();
+}
+
 void CalibrationSession::log(const QString& text) const
 {
     if (hooks.log)
@@ -207,6 +220,14 @@ bool CalibrationSession::connectAll(QString* failure)
             return false;
         }
         log(tr("标准器连接成功！"));
+        QString serial;
+        if (!ReferenceRecords.isEmpty() && Reference->GetSerialNumber(serial)) {
+            const QString refusal = overdueRefusal(serial.trimmed());
+            if (!refusal.isEmpty()) {
+                *failure = refusal;
+                return false;
+            }
+        }
     }
     for (int d = 0; d < Devices.size(); ++d) {
         Collection* device = Devices.at(d);

@@ -2,6 +2,7 @@
 
 #include "CalibrationSave.h"
 #include "CalibrationStore.h"
+#include "LabRecords.h"
 
 #include <QElapsedTimer>
 
@@ -75,6 +76,14 @@ public:
         double Standby = 25;           // ℃
     };
     Options options;
+
+    // The lab's reference records, read on the GUI thread before the run:
+    // a reference whose serial number has an overdue record is refused once
+    // connected (the built-in reference of a source is known only then).
+    QList<Tool::Struct_ReferenceStandard> ReferenceRecords;
+    QDate Today = QDate::currentDate();
+    // The refusal for a reference serial; empty when it may be used.
+    QString overdueRefusal(const QString& serial) const;
 
     Hooks hooks;
 

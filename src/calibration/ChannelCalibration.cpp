@@ -4,6 +4,7 @@
 #include "CalibrationOptionsDialog.h"
 #include "CalibrationResultDialog.h"
 #include "CalibrationStore.h"
+#include "LabRecords.h"
 #include "ChannelBatch.h"
 #include "ChannelModel.h"
 #include "ChannelScan.h"
@@ -658,6 +659,25 @@ void ChannelCalibration::Open_Clicked()
         }
     }
     m_Automatic = m_Source != nullptr;
+    // A reference past its due date is not used silently: the thermometer is
+    // known by the name chosen for it, a typed reference as "手动"; a source's
+    // own reference is checked by serial number once connected.
+    QList<Tool::Struct_ReferenceStandard> references;
+    Tool::getReferenceStandards(references);
+    m_Session.ReferenceRecords = references;
+    m_Session.Today = QDate::currentDate();
+    {
+        const QString serial = m_Criteria.Kind == kThermometer ? m_Criteria.Address
+                               : m_Reference                    ? QString()
+                                                                : kManual;
+        const QString refusal = serial.isEmpty() ? QString() : m_Session.overdueRefusal(serial);
+        if (!refusal.isEmpty()) {
+            qWarning().noquote() << "calibration refused:" << refusal;
+            MessageBox::information(this, title, refusal);
+            deleteDrivers();
+            return;
+        }
+    }
     if (m_Source && !m_Reference) {
         MessageBox::information(this, title, tr("自动模式下标准探头不允许手动!"));
         deleteDrivers();

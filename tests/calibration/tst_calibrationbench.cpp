@@ -8,6 +8,7 @@
 #include "CalibrationHistoryDialog.h"
 #include "CalibrationOptionsDialog.h"
 #include "CalibrationStore.h"
+#include "LabRecords.h"
 #include "ChannelCalibration.h"
 #include "ChannelScan.h"
 #include "ChannelSet.h"
@@ -130,6 +131,7 @@ private slots:
     void historyOfTwoRunsAndRestore();
     void discardedResultThenWrittenWithTheLoggerGone();
     void sourceThatNeverSettles();
+    void overdueSourceReference();
 
 private:
     // Sets the measurement settings through the page's dialog.
@@ -959,6 +961,32 @@ void TestCalibrationBench::sourceThatNeverSettles()
     QCOMPARE(MessageBox::last().text, QStringLiteral("温度点1：温场在3分钟内未稳定，校准停止！"));
     QCOMPARE(m_Page->session().storedPoints(), 0);
     QVERIFY(child<QPlainTextEdit>(m_Page.get(), "plainTextEdit_Data")->toPlainText().contains("温场已设为待机温度"));
+}
+
+void TestCalibrationBench::overdueSourceReference()
+{
+    // The block's own reference is known by its serial number once connected.
+    QVERIFY2(sim().start({"--time-scale", "500", "--instrument",
+                          "model=KRDB-1,tcp=127.0.0.1:0,noise=0,wobble=0,id=KD24031,temperature=100,setpoint=100",
+                          "--instrument", "model=3107A-TC,tcp=127.0.0.1:0,noise=0,in=1:101"},
+                         2),
+             qPrintable(sim().errors()));
+    const QStringList tcp = sim().endpoints("tcp");
+    Tool::Struct_ReferenceStandard record;
+    record.Serial = "KD24031";
+    record.Kind = "干式炉-R";
+    record.Certificate = "DB-2025-311";
+    record.DueDate = QDate(2026, 1, 31);
+    QVERIFY(Tool::putReferenceStandard(record));
+    QVERIFY(Tool::addChannelConfig(CalibrationBench::config("TC-DUE", "3107A-TC", {"热电偶"}, {"K"})));
+    openPage({CalibrationBench::device(1, "3107A-TC", "TC-DUE", "127.0.0.1", tcp.at(1).section(':', -1))});
+    linkSource("干式炉-R", "网络", "127.0.0.1", tcp.at(0).section(':', -1));
+    child<QComboBox>(m_Page.get(), "comboBox_Criteria")->setCurrentText("干式炉-R");
+    setPoints({"100", "200"}, 1, 8);
+    start("热电偶");
+    QVERIFY(waitForEnd(120000));
+    QCOMPARE(MessageBox::last().text, QStringLiteral("标准器 KD24031（证书 DB-2025-311）已于 2026-01-31 到期，不能用于校准！"));
+    QCOMPARE(m_Page->session().storedPoints(), 0);
 }
 
 QTEST_MAIN(TestCalibrationBench)

@@ -2,6 +2,7 @@
 // the settings that carry a run across a restart, and the page's guards.
 #include "CalibrationBench.h"
 #include "CalibrationResultDialog.h"
+#include "LabRecords.h"
 #include "ChannelBatch.h"
 #include "ChannelCalibration.h"
 #include "ChannelSet.h"
@@ -55,6 +56,7 @@ private slots:
     void settingsCarryTheRunAcrossARestart();
     void guards();
     void driversStayWhileAWorkerRuns();
+    void overdueReferenceIsRefused();
 
 private:
     std::unique_ptr<TestWorkDir> m_Dir;
@@ -285,6 +287,39 @@ void TestCalibrationPage::driversStayWhileAWorkerRuns()
     QVERIFY(child<QComboBox>(&page, "comboBox_Criteria")->isEnabled());
     QCOMPARE(MessageBox::last().text, QStringLiteral("设备连接失败!"));
     qDeleteAll(held);
+}
+
+void TestCalibrationPage::overdueReferenceIsRefused()
+{
+    // The typed reference has a record whose due date has passed.
+    Tool::Struct_ReferenceStandard record;
+    record.Serial = "手动";
+    record.Kind = "手动";
+    record.Certificate = "CAL-2025/17";
+    record.DueDate = QDate::currentDate().addDays(-1);
+    QVERIFY(Tool::putReferenceStandard(record));
+    ChannelCalibration page;
+    page.setContext(&m_Context);
+    child<QComboBox>(&page, "comboBox_Field")->setCurrentText("手动");
+    child<QComboBox>(&page, "comboBox_Criteria")->setCurrentText("手动");
+    child<QLineEdit>(&page, "lineEdit_Max")->setText("8");
+    MessageBox::clear();
+    child<QPushButton>(&page, "pushButton_Open")->click();
+    QCOMPARE(MessageBox::last().text, QStringLiteral("标准器 手动（证书 CAL-2025/17）已于 %1 到期，不能用于校准！")
+                                          .arg(record.DueDate.toString("yyyy-MM-dd")));
+    QCOMPARE(page.activeWorkers(), 0);
+    QCOMPARE(child<QPushButton>(&page, "pushButton_Open")->text(), QStringLiteral("开始"));
+
+    // In date again (a new certificate): the run starts.
+    record.DueDate = QDate::currentDate();
+    QVERIFY(Tool::putReferenceStandard(record));
+    MessageBox::clear();
+    child<QPushButton>(&page, "pushButton_Open")->click();
+    QCOMPARE(MessageBox::shown().value(0).text, QStringLiteral("热电偶校准只需要2个温度点，温度点不匹配会造成校准失败!"));
+    QElapsedTimer t;
+    t.start();
+    while (page.activeWorkers() > 0 && t.elapsed() < 60000)
+        QTest::qWait(50);
 }
 
 QTEST_MAIN(TestCalibrationPage)
