@@ -842,6 +842,10 @@
         <source>无法连接，更新后的通道参数未下发；系数已保存，请在采集设备页面测试该设备。</source>
         <translation> cannot be reached; its updated channel configuration was not sent. The coefficients are saved; test the device on the acquisition-device page.</translation>
     </message>
+    <message>
+        <source>标准器与实验室记录...</source>
+        <translation>Standards and lab records...</translation>
+    </message>
 </context>
 <context>
     <name>ChannelConfig</name>
@@ -1461,6 +1465,153 @@
     <message>
         <source>功能错误！</source>
         <translation>: wrong function!</translation>
+    </message>
+</context>
+<context>
+    <name>LabRecordsDialog</name>
+    <message>
+        <source>标准器与实验室记录</source>
+        <translation>Standards and lab records</translation>
+    </message>
+    <message>
+        <source>序列号</source>
+        <translation>Serial number</translation>
+    </message>
+    <message>
+        <source>类型</source>
+        <translation>Kind</translation>
+    </message>
+    <message>
+        <source>证书编号</source>
+        <translation>Certificate no.</translation>
+    </message>
+    <message>
+        <source>校准机构</source>
+        <translation>Calibrated by</translation>
+    </message>
+    <message>
+        <source>校准日期</source>
+        <translation>Calibration date</translation>
+    </message>
+    <message>
+        <source>有效期至</source>
+        <translation>Due date</translation>
+    </message>
+    <message>
+        <source>扩展不确定度U(℃)</source>
+        <translation>Expanded uncertainty U (℃)</translation>
+    </message>
+    <message>
+        <source>k</source>
+        <translation>k</translation>
+    </message>
+    <message>
+        <source>年漂移(℃/年)</source>
+        <translation>Drift (℃/year)</translation>
+    </message>
+    <message>
+        <source>型号</source>
+        <translation>Model</translation>
+    </message>
+    <message>
+        <source>稳定性(℃)</source>
+        <translation>Stability (℃)</translation>
+    </message>
+    <message>
+        <source>均匀性(℃)</source>
+        <translation>Uniformity (℃)</translation>
+    </message>
+    <message>
+        <source>采集设备型号</source>
+        <translation>Logger model</translation>
+    </message>
+    <message>
+        <source>通道类型</source>
+        <translation>Channel type</translation>
+    </message>
+    <message>
+        <source>分辨力</source>
+        <translation>Resolution</translation>
+    </message>
+    <message>
+        <source>准确度(±)</source>
+        <translation>Accuracy (±)</translation>
+    </message>
+    <message>
+        <source>单位</source>
+        <translation>Unit</translation>
+    </message>
+    <message>
+        <source>标准器</source>
+        <translation>Reference standards</translation>
+    </message>
+    <message>
+        <source>温场</source>
+        <translation>Sources</translation>
+    </message>
+    <message>
+        <source>采集读数</source>
+        <translation>Readout</translation>
+    </message>
+    <message>
+        <source>实验室名称：</source>
+        <translation>Laboratory:</translation>
+    </message>
+    <message>
+        <source>地址：</source>
+        <translation>Address:</translation>
+    </message>
+    <message>
+        <source>认可编号：</source>
+        <translation>Accreditation no.:</translation>
+    </message>
+    <message>
+        <source>证书编号格式：</source>
+        <translation>Certificate number pattern:</translation>
+    </message>
+    <message>
+        <source>签发人（姓名/职务）：</source>
+        <translation>Signatory (name/role):</translation>
+    </message>
+    <message>
+        <source>实验室</source>
+        <translation>Laboratory</translation>
+    </message>
+    <message>
+        <source>U 与温场数值可填一个值，或按温度的表“温度:值;温度:值”（如 -80:0.02;0:0.01）；日期格式 yyyy-MM-dd；标准器类型为 KORVA 5310A、干式炉-R、油槽-R 或 手动（序列号填“手动”）。</source>
+        <translation>U and the source values take one value or a table over temperature "t:value;t:value" (e.g. -80:0.02;0:0.01); dates as yyyy-MM-dd; the kind of a standard is KORVA 5310A, 干式炉-R, 油槽-R or 手动 (serial number "手动").</translation>
+    </message>
+    <message>
+        <source>添加行</source>
+        <translation>Add row</translation>
+    </message>
+    <message>
+        <source>删除行</source>
+        <translation>Delete row</translation>
+    </message>
+    <message>
+        <source>保存</source>
+        <translation>Save</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>Notice</translation>
+    </message>
+    <message>
+        <source>%1第%2行“%3”无效，未保存！</source>
+        <translation>%1, row %2: "%3" is not valid; nothing saved!</translation>
+    </message>
+    <message>
+        <source>记录已保存！</source>
+        <translation>Records saved!</translation>
+    </message>
+    <message>
+        <source>记录保存失败！</source>
+        <translation>The records could not be saved!</translation>
     </message>
 </context>
 <context>

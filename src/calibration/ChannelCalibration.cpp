@@ -5,6 +5,7 @@
 #include "CalibrationResultDialog.h"
 #include "CalibrationStore.h"
 #include "LabRecords.h"
+#include "LabRecordsDialog.h"
 #include "ChannelBatch.h"
 #include "ChannelModel.h"
 #include "ChannelScan.h"
@@ -140,6 +141,9 @@ void ChannelCalibration::buildUi()
     pushButton_Options->setObjectName(QStringLiteral("pushButton_Options"));
     pushButton_Options->setToolTip(tr("每点采样次数、标准稳定判据、温场稳定超时、待机温度和残差限"));
     pgrid->addWidget(pushButton_Options, 11, 0, 1, 3);
+    pushButton_Records = new QPushButton(tr("标准器与实验室记录..."), parameters);
+    pushButton_Records->setObjectName(QStringLiteral("pushButton_Records"));
+    pgrid->addWidget(pushButton_Records, 12, 0, 1, 3);
     outer->addWidget(parameters);
 
     auto* right = new QVBoxLayout;
@@ -216,6 +220,7 @@ void ChannelCalibration::buildUi()
         connect(m_TempButtons.at(i), &QPushButton::clicked, this, points.at(i));
     connect(pushButton_Options, &QPushButton::clicked, this, &ChannelCalibration::Options_Clicked);
     connect(pushButton_History, &QPushButton::clicked, this, &ChannelCalibration::History_Clicked);
+    connect(pushButton_Records, &QPushButton::clicked, this, &ChannelCalibration::Records_Clicked);
     connect(pushButton_Field, &QPushButton::clicked, this, &ChannelCalibration::FieldScan_Clicked);
     connect(pushButton_Criteria, &QPushButton::clicked, this, &ChannelCalibration::CriteriaScan_Clicked);
     connect(m_CollectionBoxes.at(1), &QCheckBox::stateChanged, this, &ChannelCalibration::Collection2_Changed);
@@ -363,6 +368,12 @@ void ChannelCalibration::History_Clicked()
         if (index >= 0 && index < m_Registered.size())
             dialog.selectChannel(m_Registered.at(index).ChannelConfig, m_Labels.first().section(QLatin1Char('_'), 1));
     }
+    ModalRun::exec(&dialog);
+}
+
+void ChannelCalibration::Records_Clicked()
+{
+    LabRecordsDialog dialog(this);
     ModalRun::exec(&dialog);
 }
 

@@ -78,6 +78,7 @@ public slots:
     // The measurement settings dialog and the channels' calibration history.
     void Options_Clicked();
     void History_Clicked();
+    void Records_Clicked();
 
 private slots:
     // Runs the oldest piece of work handed over by onGui().
@@ -153,6 +154,7 @@ private:
     QPushButton* pushButton_Close = nullptr;
     QPushButton* pushButton_Options = nullptr;
     QPushButton* pushButton_History = nullptr;
+    QPushButton* pushButton_Records = nullptr;
     QMap<QString, QString> m_Options;
     QPlainTextEdit* plainTextEdit_Data = nullptr;
 };

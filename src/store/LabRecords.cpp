@@ -1,5 +1,7 @@
 #include "LabRecords.h"
 
+#include "CalibrationStore.h"
+
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -190,6 +192,27 @@ bool deleteReadoutRecord(const QString& model, const QString& channelType)
 {
     return modify(QStringLiteral("DELETE FROM ReadoutRecords WHERE Model = ? AND ChannelType = ?"),
                   {model, channelType});
+}
+
+bool replaceLabRecords(const QList<Struct_ReferenceStandard>& standards, const QList<Struct_SourceRecord>& sources,
+                       const QList<Struct_ReadoutRecord>& readouts)
+{
+    Transaction transaction;
+    if (!transaction.isOpen())
+        return false;
+    for (const char* table : {"ReferenceStandards", "SourceRecords", "ReadoutRecords"})
+        if (!modify(QStringLiteral("DELETE FROM %1").arg(QLatin1String(table)), {}))
+            return false;
+    for (const auto& r : standards)
+        if (!putReferenceStandard(r))
+            return false;
+    for (const auto& r : sources)
+        if (!putSourceRecord(r))
+            return false;
+    for (const auto& r : readouts)
+        if (!putReadoutRecord(r))
+            return false;
+    return transaction.commit();
 }
 
 bool putLabRecord(const QString& key, const QString& value)

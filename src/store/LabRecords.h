@@ -76,6 +76,10 @@ bool putReadoutRecord(const Struct_ReadoutRecord& record);
 bool getReadoutRecords(QList<Struct_ReadoutRecord>& list);
 bool deleteReadoutRecord(const QString& model, const QString& channelType);
 
+// Replaces every record of the three tables in one transaction.
+bool replaceLabRecords(const QList<Struct_ReferenceStandard>& standards, const QList<Struct_SourceRecord>& sources,
+                       const QList<Struct_ReadoutRecord>& readouts);
+
 // The lab's own entries ("LabName", "LabAddress", "Accreditation",
 // "CertificatePattern", "Signatories"); a missing key reads empty.
 bool putLabRecord(const QString& key, const QString& value);

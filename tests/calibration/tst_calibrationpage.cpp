@@ -3,6 +3,7 @@
 #include "CalibrationBench.h"
 #include "CalibrationResultDialog.h"
 #include "LabRecords.h"
+#include "LabRecordsDialog.h"
 #include "ChannelBatch.h"
 #include "ChannelCalibration.h"
 #include "ChannelSet.h"
@@ -15,6 +16,8 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTabWidget>
+#include <QTableWidget>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QtTest>
@@ -57,6 +60,7 @@ private slots:
     void guards();
     void driversStayWhileAWorkerRuns();
     void overdueReferenceIsRefused();
+    void recordsAreCheckedBeforeSaving();
 
 private:
     std::unique_ptr<TestWorkDir> m_Dir;
@@ -320,6 +324,52 @@ void TestCalibrationPage::overdueReferenceIsRefused()
     t.start();
     while (page.activeWorkers() > 0 && t.elapsed() < 60000)
         QTest::qWait(50);
+}
+
+void TestCalibrationPage::recordsAreCheckedBeforeSaving()
+{
+    ChannelCalibration page;
+    page.setContext(&m_Context);
+    QStringList messages;
+    bool saved = true;
+    ModalRun::setRunner([&](QDialog* dialog) {
+        auto* records = qobject_cast<LabRecordsDialog*>(dialog);
+        if (!records)
+            return int(QDialog::Rejected);
+        records->tabs()->setCurrentIndex(0);
+        records->pt_Add_clicked();
+        QTableWidget* t = records->standards();
+        const QStringList row{"5310A-00123", "KORVA 5310A", "CAL-26/1", "某计量院", "2026-03-01", "2027-13-01",
+                              "-80:0.02;0:0.01", "2", "0.005"};
+        for (int c = 0; c < row.size(); ++c)
+            t->item(0, c)->setText(row.at(c));
+        MessageBox::clear();
+        saved = records->pt_Save_clicked(); // the due date is no date
+        messages << MessageBox::last().text;
+        t->item(0, 5)->setText("2027-03-01");
+        records->tabs()->setCurrentIndex(2);
+        records->pt_Add_clicked();
+        const QStringList readout{"3107A-RTD", "铂电阻", "0.0001", "0.004", "Ω"};
+        for (int c = 0; c < readout.size(); ++c)
+            records->readouts()->item(0, c)->setText(readout.at(c));
+        child<QLineEdit>(records, "lineEdit_LabName")->setText("温度计量实验室");
+        saved = saved || !records->pt_Save_clicked();
+        messages << MessageBox::last().text;
+        return int(QDialog::Accepted);
+    });
+    child<QPushButton>(&page, "pushButton_Records")->click();
+    QVERIFY(!saved);
+    QCOMPARE(messages, QStringList({"标准器第1行“有效期至”无效，未保存！", "记录已保存！"}));
+    Tool::Struct_ReferenceStandard r;
+    bool found = false;
+    QVERIFY(Tool::getReferenceStandard("5310A-00123", r, found) && found);
+    QCOMPARE(r.DueDate, QDate(2027, 3, 1));
+    QCOMPARE(r.DriftPerYear, 0.005);
+    QList<Tool::Struct_ReadoutRecord> readouts;
+    QVERIFY(Tool::getReadoutRecords(readouts) && readouts.size() == 1);
+    QString lab;
+    QVERIFY(Tool::getLabRecord("LabName", lab));
+    QCOMPARE(lab, QStringLiteral("温度计量实验室"));
 }
 
 QTEST_MAIN(TestCalibrationPage)
