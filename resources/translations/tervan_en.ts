@@ -422,6 +422,10 @@
         <source>放弃</source>
         <translation>Discard</translation>
     </message>
+    <message>
+        <source>扩展不确定度U(℃)</source>
+        <translation>Expanded uncertainty U (℃)</translation>
+    </message>
 </context>
 <context>
     <name>CalibrationSave</name>
@@ -484,6 +488,42 @@
     <message>
         <source>%1 温度点%2：读数“%3”或标准“%4”不是数字</source>
         <translation>%1 point %2: reading "%3" or reference "%4" is no number</translation>
+    </message>
+    <message>
+        <source>标准器证书</source>
+        <translation>reference certificate</translation>
+    </message>
+    <message>
+        <source>标准器漂移</source>
+        <translation>reference drift</translation>
+    </message>
+    <message>
+        <source>温场稳定性</source>
+        <translation>source stability</translation>
+    </message>
+    <message>
+        <source>温场均匀性</source>
+        <translation>source uniformity</translation>
+    </message>
+    <message>
+        <source>读数分辨力</source>
+        <translation>readout resolution</translation>
+    </message>
+    <message>
+        <source>读数准确度</source>
+        <translation>readout accuracy</translation>
+    </message>
+    <message>
+        <source>标准读数A类</source>
+        <translation>reference readings (Type A)</translation>
+    </message>
+    <message>
+        <source>通道读数A类</source>
+        <translation>channel readings (Type A)</translation>
+    </message>
+    <message>
+        <source>拟合残差</source>
+        <translation>fit residual</translation>
     </message>
 </context>
 <context>

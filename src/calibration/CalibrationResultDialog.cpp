@@ -36,7 +36,8 @@ QStringList headers(const QString& mode)
     return {CalibrationResultDialog::tr("通道"),          CalibrationResultDialog::tr("温度点"),
             CalibrationResultDialog::tr("用途"),          CalibrationResultDialog::tr("标准温度(℃)"),
             CalibrationResultDialog::tr("读数(%1)").arg(unit), CalibrationResultDialog::tr("新系数温度(℃)"),
-            CalibrationResultDialog::tr("残差(mK)"),      CalibrationResultDialog::tr("校前误差(mK)")};
+            CalibrationResultDialog::tr("残差(mK)"),      CalibrationResultDialog::tr("校前误差(mK)"),
+            CalibrationResultDialog::tr("扩展不确定度U(℃)")};
 }
 
 QStringList cells(const ChannelCheck& c, const PointCheck& p, const QString& mode)
@@ -48,7 +49,10 @@ QStringList cells(const ChannelCheck& c, const PointCheck& p, const QString& mod
             QString::number(p.Reading, 'f', mode == QStringLiteral("热电偶") ? 4 : 5),
             number(p.Fitted, 4),
             number(p.ResidualMk, 2),
-            number(p.AsFoundMk, 2)};
+            number(p.AsFoundMk, 2),
+            std::isfinite(p.U) ? QStringLiteral("%1 (k=%2)").arg(QString::number(p.U, 'f', std::max(0, p.Decimals)),
+                                                                  QString::number(p.k, 'f', 2))
+                               : QStringLiteral("—")};
 }
 
 } // namespace

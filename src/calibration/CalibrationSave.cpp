@@ -1,6 +1,7 @@
 #include "CalibrationSave.h"
 
 #include "CalibrationStore.h"
+#include "UncertaintyBudget.h"
 #include "Tool.h"
 
 #include <QDateTime>
@@ -189,6 +190,19 @@ CalibrationSave::Report CalibrationSave::evaluate(const CalibrationRun& run)
                     before ? (CalibrationMath::temperatureOf(run.ChannelMode, c.Before, pair.x, pair.t) - pair.t) * 1000
                            : nan();
                 pc.Check = p >= report.fitPoints;
+                if (run.Budget.Enabled) {
+                    // The batch of this channel at this point: by its place in the point's batches.
+                    const QStringList batches = run.CalibrationData.value(p);
+                    int batch = 0, seen = 0;
+                    for (int b = 0; b < batches.size(); ++b) {
+                        seen += batches.at(b).split(QLatin1Char(',')).size();
+                        if (i < seen) {
+                            batch = b;
+                            break;
+                        }
+                    }
+                    budget(run, c, batch, pc);
+                }
                 if (std::fabs(pc.ResidualMk) > c.MaxResidualMk || !std::isfinite(pc.ResidualMk))
                     c.MaxResidualMk = std::fabs(pc.ResidualMk);
                 if (before && (std::fabs(pc.AsFoundMk) > c.MaxAsFoundMk || !std::isfinite(pc.AsFoundMk)))
@@ -199,6 +213,60 @@ CalibrationSave::Report CalibrationSave::evaluate(const CalibrationRun& run)
         }
     }
     return report;
+}
+
+void CalibrationSave::budget(const CalibrationRun& run, const ChannelCheck& channel, int batch, PointCheck& point)
+{
+    using namespace Uncertainty;
+    const BudgetInputs& in = run.Budget;
+    const QString mode = run.ChannelMode;
+    const double t = point.Reference;
+    // dT/dx of the calibrated channel at its reading: 1/M-like for a
+    // thermocouple, the sensor's slope for a resistance.
+    const double step = mode == QStringLiteral("热电偶") ? 0.01 : std::max(1e-6, std::fabs(point.Reading) * 1e-5);
+    const double c = slope([&](double x) { return CalibrationMath::temperatureOf(mode, channel.After, x, t); },
+                           point.Reading, step);
+    QList<Component> parts;
+    if (in.HasReference) {
+        const Tool::TemperatureTable u = Tool::parseTemperatureTable(in.Reference.Uncertainty);
+        if (!u.isEmpty())
+            parts << Component{tr("标准器证书"), Kind::Expanded, interpolate(u, t), in.Reference.CoverageK};
+        parts << Component{tr("标准器漂移"), Kind::Rectangular,
+                           driftHalfWidth(in.Reference.DriftPerYear, in.Reference.CalibrationDate, in.At)};
+    }
+    if (in.HasSource) {
+        parts << Component{tr("温场稳定性"), Kind::Rectangular,
+                           interpolate(Tool::parseTemperatureTable(in.Source.Stability), t)};
+        parts << Component{tr("温场均匀性"), Kind::Rectangular,
+                           interpolate(Tool::parseTemperatureTable(in.Source.Uniformity), t)};
+    }
+    const QString model = run.Devices.value(channel.Device).Mode;
+    for (const Tool::Struct_ReadoutRecord& r : in.Readouts)
+        if (r.Model == model && r.ChannelType == channel.Before.Type) {
+            parts << Component{tr("读数分辨力"), Kind::Resolution, r.Resolution, 2, 1, c};
+            parts << Component{tr("读数准确度"), Kind::Rectangular, r.Accuracy, 2, 1, c};
+        }
+    for (const Tool::Struct_CalibrationSample& s : in.Samples) {
+        if (s.Point != point.Point || s.Count < 2)
+            continue;
+        if (s.Channel == QStringLiteral("REF") && s.Batch == batch + 1)
+            parts << Component{tr("标准读数A类"), Kind::TypeA, s.StdDev, 2, s.Count};
+        else if (s.Channel == channel.Label)
+            parts << Component{tr("通道读数A类"), Kind::TypeA, s.StdDev, 2, s.Count, c};
+    }
+    // Where the fit has more points than coefficients, what it leaves at the point.
+    if ((point.Check || mode == QStringLiteral("热敏电阻")) && std::isfinite(point.ResidualMk))
+        parts << Component{tr("拟合残差"), Kind::Standard, point.ResidualMk / 1000};
+    if (parts.isEmpty() || !std::isfinite(c))
+        return;
+    const Result r = combine(parts);
+    point.U = r.expandedRounded;
+    point.k = r.k;
+    point.Decimals = r.decimals;
+    QStringList text;
+    for (const Component& part : qAsConst(parts))
+        text << part.name + QLatin1Char('=') + QString::number(part.contribution(), 'g', 6);
+    point.Budget = text.join(QLatin1Char(';'));
 }
 
 CalibrationSave::Outcome CalibrationSave::write(const CalibrationRun& run, const Report& report)
@@ -245,10 +313,12 @@ CalibrationSave::Outcome CalibrationSave::write(const CalibrationRun& run, const
         e.MaxAsFound = c.MaxAsFoundMk;
         QStringList points;
         for (const PointCheck& p : c.Points)
-            points << QStringLiteral("%1:%2:%3:%4:%5")
+            points << QStringLiteral("%1:%2:%3:%4:%5:%6:%7")
                           .arg(QString::number(p.Reference, 'f', 4), QString::number(p.Reading, 'g', 10),
                                mk(p.ResidualMk), mk(p.AsFoundMk),
-                               p.Check ? QStringLiteral("check") : QStringLiteral("fit"));
+                               p.Check ? QStringLiteral("check") : QStringLiteral("fit"),
+                               std::isfinite(p.U) ? QString::number(p.U, 'f', std::max(0, p.Decimals)) : QString(),
+                               std::isfinite(p.k) ? QString::number(p.k, 'f', 2) : QString());
         e.Residuals = points.join(QLatin1Char(';'));
         if (!Tool::addCalibrationHistory(e))
             return Outcome::UpdateFailed;

@@ -1,10 +1,28 @@
 #pragma once
 
 #include "CalibrationMath.h"
+#include "CalibrationStore.h"
+#include "LabRecords.h"
 #include "Records.h"
 
 #include <QCoreApplication>
 #include <QStringList>
+
+#include <cmath>
+
+// What the lab recorded about the run's standards, and the statistics of its
+// readings: the inputs of each point's uncertainty budget.
+struct BudgetInputs
+{
+    bool Enabled = false;
+    bool HasReference = false;
+    Tool::Struct_ReferenceStandard Reference;
+    bool HasSource = false;
+    Tool::Struct_SourceRecord Source;
+    QList<Tool::Struct_ReadoutRecord> Readouts;
+    QList<Tool::Struct_CalibrationSample> Samples; // of this run
+    QDate At;                                      // the calibration date
+};
 
 // The data of one calibration run as the page holds them.
 struct CalibrationRun
@@ -20,6 +38,7 @@ struct CalibrationRun
     QList<Tool::Struct_AcquisitionDevice> Devices; // the three device entries
     QString Reference; // the reference used, for the history
     QString Operator;  // who saves
+    BudgetInputs Budget;
 
     CalibrationRun();
     int storedPoints() const { return CalibrationCriteria.size(); }
@@ -35,6 +54,12 @@ struct PointCheck
     double ResidualMk = 0; // new − reference, mK
     double AsFoundMk = 0;  // old − reference, mK; NaN without old coefficients
     bool Check = false;    // a point beyond the fit's count
+    // Expanded uncertainty (℃, rounded to two significant digits) and its k;
+    // NaN without lab records. Budget: "component=contribution" (℃) joined with ";".
+    double U = std::nan("");
+    double k = std::nan("");
+    int Decimals = 0;
+    QString Budget;
 };
 
 struct ChannelCheck
@@ -93,6 +118,8 @@ public:
     // before the first write, so a missing one changes nothing.
     static bool UpdateChannelParameter(const CalibrationMath::ChannelLists& channels,
                                        const QList<Tool::Struct_AcquisitionDevice>& devices);
+    // The budget of one point of a channel (see BudgetInputs); fills U, k, Budget.
+    static void budget(const CalibrationRun& run, const ChannelCheck& channel, int batch, PointCheck& point);
     // The nine coefficient texts of a channel as the configuration stores them.
     static QStringList coefficientTexts(const Device::Channel& ch);
 };

@@ -121,14 +121,22 @@ void CalibrationSession::statistics(const QList<double>& values, const QList<dou
 
 // --- helpers -------------------------------------------------------------------
 
+QString CalibrationSession::referenceSerial() const
+{
+    std::lock_guard<std::mutex> lock(m_Mutex);
+    return m_ReferenceSerial;
+}
+
+QString CalibrationSession::sourceSerial() const
+{
+    std::lock_guard<std::mutex> lock(m_Mutex);
+    return m_SourceSerial;
+}
+
 QString CalibrationSession::overdueRefusal(const QString& serial) const
 {
-    // A source answers its identity as "maker,model,serial,version".
-    QStringList names{serial};
-    for (const QString& part : serial.split(QLatin1Char(',')))
-        names << part.trimmed();
     for (const Tool::Struct_ReferenceStandard& r : ReferenceRecords)
-        if (!r.Serial.isEmpty() && names.contains(r.Serial) && r.overdue(Today))
+        if (Tool::serialMatches(r.Serial, serial) && r.overdue(Today))
             return tr("标准器 %1（证书 %2）已于 %3 到期，不能用于校准！")
                 .arg(r.Serial, r.Certificate, r.DueDate.toString(QStringLiteral("yyyy-MM-dd")));
     return QString();
@@ -210,6 +218,11 @@ bool CalibrationSession::connectAll(QString* failure)
             return false;
         }
         log(tr("温场设备连接成功！"));
+        QString serial;
+        if (!ReferenceRecords.isEmpty() && Source->GetSerialNumber(serial)) {
+            std::lock_guard<std::mutex> lock(m_Mutex);
+            m_SourceSerial = serial.trimmed();
+        }
     }
     if (Reference) {
         Device::Channel none;
@@ -222,6 +235,10 @@ bool CalibrationSession::connectAll(QString* failure)
         log(tr("标准器连接成功！"));
         QString serial;
         if (!ReferenceRecords.isEmpty() && Reference->GetSerialNumber(serial)) {
+            {
+                std::lock_guard<std::mutex> lock(m_Mutex);
+                m_ReferenceSerial = serial.trimmed();
+            }
             const QString refusal = overdueRefusal(serial.trimmed());
             if (!refusal.isEmpty()) {
                 *failure = refusal;

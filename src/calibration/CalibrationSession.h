@@ -84,6 +84,10 @@ public:
     QDate Today = QDate::currentDate();
     // The refusal for a reference serial; empty when it may be used.
     QString overdueRefusal(const QString& serial) const;
+    // Serial numbers of the reference and the source as they answered at
+    // connection (read only when the lab keeps records); empty otherwise.
+    QString referenceSerial() const;
+    QString sourceSerial() const;
 
     Hooks hooks;
 
@@ -149,5 +153,6 @@ private:
     QStringList m_Criteria;
     QList<QStringList> m_Data{{}, {}, {}, {}, {}, {}, {}, {}, {}};
     QList<Tool::Struct_CalibrationSample> m_Samples;
+    QString m_ReferenceSerial, m_SourceSerial;
     QElapsedTimer m_Clock;
 };

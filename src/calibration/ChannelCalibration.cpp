@@ -557,6 +557,32 @@ CalibrationRun ChannelCalibration::runData() const
     run.Reference = QStringList{m_Criteria.Kind, m_Criteria.Mode, m_Criteria.Address, m_Criteria.Port}.join(QLatin1Char(' '))
                         .trimmed();
     run.Operator = qEnvironmentVariable("USER", qEnvironmentVariable("USERNAME", QDir::home().dirName()));
+
+    // The budget's inputs: the lab's records for the standards of this run.
+    QList<Tool::Struct_ReferenceStandard> references;
+    QList<Tool::Struct_SourceRecord> sources;
+    Tool::getReferenceStandards(references);
+    Tool::getSourceRecords(sources);
+    Tool::getReadoutRecords(run.Budget.Readouts);
+    run.Budget.Enabled = !references.isEmpty() || !sources.isEmpty() || !run.Budget.Readouts.isEmpty();
+    if (run.Budget.Enabled) {
+        const QString referenceSerial = m_Criteria.Kind == kThermometer ? m_Criteria.Address
+                                        : m_Session.Reference            ? m_Session.referenceSerial()
+                                                                         : kManual;
+        for (const Tool::Struct_ReferenceStandard& r : qAsConst(references))
+            if (Tool::serialMatches(r.Serial, referenceSerial)) {
+                run.Budget.Reference = r;
+                run.Budget.HasReference = true;
+            }
+        const QString sourceSerial = m_Session.sourceSerial();
+        for (const Tool::Struct_SourceRecord& r : qAsConst(sources))
+            if (Tool::serialMatches(r.Serial, sourceSerial)) {
+                run.Budget.Source = r;
+                run.Budget.HasSource = true;
+            }
+        Tool::getCalibrationSamples(m_StartTime, run.Budget.Samples);
+        run.Budget.At = QDateTime::fromString(m_StartTime, kTimeFormat).date();
+    }
     return run;
 }
 

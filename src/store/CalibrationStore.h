@@ -53,7 +53,8 @@ struct Struct_CalibrationHistory
     // Largest |residual| and |as-found error| in mK; NaN when there is none.
     double MaxResidual = 0;
     double MaxAsFound = 0;
-    // Per point "t:x:residual:asfound:role" joined with ";" (role "fit" or "check").
+    // Per point "t:x:residual:asfound:role:U:k" joined with ";" (role "fit" or
+    // "check"; U and k empty without the lab's records).
     QString Residuals;
 };
 

@@ -96,6 +96,18 @@ QString temperatureTableText(const TemperatureTable& table)
     return parts.join(QLatin1Char(';'));
 }
 
+bool serialMatches(const QString& recorded, const QString& answered)
+{
+    if (recorded.isEmpty())
+        return false;
+    if (recorded == answered.trimmed())
+        return true;
+    for (const QString& part : answered.split(QLatin1Char(',')))
+        if (part.trimmed() == recorded)
+            return true;
+    return false;
+}
+
 QStringList labTables()
 {
     return {QStringLiteral("ReferenceStandards"), QStringLiteral("SourceRecords"), QStringLiteral("ReadoutRecords"),

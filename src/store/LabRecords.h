@@ -59,6 +59,10 @@ struct Struct_ReadoutRecord
     QString Unit;        // "℃", "Ω", "mV"
 };
 
+// Whether a record's serial number is the one an instrument answered; a
+// source answers its identity as "maker,model,serial,version".
+bool serialMatches(const QString& recorded, const QString& answered);
+
 QStringList labTables();
 bool ensureLabSchema(QSqlDatabase& db);
 

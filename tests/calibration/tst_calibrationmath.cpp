@@ -335,6 +335,50 @@ void TestCalibrationMath::residualsBeforeWriting()
         QVERIFY2(std::fabs(c.Points[p].AsFoundMk - asFound[p]) < 1e-3, qPrintable(QString::number(c.Points[p].AsFoundMk)));
     QVERIFY(std::fabs(c.MaxAsFoundMk - 500.0) < 1e-3);
 
+    // With the lab's records, each point gets its budget. By hand at the
+    // check point (50 ℃, c = M = 100/99.3): reference 0.02/2; drift
+    // 0.01 ℃/a over 0.5 a, rectangular; stability 0.01 and uniformity 0.02,
+    // rectangular; resolution 0.001/√12·c; accuracy 0.05/√3·c; ten readings
+    // of the reference (s 0.002) and of the channel (s 0.02·c); the residual.
+    run.Devices = {Tool::Struct_AcquisitionDevice(), Tool::Struct_AcquisitionDevice(), Tool::Struct_AcquisitionDevice()};
+    run.Devices[0].Mode = "3107A-TC";
+    run.Channels[0][0].Type = "热电偶";
+    run.Budget.Enabled = run.Budget.HasReference = run.Budget.HasSource = true;
+    run.Budget.Reference.Uncertainty = "0.02";
+    run.Budget.Reference.CoverageK = 2;
+    run.Budget.Reference.DriftPerYear = 0.01;
+    run.Budget.Reference.CalibrationDate = QDate(2026, 6, 10);
+    run.Budget.At = QDate(2026, 12, 9); // 182 days, 0.4983 a
+    run.Budget.Source.Stability = "0.01";
+    run.Budget.Source.Uniformity = "-50:0.01;150:0.03"; // 0.02 at 50 ℃
+    run.Budget.Readouts = {{"3107A-TC", "热电偶", 0.001, 0.05, "℃"}};
+    Tool::Struct_CalibrationSample ref, ch;
+    ref.Point = ch.Point = 3;
+    ref.Batch = ch.Batch = 1;
+    ref.Channel = "REF";
+    ch.Channel = "1_101";
+    ref.Count = ch.Count = 10;
+    ref.StdDev = 0.002;
+    ch.StdDev = 0.02;
+    run.Budget.Samples = {ref, ch};
+    const CalibrationSave::Report withBudget = CalibrationSave::evaluate(run);
+    const PointCheck check = withBudget.channels.first().Points.at(2);
+    const double cm = m;
+    const double residual = check.ResidualMk / 1000;
+    const double u2 = std::pow(0.01, 2) + std::pow(0.01 * 182 / 365.25 / std::sqrt(3.0), 2) + std::pow(0.01 / std::sqrt(3.0), 2)
+                      + std::pow(0.02 / std::sqrt(3.0), 2) + std::pow(cm * 0.001 / std::sqrt(12.0), 2)
+                      + std::pow(cm * 0.05 / std::sqrt(3.0), 2) + std::pow(0.002 / std::sqrt(10.0), 2)
+                      + std::pow(cm * 0.02 / std::sqrt(10.0), 2) + residual * residual;
+    const double expanded = 2 * std::sqrt(u2); // ν_eff is large here
+    // About 0.122 ℃ (the check point's 58 mK residual dominates): two digits, 0.12.
+    QVERIFY(expanded > 0.1 && expanded < 0.13);
+    const double rounded = std::round(expanded * 100) / 100;
+    QVERIFY2(std::fabs(check.U - rounded) < 1e-12 && check.k == 2.0,
+             qPrintable(QStringLiteral("U %1 (k %2), by hand %3").arg(check.U).arg(check.k).arg(expanded, 0, 'g', 8)));
+    QCOMPARE(check.Budget.split(';').size(), 9);
+    // Fit points have no residual term and no samples here: six terms.
+    QCOMPARE(withBudget.channels.first().Points.at(0).Budget.split(';').size(), 6);
+
     // A reading that is no number is refused with its channel, not taken as 0.
     run.CalibrationData[2] = QStringList{""};
     const CalibrationSave::Report refused = CalibrationSave::evaluate(run);
