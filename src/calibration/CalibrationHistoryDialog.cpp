@@ -1,6 +1,8 @@
 #include "CalibrationHistoryDialog.h"
 
+#include "CertificateDialog.h"
 #include "MessageBox.h"
+#include "ModalRun.h"
 #include "Tool.h"
 
 #include <QComboBox>
@@ -85,6 +87,9 @@ CalibrationHistoryDialog::CalibrationHistoryDialog(QWidget* parent) : QDialog(pa
     pushButton_Restore->setObjectName(QStringLiteral("pushButton_Restore"));
     auto* close = new QPushButton(tr("关闭"), this);
     close->setObjectName(QStringLiteral("pushButton_Quit"));
+    pushButton_Certificate = new QPushButton(tr("出具证书..."), this);
+    pushButton_Certificate->setObjectName(QStringLiteral("pushButton_Certificate"));
+    buttons->addWidget(pushButton_Certificate);
     buttons->addWidget(pushButton_Restore);
     buttons->addWidget(close);
     layout->addLayout(buttons);
@@ -94,6 +99,7 @@ CalibrationHistoryDialog::CalibrationHistoryDialog(QWidget* parent) : QDialog(pa
     connect(comboBox_Quantity, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
             &CalibrationHistoryDialog::Quantity_Changed);
     connect(pushButton_Restore, &QPushButton::clicked, this, &CalibrationHistoryDialog::pt_Restore_clicked);
+    connect(pushButton_Certificate, &QPushButton::clicked, this, &CalibrationHistoryDialog::pt_Certificate_clicked);
     connect(close, &QPushButton::clicked, this, &QDialog::reject);
 
     Tool::getCalibrationHistoryChannels(m_Channels);
@@ -133,6 +139,7 @@ void CalibrationHistoryDialog::Channel_Changed(int index)
     if (!m_Entries.isEmpty())
         tableWidget_History->selectRow(m_Entries.size() - 1);
     pushButton_Restore->setEnabled(!m_Entries.isEmpty());
+    pushButton_Certificate->setEnabled(!m_Entries.isEmpty());
     fillChart();
 }
 
@@ -228,4 +235,17 @@ void CalibrationHistoryDialog::pt_Restore_clicked()
                       QStringLiteral("%1 恢复为 %2 保存的系数（校准开始 %3）：%4")
                           .arg(channelText, e.SavedAt, e.StartTime, e.NewSet.join(QLatin1Char(','))));
     MessageBox::information(this, tr("提示"), tr("系数已恢复！"));
+}
+
+void CalibrationHistoryDialog::pt_Certificate_clicked()
+{
+    const int row = tableWidget_History->currentRow();
+    if (row < 0 || row >= m_Entries.size()) {
+        MessageBox::information(this, tr("提示"), tr("请先选择一次校准！"));
+        return;
+    }
+    // The certificate covers the device this channel was on in that run.
+    const Tool::Struct_CalibrationHistory e = m_Entries.at(row);
+    CertificateDialog dialog(e.StartTime, e.Label.section(QLatin1Char('_'), 0, 0).toInt(), this);
+    ModalRun::exec(&dialog);
 }

@@ -32,6 +32,8 @@ public slots:
     void Quantity_Changed(int index);
     // Restores the set of the selected row, after a question.
     void pt_Restore_clicked();
+    // A certificate for the device of the selected row's run.
+    void pt_Certificate_clicked();
 
 private:
     void fillChart();
@@ -43,4 +45,5 @@ private:
     QTableWidget* tableWidget_History = nullptr;
     QtCharts::QChartView* m_Chart = nullptr;
     QPushButton* pushButton_Restore = nullptr;
+    QPushButton* pushButton_Certificate = nullptr;
 };

@@ -2,6 +2,7 @@
 
 #include "MessageBox.h"
 
+#include <QCheckBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLineEdit>
@@ -13,7 +14,7 @@ QStringList CalibrationOptionsDialog::keys()
 {
     return {QStringLiteral("SamplesPerPoint"), QStringLiteral("SampleInterval"), QStringLiteral("StabilityStdDev"),
             QStringLiteral("StabilityDrift"),  QStringLiteral("StabilityRetries"), QStringLiteral("StableTimeout"),
-            QStringLiteral("StandbyTemp"),     QStringLiteral("ResidualLimit")};
+            QStringLiteral("StandbyTemp"),     QStringLiteral("ResidualLimit"),   QStringLiteral("OverdueWarning")};
 }
 
 QString CalibrationOptionsDialog::defaultText(const QString& key)
@@ -40,7 +41,8 @@ CalibrationOptionsDialog::CalibrationOptionsDialog(QWidget* parent) : QDialog(pa
     const QStringList labels{tr("每点采样次数："),       tr("采样间隔(s)："),       tr("标准最大标准差(℃)："),
                              tr("标准最大漂移(℃/min)："), tr("不稳定时重采次数："), tr("温场稳定超时(min)："),
                              tr("结束后待机温度(℃)："),   tr("残差限(mK)：")};
-    const QStringList keyList = keys();
+    QStringList keyList = keys();
+    keyList.removeAll(QStringLiteral("OverdueWarning"));
     for (int i = 0; i < keyList.size(); ++i) {
         auto* edit = new QLineEdit(this);
         edit->setObjectName(QStringLiteral("lineEdit_") + keyList.at(i));
@@ -55,6 +57,9 @@ CalibrationOptionsDialog::CalibrationOptionsDialog(QWidget* parent) : QDialog(pa
         form->addRow(labels.at(i), edit);
         m_Edits.insert(key, edit);
     }
+    m_OverdueWarning = new QCheckBox(tr("标准器过期时仅警告，由操作者确认后继续（记入操作日志）"), this);
+    m_OverdueWarning->setObjectName(QStringLiteral("checkBox_OverdueWarning"));
+    form->addRow(QString(), m_OverdueWarning);
     layout->addLayout(form);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -73,6 +78,7 @@ void CalibrationOptionsDialog::setValues(const QMap<QString, QString>& values, c
 {
     for (auto it = m_Edits.begin(); it != m_Edits.end(); ++it)
         it.value()->setText(values.value(it.key(), defaultText(it.key())));
+    m_OverdueWarning->setChecked(values.value(QStringLiteral("OverdueWarning")) == QStringLiteral("1"));
     m_Edits.value(QStringLiteral("StandbyTemp"))->setPlaceholderText(standbyHint);
 }
 
@@ -81,6 +87,7 @@ QMap<QString, QString> CalibrationOptionsDialog::values() const
     QMap<QString, QString> out;
     for (auto it = m_Edits.begin(); it != m_Edits.end(); ++it)
         out.insert(it.key(), it.value()->text().trimmed());
+    out.insert(QStringLiteral("OverdueWarning"), m_OverdueWarning->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
     return out;
 }
 

@@ -4,12 +4,14 @@
 #include <QMap>
 #include <QStringList>
 
+class QCheckBox;
 class QLineEdit;
 
 // How a run takes its readings and what it checks, kept with the page's other
 // keys: samples per reading and their interval, the reference's stability
 // over the sampling window, the source's stability timeout, the standby
-// set-point and the residual limit of the result. An empty field is "none"
+// set-point, the residual limit of the result, and whether an overdue
+// reference is refused or only a warning the operator confirms. An empty field is "none"
 // (or the default, for the standby set-point).
 class CalibrationOptionsDialog : public QDialog
 {
@@ -29,4 +31,5 @@ public slots:
 
 private:
     QMap<QString, QLineEdit*> m_Edits;
+    QCheckBox* m_OverdueWarning = nullptr;
 };

@@ -4,6 +4,10 @@
 #include "UncertaintyBudget.h"
 #include "Tool.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
 #include <QDateTime>
 #include <QtDebug>
 
@@ -260,6 +264,8 @@ void CalibrationSave::budget(const CalibrationRun& run, const ChannelCheck& chan
     if (parts.isEmpty() || !std::isfinite(c))
         return;
     const Result r = combine(parts);
+    point.Components = parts;
+    point.Combined = r;
     point.U = r.expandedRounded;
     point.k = r.k;
     point.Decimals = r.decimals;
@@ -320,12 +326,95 @@ CalibrationSave::Outcome CalibrationSave::write(const CalibrationRun& run, const
                                std::isfinite(p.U) ? QString::number(p.U, 'f', std::max(0, p.Decimals)) : QString(),
                                std::isfinite(p.k) ? QString::number(p.k, 'f', 2) : QString());
         e.Residuals = points.join(QLatin1Char(';'));
+        // The channel's label as its configuration gives it, for the certificate's item.
+        ChannelCheck labelled = c;
+        QList<Tool::Struct_ChannelConfig> config;
+        if (Tool::getChannelConfig(config, c.Config) && !config.isEmpty())
+            labelled.Tag = config.first().Tag.value(config.first().ChannelNumber.indexOf(c.Number));
+        e.Evidence = evidence(run, labelled);
         if (!Tool::addCalibrationHistory(e))
             return Outcome::UpdateFailed;
     }
     if (!transaction.commit())
         return Outcome::UpdateFailed;
     return Outcome::Saved;
+}
+
+QString CalibrationSave::evidence(const CalibrationRun& run, const ChannelCheck& c)
+{
+    const auto finite = [](double v) { return std::isfinite(v) ? QJsonValue(v) : QJsonValue(); };
+    const auto date = [](const QDate& d) { return d.isValid() ? d.toString(Qt::ISODate) : QString(); };
+    QJsonObject root;
+    const Tool::Struct_AcquisitionDevice device = run.Devices.value(c.Device);
+    root.insert(QStringLiteral("device"), QJsonObject{{QStringLiteral("position"), c.Device + 1},
+                                                      {QStringLiteral("selector"), run.CollectionName.value(c.Device)},
+                                                      {QStringLiteral("model"), device.Mode},
+                                                      {QStringLiteral("serial"), device.SerialNumber},
+                                                      {QStringLiteral("config"), c.Config}});
+    root.insert(QStringLiteral("channel"), QJsonObject{{QStringLiteral("number"), c.Number},
+                                                       {QStringLiteral("label"), c.Label},
+                                                       {QStringLiteral("tag"), c.Tag},
+                                                       {QStringLiteral("type"), c.Before.Type},
+                                                       {QStringLiteral("function"), c.Before.Function}});
+    root.insert(QStringLiteral("reference"), run.Reference);
+    const BudgetInputs& in = run.Budget;
+    if (in.HasReference) {
+        const Tool::Struct_ReferenceStandard& r = in.Reference;
+        root.insert(QStringLiteral("standard"),
+                    QJsonObject{{QStringLiteral("serial"), r.Serial},
+                                {QStringLiteral("kind"), r.Kind},
+                                {QStringLiteral("certificate"), r.Certificate},
+                                {QStringLiteral("laboratory"), r.Laboratory},
+                                {QStringLiteral("calibrationDate"), date(r.CalibrationDate)},
+                                {QStringLiteral("dueDate"), date(r.DueDate)},
+                                {QStringLiteral("uncertainty"), r.Uncertainty},
+                                {QStringLiteral("k"), r.CoverageK},
+                                {QStringLiteral("driftPerYear"), r.DriftPerYear}});
+    }
+    if (in.HasSource)
+        root.insert(QStringLiteral("source"), QJsonObject{{QStringLiteral("serial"), in.Source.Serial},
+                                                          {QStringLiteral("model"), in.Source.Model},
+                                                          {QStringLiteral("stability"), in.Source.Stability},
+                                                          {QStringLiteral("uniformity"), in.Source.Uniformity}});
+    root.insert(QStringLiteral("before"), QJsonArray::fromStringList(coefficientTexts(c.Before)));
+    root.insert(QStringLiteral("after"), QJsonArray::fromStringList(coefficientTexts(c.After)));
+    QJsonArray points;
+    for (const PointCheck& p : c.Points) {
+        QJsonObject point{{QStringLiteral("point"), p.Point},
+                          {QStringLiteral("reference"), p.Reference},
+                          {QStringLiteral("reading"), p.Reading},
+                          {QStringLiteral("fitted"), p.Fitted},
+                          {QStringLiteral("errorAsLeft"), finite(p.ResidualMk / 1000)},
+                          {QStringLiteral("errorAsFound"), finite(p.AsFoundMk / 1000)},
+                          {QStringLiteral("role"), p.Check ? QStringLiteral("check") : QStringLiteral("fit")}};
+        if (!p.Components.isEmpty()) {
+            QJsonArray components;
+            for (const Uncertainty::Component& part : p.Components) {
+                static const char* const kinds[] = {"expanded", "rectangular", "resolution", "typeA", "standard"};
+                components.append(QJsonObject{{QStringLiteral("name"), part.name},
+                                              {QStringLiteral("kind"), QString::fromLatin1(kinds[int(part.kind)])},
+                                              {QStringLiteral("value"), part.value},
+                                              {QStringLiteral("k"), part.k},
+                                              {QStringLiteral("count"), part.count},
+                                              {QStringLiteral("sensitivity"), part.sensitivity},
+                                              {QStringLiteral("standard"), part.standard()},
+                                              {QStringLiteral("contribution"), part.contribution()},
+                                              {QStringLiteral("dof"), finite(part.degrees())}});
+            }
+            const Uncertainty::Result& r = p.Combined;
+            point.insert(QStringLiteral("budget"),
+                         QJsonObject{{QStringLiteral("components"), components},
+                                     {QStringLiteral("combined"), r.combined},
+                                     {QStringLiteral("dof"), finite(r.dof)},
+                                     {QStringLiteral("k"), r.k},
+                                     {QStringLiteral("expanded"), r.expanded},
+                                     {QStringLiteral("U"), r.expandedRounded},
+                                     {QStringLiteral("decimals"), r.decimals}});
+        }
+        points.append(point);
+    }
+    root.insert(QStringLiteral("points"), points);
+    return QString::fromUtf8(QJsonDocument(root).toJson(QJsonDocument::Compact));
 }
 
 CalibrationSave::Outcome CalibrationSave::save(const CalibrationRun& run)

@@ -4,6 +4,7 @@
 #include "CalibrationStore.h"
 #include "LabRecords.h"
 #include "Records.h"
+#include "UncertaintyBudget.h"
 
 #include <QCoreApplication>
 #include <QStringList>
@@ -60,11 +61,14 @@ struct PointCheck
     double k = std::nan("");
     int Decimals = 0;
     QString Budget;
+    QList<Uncertainty::Component> Components;
+    Uncertainty::Result Combined;
 };
 
 struct ChannelCheck
 {
     QString Label;
+    QString Tag; // the channel's label in its configuration
     int Device = 0; // position 0 … 2
     QString Config;
     QString Number;
@@ -120,6 +124,9 @@ public:
                                        const QList<Tool::Struct_AcquisitionDevice>& devices);
     // The budget of one point of a channel (see BudgetInputs); fills U, k, Budget.
     static void budget(const CalibrationRun& run, const ChannelCheck& channel, int batch, PointCheck& point);
+    // What a certificate needs of one channel, as JSON: the device, the sensor,
+    // the reference and source records as they were, every point with its budget.
+    static QString evidence(const CalibrationRun& run, const ChannelCheck& channel);
     // The nine coefficient texts of a channel as the configuration stores them.
     static QStringList coefficientTexts(const Device::Channel& ch);
 };

@@ -142,6 +142,36 @@ QString CalibrationSession::overdueRefusal(const QString& serial) const
     return QString();
 }
 
+QString CalibrationSession::overdueQuestion(const QString& serial) const
+{
+    for (const Tool::Struct_ReferenceStandard& r : ReferenceRecords)
+        if (Tool::serialMatches(r.Serial, serial) && r.overdue(Today))
+            return tr("标准器 %1（证书 %2）已于 %3 到期，是否仍用于本次校准？确认将记入操作日志。")
+                .arg(r.Serial, r.Certificate, r.DueDate.toString(QStringLiteral("yyyy-MM-dd")));
+    return QString();
+}
+
+QString CalibrationSession::checkOverdue(const QString& serial, const std::function<bool(const QString&)>& ask,
+                                         const std::function<void(const QString&)>& audit) const
+{
+    const QString refusal = overdueRefusal(serial);
+    if (refusal.isEmpty() || !OverdueWarnOnly)
+        return refusal;
+    const QString question = overdueQuestion(serial);
+    if (!ask || !ask(question))
+        return refusal;
+    for (const Tool::Struct_ReferenceStandard& r : ReferenceRecords)
+        if (Tool::serialMatches(r.Serial, serial) && r.overdue(Today)) {
+            const QString line = QStringLiteral("操作者确认使用已过期的标准器 %1（证书 %2，%3 到期）")
+                                     .arg(r.Serial, r.Certificate, r.DueDate.toString(QStringLiteral("yyyy-MM-dd")));
+            if (audit)
+                audit(line);
+            log(tr("标准器 %1 已过期，操作者确认继续使用。").arg(r.Serial));
+            break;
+        }
+    return QString();
+}
+
 void CalibrationSession::log(const QString& text) const
 {
     if (hooks.log)
@@ -239,7 +269,9 @@ bool CalibrationSession::connectAll(QString* failure)
                 std::lock_guard<std::mutex> lock(m_Mutex);
                 m_ReferenceSerial = serial.trimmed();
             }
-            const QString refusal = overdueRefusal(serial.trimmed());
+            const QString refusal = checkOverdue(serial.trimmed(), [this](const QString& text) {
+                return hooks.confirm && hooks.confirm(tr("提示"), text);
+            }, hooks.audit);
             if (!refusal.isEmpty()) {
                 *failure = refusal;
                 return false;

@@ -33,6 +33,9 @@ public:
         std::function<void(const QString&, const QString&)> message; // a message box (title, text)
         std::function<void()> pointStored;                          // write the settings
         std::function<void()> save;                                 // run the save step
+        // Asks the operator on the GUI thread and waits for the answer.
+        std::function<bool(const QString& title, const QString& text)> confirm;
+        std::function<void(const QString&)> audit; // a line for the audit log
     };
 
     // Instruments of the run; owned by the page, null where not used.
@@ -82,8 +85,18 @@ public:
     // connected (the built-in reference of a source is known only then).
     QList<Tool::Struct_ReferenceStandard> ReferenceRecords;
     QDate Today = QDate::currentDate();
+    // With this set, an overdue reference is a warning the operator confirms
+    // (the confirmation goes to the audit log) instead of a refusal.
+    bool OverdueWarnOnly = false;
     // The refusal for a reference serial; empty when it may be used.
     QString overdueRefusal(const QString& serial) const;
+    // The question that replaces the refusal in warning mode; empty when none is due.
+    QString overdueQuestion(const QString& serial) const;
+    // Refusal or, in warning mode, the operator's confirmation (asked through
+    // `ask`, logged when given): empty when the reference may be used.
+    // `audit` gets the log line (the store is written on the GUI thread only).
+    QString checkOverdue(const QString& serial, const std::function<bool(const QString&)>& ask,
+                         const std::function<void(const QString&)>& audit) const;
     // Serial numbers of the reference and the source as they answered at
     // connection (read only when the lab keeps records); empty otherwise.
     QString referenceSerial() const;

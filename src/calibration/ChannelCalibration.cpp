@@ -21,6 +21,9 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+
+#include <future>
+#include <memory>
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
@@ -83,6 +86,15 @@ ChannelCalibration::ChannelCalibration(QWidget* parent) : ToolPage(parent)
     };
     m_Session.hooks.pointStored = [this] { emit WriteConfig_signals(); };
     m_Session.hooks.save = [this] { emit Save_signals(); };
+    m_Session.hooks.confirm = [this](const QString& title, const QString& text) {
+        auto answer = std::make_shared<std::promise<bool>>();
+        std::future<bool> future = answer->get_future();
+        onGui([this, answer, title, text] { answer->set_value(MessageBox::question(this, title, text)); });
+        return future.get();
+    };
+    m_Session.hooks.audit = [this](const QString& line) {
+        onGui([line] { Tool::addAuditLog(QStringLiteral("校准"), line); });
+    };
 
     readSettings();
     readOptions();
@@ -707,7 +719,10 @@ void ChannelCalibration::Open_Clicked()
         const QString serial = m_Criteria.Kind == kThermometer ? m_Criteria.Address
                                : m_Reference                    ? QString()
                                                                 : kManual;
-        const QString refusal = serial.isEmpty() ? QString() : m_Session.overdueRefusal(serial);
+        m_Session.OverdueWarnOnly = m_Options.value(QStringLiteral("OverdueWarning")) == QStringLiteral("1");
+        const QString refusal = serial.isEmpty() ? QString() : m_Session.checkOverdue(serial, [&](const QString& text) {
+            return MessageBox::question(this, title, text);
+        }, [](const QString& line) { Tool::addAuditLog(QStringLiteral("校准"), line); });
         if (!refusal.isEmpty()) {
             qWarning().noquote() << "calibration refused:" << refusal;
             MessageBox::information(this, title, refusal);

@@ -1,6 +1,7 @@
 #include "VerificationReportPDF.h"
 
 #include "PdfLayout.h"
+#include "PdfTextMap.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -683,86 +684,12 @@ bool VerificationReportPDF::writeChart(const QImage& chart)
     return true;
 }
 
-// The PDF's text map names each glyph by the lowest character that uses it.
-// CJK faces share a glyph between an ideograph and its Kangxi or supplement
-// radical (工 and ⼯ U+2F2F, 页 and ⻚ U+2EDA), and tab with space, so copied or
-// searched text would hold the radicals. Each mapped character that this
-// report never drew is replaced, in place and at the same length, by the
-// drawn character with the same glyph.
 bool VerificationReportPDF::fixTextMapping(qint64 from)
 {
     const TextFace& face = m_faces[Table];
     if (!face.raw.isValid() || !m_file.flush())
         return false;
-    QHash<quint32, ushort> drawnByGlyph;
-    for (const ushort c : qAsConst(m_drawn)) {
-        if (QChar::isSurrogate(c))
-            continue;
-        const QVector<quint32> g = face.raw.glyphIndexesForString(QString(QChar(c)));
-        if (g.size() == 1 && g.first() != 0 && !drawnByGlyph.contains(g.first()))
-            drawnByGlyph.insert(g.first(), c);
-    }
-    from = qBound<qint64>(0, from - 4096, m_file.size());
-    const qint64 size = m_file.size() - from;
-    if (size <= 0 || size > std::numeric_limits<int>::max())
-        return false;
-    uchar* const map = m_file.map(from, size);
-    if (!map) {
-        m_file.unsetError(); // the report stays valid, only less searchable
-        return false;
-    }
-    char* const bytes = reinterpret_cast<char*>(map);
-    const QByteArray file = QByteArray::fromRawData(bytes, int(size));
-    int fixed = 0;
-    const auto patch = [&](int at) { // a 4-digit code at bytes[at]
-        bool hex = false;
-        const ushort c = QByteArray::fromRawData(bytes + at, 4).toUShort(&hex, 16);
-        if (!hex || m_drawn.contains(c) || QChar::isSurrogate(c))
-            return;
-        const QVector<quint32> g = face.raw.glyphIndexesForString(QString(QChar(c)));
-        if (g.size() != 1)
-            return;
-        const auto d = drawnByGlyph.constFind(g.first());
-        if (d == drawnByGlyph.constEnd())
-            return;
-        const QByteArray text = QByteArray::number(*d, 16).toUpper().rightJustified(4, '0');
-        memcpy(bytes + at, text.constData(), 4);
-        ++fixed;
-    };
-    for (int at = file.size() - 1; at > 0;) {
-        const int begin = file.lastIndexOf("begincmap", at);
-        if (begin < 0)
-            break;
-        const int end = file.indexOf("endcmap", begin);
-        at = begin - 1;
-        if (end < 0)
-            continue;
-        // Lines "<src> <dst>" (bfchar), "<lo> <hi> <dst>" and "<lo> <hi> [<dst> ...]" (bfrange).
-        for (int line = begin; line < end;) {
-            int next = file.indexOf('\n', line);
-            if (next < 0 || next > end)
-                next = end;
-            QVector<int> codes; // start of each 4-digit <....> token
-            bool array = false;
-            for (int i = line; i < next; ++i) {
-                if (bytes[i] == '[')
-                    array = true;
-                if (bytes[i] == '<' && i + 5 < next && bytes[i + 5] == '>')
-                    codes << i + 1;
-            }
-            if (array) {
-                for (int k = 2; k < codes.size(); ++k)
-                    patch(codes.at(k));
-            } else if (codes.size() == 2) {
-                patch(codes.at(1));
-            } else if (codes.size() == 3 && memcmp(bytes + codes.at(0), bytes + codes.at(1), 4) == 0) {
-                patch(codes.at(2));
-            }
-            line = next + 1;
-        }
-    }
-    m_file.unmap(map);
-    return fixed > 0;
+    return PdfTextMap::fix(m_file, from, face.raw, m_drawn);
 }
 
 bool VerificationReportPDF::finish()

@@ -26,6 +26,11 @@ const char* const kHistoryTable =
     "Residuals TEXT)";
 const char* const kHistoryIndex =
     "CREATE INDEX IF NOT EXISTS CalibrationHistory_Channel ON CalibrationHistory(ConfigName, ChannelNumber)";
+const char* const kEvidenceTable =
+    "CREATE TABLE IF NOT EXISTS CalibrationEvidence(HistoryId INTEGER PRIMARY KEY, Data TEXT)";
+const char* const kCertificatesTable =
+    "CREATE TABLE IF NOT EXISTS Certificates(Number TEXT PRIMARY KEY, IssuedAt TEXT, StartTime TEXT, "
+    "ConfigName TEXT, Device TEXT, Customer TEXT, Operator TEXT, Path TEXT, Data TEXT)";
 
 bool exec(QSqlQuery& q, const QString& sql, const QVariantList& values)
 {
@@ -46,6 +51,8 @@ QVariant optional(double v)
     return std::isfinite(v) ? QVariant(v) : QVariant(QVariant::Double);
 }
 
+void readHistory(QSqlQuery& q, QList<Struct_CalibrationHistory>& list);
+
 double fromOptional(const QVariant& v)
 {
     return v.isNull() ? std::numeric_limits<double>::quiet_NaN() : v.toDouble();
@@ -55,13 +62,14 @@ double fromOptional(const QVariant& v)
 
 QStringList calibrationTables()
 {
-    return {QStringLiteral("CalibrationSamples"), QStringLiteral("CalibrationHistory")};
+    return {QStringLiteral("CalibrationSamples"), QStringLiteral("CalibrationHistory"),
+            QStringLiteral("CalibrationEvidence"), QStringLiteral("Certificates")};
 }
 
 bool ensureCalibrationSchema(QSqlDatabase& db)
 {
     QSqlQuery q(db);
-    for (const char* sql : {kSamplesTable, kHistoryTable, kHistoryIndex})
+    for (const char* sql : {kSamplesTable, kHistoryTable, kHistoryIndex, kEvidenceTable, kCertificatesTable})
         if (!q.exec(QString::fromUtf8(sql))) {
             qWarning().noquote() << "Schema statement failed:" << q.lastError().text();
             return false;
@@ -149,16 +157,26 @@ bool getCalibrationSamples(const QString& startTime, QList<Struct_CalibrationSam
     return true;
 }
 
-bool addCalibrationHistory(const Struct_CalibrationHistory& e)
+bool addCalibrationHistory(const Struct_CalibrationHistory& e, qint64* id)
 {
     QSqlQuery q;
-    return exec(q,
+    const bool added = exec(q,
                 QStringLiteral("INSERT INTO CalibrationHistory(SavedAt, Operator, StartTime, ChannelMode, ConfigName, "
                                "ChannelNumber, Label, Reference, Points, NewSet, OldSet, MaxResidual, MaxAsFound, "
                                "Residuals) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?)"),
                 {e.SavedAt, e.Operator, e.StartTime, e.ChannelMode, e.ConfigName, e.ChannelNumber, e.Label,
                  e.Reference, e.Points, e.NewSet.join(QLatin1Char(';')), e.OldSet.join(QLatin1Char(';')),
                  optional(e.MaxResidual), optional(e.MaxAsFound), e.Residuals});
+    if (!added)
+        return false;
+    const qint64 rowId = q.lastInsertId().toLongLong();
+    if (id)
+        *id = rowId;
+    if (e.Evidence.isEmpty())
+        return true;
+    QSqlQuery evidence;
+    return exec(evidence, QStringLiteral("INSERT OR REPLACE INTO CalibrationEvidence(HistoryId, Data) VALUES (?, ?)"),
+                {rowId, e.Evidence});
 }
 
 bool getCalibrationHistory(const QString& config, const QString& channelNumber, QList<Struct_CalibrationHistory>& list)
@@ -166,10 +184,32 @@ bool getCalibrationHistory(const QString& config, const QString& channelNumber, 
     list.clear();
     QSqlQuery q;
     if (!exec(q,
-              QStringLiteral("SELECT * FROM CalibrationHistory WHERE ConfigName = ? AND ChannelNumber = ? "
-                             "ORDER BY SavedAt, Id"),
+              QStringLiteral("SELECT h.*, e.Data FROM CalibrationHistory h LEFT JOIN CalibrationEvidence e "
+                             "ON e.HistoryId = h.Id WHERE h.ConfigName = ? AND h.ChannelNumber = ? "
+                             "ORDER BY h.SavedAt, h.Id"),
               {config, channelNumber}))
         return false;
+    readHistory(q, list);
+    return true;
+}
+
+bool getCalibrationRunHistory(const QString& startTime, QList<Struct_CalibrationHistory>& list)
+{
+    list.clear();
+    QSqlQuery q;
+    if (!exec(q,
+              QStringLiteral("SELECT h.*, e.Data FROM CalibrationHistory h LEFT JOIN CalibrationEvidence e "
+                             "ON e.HistoryId = h.Id WHERE h.StartTime = ? ORDER BY h.SavedAt, h.Id"),
+              {startTime}))
+        return false;
+    readHistory(q, list);
+    return true;
+}
+
+namespace {
+
+void readHistory(QSqlQuery& q, QList<Struct_CalibrationHistory>& list)
+{
     const auto split = [](const QString& text) {
         return text.isEmpty() ? QStringList() : text.split(QLatin1Char(';'));
     };
@@ -190,10 +230,12 @@ bool getCalibrationHistory(const QString& config, const QString& channelNumber, 
         e.MaxResidual = fromOptional(q.value(12));
         e.MaxAsFound = fromOptional(q.value(13));
         e.Residuals = q.value(14).toString();
+        e.Evidence = q.value(15).toString();
         list << e;
     }
-    return true;
 }
+
+} // namespace
 
 bool getCalibrationHistoryChannels(QList<QPair<QString, QString>>& list)
 {
@@ -206,6 +248,39 @@ bool getCalibrationHistoryChannels(QList<QPair<QString, QString>>& list)
         return false;
     while (q.next())
         list << qMakePair(q.value(0).toString(), q.value(1).toString());
+    return true;
+}
+
+bool addCertificate(const Struct_Certificate& c)
+{
+    QSqlQuery q;
+    return exec(q,
+                QStringLiteral("INSERT INTO Certificates(Number, IssuedAt, StartTime, ConfigName, Device, Customer, "
+                               "Operator, Path, Data) VALUES (?,?,?,?,?,?,?,?,?)"),
+                {c.Number, c.IssuedAt, c.StartTime, c.ConfigName, c.Device, c.Customer, c.Operator, c.Path, c.Data});
+}
+
+bool getCertificates(QList<Struct_Certificate>& list)
+{
+    list.clear();
+    QSqlQuery q;
+    if (!exec(q, QStringLiteral("SELECT Number, IssuedAt, StartTime, ConfigName, Device, Customer, Operator, Path, "
+                                "Data FROM Certificates ORDER BY IssuedAt, Number"),
+              {}))
+        return false;
+    while (q.next()) {
+        Struct_Certificate c;
+        c.Number = q.value(0).toString();
+        c.IssuedAt = q.value(1).toString();
+        c.StartTime = q.value(2).toString();
+        c.ConfigName = q.value(3).toString();
+        c.Device = q.value(4).toString();
+        c.Customer = q.value(5).toString();
+        c.Operator = q.value(6).toString();
+        c.Path = q.value(7).toString();
+        c.Data = q.value(8).toString();
+        list << c;
+    }
     return true;
 }
 

@@ -56,6 +56,24 @@ struct Struct_CalibrationHistory
     // Per point "t:x:residual:asfound:role:U:k" joined with ";" (role "fit" or
     // "check"; U and k empty without the lab's records).
     QString Residuals;
+    // The run's evidence for a certificate, as JSON (table CalibrationEvidence):
+    // the device and sensor, the reference and source records as they were,
+    // and every point's budget. Empty for sets saved without it.
+    QString Evidence;
+};
+
+// A certificate issued from a run (table Certificates); Data is its JSON.
+struct Struct_Certificate
+{
+    QString Number;
+    QString IssuedAt; // "yyyy-MM-dd hh:mm:ss"
+    QString StartTime;
+    QString ConfigName;
+    QString Device; // position, model and serial number of the item
+    QString Customer;
+    QString Operator;
+    QString Path;
+    QString Data;
 };
 
 QStringList calibrationTables();
@@ -83,7 +101,12 @@ bool putChannelCalibration(const QList<QPair<QString, QString>>& keys);
 // Samples of a reading; a re-measured point replaces its rows.
 bool addCalibrationSamples(const QList<Struct_CalibrationSample>& samples);
 bool getCalibrationSamples(const QString& startTime, QList<Struct_CalibrationSample>& list);
-bool addCalibrationHistory(const Struct_CalibrationHistory& entry);
+// `id` gets the new row's id; the evidence goes into its own table in the same transaction.
+bool addCalibrationHistory(const Struct_CalibrationHistory& entry, qint64* id = nullptr);
+// Every set a run's saves wrote, oldest first.
+bool getCalibrationRunHistory(const QString& startTime, QList<Struct_CalibrationHistory>& list);
+bool addCertificate(const Struct_Certificate& certificate);
+bool getCertificates(QList<Struct_Certificate>& list);
 // A channel's sets, oldest first.
 bool getCalibrationHistory(const QString& config, const QString& channelNumber,
                            QList<Struct_CalibrationHistory>& list);
