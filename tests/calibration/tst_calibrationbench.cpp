@@ -9,7 +9,9 @@
 #include "CalibrationOptionsDialog.h"
 #include "CalibrationStore.h"
 #include "LabRecords.h"
+#include "CertificateDialog.h"
 #include "ChannelCalibration.h"
+#include "LabRecordsDialog.h"
 #include "ChannelScan.h"
 #include "ChannelSet.h"
 #include "Device.h"
@@ -19,6 +21,10 @@
 #include "TestSupport.h"
 
 #include <QCheckBox>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QLineEdit>
@@ -110,6 +116,75 @@ struct Thermistor
     QString option() const { return QStringList{exact(b0), exact(b1), exact(b2), exact(b3)}.join(':'); }
 };
 
+// The budget of a point worked out here from what the lab entered and the
+// run measured, as the GUM lays it out: u_i of every input in ℃, u_c their
+// root sum of squares, ν_eff by Welch–Satterthwaite over the Type A terms,
+// k from the GUM's table G.2 for 95.45 % (the tabulated ν at or below, 2
+// beyond 100), U to two significant digits.
+struct HandBudget
+{
+    QList<QPair<double, double>> parts; // (u_i in ℃, ν_i; 0 for infinite)
+    void add(double u, double dof = 0) { parts << qMakePair(u, dof); }
+    double uc() const
+    {
+        double sum = 0;
+        for (const auto& p : parts)
+            sum += p.first * p.first;
+        return std::sqrt(sum);
+    }
+    double dof() const
+    {
+        double sum = 0;
+        for (const auto& p : parts)
+            if (p.second > 0)
+                sum += std::pow(p.first, 4) / p.second;
+        return sum > 0 ? std::pow(uc(), 4) / sum : INFINITY;
+    }
+    double k() const
+    {
+        static const QList<QPair<double, double>> table{
+            {1, 13.97}, {2, 4.53},  {3, 3.31},  {4, 2.87},  {5, 2.65},  {6, 2.52},  {7, 2.43},   {8, 2.37},
+            {9, 2.32},  {10, 2.28}, {11, 2.25}, {12, 2.23}, {13, 2.21}, {14, 2.20}, {15, 2.18},  {16, 2.17},
+            {17, 2.16}, {18, 2.15}, {19, 2.14}, {20, 2.13}, {25, 2.11}, {30, 2.09}, {35, 2.07},  {40, 2.06},
+            {45, 2.06}, {50, 2.05}, {100, 2.025}};
+        const double nu = dof();
+        if (!std::isfinite(nu) || nu > 100)
+            return 2.0;
+        double k = table.first().second;
+        for (const auto& row : table)
+            if (row.first <= nu)
+                k = row.second;
+        return k;
+    }
+    int decimals() const { return 1 - int(std::floor(std::log10(k() * uc()))); }
+    double U() const
+    {
+        const double scale = std::pow(10.0, decimals());
+        return std::round(k() * uc() * scale) / scale;
+    }
+};
+
+double interpolated(const QList<QPair<double, double>>& table, double t)
+{
+    if (t <= table.first().first)
+        return table.first().second;
+    for (int i = 1; i < table.size(); ++i)
+        if (t <= table.at(i).first) {
+            const auto& a = table.at(i - 1);
+            const auto& b = table.at(i);
+            return a.second + (b.second - a.second) * (t - a.first) / (b.first - a.first);
+        }
+    return table.last().second;
+}
+
+QString runProgram(const QString& program, const QStringList& args)
+{
+    QProcess p;
+    p.start(program, args);
+    p.waitForFinished(60000);
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+
 } // namespace
 
 class TestCalibrationBench : public QObject
@@ -132,6 +207,9 @@ private slots:
     void discardedResultThenWrittenWithTheLoggerGone();
     void sourceThatNeverSettles();
     void overdueSourceReference();
+    void overdueReferenceConfirmedAsAWarning();
+    void certificateOfAThermocoupleRun();
+    void certificateOfAPlatinumRun();
 
 private:
     // Sets the measurement settings through the page's dialog.
@@ -145,6 +223,13 @@ private:
     void start(const QString& kind);
     bool waitForEnd(int timeoutMs);
     Tool::Struct_ChannelConfig stored(const QString& name);
+    // The lab's records entered through the dialog of the page's button.
+    void enterRecords(const QList<QStringList>& standards, const QList<QStringList>& sources,
+                      const QList<QStringList>& readouts);
+    // A certificate for the device of `config`/`channel`'s last run, through
+    // the history dialog; the data file parsed, the PDF's pages as text.
+    QJsonObject issueCertificate(const QString& config, const QString& channel, const QString& path,
+                                 QStringList* pages);
 
     std::unique_ptr<TestWorkDir> m_Dir;
     SystemContext m_Context;
@@ -987,6 +1072,305 @@ void TestCalibrationBench::overdueSourceReference()
     QVERIFY(waitForEnd(120000));
     QCOMPARE(MessageBox::last().text, QStringLiteral("标准器 KD24031（证书 DB-2025-311）已于 2026-01-31 到期，不能用于校准！"));
     QCOMPARE(m_Page->session().storedPoints(), 0);
+}
+
+void TestCalibrationBench::enterRecords(const QList<QStringList>& standards, const QList<QStringList>& sources,
+                                        const QList<QStringList>& readouts)
+{
+    bool saved = false;
+    ModalRun::setRunner([&](QDialog* dialog) {
+        auto* records = qobject_cast<LabRecordsDialog*>(dialog);
+        if (!records)
+            return int(QDialog::Rejected);
+        const QList<QPair<QTableWidget*, QList<QStringList>>> tables{
+            {records->standards(), standards}, {records->sources(), sources}, {records->readouts(), readouts}};
+        for (const auto& t : tables) {
+            t.first->setRowCount(0);
+            for (const QStringList& row : t.second) {
+                const int r = t.first->rowCount();
+                t.first->insertRow(r);
+                for (int c = 0; c < row.size(); ++c)
+                    t.first->setItem(r, c, new QTableWidgetItem(row.at(c)));
+            }
+        }
+        child<QLineEdit>(records, "lineEdit_LabName")->setText("温度计量实验室");
+        child<QLineEdit>(records, "lineEdit_LabAddress")->setText("测试路 1 号");
+        child<QLineEdit>(records, "lineEdit_Accreditation")->setText("CNAS L0000");
+        child<QLineEdit>(records, "lineEdit_CertificatePattern")->setText("ARQ-{yyyy}-{nnnn}");
+        child<QLineEdit>(records, "lineEdit_Signatories")->setText("李四/技术负责人");
+        saved = records->pt_Save_clicked();
+        return int(QDialog::Accepted);
+    });
+    child<QPushButton>(m_Page.get(), "pushButton_Records")->click();
+    QVERIFY2(saved, qPrintable(MessageBox::last().text));
+}
+
+QJsonObject TestCalibrationBench::issueCertificate(const QString& config, const QString& channel, const QString& path,
+                                                   QStringList* pages)
+{
+    QString number;
+    ModalRun::setRunner([&](QDialog* dialog) {
+        if (auto* history = qobject_cast<CalibrationHistoryDialog*>(dialog)) {
+            history->selectChannel(config, channel);
+            child<QPushButton>(history, "pushButton_Certificate")->click();
+            return int(QDialog::Accepted);
+        }
+        auto* certificate = qobject_cast<CertificateDialog*>(dialog);
+        if (!certificate)
+            return int(QDialog::Rejected);
+        number = child<QLineEdit>(certificate, "lineEdit_Number")->text();
+        child<QLineEdit>(certificate, "lineEdit_Customer")->setText("某某仪表厂");
+        child<QLineEdit>(certificate, "lineEdit_Ambient")->setText("23.0");
+        child<QLineEdit>(certificate, "lineEdit_Humidity")->setText("48");
+        FileDialog::setTestMode(true);
+        FileDialog::queueAnswer(path);
+        MessageBox::clear();
+        child<QPushButton>(certificate, "pushButton_Write")->click();
+        waitFor([certificate] { return !certificate->isWriting() && !MessageBox::shown().isEmpty(); }, 60000);
+        return certificate->result();
+    });
+    child<QPushButton>(m_Page.get(), "pushButton_History")->click();
+    ModalRun::setRunner({});
+    if (MessageBox::last().text != QStringLiteral("证书已生成：%1").arg(path)) {
+        qWarning().noquote() << "certificate:" << MessageBox::last().text;
+        return {};
+    }
+    QFile json(QString(path).replace(".pdf", ".json"));
+    if (!json.open(QIODevice::ReadOnly))
+        return {};
+    QStringList text = runProgram("pdftotext", {"-layout", path, "-"}).split('\f');
+    while (!text.isEmpty() && text.last().trimmed().isEmpty())
+        text.removeLast();
+    *pages = text;
+    const QJsonObject root = QJsonDocument::fromJson(json.readAll()).object();
+    if (root.value("number").toString() != number)
+        return {};
+    return root;
+}
+
+void TestCalibrationBench::overdueReferenceConfirmedAsAWarning()
+{
+    // With the warning setting, the block's overdue reference is put to the
+    // operator: declined, the run is refused; confirmed, it runs and the
+    // confirmation is in the audit log.
+    QVERIFY2(sim().start({"--time-scale", "500", "--instrument",
+                          "model=KRDB-1,tcp=127.0.0.1:0,noise=0,wobble=0,id=KD24031,temperature=100,setpoint=100",
+                          "--instrument", "model=3107A-TC,tcp=127.0.0.1:0,noise=0,in=1:101"},
+                         2),
+             qPrintable(sim().errors()));
+    const QStringList tcp = sim().endpoints("tcp");
+    QVERIFY(Tool::addChannelConfig(CalibrationBench::config("TC-WARN", "3107A-TC", {"热电偶"}, {"K"})));
+    openPage({CalibrationBench::device(1, "3107A-TC", "TC-WARN", "127.0.0.1", tcp.at(1).section(':', -1))});
+    enterRecords({{"KD24031", "干式炉-R", "DB-2025-311", "省计量院", "2025-01-31", "2026-01-31", "0.1", "2", ""}}, {}, {});
+    linkSource("干式炉-R", "网络", "127.0.0.1", tcp.at(0).section(':', -1));
+    child<QComboBox>(m_Page.get(), "comboBox_Criteria")->setCurrentText("干式炉-R");
+    ModalRun::setRunner([](QDialog* dialog) {
+        auto* options = qobject_cast<CalibrationOptionsDialog*>(dialog);
+        if (!options)
+            return int(QDialog::Rejected);
+        child<QCheckBox>(options, "checkBox_OverdueWarning")->setChecked(true);
+        options->OK_Clicked();
+        return options->result();
+    });
+    child<QPushButton>(m_Page.get(), "pushButton_Options")->click();
+    QCOMPARE(m_Page->options().value("OverdueWarning"), QStringLiteral("1"));
+    setPoints({"100", "200"}, 1, 8);
+    const QString question = "标准器 KD24031（证书 DB-2025-311）已于 2026-01-31 到期，是否仍用于本次校准？确认将记入操作日志。";
+    // Answers queued after start() (which clears the seam): the question
+    // comes from the worker once the block has answered its serial number.
+    start("热电偶");
+    MessageBox::queueAnswer(MessageBox::No);
+    QVERIFY(waitForEnd(120000));
+    QVERIFY(shown(question));
+    QCOMPARE(MessageBox::last().text, QStringLiteral("标准器 KD24031（证书 DB-2025-311）已于 2026-01-31 到期，不能用于校准！"));
+    QCOMPARE(TestSupport::scalar("SELECT COUNT(*) FROM AuditLog WHERE Details LIKE '%KD24031%'").toInt(), 0);
+
+    start("热电偶");
+    MessageBox::queueAnswer(MessageBox::Yes);
+    auto* log = child<QPlainTextEdit>(m_Page.get(), "plainTextEdit_Data");
+    QVERIFY(waitFor([log] { return log->toPlainText().contains("标准器 KD24031 已过期，操作者确认继续使用。"); }, 60000));
+    child<QPushButton>(m_Page.get(), "pushButton_Close")->click();
+    QVERIFY(waitForEnd(120000));
+    QCOMPARE(TestSupport::scalar("SELECT Details FROM AuditLog WHERE Type = '校准'").toString(),
+             QStringLiteral("操作者确认使用已过期的标准器 KD24031（证书 DB-2025-311，2026-01-31 到期）"));
+}
+
+void TestCalibrationBench::certificateOfAThermocoupleRun()
+{
+    // Two thermocouples with reading noise, ten readings per point, three
+    // points (the third checks the two-point fit); the block's reference
+    // with noise of its own. The lab's records through the dialog.
+    QVERIFY2(sim().start({"--time-scale", "500", "--instrument",
+                          "model=KRDB-1,tcp=127.0.0.1:0,noise=0,wobble=0,refoffset=0,temperature=100,setpoint=100,"
+                          "id=KD24031",
+                          "--instrument",
+                          "model=3107A-TC,tcp=127.0.0.1:0,noise=0.02,id=TCCERT0001,in=1:101-102,"
+                          "sensor101=1.004:-0.3,sensor102=0.997:0.25"},
+                         2),
+             qPrintable(sim().errors()));
+    QVERIFY(sim().command("@1 refnoise 0.004"));
+    const QStringList tcp = sim().endpoints("tcp");
+    QVERIFY(Tool::addChannelConfig(CalibrationBench::config("TC-CERT", "3107A-TC", {"热电偶", "热电偶"}, {"K", "K"})));
+    openPage({CalibrationBench::device(1, "3107A-TC", "TC-CERT", "127.0.0.1", tcp.at(1).section(':', -1))});
+    const QDate calibrated(2026, 3, 1);
+    enterRecords({{"KD24031", "干式炉-R", "DB-2026-07", "省计量院", calibrated.toString(Qt::ISODate), "2099-03-01",
+                   "0:0.05;300:0.08", "2", "0.02"}},
+                 {{"KD24031", "KRDB-1", "0.01", "100:0.02;300:0.04"}},
+                 {{"3107A-TC", "热电偶", "0.01", "0.05", "℃"}});
+    linkSource("干式炉-R", "网络", "127.0.0.1", tcp.at(0).section(':', -1));
+    child<QComboBox>(m_Page.get(), "comboBox_Criteria")->setCurrentText("干式炉-R");
+    setOptions({{"SamplesPerPoint", "10"}, {"SampleInterval", "1"}});
+    setPoints({"100", "300", "200"}, 1, 8);
+    start("热电偶");
+    QVERIFY(waitForEnd(300000));
+    const QString log = child<QPlainTextEdit>(m_Page.get(), "plainTextEdit_Data")->toPlainText();
+    QVERIFY2(log.contains("校准数据保存成功！"), qPrintable(log));
+
+    QStringList pages;
+    const QString path = m_Dir->path() + "/tc.pdf";
+    const QJsonObject cert = issueCertificate("TC-CERT", "101", path, &pages);
+    QVERIFY(!cert.isEmpty());
+    QVERIFY(cert.value("number").toString().startsWith(QStringLiteral("ARQ-%1-").arg(QDate::currentDate().year())));
+    QCOMPARE(cert.value("standard").toObject().value("certificate").toString(), QStringLiteral("DB-2026-07"));
+    QCOMPARE(cert.value("item").toObject().value("serial").toString(), QStringLiteral("SN1"));
+    QVERIFY(QFile::exists(m_Dir->path() + "/tc.csv"));
+
+    const QString startTime = TestSupport::scalar("SELECT StartTime FROM ChannelCalibrationData").toString();
+    QList<Tool::Struct_CalibrationSample> stats;
+    QVERIFY(Tool::getCalibrationSamples(startTime, stats));
+    const auto sd = [&](const QString& channel, int point) {
+        for (const Tool::Struct_CalibrationSample& st : qAsConst(stats))
+            if (st.Channel == channel && st.Point == point) {
+                [&] { QCOMPARE(st.Count, 10); }();
+                return st.StdDev;
+            }
+        return std::nan("");
+    };
+    const double years = calibrated.daysTo(QDateTime::fromString(startTime, "yyyy-MM-dd hh:mm:ss").date()) / 365.25;
+    const Tool::Struct_ChannelConfig config = stored("TC-CERT");
+    const QJsonArray channels = cert.value("channels").toArray();
+    QCOMPARE(channels.size(), 2);
+    const QString all = pages.join('\n');
+    for (int i = 0; i < 2; ++i) {
+        const QJsonObject ch = channels.at(i).toObject();
+        QCOMPARE(ch.value("number").toString(), QString::number(101 + i));
+        // The line through the two fit points, worked out here.
+        const QJsonArray fit = ch.value("points").toArray();
+        const double x1 = fit.at(0).toObject().value("reading").toDouble(), t1 = fit.at(0).toObject().value("reference").toDouble();
+        const double x2 = fit.at(1).toObject().value("reading").toDouble(), t2 = fit.at(1).toObject().value("reference").toDouble();
+        const double M = (t2 - t1) / (x2 - x1);
+        const double B = t1 - M * x1;
+        // Written with five decimals.
+        QVERIFY(std::fabs(config.MX_B_M.value(i).toDouble() - M) < 5e-6);
+        QVERIFY(std::fabs(config.MX_B_B.value(i).toDouble() - B) < 5e-6);
+        QCOMPARE(ch.value("coefficients").toObject().value("M").toString(), config.MX_B_M.value(i));
+        const QJsonArray points = ch.value("points").toArray();
+        QCOMPARE(points.size(), 3);
+        for (int p = 0; p < 3; ++p) {
+            const QJsonObject point = points.at(p).toObject();
+            const double t = point.value("reference").toDouble();
+            const double x = point.value("reading").toDouble();
+            HandBudget b;
+            b.add(interpolated({{0, 0.05}, {300, 0.08}}, t) / 2);
+            b.add(0.02 * years / std::sqrt(3.0));
+            b.add(0.01 / std::sqrt(3.0));
+            b.add(interpolated({{100, 0.02}, {300, 0.04}}, t) / std::sqrt(3.0));
+            b.add(0.01 / std::sqrt(12.0) * M);
+            b.add(0.05 / std::sqrt(3.0) * M);
+            b.add(sd("REF", p + 1) / std::sqrt(10.0), 9);
+            b.add(sd(QStringLiteral("1_%1").arg(101 + i), p + 1) / std::sqrt(10.0) * M, 9);
+            // The third point is no fit point: what the line leaves there counts.
+            const double residual = M * x + B - t;
+            if (p == 2)
+                b.add(std::fabs(residual));
+            else
+                QVERIFY(std::fabs(residual) < 1e-9);
+            QCOMPARE(point.value("role").toString(), p == 2 ? QStringLiteral("check") : QStringLiteral("fit"));
+            const QJsonObject budget = point.value("budget").toObject();
+            const QString where = QStringLiteral("channel %1 point %2").arg(101 + i).arg(p + 1);
+            // The run writes M and B as single-precision floats: its residual at
+            // the check point differs from this one by some 1e-5 ℃.
+            QVERIFY2(std::fabs(budget.value("combined").toDouble() - b.uc()) < 1e-3 * b.uc(), qPrintable(where));
+            QVERIFY2(std::fabs(point.value("k").toDouble() - b.k()) < 1e-12, qPrintable(where));
+            QVERIFY2(std::fabs(point.value("U").toDouble() - b.U()) < 1e-12,
+                     qPrintable(where + QStringLiteral(": U %1, by hand %2").arg(point.value("U").toDouble()).arg(b.U())));
+            QCOMPARE(point.value("decimals").toInt(), b.decimals());
+            // The row as printed: reference, reading, the errors to the decimals of U, U and k.
+            const int d = b.decimals();
+            const QString row = QStringLiteral("%1\\s+%2\\s+%3\\s+%4\\s+%5\\s+%6")
+                                    .arg(QString::number(t, 'f', std::max(d, 2)), QString::number(x, 'f', 3))
+                                    .arg(QString::number(point.value("errorAsFound").toDouble(), 'f', d))
+                                    .arg("-?" + QString::number(std::fabs(residual), 'f', d))
+                                    .arg(QString::number(b.U(), 'f', d), QString::number(b.k(), 'f', 2))
+                                    .replace(".", "\\.");
+            QVERIFY2(all.contains(QRegularExpression(row)), qPrintable(where + ": " + row + "\n" + all));
+        }
+    }
+    for (int i = 0; i < pages.size(); ++i)
+        QVERIFY2(pages.at(i).contains(cert.value("number").toString()), qPrintable(pages.at(i)));
+    QVERIFY(all.contains("DB-2026-07") && all.contains("2099-03-01") && all.contains("仅对所校准的对象有效"));
+    QVERIFY(pages.last().contains("证书结束"));
+    QCOMPARE(TestSupport::scalar("SELECT COUNT(*) FROM Certificates").toInt(), 1);
+}
+
+void TestCalibrationBench::certificateOfAPlatinumRun()
+{
+    // One platinum sensor in a bath, five fit points and a check point; the
+    // readout's resolution and accuracy are in Ω and reach the budget through
+    // the sensor's slope dT/dR at each point.
+    const Platinum sensor{100.0123, -0.0205, 0.00073, -0.0206, -0.00041};
+    QVERIFY2(sim().start({"--time-scale", "1000", "--instrument",
+                          "model=KRLB-3,pty,noise=0,wobble=0,temperature=20,setpoint=20,id=KL24117", "--instrument",
+                          "model=3107A-RTD,tcp=127.0.0.1:0,noise=0,id=RTDCERT001,in=1:101,sensor101=" + sensor.option()},
+                         2),
+             qPrintable(sim().errors()));
+    QVERIFY(Tool::addChannelConfig(CalibrationBench::config("PT-CERT", "3107A-RTD", {"铂电阻"}, {"ITS90"}, "Ω")));
+    openPage({CalibrationBench::device(1, "3107A-RTD", "PT-CERT", "127.0.0.1", QString::number(sim().port()))});
+    enterRecords({{"KL24117", "油槽-R", "OB-2026-19", "省计量院", "2026-06-01", "2099-06-01", "0.03", "2", "0"}},
+                 {{"KL24117", "KRLB-3", "-80:0.01;100:0.005", "0.01"}},
+                 {{"3107A-RTD", "铂电阻", "0.0001", "0.004", "Ω"}});
+    linkSource("油槽-R", "串口", sim().pty(), "9600");
+    child<QComboBox>(m_Page.get(), "comboBox_Criteria")->setCurrentText("油槽-R");
+    setPoints({"-80", "-40", "0", "60", "100", "30"}, 5, 1);
+    start("铂电阻");
+    QVERIFY(waitForEnd(300000));
+    const QString log = child<QPlainTextEdit>(m_Page.get(), "plainTextEdit_Data")->toPlainText();
+    QVERIFY2(log.contains("校准数据保存成功！"), qPrintable(log));
+
+    QStringList pages;
+    const QJsonObject cert = issueCertificate("PT-CERT", "101", m_Dir->path() + "/pt.pdf", &pages);
+    QVERIFY(!cert.isEmpty());
+    const QJsonArray points = cert.value("channels").toArray().at(0).toObject().value("points").toArray();
+    QCOMPARE(points.size(), 6);
+    const QString all = pages.join('\n');
+    for (int p = 0; p < points.size(); ++p) {
+        const QJsonObject point = points.at(p).toObject();
+        const double t = point.value("reference").toDouble();
+        const double r = point.value("reading").toDouble();
+        // dT/dR of the sensor as built, at the temperature it reads.
+        double ts = t;
+        for (int i = 0; i < 20; ++i)
+            ts -= (sensor.resistance(ts) - r) / ((sensor.resistance(ts + 1e-3) - sensor.resistance(ts - 1e-3)) / 2e-3);
+        const double c = 2e-3 / (sensor.resistance(ts + 1e-3) - sensor.resistance(ts - 1e-3));
+        QVERIFY(c > 2.4 && c < 2.7); // about 1 / 0.39 Ω/℃
+        HandBudget b;
+        b.add(0.03 / 2);
+        b.add(0);
+        b.add(interpolated({{-80, 0.01}, {100, 0.005}}, t) / std::sqrt(3.0));
+        b.add(0.01 / std::sqrt(3.0));
+        b.add(0.0001 / std::sqrt(12.0) * c);
+        b.add(0.004 / std::sqrt(3.0) * c);
+        if (p == 5)
+            b.add(std::fabs(ts - t));
+        const QString where = QStringLiteral("point %1 at %2 ℃").arg(p + 1).arg(t);
+        QVERIFY2(std::fabs(point.value("budget").toObject().value("combined").toDouble() - b.uc()) < 1e-4 * b.uc(),
+                 qPrintable(where));
+        QVERIFY2(std::fabs(point.value("U").toDouble() - b.U()) < 1e-12,
+                 qPrintable(where + QStringLiteral(": U %1, by hand %2").arg(point.value("U").toDouble()).arg(b.U())));
+        QVERIFY2(all.contains(QString::number(b.U(), 'f', b.decimals())), qPrintable(where));
+    }
+    QVERIFY(all.contains("OB-2026-19"));
+    QVERIFY(all.contains("附录"));
 }
 
 QTEST_MAIN(TestCalibrationBench)
