@@ -63,7 +63,7 @@ int main(int argc, char* argv[])
     t.restart();
     QVector<qint64> times;
     QVector<QVector<double>> columns;
-    Tool::getParametersTable(p.Name, &times, &columns);
+    Tool::getParametersTable(p.Name, p.Channel.size(), &times, &columns);
     std::printf("compact read (times + columns)    %7lld ms\n", static_cast<long long>(t.elapsed()));
 
     SystemContext context;

@@ -6,7 +6,7 @@ PKGS=(
   build-essential cmake ninja-build ccache pkg-config
   qtbase5-dev qtbase5-dev-tools libqt5sql5-sqlite libqt5serialport5-dev
   libqt5charts5-dev qtconnectivity5-dev qttools5-dev qttools5-dev-tools
-  libqt5svg5-dev libsqlite3-dev libxlsxwriter-dev
+  libqt5svg5-dev libsqlite3-dev libxlsxwriter-dev qttranslations5-l10n
   socat python3 python3-aiosmtpd python3-openpyxl python3-pymodbus python3-serial-asyncio poppler-utils
   xvfb xauth imagemagick xdg-utils fonts-noto-cjk
   libclang-rt-14-dev clang

@@ -5,12 +5,17 @@
 #include "SystemContext.h"
 
 #include <QComboBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QIcon>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 ParametersChannel::ParametersChannel(QWidget* parent) : QDialog(parent)
 {
@@ -77,6 +82,35 @@ void ParametersChannel::setContext(SystemContext* context)
         }
     }
     tableWidget_List->resizeColumnsToContents();
+    fitToRows();
+}
+
+// As large as its rows (a 3107A lists 16, three devices up to 78), within
+// the screen: the table's own size hint shows about five.
+void ParametersChannel::fitToRows()
+{
+    QTableWidget* t = tableWidget_List;
+    // Rows as tall as their project boxes.
+    t->resizeRowsToContents();
+    const int frame = 2 * t->frameWidth();
+    const int tableHeight = t->horizontalHeader()->sizeHint().height() + t->verticalHeader()->length() + frame;
+    // Every column whole; the stretched last one at least its default size
+    // (and its project boxes), a few pixels over for rounding.
+    QHeaderView* header = t->horizontalHeader();
+    const int last = t->columnCount() - 1;
+    int columns = 0;
+    for (int c = 0; c < last; ++c)
+        columns += header->sectionSize(c);
+    columns += std::max({header->sectionSize(last), header->defaultSectionSize(), header->sectionSizeHint(last)});
+    const int tableWidth = columns + frame + t->verticalScrollBar()->sizeHint().width() + 4;
+    const QMargins margins = layout()->contentsMargins();
+    const int spacing = std::max(layout()->spacing(), 0);
+    const int wanted = margins.top() + tableHeight + spacing + pushButton_OK->sizeHint().height() + margins.bottom();
+    const QScreen* screen = parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen();
+    // Room for the title bar and the task bar.
+    const int available = screen ? screen->availableGeometry().height() - 80 : wanted;
+    const int width = std::max(sizeHint().width(), margins.left() + tableWidth + margins.right());
+    resize(width, std::max(std::min(wanted, available), sizeHint().height()));
 }
 
 int ParametersChannel::rowCount() const

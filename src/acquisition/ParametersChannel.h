@@ -30,6 +30,7 @@ public slots:
 
 private:
     void retranslateUi();
+    void fitToRows();
 
     SystemContext* m_context = nullptr;
     int m_deviceCount = 0;

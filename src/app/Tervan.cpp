@@ -28,6 +28,8 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QProcess>
 #include <QSplashScreen>
 #include <QStatusBar>
@@ -38,6 +40,8 @@
 #include <QVBoxLayout>
 #include <QtDebug>
 
+#include <memory>
+
 namespace {
 
 int& splashDuration()
@@ -46,11 +50,43 @@ int& splashDuration()
     return ms;
 }
 
-std::function<void(const QString&)>& helpOpener()
+// Opens the help document and says, through `done`, whether that worked.
+void openHelp(const QString& path, const std::function<void(bool)>& done)
 {
-    static std::function<void(const QString&)> opener = [](const QString& path) {
-        QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+#if defined(Q_OS_WIN)
+    // Detached: no process object is left behind per click.
+    done(QProcess::startDetached(QStringLiteral("hh.exe"), {path}));
+#elif defined(Q_OS_MACOS)
+    done(QDesktopServices::openUrl(QUrl::fromLocalFile(path)));
+#else
+    // xdg-open, as QDesktopServices would start it, but watched: it starts
+    // whatever it finds, and without a browser it ends with an error, where
+    // QDesktopServices reports success because xdg-open itself started.
+    auto* process = new QProcess(qApp);
+    auto reported = std::make_shared<bool>(false);
+    const auto report = [process, reported, done](bool ok) {
+        if (*reported)
+            return;
+        *reported = true;
+        done(ok);
+        process->deleteLater();
     };
+    QObject::connect(process, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished), process,
+                     [report](int code, QProcess::ExitStatus status) {
+                         report(status == QProcess::NormalExit && code == 0);
+                     });
+    QObject::connect(process, &QProcess::errorOccurred, process, [report](QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart)
+            report(false);
+    });
+    process->setProcessChannelMode(QProcess::ForwardedChannels);
+    process->start(QStringLiteral("xdg-open"), {path});
+#endif
+}
+
+std::function<void(const QString&, std::function<void(bool)>)>& helpOpener()
+{
+    static std::function<void(const QString&, std::function<void(bool)>)> opener = openHelp;
     return opener;
 }
 
@@ -72,7 +108,10 @@ void Tervan::setPageFactory(std::function<ToolPage*(int, QWidget*)> factory)
 }
 
 void Tervan::setSplashDuration(int ms) { splashDuration() = ms; }
-void Tervan::setHelpOpener(std::function<void(const QString&)> opener) { helpOpener() = std::move(opener); }
+void Tervan::setHelpOpener(std::function<void(const QString&, std::function<void(bool)>)> opener)
+{
+    helpOpener() = opener ? std::move(opener) : openHelp;
+}
 
 Tervan::Tervan(QWidget* parent) : QMainWindow(parent)
 {
@@ -278,7 +317,9 @@ void Tervan::loadSettings()
     SystemContext& c = *m_context;
     QString text;
     bool flag = false;
-    if (!Tool::getSystemSet(QStringLiteral("DataAccuracy"), text))
+    // A new database shows two decimals (temperatures as 23.41, not 23); an
+    // existing one keeps what it holds.
+    if (!Tool::getSystemSet(QStringLiteral("DataAccuracy"), text, QString::number(DefaultDataAccuracy)))
         return;
     c.DataAccuracy = text.toInt();
     if (!Tool::getSystemSet(QStringLiteral("SystemLanguage"), text))
@@ -331,7 +372,31 @@ void Tervan::loadTranslation(const QString& language)
     if (!m_translator.load(dataFile(file)))
         qDebug().noquote() << "Translation not loaded:" << file;
     QCoreApplication::installTranslator(&m_translator);
+    loadQtTranslation(chinese);
     retranslateUi();
+}
+
+void Tervan::loadQtTranslation(bool chinese)
+{
+    // Qt's own texts (file dialogs, standard buttons, context menus) are
+    // English in Qt itself: the Chinese interface loads Qt's translation
+    // (Debian: qttranslations5-l10n; Windows: the translations folder that
+    // windeployqt puts beside the program).
+    QCoreApplication::removeTranslator(&m_qtTranslator);
+    if (!chinese)
+        return;
+    const QLocale locale(QLocale::Chinese, QLocale::China);
+    const QStringList folders{QLibraryInfo::location(QLibraryInfo::TranslationsPath),
+                              QCoreApplication::applicationDirPath() + QStringLiteral("/translations"),
+                              QDir::currentPath()};
+    for (const QString& folder : folders) {
+        if (m_qtTranslator.load(locale, QStringLiteral("qt"), QStringLiteral("_"), folder)) {
+            QCoreApplication::installTranslator(&m_qtTranslator);
+            return;
+        }
+    }
+    qWarning().noquote() << "Qt's Chinese translation (qt_zh_CN.qm) not found in" << folders.join(QStringLiteral(", "))
+                         << "- Qt's dialogs and buttons stay in English";
 }
 
 bool Tervan::pageIsBusy() const { return m_page && !m_page->IsIdle(); }
@@ -456,11 +521,20 @@ void Tervan::pt_SetLog_clicked() { notificationAction(2); }
 void Tervan::pt_Help_clicked()
 {
 #if defined(Q_OS_WIN)
-    // Detached: no process object is left behind per click.
-    QProcess::startDetached(QStringLiteral("hh.exe"), {QStringLiteral("./help.chm")});
+    const QString path = QStringLiteral("./help.chm");
 #else
-    helpOpener()(dataFile(QStringLiteral("help.html")));
+    const QString path = dataFile(QStringLiteral("help.html"));
 #endif
+    // A help that cannot be shown says so, with the file to open by hand.
+    QPointer<Tervan> window(this);
+    helpOpener()(path, [window, path](bool opened) {
+        if (opened || !window)
+            return;
+        qWarning().noquote() << "Help not opened:" << path;
+        MessageBox::warning(window, window->m_warningTitle,
+                            tr("无法打开帮助文档：没有找到能显示它的浏览器。请安装网页浏览器，或直接打开文件 %1。")
+                                .arg(QDir::toNativeSeparators(path)));
+    });
 }
 
 void Tervan::pt_Message_clicked()

@@ -39,8 +39,11 @@ public:
 
     // How long the splash screen stays up at start-up (tests set 0).
     static void setSplashDuration(int ms);
-    // Where help is opened; tests replace it to see what would be opened.
-    static void setHelpOpener(std::function<void(const QString&)> opener);
+    // Where help is opened: the opener gets the file and calls `done` with
+    // whether it could be shown. Tests replace it; null restores the real one.
+    static void setHelpOpener(std::function<void(const QString& path, std::function<void(bool opened)> done)> opener);
+    // The default of a new database's "DataAccuracy" (decimals shown).
+    static constexpr int DefaultDataAccuracy = 2;
     // Replaces page creation (tests stand in pages of their own); null restores it.
     static void setPageFactory(std::function<ToolPage*(int index, QWidget* parent)> factory);
 
@@ -76,6 +79,7 @@ private:
     bool openDatabase();
     void loadSettings();
     void loadTranslation(const QString& language);
+    void loadQtTranslation(bool chinese);
     ToolPage* createPage(int index);
     bool pageIsBusy() const;
     QString busyMessage() const;
@@ -85,6 +89,7 @@ private:
     QString m_infoTitle;
     QString m_warningTitle;
     QTranslator m_translator;
+    QTranslator m_qtTranslator; // Qt's own texts
     int m_pageIndex = 100;
     SystemContext* m_context = nullptr;
     QTimer* m_clockTimer = nullptr;

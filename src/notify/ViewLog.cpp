@@ -149,8 +149,7 @@ void ViewLog::deleteLog()
 
 void ViewLog::exportLog()
 {
-    const QString path = FileDialog::getSaveFileName(this, tr("打开文件"), QString(),
-                                                     QStringLiteral("Image Files (*.pdf)"));
+    const QString path = FileDialog::getSaveFileName(this, tr("保存文件"), QString(), QStringLiteral("PDF (*.pdf)"));
     if (path.isEmpty())
         return;
     // The document is in the interface language, like its headings.

@@ -7,6 +7,57 @@
 #include <cmath>
 #include <cstdio>
 
+double ReportData::parse(const QString& text)
+{
+    bool ok = false;
+    const double v = text.toDouble(&ok);
+    return ok && std::isfinite(v) ? v : std::numeric_limits<double>::quiet_NaN();
+}
+
+double ReportData::parse(const QStringRef& text)
+{
+    bool ok = false;
+    const double v = text.toDouble(&ok);
+    return ok && std::isfinite(v) ? v : std::numeric_limits<double>::quiet_NaN();
+}
+
+qint64 ReportData::milliseconds(const QString& seconds)
+{
+    const double s = seconds.toDouble();
+    // Far beyond any interval; keeps the conversion defined.
+    if (!(std::fabs(s) < 1e12))
+        return 0;
+    return qRound64(s * 1000);
+}
+
+int ReportData::rowStep(const QString& scanInterval, const QString& printInterval)
+{
+    // Whole milliseconds: 0.3 s over 0.1 s is 3, where 0.3 / 0.1 as doubles
+    // is 2.999… and truncates to 2.
+    const qint64 scan = milliseconds(scanInterval);
+    const qint64 print = milliseconds(printInterval);
+    if (scan <= 0 || print <= scan)
+        return 1;
+    return static_cast<int>(std::min<qint64>(print / scan, std::numeric_limits<int>::max()));
+}
+
+void ReportData::groupNames(const QString& leftUnit, const QString& rightUnit, const QString& leftQuantity,
+                            const QString& rightQuantity, QString* leftName, QString* rightName)
+{
+    *leftName = leftQuantity;
+    *rightName = rightQuantity;
+    // "mV" and "V" are both 电压: their tables would have one name.
+    if (!rightUnit.isEmpty() && leftQuantity == rightQuantity) {
+        *leftName = leftQuantity + QLatin1Char('(') + leftUnit + QLatin1Char(')');
+        *rightName = rightQuantity + QLatin1Char('(') + rightUnit + QLatin1Char(')');
+    }
+}
+
+QString ReportData::number(double v) const
+{
+    return std::isfinite(v) ? QString::number(v, 'f', decimals) : QString();
+}
+
 void ReportData::prepare(const Tool::Struct_Parameters& project, const QList<Tool::Struct_ParametersData>& rows,
                          const QList<bool>& channelFlags, const QString& printInterval,
                          Tool::Struct_Parameters* projectCopy, QList<Tool::Struct_ParametersData>* rowsCopy)
@@ -21,10 +72,7 @@ void ReportData::prepare(const Tool::Struct_Parameters& project, const QList<Too
             projectCopy->Unit << project.Unit.value(i);
         }
     }
-    const double scan = project.ScanInterval.toDouble();
-    int step = scan > 0 ? static_cast<int>(printInterval.toDouble() / scan) : 1;
-    if (step < 1)
-        step = 1;
+    const int step = rowStep(project.ScanInterval, printInterval);
     rowsCopy->clear();
     rowsCopy->reserve(rows.size() / step + 1);
     for (int r = 0; r < rows.size(); r += step) {
@@ -55,10 +103,7 @@ void ReportData::prepare(const Tool::Struct_Parameters& project, const QVector<q
             kept << i;
         }
     }
-    const double scan = project.ScanInterval.toDouble();
-    int step = scan > 0 ? static_cast<int>(printInterval.toDouble() / scan) : 1;
-    if (step < 1)
-        step = 1;
+    const int step = rowStep(project.ScanInterval, printInterval);
     timesCopy->clear();
     columnsCopy->clear();
     columnsCopy->resize(kept.size());
@@ -79,8 +124,8 @@ ReportData ReportData::build(int decimals, const QList<bool>& flags, const Tool:
     for (const Tool::Struct_ParametersData& row : rows) {
         times << row.Time.toMSecsSinceEpoch();
         for (int i = 0; i < columns.size(); ++i)
-            // A text that is no number counts as 0.
-            columns[i] << row.Data.value(i).toDouble();
+            // A text that is no number (or a missing one) is left out of the statistics.
+            columns[i] << parse(row.Data.value(i));
     }
     return build(decimals, flags, project, times, columns, segmentStart, segmentEnd, segmentRemarks);
 }
@@ -102,11 +147,21 @@ ReportData ReportData::build(int decimals, const QList<bool>& flags, const Tool:
     // Quantities name tables and headings: shown in the interface language.
     d.leftQuantity = Vocabulary::text(Tool::unitQuantity(d.leftUnit));
     d.rightQuantity = d.rightUnit.isEmpty() ? QString() : Vocabulary::text(Tool::unitQuantity(d.rightUnit));
-    QList<bool> inLeft;
+    groupNames(d.leftUnit, d.rightUnit, d.leftQuantity, d.rightQuantity, &d.leftName, &d.rightName);
+    // Left group: the left unit; right group: the right unit only. A channel
+    // of any further unit is in neither (Tool::unitPair lists such units after
+    // the two).
+    QList<int> group; // 0 left, 1 right, 2 neither
     for (int i = 0; i < project.Channel.size(); ++i) {
-        const bool left = project.Unit.value(i) == d.leftUnit;
-        inLeft << left;
-        (left ? d.leftLabels : d.rightLabels) << project.Channel.at(i);
+        const QString unit = project.Unit.value(i);
+        const int g = unit == d.leftUnit ? 0 : !d.rightUnit.isEmpty() && unit == d.rightUnit ? 1 : 2;
+        group << g;
+        if (g == 0)
+            d.leftLabels << project.Channel.at(i);
+        else if (g == 1)
+            d.rightLabels << project.Channel.at(i);
+        else
+            d.otherChannels << project.Channel.at(i) + QLatin1Char('(') + unit + QLatin1Char(')');
     }
 
     d.rows.reserve(times.size());
@@ -114,11 +169,15 @@ ReportData ReportData::build(int decimals, const QList<bool>& flags, const Tool:
     for (int r = 0; r < times.size(); ++r) {
         ReportRow row;
         row.time = timeText(times.at(r));
-        row.values.reserve(inLeft.size());
-        for (int i = 0; i < inLeft.size(); ++i) {
-            const double v = i < columns.size() && r < columns.at(i).size() ? columns.at(i).at(r) : 0.0;
+        row.values.reserve(group.size());
+        for (int i = 0; i < group.size(); ++i) {
+            const double v = i < columns.size() && r < columns.at(i).size() ? columns.at(i).at(r)
+                                                                            : std::numeric_limits<double>::quiet_NaN();
             row.values << v;
-            (inLeft.at(i) ? row.left : row.right) << v;
+            if (group.at(i) == 0)
+                row.left << v;
+            else if (group.at(i) == 1)
+                row.right << v;
         }
         d.rows << row;
     }
@@ -129,7 +188,7 @@ ReportData ReportData::build(int decimals, const QList<bool>& flags, const Tool:
     for (const QDateTime& t : segmentEnd)
         d.segmentEndTexts << t.toString(format);
     ReportStats::segmentRows(times, segmentStart, segmentEnd, &d.segmentStartRows, &d.segmentEndRows);
-    d.tableNames = ReportStats::tableNames(d.flags, d.leftQuantity, d.rightQuantity);
+    d.tableNames = ReportStats::tableNames(d.flags, d.leftName, d.rightName);
     return d;
 }
 
@@ -144,14 +203,19 @@ ReportData ReportData::buildCompact(int decimals, const QList<bool>& flags, cons
     d.compact = true;
     d.times = times;
     d.columns = columns;
-    // A missing column or value reads 0, as a text that is no number does.
+    // A missing column or value is no number, as a text that is no number is.
     if (d.columns.size() != project.Channel.size())
         d.columns.resize(project.Channel.size());
     for (QVector<double>& column : d.columns)
         if (column.size() < times.size())
-            column.resize(times.size());
-    for (int i = 0; i < project.Channel.size(); ++i)
-        (project.Unit.value(i) == d.leftUnit ? d.leftColumns : d.rightColumns) << i;
+            column.insert(column.size(), times.size() - column.size(), std::numeric_limits<double>::quiet_NaN());
+    for (int i = 0; i < project.Channel.size(); ++i) {
+        const QString unit = project.Unit.value(i);
+        if (unit == d.leftUnit)
+            d.leftColumns << i;
+        else if (!d.rightUnit.isEmpty() && unit == d.rightUnit)
+            d.rightColumns << i;
+    }
     ReportStats::segmentRows(times, segmentStart, segmentEnd, &d.segmentStartRows, &d.segmentEndRows);
     return d;
 }
@@ -175,7 +239,7 @@ ReportRow ReportData::row(int r) const
 double ReportData::groupValue(int r, bool left, int c) const
 {
     if (!compact)
-        return (left ? rows.at(r).left : rows.at(r).right).value(c);
+        return (left ? rows.at(r).left : rows.at(r).right).value(c, std::numeric_limits<double>::quiet_NaN());
     const QVector<int>& group = left ? leftColumns : rightColumns;
     return columns.at(group.at(c)).at(r);
 }
@@ -289,33 +353,48 @@ void ReportStats::segmentRows(const QVector<qint64>& rowTimes, const QList<QDate
 }
 
 namespace {
-// value(r, c): channel c of the group in row r.
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+// value(r, c): channel c of the group in row r. A value that is no number is
+// left out: a channel's statistics are over its numbers only, and a channel
+// without any takes no part in the group summary.
 template <typename Value>
 ReportStats::Vertical verticalOf(int first, int last, int channels, Value value)
 {
     using Channel = ReportStats::Channel;
     ReportStats::Vertical v;
-    const int n = last - first + 1;
     for (int c = 0; c < channels; ++c) {
         Channel ch;
         double maximum = -DBL_MAX, minimum = DBL_MAX, sum = 0;
+        int n = 0;
         for (int r = first; r <= last; ++r) {
             const double x = value(r, c);
+            if (!std::isfinite(x))
+                continue;
             if (x > maximum)
                 maximum = x;
             if (x < minimum)
                 minimum = x;
             sum += x;
+            ++n;
+        }
+        if (n == 0) {
+            ch.maximum = ch.minimum = ch.average = ch.deviation = kNaN;
+            v.channels << ch;
+            continue;
         }
         ch.maximum = maximum;
         ch.minimum = minimum;
-        ch.average = n > 0 ? sum / n : 0;
+        ch.average = sum / n;
         double squares = 0;
         for (int r = first; r <= last; ++r) {
-            const double d = value(r, c) - ch.average;
+            const double x = value(r, c);
+            if (!std::isfinite(x))
+                continue;
+            const double d = x - ch.average;
             squares += d * d;
         }
-        ch.deviation = n > 0 ? std::sqrt(squares / n) : 0;
+        ch.deviation = std::sqrt(squares / n);
         v.channels << ch;
     }
     if (v.channels.isEmpty())
@@ -325,8 +404,11 @@ ReportStats::Vertical verticalOf(int first, int last, int channels, Value value)
     v.maxMaximum = -DBL_MAX;
     v.minMinimum = DBL_MAX;
     double sum = 0;
+    int counted = 0;
     for (int c = 0; c < v.channels.size(); ++c) {
         const Channel& ch = v.channels.at(c);
+        if (!std::isfinite(ch.average))
+            continue;
         if (ch.average < v.minAverage) {
             v.minAverage = ch.average;
             v.minAverageAt = c;
@@ -344,8 +426,13 @@ ReportStats::Vertical verticalOf(int first, int last, int channels, Value value)
             v.minMinimumAt = c;
         }
         sum += ch.average;
+        ++counted;
     }
-    v.overall = sum / v.channels.size();
+    if (counted == 0) {
+        v.minAverage = v.maxAverage = v.maxMaximum = v.minMinimum = v.overall = kNaN;
+        return v;
+    }
+    v.overall = sum / counted;
     return v;
 }
 } // namespace
@@ -353,7 +440,7 @@ ReportStats::Vertical verticalOf(int first, int last, int channels, Value value)
 ReportStats::Vertical ReportStats::vertical(const QList<ReportRow>& rows, int first, int last, bool left, int channels)
 {
     return verticalOf(first, last, channels,
-                      [&](int r, int c) { return (left ? rows.at(r).left : rows.at(r).right).value(c); });
+                      [&](int r, int c) { return (left ? rows.at(r).left : rows.at(r).right).value(c, kNaN); });
 }
 
 ReportStats::Vertical ReportStats::vertical(const ReportData& data, int first, int last, bool left)
@@ -371,9 +458,14 @@ ReportStats::Horizontal ReportStats::horizontal(const QList<double>& values)
     Horizontal h;
     if (values.isEmpty())
         return h;
+    // Values that are no number are left out; a row without any has no statistics.
     double maximum = -DBL_MAX, minimum = DBL_MAX, sum = 0;
+    int n = 0;
     for (int i = 0; i < values.size(); ++i) {
         const double x = values.at(i);
+        if (!std::isfinite(x))
+            continue;
+        ++n;
         if (x > maximum) {
             maximum = x;
             h.maximumAt = i;
@@ -384,13 +476,19 @@ ReportStats::Horizontal ReportStats::horizontal(const QList<double>& values)
         }
         sum += x;
     }
+    if (n == 0) {
+        h.maximum = h.minimum = h.mean = h.deviation = kNaN;
+        h.maximumAt = h.minimumAt = -1;
+        return h;
+    }
     h.maximum = maximum;
     h.minimum = minimum;
-    h.mean = sum / values.size();
+    h.mean = sum / n;
     double squares = 0;
     for (double x : values)
-        squares += (x - h.mean) * (x - h.mean);
-    h.deviation = std::sqrt(squares / values.size());
+        if (std::isfinite(x))
+            squares += (x - h.mean) * (x - h.mean);
+    h.deviation = std::sqrt(squares / n);
     return h;
 }
 
@@ -440,8 +538,9 @@ QList<QStringList> ReportStats::verticalSummary(const ReportData& data, const Ve
     const QStringList& labels = left ? data.leftLabels : data.rightLabels;
     const QString q = left ? data.leftQuantity : data.rightQuantity;
     const bool any = !v.channels.isEmpty();
+    // Empty where nothing was measured (no channel, or no channel with a number).
     const auto at = [&](int c, double value) {
-        return any ? labels.value(c) + QLatin1Char('/') + data.number(value) : QString();
+        return any && std::isfinite(value) ? labels.value(c) + QLatin1Char('/') + data.number(value) : QString();
     };
     const auto num = [&](double value) { return any ? data.number(value) : QString(); };
     return {{tr("最小平均") + q + tr("及通道"), at(v.minAverageAt, v.minAverage), tr("最大的最大值与全均值之差"),
@@ -453,6 +552,16 @@ QList<QStringList> ReportStats::verticalSummary(const ReportData& data, const Ve
             {tr("最小的最小值及通道"), at(v.minMinimumAt, v.minMinimum), tr("全均值与最小平均值之差"),
              num(v.overall - v.minAverage)},
             {tr("全均值"), num(v.overall), QString(), QString()}};
+}
+
+QString ReportStats::otherUnitsNote(const ReportData& data)
+{
+    bool analysis = false;
+    for (int i = 1; i < 5; ++i)
+        analysis = analysis || data.flags.value(i);
+    if (!analysis || data.otherChannels.isEmpty())
+        return QString();
+    return tr("注：以下通道的单位不属于两个分析组，未列入分析表：%1").arg(data.otherChannels.join(QStringLiteral(", ")));
 }
 
 QStringList ReportStats::tableNames(const QList<bool>& flags, const QString& leftQuantity, const QString& rightQuantity)

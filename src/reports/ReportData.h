@@ -15,7 +15,7 @@
 struct ReportRow
 {
     QString time;          // "MM-dd hh:mm:ss.zzz"
-    QList<double> values;  // every kept channel
+    QList<double> values;  // every kept channel; NaN where the stored text is no number
     QList<double> left;    // the left unit group, group order
     QList<double> right;   // the right unit group
 };
@@ -30,16 +30,33 @@ struct ReportData
     Tool::Struct_Parameters project;
     QString leftUnit, rightUnit;
     QString leftQuantity, rightQuantity;
+    // What the tables of a group are called: the quantity, or the quantity
+    // with the unit when both groups have the same one ("电压(mV)", "电压(V)").
+    QString leftName, rightName;
     QStringList leftLabels, rightLabels;
+    // Channels of a third or further unit: in the data table, in no analysis
+    // table; label + "(" + unit + ")", channel order.
+    QStringList otherChannels;
     QList<ReportRow> rows;
     QStringList segmentRemarks;
     QStringList segmentStartTexts, segmentEndTexts; // "yyyy-MM-dd hh:mm:ss"
     QList<int> segmentStartRows, segmentEndRows;
     QStringList tableNames; // the selected tables, for the overview
 
+    // A stored value text as a number: NaN when it is no (finite) number.
+    static double parse(const QString& text);
+    static double parse(const QStringRef& text);
+    // An interval text in seconds as whole milliseconds (rounded).
+    static qint64 milliseconds(const QString& seconds);
+    // Rows kept by the print interval: every step-th, step = print ms / scan ms
+    // (1 when the scan interval is not positive or the print interval shorter).
+    static int rowStep(const QString& scanInterval, const QString& printInterval);
+    // Names of the two groups' tables for units and quantities as `build` finds them.
+    static void groupNames(const QString& leftUnit, const QString& rightUnit, const QString& leftQuantity,
+                           const QString& rightQuantity, QString* leftName, QString* rightName);
+
     // The report thread's copies: only the checked channels, and every
-    // step-th row, step = print interval / scan interval (1 when the scan
-    // interval is not positive); the project's ScanInterval becomes the print interval.
+    // step-th row (rowStep); the project's ScanInterval becomes the print interval.
     static void prepare(const Tool::Struct_Parameters& project, const QList<Tool::Struct_ParametersData>& rows,
                         const QList<bool>& channelFlags, const QString& printInterval,
                         Tool::Struct_Parameters* projectCopy, QList<Tool::Struct_ParametersData>* rowsCopy);
@@ -83,7 +100,8 @@ struct ReportData
     int segmentRows(int s) const;
     // Kept channels of device d (1-based): the channel labels beginning with d + "-".
     int deviceChannelCount(int d) const;
-    QString number(double v) const { return QString::number(v, 'f', decimals); }
+    // A value with the report's decimals; empty for a value that is no number.
+    QString number(double v) const;
 };
 
 // "MM-dd hh:mm:ss.zzz" of scan times in local time, fast: the zone offset is
@@ -149,4 +167,7 @@ public:
     // Table names of the overview for the flags set.
     static QStringList tableNames(const QList<bool>& flags, const QString& leftQuantity,
                                   const QString& rightQuantity);
+    // The cover's note on channels of further units when an analysis table
+    // is in the report; empty otherwise.
+    static QString otherUnitsNote(const ReportData& data);
 };

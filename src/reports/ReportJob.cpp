@@ -5,8 +5,11 @@
 
 #include <QtDebug>
 
-bool ReportJob::run(const std::function<void(qint64, qint64)>& progress, const std::atomic<bool>* cancel) const
+bool ReportJob::run(const std::function<void(qint64, qint64)>& progress, const std::atomic<bool>* cancel,
+                    bool* fontMissing) const
 {
+    if (fontMissing)
+        *fontMissing = false;
     if (options.Format == QLatin1String("PDF")) {
         VerificationReportPDF writer(options.Path);
         writer.setProgress(progress);
@@ -15,7 +18,10 @@ bool ReportJob::run(const std::function<void(qint64, qint64)>& progress, const s
                        options.SegmentEnd, options.SegmentRemarks);
         const bool ok = writer.writeHome() && writer.writeTables() && writer.writeChart(chart);
         // finish always runs; the file is in place only when it succeeded.
-        return writer.finish() && ok;
+        const bool written = writer.finish() && ok;
+        if (fontMissing)
+            *fontMissing = writer.missingFont();
+        return written;
     }
     if (options.Format == QLatin1String("Excel")) {
         VerificationReportExcel writer;

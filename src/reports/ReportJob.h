@@ -23,5 +23,8 @@ struct ReportJob
 
     // Result of the last step that ran; false on failure or cancel. No file
     // is left at the path unless it succeeded.
-    bool run(const std::function<void(qint64 done, qint64 total)>& progress, const std::atomic<bool>* cancel) const;
+    // `fontMissing` (when given) tells whether a PDF was written with Chinese
+    // text but no CJK font to draw it (it shows as boxes).
+    bool run(const std::function<void(qint64 done, qint64 total)>& progress, const std::atomic<bool>* cancel,
+             bool* fontMissing = nullptr) const;
 };

@@ -31,6 +31,7 @@
 #include <QtDebug>
 
 #include <cfloat>
+#include <cmath>
 
 namespace {
 const QString kTimeFormat = QStringLiteral("yyyy-MM-dd hh:mm:ss");
@@ -281,7 +282,8 @@ void VerificationReport::viewProject()
 
     QVector<qint64> times;
     QVector<QVector<double>> columns;
-    if (!Tool::getParametersTable(project.Name, &times, &columns))
+    // As many columns as the project has channels, whatever the first row holds.
+    if (!Tool::getParametersTable(project.Name, project.Channel.size(), &times, &columns))
         return;
     if (times.isEmpty()) {
         MessageBox::information(this, tr("提示"), tr("当前项目没有采集的数据!"));
@@ -337,18 +339,24 @@ void VerificationReport::viewProject()
     bool any[2] = {false, false};
     for (int i = 0; i < n && i < m_Columns.size(); ++i) {
         const QVector<double>& column = m_Columns.at(i);
+        // Values that are no number (NaN) are gaps: in no statistic, on no axis.
         ChartStatistics s;
-        s.minimum = s.maximum = column.value(0);
+        int numbers = 0;
         for (double v : column) {
+            if (!std::isfinite(v))
+                continue;
             s.sum += v;
-            if (v < s.minimum)
+            if (numbers == 0 || v < s.minimum)
                 s.minimum = v;
-            if (v > s.maximum)
+            if (numbers == 0 || v > s.maximum)
                 s.maximum = v;
+            ++numbers;
         }
-        s.average = column.isEmpty() ? 0 : s.sum / m_Times.size();
+        s.average = numbers > 0 ? s.sum / numbers : 0;
         statistics << s;
         m_Chart->setSeriesData(i, m_Times, column);
+        if (numbers == 0)
+            continue;
         const int axis = axisFlags.value(i) ? 0 : 1;
         any[axis] = true;
         low[axis] = std::min(low[axis], s.minimum);
@@ -466,8 +474,12 @@ void VerificationReport::pt_CalibrationReport_clicked()
     m_Progress->setValue(0);
     m_Progress->show();
 
+    m_FontMissing = false;
     QThread* worker = QThread::create([this, job]() {
-        const bool ok = job.run([this](qint64 done, qint64 total) { emit Progress_signals(done, total); }, &m_Cancel);
+        bool fontMissing = false;
+        const bool ok = job.run([this](qint64 done, qint64 total) { emit Progress_signals(done, total); }, &m_Cancel,
+                                &fontMissing);
+        m_FontMissing = fontMissing;
         emit MessageBox_signals(ok);
     });
     connect(worker, &QThread::finished, worker, &QObject::deleteLater);
@@ -495,6 +507,10 @@ void VerificationReport::MessageBox_slots(bool ok)
         m_Progress->hide();
     if (cancelled && !ok)
         MessageBox::information(this, tr("提示"), tr("报表生成已取消。"));
+    else if (ok && m_FontMissing.load())
+        // Written, but its Chinese text is boxes: not a plain success.
+        MessageBox::warning(this, tr("警告"),
+                            tr("报表已生成，但未找到中文字体：PDF中的中文显示为方框。请安装中文字体（如 fonts-noto-cjk）后重新生成。"));
     else
         MessageBox::information(this, tr("提示"), ok ? tr("报表生成成功!") : tr("数据异常，生成报表失败!"));
 }
@@ -516,7 +532,27 @@ void VerificationReport::deleteProject()
         MessageBox::information(this, tr("警告"), tr("删除数据失败!"));
     if (!Tool::deleteParametersData(project.Name))
         MessageBox::information(this, tr("警告"), tr("删除数据失败!"));
+    // The viewed project goes with its view: nothing left to report.
+    if (project.Name == m_Project.Name && !m_Times.isEmpty())
+        clearView();
     query(QString());
+}
+
+void VerificationReport::clearView()
+{
+    m_Project = Tool::Struct_Parameters();
+    m_ChannelFlags.clear();
+    m_Times.clear();
+    m_Columns.clear();
+    plainTextEdit_Data->clear();
+    m_Chart->clearTaggingLines();
+    m_Chart->clearSeries();
+    toolButton_CalibrationReport->setEnabled(false);
+    pushButton_TimeAdd->setEnabled(false);
+    pushButton_TimeDelete->setEnabled(false);
+    for (QWidget* w : {static_cast<QWidget*>(label_RightRange), static_cast<QWidget*>(lineEdit_RightRange1),
+                       static_cast<QWidget*>(label_RightRange1), static_cast<QWidget*>(lineEdit_RightRange2)})
+        w->hide();
 }
 
 void VerificationReport::onGrpMenuTriggered(QAction* action)

@@ -76,6 +76,8 @@ private:
     void buildUi();
     void query(const QString& text);
     QTreeWidgetItem* firstChosenProject() const;
+    // Back to no project viewed: the report and tag buttons disabled.
+    void clearView();
 
     SystemContext* m_Context = nullptr;
     QList<Tool::Struct_Parameters> m_Projects;
@@ -86,6 +88,7 @@ private:
     Struct_ReportOptions m_Options;
     QImage m_ChartImage;
     std::atomic<bool> m_Cancel{false};
+    std::atomic<bool> m_FontMissing{false}; // the last PDF has Chinese text but no CJK font
     QPointer<QThread> m_Worker;
     bool m_Writing = false;
 

@@ -6,6 +6,7 @@
 #include <QtGlobal>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 namespace {
@@ -61,7 +62,7 @@ void VerificationReportExcel::setData(int decimals, const QList<bool>& tableFlag
     for (const Tool::Struct_ParametersData& row : rows) {
         times << row.Time.toMSecsSinceEpoch();
         for (int i = 0; i < columns.size(); ++i)
-            columns[i] << row.Data.value(i).toDouble(); // a text that is no number counts as 0
+            columns[i] << ReportData::parse(row.Data.value(i)); // no number: an empty cell, no statistics
     }
     setData(decimals, tableFlags, project, times, columns, segmentStart, segmentEnd, segmentRemarks);
 }
@@ -164,7 +165,12 @@ bool VerificationReportExcel::valueRow(int r)
     m_timeText.write(m_data.times.at(r), text, sizeof text);
     bool ok = m_book->write(sheetRow, 0, text, format);
     for (int i = 0; i < m_data.columns.size(); ++i) {
-        m_text.setNum(m_data.columns.at(i).at(r), 'f', m_data.decimals);
+        const double v = m_data.columns.at(i).at(r);
+        // A value that is no number is an empty (formatted) cell.
+        if (std::isfinite(v))
+            m_text.setNum(v, 'f', m_data.decimals);
+        else
+            m_text.clear();
         ok = m_book->write(sheetRow, i + 1, m_text.constData(), format) && ok;
     }
     ++m_row;
@@ -211,6 +217,26 @@ bool VerificationReportExcel::printSetup(int pagesTall, int repeatLast)
     print.repeatLast = repeatLast;
     print.footer = QStringLiteral("&C") + tr("第 &P 页，共 &N 页");
     return m_book->setPrint(print);
+}
+
+// A sheet named `title` as far as a workbook allows: sheet names are unique
+// (compared without case) and at most 31 characters, so a longer title is
+// shortened and a taken one numbered. The sheet's own title row keeps it whole.
+bool VerificationReportExcel::addSheet(const QString& title)
+{
+    constexpr int kLongest = 31;
+    const auto taken = [this](const QString& name) {
+        for (const QString& n : m_book->sheetNames())
+            if (n.compare(name, Qt::CaseInsensitive) == 0)
+                return true;
+        return false;
+    };
+    QString name = title.left(kLongest);
+    for (int k = 2; taken(name) && k < 100; ++k) {
+        const QString suffix = QStringLiteral("~%1").arg(k);
+        name = title.left(kLongest - suffix.size()) + suffix;
+    }
+    return m_book->addSheet(name);
 }
 
 // --- steps -------------------------------------------------------------------
@@ -270,6 +296,12 @@ bool VerificationReportExcel::writeHome()
         ok = m_book->merge(m_row - 1 + k / 5, column - 1, column, text, m_plain) && ok;
     }
     m_row += names.size() > 5 ? 3 : 2;
+    // Channels of a third or further unit are in no analysis table: say so.
+    const QString note = ReportStats::otherUnitsNote(m_data);
+    if (!note.isEmpty()) {
+        ok = span(1, 10, note, m_plain) && ok;
+        m_row += 2;
+    }
     return ok;
 }
 
@@ -350,7 +382,7 @@ bool VerificationReportExcel::writeTables()
 bool VerificationReportExcel::writeDataSheet()
 {
     const QString name = tr("工作数据表");
-    if (!m_book->addSheet(name))
+    if (!addSheet(name))
         return false;
     m_row = 1;
     const int channels = m_data.project.Channel.size();
@@ -379,8 +411,8 @@ bool VerificationReportExcel::writeDataSheet()
 bool VerificationReportExcel::writeHorizontalSheet(bool left)
 {
     const QString q = left ? m_data.leftQuantity : m_data.rightQuantity;
-    const QString name = q + tr("横向分析表");
-    if (!m_book->addSheet(name))
+    const QString name = (left ? m_data.leftName : m_data.rightName) + tr("横向分析表");
+    if (!addSheet(name))
         return false;
     m_row = 1;
     bool ok = printSetup(0, 1);
@@ -411,8 +443,8 @@ bool VerificationReportExcel::writeVerticalSheet(bool left)
 {
     const QString q = left ? m_data.leftQuantity : m_data.rightQuantity;
     const QStringList& labels = left ? m_data.leftLabels : m_data.rightLabels;
-    const QString name = q + tr("竖向分析表");
-    if (!m_book->addSheet(name))
+    const QString name = (left ? m_data.leftName : m_data.rightName) + tr("竖向分析表");
+    if (!addSheet(name))
         return false;
     m_row = 1;
     bool ok = printSetup(0, 0);

@@ -65,6 +65,7 @@ private:
     ReportRow record(int r);
     void rowDone();
 
+    bool addSheet(const QString& title);
     bool printSetup(int pagesTall, int repeatLast);
     bool writeDataSheet();
     bool writeHorizontalSheet(bool left);

@@ -1,12 +1,14 @@
 #include "VerificationReportExport.h"
 
 #include "MessageBox.h"
+#include "ReportData.h"
 #include "Tool.h"
 #include "Vocabulary.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateTimeEdit>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -130,9 +132,12 @@ void VerificationReportExport::setData(Struct_ReportOptions* options)
     enableRows(count);
     m_Filled = true;
 
-    const QString left = Vocabulary::text(Tool::unitQuantity(options->LeftUnit));
-    const QString right =
+    const QString leftQuantity = Vocabulary::text(Tool::unitQuantity(options->LeftUnit));
+    const QString rightQuantity =
         options->RightUnit.isEmpty() ? QString() : Vocabulary::text(Tool::unitQuantity(options->RightUnit));
+    // Named as the report names them: with the unit when both groups have one quantity.
+    QString left, right;
+    ReportData::groupNames(options->LeftUnit, options->RightUnit, leftQuantity, rightQuantity, &left, &right);
     checkBox_Vertically1->setVisible(!options->LeftUnit.isEmpty());
     checkBox_Horizontally1->setVisible(!options->LeftUnit.isEmpty());
     checkBox_Vertically2->setVisible(!options->RightUnit.isEmpty());
@@ -180,17 +185,14 @@ void VerificationReportExport::pt_Route_clicked()
     // Workbooks are Office Open XML: offered and suggested as ".xlsx"; a name
     // the user types with ".xls" is kept as typed.
     QString path = FileDialog::getSaveFileName(
-        this, tr("打开文件"), QString(),
-        pdf ? QStringLiteral("Image Files (*.pdf)") : QStringLiteral("Excel (*.xlsx);;Excel (*.xls)"));
+        this, tr("保存文件"), QString(),
+        pdf ? QStringLiteral("PDF (*.pdf)") : QStringLiteral("Excel (*.xlsx);;Excel (*.xls)"));
     if (path.isNull())
         return;
-    if (!path.isEmpty()) {
-        if (pdf && !path.endsWith(QLatin1String(".pdf")) && !path.contains(QLatin1Char('.')))
-            path += QStringLiteral(".pdf");
-        else if (!pdf && !path.endsWith(QLatin1String(".xlsx")) && !path.endsWith(QLatin1String(".xls"))
-                 && !path.contains(QLatin1Char('.')))
-            path += QStringLiteral(".xlsx");
-    }
+    // A file name typed without a suffix gets the format's; a dot elsewhere
+    // in the path ("D:/reports.2026/run") does not count.
+    if (!path.isEmpty() && !QFileInfo(path).fileName().contains(QLatin1Char('.')))
+        path += pdf ? QStringLiteral(".pdf") : QStringLiteral(".xlsx");
     lineEdit_Route->setText(path);
 }
 
@@ -215,8 +217,9 @@ QString VerificationReportExport::check(const Input& in)
     for (int i = 1; i < sequence.size(); ++i)
         if (earlier(sequence.at(i), sequence.at(i - 1)))
             return tr("分段时间错误!");
-    const int print = static_cast<int>(in.printInterval.toDouble() * 1000);
-    const int scan = static_cast<int>(in.scanInterval.toDouble() * 1000);
+    // Whole milliseconds, as the report thread takes its row step.
+    const qint64 print = ReportData::milliseconds(in.printInterval);
+    const qint64 scan = ReportData::milliseconds(in.scanInterval);
     if (scan <= 0 || print < scan || print % scan != 0)
         return tr("采集间隔设置错误!");
     return QString();

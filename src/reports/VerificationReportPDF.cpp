@@ -1,5 +1,6 @@
 #include "VerificationReportPDF.h"
 
+#include "Backup.h"
 #include "PdfLayout.h"
 #include "PdfTextMap.h"
 
@@ -12,6 +13,7 @@
 #include <QPainterPath>
 #include <QPdfWriter>
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <limits>
@@ -84,30 +86,40 @@ QString findFontFamily()
     return found;
 }
 
-// Moves the finished file onto the path, replacing an existing one in one step.
-bool replaceFile(const QString& from, const QString& to)
-{
-#ifdef Q_OS_WIN
-    QFile::remove(to);
-    return QFile::rename(from, to);
-#else
-    return std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
-#endif
-}
+} // namespace
 
+namespace {
+std::mutex fontMutex;
+bool fontLooked = false;
+QString fontFound;
+bool fontOverridden = false;
+QString fontOverride;
+
+// Characters only a CJK face draws (ideographs, radicals, CJK punctuation, full-width forms).
+bool needsCjk(ushort c)
+{
+    return (c >= 0x2E80 && c <= 0x9FFF) || (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFE30 && c <= 0xFE4F)
+           || (c >= 0xFF00 && c <= 0xFFEF);
+}
 } // namespace
 
 QString VerificationReportPDF::fontFamily()
 {
-    static std::mutex mutex;
-    static bool looked = false;
-    static QString family;
-    std::lock_guard<std::mutex> lock(mutex);
-    if (!looked) {
-        family = findFontFamily();
-        looked = true;
+    std::lock_guard<std::mutex> lock(fontMutex);
+    if (fontOverridden)
+        return fontOverride;
+    if (!fontLooked) {
+        fontFound = findFontFamily();
+        fontLooked = true;
     }
-    return family;
+    return fontFound;
+}
+
+void VerificationReportPDF::overrideFontFamily(bool on, const QString& family)
+{
+    std::lock_guard<std::mutex> lock(fontMutex);
+    fontOverridden = on;
+    fontOverride = family;
 }
 
 VerificationReportPDF::VerificationReportPDF(const QString& path) : m_path(path)
@@ -139,10 +151,12 @@ VerificationReportPDF::VerificationReportPDF(const QString& path) : m_path(path)
     m_width = m_painter.viewport().width();
     m_height = m_painter.viewport().height();
 
+    m_noCjkFont = fontFamily().isEmpty();
     setUpFace(Title, 16);
     setUpFace(Header, 10);
     setUpFace(Section, 14);
     setUpFace(Table, 12);
+    setUpFace(Small, 8);
     m_valid = true;
 }
 
@@ -262,6 +276,11 @@ void VerificationReportPDF::drawText(Face face, const QRectF& rect, Qt::Alignmen
 {
     if (text.isEmpty())
         return;
+    // Without any CJK font, Chinese text comes out as empty boxes: remembered
+    // for the message after the report.
+    if (m_noCjkFont && !m_missingGlyphs)
+        for (const QChar c : text)
+            m_missingGlyphs = m_missingGlyphs || needsCjk(c.unicode());
     TextFace& f = m_faces[face];
     if (m_fastText) {
         // Measure with the cache first; a character outside the face sends the text to the painter.
@@ -325,6 +344,35 @@ void VerificationReportPDF::drawText(Face face, const QRectF& rect, Qt::Alignmen
     m_painter.drawText(rect, int(align | Qt::AlignVCenter), text);
 }
 
+void VerificationReportPDF::drawWrapped(Face face, const QRect& rect, const QString& text)
+{
+    // Greedy lines: broken after a space or a CJK character, as wide as the
+    // rectangle allows; drawn as glyph runs like all other text, so they copy out.
+    QStringList lines;
+    QString line;
+    int breakAt = -1; // in `line`: the length up to the last break opportunity
+    for (const QChar c : text) {
+        line += c;
+        if (m_fastText && line.size() > 1 && textWidth(face, line) > rect.width()) {
+            const int cut = breakAt > 0 ? breakAt : line.size() - 1;
+            lines << line.left(cut).trimmed();
+            line = line.mid(cut).trimmed();
+            breakAt = -1;
+        }
+        if (c == QLatin1Char(' ') || needsCjk(c.unicode()))
+            breakAt = line.size();
+    }
+    if (!line.isEmpty())
+        lines << line;
+    const qreal height = m_faces[face].height;
+    for (int i = 0; i < lines.size(); ++i) {
+        const QRectF r(rect.left(), rect.top() + height * i, rect.width(), height);
+        if (r.bottom() > rect.bottom())
+            break;
+        drawText(face, r, Qt::AlignLeft, lines.at(i));
+    }
+}
+
 qreal VerificationReportPDF::textWidth(Face face, const QString& text)
 {
     TextFace& f = m_faces[face];
@@ -348,11 +396,67 @@ qreal VerificationReportPDF::textWidth(Face face, const QString& text)
     return width;
 }
 
-void VerificationReportPDF::drawHeaderCell(const QRect& cell, const QString& text)
+// A header text may reach the end of its cell: the next one starts an inset later.
+void VerificationReportPDF::drawHeaderCell(const QRect& cell, const QString& text, int level)
 {
-    const QRect inner = cell.adjusted(CellInset, 0, -CellInset, 0);
-    const bool fits = !m_fastText || textWidth(Table, text) <= inner.width();
-    drawText(fits ? Table : Header, inner, Qt::AlignLeft, text);
+    drawFitted(cell.adjusted(CellInset, 0, 0, 0), Qt::AlignLeft, text, level);
+}
+
+int VerificationReportPDF::fitLevel(const QRect& cell, const QString& text)
+{
+    // Without the glyph cache there are no widths: the table font, as before.
+    // A width of -1 (a character outside the face, drawn by the painter) fits.
+    if (!m_fastText || textWidth(Table, text) <= cell.width())
+        return 0;
+    if (textWidth(Header, text) <= cell.width())
+        return 1;
+    if (textWidth(Small, text) <= cell.width() || !text.contains(QLatin1Char(' ')))
+        return 2;
+    return 3;
+}
+
+int VerificationReportPDF::headerLevel(const QList<QRect>& cells, const QStringList& texts)
+{
+    int level = 0;
+    for (int i = 0; i < cells.size() && i < texts.size(); ++i)
+        level = std::max(level, std::min(2, fitLevel(cells.at(i).adjusted(CellInset, 0, 0, 0), texts.at(i))));
+    return level;
+}
+
+// In the table font when the text fits the cell (every Chinese text does),
+// else the smaller header font, else the small font, on two lines split
+// between words when one is not enough (the longer English texts): never
+// into the next cell. `level` is the least reduction (0 table font, 1 header
+// font, 2 small font), so a header row can share one size.
+void VerificationReportPDF::drawFitted(const QRect& cell, Qt::Alignment align, const QString& text, int level)
+{
+    level = std::max(level, fitLevel(cell, text));
+    if (level < 3) {
+        drawText(level == 0 ? Table : level == 1 ? Header : Small, cell, align, text);
+        return;
+    }
+    // The split whose longer line is the shortest.
+    const QStringList words = text.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    QString first, second;
+    qreal best = -1;
+    for (int k = 1; k < words.size(); ++k) {
+        const QString a = words.mid(0, k).join(QLatin1Char(' '));
+        const QString b = words.mid(k).join(QLatin1Char(' '));
+        const qreal longer = std::max(textWidth(Small, a), textWidth(Small, b));
+        if (best < 0 || longer < best) {
+            best = longer;
+            first = a;
+            second = b;
+        }
+    }
+    // Baselines one em apart around the middle of the cell: the letters of
+    // both lines stay inside a 70-dot row (the face's line height is larger).
+    const TextFace& f = m_faces[Small];
+    const qreal em = f.font.pointSizeF() * m_writer->resolution() / 72.0;
+    const qreal middle = cell.top() + cell.height() / 2.0;
+    const qreal baseline1 = middle - 0.12 * em, baseline2 = baseline1 + em;
+    drawText(Small, QRectF(cell.left(), baseline1 - f.ascent, cell.width(), f.height), align, first);
+    drawText(Small, QRectF(cell.left(), baseline2 - f.ascent, cell.width(), f.height), align, second);
 }
 
 // Draws the texts collected on one line (one face, one baseline) as one glyph run.
@@ -391,12 +495,31 @@ bool VerificationReportPDF::writeHome()
     drawText(Section, QRect(30, 280, half, 90), Qt::AlignLeft, tr("项目时间:") + m_data.project.Time);
     const int bottom = drawDevices();
     drawText(Section, QRect(30, bottom + 45, half, 90), Qt::AlignLeft, tr("报告概述:"));
-    for (int k = 1; k <= m_data.tableNames.size() && k <= 10; ++k) {
-        const int column = (k - 1) % 5;
-        const int line = (k - 1) / 5;
-        drawText(Table, QRect(60 + 700 * column, bottom + 155 + 100 * line, half, 90), Qt::AlignLeft,
-                 QString::number(k) + QLatin1Char('.') + m_data.tableNames.at(k - 1));
+    // Five names a line, 700 dots apart; longer names (English) get the room
+    // they need, and fewer go on a line.
+    QStringList names;
+    for (int k = 1; k <= m_data.tableNames.size() && k <= 10; ++k)
+        names << QString::number(k) + QLatin1Char('.') + m_data.tableNames.at(k - 1);
+    int pitch = 700, widest = 0;
+    for (const QString& name : qAsConst(names))
+        widest = std::max(widest, int(std::ceil(textWidth(Table, name))));
+    pitch = std::max(pitch, widest + 60);
+    // k names fit a line when the last one ends before the right margin.
+    int perLine = 5;
+    while (perLine > 1 && 60 + pitch * (perLine - 1) + widest > m_width - 30)
+        --perLine;
+    int lines = 0;
+    for (int k = 0; k < names.size(); ++k) {
+        const int column = k % perLine;
+        const int line = k / perLine;
+        lines = line + 1;
+        drawText(Table, QRect(60 + pitch * column, bottom + 155 + 100 * line, std::max(half, pitch), 90),
+                 Qt::AlignLeft, names.at(k));
     }
+    // Channels of a third or further unit are in no analysis table: say so.
+    const QString note = ReportStats::otherUnitsNote(m_data);
+    if (!note.isEmpty())
+        drawWrapped(Table, QRect(60, bottom + 155 + 100 * lines + 20, m_width - 120, 400), note);
     m_homeDone = true;
     return true;
 }
@@ -497,13 +620,17 @@ void VerificationReportPDF::closingLine(int segment, int position)
 void VerificationReportPDF::dataHeader(int first, int count)
 {
     fill(QRect(0, TableTop, m_width, RowHeight));
-    drawCell(QRect(0, TableTop, TimeWidth, RowHeight), tr("时间"));
     const int g = (m_width - TimeWidth) / BlockChannels;
     const Tool::Struct_Parameters& p = m_data.project;
-    for (int i = 0; i < count; ++i)
-        drawHeaderCell(QRect(TimeWidth + g * i, TableTop, g, RowHeight),
-                       p.Channel.value(first + i) + QLatin1Char('(') + p.Unit.value(first + i) +
-                           QLatin1Char(')'));
+    QList<QRect> cells{QRect(0, TableTop, TimeWidth, RowHeight)};
+    QStringList texts{tr("时间")};
+    for (int i = 0; i < count; ++i) {
+        cells << QRect(TimeWidth + g * i, TableTop, g, RowHeight);
+        texts << p.Channel.value(first + i) + QLatin1Char('(') + p.Unit.value(first + i) + QLatin1Char(')');
+    }
+    // Each label in the largest size that fits its column.
+    for (int i = 0; i < cells.size(); ++i)
+        drawHeaderCell(cells.at(i), texts.at(i));
 }
 
 bool VerificationReportPDF::dataTable()
@@ -549,15 +676,19 @@ void VerificationReportPDF::horizontalHeader(bool left)
     const QStringList headers =
         ReportStats::horizontalHeaders(left ? m_data.leftQuantity : m_data.rightQuantity);
     fill(QRect(0, TableTop, m_width, RowHeight));
-    drawCell(QRect(0, TableTop, TimeWidth, RowHeight), headers.value(0));
     const int h = (m_width - TimeWidth) / 9;
+    QList<QRect> cells{QRect(0, TableTop, TimeWidth, RowHeight)};
     for (int k = 0; k < 9; ++k)
-        drawHeaderCell(QRect(TimeWidth + h * k, TableTop, h, RowHeight), headers.value(k + 1));
+        cells << QRect(TimeWidth + h * k, TableTop, h, RowHeight);
+    // One size for the whole header row; a header too long for it on two lines.
+    const int level = headerLevel(cells, headers);
+    for (int k = 0; k < cells.size(); ++k)
+        drawHeaderCell(cells.at(k), headers.value(k), level);
 }
 
 bool VerificationReportPDF::horizontalTable(bool left)
 {
-    const QString title = (left ? m_data.leftQuantity : m_data.rightQuantity) + tr("横向分析表");
+    const QString title = (left ? m_data.leftName : m_data.rightName) + tr("横向分析表");
     const bool empty = (left ? m_data.leftLabels : m_data.rightLabels).isEmpty();
     const int h = (m_width - TimeWidth) / 9;
     for (int s = 0; s < m_data.segmentCount(); ++s) {
@@ -599,13 +730,17 @@ void VerificationReportPDF::verticalHeader(bool left, int y)
         ReportStats::verticalHeaders(left ? m_data.leftQuantity : m_data.rightQuantity);
     const int v = m_width / 10;
     fill(QRect(0, y, m_width, RowHeight));
+    QList<QRect> cells;
     for (int k = 0; k < 8; ++k)
-        drawHeaderCell(QRect(v * k, y, v, RowHeight), headers.value(k));
+        cells << QRect(v * k, y, v, RowHeight);
+    const int level = headerLevel(cells, headers);
+    for (int k = 0; k < 8; ++k)
+        drawHeaderCell(cells.at(k), headers.value(k), level);
 }
 
 bool VerificationReportPDF::verticalTable(bool left)
 {
-    const QString title = (left ? m_data.leftQuantity : m_data.rightQuantity) + tr("竖向分析表");
+    const QString title = (left ? m_data.leftName : m_data.rightName) + tr("竖向分析表");
     const QStringList& labels = left ? m_data.leftLabels : m_data.rightLabels;
     const int v = m_width / 10;
     const int u = m_width / 12;
@@ -631,13 +766,25 @@ bool VerificationReportPDF::verticalTable(bool left)
                     grid << QLine(x, 395, x, 810);
                 m_painter.drawLines(grid);
                 setPen(QPen(Qt::black));
+                QList<QRect> labelCells;
+                QStringList labelTexts;
+                for (const QStringList& r : summary) {
+                    labelCells << QRect(u, 0, 3 * u - CellInset, 83) << QRect(6 * u, 0, 3 * u - CellInset, 83);
+                    labelTexts << r.value(0) << r.value(2);
+                }
+                const int labelLevel = headerLevel(labelCells, labelTexts);
                 for (int i = 0; i < 5; ++i) {
                     const int y = 395 + 83 * i;
                     const QStringList& r = summary.at(i);
-                    drawText(Table, QRect(u, y, 3 * u, 83), Qt::AlignHCenter, r.value(0));
-                    drawText(Table, QRect(4 * u, y, 2 * u, 83), Qt::AlignHCenter, r.value(1));
-                    drawText(Table, QRect(6 * u, y, 3 * u, 83), Qt::AlignHCenter, r.value(2));
-                    drawText(Table, QRect(9 * u, y, 2 * u, 83), Qt::AlignHCenter, r.value(3));
+                    // Within the grid's cells, whatever the language's texts;
+                    // the labels of the block in one size.
+                    const auto cell = [&](int x, int width) {
+                        return QRect(x, y, width, 83).adjusted(CellInset, 0, -CellInset, 0);
+                    };
+                    drawFitted(cell(u, 3 * u), Qt::AlignHCenter, r.value(0), labelLevel);
+                    drawFitted(cell(4 * u, 2 * u), Qt::AlignHCenter, r.value(1));
+                    drawFitted(cell(6 * u, 3 * u), Qt::AlignHCenter, r.value(2), labelLevel);
+                    drawFitted(cell(9 * u, 2 * u), Qt::AlignHCenter, r.value(3));
                 }
                 verticalHeader(left, TableTop + 420);
             } else if (at.position == 0) {
@@ -717,7 +864,8 @@ bool VerificationReportPDF::finish()
         m_file.close();
     }
     m_valid = false;
-    if (ok && !replaceFile(m_file.fileName(), m_path))
+    // Replaced in one step on every platform, as the restore replaces the database.
+    if (ok && !Backup::replaceFile(m_file.fileName(), m_path))
         ok = false;
     if (!ok)
         QFile::remove(m_file.fileName());

@@ -70,6 +70,10 @@ public:
     // The family used for "宋体": itself when installed, otherwise a CJK
     // family found at run time; empty when none is installed (logged once).
     static QString fontFamily();
+    // Test seam: `on` makes fontFamily() answer `family` (empty: no CJK font installed).
+    static void overrideFontFamily(bool on, const QString& family = QString());
+    // Chinese text was drawn while no CJK font is installed: it shows as boxes.
+    bool missingFont() const { return m_missingGlyphs; }
 
 private:
     bool beginPage();
@@ -94,6 +98,7 @@ private:
         Header,
         Section,
         Table,
+        Small, // two-line texts that fit no other way
         FaceCount
     };
     // Text in the face's font: left, centred or right in the rectangle,
@@ -104,10 +109,17 @@ private:
     {
         drawText(Table, cell.adjusted(CellInset, 0, 0, 0), Qt::AlignLeft, text);
     }
-    // Column header text: in the table font, or the smaller header font when it would run into the next
-    // column.
-    void drawHeaderCell(const QRect& cell, const QString& text);
+    // Column header text, fitted into its cell as drawFitted does.
+    void drawHeaderCell(const QRect& cell, const QString& text, int level = 0);
+    // Text within the cell (see the definition); `level` the least font reduction.
+    void drawFitted(const QRect& cell, Qt::Alignment align, const QString& text, int level = 0);
+    // 0 the table font fits, 1 the header font, 2 the small font, 3 two lines of it.
+    int fitLevel(const QRect& cell, const QString& text);
+    // The font reduction a row of cells (with their insets) shares: at most 2.
+    int headerLevel(const QList<QRect>& cells, const QStringList& texts);
     qreal textWidth(Face face, const QString& text); // -1 when a character is not in the face
+    // Text wrapped at word boundaries (and between CJK characters) within the rectangle, from its top.
+    void drawWrapped(Face face, const QRect& rect, const QString& text);
     void flushText();
     void setPen(const QPen& pen);
     void fill(const QRect& rect); // grey-beige band
@@ -151,6 +163,8 @@ private:
     TextFace m_faces[FaceCount];
     QSet<ushort> m_drawn; // every character drawn, for the text map fix
     bool m_fastText = true;
+    bool m_noCjkFont = false;     // fontFamily() found none
+    bool m_missingGlyphs = false; // and text that needs one was drawn
     // Text waiting to be drawn: one line (face and baseline) as one glyph run.
     QVector<quint32> m_runIndexes;
     QVector<QPointF> m_runPositions;

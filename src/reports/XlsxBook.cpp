@@ -1,5 +1,7 @@
 #include "XlsxBook.h"
 
+#include "Backup.h"
+
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
@@ -234,9 +236,10 @@ bool XlsxBook::saveAs(const QString& path, const std::atomic<bool>* cancel)
         return false;
     }
     m_temp.clear();
-    // rename(2) replaces an existing file in one step, so the old report
-    // stays whole until the new one is complete.
-    if (std::rename(QFile::encodeName(part).constData(), QFile::encodeName(path).constData()) != 0) {
+    // Replaced in one step, on every platform as the restore replaces the
+    // database (rename(2) refuses an existing target on Windows), so the old
+    // report stays whole until the new one is complete.
+    if (!Backup::replaceFile(part, path)) {
         m_error = QStringLiteral("cannot replace %1").arg(path);
         QFile::remove(part);
         return false;

@@ -15,9 +15,11 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 
 namespace Tool {
 
@@ -426,7 +428,8 @@ private:
 };
 } // namespace
 
-bool getParametersTable(const QString& name, QVector<qint64>* times, QVector<QVector<double>>* columns)
+bool getParametersTable(const QString& name, int channels, QVector<qint64>* times,
+                        QVector<QVector<double>>* columns)
 {
     QSqlQuery q;
     q.setForwardOnly(true);
@@ -435,31 +438,29 @@ bool getParametersTable(const QString& name, QVector<qint64>* times, QVector<QVe
         return false;
     times->clear();
     columns->clear();
+    channels = std::max(channels, 0);
+    columns->resize(channels);
+    constexpr double nan = std::numeric_limits<double>::quiet_NaN();
     ScanTimeParser parser;
-    int channels = -1;
     while (q.next()) {
         qint64 ms = 0;
         if (!parser.parse(q.value(0).toString(), &ms))
             continue;
         const QString data = q.value(1).toString();
-        if (channels < 0) {
-            channels = data.isEmpty() ? 0 : data.count(QLatin1Char(',')) + 1;
-            columns->resize(channels);
-        }
         int column = 0, from = 0;
         const int n = data.size();
         for (int i = 0; i <= n && column < channels; ++i) {
             if (i == n || data.at(i) == QLatin1Char(',')) {
-                (*columns)[column++].append(QStringRef(&data, from, i - from).toDouble());
+                bool ok = false;
+                const double v = QStringRef(&data, from, i - from).toDouble(&ok);
+                // No number is a gap, never a 0 counted in the statistics.
+                (*columns)[column++].append(ok && std::isfinite(v) ? v : nan);
                 from = i + 1;
             }
         }
-        if (column < channels) {
-            // A short row is left out whole, so the columns stay aligned.
-            for (int c = 0; c < column; ++c)
-                (*columns)[c].removeLast();
-            continue;
-        }
+        // A short row: its missing values are no numbers, so the columns stay aligned.
+        for (; column < channels; ++column)
+            (*columns)[column].append(nan);
         times->append(ms);
     }
     return true;
@@ -849,6 +850,11 @@ bool deleteAuditLogEntry(QString time, QString type, QString details)
 bool getSystemSet(QString name, QString& data)
 {
     return readKey(QStringLiteral("SystemSet"), name, QString(""), data);
+}
+
+bool getSystemSet(QString name, QString& data, const QString& fallback)
+{
+    return readKey(QStringLiteral("SystemSet"), name, fallback, data);
 }
 
 bool getSystemSet(QString name, bool& data)

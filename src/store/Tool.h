@@ -43,9 +43,11 @@ bool getParameters(QList<Struct_Parameters>& list, QString name);
 bool queryParameters(QList<Struct_Parameters>& list, QString text);
 bool getParametersData(QList<Struct_ParametersData>& list, QString name);
 // The same rows in compact form for views and reports: scan times (ms since
-// the epoch, local time) and one column of values per channel (a text that is
-// no number reads 0). A row with fewer values than the first row is left out.
-bool getParametersTable(const QString& name, QVector<qint64>* times, QVector<QVector<double>>* columns);
+// the epoch, local time) and `channels` columns of values, one per channel of
+// the project's channel list. A text that is no (finite) number, or a value
+// missing from a short row, reads NaN; values beyond `channels` are ignored.
+bool getParametersTable(const QString& name, int channels, QVector<qint64>* times,
+                        QVector<QVector<double>>* columns);
 
 // --- modifications ---------------------------------------------------------
 
@@ -101,6 +103,8 @@ bool deleteAuditLogEntry(QString time, QString type, QString details);
 // --- key/value tables ------------------------------------------------------
 
 bool getSystemSet(QString name, QString& data);
+// The same, but a missing key is inserted with `fallback` (a new database's default).
+bool getSystemSet(QString name, QString& data, const QString& fallback);
 bool getSystemSet(QString name, bool& data);
 bool modifySystemSet(QString name, QString data);
 bool modifySystemSet(QString name, bool data);

@@ -20,6 +20,9 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QTableWidget>
+#include <QHeaderView>
+#include <QScreen>
+#include <QScrollBar>
 #include <QtTest>
 
 #include <memory>
@@ -417,6 +420,50 @@ private slots:
         QCOMPARE(list[2].ProjectIndex, 1);
         QCOMPARE(list[2].DeviceIndex, 1);
         QCOMPARE(list[1].Unit, QStringLiteral("℃"));
+    }
+
+    // The dialog is as tall as its rows (it used to show five of a 3107A's
+    // 16): a short list is shown whole; a long one fills the screen's height.
+    void channelDialogShowsItsRows()
+    {
+        const auto units = [](int n) {
+            QStringList u;
+            for (int i = 0; i < n; ++i)
+                u << QStringLiteral("℃");
+            return u;
+        };
+        const auto visibleRows = [](QTableWidget* table) {
+            int n = 0;
+            for (int r = 0; r < table->rowCount(); ++r)
+                n += table->visualRect(table->model()->index(r, 0)).bottom() < table->viewport()->height();
+            return n;
+        };
+        m_context->ProjectName = QStringList{"P1"};
+        m_context->AcquisitionDevice = {device(1, "3107A-TC", "cfgA")};
+        m_context->ChannelConfig = {config("cfgA", units(10))};
+        {
+            ParametersChannel dialog;
+            dialog.setContext(m_context.get());
+            dialog.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+            auto* table = child<QTableWidget>(&dialog, "tableWidget_List");
+            QCOMPARE(visibleRows(table), 10);
+        }
+        m_context->AcquisitionDevice = {device(1, "3107A-TC", "cfgA"), device(2, "3107A-TC", "cfgA"),
+                                        device(3, "3107A-TC", "cfgA")};
+        m_context->ChannelConfig = {config("cfgA", units(16)), config("cfgA", units(16)),
+                                    config("cfgA", units(16))};
+        ParametersChannel dialog;
+        dialog.setContext(m_context.get());
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        auto* table = child<QTableWidget>(&dialog, "tableWidget_List");
+        const int screen = dialog.screen()->availableGeometry().height();
+        QVERIFY2(dialog.height() <= screen, qPrintable(QString::number(dialog.height())));
+        QVERIFY2(dialog.height() >= screen - 120, qPrintable(QString::number(dialog.height())));
+        QVERIFY(visibleRows(table) >= 12);
+        // Every column shows whole.
+        QCOMPARE(table->horizontalScrollBar()->maximum(), 0);
     }
 
     void channelUnitsLimited()

@@ -256,10 +256,85 @@ private slots:
     void helpOpensTheDocumentOfTheWorkingDirectory()
     {
         QString opened;
-        Tervan::setHelpOpener([&opened](const QString& p) { opened = p; });
+        Tervan::setHelpOpener([&opened](const QString& p, std::function<void(bool)> done) {
+            opened = p;
+            done(true);
+        });
         Tervan w;
         click(w, "toolButton_Help");
+        Tervan::setHelpOpener(nullptr);
         QCOMPARE(opened, QDir::current().absoluteFilePath("help.html"));
+        QVERIFY(MessageBox::shown().isEmpty());
+    }
+
+    // No browser: xdg-open starts but finds nothing to show the page with
+    // (exit status 3, as xdg-open gives then). The help used to stay silent.
+    void helpWithoutBrowserSaysSo()
+    {
+        QDir().mkdir("bin");
+        {
+            QFile fake("bin/xdg-open");
+            QVERIFY(fake.open(QIODevice::WriteOnly));
+            fake.write("#!/bin/sh\necho \"xdg-open: no method available for opening '$1'\" >&2\nexit 3\n");
+        }
+        QFile::setPermissions("bin/xdg-open", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QFile help("help.html");
+        QVERIFY(help.open(QIODevice::WriteOnly) && help.write("<html></html>") > 0);
+        help.close();
+        const QByteArray path = qgetenv("PATH");
+        qputenv("PATH", QFile::encodeName(QDir::current().absoluteFilePath("bin")) + ":/usr/bin:/bin");
+        Tervan w;
+        click(w, "toolButton_Help");
+        QTRY_VERIFY_WITH_TIMEOUT(!MessageBox::shown().isEmpty(), 10000);
+        qputenv("PATH", path);
+        QCOMPARE(MessageBox::last().title, QStringLiteral("警告"));
+        QVERIFY2(MessageBox::last().text.startsWith(QStringLiteral("无法打开帮助文档")), qPrintable(MessageBox::last().text));
+        QVERIFY(MessageBox::last().text.contains(QDir::current().absoluteFilePath("help.html")));
+
+        // No xdg-open at all: the same.
+        MessageBox::clear();
+        qputenv("PATH", QFile::encodeName(QDir::current().absoluteFilePath("nothing")));
+        click(w, "toolButton_Help");
+        QTRY_VERIFY_WITH_TIMEOUT(!MessageBox::shown().isEmpty(), 10000);
+        qputenv("PATH", path);
+        QVERIFY(MessageBox::last().text.startsWith(QStringLiteral("无法打开帮助文档")));
+    }
+
+    // A new database shows two decimals; one that holds a value keeps it (0 too).
+    void newDatabaseShowsTwoDecimals()
+    {
+        {
+            Tervan w;
+            QCOMPARE(w.context()->DataAccuracy, 2);
+            QCOMPARE(TestSupport::scalar("select Data from SystemSet where Name='DataAccuracy'").toString(),
+                     QStringLiteral("2"));
+        }
+        {
+            QVERIFY(TestSupport::openDatabase());
+            QVERIFY(Tool::modifySystemSet("DataAccuracy", QString("0")));
+            TestSupport::closeDatabase();
+        }
+        Tervan w;
+        QCOMPARE(w.context()->DataAccuracy, 0);
+    }
+
+    // Qt's own texts (standard buttons, file dialogs) follow the interface
+    // language: Chinese with Qt's translation loaded, English without.
+    void qtTextsFollowTheLanguage()
+    {
+        const QString qm = QString::fromLocal8Bit(qgetenv("ARQ_BINARY_DIR")) + "/tervan_en.qm";
+        if (QFile::exists(qm))
+            QFile::copy(qm, "tervan_en.qm");
+        Tervan w;
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("取消"));
+        QCOMPARE(QCoreApplication::translate("QFileDialog", "Save As"), QStringLiteral("另存为"));
+        w.showPage(0);
+        auto* settings = qobject_cast<SystemSet*>(w.currentPage());
+        QVERIFY(settings);
+        emit settings->Language_signals("English");
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Cancel"));
+        emit settings->Language_signals(QStringLiteral("中文"));
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("取消"));
     }
 
     void automaticBackup()

@@ -178,8 +178,10 @@ private slots:
         const QString path = m_dir->file(QStringLiteral("log.pdf"));
         FileDialog::queueAnswer(path);
         page.exportLog();
-        QCOMPARE(FileDialog::asked().last().caption, QStringLiteral("打开文件"));
-        QCOMPARE(FileDialog::asked().last().filter, QStringLiteral("Image Files (*.pdf)"));
+        // A save dialog, titled as one, with the filter named by its format.
+        QCOMPARE(FileDialog::asked().last().kind, QStringLiteral("save"));
+        QCOMPARE(FileDialog::asked().last().caption, QStringLiteral("保存文件"));
+        QCOMPARE(FileDialog::asked().last().filter, QStringLiteral("PDF (*.pdf)"));
         QCOMPARE(MessageBox::last().title, QStringLiteral("提示"));
         QCOMPARE(MessageBox::last().text, QStringLiteral("保存成功！"));
 

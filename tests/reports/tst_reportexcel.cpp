@@ -465,24 +465,96 @@ private slots:
         QCOMPARE(row(sheet(book, "温度竖向分析表"), 3), QStringList({"最小平均温度及通道", "", "", "", "最大的最大值与全均值之差"}));
     }
 
-    // "mV" and "V" are both 电压: the right group's sheets collide with the
-    // left group's, the step fails and nothing is saved.
-    void sameQuantityCollides()
+    // "mV" and "V" are both 电压: the groups' sheets used to collide, the step
+    // failed and nothing was saved. Now each group's sheets carry its unit.
+    void sameQuantityNamedApart()
     {
         Report r;
-        r.writer.setData(2, {true, true, false, true, false}, project({"1-1", "1-2"}, {"mV", "V"}),
+        r.writer.setData(2, kAll, project({"1-1", "1-2", "1-3"}, {"mV", "V", "V"}), rows({{1, 2, 4}, {3, 2, 6}}),
+                         {kT0}, {kT0.addSecs(10)}, {QStringLiteral("x")});
+        QVERIFY(r.run(path("voltage.xlsx")));
+        const QJsonObject book = readBack(path("voltage.xlsx"));
+        QCOMPARE(strings(book["sheets"]), QStringList({"首页", "工作数据表", "电压(mV)横向分析表", "电压(mV)竖向分析表",
+                                                       "电压(V)横向分析表", "电压(V)竖向分析表"}));
+        QCOMPARE(row(sheet(book, "首页"), 13),
+                 QStringList({"1.数据表", "", "2.电压(mV)横向表", "", "3.电压(mV)竖向表", "", "4.电压(V)横向表", "",
+                              "5.电压(V)竖向表"}));
+        const QJsonObject v = sheet(book, "电压(V)竖向分析表");
+        QCOMPARE(row(v, 1), QStringList({"电压(V)竖向分析表"}));
+        // Headers keep the quantity; only the V channels are in the V tables.
+        QCOMPARE(row(v, 9).value(1), QStringLiteral("最大电压"));
+        QCOMPARE(row(v, 10), QStringList({"1-2", "2.00", "2.00", "2.00", "0.00", "0.00", "0.00", "0.00"}));
+        QCOMPARE(row(v, 11), QStringList({"1-3", "6.00", "4.00", "5.00", "1.00", "1.00", "2.00", "1.00"}));
+        QCOMPARE(row(v, 12), QStringList({"x    结束"}));
+    }
+
+    // Sheet names longer than a workbook allows (31 characters) or taken are
+    // shortened and numbered; the sheet's title row keeps the whole name.
+    void longSheetNamesFit()
+    {
+        Report r;
+        // ℃ and ℉ are both 温度; "温度(℃)" is short in Chinese, so an
+        // unknown long unit shows the limit.
+        const QString unit = QStringLiteral("a-very-long-unit-name-beyond-31");
+        r.writer.setData(2, {true, true, false, true, false}, project({"1-1", "1-2"}, {unit, unit + "x"}),
                          rows({{1, 2}}), {kT0}, {kT0}, {QStringLiteral("x")});
-        QVERIFY(!r.run(path("collide.xlsx")));
-        QVERIFY(r.picture);
-        QVERIFY(!r.tables);
-        QVERIFY(!QFile::exists(path("collide.xlsx")));
-        // Different tables of the same quantity do not collide.
-        Report ok;
-        ok.writer.setData(2, {true, true, false, false, true}, project({"1-1", "1-2"}, {"mV", "V"}), rows({{1, 2}}),
-                          {kT0}, {kT0}, {QStringLiteral("x")});
-        QVERIFY(ok.run(path("voltage.xlsx")));
-        QCOMPARE(strings(readBack(path("voltage.xlsx"))["sheets"]),
-                 QStringList({"首页", "工作数据表", "电压横向分析表", "电压竖向分析表"}));
+        QVERIFY(r.run(path("long.xlsx")));
+        const QStringList names = strings(readBack(path("long.xlsx"))["sheets"]);
+        QCOMPARE(names.size(), 4);
+        for (const QString& n : names)
+            QVERIFY2(n.size() <= 31, qPrintable(n));
+        QCOMPARE(QSet<QString>(names.begin(), names.end()).size(), 4);
+        QCOMPARE(row(sheet(readBack(path("long.xlsx")), names.at(3)), 1),
+                 QStringList{QStringLiteral("其他(") + unit + "x)横向分析表"});
+    }
+
+    // ℃, mV and %RH: the right group is the mV channels only (the %RH ones
+    // used to be averaged with them); %RH is in the data table, in no
+    // analysis table, and the cover says so.
+    void threeUnits()
+    {
+        Report r;
+        r.writer.setData(2, kAll, project({"1-1", "1-2", "2-1", "2-2"}, {"℃", "mV", "%RH", "mV"}),
+                         rows({{20, 1, 50, 3}, {22, 2, 52, 5}}), {kT0}, {kT0.addSecs(10)}, {QStringLiteral("全程")});
+        QVERIFY(r.run(path("three.xlsx")));
+        const QJsonObject book = readBack(path("three.xlsx"));
+        QCOMPARE(strings(book["sheets"]), QStringList({"首页", "工作数据表", "温度横向分析表", "温度竖向分析表",
+                                                       "电压横向分析表", "电压竖向分析表"}));
+        const QJsonObject home = sheet(book, "首页");
+        QCOMPARE(row(home, 13).value(0), QStringLiteral("1.数据表"));
+        QCOMPARE(row(home, 15), QStringList({"注：以下通道的单位不属于两个分析组，未列入分析表：2-1(%RH)"}));
+        QCOMPARE(row(home, 17), QStringList({"趋势图:"}));
+        QCOMPARE(row(sheet(book, "工作数据表"), 4), QStringList({ms(kT0), "20.00", "1.00", "50.00", "3.00"}));
+        const QJsonObject h = sheet(book, "电压横向分析表");
+        QCOMPARE(row(h, 4), QStringList({ms(kT0), "3.00", "2-2", "1.00", "1-2", "2.00", "1.00", "1.00", "2.00",
+                                         "1.00"}));
+        const QJsonObject v = sheet(book, "电压竖向分析表");
+        QCOMPARE(row(v, 7), QStringList({"全均值", "", "2.75"}));
+        QCOMPARE(row(v, 10).value(0), QStringLiteral("1-2"));
+        QCOMPARE(row(v, 11).value(0), QStringLiteral("2-2"));
+        QCOMPARE(row(v, 12), QStringList({"全程    结束"}));
+    }
+
+    // A stored text that is no number is an empty cell and takes no part in
+    // the statistics (it used to print 0.00 and pull minimum and mean down).
+    void valuesThatAreNoNumber()
+    {
+        Report r;
+        const auto p = project({"1-1", "1-2"}, {"℃", "℃"});
+        QList<Tool::Struct_ParametersData> data = rows({{10, 20}, {0, 22}, {14, 24}});
+        data[1].Data[0] = QStringLiteral("OVER");
+        r.writer.setData(2, kAll, p, data, {kT0}, {kT0.addSecs(20)}, {QStringLiteral("r")});
+        QVERIFY(r.run(path("nan.xlsx")));
+        const QJsonObject book = readBack(path("nan.xlsx"));
+        QCOMPARE(row(sheet(book, "工作数据表"), 5), QStringList({ms(kT0.addSecs(10)), "", "22.00"}));
+        // The empty cell keeps the row's format.
+        QCOMPARE(style(sheet(book, "工作数据表"), "B5"), QStringLiteral("宋体/12/left/thin/-"));
+        const QJsonObject h = sheet(book, "温度横向分析表");
+        QCOMPARE(row(h, 5), QStringList({ms(kT0.addSecs(10)), "22.00", "1-2", "22.00", "1-2", "22.00", "0.00", "0.00",
+                                         "0.00", "0.00"}));
+        const QJsonObject v = sheet(book, "温度竖向分析表");
+        QCOMPARE(row(v, 10), QStringList({"1-1", "14.00", "10.00", "12.00", "2.00", "2.00", "4.00", "2.00"}));
+        QCOMPARE(row(v, 7), QStringList({"全均值", "", "17.00"}));
     }
 
     void cancelled_data()

@@ -9,6 +9,7 @@
 #include "TestSupport.h"
 #include "VerificationReport.h"
 #include "VerificationReportExport.h"
+#include "VerificationReportPDF.h"
 
 #include <QCheckBox>
 #include <QElapsedTimer>
@@ -63,6 +64,10 @@ private slots:
     void reportsFromThePage_data();
     void reportsFromThePage();
     void cancelledReportLeavesNoFile();
+    void saveDialogAndSuffix();
+    void deletedProjectCannotBeReported();
+    void pdfWithoutChineseFontSaysSo();
+    void valuesThatAreNoNumber();
 
 private:
     std::unique_ptr<TestWorkDir> m_Dir;
@@ -428,6 +433,144 @@ void TestReportPage::cancelledReportLeavesNoFile()
     QVERIFY(old.open(QIODevice::ReadOnly));
     QCOMPARE(old.readAll(), QByteArray("an older report"));
     QVERIFY(!QFile::exists(path + ".part"));
+}
+
+// The file dialog is a save dialog titled as one, with named filters; the
+// suffix is added when the file name has none, whatever dots the folders hold.
+void TestReportPage::saveDialogAndSuffix()
+{
+    Struct_ReportOptions options;
+    options.ScanInterval = "2";
+    options.LeftUnit = "℃";
+    options.LeftCount = 2;
+    options.Start = at("10:00:00");
+    options.End = at("11:00:00");
+    VerificationReportExport dialog;
+    dialog.setData(&options);
+    auto* route = child<QLineEdit>(&dialog, "lineEdit_Route");
+    QVERIFY(QDir().mkpath(m_Dir->file("reports.2026")));
+    const QString folder = m_Dir->file("reports.2026") + "/";
+
+    FileDialog::clear();
+    FileDialog::queueAnswer(folder + "run");
+    dialog.pt_Route_clicked();
+    QCOMPARE(FileDialog::asked().last().kind, QStringLiteral("save"));
+    QCOMPARE(FileDialog::asked().last().caption, QStringLiteral("保存文件"));
+    QCOMPARE(FileDialog::asked().last().filter, QStringLiteral("PDF (*.pdf)"));
+    QCOMPARE(route->text(), folder + "run.pdf");
+    FileDialog::queueAnswer(folder + "run.pdf");
+    dialog.pt_Route_clicked();
+    QCOMPARE(route->text(), folder + "run.pdf");
+
+    child<QComboBox>(&dialog, "comboBox_Format")->setCurrentText("Excel");
+    FileDialog::queueAnswer(folder + "run");
+    dialog.pt_Route_clicked();
+    QCOMPARE(FileDialog::asked().last().caption, QStringLiteral("保存文件"));
+    QCOMPARE(route->text(), folder + "run.xlsx");
+    // A name the user typed with a suffix is kept as typed.
+    FileDialog::queueAnswer(folder + "run.xls");
+    dialog.pt_Route_clicked();
+    QCOMPARE(route->text(), folder + "run.xls");
+
+    // The whole report goes through: OK accepts the path.
+    child<QLineEdit>(&dialog, "lineEdit_TimeRemarks1")->setText("r");
+    FileDialog::queueAnswer(folder + "run");
+    dialog.pt_Route_clicked();
+    dialog.pt_OK_clicked();
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QCOMPARE(options.Path, folder + "run.xlsx");
+}
+
+// Deleting the viewed project takes its view with it: the report button
+// (and the tag buttons) are disabled, so the deleted project cannot be reported.
+void TestReportPage::deletedProjectCannotBeReported()
+{
+    QVERIFY(storeSample(sampleProject("Gone", {"1-101"}, {"℃"}, 5), 5));
+    QVERIFY(storeSample(sampleProject("Stays", {"1-101"}, {"℃"}, 5), 5));
+    VerificationReport page;
+    page.setContext(&m_Context);
+    auto* tree = child<QTreeWidget>(&page, "treeWidget_Device");
+    auto* report = child<QToolButton>(&page, "toolButton_CalibrationReport");
+    // Deleting another project keeps the view.
+    click(tree, tree->topLevelItem(1), Qt::Checked, page); // "Gone"
+    page.viewProject();
+    QVERIFY(report->isEnabled());
+    click(tree, tree->topLevelItem(0), Qt::Checked, page); // "Stays"
+    MessageBox::queueAnswer(MessageBox::Yes);
+    page.deleteProject();
+    QVERIFY(report->isEnabled());
+    QCOMPARE(page.currentProject().Name, QStringLiteral("Gone"));
+
+    click(tree, tree->topLevelItem(0), Qt::Checked, page); // "Gone"
+    MessageBox::queueAnswer(MessageBox::Yes);
+    page.deleteProject();
+    QCOMPARE(tree->topLevelItemCount(), 0);
+    QVERIFY(!report->isEnabled());
+    QVERIFY(!child<QPushButton>(&page, "pushButton_TimeAdd")->isEnabled());
+    QVERIFY(!child<QPushButton>(&page, "pushButton_TimeDelete")->isEnabled());
+    QVERIFY(child<QPlainTextEdit>(&page, "plainTextEdit_Data")->toPlainText().isEmpty());
+    QCOMPARE(page.rowCount(), 0);
+}
+
+// A PDF written while no CJK font is installed has boxes for its Chinese
+// text: the message says so instead of announcing a plain success.
+void TestReportPage::pdfWithoutChineseFontSaysSo()
+{
+    QVERIFY(storeSample(sampleProject("无字体", {"1-101", "1-102"}, {"℃", "℃"}, 10), 10));
+    VerificationReport page;
+    page.setContext(&m_Context);
+    auto* tree = child<QTreeWidget>(&page, "treeWidget_Device");
+    click(tree, tree->topLevelItem(0), Qt::Checked, page);
+    page.viewProject();
+    const QString path = m_Dir->file("boxes.pdf");
+    ModalRun::setRunner(exportAs("PDF", path, "2"));
+    MessageBox::clear();
+    VerificationReportPDF::overrideFontFamily(true, QString());
+    child<QToolButton>(&page, "toolButton_CalibrationReport")->click();
+    const QString expected =
+        QStringLiteral("报表已生成，但未找到中文字体：PDF中的中文显示为方框。请安装中文字体（如 fonts-noto-cjk）后重新生成。");
+    const bool said = waitForText(expected, 30000);
+    VerificationReportPDF::overrideFontFamily(false);
+    QVERIFY2(said, qPrintable(MessageBox::last().text));
+    QCOMPARE(MessageBox::last().title, QStringLiteral("警告"));
+    QVERIFY(QFile::exists(path));
+
+    // With the font, the same report is a plain success.
+    MessageBox::clear();
+    ModalRun::setRunner(exportAs("PDF", path, "2"));
+    child<QToolButton>(&page, "toolButton_CalibrationReport")->click();
+    QVERIFY(waitForText("报表生成成功!", 30000));
+    // A workbook needs no font of ours.
+    MessageBox::clear();
+    VerificationReportPDF::overrideFontFamily(true, QString());
+    ModalRun::setRunner(exportAs("Excel", m_Dir->file("book.xlsx"), "2"));
+    child<QToolButton>(&page, "toolButton_CalibrationReport")->click();
+    const bool plain = waitForText("报表生成成功!", 30000);
+    VerificationReportPDF::overrideFontFamily(false);
+    QVERIFY(plain);
+}
+
+// Stored texts that are no number are gaps in the view: not counted in the
+// axis ranges; the channel count comes from the project, not the first row.
+void TestReportPage::valuesThatAreNoNumber()
+{
+    Tool::Struct_Parameters p = sampleProject("Gaps", {"1-101", "1-102", "1-103"}, {"℃", "℃", "℃"}, 3);
+    QVERIFY(Tool::addParameters(p));
+    const QDateTime start = at("10:00:00");
+    QList<Tool::Struct_ParametersData> data{
+        {p.Name, start, {"25.5", "OVER"}},              // short first row
+        {p.Name, start.addSecs(2), {"26.5", "27", "-"}},
+        {p.Name, start.addSecs(4), {"nan", "28", "30"}}};
+    QVERIFY(Tool::addParametersDataBulk(data));
+    VerificationReport page;
+    page.setContext(&m_Context);
+    auto* tree = child<QTreeWidget>(&page, "treeWidget_Device");
+    click(tree, tree->topLevelItem(0), Qt::Checked, page);
+    page.viewProject();
+    QCOMPARE(page.rowCount(), 3);
+    // Lowest number 25.5, highest 30: no 0 from "OVER", "-", "nan" or the missing value.
+    QCOMPARE(child<QLineEdit>(&page, "lineEdit_LeftRange1")->text(), QStringLiteral("24.50"));
+    QCOMPARE(child<QLineEdit>(&page, "lineEdit_LeftRange2")->text(), QStringLiteral("31.00"));
 }
 
 QTEST_MAIN(TestReportPage)

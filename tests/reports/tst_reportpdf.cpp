@@ -14,6 +14,7 @@
 #include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTranslator>
 
 #include <cmath>
 #include <unistd.h>
@@ -170,11 +171,67 @@ private slots:
     void progressReachesTotal();
     void unwritablePath_data();
     void unwritablePath();
+    void englishLayout();
+    void otherUnitsAndNoNumbers();
+    void missingFontIsNoticed();
     void cleanupTestCase();
 
 private:
     QTemporaryDir m_dir;
 };
+
+namespace {
+struct Word
+{
+    int page;
+    double xMin, yMin, xMax, yMax;
+    QString text;
+};
+
+// Every word of the PDF with its box (pdftotext -bbox), page by page.
+QList<Word> pdfWords(const QString& path)
+{
+    const QString html = run("pdftotext", {"-bbox", path, "-"});
+    QList<Word> words;
+    int page = 0;
+    const QRegularExpression pageStart(QStringLiteral("<page "));
+    const QRegularExpression word(QStringLiteral(
+        "<word xMin=\"([\\d.]+)\" yMin=\"([\\d.]+)\" xMax=\"([\\d.]+)\" yMax=\"([\\d.]+)\">([^<]*)</word>"));
+    for (const QString& line : html.split(QLatin1Char('\n'))) {
+        if (line.contains(pageStart))
+            ++page;
+        const QRegularExpressionMatch m = word.match(line);
+        if (m.hasMatch())
+            words << Word{page, m.captured(1).toDouble(), m.captured(2).toDouble(), m.captured(3).toDouble(),
+                          m.captured(4).toDouble(), m.captured(5)};
+    }
+    return words;
+}
+
+// Pairs of words on one page whose boxes overlap (text printed over text).
+QStringList overlaps(const QList<Word>& words)
+{
+    QStringList out;
+    for (int i = 0; i < words.size(); ++i) {
+        for (int j = i + 1; j < words.size(); ++j) {
+            const Word& a = words.at(i);
+            const Word& b = words.at(j);
+            if (a.page != b.page)
+                continue;
+            // Words of one line (centres within a third of a line height)
+            // whose boxes meet: one printed over the other. A little slack:
+            // neighbouring boxes of one font touch. Lines stacked closer than
+            // the face's line height (two-line headers) are no overlap.
+            const double dx = std::min(a.xMax, b.xMax) - std::max(a.xMin, b.xMin);
+            const double height = std::min(a.yMax - a.yMin, b.yMax - b.yMin);
+            const double dy = std::fabs((a.yMin + a.yMax) - (b.yMin + b.yMax)) / 2;
+            if (dx > 0.5 && dy < height / 3)
+                out << QStringLiteral("page %1: \"%2\" over \"%3\"").arg(a.page).arg(a.text, b.text);
+        }
+    }
+    return out;
+}
+} // namespace
 
 void TestReportPdf::initTestCase()
 {
@@ -642,6 +699,93 @@ void TestReportPdf::unwritablePath()
 }
 
 // ARQ_REPORT_SAMPLE_DIR=folder keeps the reports written here (to render and look at).
+// The English texts are longer than the Chinese ones: the horizontal
+// analysis headers used to be printed over each other and the cover's table
+// list ran into one line. No word may overlap another on any page.
+void TestReportPdf::englishLayout()
+{
+    const QString qm = qEnvironmentVariable("ARQ_BINARY_DIR") + QStringLiteral("/tervan_en.qm");
+    QTranslator english;
+    if (!english.load(qm))
+        QSKIP("the English translation is not built");
+    QCoreApplication::installTranslator(&english);
+    QStringList units;
+    for (int c = 0; c < 6; ++c)
+        units << (c < 4 ? QStringLiteral("℃") : QStringLiteral("mV"));
+    Report r = simple(6, 8, {true, true, true, true, true}, units);
+    r.remarks = QStringList{QStringLiteral("Heating")};
+    const QString path = m_dir.filePath(QStringLiteral("english.pdf"));
+    const bool ok = write(path, r);
+    QCoreApplication::removeTranslator(&english);
+    QVERIFY(ok);
+    if (qEnvironmentVariableIsSet("ARQ_KEEP_PDF")) // to look at it
+        QFile::copy(path, qEnvironmentVariable("ARQ_KEEP_PDF"));
+    const QList<Word> words = pdfWords(path);
+    QVERIFY(words.size() > 100);
+    const QStringList over = overlaps(words);
+    QVERIFY2(over.isEmpty(), qPrintable(over.mid(0, 10).join(QLatin1Char('\n'))));
+    // Every header word is there, the cover lists all five tables.
+    const QStringList pages = pdfPageTexts(path);
+    const QString cover = pages.value(0).simplified();
+    for (const char* name : {"1.Data table", "2.Temperature horizontal table", "3.Temperature vertical table",
+                             "4.Voltage horizontal table", "5.Voltage vertical table"})
+        QVERIFY2(cover.contains(QLatin1String(name)), qPrintable(cover));
+    bool headers = false;
+    for (const QString& page : pages)
+        headers = headers || (page.contains(QStringLiteral("Temperature horizontal analysis"))
+                              && page.simplified().contains(QStringLiteral("Std. deviation")));
+    QVERIFY(headers);
+}
+
+// A third unit's channels are in the data table but in no analysis table, and
+// the cover says so; a value that is no number prints as nothing.
+void TestReportPdf::otherUnitsAndNoNumbers()
+{
+    Report r = simple(4, 3, {true, true, true, true, true}, {"℃", "mV", "%RH", "mV"});
+    r.rows[1].Data[1] = QStringLiteral("OVER");
+    const QString path = m_dir.filePath(QStringLiteral("three.pdf"));
+    QVERIFY(write(path, r));
+    if (qEnvironmentVariableIsSet("ARQ_KEEP_PDF")) // to look at it
+        QFile::copy(path, qEnvironmentVariable("ARQ_KEEP_PDF") + QStringLiteral(".three.pdf"));
+    const QStringList pages = pdfPageTexts(path);
+    QVERIFY2(pages.value(0).simplified().contains(
+                 QStringLiteral("注：以下通道的单位不属于两个分析组，未列入分析表：2-CH103(%RH)")),
+             qPrintable(pages.value(0)));
+    QString all = pages.join(QLatin1Char('\f'));
+    QVERIFY(all.contains(QStringLiteral("电压横向分析表")));
+    QVERIFY(!all.contains(QStringLiteral("湿度")));
+    // Data row 1: channel 2 empty, the others as stored.
+    const QString data = pages.value(1);
+    QCOMPARE(lineStarting(data, rowTime(1)),
+             QStringList({rowTime(1).section(' ', 0, 0), rowTime(1).section(' ', 1, 1), "0.01", "20.01", "30.01"}));
+    // Voltage horizontal row 1: only 2-CH104 (30.01) has a number.
+    for (const QString& page : pages) {
+        if (!page.contains(QStringLiteral("电压横向分析表")))
+            continue;
+        const QStringList words = lineStarting(page, rowTime(1));
+        QCOMPARE(words.mid(2, 5), QStringList({"30.01", "2-CH104", "30.01", "2-CH104", "30.01"}));
+    }
+}
+
+// Without a CJK font the writer notices that its Chinese text has no glyphs.
+void TestReportPdf::missingFontIsNoticed()
+{
+    const Report r = simple(2, 3);
+    {
+        VerificationReportPDF pdf(m_dir.filePath(QStringLiteral("font.pdf")));
+        pdf.setData(2, r.flags, r.project, r.rows, r.starts, r.ends, r.remarks);
+        QVERIFY(pdf.writeHome() && pdf.writeTables() && pdf.writeChart(chartPicture()) && pdf.finish());
+        QVERIFY(!pdf.missingFont());
+    }
+    VerificationReportPDF::overrideFontFamily(true, QString());
+    VerificationReportPDF pdf(m_dir.filePath(QStringLiteral("nofont.pdf")));
+    pdf.setData(2, r.flags, r.project, r.rows, r.starts, r.ends, r.remarks);
+    const bool ok = pdf.writeHome() && pdf.writeTables() && pdf.writeChart(chartPicture()) && pdf.finish();
+    VerificationReportPDF::overrideFontFamily(false);
+    QVERIFY(ok);
+    QVERIFY(pdf.missingFont());
+}
+
 void TestReportPdf::cleanupTestCase()
 {
     const QString samples = qEnvironmentVariable("ARQ_REPORT_SAMPLE_DIR");

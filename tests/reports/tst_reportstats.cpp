@@ -38,6 +38,11 @@ private slots:
     void groupsAndTableNames();
     void thinning();
     void compactFormMatchesRows();
+    void threeUnits();
+    void sameQuantityNamedApart();
+    void thinningInWholeMilliseconds_data();
+    void thinningInWholeMilliseconds();
+    void valuesThatAreNoNumber();
 };
 
 void TestReportStats::segmentRows_data()
@@ -112,7 +117,10 @@ void TestReportStats::groupsAndTableNames()
     QCOMPARE(d.leftUnit, QStringLiteral("℃"));
     QCOMPARE(d.leftLabels, QStringList{"2-101"});
     QCOMPARE(d.rightLabels, QStringList({"1-101", "1-102"}));
-    QCOMPARE(d.rows.at(0).right, QList<double>({1.5, 0.0})); // no number counts 0
+    QCOMPARE(d.rows.at(0).right.size(), 2);
+    QCOMPARE(d.rows.at(0).right.at(0), 1.5);
+    QVERIFY(std::isnan(d.rows.at(0).right.at(1))); // no number: NaN, left out of the statistics
+    QCOMPARE(d.number(d.rows.at(0).right.at(1)), QString());
     QCOMPARE(d.number(20.1), QStringLiteral("20.10"));
     QCOMPARE(d.tableNames, QStringList({"数据表", "温度横向表", "温度竖向表", "电压横向表", "电压竖向表"}));
     QCOMPARE(d.deviceChannelCount(1), 2);
@@ -195,6 +203,155 @@ void TestReportStats::compactFormMatchesRows()
     const ReportData none = ReportData::buildCompact(2, {true}, p, {}, QVector<QVector<double>>(3), starts, ends, {});
     QCOMPARE(none.segmentRows(0), 0);
     QVERIFY(ReportStats::vertical(none, -1, -1, true).channels.isEmpty());
+}
+
+// Units ℃, mV and %RH: the right group holds the mV channels only (they
+// used to take the %RH channels too and average them with the mV); the %RH
+// channels are in the data table, in no analysis table, and named in a note.
+void TestReportStats::threeUnits()
+{
+    const auto p = project({"1-101", "1-102", "2-101", "2-102", "3-101"}, {"℃", "mV", "%RH", "mV", "%RH"});
+    const QList<Tool::Struct_ParametersData> rows{row("10:00:00", {"20", "1", "50", "3", "60"}),
+                                                  row("10:00:10", {"22", "2", "52", "5", "62"})};
+    for (const bool compact : {false, true}) {
+        QVector<qint64> times;
+        QVector<QVector<double>> columns(5);
+        for (const auto& r : rows) {
+            times << r.Time.toMSecsSinceEpoch();
+            for (int c = 0; c < 5; ++c)
+                columns[c] << r.Data.at(c).toDouble();
+        }
+        const QList<bool> all{true, true, true, true, true};
+        const ReportData d = compact ? ReportData::buildCompact(2, all, p, times, columns, {at("10:00:00")},
+                                                                {at("10:00:10")}, {"r"})
+                                     : ReportData::build(2, all, p, rows, {at("10:00:00")}, {at("10:00:10")}, {"r"});
+        QCOMPARE(d.leftUnit, QStringLiteral("℃"));
+        QCOMPARE(d.rightUnit, QStringLiteral("mV"));
+        QCOMPARE(d.leftLabels, QStringList{"1-101"});
+        QCOMPARE(d.rightLabels, QStringList({"1-102", "2-102"}));
+        QCOMPARE(d.otherChannels, QStringList({"2-101(%RH)", "3-101(%RH)"}));
+        QCOMPARE(d.tableNames, QStringList({"数据表", "温度横向表", "温度竖向表", "电压横向表", "电压竖向表"}));
+        // Every channel stays in the data rows.
+        QCOMPARE(d.row(1).values.size(), 5);
+        QCOMPARE(d.row(1).right, QList<double>({2, 5}));
+        const auto v = ReportStats::vertical(d, 0, 1, false);
+        QCOMPARE(v.channels.size(), 2);
+        QCOMPARE(v.overall, 2.75); // (1.5 + 4) / 2: no %RH in it
+        QCOMPARE(ReportStats::horizontalRow(d, d.row(0), false).mid(1, 5),
+                 QStringList({"3.00", "2-102", "1.00", "1-102", "2.00"}));
+        QCOMPARE(ReportStats::otherUnitsNote(d),
+                 QStringLiteral("注：以下通道的单位不属于两个分析组，未列入分析表：2-101(%RH), 3-101(%RH)"));
+    }
+    // Only the data table: no analysis table to leave anything out of.
+    const ReportData dataOnly = ReportData::build(2, {true, false, false, false, false}, p, rows, {at("10:00:00")},
+                                                  {at("10:00:10")}, {"r"});
+    QCOMPARE(ReportStats::otherUnitsNote(dataOnly), QString());
+    // Two units: no note.
+    const ReportData two = ReportData::build(2, {true, true, true, true, true},
+                                             project({"1-101", "1-102"}, {"℃", "mV"}), {}, {}, {}, {});
+    QVERIFY(two.otherChannels.isEmpty());
+    QCOMPARE(ReportStats::otherUnitsNote(two), QString());
+}
+
+// "mV" and "V" are both 电压: the groups' tables are told apart by the unit.
+void TestReportStats::sameQuantityNamedApart()
+{
+    const ReportData d = ReportData::build(2, {true, true, true, true, true},
+                                           project({"1-101", "1-102"}, {"mV", "V"}), {}, {}, {}, {});
+    QCOMPARE(d.leftQuantity, QStringLiteral("电压"));
+    QCOMPARE(d.rightQuantity, QStringLiteral("电压"));
+    QCOMPARE(d.leftName, QStringLiteral("电压(mV)"));
+    QCOMPARE(d.rightName, QStringLiteral("电压(V)"));
+    QCOMPARE(d.tableNames, QStringList({"数据表", "电压(mV)横向表", "电压(mV)竖向表", "电压(V)横向表", "电压(V)竖向表"}));
+    // Headers keep the quantity.
+    QCOMPARE(ReportStats::horizontalHeaders(d.rightQuantity).at(1), QStringLiteral("最大电压"));
+    // Different quantities keep their plain names.
+    const ReportData other = ReportData::build(2, {true, true, true, true, true},
+                                               project({"1-101", "1-102"}, {"℃", "V"}), {}, {}, {}, {});
+    QCOMPARE(other.leftName, QStringLiteral("温度"));
+    QCOMPARE(other.rightName, QStringLiteral("电压"));
+}
+
+void TestReportStats::thinningInWholeMilliseconds_data()
+{
+    QTest::addColumn<QString>("scan");
+    QTest::addColumn<QString>("print");
+    QTest::addColumn<int>("step");
+    QTest::newRow("0.3 over 0.1") << "0.1" << "0.3" << 3; // 0.3 / 0.1 = 2.999… as doubles
+    QTest::newRow("0.7 over 0.1") << "0.1" << "0.7" << 7;
+    QTest::newRow("1.5 over 0.5") << "0.5" << "1.5" << 3;
+    QTest::newRow("0.6 over 0.2") << "0.2" << "0.6" << 3;
+    QTest::newRow("equal") << "0.16" << "0.16" << 1;
+    QTest::newRow("shorter") << "2" << "1" << 1;
+    QTest::newRow("scan 0") << "0" << "10" << 1;
+}
+
+void TestReportStats::thinningInWholeMilliseconds()
+{
+    QFETCH(QString, scan);
+    QFETCH(QString, print);
+    QFETCH(int, step);
+    QCOMPARE(ReportData::rowStep(scan, print), step);
+    // Both forms of the report thread's copies keep rows 0, step, 2·step, …
+    QList<Tool::Struct_ParametersData> rows;
+    QVector<qint64> times;
+    QVector<QVector<double>> columns(1);
+    for (int i = 0; i < 30; ++i) {
+        rows << Tool::Struct_ParametersData{"P", at("10:00:00").addMSecs(100 * i), {QString::number(i)}};
+        times << rows.last().Time.toMSecsSinceEpoch();
+        columns[0] << i;
+    }
+    Tool::Struct_Parameters copy;
+    QList<Tool::Struct_ParametersData> kept;
+    ReportData::prepare(project({"1-101"}, {"℃"}, scan), rows, {true}, print, &copy, &kept);
+    QCOMPARE(kept.size(), (30 + step - 1) / step);
+    QCOMPARE(kept.value(1).Data, QStringList{QString::number(step)});
+    QVector<qint64> keptTimes;
+    QVector<QVector<double>> keptColumns;
+    ReportData::prepare(project({"1-101"}, {"℃"}, scan), times, columns, {true}, print, &copy, &keptTimes,
+                        &keptColumns);
+    QCOMPARE(keptTimes.size(), kept.size());
+    QCOMPARE(keptColumns.at(0).value(1), double(step));
+}
+
+// A value that is no number prints empty and takes no part in minimum,
+// mean or deviation; a channel without any number has empty statistics.
+void TestReportStats::valuesThatAreNoNumber()
+{
+    const auto p = project({"1-101", "1-102", "1-103"}, {"℃", "℃", "℃"});
+    // Channel 1: 1, x, 3 → mean 2; channel 2: 4 4 4; channel 3: never a number
+    // (and missing from the short last row: the count is the project's three).
+    const QList<Tool::Struct_ParametersData> rows{row("10:00:00", {"1", "4", "nan"}), row("10:00:10", {"x", "4", ""}),
+                                                  row("10:00:20", {"3", "4"})};
+    const ReportData d = ReportData::build(2, {true, true, true, false, false}, p, rows, {at("10:00:00")},
+                                           {at("10:00:20")}, {"r"});
+    QCOMPARE(d.rows.at(2).values.size(), 3);
+    QVERIFY(std::isnan(d.rows.at(1).values.at(0)));
+    QVERIFY(std::isnan(d.rows.at(2).values.at(2)));
+    QCOMPARE(d.number(d.rows.at(1).values.at(0)), QString());
+    const ReportStats::Vertical v = ReportStats::vertical(d, 0, 2, true);
+    QCOMPARE(v.channels.at(0).minimum, 1.0);
+    QCOMPARE(v.channels.at(0).average, 2.0);
+    QCOMPARE(v.channels.at(0).deviation, 1.0);
+    QCOMPARE(ReportStats::verticalRow(d, "1-103", v.channels.at(2)),
+             QStringList({"1-103", "", "", "", "", "", "", ""}));
+    // The summary is over the channels with numbers: (2 + 4) / 2.
+    QCOMPARE(v.overall, 3.0);
+    QCOMPARE(v.minMinimumAt, 0);
+    QCOMPARE(ReportStats::verticalSummary(d, v, true).at(1).at(1), QStringLiteral("1-102/4.00"));
+    // Across a row: the numbers only.
+    QCOMPARE(ReportStats::horizontalRow(d, d.rows.at(1), true),
+             QStringList({d.rows.at(1).time, "4.00", "1-102", "4.00", "1-102", "4.00", "0.00", "0.00", "0.00",
+                          "0.00"}));
+    // A row without any number: empty statistics, no channel named.
+    const ReportData none = ReportData::build(2, {true, true, false, false, false}, project({"1-101", "1-102"},
+                                              {"℃", "℃"}), {row("10:00:00", {"x", "y"})}, {at("10:00:00")},
+                                              {at("10:00:00")}, {"r"});
+    QCOMPARE(ReportStats::horizontalRow(none, none.rows.at(0), true).mid(1),
+             QStringList({"", "", "", "", "", "", "", "", ""}));
+    const ReportStats::Vertical empty = ReportStats::vertical(none, 0, 0, true);
+    QCOMPARE(ReportStats::verticalSummary(none, empty, true).at(0).at(1), QString());
+    QCOMPARE(ReportStats::verticalSummary(none, empty, true).at(4).at(1), QString());
 }
 
 QTEST_GUILESS_MAIN(TestReportStats)

@@ -9,6 +9,8 @@
 #include <QSqlQuery>
 #include <QtTest>
 
+#include <cmath>
+
 using namespace Tool;
 
 namespace {
@@ -272,6 +274,41 @@ private slots:
         QVERIFY(deleteParametersData("q"));
         QVERIFY(getParametersData(list, "q"));
         QVERIFY(list.isEmpty());
+    }
+
+    // The compact read for views and reports: as many columns as the project
+    // has channels (not as the first row holds), a text that is no number
+    // and a value missing from a short row read NaN, never 0.
+    void parametersTableColumnsAndNumbers()
+    {
+        QSqlQuery q;
+        const QList<QStringList> rows{{"2024-01-01 10:00:00.000", "1.5,x"},
+                                      {"2024-01-01 10:00:01.000", "2.5,3,4,99"},
+                                      {"2024-01-01 10:00:02.000", "nan,,inf"}};
+        for (const QStringList& r : rows) {
+            q.prepare("insert into ParametersData values ('t',?,?)");
+            q.addBindValue(r.at(0));
+            q.addBindValue(r.at(1));
+            QVERIFY(q.exec());
+        }
+        QVector<qint64> times;
+        QVector<QVector<double>> columns;
+        QVERIFY(getParametersTable("t", 3, &times, &columns));
+        QCOMPARE(times.size(), 3);
+        QCOMPARE(columns.size(), 3);
+        for (const QVector<double>& c : columns)
+            QCOMPARE(c.size(), 3);
+        QCOMPARE(columns[0][0], 1.5);
+        QVERIFY(std::isnan(columns[1][0])); // "x"
+        QVERIFY(std::isnan(columns[2][0])); // missing from the short first row
+        QCOMPARE(columns[0][1], 2.5);
+        QCOMPARE(columns[2][1], 4.0);       // the fourth value is beyond the channels
+        QVERIFY(std::isnan(columns[0][2])); // "nan"
+        QVERIFY(std::isnan(columns[1][2])); // empty
+        QVERIFY(std::isnan(columns[2][2])); // "inf" is no measured value either
+        QVERIFY(getParametersTable("none", 2, &times, &columns));
+        QVERIFY(times.isEmpty());
+        QCOMPARE(columns.size(), 2);
     }
 
     void bulkInsertIsAllOrNothing()

@@ -1,7 +1,7 @@
 // arq-demo-setup: prepares the working directory of the demonstration bench:
 // a database that already holds three simulated loggers, their channel
-// configurations and a calibration page set up for the simulated dry block
-// and its reference.
+// configurations, a calibration page set up for the simulated dry block
+// and its reference, and three decimals shown.
 //
 //   arq-demo-setup --workdir DIR --tc PORT --rtd PORT --ntc PORT --block PORT
 #include "Records.h"
@@ -114,6 +114,12 @@ int main(int argc, char* argv[])
         QString existing;
         ok = Tool::getChannelCalibration(key.first, existing) && Tool::modifyChannelCalibration(key.first, key.second)
              && ok;
+    }
+    // The simulated sensors change in the second and third decimal: show three.
+    {
+        QString existing;
+        ok = Tool::getSystemSet(QStringLiteral("DataAccuracy"), existing)
+             && Tool::modifySystemSet(QStringLiteral("DataAccuracy"), QStringLiteral("3")) && ok;
     }
     std::printf("%s\n", ok ? "demo working directory ready" : "demo set-up incomplete");
     return ok ? 0 : 1;
