@@ -280,6 +280,14 @@
         <source>系数已恢复！</source>
         <translation>Coefficients restored!</translation>
     </message>
+    <message>
+        <source>出具证书...</source>
+        <translation>Issue certificate...</translation>
+    </message>
+    <message>
+        <source>请先选择一次校准！</source>
+        <translation>Select a calibration first!</translation>
+    </message>
 </context>
 <context>
     <name>CalibrationOptionsDialog</name>
@@ -338,6 +346,10 @@
     <message>
         <source>每点采样次数应为1～100！</source>
         <translation>Readings per point must be 1 to 100!</translation>
+    </message>
+    <message>
+        <source>标准器过期时仅警告，由操作者确认后继续（记入操作日志）</source>
+        <translation>Overdue reference: warn only, go on when the operator confirms (logged)</translation>
     </message>
 </context>
 <context>
@@ -659,6 +671,359 @@
     <message>
         <source>标准器 %1（证书 %2）已于 %3 到期，不能用于校准！</source>
         <translation>Reference %1 (certificate %2) was due on %3 and cannot be used for calibration!</translation>
+    </message>
+    <message>
+        <source>标准器 %1（证书 %2）已于 %3 到期，是否仍用于本次校准？确认将记入操作日志。</source>
+        <translation>Reference %1 (certificate %2) was due on %3. Use it for this calibration anyway? The confirmation is logged.</translation>
+    </message>
+    <message>
+        <source>标准器 %1 已过期，操作者确认继续使用。</source>
+        <translation>Reference %1 is overdue; the operator confirmed its use.</translation>
+    </message>
+</context>
+<context>
+    <name>CertificateDialog</name>
+    <message>
+        <source>出具校准证书</source>
+        <translation>Issue calibration certificate</translation>
+    </message>
+    <message>
+        <source>校准开始 %1，设备%2 %3 %4，通道 %5</source>
+        <translation>Calibration started %1, device %2 %3 %4, channels %5</translation>
+    </message>
+    <message>
+        <source>该校准没有可出具证书的记录。</source>
+        <translation>This calibration has no records a certificate can be issued from.</translation>
+    </message>
+    <message>
+        <source>证书编号：</source>
+        <translation>Certificate number:</translation>
+    </message>
+    <message>
+        <source>签发日期：</source>
+        <translation>Date of issue:</translation>
+    </message>
+    <message>
+        <source>委托方：</source>
+        <translation>Customer:</translation>
+    </message>
+    <message>
+        <source>委托方地址：</source>
+        <translation>Customer address:</translation>
+    </message>
+    <message>
+        <source>环境温度(℃)：</source>
+        <translation>Ambient temperature (℃):</translation>
+    </message>
+    <message>
+        <source>相对湿度(%RH)：</source>
+        <translation>Relative humidity (%RH):</translation>
+    </message>
+    <message>
+        <source>签发人：</source>
+        <translation>Authorised signatory:</translation>
+    </message>
+    <message>
+        <source>生成证书...</source>
+        <translation>Write certificate...</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>Notice</translation>
+    </message>
+    <message>
+        <source>请先在“标准器与实验室记录”中填写实验室名称和签发人！</source>
+        <translation>Enter the laboratory name and a signatory in "Standards and lab records" first!</translation>
+    </message>
+    <message>
+        <source>请输入证书编号！</source>
+        <translation>Enter a certificate number!</translation>
+    </message>
+    <message>
+        <source>证书编号 %1 已使用！</source>
+        <translation>Certificate number %1 is already in use!</translation>
+    </message>
+    <message>
+        <source>签发日期格式应为 yyyy-MM-dd！</source>
+        <translation>The date of issue must be yyyy-MM-dd!</translation>
+    </message>
+    <message>
+        <source>请输入委托方！</source>
+        <translation>Enter the customer!</translation>
+    </message>
+    <message>
+        <source>请输入环境温度和相对湿度！</source>
+        <translation>Enter the ambient temperature and relative humidity!</translation>
+    </message>
+    <message>
+        <source>保存证书</source>
+        <translation>Save certificate</translation>
+    </message>
+    <message>
+        <source>PDF 文件 (*.pdf)</source>
+        <translation>PDF files (*.pdf)</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>证书生成已取消。</source>
+        <translation>Writing the certificate was cancelled.</translation>
+    </message>
+    <message>
+        <source>证书生成失败：%1</source>
+        <translation>The certificate could not be written: %1</translation>
+    </message>
+    <message>
+        <source>证书文件已生成，但证书记录保存失败：%1</source>
+        <translation>The certificate files were written, but the certificate record could not be stored: %1</translation>
+    </message>
+    <message>
+        <source>证书已生成：%1</source>
+        <translation>Certificate written: %1</translation>
+    </message>
+</context>
+<context>
+    <name>CertificateFiles</name>
+    <message>
+        <source>无法写入 %1</source>
+        <translation>Cannot write %1</translation>
+    </message>
+</context>
+<context>
+    <name>CertificatePdf</name>
+    <message>
+        <source>正态(证书)</source>
+        <translation>Normal (certificate)</translation>
+    </message>
+    <message>
+        <source>矩形</source>
+        <translation>Rectangular</translation>
+    </message>
+    <message>
+        <source>矩形(分辨力)</source>
+        <translation>Rectangular (resolution)</translation>
+    </message>
+    <message>
+        <source>A类</source>
+        <translation>Type A</translation>
+    </message>
+    <message>
+        <source>标准</source>
+        <translation>Standard</translation>
+    </message>
+    <message>
+        <source>热电偶</source>
+        <translation>Thermocouple</translation>
+    </message>
+    <message>
+        <source>铂电阻</source>
+        <translation>Platinum resistance</translation>
+    </message>
+    <message>
+        <source>热敏电阻</source>
+        <translation>Thermistor</translation>
+    </message>
+    <message>
+        <source>校准证书</source>
+        <translation>Calibration certificate</translation>
+    </message>
+    <message>
+        <source>证书编号：%1</source>
+        <translation>Certificate number: %1</translation>
+    </message>
+    <message>
+        <source>校准机构：</source>
+        <translation>Calibrated by:</translation>
+    </message>
+    <message>
+        <source>地址：</source>
+        <translation>Address:</translation>
+    </message>
+    <message>
+        <source>认可编号：</source>
+        <translation>Accreditation:</translation>
+    </message>
+    <message>
+        <source>委托方：</source>
+        <translation>Customer:</translation>
+    </message>
+    <message>
+        <source>委托方地址：</source>
+        <translation>Customer address:</translation>
+    </message>
+    <message>
+        <source>被校对象：</source>
+        <translation>Item calibrated:</translation>
+    </message>
+    <message>
+        <source>采集设备 %1，序列号 %2（设备%3，配置 %4）</source>
+        <translation>Data logger %1, serial number %2 (device %3, configuration %4)</translation>
+    </message>
+    <message>
+        <source>校准通道：</source>
+        <translation>Channels:</translation>
+    </message>
+    <message>
+        <source>传感器：</source>
+        <translation>Sensors:</translation>
+    </message>
+    <message>
+        <source>校准方法：</source>
+        <translation>Method:</translation>
+    </message>
+    <message>
+        <source>在 %1 中与标准器 %2 比较测量</source>
+        <translation>Comparison in %1 against the reference %2</translation>
+    </message>
+    <message>
+        <source>校准日期：</source>
+        <translation>Date of calibration:</translation>
+    </message>
+    <message>
+        <source>签发日期：</source>
+        <translation>Date of issue:</translation>
+    </message>
+    <message>
+        <source>环境条件：</source>
+        <translation>Environment:</translation>
+    </message>
+    <message>
+        <source>温度 %1 ℃，相对湿度 %2 %RH</source>
+        <translation>Temperature %1 ℃, relative humidity %2 %RH</translation>
+    </message>
+    <message>
+        <source>校准结果</source>
+        <translation>Results</translation>
+    </message>
+    <message>
+        <source>通道 %1%2：%3</source>
+        <translation>Channel %1%2: %3</translation>
+    </message>
+    <message>
+        <source>温度点</source>
+        <translation>Point</translation>
+    </message>
+    <message>
+        <source>标准温度(℃)</source>
+        <translation>Reference (℃)</translation>
+    </message>
+    <message>
+        <source>读数(Ω)</source>
+        <translation>Reading (Ω)</translation>
+    </message>
+    <message>
+        <source>读数(℃)</source>
+        <translation>Reading (℃)</translation>
+    </message>
+    <message>
+        <source>校前误差(℃)</source>
+        <translation>Error as found (℃)</translation>
+    </message>
+    <message>
+        <source>校后误差(℃)</source>
+        <translation>Error as left (℃)</translation>
+    </message>
+    <message>
+        <source>扩展不确定度U(℃)</source>
+        <translation>Uncertainty U (℃)</translation>
+    </message>
+    <message>
+        <source>k</source>
+        <translation>k</translation>
+    </message>
+    <message>
+        <source>(核查)</source>
+        <translation> (check)</translation>
+    </message>
+    <message>
+        <source>写入系数：</source>
+        <translation>Coefficients written: </translation>
+    </message>
+    <message>
+        <source>校前误差为按原有系数的示值减标准温度，校后误差为按写入系数的示值减标准温度。扩展不确定度 U 由合成标准不确定度乘以包含因子 k 得到，包含概率约为 95 %；U 保留两位有效数字，误差修约到相同位数。</source>
+        <translation>The error as found is the indication with the former coefficients minus the reference temperature, the error as left the indication with the coefficients written minus the reference temperature. The expanded uncertainty U is the combined standard uncertainty multiplied by the coverage factor k for a coverage probability of about 95 %; U is given to two significant digits and the errors are rounded to the same decimal place.</translation>
+    </message>
+    <message>
+        <source>溯源性</source>
+        <translation>Traceability</translation>
+    </message>
+    <message>
+        <source>标准器 %1（序列号 %2）由 %3 校准，证书编号 %4，校准日期 %5，有效期至 %6；其扩展不确定度 U = %7 ℃（k = %8）。</source>
+        <translation>The reference %1 (serial number %2) was calibrated by %3, certificate %4 of %5, due %6; its expanded uncertainty is U = %7 ℃ (k = %8).</translation>
+    </message>
+    <message>
+        <source>标准器 %1 未登记校准证书，本证书的结果无溯源声明。</source>
+        <translation>No calibration certificate is recorded for the reference %1: these results carry no statement of traceability.</translation>
+    </message>
+    <message>
+        <source>本证书的校准结果仅对所校准的对象有效。</source>
+        <translation>The results relate only to the item calibrated.</translation>
+    </message>
+    <message>
+        <source>未经本实验室书面同意，不得部分复制本证书。</source>
+        <translation>This certificate shall not be reproduced except in full without the written approval of the laboratory.</translation>
+    </message>
+    <message>
+        <source>校准员：</source>
+        <translation>Operator:</translation>
+    </message>
+    <message>
+        <source>签发人：</source>
+        <translation>Authorised signatory:</translation>
+    </message>
+    <message>
+        <source>签名：</source>
+        <translation>Signature:</translation>
+    </message>
+    <message>
+        <source>附录：不确定度评定</source>
+        <translation>Annex: uncertainty budgets</translation>
+    </message>
+    <message>
+        <source>通道 %1，温度点 %2（%3 ℃）</source>
+        <translation>Channel %1, point %2 (%3 ℃)</translation>
+    </message>
+    <message>
+        <source>分量</source>
+        <translation>Component</translation>
+    </message>
+    <message>
+        <source>分布</source>
+        <translation>Distribution</translation>
+    </message>
+    <message>
+        <source>输入值</source>
+        <translation>Value</translation>
+    </message>
+    <message>
+        <source>灵敏系数</source>
+        <translation>Sensitivity</translation>
+    </message>
+    <message>
+        <source>标准不确定度(℃)</source>
+        <translation>Standard uncertainty (℃)</translation>
+    </message>
+    <message>
+        <source>自由度</source>
+        <translation>Degrees of freedom</translation>
+    </message>
+    <message>
+        <source>合成标准不确定度 u_c = %1 ℃，有效自由度 ν_eff = %2，k = %3，U = %4 ℃</source>
+        <translation>Combined standard uncertainty u_c = %1 ℃, effective degrees of freedom ν_eff = %2, k = %3, U = %4 ℃</translation>
+    </message>
+    <message>
+        <source>—— 证书结束 ——</source>
+        <translation>— End of certificate —</translation>
+    </message>
+    <message>
+        <source>第 %1 页 共 %2 页</source>
+        <translation>Page %1 of %2</translation>
     </message>
 </context>
 <context>
@@ -2309,6 +2674,10 @@
         <source>竖向表</source>
         <translation> vertical table</translation>
     </message>
+    <message>
+        <source>注：以下通道的单位不属于两个分析组，未列入分析表：%1</source>
+        <translation>Note: these channels have a unit of neither analysis group and are left out of the analysis tables: %1</translation>
+    </message>
 </context>
 <context>
     <name>SystemSet</name>
@@ -2547,6 +2916,10 @@
         <source>yyyy年MM月dd日 hh:mm:ss</source>
         <translation>yyyy-MM-dd hh:mm:ss</translation>
     </message>
+    <message>
+        <source>无法打开帮助文档：没有找到能显示它的浏览器。请安装网页浏览器，或直接打开文件 %1。</source>
+        <translation>The help document could not be opened: no web browser was found to show it. Install a web browser, or open the file %1 directly.</translation>
+    </message>
 </context>
 <context>
     <name>VerificationReport</name>
@@ -2726,6 +3099,10 @@
         <source>删除数据失败!</source>
         <translation>Deleting the data failed!</translation>
     </message>
+    <message>
+        <source>报表已生成，但未找到中文字体：PDF中的中文显示为方框。请安装中文字体（如 fonts-noto-cjk）后重新生成。</source>
+        <translation>The report was written, but no Chinese font was found: Chinese text in the PDF shows as empty boxes. Install a Chinese font (such as fonts-noto-cjk) and write the report again.</translation>
+    </message>
 </context>
 <context>
     <name>VerificationReportExcel</name>
@@ -2881,10 +3258,6 @@
         <translation> vertical analysis</translation>
     </message>
     <message>
-        <source>打开文件</source>
-        <translation>Save file</translation>
-    </message>
-    <message>
         <source>路径设置错误!</source>
         <translation>The file path is wrong!</translation>
     </message>
@@ -2911,6 +3284,10 @@
     <message>
         <source>提示</source>
         <translation>Notice</translation>
+    </message>
+    <message>
+        <source>保存文件</source>
+        <translation>Save file</translation>
     </message>
 </context>
 <context>
@@ -3043,10 +3420,6 @@
         <translation>Delete the notifications?</translation>
     </message>
     <message>
-        <source>打开文件</source>
-        <translation>Open file</translation>
-    </message>
-    <message>
         <source>提示</source>
         <translation>Notice</translation>
     </message>
@@ -3061,6 +3434,10 @@
     <message>
         <source>保存失败！</source>
         <translation>Saving failed!</translation>
+    </message>
+    <message>
+        <source>保存文件</source>
+        <translation>Save file</translation>
     </message>
 </context>
 <context>

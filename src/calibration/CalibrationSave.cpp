@@ -391,7 +391,18 @@ QString CalibrationSave::evidence(const CalibrationRun& run, const ChannelCheck&
             QJsonArray components;
             for (const Uncertainty::Component& part : p.Components) {
                 static const char* const kinds[] = {"expanded", "rectangular", "resolution", "typeA", "standard"};
+                // The untranslated name too, so a certificate names the
+                // component in its own language whatever the saving one was.
+                static const char* const names[] = {
+                    QT_TR_NOOP("标准器证书"), QT_TR_NOOP("标准器漂移"), QT_TR_NOOP("温场稳定性"),
+                    QT_TR_NOOP("温场均匀性"), QT_TR_NOOP("读数分辨力"), QT_TR_NOOP("读数准确度"),
+                    QT_TR_NOOP("标准读数A类"), QT_TR_NOOP("通道读数A类"), QT_TR_NOOP("拟合残差")};
+                QString key;
+                for (const char* n : names)
+                    if (tr(n) == part.name)
+                        key = QString::fromUtf8(n);
                 components.append(QJsonObject{{QStringLiteral("name"), part.name},
+                                              {QStringLiteral("key"), key},
                                               {QStringLiteral("kind"), QString::fromLatin1(kinds[int(part.kind)])},
                                               {QStringLiteral("value"), part.value},
                                               {QStringLiteral("k"), part.k},

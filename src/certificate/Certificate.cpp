@@ -228,6 +228,7 @@ bool fromHistory(const QList<Tool::Struct_CalibrationHistory>& rows, int positio
                         const QJsonObject x = part.toObject();
                         BudgetLine line;
                         line.name = x.value(QStringLiteral("name")).toString();
+                        line.key = x.value(QStringLiteral("key")).toString();
                         line.kind = x.value(QStringLiteral("kind")).toString();
                         line.value = real(x.value(QStringLiteral("value")), 0);
                         line.k = real(x.value(QStringLiteral("k")), 2);
@@ -321,6 +322,7 @@ QByteArray toJson(const Content& c)
                 QJsonArray parts;
                 for (const BudgetLine& b : p.budget)
                     parts.append(QJsonObject{{QStringLiteral("name"), b.name},
+                                             {QStringLiteral("key"), b.key},
                                              {QStringLiteral("kind"), b.kind},
                                              {QStringLiteral("value"), b.value},
                                              {QStringLiteral("k"), b.k},

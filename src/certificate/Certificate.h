@@ -35,6 +35,7 @@ QString nextNumber(const QString& pattern, const QDate& date, const QStringList&
 struct BudgetLine
 {
     QString name;
+    QString key; // the name's untranslated text, where the run stored it
     QString kind; // "expanded", "rectangular", "resolution", "typeA", "standard"
     double value = 0;
     double k = 2;

@@ -2,6 +2,7 @@
 
 #include "PdfTextMap.h"
 #include "VerificationReportPDF.h"
+#include "Vocabulary.h"
 
 #include <QFont>
 #include <QFontMetricsF>
@@ -12,11 +13,13 @@
 #include <QPdfWriter>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
 constexpr int Resolution = 300;
-constexpr double Margin = 180; // dots
+constexpr double Margin = 180;  // dots
+constexpr double CellInset = 10; // dots either side of a cell's text
 
 QFont face(const QString& family, double points, bool bold = false)
 {
@@ -64,13 +67,7 @@ QString CertificatePdf::kindText(const QString& kind)
 
 QString CertificatePdf::typeText(const QString& type)
 {
-    if (type == QStringLiteral("热电偶"))
-        return tr("热电偶");
-    if (type == QStringLiteral("铂电阻"))
-        return tr("铂电阻");
-    if (type == QStringLiteral("热敏电阻"))
-        return tr("热敏电阻");
-    return type;
+    return Vocabulary::text(type);
 }
 
 void CertificatePdf::add(Type type, const QStringList& cells, int table, bool strong)
@@ -131,9 +128,10 @@ void CertificatePdf::build()
     add(Type::Field, {tr("校准通道："), channels.join(QStringLiteral("，"))});
     add(Type::Field, {tr("传感器："), kinds.join(QStringLiteral("，"))});
     const QString source = c.hasSource ? QStringLiteral("%1 %2").arg(c.sourceModel, c.sourceSerial).trimmed()
-                                       : c.reference.section(QLatin1Char(' '), 0, 0);
-    const QString standard = c.hasStandard ? QStringLiteral("%1 %2").arg(c.standard.kind, c.standard.serial).trimmed()
-                                           : c.reference;
+                                       : Vocabulary::text(c.reference.section(QLatin1Char(' '), 0, 0));
+    const QString standard = c.hasStandard
+                                 ? QStringLiteral("%1 %2").arg(Vocabulary::text(c.standard.kind), c.standard.serial).trimmed()
+                                 : Vocabulary::text(c.reference.section(QLatin1Char(' '), 0, 0));
     add(Type::Field, {tr("校准方法："), tr("在 %1 中与标准器 %2 比较测量").arg(source, standard)});
     const QString dates = c.calibratedFrom == c.calibratedTo
                               ? c.calibratedFrom.toString(Qt::ISODate)
@@ -178,11 +176,13 @@ void CertificatePdf::build()
     if (c.hasStandard)
         add(Type::Text, {tr("标准器 %1（序列号 %2）由 %3 校准，证书编号 %4，校准日期 %5，有效期至 %6；"
                             "其扩展不确定度 U = %7 ℃（k = %8）。")
-                             .arg(c.standard.kind, c.standard.serial, c.standard.laboratory, c.standard.certificate,
+                             .arg(Vocabulary::text(c.standard.kind), c.standard.serial, c.standard.laboratory,
+                                  c.standard.certificate,
                                   c.standard.calibrated.toString(Qt::ISODate), c.standard.due.toString(Qt::ISODate),
                                   c.standard.uncertainty, QString::number(c.standard.k, 'g', 3))});
     else
-        add(Type::Text, {tr("标准器 %1 未登记校准证书，本证书的结果无溯源声明。").arg(c.reference)});
+        add(Type::Text, {tr("标准器 %1 未登记校准证书，本证书的结果无溯源声明。")
+                             .arg(Vocabulary::text(c.reference.section(QLatin1Char(' '), 0, 0)))});
     add(Type::Text, {tr("本证书的校准结果仅对所校准的对象有效。")});
     add(Type::Text, {tr("未经本实验室书面同意，不得部分复制本证书。")});
     add(Type::Space);
@@ -211,7 +211,8 @@ void CertificatePdf::build()
                 const int id = m_Headers.size() - 1;
                 for (const BudgetLine& b : p.budget)
                     add(Type::Row,
-                        {b.name, kindText(b.kind) + (b.kind == QLatin1String("typeA") ? QStringLiteral(" n=%1").arg(b.count)
+                        {b.key.isEmpty() ? b.name : QCoreApplication::translate("CalibrationSave", b.key.toUtf8().constData()),
+                         kindText(b.kind) + (b.kind == QLatin1String("typeA") ? QStringLiteral(" n=%1").arg(b.count)
                                                      : b.kind == QLatin1String("expanded")
                                                          ? QStringLiteral(" k=%1").arg(b.k, 0, 'g', 3)
                                                          : QString()),
@@ -253,6 +254,18 @@ void CertificatePdf::measure(QPagedPaintDevice* device)
         case Type::Title:
             b.height = line * 1.4;
             break;
+        case Type::TableHeader:
+        case Type::Row: {
+            // A cell that does not fit goes on up to three lines.
+            int lines = 1;
+            for (int i = 0; i < b.cells.size(); ++i) {
+                const double w = m_Width * b.widths.value(i, 0.1) - 2 * CellInset;
+                const QRectF r = m.boundingRect(QRectF(0, 0, w, 1e6), Qt::TextWordWrap, b.cells.at(i));
+                lines = std::max(lines, std::min(3, int(std::ceil(r.height() / m.height() - 0.01))));
+            }
+            b.height = line + (lines - 1) * m.height();
+            break;
+        }
         default:
             b.height = line;
         }
@@ -326,10 +339,10 @@ void CertificatePdf::drawBlock(QPainter& p, const Block& b, double y)
             const double w = m_Width * b.widths.value(i, 0.1);
             const QRectF cell(cx, y, w, b.height);
             p.drawRect(cell);
-            const QString text = p.fontMetrics().elidedText(b.cells.at(i), Qt::ElideRight, int(w - 16));
-            p.drawText(cell.adjusted(8, 0, -8, 0),
-                       (i == 0 || b.type == Type::TableHeader ? Qt::AlignHCenter : Qt::AlignRight) | Qt::AlignVCenter,
-                       text);
+            p.drawText(cell.adjusted(CellInset, 0, -CellInset, 0),
+                       (i == 0 || b.type == Type::TableHeader ? Qt::AlignHCenter : Qt::AlignRight) | Qt::AlignVCenter
+                           | Qt::TextWordWrap,
+                       b.cells.at(i));
             cx += w;
         }
         break;
