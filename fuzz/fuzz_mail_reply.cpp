@@ -178,8 +178,12 @@ void serve(const QList<QByteArray>& replies, Transcript& t)
         if (command.isEmpty())
             break;
         t.commands.append(command);
-        if (refused && command.trimmed().toLower() != "quit")
+        const QByteArray verb = message ? QByteArray() : command.trimmed().toLower().split(' ').first();
+        // The one command a refusal allows gets no answer any more: the
+        // client times out on it and may only quit.
+        if (refused && verb != "quit" && !(!allowed.isEmpty() && verb == allowed))
             ++t.commandsAfterRefusal;
+        allowed.clear();
         message = false;
     }
     ::close(fd);
