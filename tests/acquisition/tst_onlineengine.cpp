@@ -89,6 +89,7 @@ private slots:
     void lockedDatabaseHoldsBoundedRows_data();
     void lockedDatabaseHoldsBoundedRows();
     void removedDatabaseFileIsReported();
+    void heldScansAtStopAreToldAndStoredAtNextStart_data();
     void heldScansAtStopAreToldAndStoredAtNextStart();
     void destroyedWhileScanning();
     void deviceOverPty();
@@ -574,14 +575,23 @@ void TestOnlineEngine::removedDatabaseFileIsReported()
     stopAndSave();
 }
 
+void TestOnlineEngine::heldScansAtStopAreToldAndStoredAtNextStart_data()
+{
+    QTest::addColumn<bool>("stop");
+    QTest::newRow("停止, 保存") << true;
+    QTest::newRow("run ends by itself") << false;
+}
+
 void TestOnlineEngine::heldScansAtStopAreToldAndStoredAtNextStart()
 {
-    // The database refuses writes until the run is stopped: the scans still
-    // held go to the side file beside the database, the user is told how
-    // many and where, and the next start stores each of them once.
+    // The database refuses writes until the run ends: the scans still held
+    // go to the side file beside the database, the user is told how many
+    // and where, and the next start stores each of them once.
+    QFETCH(bool, stop);
     QVERIFY(startSimulator(1, 2));
     const QDateTime now = QDateTime::currentDateTime();
-    OnlineSetup::fill(*m_Context, tcpLinks(), 2, {QStringLiteral("K")}, {}, 0.05, now.addSecs(-1), now.addSecs(-10));
+    OnlineSetup::fill(*m_Context, tcpLinks(), 2, {QStringLiteral("K")}, {}, 0.05, now.addSecs(-1),
+                      stop ? now.addSecs(-10) : now.addSecs(6));
     m_Dialog = std::make_unique<ParametersOnLine>();
     OnlineSession* session = m_Dialog->session();
     session->setHoldLimits(5, 3, 100, 400);
@@ -593,7 +603,12 @@ void TestOnlineEngine::heldScansAtStopAreToldAndStoredAtNextStart()
     QVERIFY(waitFor([&] { return session->heldScans() >= 20; }, 10000));
 
     MessageBox::clear();
-    stopAndSave();
+    if (stop) {
+        stopAndSave();
+    } else {
+        QVERIFY(waitCommand(OnlineSession::commandText(OnlineSession::Finish), 20000));
+        QCOMPARE(m_Dialog->statusText(), QStringLiteral("采集结束。"));
+    }
     const int held = session->heldScans();
     QVERIFY(held >= 20);
     QCOMPARE(session->heldScansOnDisk(), held); // all of them in the file now
