@@ -11,9 +11,11 @@
 // Code checks: a code comes only from a reply ending in CRLF whose last line
 // starts with three digits and a blank or the line end, and is those digits.
 // Dialogue checks: the client never sends anything but "quit" after a reply
-// the script meant as a refusal or a reply it judged incomplete; mail counts
-// as sent only when the server answered the final "." of every message
-// with 250.
+// the script meant as a refusal or a reply it judged incomplete, except
+// "HELO" after a refused EHLO (RFC 5321 4.1.4) and "RSET" after a refused
+// recipient (the next recipient is tried); mail counts as sent only when the
+// server answered the final "." of every message with 250, and the client's
+// count of delivered messages is the server's.
 
 #include "Email.h"
 
@@ -137,24 +139,36 @@ void serve(const QList<QByteArray>& replies, Transcript& t)
     int code = answer();
     if (code < 200 || code >= 400)
         refused = true;
+    QByteArray allowed; // the one command a refusal may be followed by
     while (next < replies.size()) {
         const QByteArray command = readCommand(fd, pending, message);
         if (command.isEmpty())
             break;
         t.commands.append(command);
-        const bool quit = command.trimmed().toLower() == "quit";
-        if (refused && !quit)
-            ++t.commandsAfterRefusal;
+        const QByteArray verb = message ? QByteArray() : command.trimmed().toLower().split(' ').first();
+        const bool quit = verb == "quit";
+        if (refused && !quit) {
+            if (!allowed.isEmpty() && verb == allowed)
+                refused = false; // judged by its own reply below
+            else
+                ++t.commandsAfterRefusal;
+        }
+        allowed.clear();
         const bool wasMessage = message;
         message = false;
         code = answer();
         if (code < 0)
             break;
-        if (code < 200 || code >= 400)
+        if (code < 200 || code >= 400) {
             refused = true;
+            if (verb == "ehlo" && code >= 500 && code <= 599)
+                allowed = "helo";
+            else if (verb == "rcpt" && code >= 400 && code <= 599)
+                allowed = "rset";
+        }
         if (wasMessage && code == 250)
             ++t.acceptedMessages;
-        if (!wasMessage && command.trimmed().toLower() == "data" && code == 354)
+        if (!wasMessage && verb == "data" && code == 354)
             message = true;
     }
     // Whatever the client still says after the script ends.
@@ -164,8 +178,12 @@ void serve(const QList<QByteArray>& replies, Transcript& t)
         if (command.isEmpty())
             break;
         t.commands.append(command);
-        if (refused && command.trimmed().toLower() != "quit")
+        const QByteArray verb = message ? QByteArray() : command.trimmed().toLower().split(' ').first();
+        // The one command a refusal allows gets no answer any more: the
+        // client times out on it and may only quit.
+        if (refused && verb != "quit" && !(!allowed.isEmpty() && verb == allowed))
             ++t.commandsAfterRefusal;
+        allowed.clear();
         message = false;
     }
     ::close(fd);
@@ -179,6 +197,7 @@ void dialogue(const QByteArray& script, bool twoRecipients)
     Transcript t;
     std::thread server(serve, replies, std::ref(t));
     bool sent = false;
+    int delivered = 0;
     {
         MailSettings settings;
         settings.host = QStringLiteral("127.0.0.1");
@@ -192,6 +211,7 @@ void dialogue(const QByteArray& script, bool twoRecipients)
         sent = email.sendAll(to, QStringLiteral("alarm"), QStringLiteral("channel 1 high"));
         if (sent)
             check(email.failure().isEmpty());
+        delivered = email.delivered();
     }
     server.join();
     if (std::getenv("ARQ_FUZZ_VERBOSE")) {
@@ -201,6 +221,7 @@ void dialogue(const QByteArray& script, bool twoRecipients)
             std::fprintf(stderr, "  > %s\n", command.trimmed().constData());
     }
     check(t.commandsAfterRefusal == 0);
+    check(delivered == t.acceptedMessages);
     if (sent)
         check(t.acceptedMessages == (twoRecipients ? 2 : 1));
 }

@@ -74,8 +74,10 @@ for target in "${targets[@]}"; do
     # Control byte (bit 0: a dialogue; bit 1: two recipients), then replies
     # separated by NUL bytes; without bit 0 one reply for the code parser.
     seed "$corpus" code '\x00250-first\r\n250 ok\r\n'
-    seed "$corpus" dialogue '\x01220 hi\r\n\000250 ok\r\n\000334 VXNlcm5hbWU6\r\n\000334 UGFzc3dvcmQ6\r\n\000235 ok\r\n\000250 ok\r\n\000250 ok\r\n\000354 go\r\n\000250 queued\r\n\000221 bye\r\n'
-    seed "$corpus" refused '\x03220 hi\r\n\000250-a\r\n\000250 ok\r\n\000334 x\r\n\000334 y\r\n\000235 ok\r\n\000250 ok\r\n\000550 no such user\r\n\000221 bye\r\n'
+    seed "$corpus" dialogue '\x01220 hi\r\n\000250-hi\r\n250 AUTH LOGIN PLAIN\r\n\000334 VXNlcm5hbWU6\r\n\000334 UGFzc3dvcmQ6\r\n\000235 ok\r\n\000250 ok\r\n\000250 ok\r\n\000354 go\r\n\000250 queued\r\n\000221 bye\r\n'
+    seed "$corpus" refused '\x03220 hi\r\n\000250-a\r\n\000250 AUTH=LOGIN\r\n\000334 x\r\n\000334 y\r\n\000235 ok\r\n\000250 ok\r\n\000550 no such user\r\n\000250 reset\r\n\000250 ok\r\n\000250 ok\r\n\000354 go\r\n\000250 queued\r\n\000221 bye\r\n'
+    seed "$corpus" plain '\x01220 hi\r\n\000250-hi\r\n250 AUTH PLAIN\r\n\000235 ok\r\n\000250 ok\r\n\000250 ok\r\n\000354 go\r\n\000250 queued\r\n\000221 bye\r\n'
+    seed "$corpus" helo '\x01220 hi\r\n\000500 what\r\n\000250 ok\r\n\000221 bye\r\n'
     ;;
   restore)
     # A small database of the program's own schema, written by the target.

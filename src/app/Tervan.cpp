@@ -4,6 +4,7 @@
 #include "Backup.h"
 #include "AcquisitionDevice.h"
 #include "ChannelConfig.h"
+#include "HeldRecovery.h"
 #include "ParametersChannel.h"
 #include "ParametersMode.h"
 #include "ParametersOnLine.h"
@@ -151,6 +152,19 @@ Tervan::Tervan(QWidget* parent) : QMainWindow(parent)
     m_backupTimer = new QTimer(this);
     connect(m_backupTimer, &QTimer::timeout, this, &Tervan::BackupTimer_slots);
     m_backupTimer->start(300000);
+    // Once the window is up: scans an earlier run could not store.
+    QTimer::singleShot(0, this, &Tervan::recoverHeldScans);
+}
+
+void Tervan::recoverHeldScans()
+{
+    const QString database =
+        QSqlDatabase::database(QLatin1String(QSqlDatabase::defaultConnection), false).databaseName();
+    if (!databaseOpen() || HeldRecovery::sideFiles(database).isEmpty())
+        return;
+    const QString text = HeldRecovery::message(HeldRecovery::recover(database));
+    if (!text.isEmpty())
+        MessageBox::information(this, m_infoTitle, text);
 }
 
 Tervan::~Tervan()

@@ -84,6 +84,8 @@ private:
     bool pageIsBusy() const;
     QString busyMessage() const;
     void notificationAction(int which);
+    // Stores the scans an earlier run left in side files and says so.
+    void recoverHeldScans();
 
     QStringList m_pageTitles;
     QString m_infoTitle;

@@ -1,5 +1,6 @@
 #include "Email.h"
 
+#include <QCoreApplication>
 #include <QDebug>
 #include <QElapsedTimer>
 #include <QNetworkConfigurationManager>
@@ -143,6 +144,13 @@ int Email::replyCode(const QByteArray& reply)
     return isCompleteReply(reply) ? lineCode(lastLine(reply)) : 0;
 }
 
+QString Email::failure() const
+{
+    if (!m_failure.isEmpty() || m_refusals.isEmpty())
+        return m_failure;
+    return m_refusals.join(QStringLiteral("; "));
+}
+
 void Email::fail(const QString& reason)
 {
     if (!m_ok)
@@ -175,38 +183,104 @@ void Email::start()
     }
     if (!expect(220)) // greeting
         return;
-
-    const QByteArray host = m_settings.host.toUtf8();
-    if (m_settings.startTls) {
-        if (!upgradeToTls()) {
-            // Never let the login go out in clear text when encryption was asked for.
-            fail(m_failure.isEmpty() ? QStringLiteral("STARTTLS failed") : m_failure);
-            qWarning().noquote() << "SMTP STARTTLS failed; mail dialogue abandoned";
-            m_socket->abort();
-            return;
-        }
-    } else {
-        write("HELO " + host + "\r\n");
-        if (!expect(250))
-            return;
+    if (!greet())
+        return;
+    if (m_settings.startTls && !upgradeToTls()) {
+        // Never let the login go out in clear text when encryption was asked for.
+        fail(m_failure.isEmpty() ? QStringLiteral("STARTTLS failed") : m_failure);
+        qWarning().noquote() << "SMTP STARTTLS failed; mail dialogue abandoned";
+        m_socket->abort();
+        return;
     }
-    write("AUTH LOGIN\r\n");
-    if (!expect(334))
-        return;
-    write(m_sender.toBase64() + "\r\n");
-    if (!expect(334))
-        return;
-    write(m_authCode.toBase64() + "\r\n");
-    expect(235);
+    login();
+}
+
+bool Email::greet()
+{
+    // RFC 5321 4.1.4: greet with EHLO; a server that does not know it
+    // (500, 502, or another 5xx refusal) is greeted with HELO and offers
+    // no extensions.
+    const QByteArray host = m_settings.host.toUtf8();
+    m_extensions.clear();
+    write("EHLO " + host + "\r\n");
+    readStep();
+    if (!m_ok)
+        return false;
+    const int code = replyCode(m_reply);
+    if (code == 250) {
+        const QList<QByteArray> lines = m_reply.split('\n');
+        // The first line names the server; every further one is an extension.
+        for (int i = 1; i < lines.size(); ++i) {
+            const QByteArray line = lines.at(i).trimmed();
+            if (line.size() > 4)
+                m_extensions << QString::fromUtf8(line.mid(4)).trimmed().toUpper();
+        }
+        return true;
+    }
+    if (code < 500 || code > 599) {
+        fail(code ? QString::fromUtf8(m_reply).trimmed() : QStringLiteral("no answer from %1").arg(m_settings.host));
+        return false;
+    }
+    qInfo().noquote() << "SMTP server refused EHLO; greeting with HELO";
+    write("HELO " + host + "\r\n");
+    return expect(250);
+}
+
+QStringList Email::authMechanisms(const QStringList& extensions)
+{
+    static const QRegularExpression separator(QStringLiteral("[\\s=]+"));
+    QStringList out;
+    for (const QString& extension : extensions) {
+        // "AUTH LOGIN PLAIN", and the older "AUTH=LOGIN" some servers still send.
+        QStringList words = extension.toUpper().split(separator, Qt::SkipEmptyParts);
+        if (words.isEmpty() || words.takeFirst() != QLatin1String("AUTH"))
+            continue;
+        for (const QString& w : qAsConst(words))
+            if (!out.contains(w))
+                out << w;
+    }
+    return out;
+}
+
+bool Email::login()
+{
+    // No authorisation code configured: a relay of the lab that takes mail
+    // without a login.
+    if (m_authCode.isEmpty()) {
+        qInfo().noquote() << "SMTP: no authorisation code configured, sending without login";
+        return true;
+    }
+    const QStringList offered = authMechanisms(m_extensions);
+    if (offered.contains(QLatin1String("LOGIN"))) {
+        write("AUTH LOGIN\r\n");
+        if (!expect(334))
+            return false;
+        write(m_sender.toBase64() + "\r\n");
+        if (!expect(334))
+            return false;
+        write(m_authCode.toBase64() + "\r\n");
+        return expect(235);
+    }
+    if (offered.contains(QLatin1String("PLAIN"))) {
+        // RFC 4616: no authorisation identity, then the login and the code.
+        write("AUTH PLAIN " + (QByteArray(1, '\0') + m_sender + QByteArray(1, '\0') + m_authCode).toBase64()
+              + "\r\n");
+        return expect(235);
+    }
+    // Nothing to log in with: say so rather than send mail the server would
+    // refuse as unauthenticated, or send the code some other way.
+    if (offered.isEmpty())
+        fail(QCoreApplication::translate("Email", "邮件服务器%1不提供登录（AUTH），无法以发件邮箱登录")
+                 .arg(m_settings.host));
+    else
+        fail(QCoreApplication::translate("Email", "邮件服务器%1只提供%2登录，本程序只支持LOGIN和PLAIN")
+                 .arg(m_settings.host, offered.join(QLatin1Char(' '))));
+    return false;
 }
 
 bool Email::upgradeToTls()
 {
     auto* ssl = static_cast<QSslSocket*>(m_socket);
-    const QByteArray host = m_settings.host.toUtf8();
-    write("EHLO " + host + "\r\n");
-    if (!expect(250))
-        return false;
     write("STARTTLS\r\n");
     if (!expect(220))
         return false;
@@ -225,8 +299,7 @@ bool Email::upgradeToTls()
         return false;
     }
     // The server forgets what it announced before the upgrade.
-    write("EHLO " + host + "\r\n");
-    return expect(250);
+    return greet();
 }
 
 void Email::write(const QByteArray& data)
@@ -272,8 +345,25 @@ bool Email::send(QByteArray recipient, QString subject, QString body)
     if (!expect(250))
         return false;
     write("rcpt to:<" + recipient + ">\r\n");
-    if (!expect(250, 251))
+    readStep();
+    const int code = replyCode(m_reply);
+    if (code == 250 || code == 251) {
+        // taken: on to the message
+    } else if (code >= 400 && code <= 599) {
+        // This mailbox is refused, the server is not: reset the transaction
+        // and let the next recipient still hear of the alarm.
+        const QString address = QString::fromUtf8(recipient);
+        const QString reply = QString::fromUtf8(m_reply).trimmed();
+        m_refused << address;
+        m_refusals << (reply.contains(address, Qt::CaseInsensitive) ? reply : address + QStringLiteral(": ") + reply);
+        qWarning().noquote() << "SMTP recipient refused:" << reply;
+        write("RSET\r\n");
+        expect(250);
         return false;
+    } else {
+        fail(code ? QString::fromUtf8(m_reply).trimmed() : QStringLiteral("no answer from %1").arg(m_settings.host));
+        return false;
+    }
     write("data\r\n");
     if (!expect(354))
         return false;
@@ -283,7 +373,10 @@ bool Email::send(QByteArray recipient, QString subject, QString body)
     write("\r\n");
     write(wireBody(body));
     write(".\r\n");
-    return expect(250);
+    if (!expect(250))
+        return false;
+    ++m_delivered;
+    return true;
 }
 
 bool Email::sendAll(QStringList recipients, QString subject, QString body)

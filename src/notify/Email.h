@@ -26,9 +26,14 @@ struct MailSettings
     static MailSettings load(const QString& path = fileName());
 };
 
-// A minimal synchronous SMTP client: the constructor connects and logs in
-// with AUTH LOGIN, send() writes one message, the destructor says quit.
-// Every reply is read with a 1000 ms bound and judged by its code: the first
+// A minimal synchronous SMTP client: the constructor connects, greets with
+// EHLO (HELO when the server refuses EHLO, RFC 5321 4.1.4), upgrades with
+// STARTTLS when asked to, and logs in with AUTH LOGIN, or AUTH PLAIN where
+// the server offers only that; send() writes one message, the destructor
+// says quit. A server that offers neither login is refused before anything
+// is sent (with an empty AuthCode no login is tried: a relay of the lab).
+// Every reply is read with a 1000 ms bound and judged by its code. A refused
+// recipient is reset (RSET) and the next one still gets the mail; any other
 // refusal (4xx, 5xx, or no answer) ends the dialogue, and from then on
 // nothing counts as sent. Blocks the calling thread; create, use and destroy
 // it on one thread.
@@ -48,9 +53,20 @@ public:
     bool sendAll(QStringList recipients, QString subject, QString body);
 
     QByteArray lastReply() const { return m_reply; }
-    // Why the dialogue stopped (the server's own text where it refused);
+    // Why the dialogue stopped (the server's own text where it refused), or,
+    // when it went on, the refusal of each refused recipient (its address
+    // added where the server's text does not name it), joined by "; ";
     // empty while all went well.
-    QString failure() const { return m_failure; }
+    QString failure() const;
+    // Recipients the server refused (RCPT answered 4xx or 5xx), in order.
+    QStringList refusedRecipients() const { return m_refused; }
+    // Messages the server took.
+    int delivered() const { return m_delivered; }
+    // The extensions the server announced in its last EHLO reply (upper-case
+    // keyword with its parameters, "AUTH LOGIN PLAIN"); empty after HELO.
+    QStringList extensions() const { return m_extensions; }
+    // The login mechanisms offered in an EHLO reply's extensions.
+    static QStringList authMechanisms(const QStringList& extensions);
     // The code of a complete reply (the last line's), 0 when there is none.
     static int replyCode(const QByteArray& reply);
 
@@ -73,6 +89,9 @@ public:
 
 private:
     void start();
+    // EHLO, or HELO after a refused EHLO; fills the extensions.
+    bool greet();
+    bool login();
     bool upgradeToTls();
     void write(const QByteArray& data);
     void readStep();
@@ -86,6 +105,10 @@ private:
     QByteArray m_authCode;
     QByteArray m_reply;
     QString m_failure;
+    QStringList m_extensions;
+    QStringList m_refused;
+    QStringList m_refusals; // the server's words for each refused recipient
+    int m_delivered = 0;
     bool m_ok = true; // no refusal so far
     QTcpSocket* m_socket = nullptr;
 };

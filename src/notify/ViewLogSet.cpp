@@ -159,14 +159,16 @@ void ViewLogSet::pt_Send_clicked()
     // indicator so the window keeps painting.
     m_worker = QThread::create([this, recipients, subject, body] {
         bool sent = false;
+        int delivered = 0;
         QString failure;
         {
             Email mail;
             sent = mail.sendAll(recipients, subject, body);
+            delivered = mail.delivered();
             if (!sent && Email::isOnline())
                 failure = mail.failure();
         } // quit said before the result is reported
-        emit Send_signals(sent, failure);
+        emit Send_signals(sent, delivered, failure);
     });
     m_waiting = new QWaiting(this);
     m_waiting->setText(tr("邮件发送中，请稍等..."));
@@ -179,6 +181,9 @@ void ViewLogSet::pt_Send_clicked()
 
     if (m_sent)
         MessageBox::information(this, tr("提示"), tr("邮件发送成功！"));
+    else if (m_delivered > 0 && !m_failure.isEmpty())
+        // Some addresses got the mail: say which did not, in the server's words.
+        MessageBox::information(this, tr("提示"), tr("部分收件人未收到邮件：") + m_failure);
     else if (m_failure.isEmpty())
         MessageBox::information(this, tr("提示"), tr("当前无网络，邮件发送失败！"));
     else
@@ -186,9 +191,10 @@ void ViewLogSet::pt_Send_clicked()
         MessageBox::information(this, tr("提示"), tr("邮件发送失败：") + m_failure);
 }
 
-void ViewLogSet::Send_slots(bool sent, QString failure)
+void ViewLogSet::Send_slots(bool sent, int delivered, QString failure)
 {
     m_sent = sent;
+    m_delivered = delivered;
     m_failure = failure;
     if (m_worker) {
         m_worker->wait();

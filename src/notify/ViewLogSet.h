@@ -34,14 +34,14 @@ public:
     static QString mailBody(const QList<Tool::Struct_AuditLog>& rows);
 
 signals:
-    void Send_signals(bool sent, QString failure);
+    void Send_signals(bool sent, int delivered, QString failure);
 
 public slots:
     void pt_Send_clicked();
     void reject() override;
 
 private slots:
-    void Send_slots(bool sent, QString failure);
+    void Send_slots(bool sent, int delivered, QString failure);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -58,6 +58,7 @@ private:
     QThread* m_worker = nullptr;
     QWaiting* m_waiting = nullptr;
     bool m_sent = false;
+    int m_delivered = 0; // messages the server took in the last test mail
     QString m_failure; // why the last test mail was not sent
 
     QLabel* label_Email1 = nullptr;

@@ -4,7 +4,9 @@
 
 #include "HeldRows.h"
 
+#include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -42,6 +44,25 @@ struct Database
     }
 };
 
+// chattr +a: the file takes appends but can be neither cut nor removed, as
+// a file on a failing disk or held open elsewhere. Undone on destruction.
+struct AppendOnly
+{
+    QStringList paths;
+    bool set(const QString& path)
+    {
+        if (QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+a"), path}) != 0)
+            return false;
+        paths << path;
+        return true;
+    }
+    ~AppendOnly()
+    {
+        for (const QString& path : qAsConst(paths))
+            QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-a"), path});
+    }
+};
+
 } // namespace
 
 class TestHeldRows : public QObject
@@ -51,6 +72,9 @@ private slots:
     void storedWholeInOrder_data();
     void storedWholeInOrder();
     void backoffDoublesUpToBound();
+    void sideFileFaults_data();
+    void sideFileFaults();
+    void readFileTakesWholeScansOnly();
 };
 
 void TestHeldRows::storedWholeInOrder_data()
@@ -148,6 +172,122 @@ void TestHeldRows::backoffDoublesUpToBound()
     QVERIFY(held.flush(write, [](const HeldRows::Scan&) {}, now, 1));
     QVERIFY(held.retryDue(now)); // a stored write ends the back-off
     QCOMPARE(held.failures(), 0);
+}
+
+enum Fault { Unreadable, NotRemovable, CutShort, CutShortNotCuttable };
+Q_DECLARE_METATYPE(Fault)
+
+void TestHeldRows::sideFileFaults_data()
+{
+    QTest::addColumn<Fault>("fault");
+    QTest::addColumn<int>("lost");
+    QTest::addColumn<bool>("left"); // the first file stays behind
+    // The file cannot be read back for a while (moved away, locked): its
+    // unread scans are counted lost and it is never read again, even when
+    // it comes back.
+    QTest::newRow("unreadable, then back") << Unreadable << 5 << true;
+    // Stored but neither removable nor cuttable: the next scans go to a new file.
+    QTest::newRow("drained file not removable") << NotRemovable << 0 << true;
+    // A failed write left part of a scan at the end: cut back, or, when it
+    // cannot be cut, the next scans go to a new file; never stored half.
+    QTest::newRow("scan cut short") << CutShort << 0 << false;
+    QTest::newRow("scan cut short, not cuttable") << CutShortNotCuttable << 0 << true;
+}
+
+void TestHeldRows::sideFileFaults()
+{
+    QFETCH(Fault, fault);
+    QFETCH(int, lost);
+    QFETCH(bool, left);
+    QTemporaryDir dir;
+    const QString side = dir.filePath(QStringLiteral("run.held.tsv"));
+    AppendOnly appendOnly;
+    HeldRows held(side);
+    held.setLimits(2, 3);
+    held.setBackoff(0, 0);
+    Database db;
+    QList<int> stored;
+    auto write = [&](const QList<Tool::Struct_ParametersData>& r) { return db.write(r); };
+    auto done = [&](const HeldRows::Scan& s) { stored << s.index; };
+
+    // Scans 0-7 in the side file, 8 and 9 in memory; 0-2 stored.
+    for (int i = 0; i < 10; ++i)
+        held.add(scan(i));
+    QCOMPARE(held.sideScans(), 8);
+    held.flush(write, done, 0, 1);
+    QCOMPARE(stored, (QList<int>{0, 1, 2}));
+
+    switch (fault) {
+    case Unreadable:
+        QVERIFY(QFile::rename(side, side + QStringLiteral(".away")));
+        held.flush(write, done, 1, 1);
+        QVERIFY(QFile::rename(side + QStringLiteral(".away"), side));
+        break;
+    case NotRemovable:
+        if (!appendOnly.set(side))
+            QSKIP("chattr +a not possible here");
+        QVERIFY(held.flush(write, done, 1, 100));
+        QVERIFY(QFile::exists(side));
+        break;
+    case CutShort:
+    case CutShortNotCuttable: {
+        // The first row of a scan without the rest and its end line.
+        QFile f(side);
+        QVERIFY(f.open(QIODevice::Append));
+        f.write(HeldRows::frame(scan(99)).split('\n').first() + '\n');
+        f.close();
+        if (fault == CutShortNotCuttable && !appendOnly.set(side))
+            QSKIP("chattr +a not possible here");
+        break;
+    }
+    }
+
+    for (int i = 10; i < 20; ++i)
+        held.add(scan(i));
+    while (!held.isEmpty())
+        held.flush(write, done, 2, 2);
+
+    // Every scan stored once, whole and in order, or counted lost.
+    QCOMPARE(held.lostScans(), lost);
+    QCOMPARE(stored.size() + held.lostScans(), 20);
+    for (int k = 1; k < stored.size(); ++k)
+        QVERIFY2(stored.at(k) > stored.at(k - 1), qPrintable(QString::number(stored.at(k))));
+    QCOMPARE(db.rows.size(), 2 * stored.size());
+    for (int k = 0; k < stored.size(); ++k)
+        QCOMPARE(db.rows.at(2 * k).Data, scan(stored.at(k)).rows.at(0).Data);
+    // Only a file given up stays, and the run says which.
+    const QStringList files = QDir(dir.path()).entryList({QStringLiteral("*.tsv")}, QDir::Files);
+    QCOMPARE(files, left ? QStringList{QStringLiteral("run.held.tsv")} : QStringList{});
+    QCOMPARE(held.leftFiles(), left ? QStringList{side} : QStringList{});
+}
+
+void TestHeldRows::readFileTakesWholeScansOnly()
+{
+    // What a crash or a failed write can leave: a scan without its end
+    // line, one whose end line does not match, a last line cut short.
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("left.tsv"));
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    const QByteArray partial = HeldRows::frame(scan(2)).split('\n').first() + '\n';
+    QByteArray mismatched = HeldRows::frame(scan(4));
+    mismatched.replace("#end\t4\t2", "#end\t4\t3");
+    f.write(HeldRows::frame(scan(1)) + partial + HeldRows::frame(scan(3)) + mismatched + HeldRows::frame(scan(5))
+            + HeldRows::frame(scan(6)).left(30));
+    f.close();
+    HeldRows::FileScans got;
+    QVERIFY(HeldRows::readFile(path, got));
+    QList<int> indices;
+    for (const HeldRows::Scan& s : qAsConst(got.scans)) {
+        indices << s.index;
+        QCOMPARE(s.rows.size(), 2);
+        QCOMPARE(s.rows.at(1).Name, scan(s.index).rows.at(1).Name);
+        QCOMPARE(s.rows.at(1).Data, scan(s.index).rows.at(1).Data);
+        QCOMPARE(s.time, scan(s.index).time);
+    }
+    QCOMPARE(indices, (QList<int>{1, 3, 5}));
+    QCOMPARE(got.broken, 3);
+    QVERIFY(!HeldRows::readFile(dir.filePath(QStringLiteral("none.tsv")), got));
 }
 
 QTEST_GUILESS_MAIN(TestHeldRows)

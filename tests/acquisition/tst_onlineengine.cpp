@@ -2,6 +2,8 @@
 // over TCP and a pty, faults injected by the simulator, the user's answers
 // queued through the message-box seam.
 
+#include "HeldRecovery.h"
+#include "HeldRows.h"
 #include "MessageBox.h"
 #include "OnlineRules.h"
 #include "OnlineSession.h"
@@ -87,6 +89,8 @@ private slots:
     void lockedDatabaseHoldsBoundedRows_data();
     void lockedDatabaseHoldsBoundedRows();
     void removedDatabaseFileIsReported();
+    void heldScansAtStopAreToldAndStoredAtNextStart_data();
+    void heldScansAtStopAreToldAndStoredAtNextStart();
     void destroyedWhileScanning();
     void deviceOverPty();
     void deviceThatDoesNotOpen();
@@ -569,6 +573,96 @@ void TestOnlineEngine::removedDatabaseFileIsReported()
     QCOMPARE(status.count(), 1); // once, not per scan
     QCOMPARE(m_Dialog->commandText(), QStringLiteral("停止"));
     stopAndSave();
+}
+
+void TestOnlineEngine::heldScansAtStopAreToldAndStoredAtNextStart_data()
+{
+    QTest::addColumn<bool>("stop");
+    QTest::newRow("停止, 保存") << true;
+    QTest::newRow("run ends by itself") << false;
+}
+
+void TestOnlineEngine::heldScansAtStopAreToldAndStoredAtNextStart()
+{
+    // The database refuses writes until the run ends: the scans still held
+    // go to the side file beside the database, the user is told how many
+    // and where, and the next start stores each of them once.
+    QFETCH(bool, stop);
+    QVERIFY(startSimulator(1, 2));
+    const QDateTime now = QDateTime::currentDateTime();
+    OnlineSetup::fill(*m_Context, tcpLinks(), 2, {QStringLiteral("K")}, {}, 0.05, now.addSecs(-1),
+                      stop ? now.addSecs(-10) : now.addSecs(6));
+    m_Dialog = std::make_unique<ParametersOnLine>();
+    OnlineSession* session = m_Dialog->session();
+    session->setHoldLimits(5, 3, 100, 400);
+    m_Dialog->setContext(m_Context.get());
+    m_Dialog->show();
+    QVERIFY(waitFor([&] { return session->scansStored() >= 3; }, 15000));
+    TestSupport::scalar(QStringLiteral(
+        "CREATE TRIGGER diskfull BEFORE INSERT ON ParametersData BEGIN SELECT RAISE(ABORT, 'disk full'); END"));
+    QVERIFY(waitFor([&] { return session->heldScans() >= 20; }, 10000));
+
+    MessageBox::clear();
+    if (stop) {
+        stopAndSave();
+    } else {
+        QVERIFY(waitCommand(OnlineSession::commandText(OnlineSession::Finish), 20000));
+        QCOMPARE(m_Dialog->statusText(), QStringLiteral("采集结束。"));
+    }
+    const int held = session->heldScans();
+    QVERIFY(held >= 20);
+    QCOMPARE(session->heldScansOnDisk(), held); // all of them in the file now
+    QStringList files = session->heldFiles();
+    QCOMPARE(files.size(), 1);
+    files[0] = QFileInfo(files.first()).absoluteFilePath();
+    const QString database = m_Dir->file(QStringLiteral("ARQ-310MX.db3"));
+    QCOMPARE(HeldRecovery::sideFiles(database), files);
+    QCOMPARE(MessageBox::last().title, QStringLiteral("警告"));
+    QCOMPARE(MessageBox::last().text,
+             QStringLiteral("数据库写入失败，%1次扫描的数据未存入数据库，暂存在文件%2中，下次启动程序时自动存入。")
+                 .arg(held)
+                 .arg(QDir::toNativeSeparators(files.first())));
+    const int handled = session->scansHandled();
+    const int stored = session->scansStored();
+    QCOMPARE(stored + held, handled);
+    QCOMPARE(session->scansLost(), 0);
+    MessageBox::clear();
+    QVERIFY(m_Dialog->close());
+    m_Dialog.reset(); // still refused at close: the file stays, told once
+    QVERIFY(MessageBox::shown().isEmpty());
+    QVERIFY(QFile::exists(files.first()));
+    QCOMPARE(projectRows("K").size(), stored);
+
+    // Next start: writes work again. One held scan got in meanwhile (as
+    // when a run stored it and died before the file was emptied): it is
+    // not stored twice.
+    TestSupport::scalar(QStringLiteral("DROP TRIGGER diskfull"));
+    HeldRows::FileScans content;
+    QVERIFY(HeldRows::readFile(files.first(), content));
+    QCOMPARE(content.scans.size(), held);
+    QCOMPARE(content.broken, 0);
+    QVERIFY(Tool::addParametersDataBulk(content.scans.first().rows));
+    const HeldRecovery::Outcome outcome = HeldRecovery::recover(database);
+    QCOMPARE(outcome.stored, held - 1);
+    QCOMPARE(outcome.already, 1);
+    QVERIFY(outcome.kept.isEmpty());
+    QVERIFY(!QFile::exists(files.first()));
+    QCOMPARE(HeldRecovery::message(outcome),
+             QStringLiteral("上次采集未存入数据库的%1次扫描已从文件%2存入数据库。")
+                 .arg(held - 1)
+                 .arg(QDir::toNativeSeparators(files.first())));
+    checkRows(QStringLiteral("K"), {OnlineSetup::valueText(0, 0), OnlineSetup::valueText(0, 1)}, handled);
+    // Read again (a file that could not be removed): nothing more is stored.
+    QFile again(files.first());
+    QVERIFY(again.open(QIODevice::WriteOnly));
+    for (const HeldRows::Scan& scan : qAsConst(content.scans))
+        again.write(HeldRows::frame(scan));
+    again.close();
+    const HeldRecovery::Outcome twice = HeldRecovery::recover(database);
+    QCOMPARE(twice.stored, 0);
+    QCOMPARE(twice.already, held);
+    QVERIFY(HeldRecovery::message(twice).isEmpty());
+    QCOMPARE(projectRows("K").size(), handled);
 }
 
 void TestOnlineEngine::destroyedWhileScanning()

@@ -1,5 +1,6 @@
 // The main window: start-up, page switching and its guards, notification
 // buttons, language switch, automatic backup and the exit guard.
+#include "HeldRows.h"
 #include "MessageBox.h"
 #include "SystemContext.h"
 #include "SystemSet.h"
@@ -97,6 +98,45 @@ private slots:
         QCOMPARE(w.context()->BackupCycle, 7);
         QCOMPARE(w.context()->EmailAddress, (QStringList{"a@x.org", "", "b@y.org"}));
         QVERIFY(!w.context()->BackupTime.isValid());
+    }
+
+    // Scans an earlier run left in a side file beside the database (the
+    // database refused them to the end, or the program died) are stored
+    // once the window is up, and the user hears of it. Scans of a project
+    // deleted since, and a scan cut short, are not stored.
+    void heldScansOfAnEarlierRunAreStoredAtStart()
+    {
+        QVERIFY(TestSupport::openDatabase());
+        Tool::Struct_Parameters project;
+        project.Name = QStringLiteral("P");
+        project.Time = project.Start = QStringLiteral("2026-01-01 08:00:00");
+        project.End = QStringLiteral("2026-01-01 09:00:00");
+        QVERIFY(Tool::addParameters(project));
+        TestSupport::closeDatabase();
+        const QString side = QStringLiteral("ARQ-310MX.db3.held-20260101-080000-000.tsv");
+        QByteArray text;
+        for (int i = 0; i < 4; ++i) {
+            const QDateTime t = QDateTime(QDate(2026, 1, 1), QTime(8, 0)).addSecs(i);
+            Tool::Struct_ParametersData row{QStringLiteral("P"), t, {QString::number(i), QStringLiteral("1.5")}};
+            Tool::Struct_ParametersData gone{QStringLiteral("Gone"), t, {QStringLiteral("9")}};
+            const QByteArray frame = HeldRows::frame({i, t, {row}}) + HeldRows::frame({100 + i, t, {gone}});
+            text += i < 3 ? frame : frame.left(20); // the last one cut short
+        }
+        QFile f(side);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(text);
+        f.close();
+
+        Tervan w;
+        QVERIFY(MessageBox::shown().isEmpty()); // not before the window is up
+        QTRY_COMPARE(MessageBox::shown().size(), 1);
+        QCOMPARE(MessageBox::last().title, QStringLiteral("提示"));
+        QCOMPARE(MessageBox::last().text, QStringLiteral("上次采集未存入数据库的3次扫描已从文件%1存入数据库。")
+                                              .arg(QDir::toNativeSeparators(QDir::current().filePath(side))));
+        QCOMPARE(TestSupport::scalar("select count(*) from ParametersData where Name = 'P'").toInt(), 3);
+        QCOMPARE(TestSupport::scalar("select group_concat(Data, ';') from ParametersData").toString(),
+                 QStringLiteral("0,1.5;1,1.5;2,1.5"));
+        QVERIFY(!QFile::exists(side));
     }
 
     void databaseThatCannotOpen()

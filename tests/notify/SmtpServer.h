@@ -1,18 +1,23 @@
 #pragma once
 
-// A real SMTP server (aiosmtpd) on loopback for the mail tests. It records
-// the raw client stream and every accepted message in its directory.
+// Real SMTP servers on loopback for the mail tests: aiosmtpd as it ships
+// (through a recording script, or its own command line), and a HELO-only
+// server. The scripts record the raw client stream and every accepted
+// message in the directory.
 
 #include "Email.h"
 
 #include <QByteArray>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 #include <QSettings>
 #include <QTcpServer>
+#include <QTcpSocket>
+#include <QThread>
 
 class SmtpServer
 {
@@ -31,28 +36,42 @@ public:
     explicit SmtpServer(const QString& directory) : m_dir(directory) {}
     ~SmtpServer() { stop(); }
 
-    // extra: "--silent" or "--tls", cert, key
+    // The recorder (aiosmtpd as it ships, see smtp_recorder.py); extra:
+    // "--silent", "--plain-only" or "--tls", cert, key.
     bool start(const QStringList& extra = {})
     {
-        QTcpServer probe;
-        if (!probe.listen(QHostAddress::LocalHost, 0))
+        return startScript(QStringLiteral("smtp_recorder.py"), extra);
+    }
+    // A server that knows HELO only and refuses EHLO (helo_server.py).
+    bool startHeloOnly() { return startScript(QStringLiteral("helo_server.py"), {}); }
+    // "python3 -m aiosmtpd" itself, untouched: plain TCP, no TLS, so it
+    // offers no AUTH at all (its default requires TLS for AUTH). It records
+    // nothing; the test sees its replies through the client.
+    bool startStockCommandLine()
+    {
+        if (!pickPort())
             return false;
-        m_port = probe.serverPort();
-        probe.close();
-        const QString script = QString::fromLocal8Bit(qgetenv("ARQ_SOURCE_DIR"))
-                               + QStringLiteral("/tests/notify/smtp_recorder.py");
         m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         m_process.start(QStringLiteral("/usr/bin/python3"),
-                        QStringList{script, QString::number(m_port), m_dir} + extra);
+                        {QStringLiteral("-m"), QStringLiteral("aiosmtpd"), QStringLiteral("-n"),
+                         QStringLiteral("-c"), QStringLiteral("aiosmtpd.handlers.Sink"), QStringLiteral("-l"),
+                         QStringLiteral("127.0.0.1:%1").arg(m_port)});
         if (!m_process.waitForStarted(5000))
             return false;
-        QByteArray out;
-        while (!out.contains("ready")) {
-            if (!m_process.waitForReadyRead(10000))
-                return false;
-            out += m_process.readAllStandardOutput();
+        // It prints nothing when ready: wait until it takes a connection.
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < 15000) {
+            QTcpSocket probe;
+            probe.connectToHost(QHostAddress::LocalHost, m_port);
+            if (probe.waitForConnected(200) && probe.waitForReadyRead(2000)) {
+                probe.write("QUIT\r\n");
+                probe.waitForBytesWritten(500);
+                return true;
+            }
+            QThread::msleep(100);
         }
-        return true;
+        return false;
     }
 
     void stop()
@@ -133,6 +152,34 @@ public:
     }
 
 private:
+    bool pickPort()
+    {
+        QTcpServer probe;
+        if (!probe.listen(QHostAddress::LocalHost, 0))
+            return false;
+        m_port = probe.serverPort();
+        return true;
+    }
+
+    bool startScript(const QString& name, const QStringList& extra)
+    {
+        if (!pickPort())
+            return false;
+        const QString script = QString::fromLocal8Bit(qgetenv("ARQ_SOURCE_DIR")) + QStringLiteral("/tests/notify/")
+                               + name;
+        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_process.start(QStringLiteral("/usr/bin/python3"), QStringList{script, QString::number(m_port), m_dir} + extra);
+        if (!m_process.waitForStarted(5000))
+            return false;
+        QByteArray out;
+        while (!out.contains("ready")) {
+            if (!m_process.waitForReadyRead(10000))
+                return false;
+            out += m_process.readAllStandardOutput();
+        }
+        return true;
+    }
+
     QString m_dir;
     quint16 m_port = 0;
     QProcess m_process;

@@ -1,11 +1,20 @@
 #!/usr/bin/python3
-"""Loopback SMTP server for the mail tests.
+"""Loopback SMTP server for the mail tests: aiosmtpd as it ships.
 
-Usage: smtp_recorder.py PORT DIR [--silent] [--tls CERT KEY]
+Usage: smtp_recorder.py PORT DIR [--silent] [--tls CERT KEY] [--plain-only]
 
-Appends every byte a client sends to DIR/stream.bin and one JSON line per
-accepted message to DIR/messages.jsonl, then prints "ready". With --silent it
-accepts connections and never answers, so every client read times out.
+The dialogue is aiosmtpd's own SMTP class with its stock EHLO, HELO, AUTH
+(through the package's `authenticator=` API), STARTTLS and RSET handling:
+AUTH only after EHLO, as Postfix and Exim do. The handler uses the package's
+hooks only: a mailbox named "refused..." is refused at RCPT (550), a message
+holding "REJECT-ME" is refused at the end of DATA (554). The one subclass
+method copies every byte the client sends to DIR/stream.bin before aiosmtpd
+reads it (after STARTTLS the decrypted bytes) and changes nothing else.
+
+Writes one JSON line per accepted message to DIR/messages.jsonl, then prints
+"ready". --plain-only offers AUTH PLAIN alone (aiosmtpd's
+`auth_exclude_mechanism`). With --silent it accepts connections and never
+answers, so every client read times out.
 """
 import base64
 import json
@@ -21,10 +30,11 @@ from aiosmtpd.smtp import SMTP, AuthResult, LoginPassword
 
 USER = b"sender@example.com"
 PASSWORD = b"abcdefghijklmnop"
-REFUSE_AUTH = "--refuse-auth" in sys.argv
 
 
 class RecordingSMTP(SMTP):
+    """aiosmtpd's SMTP; the received bytes are copied to a file first."""
+
     def __init__(self, handler, record, **kwargs):
         super().__init__(handler, **kwargs)
         self._record = record
@@ -33,26 +43,13 @@ class RecordingSMTP(SMTP):
         self._record(data)
         super().data_received(data)
 
-    async def smtp_AUTH(self, arg):
-        # --refuse-auth: every login is refused at once, as a mail service
-        # does for a wrong authorisation code.
-        if REFUSE_AUTH:
-            await self.push("535 5.7.8 Authentication credentials invalid")
-            return
-        await super().smtp_AUTH(arg)
-
-    async def smtp_HELO(self, hostname):
-        await super().smtp_HELO(hostname)
-        # Submission hosts of the mail services take AUTH after HELO too.
-        self.session.extended_smtp = True
-
 
 class Handler:
     def __init__(self, directory):
         self.directory = directory
 
     async def handle_RCPT(self, server, session, envelope, address, rcpt_options):
-        # A mailbox named "refused…" does not exist here.
+        # A mailbox named "refused..." does not exist here.
         if address.startswith("refused"):
             return "550 5.1.1 <%s>: mailbox unavailable" % address
         envelope.rcpt_tos.append(address)
@@ -76,7 +73,8 @@ class Handler:
 def authenticator(server, session, envelope, mechanism, auth_data):
     ok = (isinstance(auth_data, LoginPassword)
           and auth_data.login == USER and auth_data.password == PASSWORD)
-    return AuthResult(success=ok)
+    # handled=False: aiosmtpd answers a refusal with its own 535.
+    return AuthResult(success=ok, handled=False)
 
 
 class RecordingController(Controller):
@@ -124,7 +122,10 @@ def main():
         kwargs["tls_context"] = context
         kwargs["auth_require_tls"] = True
     else:
+        # The package's own switch for a loopback test without TLS.
         kwargs["auth_require_tls"] = False
+    if "--plain-only" in sys.argv:
+        kwargs["auth_exclude_mechanism"] = ["LOGIN"]
     controller = RecordingController(
         Handler(directory), record, hostname="127.0.0.1", port=port,
         authenticator=authenticator, **kwargs)

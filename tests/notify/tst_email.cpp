@@ -25,7 +25,7 @@ void captureLog(QtMsgType, const QMessageLogContext&, const QString& text)
 
 QList<QByteArray> loginLines(const QByteArray& host)
 {
-    return {"HELO " + host, "AUTH LOGIN", SmtpServer::user().toBase64(),
+    return {"EHLO " + host, "AUTH LOGIN", SmtpServer::user().toBase64(),
             SmtpServer::password().toBase64()};
 }
 
@@ -141,31 +141,142 @@ private slots:
 
     void refusalsAreFailures_data()
     {
-        QTest::addColumn<QStringList>("serverOptions");
+        QTest::addColumn<QByteArray>("authCode");
         QTest::addColumn<QStringList>("recipients");
         QTest::addColumn<QString>("body");
         QTest::addColumn<QString>("reply"); // the server's refusal the failure quotes
-        QTest::newRow("login refused") << QStringList{"--refuse-auth"} << QStringList{"a@b.cn"} << "b" << "535";
-        QTest::newRow("recipient refused") << QStringList{} << QStringList{"refused@b.cn", "a@b.cn"} << "b" << "550";
-        QTest::newRow("message rejected") << QStringList{} << QStringList{"a@b.cn"} << "REJECT-ME" << "554";
+        // aiosmtpd's own authenticator path refuses a wrong code.
+        QTest::newRow("login refused") << QByteArray("wrongwrongwrongw") << QStringList{"a@b.cn"} << "b" << "535";
+        QTest::newRow("message rejected") << SmtpServer::password() << QStringList{"a@b.cn"} << "REJECT-ME" << "554";
     }
     void refusalsAreFailures()
     {
-        QFETCH(QStringList, serverOptions);
+        QFETCH(QByteArray, authCode);
         QFETCH(QStringList, recipients);
         QFETCH(QString, body);
         QFETCH(QString, reply);
-        QVERIFY(m_server->start(serverOptions));
-        const MailSettings settings = m_server->settings();
+        QVERIFY(m_server->start());
+        MailSettings settings = m_server->settings();
+        settings.authCode = authCode;
         {
             Email mail(settings);
             QVERIFY(!mail.sendAll(recipients, QStringLiteral("s"), body));
             QVERIFY2(mail.failure().startsWith(reply), qPrintable(mail.failure()));
             // The server's words are reported, never what we sent to log in.
             QVERIFY(!mail.failure().contains(QString::fromLatin1(settings.authCode.toBase64())));
+            QCOMPARE(mail.delivered(), 0);
         }
         // The dialogue stopped at the refusal: nothing went out after it.
         QCOMPARE(m_server->messages().size(), 0);
+        QCOMPARE(m_server->lines().last(), QByteArray("quit"));
+        QVERIFY(!m_server->stream().contains("RSET"));
+    }
+
+    // One refused mailbox (550) does not keep the alarm from the others: the
+    // transaction is reset and the next recipient gets the mail; the result
+    // names the refused one.
+    void refusedRecipientDoesNotStopOthers()
+    {
+        QVERIFY(m_server->start());
+        {
+            Email mail(m_server->settings());
+            QVERIFY(!mail.sendAll({QStringLiteral("a@b.cn"), QStringLiteral("refused@b.cn"), QStringLiteral("c@d.cn")},
+                                  QStringLiteral("s"), QStringLiteral("b")));
+            QCOMPARE(mail.delivered(), 2);
+            QCOMPARE(mail.refusedRecipients(), QStringList{QStringLiteral("refused@b.cn")});
+            QCOMPARE(mail.failure(), QStringLiteral("550 5.1.1 <refused@b.cn>: mailbox unavailable"));
+        }
+        QStringList got;
+        for (const QJsonObject& m : m_server->messages())
+            got.append(m.value(QStringLiteral("rcpt")).toArray().first().toString());
+        QCOMPARE(got, (QStringList{QStringLiteral("a@b.cn"), QStringLiteral("c@d.cn")}));
+        const QList<QByteArray> lines = m_server->lines();
+        const int refused = lines.indexOf("rcpt to:<refused@b.cn>");
+        QVERIFY(refused > 0);
+        QCOMPARE(lines.mid(refused + 1, 3),
+                 (QList<QByteArray>{"RSET", "mail from:<sender@example.com>", "rcpt to:<c@d.cn>"}));
+    }
+
+    // The mailbox login the server offers: AUTH PLAIN where aiosmtpd is
+    // told (auth_exclude_mechanism) to offer nothing else.
+    void plainLoginWhereOnlyPlainIsOffered()
+    {
+        QVERIFY(m_server->start({QStringLiteral("--plain-only")}));
+        {
+            Email mail(m_server->settings());
+            QVERIFY(!Email::authMechanisms(mail.extensions()).contains(QStringLiteral("LOGIN")));
+            QVERIFY2(mail.sendAll({QStringLiteral("a@b.cn")}, QStringLiteral("s"), QStringLiteral("b")),
+                     qPrintable(mail.failure()));
+        }
+        const QList<QByteArray> lines = m_server->lines();
+        QCOMPARE(lines.mid(0, 2),
+                 (QList<QByteArray>{"EHLO 127.0.0.1",
+                                    "AUTH PLAIN " + (QByteArray(1, '\0') + SmtpServer::user() + '\0' + SmtpServer::password()).toBase64()}));
+        const QList<QJsonObject> messages = m_server->messages();
+        QCOMPARE(messages.size(), 1);
+        QVERIFY(messages[0].value(QStringLiteral("authenticated")).toBool());
+    }
+
+    void authMechanismsFromExtensions()
+    {
+        QCOMPARE(Email::authMechanisms({"SIZE 33554432", "8BITMIME", "AUTH LOGIN PLAIN", "HELP"}),
+                 (QStringList{"LOGIN", "PLAIN"}));
+        // The older "AUTH=" form, lower case, repeated.
+        QCOMPARE(Email::authMechanisms({"auth=login", "AUTH CRAM-MD5 LOGIN"}), (QStringList{"LOGIN", "CRAM-MD5"}));
+        QCOMPARE(Email::authMechanisms({"AUTHX LOGIN", "STARTTLS"}), QStringList{});
+    }
+
+    // "python3 -m aiosmtpd" unchanged offers no AUTH over plain TCP: the
+    // sender says so and sends nothing, rather than mail the server would
+    // take as unauthenticated or refuse.
+    void noLoginOfferedIsRefusedClearly()
+    {
+        QVERIFY(m_server->startStockCommandLine());
+        {
+            Email mail(m_server->settings());
+            QVERIFY(!mail.extensions().isEmpty()); // it did answer EHLO
+            QVERIFY(Email::authMechanisms(mail.extensions()).isEmpty());
+            QVERIFY(!mail.sendAll({QStringLiteral("a@b.cn")}, QStringLiteral("s"), QStringLiteral("b")));
+            QVERIFY2(mail.failure().contains(QStringLiteral("不提供登录")), qPrintable(mail.failure()));
+            QCOMPARE(mail.delivered(), 0);
+            // The last thing it heard was EHLO, answered with its extensions.
+            QVERIFY(mail.lastReply().contains("250 HELP"));
+        }
+    }
+
+    // A server from before ESMTP: EHLO refused (500), HELO taken. With an
+    // authorisation code there is no way to log in, and the sender says so;
+    // without one (a relay of the lab) the mail goes through HELO.
+    void heloOnlyServer()
+    {
+        QVERIFY(m_server->startHeloOnly());
+        {
+            Email mail(m_server->settings());
+            QVERIFY(!mail.sendAll({QStringLiteral("a@b.cn")}, QStringLiteral("s"), QStringLiteral("b")));
+            QVERIFY2(mail.failure().contains(QStringLiteral("不提供登录")), qPrintable(mail.failure()));
+        }
+        QCOMPARE(m_server->lines(), (QList<QByteArray>{"EHLO 127.0.0.1", "HELO 127.0.0.1", "quit"}));
+        QVERIFY(m_server->messages().isEmpty());
+
+        QFile::remove(QDir(m_dir->path()).filePath(QStringLiteral("stream.bin")));
+        MailSettings relay = m_server->settings();
+        relay.authCode.clear();
+        {
+            Email mail(relay);
+            QVERIFY(mail.extensions().isEmpty());
+            QVERIFY(!mail.sendAll({QStringLiteral("refused@b.cn"), QStringLiteral("a@b.cn")}, QStringLiteral("s"),
+                                  QStringLiteral("b")));
+            QCOMPARE(mail.delivered(), 1);
+            QCOMPARE(mail.failure(), QStringLiteral("refused@b.cn: 550 no such user"));
+        }
+        const QList<QByteArray> lines = m_server->lines();
+        QCOMPARE(lines.mid(0, 6), (QList<QByteArray>{"EHLO 127.0.0.1", "HELO 127.0.0.1", "mail from:<sender@example.com>",
+                                                     "rcpt to:<refused@b.cn>", "RSET", "mail from:<sender@example.com>"}));
+        QVERIFY(!m_server->stream().contains("AUTH"));
+        const QList<QJsonObject> messages = m_server->messages();
+        QCOMPARE(messages.size(), 1);
+        QCOMPARE(messages[0].value(QStringLiteral("rcpt")).toArray().first().toString(), QStringLiteral("a@b.cn"));
+        QVERIFY(SmtpServer::content(messages[0]).endsWith("\r\n\r\nb\r\n"));
     }
 
     void replyCodes()

@@ -363,6 +363,10 @@ private slots:
         // A refusal is shown as a failure, in the server's words.
         QTest::newRow("recipient refused") << QStringList{"refused@b.cn", "", ""} << true << true
                                            << "邮件发送失败：550 5.1.1 <refused@b.cn>: mailbox unavailable" << 0;
+        // One refused address does not keep the mail from the others; the
+        // message names the one refused.
+        QTest::newRow("one of two refused") << QStringList{"refused@b.cn", "a@b.cn", ""} << true << true
+                                            << "部分收件人未收到邮件：550 5.1.1 <refused@b.cn>: mailbox unavailable" << 1;
         QTest::newRow("invalid") << QStringList{"a@b.cn", "x@", ""} << true << true
                                  << "输入的邮件地址不合法！" << 0;
     }
@@ -531,8 +535,20 @@ private slots:
         MailQueue::instance().setFailureHandler([&reason](const QString& r) { reason = r; });
         MailQueue::instance().post({QStringLiteral("refused@b.cn")}, QStringLiteral("x"), QStringLiteral("y"));
         QVERIFY(MailQueue::instance().waitIdle(30000));
-        MailQueue::instance().setFailureHandler({});
         QVERIFY2(reason.startsWith("550"), qPrintable(reason));
+
+        // An alarm to a refused and a valid address reaches the valid one;
+        // the failure names the refused one.
+        reason.clear();
+        const int before = m_server->messages().size();
+        MailQueue::instance().post({QStringLiteral("refused@b.cn"), QStringLiteral("c@d.cn")}, QStringLiteral("z"),
+                                   QStringLiteral("alarm to two"));
+        QVERIFY(MailQueue::instance().waitIdle(30000));
+        MailQueue::instance().setFailureHandler({});
+        QCOMPARE(reason, QStringLiteral("550 5.1.1 <refused@b.cn>: mailbox unavailable"));
+        const QList<QJsonObject> after = m_server->messages();
+        QCOMPARE(after.size(), before + 1);
+        QCOMPARE(after.last().value(QStringLiteral("rcpt")).toArray().first().toString(), QStringLiteral("c@d.cn"));
     }
 
 private:

@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 #include <QDebug>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QSqlDatabase>
@@ -331,6 +332,38 @@ void OnlineSession::Command_slots(int command)
 {
     m_CommandShown = command;
     emit commandChanged(command);
+    if (command == Finish && !m_Closing)
+        keepHeld();
+}
+
+void OnlineSession::keepHeld()
+{
+    if (!m_Recording || m_Discarded || m_Held.isEmpty() || m_HeldReported)
+        return;
+    // A stop has just tried (and waited for a lock); a run that ended by
+    // itself tries once more here.
+    if (!m_StopFlushed && flushHeld(true))
+        return;
+    m_HeldReported = true;
+    const int lostBefore = m_Held.lostScans();
+    const bool kept = m_Held.spillAll();
+    const int inFiles = m_Held.sideScans();
+    const int lost = kept ? 0 : m_Held.scans() - inFiles;
+    qWarning().noquote() << "online acquisition: run ended with" << m_Held.scans() << "scans not stored," << inFiles
+                         << "of them in" << m_Held.sideFiles().join(QStringLiteral(", ")) << ", lost before"
+                         << lostBefore;
+    QStringList text;
+    if (inFiles > 0) {
+        QStringList files;
+        for (const QString& f : m_Held.sideFiles())
+            files << QDir::toNativeSeparators(QFileInfo(f).absoluteFilePath());
+        text << tr("数据库写入失败，%1次扫描的数据未存入数据库，暂存在文件%2中，下次启动程序时自动存入。")
+                    .arg(inFiles)
+                    .arg(files.join(QStringLiteral("，")));
+    }
+    if (lost > 0) // they cannot be kept anywhere: say so now, not at close
+        text << tr("数据库写入失败，已丢失%1次扫描的数据！").arg(lost);
+    emit message(tr("警告"), text.join(QLatin1Char('\n')));
 }
 
 void OnlineSession::Status_slots(QString text)
@@ -504,8 +537,10 @@ void OnlineSession::requestStop(bool keepData)
     }
     m_Stop = true;
     m_ReconnectWait = false;
-    if (keepData && !m_Held.isEmpty() && !flushHeld(true))
+    if (keepData && !m_Held.isEmpty() && !flushHeld(true)) {
+        m_StopFlushed = true;
         qWarning() << "online acquisition:" << heldRows() << "held rows still not stored at stop";
+    }
     setStatus(tr("提前终止采集。"));
 }
 

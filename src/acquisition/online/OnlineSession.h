@@ -66,6 +66,9 @@ public:
     int scansStored() const { return m_ScansStored; }
     int reconnections() const { return m_Reconnections; }
     int heldRows() const { return m_Held.rows(); }
+    int heldScans() const { return m_Held.scans(); }
+    // The side files holding the scans still held.
+    QStringList heldFiles() const { return m_Held.sideFiles(); }
     int heldScansOnDisk() const { return m_Held.sideScans(); }
     int scansLost() const { return m_Held.lostScans(); }
     int storeAttempts() const { return m_StoreAttempts; }
@@ -123,6 +126,9 @@ private:
     void reportStoreFailure(const QString& why);
     void reportLoss();
     void keepHeldAtClose(const char* when);
+    // The run ended with scans the database still refuses: they go to the
+    // side file, stored at the next start, and the user is told.
+    void keepHeld();
 
     SystemContext* m_Context = nullptr;
     QList<Tool::Struct_AcquisitionDevice> m_Devices;
@@ -153,6 +159,8 @@ private:
     bool m_Discarded = false;
     bool m_StoreFailing = false;
     bool m_FileMissingReported = false;
+    bool m_StopFlushed = false;
+    bool m_HeldReported = false;
     QString m_DatabasePath;
     int m_ScansHandled = 0;
     int m_ScansStored = 0;
