@@ -818,18 +818,6 @@
         <translation>Standard</translation>
     </message>
     <message>
-        <source>热电偶</source>
-        <translation>Thermocouple</translation>
-    </message>
-    <message>
-        <source>铂电阻</source>
-        <translation>Platinum resistance</translation>
-    </message>
-    <message>
-        <source>热敏电阻</source>
-        <translation>Thermistor</translation>
-    </message>
-    <message>
         <source>校准证书</source>
         <translation>Calibration certificate</translation>
     </message>
@@ -1873,6 +1861,28 @@
     </message>
 </context>
 <context>
+    <name>Email</name>
+    <message>
+        <source>邮件服务器%1不提供登录（AUTH），无法以发件邮箱登录</source>
+        <translation>The mail server %1 offers no login (AUTH): cannot log in with the sender mailbox</translation>
+    </message>
+    <message>
+        <source>邮件服务器%1只提供%2登录，本程序只支持LOGIN和PLAIN</source>
+        <translation>The mail server %1 offers only %2 login; this program supports LOGIN and PLAIN only</translation>
+    </message>
+</context>
+<context>
+    <name>HeldRecovery</name>
+    <message>
+        <source>上次采集未存入数据库的%1次扫描已从文件%2存入数据库。</source>
+        <translation>%1 scans the last acquisition could not store were stored in the database from the file %2.</translation>
+    </message>
+    <message>
+        <source>文件%1中暂存的扫描数据未能存入数据库，文件已保留，下次启动程序时再试。</source>
+        <translation>The scans kept in the file %1 could not be stored in the database. The file is kept; the next start of the program tries again.</translation>
+    </message>
+</context>
+<context>
     <name>LabRecordsDialog</name>
     <message>
         <source>标准器与实验室记录</source>
@@ -2103,6 +2113,10 @@
     <message>
         <source>数据库写入失败，已丢失%1次扫描的数据！</source>
         <translation>Database writes are failing: the data of %1 scans have been lost!</translation>
+    </message>
+    <message>
+        <source>数据库写入失败，%1次扫描的数据未存入数据库，暂存在文件%2中，下次启动程序时自动存入。</source>
+        <translation>Database writes failed: %1 scans were not stored in the database. They are kept in the file %2 and are stored automatically the next time the program starts.</translation>
     </message>
 </context>
 <context>
@@ -3505,6 +3519,10 @@
     <message>
         <source>邮件发送失败：</source>
         <translation>Sending the mail failed: </translation>
+    </message>
+    <message>
+        <source>部分收件人未收到邮件：</source>
+        <translation>Some recipients did not get the mail: </translation>
     </message>
 </context>
 <context>

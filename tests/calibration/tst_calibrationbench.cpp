@@ -1311,6 +1311,9 @@ void TestCalibrationBench::certificateOfAThermocoupleRun()
     QVERIFY(all.contains("DB-2026-07") && all.contains("2099-03-01") && all.contains("仅对所校准的对象有效"));
     QVERIFY(pages.last().contains("证书结束"));
     QCOMPARE(TestSupport::scalar("SELECT COUNT(*) FROM Certificates").toInt(), 1);
+    const QString shots = qEnvironmentVariable("ARQ_SCREENSHOT_DIR");
+    if (!shots.isEmpty())
+        QFile::copy(path, shots + "/certificate-bench.pdf");
 }
 
 void TestCalibrationBench::certificateOfAPlatinumRun()
