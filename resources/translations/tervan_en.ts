@@ -2934,6 +2934,14 @@
         <source>无法打开帮助文档：没有找到能显示它的浏览器。请安装网页浏览器，或直接打开文件 %1。</source>
         <translation>The help document could not be opened: no web browser was found to show it. Install a web browser, or open the file %1 directly.</translation>
     </message>
+    <message>
+        <source>标准器记录</source>
+        <translation>Lab records</translation>
+    </message>
+    <message>
+        <source>校准证书</source>
+        <translation>Certificates</translation>
+    </message>
 </context>
 <context>
     <name>VerificationReport</name>

@@ -17,7 +17,10 @@
 #include "ToolPage.h"
 #include "Tool.h"
 #include "ViewLog.h"
+#include "CalibrationHistoryDialog.h"
 #include "ChannelCalibration.h"
+#include "LabRecordsDialog.h"
+#include "ModalRun.h"
 #include "VerificationReport.h"
 
 #include <QApplication>
@@ -216,10 +219,12 @@ void Tervan::buildUi()
         {"tab_DeviceManage",
          {{"toolButton_ChannelConfig", "ChannelConfig.png", &Tervan::pt_ChannelConfig_clicked},
           {"toolButton_AcquisitionDevice", "AcquisitionDevice.png", &Tervan::pt_AcquisitionDevice_clicked},
-          {"toolButton_ChannelCalibration", "ChannelCalibration.png", &Tervan::pt_ChannelCalibration_clicked}}},
+          {"toolButton_ChannelCalibration", "ChannelCalibration.png", &Tervan::pt_ChannelCalibration_clicked},
+          {"toolButton_LabRecords", "ChannelConfig.png", &Tervan::pt_LabRecords_clicked}}},
         {"tab_DataVerification", {{"toolButton_Parameters", "Parameters.png", &Tervan::pt_Parameters_clicked}}},
         {"tab_ReportManage",
-         {{"toolButton_VerificationReport", "VerificationReport.png", &Tervan::pt_VerificationReport_clicked}}},
+         {{"toolButton_VerificationReport", "VerificationReport.png", &Tervan::pt_VerificationReport_clicked},
+          {"toolButton_Certificates", "ChannelCalibration.png", &Tervan::pt_Certificates_clicked}}},
         {"tab_AuditManage",
          {{"toolButton_ViewLog", "ViewLog.png", &Tervan::pt_ViewLog_clicked},
           {"toolButton_DownloadLog", "DownloadLog.png", &Tervan::pt_DownloadLog_clicked},
@@ -306,6 +311,8 @@ void Tervan::retranslateUi()
         {"toolButton_ChannelConfig", tr("通道参数")},
         {"toolButton_AcquisitionDevice", tr("采集设备")},
         {"toolButton_ChannelCalibration", tr("通道校准")},
+        {"toolButton_LabRecords", tr("标准器记录")},
+        {"toolButton_Certificates", tr("校准证书")},
         {"toolButton_Parameters", tr("数据采集")},
         {"toolButton_VerificationReport", tr("采集报告")},
         {"toolButton_ViewLog", tr("查看通知")},
@@ -484,6 +491,18 @@ void Tervan::pt_AcquisitionDevice_clicked() { showPage(PageAcquisitionDevice); }
 void Tervan::pt_ViewLog_clicked() { showPage(PageViewLog); }
 void Tervan::pt_VerificationReport_clicked() { showPage(PageReport); }
 void Tervan::pt_ChannelCalibration_clicked() { showPage(PageCalibration); }
+
+void Tervan::pt_LabRecords_clicked()
+{
+    LabRecordsDialog dialog(this);
+    ModalRun::exec(&dialog);
+}
+
+void Tervan::pt_Certificates_clicked()
+{
+    CalibrationHistoryDialog dialog(this);
+    ModalRun::exec(&dialog);
+}
 
 void Tervan::pt_Parameters_clicked()
 {

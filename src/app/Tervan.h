@@ -54,6 +54,9 @@ public slots:
     void pt_ViewLog_clicked();
     void pt_VerificationReport_clicked();
     void pt_ChannelCalibration_clicked();
+    // The lab's standards and records, and the calibration history with its certificates.
+    void pt_LabRecords_clicked();
+    void pt_Certificates_clicked();
     void pt_Parameters_clicked();
     void pt_DownloadLog_clicked();
     void pt_DeleteLog_clicked();

@@ -287,6 +287,7 @@ private slots:
         entry.ChannelNumber = "101";
         entry.NewSet = QStringList{"1.002", "-0.3", "0", "0", "0", "0", "0", "0", "0"};
         entry.MaxAsFound = std::nan("");
+        entry.Evidence = R"({"points":[{"point":1,"reference":100.0}]})";
         QVERIFY(Tool::addCalibrationHistory(entry));
         const QString withHistory = m_dir->file("with-history.db3");
         QVERIFY(Backup::backupDatabase(withHistory));
@@ -299,8 +300,7 @@ private slots:
             db.setDatabaseName(older);
             QVERIFY(db.open());
             QSqlQuery q(db);
-            QVERIFY(q.exec("DROP TABLE CalibrationHistory") && q.exec("DROP TABLE CalibrationSamples"));
-            for (const QString& table : Tool::labTables())
+            for (const QString& table : Tool::calibrationTables() + Tool::labTables())
                 QVERIFY(q.exec("DROP TABLE " + table));
             db.close();
         }
@@ -323,7 +323,30 @@ private slots:
         QCOMPARE(found.size(), 1);
         QCOMPARE(found[0].NewSet, entry.NewSet);
         QVERIFY(std::isnan(found[0].MaxAsFound));
+        QCOMPARE(found[0].Evidence, entry.Evidence);
         QVERIFY(Tool::getCalibrationHistory("TC-xAx__", "101", found) && found.isEmpty());
+
+        // One from the release before certificates: the history without its
+        // evidence table restores, and its sets read back without evidence.
+        const QString previous = m_dir->file("previous.db3");
+        QVERIFY(Backup::backupDatabase(previous));
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "previous");
+            db.setDatabaseName(previous);
+            QVERIFY(db.open());
+            QSqlQuery q(db);
+            QVERIFY(q.exec("DROP TABLE CalibrationEvidence") && q.exec("DROP TABLE Certificates"));
+            db.close();
+        }
+        QSqlDatabase::removeDatabase("previous");
+        QVERIFY2(Backup::prepareRestore(previous, temp, &why), qPrintable(why));
+        TestSupport::closeDatabase();
+        QVERIFY(Backup::commitRestore(temp, m_db));
+        QVERIFY(TestSupport::openDatabase());
+        QVERIFY(Tool::getCalibrationHistory("TC-'A'_%", "101", found));
+        QCOMPARE(found.size(), 1);
+        QVERIFY(found[0].Evidence.isEmpty());
+        QCOMPARE(TestSupport::scalar("select count(*) from Certificates").toInt(), 0);
     }
 
     void restoreOntoItselfLosesNothing()
