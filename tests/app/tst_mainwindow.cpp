@@ -273,7 +273,7 @@ private slots:
     {
         const QString qm = QString::fromLocal8Bit(qgetenv("ARQ_BINARY_DIR")) + "/tervan_en.qm";
         if (!QFile::exists(qm))
-            QSKIP("translations not built");
+            ARQ_REQUIRE(false, "the English translation (tervan_en.qm)");
         QFile::copy(qm, "tervan_en.qm");
         Tervan w;
         // A fresh database has no language yet: the interface starts in Chinese.

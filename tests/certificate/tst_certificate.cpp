@@ -187,8 +187,7 @@ void TestCertificate::files()
         QVERIFY2(translator.load(qm), qPrintable(qm));
         QCoreApplication::installTranslator(&translator);
     }
-    if (QStandardPaths::findExecutable("pdftotext").isEmpty())
-        QFAIL("poppler-utils (pdftotext) is not installed");
+    ARQ_REQUIRE(TestSupport::hasProgram("pdftotext"), "poppler-utils (pdftotext)");
     Certificate::Content c = content();
     // Enough channels and points to need more than one page.
     for (int i = 0; i < 12; ++i) {

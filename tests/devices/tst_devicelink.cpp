@@ -9,6 +9,8 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSerialPort>
+#include "TestSupport.h"
+
 #include <QtTest>
 
 namespace {
@@ -294,7 +296,7 @@ void TestDeviceLink::serialPortMissing()
 void TestDeviceLink::serialPty()
 {
     if (QStandardPaths::findExecutable(QStringLiteral("socat")).isEmpty())
-        QSKIP("socat not installed");
+        ARQ_REQUIRE(false, "socat");
     QProcess socat;
     socat.setProcessChannelMode(QProcess::SeparateChannels);
     socat.start(QStringLiteral("socat"), {"-d", "-d", "pty,raw,echo=0", "pty,raw,echo=0"});

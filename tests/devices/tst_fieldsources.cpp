@@ -9,6 +9,8 @@
 #include "TestPeer.h"
 
 #include <QSerialPort>
+#include "TestSupport.h"
+
 #include <QtTest>
 
 #include <functional>
@@ -262,7 +264,7 @@ void TestFieldSources::manualDryBlockHasNoLink()
 void TestFieldSources::bathOverPty()
 {
     if (!PtyPair::available())
-        QSKIP("socat not installed");
+        ARQ_REQUIRE(false, "socat");
     PtyPair pty;
     QVERIFY(pty.start());
     QSerialPort instrument(pty.ends.at(1));

@@ -9,6 +9,8 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include "TestSupport.h"
+
 #include <QtTest>
 
 #include <atomic>
@@ -154,7 +156,7 @@ private slots:
     {
         Q_INIT_RESOURCE(resources);
         if (QProcess::execute(kPython, {QStringLiteral("-c"), QStringLiteral("import openpyxl")}) != 0)
-            QSKIP("python3-openpyxl is not installed");
+            ARQ_REQUIRE(false, "python3-openpyxl");
         QVERIFY(m_dir.isValid() && m_tmp.isValid());
         qputenv("TMPDIR", QFile::encodeName(m_tmp.path()));
         QCOMPARE(QDir::tempPath(), m_tmp.path());

@@ -2,7 +2,10 @@
 
 #include "Tool.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QVariant>
@@ -43,6 +46,54 @@ QVariant scalar(const QString& sql)
 QString sourcePath(const QString& relative)
 {
     return QString::fromLocal8Bit(qgetenv("ARQ_SOURCE_DIR")) + QLatin1Char('/') + relative;
+}
+
+bool inCI()
+{
+    const QByteArray ci = qgetenv("CI").trimmed().toLower();
+    return !ci.isEmpty() && ci != "false" && ci != "0";
+}
+
+bool hasProgram(const QString& program)
+{
+    return !QStandardPaths::findExecutable(program).isEmpty();
+}
+
+bool hasPythonModule(const QString& module)
+{
+    QProcess p;
+    p.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"), QStringLiteral("import ") + module});
+    return p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
+bool isRoot()
+{
+#ifdef Q_OS_UNIX
+    return qgetenv("USER") == "root" || QDir::homePath() == QLatin1String("/root");
+#else
+    return false;
+#endif
+}
+
+bool runUnprivileged(const QString& function, QString* output)
+{
+    // setpriv drops to nobody; the program and its libraries are world-readable,
+    // the child makes its own working directory under /tmp.
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("HOME"), QDir::tempPath());
+    env.insert(QStringLiteral("ARQ_UNPRIVILEGED_CHILD"), QStringLiteral("1"));
+    env.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+    p.setProcessEnvironment(env);
+    p.setWorkingDirectory(QDir::tempPath());
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(QStringLiteral("setpriv"), {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+                                        QStringLiteral("--clear-groups"), QCoreApplication::applicationFilePath(),
+                                        function});
+    const bool finished = p.waitForFinished(120000);
+    if (output)
+        *output = QString::fromLocal8Bit(p.readAll());
+    return finished && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
 }
 
 } // namespace TestSupport

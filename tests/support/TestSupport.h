@@ -28,4 +28,26 @@ void closeDatabase();
 QVariant scalar(const QString& sql);
 // Path to a file in the source tree.
 QString sourcePath(const QString& relative);
+// True in CI (CI set and not "false"/"0"): a missing test package is a
+// failure there, not a skip.
+bool inCI();
+// Whether `program` is on the PATH, or `module` imports in the system's Python.
+bool hasProgram(const QString& program);
+bool hasPythonModule(const QString& module);
+// Re-runs one function of this test program as the unprivileged user
+// "nobody" (for checks that root would pass trivially); true when it passed.
+// `output` gets what it printed.
+bool runUnprivileged(const QString& function, QString* output = nullptr);
+bool isRoot();
 } // namespace TestSupport
+
+// A test that needs a package: skipped on a developer's machine without it,
+// failed in CI with the package's name.
+#define ARQ_REQUIRE(present, package)                                                                   \
+    do {                                                                                                \
+        if (!(present)) {                                                                               \
+            if (TestSupport::inCI())                                                                    \
+                QFAIL("missing test package: " package);                                                \
+            QSKIP(package " is not installed");                                                         \
+        }                                                                                               \
+    } while (false)

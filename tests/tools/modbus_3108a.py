@@ -5,8 +5,16 @@ rate write) parse and carry what the simulator was started with."""
 import subprocess
 import sys
 
-from pymodbus.client import ModbusTcpClient
-from pymodbus.transaction import ModbusRtuFramer
+import os
+
+try:
+    from pymodbus.client import ModbusTcpClient
+    from pymodbus.transaction import ModbusRtuFramer
+except ImportError:
+    # Skipped on a developer's machine without the package; a failure in CI.
+    ci = os.environ.get("CI", "").strip().lower() not in ("", "false", "0")
+    print("missing test package: python3-pymodbus" if ci else "python3-pymodbus is not installed: skipped")
+    sys.exit(1 if ci else 77)
 
 
 def main(simulator):
