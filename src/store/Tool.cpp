@@ -16,6 +16,9 @@
 #include <sqlite3.h>
 
 #if defined(Q_OS_WIN)
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
 #include <windows.h>
 #elif defined(Q_OS_UNIX)
 #include <dlfcn.h>
@@ -669,7 +672,8 @@ LibVersion pluginLibVersion(const QSqlDriver* driver)
     // That module's own exports only: a copy compiled into the plugin (Qt's
     // default) is not exported, and a plugin importing sqlite3.dll is not
     // proven to share ours either; both take the Qt statements.
-    return reinterpret_cast<LibVersion>(GetProcAddress(module, "sqlite3_libversion"));
+    // Through void(*)(), the one cast between function types GCC does not warn about.
+    return reinterpret_cast<LibVersion>(reinterpret_cast<void (*)()>(GetProcAddress(module, "sqlite3_libversion")));
 #elif defined(Q_OS_UNIX)
     Dl_info info;
     if (!dladdr(vtable, &info) || !info.dli_fname)
