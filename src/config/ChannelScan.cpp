@@ -55,6 +55,10 @@ ChannelScan::ChannelScan(QWidget* parent) : QDialog(parent)
     grid->addWidget(label_Com, 1, 0);
     grid->addWidget(lineEdit_Com, 1, 1);
     grid->addWidget(comboBox_Com, 1, 1);
+    pushButton_Search = new QPushButton(tr("重新搜索"), group);
+    pushButton_Search->setObjectName(QStringLiteral("pushButton_Search"));
+    pushButton_Search->hide();
+    grid->addWidget(pushButton_Search, 1, 2);
 
     label_BaudRate = new QLabel(tr("波特率："), group);
     label_BaudRate->setObjectName(QStringLiteral("label_BaudRate"));
@@ -69,23 +73,35 @@ ChannelScan::ChannelScan(QWidget* parent) : QDialog(parent)
     grid->addWidget(lineEdit_BaudRate, 2, 1);
     grid->addWidget(comboBox_BaudRate, 2, 1);
 
+    label_Progress = new QLabel(group);
+    label_Progress->setObjectName(QStringLiteral("label_Progress"));
+    label_Progress->hide();
+    grid->addWidget(label_Progress, 3, 0, 1, 3);
+
     auto* buttons = new QHBoxLayout;
     pushButton_Scan = new QPushButton(tr("测试"), group);
     pushButton_Scan->setObjectName(QStringLiteral("pushButton_Scan"));
+    pushButton_Cancel = new QPushButton(tr("取消"), group);
+    pushButton_Cancel->setObjectName(QStringLiteral("pushButton_Cancel"));
+    pushButton_Cancel->hide();
     pushButton_OK = new QPushButton(tr("确定"), group);
     pushButton_OK->setObjectName(QStringLiteral("pushButton_OK"));
     buttons->addStretch();
     buttons->addWidget(pushButton_Scan);
+    buttons->addWidget(pushButton_Cancel);
     buttons->addWidget(pushButton_OK);
-    grid->addLayout(buttons, 3, 0, 1, 2);
+    grid->addLayout(buttons, 4, 0, 1, 3);
 
     // The slot takes the stored link kind, not the text shown.
     connect(comboBox_Communication, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
             [this](int) { cb_Communication_clicked(Vocabulary::current(comboBox_Communication)); });
     connect(pushButton_Scan, &QPushButton::clicked, this, &ChannelScan::pt_Scan_clicked);
     connect(pushButton_OK, &QPushButton::clicked, this, &ChannelScan::pt_OK_clicked);
+    connect(pushButton_Cancel, &QPushButton::clicked, this, &ChannelScan::pt_Cancel_clicked);
+    connect(pushButton_Search, &QPushButton::clicked, this, &ChannelScan::pt_Search_clicked);
     // Emitted by the test worker; queued to this thread.
     connect(this, &ChannelScan::MessageBox_signals, this, &ChannelScan::MessageBox_slots, Qt::QueuedConnection);
+    connect(this, &ChannelScan::Attempt_signals, this, &ChannelScan::Attempt_slots, Qt::QueuedConnection);
 }
 
 ChannelScan::~ChannelScan()
@@ -93,6 +109,9 @@ ChannelScan::~ChannelScan()
     // The dialog refuses to close during a test; should its owner go anyway,
     // the driver must outlive the worker, whose link events run on this thread.
     disconnect(this, &ChannelScan::MessageBox_signals, nullptr, nullptr);
+    disconnect(this, &ChannelScan::Attempt_signals, nullptr, nullptr);
+    if (m_Cancel)
+        *m_Cancel = true; // ends it at its next wait
     while (m_Worker && m_Worker->isRunning()) {
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 20);
         QThread::msleep(5);
@@ -131,6 +150,7 @@ void ChannelScan::setRecord(SourceLinks::Record* record)
 
 void ChannelScan::cb_Communication_clicked(QString kind)
 {
+    pushButton_Search->setVisible(kind == kBluetooth);
     if (kind == kNetwork) {
         label_Com->setText(tr("IP地址："));
         label_BaudRate->setText(tr("端口号："));
@@ -151,12 +171,7 @@ void ChannelScan::cb_Communication_clicked(QString kind)
         lineEdit_BaudRate->hide();
         comboBox_BaudRate->hide();
         comboBox_Com->show();
-        QStringList names;
-        if (m_Driver && m_Driver->PortList(names))
-            comboBox_Com->addItems(names);
-        else if (m_Driver)
-            // No adapter, or its radio off: say so rather than list nothing.
-            MessageBox::information(this, tr("提示"), tr("蓝牙不可用，请检查蓝牙适配器！"));
+        searchThermometers();
         return;
     }
     label_Com->setText(tr("串口号："));
@@ -168,6 +183,32 @@ void ChannelScan::cb_Communication_clicked(QString kind)
     lineEdit_BaudRate->hide();
     comboBox_Com->addItems(Device::SerialPortNames());
     comboBox_BaudRate->addItems(kBaudRates);
+}
+
+void ChannelScan::searchThermometers()
+{
+    if (!m_Driver)
+        return;
+    const QString shown = comboBox_Com->currentText();
+    QStringList names;
+    if (!m_Driver->PortList(names)) {
+        // No adapter, or its radio off: say so rather than list nothing.
+        MessageBox::information(this, tr("提示"), tr("蓝牙不可用，请检查蓝牙适配器！"));
+        return;
+    }
+    comboBox_Com->clear();
+    comboBox_Com->addItems(names);
+    if (!shown.isEmpty())
+        comboBox_Com->setCurrentText(shown);
+}
+
+void ChannelScan::pt_Search_clicked()
+{
+    if (isTesting())
+        return;
+    pushButton_Search->setEnabled(false);
+    searchThermometers();
+    pushButton_Search->setEnabled(true);
 }
 
 void ChannelScan::captureLink()
@@ -200,14 +241,25 @@ void ChannelScan::pt_Scan_clicked()
         return;
     }
     pushButton_Scan->setEnabled(false);
+    pushButton_Search->setEnabled(false);
     m_Testing = true;
+    m_Cancel = std::make_shared<std::atomic<bool>>(false);
+    if (mode == kBluetooth) {
+        label_Progress->clear();
+        label_Progress->show();
+        pushButton_Cancel->setEnabled(true);
+        pushButton_Cancel->show();
+    }
     Device* driver = m_Driver.get();
     const SourceLinks::Record link = *m_Record;
-    // The worker sees the driver and a copy of the link only, and reports
-    // through the queued signal.
-    QThread* worker = QThread::create([this, driver, link]() {
+    SourceLinks::TestControl control;
+    control.attempt = [this](int attempt, int attempts) { emit Attempt_signals(attempt, attempts); };
+    control.cancelled = [cancel = m_Cancel] { return cancel->load(); };
+    // The worker sees the driver, a copy of the link and the cancel flag
+    // only, and reports through the queued signals.
+    QThread* worker = QThread::create([this, driver, link, control]() {
         QString text;
-        switch (SourceLinks::runTest(driver, link)) {
+        switch (SourceLinks::runTest(driver, link, control)) {
         case SourceLinks::TestResult::Passed:
             text = tr("测试成功！");
             break;
@@ -216,6 +268,9 @@ void ChannelScan::pt_Scan_clicked()
             break;
         case SourceLinks::TestResult::NotConnected:
             text = tr("设备连接失败！");
+            break;
+        case SourceLinks::TestResult::Cancelled:
+            text = tr("测试已取消！");
             break;
         }
         emit MessageBox_signals(tr("提示"), text);
@@ -228,8 +283,28 @@ void ChannelScan::pt_Scan_clicked()
 void ChannelScan::MessageBox_slots(QString title, QString text)
 {
     m_Testing = false;
+    m_Cancel.reset();
     pushButton_Scan->setEnabled(true);
+    pushButton_Search->setEnabled(true);
+    pushButton_Cancel->hide();
+    label_Progress->hide();
     MessageBox::information(this, title, text);
+}
+
+void ChannelScan::Attempt_slots(int attempt, int attempts)
+{
+    if (!m_Testing || (m_Cancel && m_Cancel->load()))
+        return;
+    label_Progress->setText(tr("正在连接：第 %1 次，共 %2 次").arg(attempt).arg(attempts));
+}
+
+void ChannelScan::pt_Cancel_clicked()
+{
+    if (!m_Cancel)
+        return;
+    *m_Cancel = true;
+    pushButton_Cancel->setEnabled(false);
+    label_Progress->setText(tr("正在取消…"));
 }
 
 void ChannelScan::pt_OK_clicked()

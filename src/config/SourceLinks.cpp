@@ -58,17 +58,38 @@ Criteria* createReference(const QString& kind, Field* source, QObject* parent)
     return nullptr;
 }
 
-TestResult runTest(Device* driver, const Record& link)
+TestResult runTest(Device* driver, const Record& link, const TestControl& control)
 {
-    bool open = driver->Open(link.Mode, link.Address, link.Port);
-    if (link.Mode == kBluetooth) {
-        for (int retry = 0; retry < 10 && !open; ++retry) {
-            Device::Delay(1000);
-            open = driver->Open(link.Mode, link.Address, link.Port);
+    auto cancelled = [&control] { return control.cancelled && control.cancelled(); };
+    // The thermometer's Open waits up to 20 s; it asks too, at each of its waits.
+    auto* thermometer = qobject_cast<CriteriaKorva5310*>(driver);
+    if (thermometer)
+        thermometer->SetStopRequest(control.cancelled);
+    struct Reset
+    {
+        CriteriaKorva5310* driver;
+        ~Reset()
+        {
+            if (driver)
+                driver->SetStopRequest({});
         }
+    } reset{thermometer};
+
+    const int attempts = link.Mode == kBluetooth ? kBluetoothAttempts : 1;
+    bool open = false;
+    for (int attempt = 1; attempt <= attempts && !open; ++attempt) {
+        if (attempt > 1) {
+            for (int i = 0; i < 10 && !cancelled(); ++i)
+                Device::Delay(100);
+        }
+        if (cancelled())
+            return TestResult::Cancelled;
+        if (control.attempt)
+            control.attempt(attempt, attempts);
+        open = driver->Open(link.Mode, link.Address, link.Port);
     }
     if (!open)
-        return TestResult::NotConnected;
+        return cancelled() ? TestResult::Cancelled : TestResult::NotConnected;
     QString serial;
     const bool ok = driver->GetSerialNumber(serial);
     driver->Close();

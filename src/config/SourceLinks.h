@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 class Criteria;
 class Device;
 class Field;
@@ -31,9 +33,18 @@ Field* createSource(const QString& kind, QObject* parent = nullptr);
 // (through `source`), the Bluetooth thermometer, or null for "手动".
 Criteria* createReference(const QString& kind, Field* source, QObject* parent = nullptr);
 
-enum class TestResult { Passed, NoSerialNumber, NotConnected };
+enum class TestResult { Passed, NoSerialNumber, NotConnected, Cancelled };
+// Told before each attempt to open (1-based, of how many), and asked at every
+// wait whether the user has cancelled; both on the worker. Either may be empty.
+struct TestControl
+{
+    std::function<void(int attempt, int attempts)> attempt;
+    std::function<bool()> cancelled;
+};
 // Opens the link (a Bluetooth link is retried up to ten more times, a second
-// apart), reads the serial number and closes again. Runs on a worker.
-TestResult runTest(Device* driver, const Record& link);
+// apart), reads the serial number and closes again. Runs on a worker; a
+// cancel ends it at its next wait.
+TestResult runTest(Device* driver, const Record& link, const TestControl& control = {});
+constexpr int kBluetoothAttempts = 11;
 
 } // namespace SourceLinks

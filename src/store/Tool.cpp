@@ -15,11 +15,21 @@
 
 #include <sqlite3.h>
 
+#if defined(Q_OS_WIN)
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#elif defined(Q_OS_UNIX)
+#include <dlfcn.h>
+#endif
+
 #include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <mutex>
 
 namespace Tool {
 
@@ -641,23 +651,101 @@ sqlite3* nativeHandle(const QSqlDatabase& db)
     return *static_cast<sqlite3* const*>(v.constData());
 }
 
-// Inserts the rows inside the caller's open transaction. The statement runs
-// on the driver's own sqlite3 handle: QSqlQuery's per-row QVariant binding
-// and parameter bookkeeping cost more than SQLite's insert itself.
+QString notNull(const QString& text)
+{
+    return text.isNull() ? QString(QLatin1String("")) : text;
+}
+
+using LibVersion = const char* (*)();
+
+// The sqlite3_libversion the driver plugin itself calls, or null where that
+// cannot be told. The driver object's virtual table lies in the module that
+// built it (the plugin, or the program for a static Qt).
+LibVersion pluginLibVersion(const QSqlDriver* driver)
+{
+    const void* vtable = *reinterpret_cast<void* const*>(driver);
+#if defined(Q_OS_WIN)
+    HMODULE module = nullptr;
+    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                            static_cast<LPCWSTR>(vtable), &module))
+        return nullptr;
+    // That module's own exports only: a copy compiled into the plugin (Qt's
+    // default) is not exported, and a plugin importing sqlite3.dll is not
+    // proven to share ours either; both take the Qt statements.
+    // Through void(*)(), the one cast between function types GCC does not warn about.
+    return reinterpret_cast<LibVersion>(reinterpret_cast<void (*)()>(GetProcAddress(module, "sqlite3_libversion")));
+#elif defined(Q_OS_UNIX)
+    Dl_info info;
+    if (!dladdr(vtable, &info) || !info.dli_fname)
+        return nullptr;
+    void* module = dlopen(info.dli_fname, RTLD_LAZY | RTLD_NOLOAD);
+    if (!module)
+        return nullptr;
+    // Looked up in the plugin and the libraries it was linked with: the
+    // copy its own calls reach.
+    auto version = reinterpret_cast<LibVersion>(dlsym(module, "sqlite3_libversion"));
+    dlclose(module);
+    return version;
+#else
+    Q_UNUSED(vtable)
+    return nullptr;
+#endif
+}
+
+std::atomic<bool> g_ForceQtStatements{false};
+
+// Decides on the first connection that asks: the same plugin serves them all.
+bool nativeHandleShared(const QSqlDatabase& db)
+{
+    static std::once_flag once;
+    static bool shared = false;
+    std::call_once(once, [&db] {
+        const LibVersion theirs = db.driver() ? pluginLibVersion(db.driver()) : nullptr;
+        // The same library returns the same static version text: one copy.
+        shared = theirs && theirs() == sqlite3_libversion();
+        QString sqlVersion;
+        QSqlQuery q(db);
+        if (q.exec(QStringLiteral("select sqlite_version()")) && q.next())
+            sqlVersion = q.value(0).toString();
+        if (shared)
+            qInfo().noquote() << "store: bulk inserts on the SQL driver's handle; it uses this program's SQLite"
+                              << sqlite3_libversion();
+        else
+            qInfo().noquote() << "store: bulk inserts through Qt statements; the SQL driver's SQLite"
+                              << (sqlVersion.isEmpty() ? QStringLiteral("?") : sqlVersion)
+                              << "is not provably this program's" << sqlite3_libversion();
+    });
+    return shared;
+}
+
+// Inserts the rows inside the caller's open transaction. Where the driver
+// shares our SQLite the statement runs on its own sqlite3 handle:
+// QSqlQuery's per-row QVariant binding and parameter bookkeeping cost more
+// than SQLite's insert itself.
 bool insertRows(QSqlDatabase& db, const QList<Struct_ParametersData>& rows,
                 const std::function<bool(int)>& progress)
 {
     constexpr int kProgressStep = 4096;
     sqlite3* handle = nativeHandle(db);
-    if (!handle) {
+    if (!handle || g_ForceQtStatements.load() || !nativeHandleShared(db)) {
         QSqlQuery q(db);
         if (!q.prepare(QStringLiteral("insert into ParametersData values ( ?,?,?)")))
             return false;
         int done = 0;
+        QByteArray time;
+        QString lastName;
+        QVariant name;
         for (const Struct_ParametersData& row : rows) {
-            const QVariantList values = parametersDataValues(row);
-            for (int i = 0; i < values.size(); ++i)
-                q.bindValue(i, values.at(i));
+            if (done == 0 || row.Name != lastName) {
+                lastName = row.Name;
+                name = notNull(row.Name);
+            }
+            time.resize(0);
+            appendScanTime(time, row.Time);
+            // Empty text, never NULL, as on the native path.
+            q.bindValue(0, name);
+            q.bindValue(1, QString::fromLatin1(time.constData(), time.size()));
+            q.bindValue(2, notNull(joinComma(row.Data)));
             if (!q.exec())
                 return false;
             if (++done % kProgressStep == 0 && progress && !progress(done))
@@ -709,6 +797,19 @@ QSqlDatabase connectionNamed(const QString& connection)
 }
 
 } // namespace
+
+BulkInsertPath bulkInsertPath(const QString& connection)
+{
+    const QSqlDatabase db = connectionNamed(connection);
+    if (!db.isOpen() || !nativeHandle(db) || g_ForceQtStatements.load() || !nativeHandleShared(db))
+        return BulkInsertPath::QtStatements;
+    return BulkInsertPath::NativeHandle;
+}
+
+void forceQtStatementInserts(bool force)
+{
+    g_ForceQtStatements = force;
+}
 
 bool addParametersDataBulk(const QList<Struct_ParametersData>& rows, int busyTimeoutMs)
 {

@@ -66,6 +66,21 @@ bool addParametersData(Struct_ParametersData data);
 // another writer for this call only.
 bool addParametersDataBulk(const QList<Struct_ParametersData>& rows, int busyTimeoutMs = -1);
 
+// How bulk inserts reach SQLite. The fast path runs the statement on the
+// QSQLITE driver's own sqlite3 handle through the SQLite library this
+// program links; that is sound only when the driver plugin calls that very
+// library (Debian: both use the system libsqlite3). Qt's Windows plugin
+// carries its own copy of SQLite, and a handle of one copy must never reach
+// the other. The fast path is taken only where the plugin's
+// sqlite3_libversion() is provably ours; everywhere else rows go through
+// Qt statements.
+enum class BulkInsertPath { NativeHandle, QtStatements };
+// The path for the connection (default connection when empty); decided
+// once per process, as every QSQLITE connection uses the same plugin.
+BulkInsertPath bulkInsertPath(const QString& connection = QString());
+// For the benchmark: take the Qt statements even where the fast path is sound.
+void forceQtStatementInserts(bool force);
+
 enum class StoreOutcome { Stored, NameTaken, Failed };
 // Whole projects (their records and rows) in one transaction on the named
 // connection (the default one when empty): all or nothing, so a failure or a

@@ -3,6 +3,7 @@
 #include "BlePlatform.h"
 #include "ChannelScan.h"
 #include "Device.h"
+#include "FakeBlePlatform.h"
 #include "MessageBox.h"
 
 #include <QComboBox>
@@ -48,6 +49,7 @@ private slots:
     void okStoresTypedLinkWithoutTest();
     void dryBlockTestOverTcp();
     void thermometerWithoutAdapter();
+    void thermometerTestShowsAttemptsAndCancels();
 };
 
 void TestChannelScan::linkKinds_data()
@@ -165,6 +167,68 @@ void TestChannelScan::thermometerWithoutAdapter()
     QCOMPARE(dialog.findChild<QLabel*>("label_Com")->text(), QStringLiteral("设备名："));
     // The stored name stays selectable for when the adapter is back.
     QCOMPARE(dialog.findChild<QComboBox*>("comboBox_Com")->currentText(), QStringLiteral("5310A-00123"));
+}
+
+void TestChannelScan::thermometerTestShowsAttemptsAndCancels()
+{
+    // A thermometer in the list that never accepts a connection: every
+    // attempt waits its full time (scaled down here).
+    auto fake = std::make_shared<FakeBlePlatform>();
+    BleAdvertisement seen{0, "C0:53:10:00:00:01", "C0:53:10:00:00:01", "5310A-00001"};
+    fake->adverts << seen;
+    FakeBlePlatform::Device unreachable = FakeBlePlatform::thermometer();
+    unreachable.connectable = false;
+    fake->devices.insert(seen.id, unreachable);
+    BlePlatform::setInstance(fake);
+    Device::setTimeScale(0.02);
+    struct Restore
+    {
+        ~Restore()
+        {
+            Device::setTimeScale(1.0);
+            BlePlatform::setInstance(nullptr);
+        }
+    } restore;
+
+    SourceLinks::Record record{"KORVA 5310A", "蓝牙", "5310A-00001", QString()};
+    ChannelScan dialog;
+    dialog.setRecord(&record);
+    dialog.show();
+    auto* names = dialog.findChild<QComboBox*>("comboBox_Com");
+    auto* search = dialog.findChild<QPushButton*>("pushButton_Search");
+    auto* scan = dialog.findChild<QPushButton*>("pushButton_Scan");
+    auto* cancel = dialog.findChild<QPushButton*>("pushButton_Cancel");
+    auto* progress = dialog.findChild<QLabel*>("label_Progress");
+    QCOMPARE(items(names), QStringList{"5310A-00001"});
+    QVERIFY(search->isVisible() && !cancel->isVisible() && !progress->isVisible());
+
+    // A new search lists what is in range now and keeps the chosen name.
+    fake->adverts << BleAdvertisement{0, "C0:53:10:00:00:02", "C0:53:10:00:00:02", "5310A-00002"};
+    const int before = fake->discoveries.load();
+    search->click();
+    QCOMPARE(fake->discoveries.load(), before + 1);
+    QCOMPARE(items(names), (QStringList{"5310A-00001", "5310A-00002"}));
+    QCOMPARE(names->currentText(), QStringLiteral("5310A-00001"));
+
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^蓝牙异常")));
+    scan->click();
+    QVERIFY(cancel->isVisible() && cancel->isEnabled() && !search->isEnabled() && !scan->isEnabled());
+    QTRY_COMPARE_WITH_TIMEOUT(progress->text(), QStringLiteral("正在连接：第 1 次，共 11 次"), 3000);
+    QTRY_COMPARE_WITH_TIMEOUT(progress->text(), QStringLiteral("正在连接：第 2 次，共 11 次"), 5000);
+    QVERIFY(MessageBox::shown().isEmpty());
+    dialog.reject(); // still no way out but 取消
+    QVERIFY(dialog.isVisible());
+
+    QElapsedTimer t;
+    t.start();
+    cancel->click();
+    QVERIFY(!cancel->isEnabled());
+    QVERIFY(waitForMessage(3000));
+    QVERIFY2(t.elapsed() < 1500, qPrintable(QString::number(t.elapsed()))); // not the remaining attempts
+    QCOMPARE(MessageBox::last().text, QStringLiteral("测试已取消！"));
+    QVERIFY(!dialog.isTesting());
+    QVERIFY(scan->isEnabled() && search->isEnabled() && !cancel->isVisible() && !progress->isVisible());
+    QCOMPARE(record.Address, QStringLiteral("5310A-00001"));
 }
 
 QTEST_MAIN(TestChannelScan)

@@ -1,5 +1,6 @@
 // The store: statements, results, list encodings, key/value readers and the
 // literal handling of user text.
+#include "BulkRows.h"
 #include "TestSupport.h"
 #include "LabRecords.h"
 #include "Tool.h"
@@ -309,6 +310,18 @@ private slots:
         QVERIFY(getParametersTable("none", 2, &times, &columns));
         QVERIFY(times.isEmpty());
         QCOMPARE(columns.size(), 2);
+    }
+
+    // Here the QSQLITE plugin and this program share the system SQLite:
+    // the fast path is taken, and the Qt statements store the same text.
+    void bulkPathsStoreTheSame()
+    {
+        QCOMPARE(bulkInsertPath(), BulkInsertPath::NativeHandle);
+        BulkRows::storeAndCheck("native");
+        forceQtStatementInserts(true);
+        QCOMPARE(bulkInsertPath(), BulkInsertPath::QtStatements);
+        BulkRows::storeAndCheck("statements");
+        forceQtStatementInserts(false);
     }
 
     void bulkInsertIsAllOrNothing()

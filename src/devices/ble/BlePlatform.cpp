@@ -61,7 +61,10 @@ bool BlePlatform::referenceUsable()
     const std::shared_ptr<BlePlatform> platform = instance();
     if (dynamic_cast<SimulatorBlePlatform*>(platform.get()))
         return true;
-    return platform->adapterStatus().usable();
+    const BleAdapterStatus status = platform->adapterStatus();
+    if (status.state == BleAdapterStatus::Unlisted)
+        return platform->discover(kProbeDiscoveryMs, [](const BleAdvertisement&) {});
+    return status.usable();
 }
 
 bool BlePlatform::waitUntil(const std::function<bool()>& done, int timeoutMs)

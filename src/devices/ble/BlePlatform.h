@@ -40,7 +40,8 @@ struct BleCharacteristic
 
 struct BleAdapterStatus
 {
-    enum State { Usable, NoAdapter, NoLowEnergy, RadioOff };
+    // Unlisted: the stack cannot list its adapters; only a discovery tells.
+    enum State { Usable, NoAdapter, NoLowEnergy, RadioOff, Unlisted };
     State state = NoAdapter;
     QString reason; // e.g. the radio state, for the log
     bool usable() const { return state == Usable; }
@@ -102,9 +103,11 @@ public:
     // false when the text names no endpoint.
     static bool useSimulator(const QString& endpoints);
     static bool simulatorChosen();
-    // A reference thermometer can be offered: an LE adapter is usable or the
-    // simulator stands in for the radio.
+    // A reference thermometer can be offered: an LE adapter is usable (where
+    // the stack lists none, a trial discovery of kProbeDiscoveryMs succeeds)
+    // or the simulator stands in for the radio.
     static bool referenceUsable();
+    static constexpr int kProbeDiscoveryMs = 500;
 
     // Waits until `done` holds or the time is up, polling; on the GUI thread
     // events keep flowing meanwhile. Not time-scaled.

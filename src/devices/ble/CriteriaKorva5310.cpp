@@ -6,6 +6,7 @@
 #include <QUuid>
 
 #include <exception>
+#include <thread>
 
 namespace {
 
@@ -94,7 +95,8 @@ CriteriaKorva5310::~CriteriaKorva5310()
         device->close();
         shared().linkUp = false;
     }
-    JoinConnectThread();
+    // A connection thread still inside a platform call is not waited for:
+    // it finds the guard empty and closes what it opened.
     SharedState& s = shared();
     std::lock_guard<std::mutex> lock(s.mutex);
     --s.instances;
@@ -127,6 +129,22 @@ QStringList CriteriaKorva5310::FoundIds()
 bool CriteriaKorva5310::LinkUp()
 {
     return shared().linkUp.load();
+}
+
+void CriteriaKorva5310::SetStopRequest(std::function<bool()> stopRequested)
+{
+    std::lock_guard<std::mutex> lock(m_Mutex);
+    m_StopRequested = std::move(stopRequested);
+}
+
+bool CriteriaKorva5310::StopRequested()
+{
+    std::function<bool()> asked;
+    {
+        std::lock_guard<std::mutex> lock(m_Mutex);
+        asked = m_StopRequested;
+    }
+    return asked && asked();
 }
 
 bool CriteriaKorva5310::NameFound(const QString& name, QString* id) const
@@ -200,8 +218,11 @@ bool CriteriaKorva5310::Open(QString, QString address, QString)
 {
     if (address.isEmpty())
         return false;
-    for (int i = 0; i < 50; ++i)
+    for (int i = 0; i < 50; ++i) {
+        if (StopRequested())
+            return false;
         Delay(100);
+    }
     {
         std::lock_guard<std::mutex> lock(m_Mutex);
         m_DeviceName = address;
@@ -216,6 +237,8 @@ bool CriteriaKorva5310::Open(QString, QString address, QString)
     }
     emit Open_signals();
     for (int i = 0; i < 150; ++i) {
+        if (StopRequested())
+            break;
         Delay(100);
         int ready = 3;
         if (m_Progress.compare_exchange_strong(ready, 1))
@@ -247,34 +270,40 @@ void CriteriaKorva5310::Open_slots()
         if (!OpenSearch())
             return;
     }
-    if (!NameFound(name))
+    QString id;
+    if (!NameFound(name, &id))
         return;
-    JoinConnectThread();
-    m_ConnectThread = std::thread([this, generation] { ConnectBLEThread(generation); });
+    // Never joined: this is the GUI thread, and a connect may take the
+    // platform's whole time-out. An older thread still at work sees that its
+    // generation is over and drops what it gets.
+    std::thread(&CriteriaKorva5310::ConnectBLEThread, m_Platform, m_Guard, generation, name, id).detach();
 }
 
-void CriteriaKorva5310::JoinConnectThread()
+void CriteriaKorva5310::ConnectBLEThread(std::shared_ptr<BlePlatform> platform,
+                                         std::shared_ptr<CriteriaKorva5310Guard> guard, quint64 generation,
+                                         QString name, QString id)
 {
-    if (m_ConnectThread.joinable())
-        m_ConnectThread.join();
-}
-
-void CriteriaKorva5310::ConnectBLEThread(quint64 generation)
-{
-    auto current = [&] { return m_Generation.load() == generation; };
-    QString name, id;
-    {
-        std::lock_guard<std::mutex> lock(m_Mutex);
-        name = m_DeviceName;
-    }
-    if (!NameFound(name, &id)) {
-        m_Progress = -1;
-        return;
-    }
+    // The driver, locked, while it exists and this connection is its current one.
+    auto withSelf = [&](const std::function<void(CriteriaKorva5310*)>& work) {
+        std::lock_guard<std::mutex> lock(guard->mutex);
+        CriteriaKorva5310* self = guard->self;
+        if (!self || self->m_Generation.load() != generation)
+            return false;
+        work(self);
+        return true;
+    };
+    auto fail = [&] { withSelf([](CriteriaKorva5310* self) { self->m_Progress = -1; }); };
+    // BlueZ forgets an unpaired device soon after the scan that saw it, and
+    // every connect by the old id then fails alike: the next Open searches again.
+    auto forgetFound = [] {
+        SharedState& s = shared();
+        std::lock_guard<std::mutex> lock(s.mutex);
+        s.foundNames.clear();
+        s.foundIds.clear();
+    };
     try {
         QString error;
-        const std::shared_ptr<CriteriaKorva5310Guard> guard = m_Guard;
-        std::unique_ptr<BleConnection> opened = m_Platform->connect(
+        std::unique_ptr<BleConnection> opened = platform->connect(
             id,
             [guard, generation](bool connected) {
                 std::lock_guard<std::mutex> lock(guard->mutex);
@@ -284,17 +313,16 @@ void CriteriaKorva5310::ConnectBLEThread(quint64 generation)
             &error);
         if (!opened) {
             qWarning().noquote() << "蓝牙异常" << name << error;
-            if (current())
-                m_Progress = -1;
+            forgetFound();
+            fail();
             return;
         }
         const std::shared_ptr<BleConnection> device(std::move(opened));
-        {
-            std::lock_guard<std::mutex> lock(m_Mutex);
-            if (current())
-                m_Device = device;
-        }
-        if (!current()) {
+        const bool kept = withSelf([&](CriteriaKorva5310* self) {
+            std::lock_guard<std::mutex> lock(self->m_Mutex);
+            self->m_Device = device;
+        });
+        if (!kept) {
             device->close();
             return;
         }
@@ -302,14 +330,14 @@ void CriteriaKorva5310::ConnectBLEThread(quint64 generation)
         QStringList services;
         if (!device->services(&services)) {
             qWarning() << "蓝牙异常" << "services";
-            if (current())
-                m_Progress = -1;
+            forgetFound();
+            fail();
             return;
         }
         qDebug() << "Services:" << services.size();
         bool notifyTaken = false, writeTaken = false;
         for (const QString& service : qAsConst(services)) {
-            if (!current())
+            if (!withSelf([](CriteriaKorva5310*) {}))
                 return;
             const QString head = serviceHead(service);
             if (head != kWriteService && head != kNotifyService)
@@ -330,36 +358,35 @@ void CriteriaKorva5310::ConnectBLEThread(quint64 generation)
                         break;
                     }
                     notifyTaken = true;
-                    {
-                        std::lock_guard<std::mutex> lock(m_Mutex);
-                        m_NotifyService = service;
-                        m_NotifyCharacteristic = c.uuid;
-                    }
-                    if (current())
-                        ++m_Progress;
+                    withSelf([&](CriteriaKorva5310* self) {
+                        {
+                            std::lock_guard<std::mutex> lock(self->m_Mutex);
+                            self->m_NotifyService = service;
+                            self->m_NotifyCharacteristic = c.uuid;
+                        }
+                        ++self->m_Progress;
+                    });
                 } else if (c.properties == (BlePropertyWrite | BlePropertyWriteNoResponse) && !writeTaken) {
                     qDebug() << "具有写入权限；";
                     writeTaken = true;
-                    {
-                        std::lock_guard<std::mutex> lock(m_Mutex);
-                        m_WriteService = service;
-                        m_WriteCharacteristic = c.uuid;
-                    }
-                    if (current())
-                        ++m_Progress;
+                    withSelf([&](CriteriaKorva5310* self) {
+                        {
+                            std::lock_guard<std::mutex> lock(self->m_Mutex);
+                            self->m_WriteService = service;
+                            self->m_WriteCharacteristic = c.uuid;
+                        }
+                        ++self->m_Progress;
+                    });
                 }
             }
         }
-        if (current())
-            ++m_Progress;
+        withSelf([](CriteriaKorva5310* self) { ++self->m_Progress; });
     } catch (const std::exception& e) {
         qWarning() << "蓝牙异常" << e.what();
-        if (current())
-            m_Progress = -1;
+        fail();
     } catch (...) {
         qWarning() << "蓝牙异常";
-        if (current())
-            m_Progress = -1;
+        fail();
     }
 }
 
@@ -398,25 +425,35 @@ bool CriteriaKorva5310::Write(QString command)
 {
     if (!IsOpen())
         return false;
-    m_WriteDone = false;
+    const quint64 number = ++m_WritesIssued;
+    {
+        std::lock_guard<std::mutex> lock(m_Mutex);
+        m_WritesQueued.emplace_back(number, command);
+    }
     emit Write_signals(command);
     for (int i = 0; i < 1000; ++i) {
-        if (m_WriteDone.load())
+        if (m_WriteDone.load() >= number)
             return true;
         Delay(10);
     }
-    return m_WriteDone.load();
+    return m_WriteDone.load() >= number;
 }
 
 void CriteriaKorva5310::Write_slots(QString text)
 {
     std::shared_ptr<BleConnection> device;
     QString service, characteristic;
+    quint64 number = 0; // 0: not issued by Write, nobody waits for it
     {
         std::lock_guard<std::mutex> lock(m_Mutex);
         device = m_Device;
         service = m_WriteService;
         characteristic = m_WriteCharacteristic;
+        // Slots run in the order Write emitted them.
+        if (!m_WritesQueued.empty() && m_WritesQueued.front().second == text) {
+            number = m_WritesQueued.front().first;
+            m_WritesQueued.pop_front();
+        }
     }
     if (!device || characteristic.isEmpty())
         return;
@@ -425,13 +462,15 @@ void CriteriaKorva5310::Write_slots(QString text)
     const std::shared_ptr<CriteriaKorva5310Guard> guard = m_Guard;
     try {
         device->write(service, characteristic, QByteArray::fromHex(text.toLatin1()),
-                      [guard, generation](bool ok, const QString& error) {
+                      [guard, generation, number](bool ok, const QString& error) {
                           std::lock_guard<std::mutex> lock(guard->mutex);
                           CriteriaKorva5310* self = guard->self;
                           if (!self || self->m_Generation.load() != generation)
                               return;
                           if (ok) {
-                              self->m_WriteDone = true;
+                              quint64 done = self->m_WriteDone.load();
+                              while (done < number && !self->m_WriteDone.compare_exchange_weak(done, number)) {
+                              }
                               qDebug() << "写入成功";
                           } else {
                               qWarning().noquote() << "写入异常" << error;

@@ -6,9 +6,10 @@
 #include <QStringList>
 
 #include <atomic>
+#include <deque>
+#include <functional>
 #include <mutex>
 #include <memory>
-#include <thread>
 
 struct CriteriaKorva5310Guard;
 
@@ -42,6 +43,10 @@ public:
     static bool LinkUp();
     int Progress() const { return m_Progress.load(); }
 
+    // Asked at every wait of Open (on the calling thread): true ends the
+    // attempt there, as a failure. Empty: never.
+    void SetStopRequest(std::function<bool()> stopRequested);
+
 public slots:
     bool PortList(QStringList& names) override;
     bool Open(QString mode, QString address, QString port) override;
@@ -63,23 +68,30 @@ signals:
     void Close_signals();
 
 protected:
-    // The connection thread's body; `generation` ends it early once a close
-    // came in between.
-    void ConnectBLEThread(quint64 generation);
+    // The connection thread's body. It holds no pointer to the driver: the
+    // driver may be closed or destroyed while a platform call is under way
+    // (nobody waits for the thread), so it reaches the driver only through
+    // the guard, and only while `generation` is current.
+    static void ConnectBLEThread(std::shared_ptr<BlePlatform> platform,
+                                 std::shared_ptr<CriteriaKorva5310Guard> guard, quint64 generation,
+                                 QString name, QString id);
     // Platform callbacks (foreign threads).
     void ConnectionStatus(quint64 generation, bool connected);
     static void Notification(const QByteArray& value);
 
 private:
     bool NameFound(const QString& name, QString* id = nullptr) const;
-    void JoinConnectThread();
+    bool StopRequested();
 
     std::shared_ptr<BlePlatform> m_Platform;
     // Shared with platform callbacks that may outlive this object.
     std::shared_ptr<CriteriaKorva5310Guard> m_Guard;
 
     std::atomic<int> m_Progress{0};
-    std::atomic<bool> m_WriteDone{false};
+    // Writes are numbered; a completion marks its own write done only, so a
+    // late completion of a write that timed out cannot pass for the next.
+    std::atomic<quint64> m_WritesIssued{0};
+    std::atomic<quint64> m_WriteDone{0}; // highest write number completed
     // Bumped by every Open_slots and Close_slots: a connection thread or a
     // platform callback of an older generation no longer touches anything.
     std::atomic<quint64> m_Generation{0};
@@ -89,6 +101,6 @@ private:
     std::shared_ptr<BleConnection> m_Device;
     QString m_NotifyService, m_NotifyCharacteristic;
     QString m_WriteService, m_WriteCharacteristic;
-
-    std::thread m_ConnectThread; // GUI thread only (started and joined there)
+    std::deque<std::pair<quint64, QString>> m_WritesQueued; // number and text, for Write_slots
+    std::function<bool()> m_StopRequested;
 };

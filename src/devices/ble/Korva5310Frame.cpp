@@ -16,6 +16,10 @@ QString withChecksum(const QString& bodyHex)
 
 Result feed(QString& buffer, const QByteArray& notification, double* reading)
 {
+    // A notification that opens a frame starts the buffer afresh: a stray
+    // fragment in front of it would otherwise misalign every frame after it.
+    if (notification.size() >= 2 && quint8(notification[0]) == 0x17 && quint8(notification[1]) == 0x05)
+        buffer.clear();
     buffer += QString::fromLatin1(notification.toHex());
     if (buffer.size() < 2 * kFrameBytes)
         return Result::Incomplete;

@@ -27,7 +27,8 @@ enum class Result {
 // Appends one notification (as hex text) to `buffer` and decodes the frame
 // once the buffer holds kFrameBytes or more: it must start with 17 05, and
 // bytes 18–21 hold the temperature as a big-endian IEEE-754 single. Non-
-// finite values are not readings. The buffer never stays at or above
+// finite values are not readings. A notification beginning 17 05 drops
+// what the buffer held before it. The buffer never stays at or above
 // 2 * kFrameBytes hex digits.
 Result feed(QString& buffer, const QByteArray& notification, double* reading);
 

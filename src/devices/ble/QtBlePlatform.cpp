@@ -34,44 +34,22 @@ QBluetoothUuid uuidFrom(const QString& text)
     return QBluetoothUuid(QUuid(t.startsWith(QLatin1Char('{')) ? t : QLatin1Char('{') + t + QLatin1Char('}')));
 }
 
-// Runs a local event loop until `quit` is called or the time is up; true
-// when quit came first.
-class Waiter
-{
-public:
-    bool wait(int timeoutMs)
-    {
-        if (m_Done)
-            return true;
-        QTimer timer;
-        timer.setSingleShot(true);
-        QObject::connect(&timer, &QTimer::timeout, &m_Loop, &QEventLoop::quit);
-        timer.start(timeoutMs);
-        m_Loop.exec();
-        return m_Done;
-    }
-    void quit()
-    {
-        m_Done = true;
-        m_Loop.quit();
-    }
-
-private:
-    QEventLoop m_Loop;
-    bool m_Done = false;
-};
+using Waiter = QtBleWait;
 
 // State of one connection. The Qt objects are touched on the platform
 // thread only; the callbacks are shared and locked.
 struct QtConnectionState
 {
-    QLowEnergyController* controller = nullptr;
-    QHash<QString, QLowEnergyService*> services; // by UUID text
+    // Platform thread only. Guarded pointers: close() deletes the objects
+    // and may run inside a nested wait of a call that holds them.
+    QPointer<QLowEnergyController> controller;
+    QHash<QString, QPointer<QLowEnergyService>> services; // by UUID text
+    bool closed = false;
 
-    std::mutex mutex; // guards the callbacks
+    std::mutex mutex; // guards the callbacks and the pending writes
     BlePlatform::StatusCallback status;
     QHash<QString, BleConnection::ValueCallback> values;
-    BleConnection::WriteCallback pendingWrite;
+    QtPendingWrites writes;
 
     void reportStatus(bool connected)
     {
@@ -79,16 +57,38 @@ struct QtConnectionState
         if (status)
             status(connected);
     }
-    void finishWrite(bool ok, const QString& error)
+    static void run(const QtPendingWrites::Done& done, bool ok, const QString& error)
     {
-        BleConnection::WriteCallback done;
-        {
-            std::lock_guard<std::mutex> lock(mutex);
-            done = std::move(pendingWrite);
-            pendingWrite = nullptr;
-        }
         if (done)
             done(ok, error);
+    }
+    void written(const QString& characteristic, const QByteArray& value)
+    {
+        QtPendingWrites::Done done;
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            done = writes.takeWritten(characteristic, value);
+        }
+        run(done, true, QString());
+    }
+    void writeFailed(const QString& error)
+    {
+        QtPendingWrites::Done done;
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            done = writes.takeOldest();
+        }
+        run(done, false, error);
+    }
+    void failAllWrites(const QString& error)
+    {
+        std::deque<QtPendingWrites::Done> all;
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            all = writes.takeAll();
+        }
+        for (const QtPendingWrites::Done& done : all)
+            run(done, false, error);
     }
 };
 
@@ -110,7 +110,7 @@ public:
             [state, result, ok] {
                 if (!state->controller)
                     return;
-                Waiter waiter;
+                Waiter waiter(state->controller);
                 auto c1 = QObject::connect(state->controller, &QLowEnergyController::discoveryFinished,
                                            [&waiter] { waiter.quit(); });
                 auto c2 = QObject::connect(state->controller,
@@ -120,7 +120,7 @@ public:
                 const bool finished = waiter.wait(QtBlePlatform::kGattTimeoutMs);
                 QObject::disconnect(c1);
                 QObject::disconnect(c2);
-                if (!state->controller)
+                if (!state->controller || state->closed)
                     return;
                 if (!finished || state->controller->error() != QLowEnergyController::NoError)
                     return;
@@ -142,11 +142,11 @@ public:
         auto ok = std::make_shared<std::atomic<bool>>(false);
         const bool ran = m_Platform->runOnThread(
             [state, service, result, ok] {
-                QLowEnergyService* s = serviceObject(state, service);
+                const QPointer<QLowEnergyService> s = serviceObject(state, service);
                 if (!s)
                     return;
                 if (s->state() != QLowEnergyService::ServiceDiscovered) {
-                    Waiter waiter;
+                    Waiter waiter(s);
                     auto c1 = QObject::connect(s, &QLowEnergyService::stateChanged,
                                                [&waiter](QLowEnergyService::ServiceState st) {
                                                    if (st == QLowEnergyService::ServiceDiscovered)
@@ -159,7 +159,7 @@ public:
                     QObject::disconnect(c1);
                     QObject::disconnect(c2);
                 }
-                if (s->state() != QLowEnergyService::ServiceDiscovered)
+                if (!s || state->closed || s->state() != QLowEnergyService::ServiceDiscovered)
                     return;
                 for (const QLowEnergyCharacteristic& c : s->characteristics())
                     result->append({uuidText(c.uuid()), static_cast<int>(c.properties())});
@@ -183,7 +183,7 @@ public:
         auto ok = std::make_shared<std::atomic<bool>>(false);
         const bool ran = m_Platform->runOnThread(
             [state, service, key, ok] {
-                QLowEnergyService* s = serviceObject(state, service);
+                const QPointer<QLowEnergyService> s = serviceObject(state, service);
                 if (!s)
                     return;
                 const QLowEnergyCharacteristic c = s->characteristic(uuidFrom(key));
@@ -191,7 +191,7 @@ public:
                     c.descriptor(QBluetoothUuid::ClientCharacteristicConfiguration);
                 if (!c.isValid() || !cccd.isValid())
                     return;
-                Waiter waiter;
+                Waiter waiter(s);
                 bool written = false;
                 auto c1 = QObject::connect(s, &QLowEnergyService::descriptorWritten,
                                            [&](const QLowEnergyDescriptor& d, const QByteArray&) {
@@ -206,7 +206,7 @@ public:
                 waiter.wait(QtBlePlatform::kGattTimeoutMs);
                 QObject::disconnect(c1);
                 QObject::disconnect(c2);
-                *ok = written;
+                *ok = written && waiter.alive() && !state->closed;
             },
             QtBlePlatform::kGattTimeoutMs + 1000);
         if (ran && *ok)
@@ -220,26 +220,26 @@ public:
                WriteCallback done) override
     {
         auto state = m_State;
-        {
-            std::lock_guard<std::mutex> lock(state->mutex);
-            state->pendingWrite = std::move(done);
-        }
         const QString key = uuidText(uuidFrom(characteristic));
         m_Platform->context()->post(
-            [state, service, key, bytes] {
-                QLowEnergyService* s = serviceObject(state, service);
+            [state, service, key, bytes, done = std::move(done)]() mutable {
+                QLowEnergyService* s = state->closed ? nullptr : serviceObject(state, service);
                 const QLowEnergyCharacteristic c = s ? s->characteristic(uuidFrom(key)) : QLowEnergyCharacteristic();
                 if (!c.isValid()) {
-                    state->finishWrite(false, QStringLiteral("no such characteristic"));
+                    QtConnectionState::run(done, false, QStringLiteral("no such characteristic"));
                     return;
                 }
                 if (c.properties() & QLowEnergyCharacteristic::Write) {
                     // Completion comes as characteristicWritten or error.
+                    {
+                        std::lock_guard<std::mutex> lock(state->mutex);
+                        state->writes.add(key, bytes, std::move(done));
+                    }
                     s->writeCharacteristic(c, bytes, QLowEnergyService::WriteWithResponse);
                 } else {
                     // Without response Qt reports nothing: handed over is done.
                     s->writeCharacteristic(c, bytes, QLowEnergyService::WriteWithoutResponse);
-                    state->finishWrite(true, QString());
+                    QtConnectionState::run(done, true, QString());
                 }
             });
     }
@@ -254,11 +254,13 @@ public:
             state->status = nullptr;
             state->values.clear();
         }
-        state->finishWrite(false, QStringLiteral("closed"));
         m_Platform->context()->post(
             [state] {
-                for (QLowEnergyService* s : qAsConst(state->services))
-                    s->deleteLater();
+                state->closed = true;
+                state->failAllWrites(QStringLiteral("closed"));
+                for (const QPointer<QLowEnergyService>& s : qAsConst(state->services))
+                    if (s)
+                        s->deleteLater();
                 state->services.clear();
                 if (state->controller) {
                     state->controller->disconnect();
@@ -276,7 +278,7 @@ public:
         const QString key = uuidText(uuidFrom(uuid));
         if (QLowEnergyService* s = state->services.value(key))
             return s;
-        if (!state->controller)
+        if (!state->controller || state->closed)
             return nullptr;
         QLowEnergyService* s = state->controller->createServiceObject(uuidFrom(key), state->controller);
         if (!s)
@@ -295,11 +297,13 @@ public:
                                  cb(value);
                          });
         QObject::connect(s, &QLowEnergyService::characteristicWritten,
-                         [st](const QLowEnergyCharacteristic&, const QByteArray&) { st->finishWrite(true, QString()); });
+                         [st](const QLowEnergyCharacteristic& c, const QByteArray& value) {
+                             st->written(uuidText(c.uuid()), value);
+                         });
         QObject::connect(s, qOverload<QLowEnergyService::ServiceError>(&QLowEnergyService::error),
                          [st](QLowEnergyService::ServiceError e) {
                              if (e == QLowEnergyService::CharacteristicWriteError)
-                                 st->finishWrite(false, QStringLiteral("characteristic write error"));
+                                 st->writeFailed(QStringLiteral("characteristic write error"));
                          });
         return s;
     }
@@ -312,7 +316,112 @@ private:
 
 } // namespace
 
-QtBlePlatform::QtBlePlatform() : m_Thread(new QThread), m_Context(new BleThreadContext)
+QtBleWait::QtBleWait(QObject* watched) : m_Watched(watched), m_Watching(watched != nullptr)
+{
+    if (watched)
+        QObject::connect(watched, &QObject::destroyed, &m_Loop, &QEventLoop::quit);
+}
+
+bool QtBleWait::wait(int timeoutMs)
+{
+    if (!m_Done && alive()) {
+        QTimer timer;
+        timer.setSingleShot(true);
+        QObject::connect(&timer, &QTimer::timeout, &m_Loop, &QEventLoop::quit);
+        timer.start(timeoutMs);
+        m_Loop.exec();
+    }
+    return m_Done && alive();
+}
+
+void QtBleWait::quit()
+{
+    m_Done = true;
+    m_Loop.quit();
+}
+
+void QtPendingWrites::add(const QString& characteristic, const QByteArray& value, Done done)
+{
+    m_Writes.push_back({characteristic, value, std::move(done)});
+}
+
+QtPendingWrites::Done QtPendingWrites::takeWritten(const QString& characteristic, const QByteArray& value)
+{
+    for (auto it = m_Writes.begin(); it != m_Writes.end(); ++it) {
+        if (it->characteristic == characteristic && it->value == value) {
+            Done done = std::move(it->done);
+            m_Writes.erase(it);
+            return done;
+        }
+    }
+    return nullptr; // a write nobody waits for any more
+}
+
+QtPendingWrites::Done QtPendingWrites::takeOldest()
+{
+    if (m_Writes.empty())
+        return nullptr;
+    Done done = std::move(m_Writes.front().done);
+    m_Writes.pop_front();
+    return done;
+}
+
+std::deque<QtPendingWrites::Done> QtPendingWrites::takeAll()
+{
+    std::deque<Done> all;
+    for (Write& w : m_Writes)
+        all.push_back(std::move(w.done));
+    m_Writes.clear();
+    return all;
+}
+
+QString QtAdvertisementFilter::idOf(const QBluetoothDeviceInfo& info)
+{
+    return info.address().isNull() ? info.deviceUuid().toString() : info.address().toString();
+}
+
+BleAdvertisement QtAdvertisementFilter::report(const QBluetoothDeviceInfo& info)
+{
+    BleAdvertisement adv;
+    adv.type = -1;
+    if (!(info.coreConfigurations() & QBluetoothDeviceInfo::LowEnergyCoreConfiguration))
+        return adv;
+    const QString id = idOf(info);
+    if (m_Reported.contains(id))
+        return adv;
+    m_Reported.insert(id);
+    adv.type = 0;
+    adv.address = info.address().toString();
+    adv.id = id;
+    adv.name = info.name();
+    return adv;
+}
+
+BleAdvertisement QtAdvertisementFilter::discovered(const QBluetoothDeviceInfo& info)
+{
+    // Listed from the cache: no signal strength (BlueZ keeps RSSI only while
+    // it hears the device).
+    if (info.rssi() == 0) {
+        BleAdvertisement none;
+        none.type = -1;
+        return none;
+    }
+    return report(info);
+}
+
+BleAdvertisement QtAdvertisementFilter::updated(const QBluetoothDeviceInfo& info,
+                                                QBluetoothDeviceInfo::Fields fields)
+{
+    if (!fields.testFlag(QBluetoothDeviceInfo::Field::RSSI)
+        && !fields.testFlag(QBluetoothDeviceInfo::Field::ManufacturerData)) {
+        BleAdvertisement none;
+        none.type = -1;
+        return none;
+    }
+    return report(info);
+}
+
+QtBlePlatform::QtBlePlatform(AdapterCheck check) : m_Check(check), m_Thread(new QThread), m_Context(new BleThreadContext)
 {
     m_Thread->setObjectName(QStringLiteral("ble-qt"));
     m_Context->moveToThread(m_Thread);
@@ -342,6 +451,11 @@ bool QtBlePlatform::runOnThread(std::function<void()> work, int timeoutMs)
 BleAdapterStatus QtBlePlatform::adapterStatusHere()
 {
     BleAdapterStatus status;
+    if (m_Check == AdapterCheck::Discovery) {
+        status.state = BleAdapterStatus::Unlisted;
+        status.reason = QStringLiteral("the Bluetooth stack lists no adapters");
+        return status;
+    }
 #ifdef ARQ_BLE_HAVE_DBUS
     // Asked first so that a machine without BlueZ gives our one log line
     // rather than Qt Bluetooth's complaints.
@@ -399,7 +513,7 @@ bool QtBlePlatform::discover(int ms, AdvertisementCallback onAdvertisement)
     const bool ran = runOnThread(
         [this, ms, onAdvertisement, ok] {
             const BleAdapterStatus status = adapterStatusHere();
-            if (!status.usable()) {
+            if (!status.usable() && status.state != BleAdapterStatus::Unlisted) {
                 qWarning().noquote() << "BLE discovery not possible:" << status.reason;
                 return;
             }
@@ -407,17 +521,18 @@ bool QtBlePlatform::discover(int ms, AdvertisementCallback onAdvertisement)
             agent.setLowEnergyDiscoveryTimeout(ms);
             Waiter waiter;
             bool failed = false;
+            QtAdvertisementFilter filter;
+            auto report = [this, &onAdvertisement](const BleAdvertisement& adv, const QBluetoothDeviceInfo& info) {
+                if (adv.type < 0)
+                    return;
+                m_Seen.insert(adv.id, info);
+                onAdvertisement(adv);
+            };
             QObject::connect(&agent, &QBluetoothDeviceDiscoveryAgent::deviceDiscovered,
-                             [this, &onAdvertisement](const QBluetoothDeviceInfo& info) {
-                                 if (!(info.coreConfigurations() & QBluetoothDeviceInfo::LowEnergyCoreConfiguration))
-                                     return;
-                                 BleAdvertisement adv;
-                                 adv.type = 0;
-                                 adv.address = info.address().toString();
-                                 adv.id = info.address().isNull() ? info.deviceUuid().toString() : adv.address;
-                                 adv.name = info.name();
-                                 m_Seen.insert(adv.id, info);
-                                 onAdvertisement(adv);
+                             [&](const QBluetoothDeviceInfo& info) { report(filter.discovered(info), info); });
+            QObject::connect(&agent, &QBluetoothDeviceDiscoveryAgent::deviceUpdated,
+                             [&](const QBluetoothDeviceInfo& info, QBluetoothDeviceInfo::Fields fields) {
+                                 report(filter.updated(info, fields), info);
                              });
             QObject::connect(&agent, &QBluetoothDeviceDiscoveryAgent::finished, [&waiter] { waiter.quit(); });
             QObject::connect(&agent, &QBluetoothDeviceDiscoveryAgent::canceled, [&waiter] { waiter.quit(); });

@@ -5,7 +5,11 @@
 #include <QHash>
 #include <QStringList>
 
+#include <QSet>
+
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <mutex>
 #include <thread>
 
@@ -44,15 +48,66 @@ public:
     QHash<QString, Device> devices;
     std::atomic<int> discoveries{0};
     std::atomic<int> connects{0};
+    std::atomic<int> opened{0}; // connects that succeeded
     // A stack that still calls back after close (late events in flight).
     std::atomic<bool> leaky{false};
+    // Like BlueZ with unpaired devices: connects only to what the last
+    // discovery saw, until forget() (the stack dropping its cache entries).
+    std::atomic<bool> forgets{false};
+    // Write completions kept back until completeHeldWrite (a slow radio).
+    std::atomic<bool> holdWrites{false};
+    std::atomic<int> discoveryFailures{0}; // the next discoveries that fail
 
     BleAdapterStatus adapterStatus() override { return adapter; }
+
+    void forget()
+    {
+        std::lock_guard<std::mutex> lock(m_Mutex);
+        m_Known.clear();
+    }
+    // While held, connect() blocks (as a connect to an absent device does)
+    // until released; at most 20 s.
+    void holdConnects(bool hold)
+    {
+        {
+            std::lock_guard<std::mutex> lock(m_Mutex);
+            m_HoldConnects = hold;
+        }
+        m_Released.notify_all();
+    }
+    int heldWrites()
+    {
+        std::lock_guard<std::mutex> lock(m_Mutex);
+        return m_HeldWrites.size();
+    }
+    // Completes the i-th held write from a platform thread.
+    void completeHeldWrite(int i, bool ok)
+    {
+        BleConnection::WriteCallback done;
+        {
+            std::lock_guard<std::mutex> lock(m_Mutex);
+            done = m_HeldWrites.value(i);
+        }
+        std::thread completion([done, ok] {
+            if (done)
+                done(ok, QString());
+        });
+        completion.join();
+    }
 
     bool discover(int, AdvertisementCallback onAdvertisement) override
     {
         ++discoveries;
+        if (discoveryFailures > 0) {
+            --discoveryFailures;
+            return false;
+        }
         const QList<BleAdvertisement> list = adverts;
+        {
+            std::lock_guard<std::mutex> lock(m_Mutex);
+            for (const BleAdvertisement& a : list)
+                m_Known.insert(a.id);
+        }
         std::thread radio([&] {
             for (const BleAdvertisement& a : list)
                 onAdvertisement(a);
@@ -95,6 +150,10 @@ public:
             {
                 std::lock_guard<std::mutex> lock(m_Platform->m_Mutex);
                 m_Platform->m_Writes << characteristic + QLatin1Char(' ') + QString::fromLatin1(bytes.toHex());
+                if (m_Platform->holdWrites) {
+                    m_Platform->m_HeldWrites << done;
+                    return;
+                }
             }
             std::thread completion([done] { done(true, QString()); });
             completion.join();
@@ -120,6 +179,14 @@ public:
     std::unique_ptr<BleConnection> connect(const QString& id, StatusCallback onStatus, QString* error) override
     {
         ++connects;
+        {
+            std::unique_lock<std::mutex> lock(m_Mutex);
+            m_Released.wait_for(lock, std::chrono::seconds(20), [this] { return !m_HoldConnects; });
+            if (forgets && !m_Known.contains(id)) {
+                *error = QStringLiteral("unknown device");
+                return nullptr;
+            }
+        }
         if (!devices.contains(id) || !devices.value(id).connectable) {
             *error = QStringLiteral("unreachable");
             return nullptr;
@@ -129,6 +196,7 @@ public:
             m_OnStatus = onStatus;
         }
         onStatus(true);
+        ++opened;
         return std::make_unique<Connection>(this, devices.value(id));
     }
     QString name() const override { return QStringLiteral("fake"); }
@@ -184,4 +252,8 @@ private:
     QString m_NotifyCharacteristic;
     QStringList m_Writes;
     int m_Closes = 0;
+    QSet<QString> m_Known;
+    bool m_HoldConnects = false;
+    std::condition_variable m_Released;
+    QList<BleConnection::WriteCallback> m_HeldWrites;
 };

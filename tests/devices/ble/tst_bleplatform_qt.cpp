@@ -3,12 +3,16 @@
 // one it still comes back within its time-outs.
 
 #include "CriteriaKorva5310.h"
+#include "FakeBlePlatform.h"
 #include "QtBlePlatform.h"
 #include "SimulatorBlePlatform.h"
 
+#include <QBluetoothAddress>
 #include <QElapsedTimer>
 #include <QRegularExpression>
 #include <QtTest>
+
+#include <atomic>
 
 class TestBlePlatformQt : public QObject
 {
@@ -24,6 +28,13 @@ private slots:
     void choice();
     void discoveryComesBack();
     void driverSearchWithoutAdapter();
+
+    void advertisingDevicesOnly_data();
+    void advertisingDevicesOnly();
+    void writeCompletionsFindTheirWrite();
+    void nestedWaitEndsWhenCloseDeletesItsObject();
+    void unlistedAdapterIsDecidedByDiscovery_data();
+    void unlistedAdapterIsDecidedByDiscovery();
 };
 
 void TestBlePlatformQt::choice_data()
@@ -106,6 +117,159 @@ void TestBlePlatformQt::driverSearchWithoutAdapter()
     QVERIFY(!driver.PortList(names));
     QVERIFY(names.isEmpty());
     QVERIFY2(t.elapsed() < 2000, qPrintable(QString::number(t.elapsed())));
+}
+
+void TestBlePlatformQt::advertisingDevicesOnly_data()
+{
+    // Events as Qt delivers them: "d ADDRESS RSSI" a deviceDiscovered, "u
+    // ADDRESS FIELD" a deviceUpdated, "c ADDRESS RSSI" a classic device.
+    // BlueZ lists its cache first, without RSSI, and reports RSSI changes
+    // of the devices it hears.
+    QTest::addColumn<QStringList>("events");
+    QTest::addColumn<QStringList>("reported");
+    const QString a = QStringLiteral("C0:53:10:00:00:01"), b = QStringLiteral("C0:53:10:00:00:02");
+    QTest::newRow("cache listing only") << QStringList{"d " + a + " 0", "d " + b + " 0"} << QStringList{};
+    QTest::newRow("heard during the scan") << QStringList{"d " + a + " -61"} << QStringList{a};
+    QTest::newRow("cached, then heard")
+        << QStringList{"d " + a + " 0", "d " + b + " 0", "u " + b + " rssi"} << QStringList{b};
+    QTest::newRow("new manufacturer data") << QStringList{"d " + a + " 0", "u " + a + " data"} << QStringList{a};
+    QTest::newRow("other updates are no sign") << QStringList{"d " + a + " 0", "u " + a + " none"} << QStringList{};
+    QTest::newRow("each address once")
+        << QStringList{"d " + a + " -70", "u " + a + " rssi", "d " + a + " -65", "d " + b + " -80"}
+        << QStringList{a, b};
+    QTest::newRow("classic devices never") << QStringList{"c " + a + " -50"} << QStringList{};
+}
+
+void TestBlePlatformQt::advertisingDevicesOnly()
+{
+    QFETCH(QStringList, events);
+    QFETCH(QStringList, reported);
+    QtAdvertisementFilter filter;
+    QStringList seen;
+    for (const QString& e : events) {
+        const QStringList w = e.split(QLatin1Char(' '));
+        QBluetoothDeviceInfo info(QBluetoothAddress(w[1]), QStringLiteral("5310A-") + w[1].right(2), 0);
+        info.setCoreConfigurations(w[0] == QLatin1String("c") ? QBluetoothDeviceInfo::BaseRateCoreConfiguration
+                                                              : QBluetoothDeviceInfo::LowEnergyCoreConfiguration);
+        BleAdvertisement adv;
+        if (w[0] == QLatin1String("u")) {
+            QBluetoothDeviceInfo::Fields fields = QBluetoothDeviceInfo::Field::None;
+            if (w[2] == QLatin1String("rssi"))
+                fields = QBluetoothDeviceInfo::Field::RSSI;
+            else if (w[2] == QLatin1String("data"))
+                fields = QBluetoothDeviceInfo::Field::ManufacturerData;
+            info.setRssi(-60);
+            adv = filter.updated(info, fields);
+        } else {
+            info.setRssi(static_cast<qint16>(w[2].toInt()));
+            adv = filter.discovered(info);
+        }
+        if (adv.type < 0)
+            continue;
+        QCOMPARE(adv.type, 0);
+        QCOMPARE(adv.id, w[1]);
+        QCOMPARE(adv.name, info.name());
+        seen << adv.id;
+    }
+    QCOMPARE(seen, reported);
+}
+
+void TestBlePlatformQt::writeCompletionsFindTheirWrite()
+{
+    QtPendingWrites writes;
+    QStringList log;
+    auto done = [&log](const QString& name) {
+        return [&log, name](bool ok, const QString&) { log << name + (ok ? "+" : "-"); };
+    };
+    auto run = [](const QtPendingWrites::Done& d, bool ok) {
+        if (d)
+            d(ok, QString());
+    };
+    const QString c1 = QStringLiteral("ffe9"), c2 = QStringLiteral("fff1");
+    writes.add(c1, "\x0A", done("A")); // times out at its caller, completes late
+    writes.add(c1, "\x0B", done("B"));
+    writes.add(c2, "\x0A", done("C"));
+    writes.add(c1, "\x0B", done("D"));
+    run(writes.takeWritten(c1, "\x0B"), true); // B's completion does not go to A
+    run(writes.takeWritten(c1, "\x0A"), true); // A's late completion: A, not D
+    run(writes.takeWritten(c1, "\x0A"), true); // nothing left it fits
+    run(writes.takeOldest(), false);              // an error: the oldest, C
+    QCOMPARE(log, (QStringList{"B+", "A+", "C-"}));
+    QCOMPARE(writes.size(), 1);
+    for (const QtPendingWrites::Done& d : writes.takeAll())
+        run(d, false);
+    QCOMPARE(log.last(), QStringLiteral("D-"));
+    QVERIFY(!writes.takeOldest());
+}
+
+void TestBlePlatformQt::nestedWaitEndsWhenCloseDeletesItsObject()
+{
+    // A call waits on the platform thread for a Qt object's signal while a
+    // close, posted to that thread, deletes the object inside the wait.
+    QtBlePlatform platform;
+    std::atomic<bool> alive{true}, returned{false}, quitFirst{false};
+    std::atomic<qint64> took{0};
+    QVERIFY(platform.runOnThread(
+        [&] {
+            auto* service = new QObject(platform.context());
+            QtBleWait wait(service);
+            platform.context()->post([service] { service->deleteLater(); });
+            QElapsedTimer t;
+            t.start();
+            returned = wait.wait(5000);
+            took = t.elapsed();
+            alive = wait.alive();
+
+            auto* other = new QObject(platform.context());
+            QtBleWait answered(other);
+            QTimer::singleShot(10, other, [&answered] { answered.quit(); });
+            quitFirst = answered.wait(5000) && answered.alive();
+            delete other;
+        },
+        15000));
+    QVERIFY(!returned);
+    QVERIFY(!alive);
+    QVERIFY2(took < 1000, qPrintable(QString::number(took))); // not the whole time-out
+    QVERIFY(quitFirst);
+}
+
+void TestBlePlatformQt::unlistedAdapterIsDecidedByDiscovery_data()
+{
+    QTest::addColumn<int>("state");
+    QTest::addColumn<int>("failures");
+    QTest::addColumn<bool>("usable");
+    QTest::addColumn<int>("discoveries");
+    QTest::newRow("unlisted, discovery runs") << int(BleAdapterStatus::Unlisted) << 0 << true << 1;
+    QTest::newRow("unlisted, discovery fails") << int(BleAdapterStatus::Unlisted) << 1 << false << 1;
+    QTest::newRow("listed adapter: no trial") << int(BleAdapterStatus::Usable) << 0 << true << 0;
+    QTest::newRow("no adapter: no trial") << int(BleAdapterStatus::NoAdapter) << 0 << false << 0;
+}
+
+void TestBlePlatformQt::unlistedAdapterIsDecidedByDiscovery()
+{
+    QFETCH(int, state);
+    QFETCH(int, failures);
+    QFETCH(bool, usable);
+    QFETCH(int, discoveries);
+    // Qt 5's Windows backend lists no adapters; forced here on this machine.
+    QtBlePlatform windowsLike(QtBlePlatform::AdapterCheck::Discovery);
+    QCOMPARE(windowsLike.adapterStatus().state, BleAdapterStatus::Unlisted);
+
+    auto fake = std::make_shared<FakeBlePlatform>();
+    fake->adapter = {BleAdapterStatus::State(state), QString()};
+    fake->discoveryFailures = failures;
+    BlePlatform::setInstance(fake);
+    QCOMPARE(BlePlatform::referenceUsable(), usable);
+    QCOMPARE(fake->discoveries.load(), discoveries);
+
+    // The driver's search goes ahead where the stack lists no adapter.
+    if (state == BleAdapterStatus::Unlisted && usable) {
+        fake->adverts << BleAdvertisement{0, "C0:53:10:00:00:01", "C0:53:10:00:00:01", "5310A-00001"};
+        CriteriaKorva5310 driver(fake);
+        QStringList names;
+        QVERIFY(driver.PortList(names));
+        QCOMPARE(names, QStringList{"5310A-00001"});
+    }
 }
 
 QTEST_MAIN(TestBlePlatformQt)

@@ -7,6 +7,7 @@
 #include "TestPeer.h"
 
 #include <QElapsedTimer>
+#include <QRegularExpression>
 #include <QtTest>
 
 #include <cstring>
@@ -84,6 +85,11 @@ private slots:
     void readingThatPredatesTheRequestIsNotReturned();
     void linkLossFailsReadingAtOnce();
     void lateStatusOfClosedLinkIsIgnored();
+
+    void failedConnectSearchesAgain();
+    void guiThreadNeverWaitsForTheConnectionThread();
+    void lateWriteCompletionIsNotTheNextWrite();
+    void stopRequestEndsOpenAtItsNextWait();
 };
 
 void TestKorva5310::commandsCarryTheirChecksum_data()
@@ -120,6 +126,15 @@ void TestKorva5310::reassembly_data()
     QTest::newRow("not 17 05, split 20 + 4")
         << QList<QByteArray>{frame(30.0f, 0x05, 0x17).left(20), frame(30.0f, 0x05, 0x17).mid(20)} << 0 << 0.0 << 0;
     QTest::newRow("longer notification") << QList<QByteArray>{frame(1.5f, 0x17, 0x05, 40)} << 1 << 1.5 << 0;
+    // A stray notification must not misalign the frames after it.
+    const QByteArray stray = QByteArray::fromHex("0102030405");
+    QTest::newRow("stray, then whole frame") << QList<QByteArray>{stray, f} << 1 << 25.125 << 0;
+    QTest::newRow("stray, then frames split 20 + 4")
+        << QList<QByteArray>{stray, f.left(20), f.mid(20), f.left(20), f.mid(20), frame(-3.5f).left(20),
+                             frame(-3.5f).mid(20)}
+        << 3 << -3.5 << 0;
+    QTest::newRow("frame cut short, then the next frame")
+        << QList<QByteArray>{f.left(20), frame(7.25f)} << 1 << 7.25 << 0;
     QTest::newRow("NaN is no reading")
         << QList<QByteArray>{frame(std::numeric_limits<float>::quiet_NaN())} << 0 << 0.0 << 0;
 }
@@ -385,6 +400,105 @@ void TestKorva5310::lateStatusOfClosedLinkIsIgnored()
     QVERIFY(!CriteriaKorva5310::LinkUp());
     fake->notify(frame(25.0f));
     QVERIFY(!driver.IsOpen());
+}
+
+void TestKorva5310::failedConnectSearchesAgain()
+{
+    // The stack drops the device it saw soon after the scan: a connect by
+    // the old id fails, and only a new search makes it reachable again.
+    auto fake = thermometerInRange();
+    fake->forgets = true;
+    CriteriaKorva5310 driver(fake);
+    QStringList names;
+    QVERIFY(driver.PortList(names));
+    QCOMPARE(names, QStringList{kName});
+    fake->forget();
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^蓝牙异常 5310A-00001 unknown device")));
+    QVERIFY(!openIn(driver));
+    QCOMPARE(fake->discoveries.load(), 1);
+    QVERIFY(CriteriaKorva5310::FoundNames().isEmpty());
+    QVERIFY(openIn(driver)); // searches again, then connects
+    QCOMPARE(fake->discoveries.load(), 2);
+    QCOMPARE(fake->connects.load(), 2);
+    QVERIFY(inWorker([&] { return driver.Close(); }));
+}
+
+void TestKorva5310::guiThreadNeverWaitsForTheConnectionThread()
+{
+    auto fake = thermometerInRange();
+    fake->holdConnects(true); // the platform's connect hangs
+    auto* driver = new CriteriaKorva5310(fake);
+    QVERIFY(!openIn(*driver)); // gives up after its wait; the thread stays in connect
+    QCOMPARE(fake->connects.load(), 1);
+
+    // The next attempt's slot and the destructor run on this thread.
+    QElapsedTimer t;
+    t.start();
+    driver->Open_slots();
+    QVERIFY2(t.elapsed() < 500, qPrintable(QString::number(t.elapsed())));
+    QTRY_COMPARE_WITH_TIMEOUT(fake->connects.load(), 2, 2000);
+    t.restart();
+    delete driver;
+    QVERIFY2(t.elapsed() < 500, qPrintable(QString::number(t.elapsed())));
+
+    // Once the connects return, what they opened is closed again.
+    fake->holdConnects(false);
+    QTRY_COMPARE_WITH_TIMEOUT(fake->opened.load(), 2, 2000);
+    QTRY_COMPARE_WITH_TIMEOUT(fake->closes(), 2, 2000);
+    QVERIFY(!CriteriaKorva5310::LinkUp());
+}
+
+void TestKorva5310::lateWriteCompletionIsNotTheNextWrite()
+{
+    auto fake = thermometerInRange();
+    CriteriaKorva5310 driver(fake);
+    QVERIFY(openIn(driver));
+    fake->holdWrites = true;
+    QVERIFY(!inWorker([&] { return driver.Write(QStringLiteral("0A")); })); // times out
+
+    // The first write's completion arrives while the second waits for its own.
+    std::atomic<bool> done{false};
+    bool second = true;
+    std::thread worker([&] {
+        second = driver.Write(QStringLiteral("0B"));
+        done = true;
+    });
+    QTRY_COMPARE_WITH_TIMEOUT(fake->heldWrites(), 2, 5000);
+    fake->completeHeldWrite(0, true);
+    QTRY_VERIFY_WITH_TIMEOUT(done.load(), 20000);
+    worker.join();
+    QVERIFY(!second);
+
+    // Its own completion, late as well, marks nothing; a prompt one does.
+    fake->completeHeldWrite(1, true);
+    fake->holdWrites = false;
+    QVERIFY(inWorker([&] { return driver.Write(QStringLiteral("0C")); }));
+    driver.Close_slots();
+}
+
+void TestKorva5310::stopRequestEndsOpenAtItsNextWait()
+{
+    Device::setTimeScale(1.0);
+    auto fake = thermometerInRange();
+    CriteriaKorva5310 driver(fake);
+    std::atomic<bool> stop{false};
+    driver.SetStopRequest([&stop] { return stop.load(); });
+    QElapsedTimer t;
+    t.start();
+    std::atomic<bool> done{false};
+    bool opened = true;
+    std::thread worker([&] {
+        opened = driver.Open(QString(), kName, QString());
+        done = true;
+    });
+    spin(300);
+    stop = true;
+    QTRY_VERIFY_WITH_TIMEOUT(done.load(), 2000);
+    worker.join();
+    QVERIFY(!opened);
+    QVERIFY2(t.elapsed() < 1500, qPrintable(QString::number(t.elapsed()))); // not its 5 s wait
+    QCOMPARE(fake->connects.load(), 0);
+    driver.SetStopRequest({});
 }
 
 QTEST_MAIN(TestKorva5310)
