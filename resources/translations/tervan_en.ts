@@ -1760,6 +1760,26 @@
         <source>蓝牙不可用，请检查蓝牙适配器！</source>
         <translation>Bluetooth is not available, please check the Bluetooth adapter!</translation>
     </message>
+    <message>
+        <source>重新搜索</source>
+        <translation>Search again</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>测试已取消！</source>
+        <translation>Test cancelled!</translation>
+    </message>
+    <message>
+        <source>正在连接：第 %1 次，共 %2 次</source>
+        <translation>Connecting: attempt %1 of %2</translation>
+    </message>
+    <message>
+        <source>正在取消…</source>
+        <translation>Cancelling…</translation>
+    </message>
 </context>
 <context>
     <name>ChannelSet</name>
