@@ -356,6 +356,56 @@ private slots:
         QCOMPARE(TestSupport::scalar("select count(*) from Certificates").toInt(), 0);
     }
 
+    void firstReleaseDatabaseRestoresAndUpgrades()
+    {
+        // A database as the first release wrote it, kept as data: no indexes,
+        // none of the later tables. It restores, opens and gains them, and
+        // what it held reads back through the store.
+        const QString source = TestSupport::sourcePath("tests/store/data/first-release.db3");
+        QFile original(source);
+        QVERIFY(original.open(QIODevice::ReadOnly));
+        const QByteArray before = original.readAll();
+        const QString temp = m_db + ".restore";
+        QString why;
+        QVERIFY2(Backup::prepareRestore(source, temp, &why), qPrintable(why));
+        TestSupport::closeDatabase();
+        QVERIFY(Backup::commitRestore(temp, m_db));
+        QVERIFY(TestSupport::openDatabase());
+        for (const QString index : {"ParametersData_Name", "AuditLog_Time", "CalibrationHistory_Channel"})
+            QVERIFY2(TestSupport::scalar("select count(*) from sqlite_master where type='index' and name='" + index + "'")
+                             .toInt() == 1,
+                     qPrintable(index));
+        for (const QString& table : Tool::calibrationTables() + Tool::labTables())
+            QVERIFY2(TestSupport::scalar("select count(*) from sqlite_master where type='table' and name='" + table + "'")
+                             .toInt() == 1,
+                     qPrintable(table));
+        QList<Tool::Struct_ChannelConfig> configs;
+        QVERIFY(Tool::getChannelConfig(configs, "炉'口_%"));
+        QCOMPARE(configs.size(), 1);
+        QCOMPARE(configs[0].MX_B_M, (QStringList{"1.0021", "0.9987"}));
+        QList<Tool::Struct_ParametersData> scans;
+        QVERIFY(Tool::getParametersData(scans, "稳定性 2025-05"));
+        QCOMPARE(scans.size(), 10);
+        QCOMPARE(scans.last().Data, (QStringList{"100.090", "99.990"}));
+        QCOMPARE(TestSupport::scalar("select Data from SystemSet where Name='DataAccuracy'").toString(), QStringLiteral("3"));
+        QCOMPARE(TestSupport::scalar("select count(*) from ChannelCalibrationData").toInt(), 1);
+        // The upgraded database takes the newer records.
+        Tool::Struct_CalibrationHistory entry;
+        entry.ConfigName = "炉'口_%";
+        entry.ChannelNumber = "101";
+        entry.Label = "1_101";
+        entry.Evidence = "{}";
+        QVERIFY(Tool::addCalibrationHistory(entry));
+        QList<Tool::Struct_CalibrationHistory> found;
+        QVERIFY(Tool::getCalibrationHistory("炉'口_%", "101", found));
+        QCOMPARE(found.size(), 1);
+        QCOMPARE(found[0].Evidence, QStringLiteral("{}"));
+        // The kept file itself is untouched.
+        original.close();
+        QVERIFY(original.open(QIODevice::ReadOnly));
+        QCOMPARE(original.readAll(), before);
+    }
+
     void restoreOntoItselfLosesNothing()
     {
         insertRows("self", 300); // still in the WAL
