@@ -72,10 +72,13 @@ void colourExtremes(const Extremes& first, const Extremes& second, bool hasSecon
 AlarmLimits AlarmLimits::fromChannel(const ChosenChannel& channel)
 {
     AlarmLimits l;
-    l.lowState = channel.LowState;
-    l.low = channel.Low.trimmed().toDouble(); // 0 when not a number
-    l.highState = channel.HightState;
-    l.high = channel.Hight.trimmed().toDouble();
+    // A limit that is no number is no limit: taking it as 0 would raise
+    // alarms at a threshold nobody set.
+    bool lowOk = false, highOk = false;
+    l.low = channel.Low.trimmed().toDouble(&lowOk);
+    l.high = channel.Hight.trimmed().toDouble(&highOk);
+    l.lowState = channel.LowState && lowOk && std::isfinite(l.low);
+    l.highState = channel.HightState && highOk && std::isfinite(l.high);
     return l;
 }
 

@@ -186,8 +186,10 @@ private slots:
         QTest::newRow("above high") << false << "" << true << "40" << 40.004 << "上限报警" << "高于上限:40.00";
         QTest::newRow("high replaces low") << true << "50" << true << "40" << 45.0 << "上限报警"
                                            << "高于上限:45.00";
-        QTest::newRow("text limit counts as 0") << true << "abc" << false << "" << -0.5 << "下限报警"
-                                                << "低于下限:-0.50";
+        QTest::newRow("text limit is no limit") << true << "abc" << false << "" << -0.5 << "" << "";
+        QTest::newRow("empty high limit is no limit") << false << "" << true << " " << 1e6 << "" << "";
+        QTest::newRow("text low, number high") << true << "low" << true << "40" << 41.0 << "上限报警"
+                                               << "高于上限:41.00";
     }
     void alarms()
     {
