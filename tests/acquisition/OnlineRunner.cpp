@@ -6,9 +6,12 @@
 //                     [--channels N] [--quiet]
 //   arq-online-runner --workdir DIR --simulator PATH --instruments N
 //                     [--fault-every N] ...
+//   [--hold-limits MEMORY,BATCH,FIRST_MS,MAX_MS]  bounds of the rows held while
+//                     the database refuses writes
 //
-// Lines on stdout: "SETUP ok|failed", "STORED <index> <scan time>" once the
-// scan's rows are committed (unless --quiet), "RECONNECT <n>", "MESSAGE …",
+// Lines on stdout: "SETUP ok|failed", "SCAN <scan time>" for every scan taken
+// and "STORED <index> <scan time>" once the scan's rows are committed (both
+// unless --quiet), "RECONNECT <n>", "MESSAGE …",
 // "MEMORY scan=<n> rss_kb=<k>" and a final "DONE …" summary.
 
 #include "OnlineSession.h"
@@ -60,6 +63,7 @@ int main(int argc, char* argv[])
     double interval = 0.2;
     int seconds = 0, scans = 0, projects = 1, channels = 4, instruments = 1, faultEvery = 0;
     bool quiet = false;
+    QList<int> holdLimits;
     for (int i = 1; i < args.size(); ++i) {
         const QString a = args.at(i);
         const QString v = i + 1 < args.size() ? args.at(i + 1) : QString();
@@ -76,6 +80,10 @@ int main(int argc, char* argv[])
         else if (a == QLatin1String("--simulator")) simulator = QFileInfo(v).absoluteFilePath();
         else if (a == QLatin1String("--instruments")) instruments = qBound(1, v.toInt(), 3);
         else if (a == QLatin1String("--fault-every")) faultEvery = v.toInt();
+        else if (a == QLatin1String("--hold-limits")) {
+            for (const QString& n : v.split(QLatin1Char(',')))
+                holdLimits << n.toInt();
+        }
         else {
             std::fprintf(stderr, "arq-online-runner: unknown option %s\n", a.toLocal8Bit().constData());
             return 2;
@@ -121,6 +129,12 @@ int main(int argc, char* argv[])
     OnlineSetup::fill(context, links, channels, names, assign, interval, now.addSecs(-1), end);
 
     auto* session = new OnlineSession;
+    if (holdLimits.size() == 4)
+        session->setHoldLimits(holdLimits.at(0), holdLimits.at(1), holdLimits.at(2), holdLimits.at(3));
+    QObject::connect(session, &OnlineSession::scanSplit, [&](const QDateTime& time, const QList<QList<double>>&) {
+        if (!quiet)
+            out(QStringLiteral("SCAN %1").arg(time.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz"))));
+    });
     qint64 rss1000 = -1;
     int lastReconnects = 0;
     bool stopping = false;
