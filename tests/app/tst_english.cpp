@@ -7,6 +7,7 @@
 #include "ChannelConfigBatch.h"
 #include "ChannelModel.h"
 #include "Collection.h"
+#include "AlarmMailer.h"
 #include "MessageBox.h"
 #include "ParametersMode.h"
 #include "SystemContext.h"
@@ -97,6 +98,7 @@ private slots:
     void acquisitionSetUp();
     void calibrationSources();
     void warningLog();
+    void alarmMail();
 
 private:
     QTranslator m_translator;
@@ -308,6 +310,25 @@ void TestEnglish::warningLog()
     page.pt_Search_clicked();
     QCOMPARE(table->rowCount(), 1);
     QCOMPARE(page.listedRows().value(0).Details, QStringLiteral("设备重新连接。"));
+}
+
+void TestEnglish::alarmMail()
+{
+    // An alarm mail written with the English interface: subject and the
+    // stored Chinese detail both in English.
+    SystemContext context;
+    context.EmailAutoTrigger = true;
+    context.EmailInterval = 0;
+    context.EmailAddress = QStringList{"lab@example.org"};
+    QString subject, body;
+    AlarmMailer mailer(context, [] { return QDateTime(QDate(2026, 5, 1), QTime(10, 0)); },
+                       [&](const QStringList&, const QString& s, const QString& b) {
+                           subject = s;
+                           body = b;
+                       });
+    QVERIFY(mailer.alarm(QStringLiteral("上限报警"), QStringLiteral("设备1-SN2024001 通道1-CH101高于上限:45.00")));
+    QCOMPARE(subject, QStringLiteral("Logger alarm"));
+    QCOMPARE(body, QStringLiteral("2026-05-01 10:00:00Device 1-SN2024001 channel 1-CH101 above high limit: 45.00"));
 }
 
 QTEST_MAIN(TestEnglish)
