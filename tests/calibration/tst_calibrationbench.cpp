@@ -240,6 +240,7 @@ private:
 
 void TestCalibrationBench::init()
 {
+    ARQ_SHARD(this);
     m_Dir.reset(new TestWorkDir);
     QVERIFY(TestSupport::openDatabase());
     MessageBox::setTestMode(true);

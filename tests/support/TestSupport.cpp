@@ -3,6 +3,8 @@
 #include "Tool.h"
 
 #include <QCoreApplication>
+#include <QMetaMethod>
+#include <QTest>
 #include <QDir>
 #include <QProcess>
 #include <QStandardPaths>
@@ -46,6 +48,29 @@ QVariant scalar(const QString& sql)
 QString sourcePath(const QString& relative)
 {
     return QString::fromLocal8Bit(qgetenv("ARQ_SOURCE_DIR")) + QLatin1Char('/') + relative;
+}
+
+bool otherShard(const QObject* test)
+{
+    const QStringList shard = qEnvironmentVariable("ARQ_TEST_SHARD").split(QLatin1Char('/'));
+    if (shard.size() != 2 || shard.at(1).toInt() < 2)
+        return false;
+    const QMetaObject* meta = test->metaObject();
+    int position = 0;
+    for (int m = meta->methodOffset(); m < meta->methodCount(); ++m) {
+        const QMetaMethod method = meta->method(m);
+        if (method.methodType() != QMetaMethod::Slot || method.access() != QMetaMethod::Private
+            || method.parameterCount() != 0)
+            continue;
+        const QByteArray name = method.name();
+        if (name == "init" || name == "cleanup" || name == "initTestCase" || name == "cleanupTestCase"
+            || name.endsWith("_data"))
+            continue;
+        if (name == QTest::currentTestFunction())
+            return position % shard.at(1).toInt() != shard.at(0).toInt();
+        ++position;
+    }
+    return false;
 }
 
 bool inCI()

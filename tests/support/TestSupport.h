@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QObject>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -39,7 +40,18 @@ bool hasPythonModule(const QString& module);
 // `output` gets what it printed.
 bool runUnprivileged(const QString& function, QString* output = nullptr);
 bool isRoot();
+// Under ARQ_TEST_SHARD=i/n (set by ctest for a sharded program), whether the
+// current test function belongs to another shard: functions are dealt out
+// in declaration order.
+bool otherShard(const QObject* test);
 } // namespace TestSupport
+
+// In a sharded program's init(): skips the functions of the other shards.
+#define ARQ_SHARD(test)                                                                                 \
+    do {                                                                                                \
+        if (TestSupport::otherShard(test))                                                              \
+            QSKIP("runs in another shard");                                                             \
+    } while (false)
 
 // A test that needs a package: skipped on a developer's machine without it,
 // failed in CI with the package's name.
