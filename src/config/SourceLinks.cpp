@@ -58,7 +58,7 @@ Criteria* createReference(const QString& kind, Field* source, QObject* parent)
     return nullptr;
 }
 
-TestResult runTest(Device* driver, const Record& link)
+TestResult runTest(Device* driver, const Record& link, QString* serialOut)
 {
     bool open = driver->Open(link.Mode, link.Address, link.Port);
     if (link.Mode == kBluetooth) {
@@ -72,6 +72,8 @@ TestResult runTest(Device* driver, const Record& link)
     QString serial;
     const bool ok = driver->GetSerialNumber(serial);
     driver->Close();
+    if (ok && serialOut)
+        *serialOut = serial.trimmed();
     return ok ? TestResult::Passed : TestResult::NoSerialNumber;
 }
 

@@ -33,7 +33,8 @@ Criteria* createReference(const QString& kind, Field* source, QObject* parent = 
 
 enum class TestResult { Passed, NoSerialNumber, NotConnected };
 // Opens the link (a Bluetooth link is retried up to ten more times, a second
-// apart), reads the serial number and closes again. Runs on a worker.
-TestResult runTest(Device* driver, const Record& link);
+// apart), reads the serial number (into `serial` when given) and closes
+// again. Runs on a worker.
+TestResult runTest(Device* driver, const Record& link, QString* serial = nullptr);
 
 } // namespace SourceLinks

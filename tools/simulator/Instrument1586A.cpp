@@ -401,6 +401,11 @@ QString Instrument1586A::execute(const QString& head, const QString& params, con
             setClockTime(wanted);
         return {};
     }
+    if ((head == QLatin1String("SYST:DATE?") || head == QLatin1String("SYST:TIME?")) && m_clockAnswerMs != 0) {
+        if (m_clockAnswerMs < 0)
+            return {};
+        m_replyDelayMs = m_clockAnswerMs; // the answer holds the clock of now
+    }
     if (head == QLatin1String("SYST:DATE?")) {
         const QDate d = clock().date();
         return QStringLiteral("%1,%2,%3").arg(d.year()).arg(d.month()).arg(d.day());
@@ -634,6 +639,9 @@ QStringList Instrument1586A::details()
                  .arg(m_readings.size())
                  .arg(m_logs.size())
                  .arg(m_clockScale == 1.0 ? QString() : QStringLiteral(" (running x%1)").arg(m_clockScale));
+    if (m_clockAnswerMs != 0)
+        lines << (m_clockAnswerMs < 0 ? QStringLiteral("  clock queries unanswered")
+                                      : QStringLiteral("  clock queries answered after %1 ms").arg(m_clockAnswerMs));
     for (const LogFile& log : qAsConst(m_logs))
         lines << QStringLiteral("  log %1: %2 record(s)").arg(log.name).arg(log.lines.size() - 1);
     for (int c : scanList()) {
