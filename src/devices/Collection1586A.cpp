@@ -429,6 +429,9 @@ bool Collection1586A::GetLogFileList(QStringList& names)
         return false; // an unreadable count would pass for an empty memory
     QStringList found;
     for (int i = 1; i <= n; ++i) {
+        // A huge count takes as many exchanges: the caller may stop it.
+        if (stopRequested())
+            return false;
         if (!Query(QStringLiteral("MEM:LOG:NAME? %1").arg(i), reply))
             return false;
         QString name = reply.trimmed();
