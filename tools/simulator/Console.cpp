@@ -64,7 +64,7 @@ QString CommandProcessor::execute(const QString& input, bool* quit)
                               "slow MS | split N | normal | frames | set CH T | fix CH T | ramp CH T RATE | "
                               "sources: set T | fix T | settle | output on|off | refdrift D | refnoise S | "
                               "timescale X | export FILE | "
-                              "scan on [S]|off | clock DATE TIME | clockanswer MS|none | status | quit   (prefix @N for one instrument; CH a channel number or all)");
+                              "scan on [S]|off | clock DATE TIME | clockanswer MS|none | logfiles N | status | quit   (prefix @N for one instrument; CH a channel number or all)");
     }
     if (command == QLatin1String("quit") || command == QLatin1String("exit")) {
         *quit = true;
@@ -139,6 +139,17 @@ QString CommandProcessor::execute(const QString& input, bool* quit)
         for (Instrument1586A* scanner : scanners)
             scanner->setClockAnswerDelay(none ? -1 : ms);
         return none ? QStringLiteral("OK clockanswer none") : QStringLiteral("OK clockanswer %1 ms").arg(ms);
+    }
+    if (command == QLatin1String("logfiles")) {
+        int n = 0;
+        if (a.size() != 1 || !parseCount(a[0], 0, Instrument1586A::kLogFiles, &n))
+            return usage("logfiles COUNT (0 … 100: the memory then holds at least that many)");
+        if (scanners.isEmpty() || scanners.size() != targets.size())
+            return QStringLiteral("ERROR 'logfiles' is a 1586A's memory (address it with @N)");
+        int held = 0;
+        for (Instrument1586A* scanner : scanners)
+            held = scanner->fillLogFiles(n);
+        return QStringLiteral("OK logfiles %1").arg(held);
     }
     if (command == QLatin1String("timescale") && sources.isEmpty() && !scanners.isEmpty()) {
         double value = 0;

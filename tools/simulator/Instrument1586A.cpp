@@ -287,6 +287,19 @@ void Instrument1586A::startScan()
     catchUp(); // the first scan starts at once
 }
 
+int Instrument1586A::fillLogFiles(int count)
+{
+    catchUp();
+    while (m_logs.size() < qMin(count, kLogFiles)) {
+        LogFile log;
+        log.name = QStringLiteral("SCAN%1").arg(++m_logNumber, 4, 10, QLatin1Char('0'));
+        log.lines << header();
+        // Inserted before a running scan's file, which stays the one logged to.
+        m_logs.insert(m_logIndex >= 0 ? m_logIndex++ : m_logs.size(), log);
+    }
+    return m_logs.size();
+}
+
 void Instrument1586A::stopScan()
 {
     m_scanning = false;

@@ -61,6 +61,10 @@ public:
     // A slow clock (link-fault testing): SYST:DATE? and SYST:TIME? are
     // answered `ms` later, or never for a negative value; 0 is normal.
     void setClockAnswerDelay(int ms) { m_clockAnswerMs = ms; }
+    // Fills the memory up to `count` log files (at most kLogFiles) with empty
+    // ones (a header only), as months of unattended runs would; returns how
+    // many it holds.
+    int fillLogFiles(int count);
     int clockAnswerDelay() const { return m_clockAnswerMs; }
 
     const Channel& channel(int index) const { return m_channels[static_cast<size_t>(index)]; }
