@@ -81,6 +81,11 @@ ParametersMode::ParametersMode(QWidget* parent) : QDialog(parent)
     label_End = named(new QLabel(this), "label_End");
     dateTimeEdit_End = named(new QDateTimeEdit(QDateTime::currentDateTime(), this), "dateTimeEdit_End");
     dateTimeEdit_End->setDisplayFormat(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    // An offline run is matched to the planned start within a second: the
+    // user must start the scan on the instrument then.
+    label_OfflineHint = named(new QLabel(this), "label_OfflineHint");
+    label_OfflineHint->setWordWrap(true);
+    label_OfflineHint->setVisible(false);
     checkBox_SaveStart = named(new QCheckBox(this), "checkBox_SaveStart");
     checkBox_SaveStart->setChecked(true);
     pushButton_OK = named(new QPushButton(this), "pushButton_OK");
@@ -106,6 +111,7 @@ ParametersMode::ParametersMode(QWidget* parent) : QDialog(parent)
     for (auto* g : groups)
         layout->addWidget(g);
     layout->addLayout(times);
+    layout->addWidget(label_OfflineHint);
     layout->addLayout(buttons);
 
     auto onText = [](QComboBox* box, auto slot) {
@@ -141,6 +147,7 @@ void ParametersMode::retranslateUi()
     label_Device3->setText(tr("采集器3："));
     label_Start->setText(tr("采集开始时间："));
     label_End->setText(tr("采集结束时间："));
+    label_OfflineHint->setText(tr("脱机采集：请在采集开始时间前后1秒内在仪器上启动扫描，否则下载的数据无法保存。"));
     checkBox_SaveStart->setText(tr("记录数据"));
     checkBox_SaveStart->setToolTip(tr("不勾选时在线采集只显示数据和报警，不保存项目和数据"));
     Vocabulary::retranslate(comboBox_Mode);
@@ -178,6 +185,7 @@ void ParametersMode::cb_Mode_clicked(const QString& mode)
     m_candidates = candidates;
     // Import and offline download exist to store data; only an online run may just be watched.
     checkBox_SaveStart->setEnabled(mode == onlineMode());
+    label_OfflineHint->setVisible(mode == offlineMode());
     for (auto* box : {comboBox_Device1, comboBox_Device2, comboBox_Device3}) {
         const QSignalBlocker block(box);
         box->clear();

@@ -72,6 +72,8 @@ private:
     QLabel* label_Start = nullptr;
     QDateTimeEdit* dateTimeEdit_Start = nullptr;
     QLabel* label_End = nullptr;
+    QLabel* label_OfflineHint = nullptr; // shown for an offline run
+
     QDateTimeEdit* dateTimeEdit_End = nullptr;
     QCheckBox* checkBox_SaveStart = nullptr;
     QPushButton* pushButton_OK = nullptr;

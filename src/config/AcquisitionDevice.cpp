@@ -126,8 +126,8 @@ void AcquisitionDevice::buildUi()
     lineEdit_BaudRate = new QLineEdit(QStringLiteral("5000"), groupBox);
     lineEdit_BaudRate->setObjectName(QStringLiteral("lineEdit_BaudRate"));
     lineEdit_BaudRate->setMaxLength(6);
-    lineEdit_BaudRate->setValidator(
-        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("^[1-9][0-9]+$")), lineEdit_BaudRate));
+    // TCP ports end at 65535; a larger number would wrap to another port.
+    lineEdit_BaudRate->setValidator(new QRegularExpressionValidator(Vocabulary::tcpPortPattern(), lineEdit_BaudRate));
     lineEdit_SerialNumber = new QLineEdit(groupBox);
     lineEdit_SerialNumber->setObjectName(QStringLiteral("lineEdit_SerialNumber"));
     lineEdit_Interval = new QLineEdit(QStringLiteral("1"), groupBox);
@@ -399,6 +399,12 @@ QString AcquisitionDevice::linkPort() const
                                                                                 : lineEdit_BaudRate->text();
 }
 
+bool AcquisitionDevice::portAcceptable() const
+{
+    // A stored or pasted port beyond 65535 passes no validator on its way in.
+    return Vocabulary::current(comboBox_Communication) == QStringLiteral("串口") || lineEdit_BaudRate->hasAcceptableInput();
+}
+
 void AcquisitionDevice::pt_Test_clicked()
 {
     if (m_Testing || !m_Driver)
@@ -425,7 +431,7 @@ void AcquisitionDevice::pt_Test_clicked()
     inputs.interval = lineEdit_Interval->text().toDouble();
     inputs.config = m_Config;
 
-    if (inputs.address.isEmpty() || inputs.port.isEmpty()) {
+    if (inputs.address.isEmpty() || inputs.port.isEmpty() || !portAcceptable()) {
         delete m_Waiting;
         m_Waiting = nullptr;
         pushButton_Test->setEnabled(true);
@@ -485,6 +491,10 @@ void AcquisitionDevice::pt_Save_clicked()
 {
     if (lineEdit_SerialNumber->text().isEmpty()) {
         MessageBox::warning(this, tr("警告"), tr("请先输入序列号！"));
+        return;
+    }
+    if (!portAcceptable()) {
+        MessageBox::warning(this, tr("警告"), tr("连接信息错误！"));
         return;
     }
     const QString name = selectedConfigName();

@@ -60,6 +60,8 @@ private:
     // Link inputs as the test and the save take them.
     QString linkAddress() const;
     QString linkPort() const;
+    // The TCP port field holds 10 … 65535 (a serial link always passes).
+    bool portAcceptable() const;
     void showLinkEditors(bool serial);
 
     SystemContext* m_Context = nullptr;

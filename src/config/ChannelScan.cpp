@@ -65,8 +65,8 @@ ChannelScan::ChannelScan(QWidget* parent) : QDialog(parent)
     lineEdit_BaudRate = new QLineEdit(QStringLiteral("5980"), group);
     lineEdit_BaudRate->setObjectName(QStringLiteral("lineEdit_BaudRate"));
     lineEdit_BaudRate->setMaxLength(6);
-    lineEdit_BaudRate->setValidator(
-        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("^[1-9][0-9]+$")), lineEdit_BaudRate));
+    // TCP ports end at 65535; a larger number would wrap to another port.
+    lineEdit_BaudRate->setValidator(new QRegularExpressionValidator(Vocabulary::tcpPortPattern(), lineEdit_BaudRate));
     comboBox_BaudRate = new QComboBox(group);
     comboBox_BaudRate->setObjectName(QStringLiteral("comboBox_BaudRate"));
     grid->addWidget(label_BaudRate, 2, 0);
@@ -240,6 +240,11 @@ void ChannelScan::pt_Scan_clicked()
         MessageBox::information(this, tr("提示"), tr("当前模式无需测试！"));
         return;
     }
+    if (mode == kNetwork && !lineEdit_BaudRate->hasAcceptableInput()) {
+        // A port beyond 65535 (a stored one passes no validator) would wrap.
+        MessageBox::information(this, tr("提示"), tr("连接信息错误！"));
+        return;
+    }
     pushButton_Scan->setEnabled(false);
     pushButton_Search->setEnabled(false);
     m_Testing = true;
@@ -259,9 +264,11 @@ void ChannelScan::pt_Scan_clicked()
     // only, and reports through the queued signals.
     QThread* worker = QThread::create([this, driver, link, control]() {
         QString text;
-        switch (SourceLinks::runTest(driver, link, control)) {
+        QString serial;
+        switch (SourceLinks::runTest(driver, link, control, &serial)) {
         case SourceLinks::TestResult::Passed:
-            text = tr("测试成功！");
+            // Which instrument answered: the right address may reach the wrong one.
+            text = tr("测试成功！") + QLatin1Char('\n') + tr("序列号：") + serial;
             break;
         case SourceLinks::TestResult::NoSerialNumber:
             text = tr("获取序列号失败！");

@@ -58,7 +58,7 @@ Criteria* createReference(const QString& kind, Field* source, QObject* parent)
     return nullptr;
 }
 
-TestResult runTest(Device* driver, const Record& link, const TestControl& control)
+TestResult runTest(Device* driver, const Record& link, const TestControl& control, QString* serialOut)
 {
     auto cancelled = [&control] { return control.cancelled && control.cancelled(); };
     // The thermometer's Open waits up to 20 s; it asks too, at each of its waits.
@@ -93,6 +93,8 @@ TestResult runTest(Device* driver, const Record& link, const TestControl& contro
     QString serial;
     const bool ok = driver->GetSerialNumber(serial);
     driver->Close();
+    if (ok && serialOut)
+        *serialOut = serial.trimmed();
     return ok ? TestResult::Passed : TestResult::NoSerialNumber;
 }
 

@@ -42,9 +42,9 @@ struct TestControl
     std::function<bool()> cancelled;
 };
 // Opens the link (a Bluetooth link is retried up to ten more times, a second
-// apart), reads the serial number and closes again. Runs on a worker; a
-// cancel ends it at its next wait.
-TestResult runTest(Device* driver, const Record& link, const TestControl& control = {});
+// apart), reads the serial number (into `serial` when given) and closes
+// again. Runs on a worker; a cancel ends it at its next wait.
+TestResult runTest(Device* driver, const Record& link, const TestControl& control = {}, QString* serial = nullptr);
 constexpr int kBluetoothAttempts = 11;
 
 } // namespace SourceLinks

@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QList>
 
+#include <atomic>
+
 // Base of the acquisition instruments. Every operation a model does not
 // support answers false (or an empty list) here, without any I/O.
 class Collection : public Device
@@ -14,6 +16,11 @@ class Collection : public Device
 public:
     explicit Collection(QObject* parent = nullptr);
     ~Collection() override;
+
+    // A caller's stop request (null for none): long operations made of many
+    // exchanges (the list of log files) end early, with false, once it is set.
+    void setStopFlag(const std::atomic<bool>* stop) { m_Stop = stop; }
+    bool stopRequested() const { return m_Stop && m_Stop->load(); }
 
 public slots:
     virtual QStringList RateList();
@@ -52,4 +59,7 @@ protected:
 
     QFile DataFile;
     QList<bool> ColumnUsed;
+
+private:
+    const std::atomic<bool>* m_Stop = nullptr;
 };

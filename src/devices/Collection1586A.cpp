@@ -6,6 +6,7 @@
 
 #include <QDateTime>
 #include <QElapsedTimer>
+#include <QRegularExpression>
 #include <QDebug>
 
 namespace {
@@ -33,12 +34,17 @@ QString gain(float value)
     return QString::number(static_cast<double>(value), 'g', 6);
 }
 
-// "2024,3,5" or "+14,+7,+9.000" to numbers; false unless there are three.
-// A field beyond any date or time ("1e30", "nan") is refused before the
-// conversion, which would be undefined for it.
+// "2024,3,5", "+14,+7,+9.000", "2024,03,05", "\"14:07:09\"", "2024-03-05",
+// "2024/3/5" or NR3 numbers ("+2.024000E+03,…") to three numbers; false
+// unless there are three. A field beyond any date or time ("1e30", "nan")
+// is refused before the conversion, which would be undefined for it.
 bool threeNumbers(const QString& reply, int out[3])
 {
-    const QStringList parts = reply.trimmed().split(QLatin1Char(','));
+    QString text = reply.trimmed();
+    text.remove(QLatin1Char('"'));
+    // A "-" separates the fields of a date unless it is an exponent's sign.
+    static const QRegularExpression separators(QStringLiteral("[,:/;\\s]+|(?<![eE])-"));
+    const QStringList parts = text.split(separators, Qt::SkipEmptyParts);
     if (parts.size() != 3)
         return false;
     for (int i = 0; i < 3; ++i) {
@@ -87,7 +93,12 @@ bool Collection1586A::Open(QString mode, QString address, QString port)
 {
     emit m_Link->Open_signals(mode, address, port.toInt());
     Delay(1000);
-    return OpenFlag;
+    if (OpenFlag)
+        return true;
+    // A connection completing after this answer would leave the link open
+    // behind the caller's back.
+    m_Link->abandonOpen();
+    return false;
 }
 
 bool Collection1586A::Close()
@@ -130,6 +141,22 @@ bool Collection1586A::GetSerialNumber(QString& text)
     return true;
 }
 
+bool Collection1586A::ClockQuery(const QString& command, QString& reply)
+{
+    // A clock answer may be slow: it gets a few seconds, not one. Lines still
+    // queued from before would be taken for it.
+    m_Link->dropReplies();
+    if (!Write(line(command)))
+        return false;
+    for (int attempt = 0; attempt < kClockReads; ++attempt) {
+        if (Read(reply))
+            return true;
+        if (!OpenFlag)
+            return false;
+    }
+    return false;
+}
+
 bool Collection1586A::SyncTime(QDateTime time)
 {
     // The standard SCPI clock commands, read back: the device test reports a
@@ -141,19 +168,33 @@ bool Collection1586A::SyncTime(QDateTime time)
     if (!Write(line(QStringLiteral("SYST:DATE %1,%2,%3").arg(d.year()).arg(d.month()).arg(d.day())))
         || !Write(line(QStringLiteral("SYST:TIME %1,%2,%3").arg(t.hour()).arg(t.minute()).arg(t.second()))))
         return false;
+    // The set commands went out. A clock that cannot be read back is no
+    // reason to refuse the instrument: that is logged, and only a clock that
+    // reads back wrong fails.
     QString dateReply, timeReply;
-    if (!Query(QStringLiteral("SYST:DATE?"), dateReply) || !Query(QStringLiteral("SYST:TIME?"), timeReply))
-        return false;
+    if (!ClockQuery(QStringLiteral("SYST:DATE?"), dateReply)) {
+        qWarning() << "1586A: the clock was set but its date could not be read back";
+        return true;
+    }
+    const qint64 asked = sent.elapsed();
+    if (!ClockQuery(QStringLiteral("SYST:TIME?"), timeReply)) {
+        qWarning() << "1586A: the clock was set but its time could not be read back";
+        return true;
+    }
+    const qint64 answered = sent.elapsed();
     QDateTime read;
     if (!ClockReply(dateReply, timeReply, read)) {
-        qWarning() << "1586A: unreadable clock" << dateReply << timeReply;
-        return false;
+        qWarning() << "1586A: the clock was set but reads back in an unknown form:" << dateReply << timeReply;
+        return true;
     }
-    const QDateTime expected = time.addMSecs(sent.elapsed());
-    // The date is read before the time: across midnight they may belong to
-    // neighbouring days.
+    // The instrument read its clock somewhere between the time query and its
+    // answer; the date was read before the time, so across midnight they may
+    // belong to neighbouring days.
+    const QDateTime earliest = time.addMSecs(asked - 2000);
+    const QDateTime latest = time.addMSecs(answered + 2000);
     for (int day : {0, 1, -1}) {
-        if (qAbs(read.addDays(day).secsTo(expected)) <= 2)
+        const QDateTime candidate = read.addDays(day);
+        if (candidate >= earliest && candidate <= latest)
             return true;
     }
     qWarning() << "1586A: clock reads" << read << "after setting" << time;
@@ -388,6 +429,9 @@ bool Collection1586A::GetLogFileList(QStringList& names)
         return false; // an unreadable count would pass for an empty memory
     QStringList found;
     for (int i = 1; i <= n; ++i) {
+        // A huge count takes as many exchanges: the caller may stop it.
+        if (stopRequested())
+            return false;
         if (!Query(QStringLiteral("MEM:LOG:NAME? %1").arg(i), reply))
             return false;
         QString name = reply.trimmed();

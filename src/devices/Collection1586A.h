@@ -65,6 +65,10 @@ public slots:
     bool SetAutoLog(bool on) override;
 
 private:
+    // Reads a clock query is given (one second each).
+    static constexpr int kClockReads = 5;
+    // A clock query: what is queued is dropped, the answer may take seconds.
+    bool ClockQuery(const QString& command, QString& reply);
     // Writes the query and takes one reply line.
     bool Query(const QString& command, QString& reply);
     // Up to 40 reads for the values of one scan.

@@ -111,11 +111,13 @@ QString Collection3108A::EnableMaskFrame(quint64 mask) const
 
 QString Collection3108A::TriggerIntervalFrame(double seconds) const
 {
-    const double whole = std::floor(seconds);
-    const qint64 s = static_cast<qint64>(whole);
-    const int hundredths = static_cast<int>(std::floor((seconds - whole) * 100.0));
+    // Rounded to whole hundredths first: 1.15 is 1.149999… in binary and
+    // its cut fraction gave 14; a round-up to the next second carries.
+    const qint64 total = std::isfinite(seconds) && seconds > 0 ? std::llround(seconds * 100.0) : 0;
+    const qint64 s = total / 100;
+    const qint64 hundredths = total % 100;
     QString body = QStringLiteral("101019000204");
-    for (qint64 v : {s / 3600, (s / 60) % 60, s % 60, static_cast<qint64>(hundredths)})
+    for (qint64 v : {s / 3600, (s / 60) % 60, s % 60, hundredths})
         body += HexFrame::number(static_cast<uint>(v) & 0xFF, 2);
     return Framed(body);
 }

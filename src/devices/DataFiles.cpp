@@ -28,7 +28,11 @@ QStringList openHeader(QFile& file, QList<bool>& columnUsed, const QString& name
         file.close();
         return {};
     }
-    return readLine(file).split(QLatin1Char(','));
+    QString header = readLine(file);
+    // Saved by an editor as "UTF-8 with BOM": the mark is no part of the first column.
+    if (header.startsWith(QChar(0xFEFF)))
+        header.remove(0, 1);
+    return header.split(QLatin1Char(','));
 }
 
 // A channel's second column is not used: counted twice it would stand in for

@@ -81,6 +81,23 @@ bool DeviceLink::closeLink()
     return true;
 }
 
+void DeviceLink::dropReplies()
+{
+    std::lock_guard<std::mutex> lock(m_Mutex);
+    if (!ReplyQueue.isEmpty())
+        qWarning() << "dropping" << ReplyQueue.size() << "reply(ies) nobody waited for:" << ReplyQueue;
+    ReplyQueue.clear();
+    RxBuffer.clear();
+}
+
+void DeviceLink::abandonOpen()
+{
+    // Queued behind the Open_signals it answers: Close_slots finds the
+    // attempt (or a connection that came in meanwhile) and releases it.
+    m_Open = false;
+    emit Close_signals();
+}
+
 QString DeviceLink::takeAll()
 {
     std::lock_guard<std::mutex> lock(m_Mutex);
@@ -158,6 +175,11 @@ void DeviceLink::Open_slots(QString mode, QString address, int port)
     }
     if (mode != kNetwork)
         return;
+    if (port < 1 || port > 65535) {
+        // Taken as a 16-bit number it would wrap to another port (70000 → 4464).
+        qWarning() << "TCP port" << port << "out of range 1…65535; not connecting";
+        return;
+    }
 
     // The connection is awaited through signals, not waitForConnected, so
     // the GUI thread keeps running while the worker polls the open flag.
@@ -247,6 +269,8 @@ void DeviceLink::Write_slots(QString text)
 
 void DeviceLink::Close_slots()
 {
+    if (m_ConnectTimer)
+        m_ConnectTimer->stop();
     if (m_LinkType == 1 && m_Serial) {
         m_Serial->clear(QSerialPort::AllDirections);
         m_Serial->close();

@@ -48,6 +48,12 @@ public:
     // Reports the link closed at once (so an Open right after is accepted)
     // and asks the GUI thread to close it; false when it was not open.
     bool closeLink();
+    // Drops every queued reply and any partial one (called before a new
+    // question, so what arrives next belongs to it).
+    void dropReplies();
+    // The caller gave up waiting for Open: an attempt still under way on the
+    // link's thread is cancelled, and the link reported closed.
+    void abandonOpen();
     // Empties the queue into one text, last element first.
     QString takeAll();
     int queuedCount();

@@ -20,13 +20,22 @@ bool Field::openLink(DeviceLink* link, const QString& mode, const QString& addre
     emit link->Open_signals(mode, address, port.toInt());
     for (int i = 0; i < 120 && !OpenFlag; ++i)
         Delay(100);
-    return OpenFlag;
+    if (OpenFlag)
+        return true;
+    // Given up: a TCP attempt still under way must not complete later and
+    // leave the link open behind the caller's back (every later Open would
+    // then be refused as "already open").
+    link->abandonOpen();
+    return false;
 }
 
 bool Field::writeLink(DeviceLink* link, const QString& command)
 {
     if (!OpenFlag)
         return false;
+    // Every command is a new question: a late answer to an earlier one still
+    // queued would be joined to this one's reply ("25" + "30" reads 3025).
+    link->dropReplies();
     emit link->Write_signals(command);
     Delay(200);
     return true;

@@ -2,6 +2,7 @@
 
 #include <QLabel>
 #include <QMovie>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 QWaiting::QWaiting(QWidget* parent) : QDialog(parent)
@@ -29,3 +30,15 @@ QWaiting::QWaiting(QWidget* parent) : QDialog(parent)
 
 void QWaiting::setText(const QString& text) { m_text->setText(text); }
 QString QWaiting::text() const { return m_text->text(); }
+
+void QWaiting::offerCancel(const QString& text)
+{
+    auto* button = new QPushButton(text, this);
+    button->setObjectName(QStringLiteral("pushButton_WaitingCancel"));
+    layout()->addWidget(button);
+    setFixedSize(300, 110);
+    connect(button, &QPushButton::clicked, this, [this, button] {
+        button->setEnabled(false);
+        emit cancelRequested();
+    });
+}

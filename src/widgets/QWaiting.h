@@ -13,6 +13,13 @@ public:
     explicit QWaiting(QWidget* parent);
     void setText(const QString& text);
     QString text() const;
+    // Adds a button with that text (object name "pushButton_WaitingCancel");
+    // pressing it emits cancelRequested() and disables it, the work ending at
+    // its next check.
+    void offerCancel(const QString& text);
+
+signals:
+    void cancelRequested();
 
 private:
     QLabel* m_image = nullptr;

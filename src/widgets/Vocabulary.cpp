@@ -214,4 +214,10 @@ QString logDetails(const QString& stored)
     return stored;
 }
 
+QRegularExpression tcpPortPattern()
+{
+    return QRegularExpression(QStringLiteral(
+        "^([1-9][0-9]{1,3}|[1-5][0-9]{4}|6[0-4][0-9]{3}|65[0-4][0-9]{2}|655[0-2][0-9]|6553[0-5])$"));
+}
+
 } // namespace Vocabulary

@@ -4,6 +4,7 @@
 #include <QStringList>
 
 class QComboBox;
+class QRegularExpression;
 class QTableWidgetItem;
 
 // The fixed words the program stores in the database and sends to the
@@ -46,5 +47,9 @@ QString value(const QTableWidgetItem* item);
 // Warning-log details the program writes in Chinese (reconnection notes,
 // alarm texts, lost scans), shown in the interface language.
 QString logDetails(const QString& stored);
+
+// What a TCP port field takes: 10 … 65535 without a leading zero (two digits
+// at least, as before). A larger number would wrap to another port.
+QRegularExpression tcpPortPattern();
 
 } // namespace Vocabulary

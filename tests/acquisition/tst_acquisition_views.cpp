@@ -176,8 +176,13 @@ private slots:
         QCOMPARE(items(), (QStringList{"在线", "导入"}));
         child<QComboBox>(&dialog, "comboBox_Device2")->setCurrentIndex(2); // second 1586A
         QCOMPARE(items(), (QStringList{"在线", "导入", "脱机"}));
+        auto* hint = child<QLabel>(&dialog, "label_OfflineHint");
+        QVERIFY(hint->isHidden());
         mode->setCurrentText(QStringLiteral("脱机"));
         QCOMPARE(mode->currentText(), QStringLiteral("脱机"));
+        // Said where the times are set: the scan must start within a second of the start.
+        QVERIFY(!hint->isHidden());
+        QVERIFY(hint->text().contains(QStringLiteral("前后1秒内")));
 
         // The current mode stays listed; acceptance refuses the unsuitable device.
         child<QComboBox>(&dialog, "comboBox_Device2")->setCurrentIndex(1);

@@ -88,7 +88,11 @@ void TestTransfer::workingFiles_data()
         << QString() << QStringList{"10:00:00", "10:00:10"} << "3,4";
     QTest::newRow("start 2 s late refused")
         << h1 + "\n" + records({"10:00:02.000=1;2", "10:00:12.000=3;4"}) << QString() << two << 10.0 << 3600
-        << "未搜索到采集开始时间！" << QStringList() << QString();
+        << "未搜索到采集开始时间！\n设备1离开始时间最近的记录：2024-05-06 10:00:02.000" << QStringList() << QString();
+    QTest::newRow("two files, the second started late: its nearest record named")
+        << h1 + "\n" + records({"10:00:00.000=1;2"}) << header({"105"}) + "\n" + records({"09:59:40.000=9", "10:00:05.500=8"})
+        << QStringList{"1-101", "2-105"} << 10.0 << 3600
+        << "未搜索到采集开始时间！\n设备2离开始时间最近的记录：2024-05-06 10:00:05.500" << QStringList() << QString();
     QTest::newRow("record 13 s after its predecessor")
         << h1 + "\n" + records({"10:00:00.000=1;2", "10:00:10.000=3;4", "10:00:23.000=5;6"}) << QString() << two
         << 10.0 << 3600 << "采集间隔不匹配，未能保存数据！" << QStringList() << QString();
@@ -188,10 +192,24 @@ void TestTransfer::importGrid()
     QCOMPARE(out.rows.at(9).Data.size(), 3);
     QCOMPARE(out.rows.at(9).Time, kS.addSecs(8));
 
-    // A file that ends before the last grid time fails the whole import with no row.
+    // Saved by an editor with a UTF-8 byte-order mark: read all the same.
+    QFile d1(dir.file("d1.csv"));
+    QVERIFY(d1.open(QIODevice::ReadOnly));
+    const QByteArray text = d1.readAll();
+    d1.close();
+    QVERIFY(d1.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    d1.write("\xEF\xBB\xBF" + text);
+    d1.close();
+    const Outcome marked = TransferRules::importFiles(job);
+    QVERIFY2(marked.ok(), qPrintable(marked.failure));
+    QCOMPARE(marked.rows.at(2).Data, row.Data);
+
+    // A file that ends before the last grid time fails the whole import with
+    // no row; the message says which device, file and grid time.
     QVERIFY(TransferSample::writeScannerFile(dir.file("d2.csv"), 1, 3, kS, 5));
     out = TransferRules::importFiles(job);
-    QCOMPARE(out.failure, QStringLiteral("采集数据不匹配，未能保存数据！"));
+    QCOMPARE(out.failure, QStringLiteral("采集数据不匹配，未能保存数据！\n设备2（%1），文件：d2.csv，时间：2024-05-06 10:00:06")
+                              .arg(context.AcquisitionDevice.at(1).Mode));
     QVERIFY(out.rows.isEmpty());
 }
 
@@ -210,15 +228,15 @@ void TestTransfer::importRefusals()
     } cases[] = {
         {[](auto& j) { j.devices[0].Mode = QStringLiteral("3107A-NTC"); }, "该设备不支持数据导入：3107A-NTC"},
         {[](auto& j) { j.scanInterval = 0.5; }, "扫描间隔小于1秒，无法导入数据！"},
-        {[](auto& j) { j.paths = QStringList{QString()}; }, "未检测到通道！"},
-        {[](auto& j) { j.configs[0].ChannelNumber[1] = QStringLiteral("109"); }, "未检测到通道！"},
+        {[](auto& j) { j.paths = QStringList{QString()}; }, "未检测到通道！\n设备1（%1），文件：-"},
+        {[](auto& j) { j.configs[0].ChannelNumber[1] = QStringLiteral("109"); }, "未检测到通道！\n设备1（%1），文件：d1.csv"},
         {[](auto& j) { j.chosen.removeLast(); }, "通道不匹配！"},
     };
     for (const Case& c : cases) {
         TransferRules::ImportJob changed = job;
         c.change(changed);
         const Outcome out = TransferRules::importFiles(changed);
-        QCOMPARE(out.failure, c.failure);
+        QCOMPARE(out.failure, c.failure.contains(QLatin1String("%1")) ? c.failure.arg(job.devices.at(0).Mode) : c.failure);
         QVERIFY(out.rows.isEmpty());
     }
 }
@@ -264,7 +282,9 @@ void TestTransfer::importDialogAtomic()
 
     QVERIFY(TransferSample::writeScannerFile(dir.file("d2.csv"), 1, 3, kS, 40, 29));
     run({"A", "C"});
-    QCOMPARE(MessageBox::last().text, QStringLiteral("采集数据不匹配，未能保存数据！"));
+    QVERIFY2(MessageBox::last().text.startsWith(QStringLiteral("采集数据不匹配，未能保存数据！\n设备2（"))
+                 && MessageBox::last().text.endsWith(QStringLiteral("），文件：d2.csv，时间：2024-05-06 10:00:29")),
+             qPrintable(MessageBox::last().text));
     QCOMPARE(TransferSample::dump(), before);
 
     QVERIFY(TransferSample::writeScannerFile(dir.file("d2.csv"), 1, 3, kS, 40));
@@ -306,6 +326,32 @@ void TestTransfer::offlineDialogSave()
     // The end flag is set (5 s > 1 s): rows at 0 … 5 s, the record 1 s after the end not stored.
     QCOMPARE(TestSupport::scalar("select count(*) from ParametersData where Name = 'A'").toInt(), 6);
     QCOMPARE(TestSupport::scalar("select count(*) from Parameters where Name = 'A'").toInt(), 1);
+
+    // What a download is reported with: the records of each file and the
+    // span a save stores, against the last scan the instruments were set for.
+    TransferRules::WorkingFilesJob job;
+    job.paths << dir.file("w0.csv") << dir.file("w1.csv");
+    job.chosen = context.ChannelList;
+    job.projectNames = QStringList{"A"};
+    job.start = kS;
+    job.end = kS.addSecs(60);
+    job.scanInterval = 1;
+    QVERIFY(TransferSample::writeScannerFile(job.paths.at(0), 0, 2, kS, 70));
+    QVERIFY(TransferSample::writeScannerFile(job.paths.at(1), 0, 2, kS, 30));
+    TransferRules::DownloadSummary summary = TransferRules::summarize(job);
+    QCOMPARE(summary.records, (QList<int>{70, 30}));
+    QVERIFY2(summary.failure.isEmpty(), qPrintable(summary.failure));
+    QCOMPARE(summary.first, kS);
+    QCOMPARE(summary.last, kS.addSecs(29)); // the shorter file ends the data
+    QCOMPARE(TransferRules::plannedLastScan(job.start, job.end, 1), kS.addSecs(59));
+    QCOMPARE(TransferRules::plannedLastScan(job.start, job.end, 10), kS.addSecs(50));
+    QCOMPARE(TransferRules::plannedLastScan(kS, kS, 10), QDateTime());
+    job.paths.removeLast();
+    summary = TransferRules::summarize(job);
+    QCOMPARE(summary.last, kS.addSecs(60)); // a record within 1 s after the end still counts
+    QFile::remove(job.paths.at(0));
+    summary = TransferRules::summarize(job);
+    QCOMPARE(summary.failure, QStringLiteral("文件打开失败！"));
 
     // A model without a driver is a device that cannot be reached.
     context.AcquisitionDevice[0].Mode = QStringLiteral("XYZ");

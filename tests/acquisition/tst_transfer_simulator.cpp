@@ -13,6 +13,7 @@
 #include "TestSupport.h"
 #include "TransferSample.h"
 
+#include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSqlQuery>
@@ -35,6 +36,7 @@ private slots:
         Device::setTimeScale(1.0);
     }
     void offlineRunFromMemory();
+    void offlineFaultsOverSerial();
     void importExportedFiles();
     void simulatorClockAndRecording_data();
     void simulatorClockAndRecording();
@@ -171,7 +173,8 @@ void TestTransferSimulator::offlineRunFromMemory()
         // The last commands: logging on, six scans 10 s apart, memory cleared; no scan started.
         QCOMPARE(sent.mid(sent.size() - 5), (QStringList{"DATA:LOG:AUTO ON", "TRIG:SOUR TIM", "TRIG:TIM 10",
                                                           "TRIG:COUN 6", "DATA:CLE"}));
-        QCOMPARE(sent.value(0), QStringLiteral("*RST"));
+        // Who answers is asked first; the settings are writes only.
+        QCOMPARE(sent.mid(0, 2), (QStringList{"*IDN?", "*RST"}));
         QVERIFY(sent.contains(QStringLiteral("TEMP:TC:TYPE K,(@103)")));
         QVERIFY(!sent.contains(QStringLiteral("INIT")));
     }
@@ -198,7 +201,9 @@ void TestTransferSimulator::offlineRunFromMemory()
         QCOMPARE(files->item(0, 0)->text(), QStringLiteral("SCAN0001"));
         files->selectRow(0);
     }
-    QVERIFY(press("pushButton_Download", QStringLiteral("设备下载完成！")));
+    // What each instrument gave and the span a save stores: the whole run.
+    QVERIFY(press("pushButton_Download", QStringLiteral("设备下载完成！\n设备1：6条记录\n设备2：6条记录\n"
+                                                        "保存数据的时间范围：2024-05-06 10:00:00 至 2024-05-06 10:00:50")));
     QVERIFY(QFile::exists(ParametersDisconnection::workingFileName(1)));
 
     // What the instruments hold, written by themselves.
@@ -237,6 +242,117 @@ void TestTransferSimulator::offlineRunFromMemory()
              QStringLiteral("1-101,1-103,2-102"));
     QCOMPARE(TestSupport::scalar("select Channel from Parameters where Name = 'OB'").toString(),
              QStringLiteral("1-102,2-101,2-103"));
+    TestSupport::closeDatabase();
+}
+
+// One 1586A on a serial link (a pseudo-terminal), 10:00:00 to 10:01:00 at
+// 10 s: nobody answering is no successful setting; a run stopped after a few
+// scans downloads as such and is saved over its shorter span only when the
+// user agrees; a download and a long query can be cancelled.
+void TestTransferSimulator::offlineFaultsOverSerial()
+{
+    TestWorkDir dir;
+    QVERIFY(TestSupport::openDatabase());
+    SimulatorProcess sim;
+    QVERIFY(sim.start({"--instrument", "model=1586A,tcp=none,pty,temperature=30,noise=0.05"}, 1));
+    const QDateTime start = QDateTime::fromString(QStringLiteral("2024-05-06 10:00:00"), kFormat);
+    SystemContext context;
+    TransferSample::fill(context, 1, 3, {"FA"}, 10.0, start, start.addSecs(60));
+    context.Mode = QStringLiteral("脱机");
+    context.AcquisitionDevice[0].SignalMode = QStringLiteral("串口");
+    context.AcquisitionDevice[0].IP_COM = sim.pty();
+    context.AcquisitionDevice[0].Port_BaudRate = QStringLiteral("9600");
+
+    auto dialog = std::make_unique<ParametersDisconnection>();
+    dialog->setContext(&context);
+    // The one-second window is said before anything is set.
+    QVERIFY(dialog->findChild<QLabel*>("label_Hint")->text().contains(QStringLiteral("2024-05-06 10:00:00 前后1秒内")));
+    QSignalSpy done(dialog.get(), &ParametersDisconnection::workFinished);
+    const auto press = [&](const QString& button, const QString& message) {
+        if (!click(*dialog, button) || !done.wait(40000))
+            return false;
+        if (MessageBox::last().text != message)
+            qWarning() << button << "ended with" << MessageBox::last().text;
+        return MessageBox::last().text == message;
+    };
+
+    // The port opens and takes every write with nobody behind it.
+    QVERIFY(sim.command("silent 600"));
+    QVERIFY(press("pushButton_Set", QStringLiteral("设备设置失败！")));
+    QVERIFY(sim.command("normal"));
+    QVERIFY(press("pushButton_Set", QStringLiteral("设备设置成功！")));
+
+    // Started at the planned start, stopped after three or four of the six scans.
+    QVERIFY(sim.command("timescale 10"));
+    QVERIFY(sim.command("clock 2024-05-06 10:00:00"));
+    QVERIFY(sim.command("scan on"));
+    QRegularExpression logged(QStringLiteral("log SCAN0001: (\\d+) record"));
+    int records = 0;
+    QElapsedTimer waited;
+    waited.start();
+    while (records < 3 && waited.elapsed() < 20000) {
+        QTest::qWait(100);
+        QStringList lines;
+        QVERIFY(sim.command("status", 5000, &lines));
+        records = logged.match(lines.join('\n')).captured(1).toInt();
+    }
+    QVERIFY(sim.command("scan off"));
+    QStringList lines;
+    QVERIFY(sim.command("status", 5000, &lines));
+    records = logged.match(lines.join('\n')).captured(1).toInt();
+    QVERIFY2(records >= 3 && records < 6, qPrintable(lines.join('\n')));
+
+    QVERIFY(press("pushButton_Query", QStringLiteral("获取成功！")));
+    dialog->table(0)->selectRow(0);
+    const QString last = start.addSecs(10 * (records - 1)).toString(kFormat);
+    const QString report = QStringLiteral("设备下载完成！\n设备1：%1条记录\n保存数据的时间范围：2024-05-06 10:00:00 至 %2\n"
+                                          "早于计划的最后一次扫描 2024-05-06 10:00:50！")
+                               .arg(records)
+                               .arg(last);
+    QVERIFY(press("pushButton_Download", report));
+
+    // The shorter span is stored only when the user agrees.
+    MessageBox::queueAnswer(MessageBox::No);
+    QVERIFY(click(*dialog, "pushButton_OK"));
+    QCOMPARE(MessageBox::last().kind, QStringLiteral("question"));
+    QCOMPARE(MessageBox::last().text, QStringLiteral("保存的数据截止于 %1，早于计划的最后一次扫描 2024-05-06 10:00:50。是否仍然保存？")
+                                          .arg(last));
+    QVERIFY(!dialog->busy());
+    QCOMPARE(TestSupport::scalar("select count(*) from ParametersData").toInt(), 0);
+
+    // 取消 on the busy indicator: nothing of the file is left to be saved.
+    QVERIFY(click(*dialog, "pushButton_Download"));
+    QTest::qWait(300);
+    QPushButton* stop = dialog->findChild<QPushButton*>("pushButton_WaitingCancel");
+    QVERIFY(stop && stop->isVisible());
+    stop->click();
+    QVERIFY(done.wait(10000));
+    QCOMPARE(MessageBox::last().text, QStringLiteral("操作已取消！"));
+    QVERIFY(!QFile::exists(ParametersDisconnection::workingFileName(0)));
+    QVERIFY(press("pushButton_Download", report));
+
+    // A memory of a hundred files takes about half a minute to list: 取消
+    // ends it within a second or two, and the table keeps its list.
+    QVERIFY(sim.command("logfiles 100"));
+    QVERIFY(click(*dialog, "pushButton_Query"));
+    QTest::qWait(1000);
+    QElapsedTimer cancelled;
+    cancelled.start();
+    QVERIFY(click(*dialog, "pushButton_Cancel"));
+    QVERIFY(done.wait(5000));
+    QVERIFY(cancelled.elapsed() < 3000);
+    QCOMPARE(MessageBox::last().text, QStringLiteral("操作已取消！"));
+    QCOMPARE(dialog->table(0)->rowCount(), 1);
+    QVERIFY(!dialog->findChild<QPushButton*>("pushButton_Cancel")->isEnabled());
+
+    MessageBox::queueAnswer(MessageBox::Yes);
+    QVERIFY(click(*dialog, "pushButton_OK"));
+    QVERIFY(done.wait(30000));
+    QCOMPARE(dialog->result(), int(QDialog::Accepted));
+    QCOMPARE(TestSupport::scalar("select count(*) from ParametersData where Name = 'FA'").toInt(), records);
+    QCOMPARE(TestSupport::scalar("select max(Time) from ParametersData where Name = 'FA'").toString(),
+             last + QStringLiteral(".000"));
+    dialog.reset();
     TestSupport::closeDatabase();
 }
 

@@ -143,7 +143,8 @@ void TestChannelScan::dryBlockTestOverTcp()
     dialog.close();
     QVERIFY(dialog.isVisible());
     QVERIFY(waitForMessage(10000));
-    QCOMPARE(MessageBox::last().text, QStringLiteral("测试成功！"));
+    // Which instrument answered, not only that one did.
+    QCOMPARE(MessageBox::last().text, QStringLiteral("测试成功！\n序列号：KORVA-INST,KRDB-2,7781,2.1"));
     QVERIFY(scan->isEnabled());
     QVERIFY(!dialog.driver()->IsOpen()); // closed after the test
 
@@ -153,6 +154,21 @@ void TestChannelScan::dryBlockTestOverTcp()
     scan->click();
     QVERIFY(waitForMessage(20000));
     QCOMPARE(MessageBox::last().text, QStringLiteral("获取序列号失败！"));
+
+    // Ports end at 65535: a larger one cannot be typed, and one stored
+    // beyond it is refused before any attempt (it would wrap to another port).
+    auto* port = dialog.findChild<QLineEdit*>("lineEdit_BaudRate");
+    port->clear();
+    QTest::keyClicks(port, "70000");
+    QCOMPARE(port->text(), QStringLiteral("7000"));
+    port->clear();
+    QTest::keyClicks(port, "65535");
+    QCOMPARE(port->text(), QStringLiteral("65535"));
+    port->setText(QString::number(block.serverPort() + 65536));
+    MessageBox::clear();
+    scan->click();
+    QVERIFY(!dialog.isTesting());
+    QCOMPARE(MessageBox::last().text, QStringLiteral("连接信息错误！"));
 }
 
 void TestChannelScan::thermometerWithoutAdapter()

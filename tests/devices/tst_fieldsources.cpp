@@ -15,6 +15,11 @@
 
 #include <functional>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 namespace {
 
 // Answers request lines of an instrument on any byte stream; keeps what it received.
@@ -92,6 +97,7 @@ private slots:
     void modelTables();
     void dryBlockOverTcp();
     void manualDryBlockHasNoLink();
+    void dryBlockLinkFaults();
     void bathOverPty();
 };
 
@@ -259,6 +265,94 @@ void TestFieldSources::manualDryBlockHasNoLink()
     QVERIFY(!inWorker([&] { return driver.SetTemperature(50); }));
     QVERIFY(!inWorker([&] { return driver.ReadTemperature(value); }));
     QVERIFY(!inWorker([&] { return driver.IsStable(stable); }));
+}
+
+namespace {
+// A listener whose accept queue (backlog 0) is held full by one connection
+// nobody accepts: the kernel drops further SYNs, so a connect completes only
+// at a SYN retransmission (about 1 s) after release() made room.
+struct SlowListener
+{
+    int listener = -1, first = -1;
+    quint16 port = 0;
+    SlowListener()
+    {
+        listener = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t n = sizeof a;
+        if (::bind(listener, reinterpret_cast<sockaddr*>(&a), n) != 0 || ::listen(listener, 0) != 0
+            || ::getsockname(listener, reinterpret_cast<sockaddr*>(&a), &n) != 0)
+            return;
+        port = ntohs(a.sin_port);
+        first = ::socket(AF_INET, SOCK_STREAM, 0);
+        if (::connect(first, reinterpret_cast<sockaddr*>(&a), n) != 0)
+            port = 0;
+    }
+    // Accepts the connection holding the queue (and closes it).
+    void release()
+    {
+        const int accepted = ::accept(listener, nullptr, nullptr);
+        if (accepted >= 0)
+            ::close(accepted);
+    }
+    ~SlowListener()
+    {
+        if (first >= 0)
+            ::close(first);
+        if (listener >= 0)
+            ::close(listener);
+    }
+};
+} // namespace
+
+// The link faults of a dry block over TCP: a connection that completes after
+// Open gave up, a port beyond 65535, and a late answer to an earlier query.
+void TestFieldSources::dryBlockLinkFaults()
+{
+    {
+        // Open gives up (its wait scaled to a quarter second) while the
+        // connection is still pending; it then completes at the peer's pace.
+        SlowListener slow;
+        QVERIFY(slow.port != 0);
+        FieldDry driver;
+        const QString port = QString::number(slow.port);
+        Device::setTimeScale(0.02);
+        const bool opened = inWorker([&] { return driver.Open(QStringLiteral("网络"), QStringLiteral("127.0.0.1"), port); });
+        Device::setTimeScale(1.0);
+        QVERIFY(!opened);
+        slow.release();
+        spin(2500);
+        // Given up means closed: the late connection must not open the link
+        // behind the caller's back, which made every later Open fail.
+        QVERIFY(!driver.IsOpen());
+        QCOMPARE(driver.Link()->LinkType(), 0);
+        QVERIFY(inWorker([&] { return driver.Open(QStringLiteral("网络"), QStringLiteral("127.0.0.1"), port); }));
+        QVERIFY(inWorker([&] { return driver.Close(); }));
+    }
+
+    TestPeer peer(TestPeer::Mode::Lines);
+    DryBlock block;
+    peer.respond = [&block](const QByteArray& line) { return block(line); };
+    FieldDry driver;
+    // 65536 above the peer's port: taken as 16 bits it would reach the peer.
+    const QString wrapped = QString::number(peer.port().toInt() + 65536);
+    Device::setTimeScale(0.05);
+    QVERIFY(!inWorker([&] { return driver.Open(QStringLiteral("网络"), QStringLiteral("127.0.0.1"), wrapped); }));
+    Device::setTimeScale(1.0);
+    QCOMPARE(peer.connections, 0);
+
+    QVERIFY(inWorker([&] { return driver.Open(QStringLiteral("网络"), QStringLiteral("127.0.0.1"), peer.port()); }));
+    // The answer to a query the driver stopped waiting for arrives before
+    // the next query: it is not part of the next reading.
+    block.reading = "30";
+    peer.send("25\r\n");
+    spin(200);
+    double value = 0;
+    QVERIFY(inWorker([&] { return driver.ReadTemperature(value); }));
+    QCOMPARE(value, 30.0);
+    QVERIFY(inWorker([&] { return driver.Close(); }));
 }
 
 void TestFieldSources::bathOverPty()

@@ -177,6 +177,15 @@ void TestLoggers::frames3108A()
              QStringLiteral("101010000306180305") + "0E0709");
     QCOMPARE(driver.EnableMaskFrame((quint64(1) << 25) | 1).mid(14, 16), QStringLiteral("0000000002000001"));
     QVERIFY(inWorker([&] { return driver.SetTrigger(3725.5, 7); }));
+    // Hundredths are rounded, not cut from a binary fraction (1.15 s is
+    // 1.149999… and went out as 14); a round-up carries into the seconds.
+    const QList<QPair<double, QString>> intervals{{1.15, "0000010F"}, {0.29, "0000001D"}, {2.3, "0000021E"},
+                                                  {59.999, "00010000"}, {3599.996, "01000000"}, {10, "00000A00"}};
+    for (const auto& interval : intervals) {
+        peer.requests.clear();
+        QVERIFY(inWorker([&] { return driver.SetTrigger(interval.first, 0); }));
+        QCOMPARE(hexOf(peer.requests.value(0)).mid(14, 8), interval.second);
+    }
     QVERIFY(inWorker([&] { return driver.Close(); }));
 }
 
@@ -440,6 +449,35 @@ void TestLoggers::session1586A()
     };
     QVERIFY(!inWorker([&] { return driver.SyncTime(now); }));
     QVERIFY(!inWorker([&] { return driver.GetSerialNumber(identity); }));
+
+    // Clock answers at the instrument's pace (real time from here): a slow
+    // one is waited for and taken for its own query, not the next; one that
+    // never comes is no failure, since the set commands went out.
+    Device::setTimeScale(1.0);
+    int clockDelayMs = 1600;
+    bool clockAnswers = true;
+    QByteArray wrongDate;
+    peer.respond = [&](const QByteArray& request) -> QByteArray {
+        const QString line = QString::fromLatin1(request).trimmed();
+        if (line.startsWith(QLatin1String("SYST:")) && line.endsWith(QLatin1Char('?')) && clockAnswers) {
+            const QDateTime t = QDateTime::currentDateTime();
+            const QByteArray answer = line == QLatin1String("SYST:DATE?")
+                                          ? (wrongDate.isEmpty() ? t.toString("yyyy,MM,dd").toLatin1() : wrongDate)
+                                          : t.toString("hh,mm,ss.zzz").toLatin1();
+            QTimer::singleShot(clockDelayMs, &peer, [&peer, answer] { peer.send(answer + "\r\n"); });
+        }
+        return {};
+    };
+    QElapsedTimer took;
+    took.start();
+    QVERIFY(inWorker([&] { return driver.SyncTime(QDateTime::currentDateTime()); }));
+    QVERIFY2(took.elapsed() >= 3000, "both answers were waited for");
+    wrongDate = "2001,1,1";
+    QVERIFY(!inWorker([&] { return driver.SyncTime(QDateTime::currentDateTime()); }));
+    clockAnswers = false;
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("clock was set but its date could not be read back"));
+    QVERIFY(inWorker([&] { return driver.SyncTime(QDateTime::currentDateTime()); }));
+    Device::setTimeScale(0.05);
     QVERIFY(inWorker([&] { return driver.Close(); }));
     QVERIFY(!driver.SyncTime(now));
 }
@@ -453,7 +491,15 @@ void TestLoggers::clockReply1586A_data()
     QTest::newRow("plain") << "2024,3,5" << "14,7,9" << QDateTime(QDate(2024, 3, 5), QTime(14, 7, 9));
     QTest::newRow("signed with decimals") << "+2024,+3,+5\r\n" << "+14,+7,+9.000"
                                           << QDateTime(QDate(2024, 3, 5), QTime(14, 7, 9));
+    // The instrument's own forms: zero-padded, quoted, ISO-like, NR3 numbers.
+    const QDateTime afternoon(QDate(2024, 3, 5), QTime(14, 7, 9));
+    QTest::newRow("zero padded") << "2024,03,05" << "14,07,09.000" << afternoon;
+    QTest::newRow("quoted with colons") << "\"2024/03/05\"" << "\"14:07:09.5\"" << afternoon;
+    QTest::newRow("dashes and spaces") << " 2024-03-05 \r\n" << "14 : 07 : 09" << afternoon;
+    QTest::newRow("NR3") << "+2.024000E+03,+3.000000E+00,+5.000000E+00"
+                         << "+1.400000E+01,+7.000000E+00,+9.000000E-00" << afternoon;
     QTest::newRow("two fields") << "2024,3" << "14,7,9" << refused;
+    QTest::newRow("four fields") << "2024,3,5,1" << "14,7,9" << refused;
     QTest::newRow("no date") << "2024,13,5" << "14,7,9" << refused;
     // Beyond int: converting these was undefined behaviour.
     QTest::newRow("huge year") << "1e30,3,5" << "14,7,9" << refused;

@@ -64,7 +64,7 @@ QString CommandProcessor::execute(const QString& input, bool* quit)
                               "slow MS | split N | normal | frames | set CH T | fix CH T | ramp CH T RATE | "
                               "sources: set T | fix T | settle | output on|off | refdrift D | refnoise S | "
                               "timescale X | export FILE | "
-                              "scan on [S]|off | clock DATE TIME | status | quit   (prefix @N for one instrument; CH a channel number or all)");
+                              "scan on [S]|off | clock DATE TIME | clockanswer MS|none | logfiles N | status | quit   (prefix @N for one instrument; CH a channel number or all)");
     }
     if (command == QLatin1String("quit") || command == QLatin1String("exit")) {
         *quit = true;
@@ -129,6 +129,28 @@ QString CommandProcessor::execute(const QString& input, bool* quit)
     for (SimulatedLogger* l : targets)
         if (auto* scanner = dynamic_cast<Instrument1586A*>(&l->instrument()))
             scanners << scanner;
+    if (command == QLatin1String("clockanswer")) {
+        int ms = 0;
+        const bool none = a.value(0).compare(QLatin1String("none"), Qt::CaseInsensitive) == 0;
+        if (a.size() != 1 || (!none && !parseCount(a[0], 0, 600000, &ms)))
+            return usage("clockanswer MILLISECONDS (0 … 600000, 0 normal) | clockanswer none");
+        if (scanners.isEmpty() || scanners.size() != targets.size())
+            return QStringLiteral("ERROR 'clockanswer' is a 1586A's clock (address it with @N)");
+        for (Instrument1586A* scanner : scanners)
+            scanner->setClockAnswerDelay(none ? -1 : ms);
+        return none ? QStringLiteral("OK clockanswer none") : QStringLiteral("OK clockanswer %1 ms").arg(ms);
+    }
+    if (command == QLatin1String("logfiles")) {
+        int n = 0;
+        if (a.size() != 1 || !parseCount(a[0], 0, Instrument1586A::kLogFiles, &n))
+            return usage("logfiles COUNT (0 … 100: the memory then holds at least that many)");
+        if (scanners.isEmpty() || scanners.size() != targets.size())
+            return QStringLiteral("ERROR 'logfiles' is a 1586A's memory (address it with @N)");
+        int held = 0;
+        for (Instrument1586A* scanner : scanners)
+            held = scanner->fillLogFiles(n);
+        return QStringLiteral("OK logfiles %1").arg(held);
+    }
     if (command == QLatin1String("timescale") && sources.isEmpty() && !scanners.isEmpty()) {
         double value = 0;
         if (a.size() != 1 || !parseNumber(a[0], &value) || !(value > 0) || value > 1e6)

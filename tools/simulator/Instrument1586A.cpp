@@ -287,6 +287,19 @@ void Instrument1586A::startScan()
     catchUp(); // the first scan starts at once
 }
 
+int Instrument1586A::fillLogFiles(int count)
+{
+    catchUp();
+    while (m_logs.size() < qMin(count, kLogFiles)) {
+        LogFile log;
+        log.name = QStringLiteral("SCAN%1").arg(++m_logNumber, 4, 10, QLatin1Char('0'));
+        log.lines << header();
+        // Inserted before a running scan's file, which stays the one logged to.
+        m_logs.insert(m_logIndex >= 0 ? m_logIndex++ : m_logs.size(), log);
+    }
+    return m_logs.size();
+}
+
 void Instrument1586A::stopScan()
 {
     m_scanning = false;
@@ -400,6 +413,11 @@ QString Instrument1586A::execute(const QString& head, const QString& params, con
         else
             setClockTime(wanted);
         return {};
+    }
+    if ((head == QLatin1String("SYST:DATE?") || head == QLatin1String("SYST:TIME?")) && m_clockAnswerMs != 0) {
+        if (m_clockAnswerMs < 0)
+            return {};
+        m_replyDelayMs = m_clockAnswerMs; // the answer holds the clock of now
     }
     if (head == QLatin1String("SYST:DATE?")) {
         const QDate d = clock().date();
@@ -634,6 +652,9 @@ QStringList Instrument1586A::details()
                  .arg(m_readings.size())
                  .arg(m_logs.size())
                  .arg(m_clockScale == 1.0 ? QString() : QStringLiteral(" (running x%1)").arg(m_clockScale));
+    if (m_clockAnswerMs != 0)
+        lines << (m_clockAnswerMs < 0 ? QStringLiteral("  clock queries unanswered")
+                                      : QStringLiteral("  clock queries answered after %1 ms").arg(m_clockAnswerMs));
     for (const LogFile& log : qAsConst(m_logs))
         lines << QStringLiteral("  log %1: %2 record(s)").arg(log.name).arg(log.lines.size() - 1);
     for (int c : scanList()) {

@@ -58,6 +58,14 @@ public:
     double clockScale() const { return m_clockScale; }
     // False while scanning: a run keeps the pace it started with.
     bool setClockScale(double scale);
+    // A slow clock (link-fault testing): SYST:DATE? and SYST:TIME? are
+    // answered `ms` later, or never for a negative value; 0 is normal.
+    void setClockAnswerDelay(int ms) { m_clockAnswerMs = ms; }
+    // Fills the memory up to `count` log files (at most kLogFiles) with empty
+    // ones (a header only), as months of unattended runs would; returns how
+    // many it holds.
+    int fillLogFiles(int count);
+    int clockAnswerDelay() const { return m_clockAnswerMs; }
 
     const Channel& channel(int index) const { return m_channels[static_cast<size_t>(index)]; }
     QList<int> scanList() const;
@@ -136,6 +144,7 @@ private:
     int m_logNumber = 0;
     QStringList m_errors;
     int m_replyDelayMs = 0;
+    int m_clockAnswerMs = 0;
     std::function<qint64()> m_monotonic;
 };
 

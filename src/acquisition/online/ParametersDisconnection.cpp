@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSqlDatabase>
@@ -36,6 +37,12 @@ ParametersDisconnection::ParametersDisconnection(QWidget* parent)
     m_warningTitle = tr("警告");
 
     auto* layout = new QVBoxLayout(this);
+    // The records are matched to the planned start within a second: the
+    // user must know it before the instruments are started.
+    label_Hint = new QLabel(this);
+    label_Hint->setObjectName(QStringLiteral("label_Hint"));
+    label_Hint->setWordWrap(true);
+    layout->addWidget(label_Hint);
     pushButton_Query = new QPushButton(tr("查询"), this);
     pushButton_Query->setObjectName(QStringLiteral("pushButton_Query"));
     layout->addWidget(pushButton_Query);
@@ -63,9 +70,13 @@ ParametersDisconnection::ParametersDisconnection(QWidget* parent)
     pushButton_Set->setObjectName(QStringLiteral("pushButton_Set"));
     pushButton_OK = new QPushButton(tr("保存数据"), this);
     pushButton_OK->setObjectName(QStringLiteral("pushButton_OK"));
+    pushButton_Cancel = new QPushButton(tr("取消"), this);
+    pushButton_Cancel->setObjectName(QStringLiteral("pushButton_Cancel"));
+    pushButton_Cancel->setEnabled(false);
     buttons->addWidget(pushButton_Download);
     buttons->addWidget(pushButton_Set);
     buttons->addWidget(pushButton_OK);
+    buttons->addWidget(pushButton_Cancel);
     layout->addLayout(buttons);
 
     removeWorkingFiles();
@@ -74,6 +85,7 @@ ParametersDisconnection::ParametersDisconnection(QWidget* parent)
     connect(pushButton_Download, &QPushButton::clicked, this, &ParametersDisconnection::pt_Download_clicked);
     connect(pushButton_Set, &QPushButton::clicked, this, &ParametersDisconnection::pt_Set_clicked);
     connect(pushButton_OK, &QPushButton::clicked, this, &ParametersDisconnection::pt_OK_clicked);
+    connect(pushButton_Cancel, &QPushButton::clicked, this, &ParametersDisconnection::pt_Cancel_clicked);
     connect(this, &ParametersDisconnection::SetDialog_signals, this, &ParametersDisconnection::SetDialog_slots,
             Qt::QueuedConnection);
     connect(this, &ParametersDisconnection::MessageBox_signals, this, &ParametersDisconnection::MessageBox_slots,
@@ -139,8 +151,12 @@ void ParametersDisconnection::setContext(SystemContext* context)
     m_projects = OnlineRules::composeProjects(*context, QDateTime::currentDateTime());
     for (int i = m_devices.size(); i < 3; ++i)
         m_tables[i]->setVisible(false);
+    label_Hint->setText(
+        tr("请在计划开始时间 %1 前后1秒内在仪器上启动扫描，否则无法保存数据。").arg(context->StartTime));
     for (int i = 0; i < m_devices.size(); ++i) {
         m_drivers << ChannelModel::createCollection(m_devices.at(i).Mode);
+        if (m_drivers.last())
+            m_drivers.last()->setStopFlag(&m_cancel);
         m_channelSets << (i < m_configs.size() ? ChannelModel::toChannels(m_configs.at(i))
                                                : QList<Device::Channel>());
     }
@@ -154,6 +170,9 @@ void ParametersDisconnection::showBusy(const QString& text)
     m_waiting = new QWaiting(this);
     if (!text.isEmpty())
         m_waiting->setText(text);
+    // Modal, it covers the dialog's own 取消.
+    m_waiting->offerCancel(tr("取消"));
+    connect(m_waiting, &QWaiting::cancelRequested, this, &ParametersDisconnection::pt_Cancel_clicked);
     m_waiting->show();
 }
 
@@ -169,6 +188,8 @@ void ParametersDisconnection::setButtonsEnabled(bool enabled)
 void ParametersDisconnection::startWorker(void (ParametersDisconnection::*work)())
 {
     setButtonsEnabled(false);
+    m_cancel = false;
+    pushButton_Cancel->setEnabled(true);
     ++m_workers;
     std::thread([this, work] {
         (this->*work)();
@@ -196,10 +217,17 @@ void ParametersDisconnection::pt_Query_clicked()
     startWorker(&ParametersDisconnection::queryWorker);
 }
 
+void ParametersDisconnection::pt_Cancel_clicked()
+{
+    if (m_workers.load() > 0)
+        m_cancel = true;
+}
+
 void ParametersDisconnection::pt_Download_clicked()
 {
     if (busy())
         return;
+    m_haveSummary = false;
     // The worker never reads the tables: the choices are taken here.
     m_selected.clear();
     for (int i = 0; i < m_devices.size(); ++i) {
@@ -211,10 +239,8 @@ void ParametersDisconnection::pt_Download_clicked()
     startWorker(&ParametersDisconnection::downloadWorker);
 }
 
-void ParametersDisconnection::pt_OK_clicked()
+TransferRules::WorkingFilesJob ParametersDisconnection::workingFilesJob() const
 {
-    if (busy() || !m_context)
-        return;
     TransferRules::WorkingFilesJob job;
     for (int i = 0; i < m_devices.size(); ++i)
         job.paths << workingFileName(i);
@@ -223,6 +249,23 @@ void ParametersDisconnection::pt_OK_clicked()
     job.start = m_start;
     job.end = m_end;
     job.scanInterval = m_interval;
+    return job;
+}
+
+void ParametersDisconnection::pt_OK_clicked()
+{
+    if (busy() || !m_context)
+        return;
+    const TransferRules::WorkingFilesJob job = workingFilesJob();
+    // A download that ended early still saves, over a shorter span: only
+    // when the user says so.
+    const QDateTime planned = TransferRules::plannedLastScan(m_start, m_end, m_interval);
+    if (m_haveSummary && m_summary.failure.isEmpty() && m_summary.last.isValid() && planned.isValid()
+        && m_summary.last < planned
+        && !MessageBox::question(this, m_infoTitle,
+                                 tr("保存的数据截止于 %1，早于计划的最后一次扫描 %2。是否仍然保存？")
+                                     .arg(m_summary.last.toString(kTimeFormat), planned.toString(kTimeFormat))))
+        return;
     const QString databasePath =
         QSqlDatabase::database(QLatin1String(QSqlDatabase::defaultConnection), false).databaseName();
     setButtonsEnabled(false);
@@ -274,6 +317,7 @@ void ParametersDisconnection::SetDialog_slots()
 
 void ParametersDisconnection::MessageBox_slots(QString title, QString text)
 {
+    pushButton_Cancel->setEnabled(false);
     MessageBox::information(this, title, text);
     setButtonsEnabled(true);
     emit workFinished();
@@ -320,6 +364,17 @@ void ParametersDisconnection::setWorker()
             message = tr("设备连接失败,请重试！");
             break;
         }
+        // The settings are writes only, which a serial port takes with no
+        // instrument behind it: the instrument must say who it is first.
+        QString identity;
+        if (!driver->GetSerialNumber(identity)) {
+            message = tr("设备设置失败！");
+            break;
+        }
+        if (m_cancel) {
+            message = tr("操作已取消！");
+            break;
+        }
         if (!driver->SetChannels(rate, m_channelSets.at(i))) {
             message = tr("通道设置失败,请退出重试!");
             break;
@@ -351,7 +406,7 @@ void ParametersDisconnection::queryWorker()
             break;
         }
         if (!driver->GetLogFileList(names)) {
-            message = tr("获取文件名失败,请重试！");
+            message = m_cancel ? tr("操作已取消！") : tr("获取文件名失败,请重试！");
             break;
         }
         emit TableWidgetRefresh_signals(i, names);
@@ -363,7 +418,10 @@ void ParametersDisconnection::queryWorker()
 void ParametersDisconnection::downloadWorker()
 {
     QString message = tr("设备下载完成！");
+    bool complete = true;
+    QList<bool> dropped;
     for (int i = 0; i < m_drivers.size(); ++i) {
+        complete = false;
         const Tool::Struct_AcquisitionDevice& d = m_devices.at(i);
         Collection* driver = m_drivers.at(i);
         if (i >= m_selected.size() || m_selected.at(i).isEmpty()) {
@@ -387,12 +445,48 @@ void ParametersDisconnection::downloadWorker()
         QTextStream out(&file);
         QString reply;
         // The end of a log file is the first read that times out.
-        while (driver->Read(reply))
+        while (!m_cancel && driver->Read(reply))
             out << reply << '\n';
         out.flush();
         file.close();
+        if (m_cancel) {
+            // Part of a file is no file: nothing is left to be saved.
+            removeWorkingFiles();
+            message = tr("操作已取消！");
+            break;
+        }
+        // A link that went away ended the file, not the instrument.
+        dropped << !driver->IsOpen();
+        complete = true;
     }
     closeDevices();
+    if (complete && !m_drivers.isEmpty())
+        message = downloadReport(dropped);
     emit SetDialog_signals();
     emit MessageBox_signals(m_infoTitle, message);
+}
+
+QString ParametersDisconnection::downloadReport(const QList<bool>& dropped)
+{
+    m_summary = TransferRules::summarize(workingFilesJob());
+    m_haveSummary = true;
+    QString text = tr("设备下载完成！");
+    for (int i = 0; i < m_summary.records.size(); ++i) {
+        text += QLatin1Char('\n') + tr("设备%1：%2条记录").arg(i + 1).arg(m_summary.records.at(i));
+        if (dropped.value(i))
+            text += tr("（下载中连接断开）");
+    }
+    if (!m_summary.failure.isEmpty()) {
+        text += QLatin1Char('\n') + tr("这些数据无法保存：") + m_summary.failure;
+        return text;
+    }
+    if (!m_summary.last.isValid())
+        return text;
+    text += QLatin1Char('\n')
+            + tr("保存数据的时间范围：%1 至 %2")
+                  .arg(m_summary.first.toString(kTimeFormat), m_summary.last.toString(kTimeFormat));
+    const QDateTime planned = TransferRules::plannedLastScan(m_start, m_end, m_interval);
+    if (planned.isValid() && m_summary.last < planned)
+        text += QLatin1Char('\n') + tr("早于计划的最后一次扫描 %1！").arg(planned.toString(kTimeFormat));
+    return text;
 }

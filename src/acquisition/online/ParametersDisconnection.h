@@ -3,6 +3,7 @@
 #include "Device.h"
 #include "Records.h"
 #include "SystemContext.h"
+#include "TransferRules.h"
 
 #include <QDateTime>
 #include <QDialog>
@@ -11,6 +12,7 @@
 #include <atomic>
 
 class Collection;
+class QLabel;
 class QProgressBar;
 class QPushButton;
 class QTableWidget;
@@ -39,6 +41,9 @@ public slots:
     void pt_Query_clicked();
     void pt_Download_clicked();
     void pt_OK_clicked();
+    // 取消: the running query, parameter setting or download stops at its
+    // next exchange.
+    void pt_Cancel_clicked();
     void reject() override;
 
     void SetDialog_slots();
@@ -65,6 +70,10 @@ private:
     void downloadWorker();
     void closeDevices();
     void onSaveFinished(const QString& failure);
+    TransferRules::WorkingFilesJob workingFilesJob() const;
+    // The download's closing message: records per device, the span a save
+    // would store, and whether it ends before the planned last scan.
+    QString downloadReport(const QList<bool>& dropped);
 
     SystemContext* m_context = nullptr;
     QList<Tool::Struct_AcquisitionDevice> m_devices;
@@ -80,6 +89,10 @@ private:
     QString m_infoTitle;
     QString m_warningTitle;
     std::atomic<int> m_workers{0};
+    std::atomic<bool> m_cancel{false};
+    // Of the last download, written by its worker before it reports.
+    TransferRules::DownloadSummary m_summary;
+    bool m_haveSummary = false;
     TransferTask* m_task = nullptr;
     QWaiting* m_waiting = nullptr;
 
@@ -88,5 +101,7 @@ private:
     QPushButton* pushButton_Download = nullptr;
     QPushButton* pushButton_Set = nullptr;
     QPushButton* pushButton_OK = nullptr;
+    QPushButton* pushButton_Cancel = nullptr;
+    QLabel* label_Hint = nullptr;
     QProgressBar* m_progress = nullptr;
 };

@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 
 #include <cmath>
 #include <memory>
@@ -22,6 +23,20 @@ QString importText(const char* text) { return QCoreApplication::translate("Param
 QString offlineText(const char* text) { return QCoreApplication::translate("ParametersDisconnection", text); }
 
 bool cancelled(const std::atomic<bool>* cancel) { return cancel && cancel->load(); }
+
+// Which device, file and grid time an import message is about.
+QString importPlace(int device, const ImportJob& job, const QDateTime& time = QDateTime())
+{
+    const QString path = device < job.paths.size() ? job.paths.at(device) : QString();
+    QString text = QLatin1Char('\n')
+                   + importText(QT_TRANSLATE_NOOP("ParametersImport", "设备%1（%2），文件：%3"))
+                         .arg(device + 1)
+                         .arg(job.devices.at(device).Mode, path.isEmpty() ? QStringLiteral("-") : QFileInfo(path).fileName());
+    if (time.isValid())
+        text += importText(QT_TRANSLATE_NOOP("ParametersImport", "，时间：%1"))
+                    .arg(time.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")));
+    return text;
+}
 
 // One line of a working file without its line end; false at the end of the file.
 bool nextLine(QFile& file, QString& line)
@@ -114,7 +129,7 @@ Outcome importFiles(const ImportJob& job, const Progress& progress, const std::a
         if (path.isEmpty() || numbers.isEmpty() || !readers.back()->OpenDataFile(path, numbers)) {
             for (auto& r : readers)
                 r->CloseDataFile();
-            out.failure = noChannels;
+            out.failure = noChannels + importPlace(i, job);
             return out;
         }
         channelCounts << numbers.size();
@@ -155,7 +170,7 @@ Outcome importFiles(const ImportJob& job, const Progress& progress, const std::a
             if (!readers[i]->ReadDataFile(t, deviceValues) || deviceValues.size() != channelCounts.at(int(i))) {
                 closeAll();
                 out.rows.clear();
-                out.failure = mismatch;
+                out.failure = mismatch + importPlace(int(i), job, t);
                 return out;
             }
             values += deviceValues;
@@ -234,6 +249,9 @@ Outcome readWorkingFiles(const WorkingFilesJob& job, const Progress& progress, c
     const QDateTime start = QDateTime::fromString(job.start.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")),
                                                   QStringLiteral("yyyy-MM-dd hh:mm:ss"));
     std::vector<QDateTime> previous(files.size());
+    // Per file, the record nearest the start: the user learns how far off
+    // the scan was started when none is within a second.
+    std::vector<QDateTime> nearest(files.size());
     QStringList values;
     for (size_t i = 0; i < files.size(); ++i) {
         while (nextLine(*files[i], line)) {
@@ -241,6 +259,8 @@ Outcome readWorkingFiles(const WorkingFilesJob& job, const Progress& progress, c
             if (fields.size() < 5)
                 break;
             const QDateTime t = recordTime(fields);
+            if (t.isValid() && (!nearest[i].isValid() || qAbs(start.msecsTo(t)) < qAbs(start.msecsTo(nearest[i]))))
+                nearest[i] = t;
             // An unreadable time is no match (msecsTo would call it 0 s away).
             const qint64 s = t.isValid() ? wholeSeconds(start, t) : 99;
             if (s >= -1 && s <= 1) {
@@ -250,8 +270,18 @@ Outcome readWorkingFiles(const WorkingFilesJob& job, const Progress& progress, c
             }
         }
     }
-    if (values.size() != keys.size())
-        return fail(QT_TRANSLATE_NOOP("ParametersDisconnection", "未搜索到采集开始时间！"));
+    if (values.size() != keys.size()) {
+        fail(QT_TRANSLATE_NOOP("ParametersDisconnection", "未搜索到采集开始时间！"));
+        for (size_t i = 0; i < files.size(); ++i) {
+            if (previous[i].isValid() || !nearest[i].isValid())
+                continue;
+            out.failure += QLatin1Char('\n')
+                           + offlineText(QT_TRANSLATE_NOOP("ParametersDisconnection", "设备%1离开始时间最近的记录：%2"))
+                                 .arg(i + 1)
+                                 .arg(nearest[i].toString(QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz")));
+        }
+        return out;
+    }
     appendRows(out.rows, job.projectNames, job.chosen, columnMap, values, start);
 
     const double interval = job.scanInterval;
@@ -285,6 +315,36 @@ Outcome readWorkingFiles(const WorkingFilesJob& job, const Progress& progress, c
         appendRows(out.rows, job.projectNames, job.chosen, columnMap, values,
                    start.addSecs(static_cast<qint64>(w * interval)));
     }
+}
+
+DownloadSummary summarize(const WorkingFilesJob& job)
+{
+    DownloadSummary summary;
+    for (const QString& path : job.paths) {
+        QFile file(path);
+        int records = 0;
+        QString line;
+        if (file.open(QIODevice::ReadOnly | QIODevice::Text) && nextLine(file, line)) {
+            while (nextLine(file, line))
+                records += line.trimmed().isEmpty() ? 0 : 1;
+        }
+        summary.records << records;
+    }
+    const Outcome outcome = readWorkingFiles(job);
+    summary.failure = outcome.failure;
+    if (outcome.ok() && !outcome.rows.isEmpty()) {
+        summary.first = outcome.rows.first().Time;
+        summary.last = outcome.rows.last().Time;
+    }
+    return summary;
+}
+
+QDateTime plannedLastScan(const QDateTime& start, const QDateTime& end, double scanInterval)
+{
+    const int count = triggerCount(start, end, scanInterval);
+    if (count < 1)
+        return QDateTime();
+    return start.addSecs(static_cast<qint64>((count - 1) * scanInterval));
 }
 
 } // namespace TransferRules

@@ -81,4 +81,18 @@ int triggerCount(const QDateTime& start, const QDateTime& end, double scanInterv
 Outcome readWorkingFiles(const WorkingFilesJob& job, const Progress& progress = {},
                          const std::atomic<bool>* cancel = nullptr);
 
+// What a download gave and what saving it would store: a download that ended
+// early (a pause in the instrument's answer, a dropped link) still ends as
+// "complete", and the save then stores a shorter span.
+struct DownloadSummary
+{
+    QList<int> records;    // per working file: the records after its header
+    QDateTime first, last; // the grid times the save would store; invalid for none
+    QString failure;       // the save's message when it would store nothing
+};
+DownloadSummary summarize(const WorkingFilesJob& job);
+// The last scan the instruments were set for (start + trunc((count − 1) × T)
+// with the trigger count); invalid when they were set for none.
+QDateTime plannedLastScan(const QDateTime& start, const QDateTime& end, double scanInterval);
+
 } // namespace TransferRules
