@@ -1780,6 +1780,14 @@
         <source>正在取消…</source>
         <translation>Cancelling…</translation>
     </message>
+    <message>
+        <source>连接信息错误！</source>
+        <translation>Connection information is wrong!</translation>
+    </message>
+    <message>
+        <source>序列号：</source>
+        <translation>Serial number: </translation>
+    </message>
 </context>
 <context>
     <name>ChannelSet</name>
@@ -2299,6 +2307,50 @@
         <source>采集间隔不匹配，未能保存数据！</source>
         <translation>The scan interval does not match; nothing was saved!</translation>
     </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>请在计划开始时间 %1 前后1秒内在仪器上启动扫描，否则无法保存数据。</source>
+        <translation>Start the scan on the instrument within one second of the planned start, %1, or the data cannot be saved.</translation>
+    </message>
+    <message>
+        <source>保存的数据截止于 %1，早于计划的最后一次扫描 %2。是否仍然保存？</source>
+        <translation>The data end at %1, before the planned last scan at %2. Save anyway?</translation>
+    </message>
+    <message>
+        <source>设备设置失败！</source>
+        <translation>Setting the device failed!</translation>
+    </message>
+    <message>
+        <source>操作已取消！</source>
+        <translation>Cancelled.</translation>
+    </message>
+    <message>
+        <source>设备%1：%2条记录</source>
+        <translation>Device %1: %2 records</translation>
+    </message>
+    <message>
+        <source>（下载中连接断开）</source>
+        <translation> (link lost during the download)</translation>
+    </message>
+    <message>
+        <source>这些数据无法保存：</source>
+        <translation>These data cannot be saved: </translation>
+    </message>
+    <message>
+        <source>保存数据的时间范围：%1 至 %2</source>
+        <translation>The save will store %1 to %2</translation>
+    </message>
+    <message>
+        <source>早于计划的最后一次扫描 %1！</source>
+        <translation>This ends before the planned last scan at %1!</translation>
+    </message>
+    <message>
+        <source>设备%1离开始时间最近的记录：%2</source>
+        <translation>Device %1, record nearest the start: %2</translation>
+    </message>
 </context>
 <context>
     <name>ParametersImport</name>
@@ -2361,6 +2413,14 @@
     <message>
         <source>通道不匹配！</source>
         <translation>The channels do not match!</translation>
+    </message>
+    <message>
+        <source>设备%1（%2），文件：%3</source>
+        <translation>Device %1 (%2), file: %3</translation>
+    </message>
+    <message>
+        <source>，时间：%1</source>
+        <translation>, time: %1</translation>
     </message>
 </context>
 <context>
@@ -2476,6 +2536,10 @@
     <message>
         <source>不勾选时在线采集只显示数据和报警，不保存项目和数据</source>
         <translation>When cleared, an online run only shows readings and alarms; no project or data is stored</translation>
+    </message>
+    <message>
+        <source>脱机采集：请在采集开始时间前后1秒内在仪器上启动扫描，否则下载的数据无法保存。</source>
+        <translation>Offline run: start the scan on the instrument within one second of the start time, or the downloaded data cannot be saved.</translation>
     </message>
 </context>
 <context>
