@@ -1,5 +1,5 @@
-// Headless import for the kill test: writes three devices' data files, reads
-// them and stores the projects, printing "STORING" once rows are going into
+// Headless import (or, with --offline, the offline download's save) for the
+// kill test: writes three devices' data files, reads them and stores the projects, printing "STORING" once rows are going into
 // the open transaction, then waiting there to be killed.
 #include "TestSupport.h"
 #include "Tool.h"
@@ -32,9 +32,19 @@ int main(int argc, char** argv)
         if (!TransferSample::writeScannerFile(paths.last(), d, 16, start, seconds))
             return 4;
     }
-    const TransferRules::Outcome out = TransferRules::importFiles(
-        {context.AcquisitionDevice, context.ChannelConfig, context.ChannelList, context.ProjectName, paths, start,
-         start.addSecs(seconds), 1.0});
+    // --offline: the files as the offline download leaves them, read as its save reads them.
+    TransferRules::WorkingFilesJob offline;
+    offline.paths = paths;
+    offline.chosen = context.ChannelList;
+    offline.projectNames = context.ProjectName;
+    offline.start = start;
+    offline.end = start.addSecs(seconds);
+    offline.scanInterval = 1.0;
+    const TransferRules::Outcome out =
+        args.contains(QStringLiteral("--offline"))
+            ? TransferRules::readWorkingFiles(offline)
+            : TransferRules::importFiles({context.AcquisitionDevice, context.ChannelConfig, context.ChannelList,
+                                          context.ProjectName, paths, start, start.addSecs(seconds), 1.0});
     if (!out.ok())
         return 5;
     QList<Tool::Struct_Parameters> records;

@@ -387,7 +387,10 @@ void TestTransferSimulator::importExportedFiles()
     }));
     Device::setTimeScale(1.0);
     QVERIFY(sim.command("@1 scan on 1"));
-    QTest::qWait(8000);
+    // Until every instrument holds enough records: a wait on their state, not on the clock.
+    QVERIFY(sim.waitForStatus("@1", QStringLiteral("(\\d+) record\\(s\\)"), 7));
+    QVERIFY(sim.waitForStatus("@2", QStringLiteral("(\\d+) scan\\(s\\) in memory"), 7));
+    QVERIFY(sim.waitForStatus("@3", QStringLiteral("(\\d+) reading\\(s\\)"), 7));
     const QStringList names{"a3107.csv", "b3108.csv", "c1586.csv"};
     QList<QList<Record>> exported;
     for (int i = 0; i < 3; ++i) {

@@ -1,5 +1,5 @@
-// The import's process killed while its rows go into the database: the
-// database holds exactly what it held before.
+// The import's process, and the offline download's save, killed while their
+// rows go into the database: the database holds exactly what it held before.
 #include "TestSupport.h"
 #include "Tool.h"
 #include "TransferSample.h"
@@ -11,8 +11,16 @@ class TestTransferCrash : public QObject
 {
     Q_OBJECT
 private slots:
+    void killedWhileStoring_data();
     void killedWhileStoring();
 };
+
+void TestTransferCrash::killedWhileStoring_data()
+{
+    QTest::addColumn<QStringList>("mode");
+    QTest::newRow("import") << QStringList();
+    QTest::newRow("offline download's save") << QStringList{"--offline"};
+}
 
 void TestTransferCrash::killedWhileStoring()
 {
@@ -29,7 +37,8 @@ void TestTransferCrash::killedWhileStoring()
     const QString runner = qEnvironmentVariable("ARQ_BINARY_DIR", QStringLiteral(ARQ_DEFAULT_BINARY_DIR))
                            + QStringLiteral("/tests/acquisition/arq-transfer-runner");
     QProcess process;
-    process.start(runner, {"--workdir", dir.path()});
+    QFETCH(QStringList, mode);
+    process.start(runner, QStringList{"--workdir", dir.path()} + mode);
     QVERIFY2(process.waitForStarted(5000), qPrintable(runner));
     QByteArray output;
     QElapsedTimer t;

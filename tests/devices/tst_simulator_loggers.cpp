@@ -96,11 +96,11 @@ void TestSimulatorLoggers::logger3108A()
     // Timed scans fill the memory while the link is closed; the data file
     // of that memory reads back through the driver.
     QVERIFY(inWorker([&] { return driver.SetTrigger(0.5, 0) && driver.StartScan() && driver.Close(); }));
-    QTest::qWait(1800);
+    QVERIFY(sim.waitForStatus(QString(), QStringLiteral("(\\d+) scan\\(s\\) in memory"), 3));
     QVERIFY(inWorker([&] { return driver.Open("网络", "127.0.0.1", port); }));
     int count = 0;
     QVERIFY(inWorker([&] { return driver.GetPointCount(count) && driver.StopScan(); }));
-    QVERIFY2(count >= 3 && count <= 5, qPrintable(QString::number(count)));
+    QVERIFY2(count >= 3, qPrintable(QString::number(count)));
     QVERIFY(inWorker([&] { return driver.Close(); }));
 
     QTemporaryDir dir;
@@ -157,7 +157,7 @@ void TestSimulatorLoggers::scanner1586A()
     // A logged run while the program is away, then fetched line by line.
     QVERIFY(inWorker([&] { return driver.SetAutoLog(true) && driver.SetTrigger(1, 3) && driver.StartScan(); }));
     QVERIFY(inWorker([&] { return driver.Close(); }));
-    QTest::qWait(2600);
+    QVERIFY(sim.waitForStatus(QString(), QStringLiteral("log SCAN0001: (\\d+) record"), 3));
     QVERIFY(inWorker([&] { return driver.Open("网络", "127.0.0.1", port); }));
     QStringList names;
     QVERIFY(inWorker([&] { return driver.GetLogFileList(names); }));

@@ -4,6 +4,7 @@
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QRegularExpression>
 #include <QStringList>
 #include <QThread>
 
@@ -130,6 +131,36 @@ public:
     }
 
     QString errors() { return QString::fromUtf8(m_process.readAllStandardError()); }
+
+    // Polls "status" (of `target`, "@N" or empty for all) until every number
+    // captured by `pattern` (one group, e.g. "(\\d+) record\\(s\\)") is at least
+    // `minimum` and there are `count` of them; false at the deadline. A wait
+    // on the instrument's state, not on the clock.
+    bool waitForStatus(const QString& target, const QString& pattern, int minimum, int count = 1,
+                       int timeoutMs = 30000)
+    {
+        QElapsedTimer t;
+        t.start();
+        const QRegularExpression re(pattern);
+        do {
+            QStringList lines;
+            if (command((target.isEmpty() ? QString() : target + QLatin1Char(' ')) + QStringLiteral("status"), 5000,
+                        &lines)) {
+                int found = 0;
+                bool enough = true;
+                QRegularExpressionMatchIterator it = re.globalMatch(lines.join(QLatin1Char('\n')));
+                while (it.hasNext()) {
+                    ++found;
+                    enough = enough && it.next().captured(1).toInt() >= minimum;
+                }
+                if (found >= count && enough)
+                    return true;
+            }
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+            QThread::msleep(50);
+        } while (t.elapsed() < timeoutMs);
+        return false;
+    }
     QProcess& process() { return m_process; }
 
 private:
