@@ -241,6 +241,7 @@ class Device(Obj):
         self.gatt = []  # objects under this device while connected
         self.connecting = False
         self.cancel = None
+        self.last_seen = GLib.get_monotonic_time()
         self.props = {DEVICE: {
             "Address": dbus.String(peer["address"]),
             "AddressType": dbus.String("public"),
@@ -359,6 +360,7 @@ class Device(Obj):
         for obj in reversed(self.gatt):
             s.remove_object(obj)
         self.gatt = []
+        self.last_seen = GLib.get_monotonic_time()
         s.schedule_expiry(self)
 
     def characteristic(self, short):
@@ -629,6 +631,7 @@ class Script:
                 self.add_object(dev)
             else:
                 dev.update(DEVICE, {"RSSI": rssi})
+            dev.last_seen = GLib.get_monotonic_time()
         return True
 
     def stop_discovery(self):
@@ -644,10 +647,18 @@ class Script:
         self.adapter.update(ADAPTER, {"Discovering": dbus.Boolean(False)})
 
     def schedule_expiry(self, dev):
+        """Forgets `dev` once it has been neither heard nor connected for temporary_ms."""
+        ms = int(self.options["temporary_ms"])
+        since = GLib.get_monotonic_time()
+
         def expire():
-            if dev.path in self.devices and not dev.connected() and not dev.connecting and not self.discovering:
-                self.remove_device(dev)
-        self.later(int(self.options["temporary_ms"]), expire)
+            if dev.path not in self.devices or dev.connected() or dev.connecting or self.discovering:
+                return
+            if dev.last_seen > since:
+                self.schedule_expiry(dev)  # heard again meanwhile: counts from then
+                return
+            self.remove_device(dev)
+        self.later(ms, expire)
 
     # ---- steps that a test may hold up
     def step(self, name, fn):
