@@ -21,6 +21,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QTableWidget>
+#include <QProcess>
 #include <QTranslator>
 #include <QtTest>
 
@@ -99,6 +100,7 @@ private slots:
     void calibrationSources();
     void warningLog();
     void alarmMail();
+    void warningLogPdf();
 
 private:
     QTranslator m_translator;
@@ -329,6 +331,29 @@ void TestEnglish::alarmMail()
     QVERIFY(mailer.alarm(QStringLiteral("上限报警"), QStringLiteral("设备1-SN2024001 通道1-CH101高于上限:45.00")));
     QCOMPARE(subject, QStringLiteral("Logger alarm"));
     QCOMPARE(body, QStringLiteral("2026-05-01 10:00:00Device 1-SN2024001 channel 1-CH101 above high limit: 45.00"));
+}
+
+void TestEnglish::warningLogPdf()
+{
+    // The warning log exported as PDF with the English interface, read back by poppler.
+    ARQ_REQUIRE(TestSupport::hasProgram("pdftotext"), "poppler-utils (pdftotext)");
+    Tool::addAuditLog(QStringLiteral("上限报警"), QStringLiteral("设备1-SN2024001 通道1-CH101高于上限:45.00"));
+    Tool::addAuditLog(QStringLiteral("通讯异常"), QStringLiteral("设备重新连接。"));
+    FileDialog::setTestMode(true);
+    const QString path = m_dir->file(QStringLiteral("log.pdf"));
+    FileDialog::queueAnswer(path);
+    ViewLog page;
+    page.exportLog();
+    QCOMPARE(MessageBox::last().text, QStringLiteral("Saved!"));
+    QProcess p;
+    p.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), path, QStringLiteral("-")});
+    QVERIFY(p.waitForFinished(30000));
+    const QString text = QString::fromUtf8(p.readAllStandardOutput());
+    for (const QString& word : {QStringLiteral("Warning information"), QStringLiteral("Operation time"),
+                                QStringLiteral("Description"), QStringLiteral("above high limit: 45.00"),
+                                QStringLiteral("Communication fault")})
+        QVERIFY2(text.contains(word), qPrintable(word + QStringLiteral(" in:\n") + text));
+    QVERIFY2(!text.contains(QStringLiteral("高于上限")), qPrintable(text));
 }
 
 QTEST_MAIN(TestEnglish)
