@@ -188,6 +188,10 @@ void TestFieldSources::modelTables()
 
 void TestFieldSources::dryBlockOverTcp()
 {
+    // The driver's fixed waits (settling after a command, retries) at a tenth:
+    // the peer answers at once.
+    Device::setTimeScale(0.1);
+    struct Restore { ~Restore() { Device::setTimeScale(1.0); } } restore;
     TestPeer peer(TestPeer::Mode::Lines);
     DryBlock block;
     peer.respond = [&block](const QByteArray& line) { return block(line); };
@@ -359,6 +363,8 @@ void TestFieldSources::bathOverPty()
 {
     if (!PtyPair::available())
         ARQ_REQUIRE(false, "socat");
+    Device::setTimeScale(0.1);
+    struct Restore { ~Restore() { Device::setTimeScale(1.0); } } restore;
     PtyPair pty;
     QVERIFY(pty.start());
     QSerialPort instrument(pty.ends.at(1));
