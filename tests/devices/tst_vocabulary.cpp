@@ -3,6 +3,8 @@
 
 #include <QtTest>
 
+#include <algorithm>
+
 namespace {
 struct Row
 {
@@ -31,8 +33,7 @@ class TestVocabulary : public QObject
 {
     Q_OBJECT
 private slots:
-    void lists3108A();
-    void lists1586A();
+    void listsMatchTheGoldenFile();
     void channelNumbers1586A_data();
     void channelNumbers1586A();
     void check_data();
@@ -41,49 +42,76 @@ private slots:
     void unsupportedWithoutIo();
 };
 
-void TestVocabulary::lists3108A()
+// Every list the channel editors offer, for both drivers, in one golden file
+// (tests/devices/data/vocabulary.txt): a changed list shows as a changed
+// line. ARQ_UPDATE_GOLDEN=1 rewrites the file after a deliberate change.
+QStringList vocabularyLines()
 {
-    Collection3108A d;
-    QCOMPARE(d.TypeList(125), QStringList{"直流电流"});
-    QCOMPARE(d.TypeList(124).size(), 6);
-    QCOMPARE(d.FunctionList("频率"), QStringList{"自动"});
-    QCOMPARE(d.FunctionList("热电偶").size(), 16);
-    QCOMPARE(d.FunctionList("铂电阻").size(), 12);
-    QCOMPARE(d.WiringList("热敏电阻"), (QStringList{"二线制", "四线制"}));
-    QCOMPARE(d.WiringList("电阻").size(), 3);
-    QCOMPARE(d.WiringList("直流电压"), QStringList{"二线制"});
-    QCOMPARE(d.UnitList("All").size(), 14);
-    QCOMPARE(d.UnitList(QString()).size(), 14);
-    QCOMPARE(d.UnitList("热电偶"), (QStringList{"℃", "mV", "V"}));
-    QCOMPARE(d.UnitList("直流电流").size(), 9);
-    QCOMPARE(d.CompensationList(), (QStringList{"内部补偿", "固定冷端"}));
-    QCOMPARE(d.MaxChannelCount(QString()), 26);
-    QCOMPARE(d.ChannelNumberList(25, QString()).last(), QStringLiteral("125"));
-    QCOMPARE(d.ChannelNumberList(24, QString()).size(), 24);
-    QCOMPARE(d.ChannelNumberList(-1, QString()).size(), 26);
-    QCOMPARE(d.CoefficientMask("Cu50-428"), (QList<bool>{false, false, false, false, true, false, false}));
-    QCOMPARE(d.CoefficientMask("R(T)"), (QList<bool>{true, true, true, true, false, false, false}));
-    QCOMPARE(d.CoefficientMask("自动"), (QList<bool>{false, false, false, false, false, false, false}));
+    QStringList out;
+    const auto join = [](const QStringList& l) { return l.join(QLatin1Char('|')); };
+    const auto mask = [](const QList<bool>& m) {
+        QString t;
+        for (bool b : m)
+            t += b ? QLatin1Char('1') : QLatin1Char('0');
+        return t;
+    };
+    Collection3108A logger;
+    Collection1586A scanner;
+    const QList<QPair<QString, Collection*>> drivers{{QStringLiteral("3108A"), &logger},
+                                                      {QStringLiteral("1586A"), &scanner}};
+    const QStringList types{"热电偶", "铂电阻", "热敏电阻", "电阻", "直流电压", "交流电压", "直流电流", "频率", "All", ""};
+    for (const auto& d : drivers) {
+        for (int channel : {1, 101, 120, 122, 124, 125, 221})
+            out << QStringLiteral("%1 TypeList(%2) = %3").arg(d.first).arg(channel).arg(join(d.second->TypeList(channel)));
+        for (const QString& type : types) {
+            out << QStringLiteral("%1 FunctionList(%2) = %3").arg(d.first, type, join(d.second->FunctionList(type)));
+            out << QStringLiteral("%1 WiringList(%2) = %3").arg(d.first, type, join(d.second->WiringList(type)));
+            out << QStringLiteral("%1 UnitList(%2) = %3").arg(d.first, type, join(d.second->UnitList(type)));
+        }
+        out << QStringLiteral("%1 CompensationList = %2").arg(d.first, join(d.second->CompensationList()));
+        for (const QString& module : {QString(), QStringLiteral("1,0,0,0,0,0"), QStringLiteral("1,0,1,0,1,0")}) {
+            out << QStringLiteral("%1 MaxChannelCount(%2) = %3").arg(d.first, module).arg(d.second->MaxChannelCount(module));
+            for (int count : {-1, 24, 25})
+                out << QStringLiteral("%1 ChannelNumberList(%2, %3) = %4")
+                           .arg(d.first)
+                           .arg(count)
+                           .arg(module, join(d.second->ChannelNumberList(count, module)));
+        }
+        for (const QString& type : {QStringLiteral("热电偶"), QStringLiteral("铂电阻"), QStringLiteral("热敏电阻")})
+            for (const QString& function : d.second->FunctionList(type))
+                out << QStringLiteral("%1 CoefficientMask(%2) = %3").arg(d.first, function, mask(d.second->CoefficientMask(function)));
+        for (const QString& function : {QStringLiteral("R(T)"), QStringLiteral("自动"), QStringLiteral("POLY")})
+            out << QStringLiteral("%1 CoefficientMask(%2) = %3").arg(d.first, function, mask(d.second->CoefficientMask(function)));
+    }
+    return out;
 }
 
-void TestVocabulary::lists1586A()
+void TestVocabulary::listsMatchTheGoldenFile()
 {
-    Collection1586A d;
-    QCOMPARE(d.TypeList(221), (QStringList{"直流电压", "交流电压"}));
-    QCOMPARE(d.TypeList(122), (QStringList{"直流电压", "交流电压"}));
-    QCOMPARE(d.TypeList(120).size(), 9);
-    QCOMPARE(d.TypeList(1).size(), 9); // front-panel input
-    QCOMPARE(d.FunctionList("交流电压"), QStringList());
-    QCOMPARE(d.FunctionList("热电偶").last(), QStringLiteral("POLY"));
-    QCOMPARE(d.WiringList("频率"), QStringList());
-    QCOMPARE(d.UnitList("电阻").size(), 14);
-    QCOMPARE(d.MaxChannelCount("1,0,0,0,0,0"), 22);
-    QCOMPARE(d.MaxChannelCount("1,0,1,0,1,0"), 66);
-    QCOMPARE(d.MaxChannelCount(QString()), 44);
-    QCOMPARE(d.CoefficientMask("POLY"), (QList<bool>{true, true, true, true, true, true, true}));
-    QCOMPARE(d.CoefficientMask("CVD"), (QList<bool>{true, true, true, false, true, false, false}));
-    QCOMPARE(d.CoefficientMask("S"), (QList<bool>{true, true, true, true, false, false, false}));
-    QCOMPARE(d.CoefficientMask("PT392"), (QList<bool>{false, false, false, false, true, false, false}));
+    const QStringList lines = vocabularyLines();
+    const QString path = QString::fromLocal8Bit(qgetenv("ARQ_SOURCE_DIR")) + "/tests/devices/data/vocabulary.txt";
+    if (qEnvironmentVariableIsSet("ARQ_UPDATE_GOLDEN")) {
+        QFile out(path);
+        QVERIFY(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        out.write((lines.join('\n') + '\n').toUtf8());
+    }
+    QFile file(path);
+    QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(path));
+    const QStringList golden = QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
+    for (int i = 0; i < std::max(lines.size(), golden.size()); ++i)
+        QVERIFY2(lines.value(i) == golden.value(i),
+                 qPrintable(QStringLiteral("line %1: now \"%2\", golden \"%3\"").arg(i + 1).arg(lines.value(i), golden.value(i))));
+
+    // The lists the editors rely on by name, as the golden file shows them.
+    const auto has = [&](const QString& line) { return golden.contains(line); };
+    QVERIFY(has("3108A TypeList(125) = 直流电流"));
+    QVERIFY(has("3108A WiringList(热敏电阻) = 二线制|四线制"));
+    QVERIFY(has("3108A UnitList(热电偶) = ℃|mV|V"));
+    QVERIFY(has("3108A CompensationList = 内部补偿|固定冷端"));
+    QVERIFY(has("3108A CoefficientMask(R(T)) = 1111000"));
+    QVERIFY(has("1586A TypeList(221) = 直流电压|交流电压"));
+    QVERIFY(has("1586A MaxChannelCount(1,0,1,0,1,0) = 66"));
+    QVERIFY(has("1586A CoefficientMask(POLY) = 1111111"));
 }
 
 void TestVocabulary::channelNumbers1586A_data()
