@@ -7,6 +7,7 @@
 #include "Tool.h"
 #include "TransferRules.h"
 #include "TransferSample.h"
+#include "TransferTask.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -27,6 +28,8 @@ private slots:
     void importRefusals();
     void importDialogAtomic();
     void offlineDialogSave();
+    void streamedStore_data();
+    void streamedStore();
 };
 
 namespace {
@@ -381,3 +384,105 @@ void TestTransfer::offlineDialogSave()
 
 QTEST_MAIN(TestTransfer)
 #include "tst_transfer.moc"
+
+// Long runs go into the transaction batch by batch as they are read: many
+// batches, none large, the same rows as read whole; a failure after
+// batches were stored (a missing record, a bad interval, an allocation that
+// fails) still leaves the database exactly as it was.
+void TestTransfer::streamedStore_data()
+{
+    QTest::addColumn<bool>("offline");
+    QTest::addColumn<int>("broken");      // record of the second file left out (import) or cut short, -1: none
+    QTest::addColumn<bool>("throwAlloc"); // the reader's third batch fails to allocate
+    QTest::addColumn<QString>("failure");
+    QTest::newRow("import") << false << -1 << false << QString();
+    QTest::newRow("import, record missing late") << false << 4500 << false
+                                                 << QStringLiteral("采集数据不匹配，未能保存数据！\n设备2（Fluke 1586A），文件：d2.csv，时间：2024-05-06 11:15:00");
+    QTest::newRow("import, out of memory") << false << -1 << true << QStringLiteral("内存不足，未保存任何数据！");
+    QTest::newRow("offline") << true << -1 << false << QString();
+    QTest::newRow("offline, record short late") << true << 4500 << false
+                                                << QStringLiteral("采集数据不匹配，未能保存数据！");
+    QTest::newRow("offline, out of memory") << true << -1 << true << QStringLiteral("内存不足，未保存任何数据！");
+}
+
+void TestTransfer::streamedStore()
+{
+    QFETCH(bool, offline);
+    QFETCH(int, broken);
+    QFETCH(bool, throwAlloc);
+    QFETCH(QString, failure);
+    TestWorkDir dir;
+    QVERIFY(TestSupport::openDatabase());
+    QVERIFY(Tool::addParametersData({QStringLiteral("Z"), kS, {"1", "2"}}));
+    const QStringList before = TransferSample::dump();
+    const int seconds = 6000;
+    SystemContext context;
+    TransferSample::fill(context, 2, 3, {"A", "C"}, 1.0, kS, kS.addSecs(seconds - 1));
+    const QStringList paths{dir.file("d1.csv"), dir.file("d2.csv")};
+    QVERIFY(TransferSample::writeScannerFile(paths.at(0), 0, 3, kS, seconds));
+    QVERIFY(TransferSample::writeScannerFile(paths.at(1), 1, 3, kS, seconds, offline ? -1 : broken));
+    if (offline && broken >= 0) {
+        QFile file(paths.at(1));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QList<QByteArray> lines = file.readAll().split('\n');
+        file.close();
+        lines[broken + 1] = lines[broken + 1].left(lines[broken + 1].indexOf(',', 30)) + ",0,0";
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(lines.join('\n'));
+    }
+    const TransferRules::ImportJob job{context.AcquisitionDevice, context.ChannelConfig, context.ChannelList,
+                                       context.ProjectName, paths, kS, kS.addSecs(seconds - 1), 1.0};
+    TransferRules::WorkingFilesJob working{paths, context.ChannelList, context.ProjectName, kS,
+                                           kS.addSecs(seconds - 1), 1.0};
+    QList<Tool::Struct_Parameters> projects;
+    for (const QString& name : context.ProjectName) {
+        Tool::Struct_Parameters p;
+        p.Name = name;
+        projects << p;
+    }
+    int batches = 0, largest = 0;
+    QList<int> percents;
+    TransferTask task;
+    connect(&task, &TransferTask::progress, this, [&percents](int p) { percents << p; });
+    QSignalSpy finished(&task, &TransferTask::finished);
+    task.start(
+        [&](const TransferRules::Progress& progress, const std::atomic<bool>* cancel, const TransferRules::RowSink& sink) {
+            const TransferRules::RowSink counted = [&](const QList<Tool::Struct_ParametersData>& rows) {
+                ++batches;
+                largest = qMax(largest, int(rows.size()));
+                if (throwAlloc && batches == 3)
+                    throw std::bad_alloc();
+                return sink(rows);
+            };
+            return offline ? TransferRules::readWorkingFiles(working, progress, cancel, counted)
+                           : TransferRules::importFiles(job, progress, cancel, counted);
+        },
+        projects, QSqlDatabase::database().databaseName());
+    QVERIFY(finished.wait(20000));
+    QCOMPARE(finished.first().at(0).toString(), failure);
+    QVERIFY2(batches >= (failure.isEmpty() ? 3 : 2), qPrintable(QString::number(batches)));
+    QVERIFY(largest <= 3072 + 2);
+    if (!failure.isEmpty()) {
+        QCOMPARE(TransferSample::dump(), before);
+        TestSupport::closeDatabase();
+        return;
+    }
+    // The import's grid ends before the end time; the offline save keeps the record at it.
+    const int rows = offline ? seconds : seconds - 1;
+    QCOMPARE(TestSupport::scalar("select count(*) from ParametersData where Name = 'A'").toInt(), rows);
+    QCOMPARE(TestSupport::scalar("select count(*) from ParametersData where Name = 'C'").toInt(), rows);
+    QCOMPARE(TestSupport::scalar("select count(*) from Parameters").toInt(), 2);
+    // Device-major channels alternate between the projects: C holds channel 102 of
+    // device 1 and 101, 103 of device 2.
+    const qint64 last = rows - 1;
+    QCOMPARE(TestSupport::scalar("select Data from ParametersData where Name = 'C' order by Time desc limit 1").toString(),
+             QStringList({TransferSample::valueText(0, 1, last), TransferSample::valueText(1, 0, last),
+                          TransferSample::valueText(1, 2, last)})
+                 .join(QLatin1Char(',')));
+    QCOMPARE(percents.last(), 100);
+    if (!offline) {
+        QVERIFY(std::is_sorted(percents.begin(), percents.end()));
+        QVERIFY(percents.size() > 4);
+    }
+    TestSupport::closeDatabase();
+}

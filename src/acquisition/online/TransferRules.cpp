@@ -16,6 +16,8 @@ namespace TransferRules {
 namespace {
 
 constexpr int kProgressStep = 1024;
+// Rows handed to a sink at a time: a few hundred kilobytes.
+constexpr int kBatchRows = 3072;
 
 // Messages are marked QT_TRANSLATE_NOOP at their use so lupdate finds them
 // under the dialog that shows them.
@@ -54,6 +56,31 @@ void appendChannelFields(QStringList& values, const QStringList& fields)
 {
     for (int i = 2; i < fields.size() - 2; ++i)
         values << fields.at(i);
+}
+
+// Hands the rows to the sink once there are enough of them (or any, when
+// `all`); false when it refused them.
+bool flush(Outcome& out, const RowSink& sink, bool all = false)
+{
+    if (!sink || out.rows.isEmpty() || (!all && out.rows.size() < kBatchRows))
+        return true;
+    const bool taken = sink(out.rows);
+    out.rows.clear();
+    if (!taken) {
+        out.refused = true;
+        out.failure = importText(QT_TRANSLATE_NOOP("ParametersImport", "采集数据保存失败！"));
+    }
+    return taken;
+}
+
+// The end of a read: what is left goes to the sink.
+Outcome finish(Outcome out, const RowSink& sink)
+{
+    if (out.ok())
+        flush(out, sink, true);
+    else
+        out.rows.clear();
+    return out;
 }
 
 QDateTime recordTime(const QStringList& fields)
@@ -96,7 +123,9 @@ int deviceWithoutReader(const QList<Tool::Struct_AcquisitionDevice>& devices)
     return -1;
 }
 
-Outcome importFiles(const ImportJob& job, const Progress& progress, const std::atomic<bool>* cancel)
+namespace {
+
+Outcome importOnto(const ImportJob& job, const Progress& progress, const std::atomic<bool>* cancel, const RowSink& sink)
 {
     Outcome out;
     const QString noChannels = importText(QT_TRANSLATE_NOOP("ParametersImport", "未检测到通道！"));
@@ -151,7 +180,8 @@ Outcome importFiles(const ImportJob& job, const Progress& progress, const std::a
 
     const qint64 seconds = wholeSeconds(job.start, job.end);
     const qint64 n = seconds > 0 ? seconds / step : 0;
-    out.rows.reserve(static_cast<int>(qMin<qint64>(n * job.projectNames.size(), 50'000'000)));
+    if (!sink)
+        out.rows.reserve(static_cast<int>(qMin<qint64>(n * job.projectNames.size(), 50'000'000)));
     QStringList values, deviceValues;
     for (qint64 k = 0; k < n; ++k) {
         if (k % kProgressStep == 0) {
@@ -176,11 +206,23 @@ Outcome importFiles(const ImportJob& job, const Progress& progress, const std::a
             values += deviceValues;
         }
         appendRows(out.rows, job.projectNames, job.chosen, columnMap, values, t);
+        if (!flush(out, sink)) {
+            closeAll();
+            return out;
+        }
     }
     closeAll();
     if (progress)
         progress(n, n);
     return out;
+}
+
+} // namespace
+
+Outcome importFiles(const ImportJob& job, const Progress& progress, const std::atomic<bool>* cancel,
+                    const RowSink& sink)
+{
+    return finish(importOnto(job, progress, cancel, sink), sink);
 }
 
 // --- working files ----------------------------------------------------------
@@ -203,7 +245,10 @@ int triggerCount(const QDateTime& start, const QDateTime& end, double scanInterv
     return static_cast<int>(qMin<double>(seconds / scanInterval, 2147483647.0));
 }
 
-Outcome readWorkingFiles(const WorkingFilesJob& job, const Progress& progress, const std::atomic<bool>* cancel)
+namespace {
+
+Outcome readRecords(const WorkingFilesJob& job, const Progress& progress, const std::atomic<bool>* cancel,
+                    const RowSink& sink)
 {
     Outcome out;
     std::vector<std::unique_ptr<QFile>> files;
@@ -314,7 +359,17 @@ Outcome readWorkingFiles(const WorkingFilesJob& job, const Progress& progress, c
         // Grid times have whole seconds: S + trunc(w × T).
         appendRows(out.rows, job.projectNames, job.chosen, columnMap, values,
                    start.addSecs(static_cast<qint64>(w * interval)));
+        if (!flush(out, sink))
+            return out;
     }
+}
+
+} // namespace
+
+Outcome readWorkingFiles(const WorkingFilesJob& job, const Progress& progress, const std::atomic<bool>* cancel,
+                         const RowSink& sink)
+{
+    return finish(readRecords(job, progress, cancel, sink), sink);
 }
 
 DownloadSummary summarize(const WorkingFilesJob& job)
@@ -330,11 +385,18 @@ DownloadSummary summarize(const WorkingFilesJob& job)
         }
         summary.records << records;
     }
-    const Outcome outcome = readWorkingFiles(job);
+    // Only the first and last grid times are kept: a week's rows would not fit.
+    QDateTime first, last;
+    const Outcome outcome = readWorkingFiles(job, {}, nullptr, [&first, &last](const QList<Tool::Struct_ParametersData>& rows) {
+        if (!first.isValid())
+            first = rows.first().Time;
+        last = rows.last().Time;
+        return true;
+    });
     summary.failure = outcome.failure;
-    if (outcome.ok() && !outcome.rows.isEmpty()) {
-        summary.first = outcome.rows.first().Time;
-        summary.last = outcome.rows.last().Time;
+    if (outcome.ok()) {
+        summary.first = first;
+        summary.last = last;
     }
     return summary;
 }
