@@ -9,7 +9,8 @@
 // 3107A and 3108A write one format, the 1586A another). Each open call
 // matches the file's channel columns to the requested channel numbers and
 // leaves the file positioned at the first record; each read call searches
-// forward from there for the record of a given time.
+// forward from there for the record of a given time. Times are compared as
+// their clocks read (the record's text, the time in its own time spec).
 namespace DataFiles {
 
 // "Time,CH01,CH02,…": at least 9 fields, channel "1" + the header's 3rd and

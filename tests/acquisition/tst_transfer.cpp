@@ -28,6 +28,8 @@ private slots:
     void importRefusals();
     void importDialogAtomic();
     void offlineDialogSave();
+    void importAcrossZoneChange_data();
+    void importAcrossZoneChange();
     void streamedStore_data();
     void streamedStore();
 };
@@ -485,4 +487,52 @@ void TestTransfer::streamedStore()
         QVERIFY(percents.size() > 4);
     }
     TestSupport::closeDatabase();
+}
+
+// The grid runs through a change of the zone's offset as the local clock
+// does: every grid time is start + k s, reads on the wall clock as the
+// file's records do, and is found in the file.
+void TestTransfer::importAcrossZoneChange_data()
+{
+    QTest::addColumn<QString>("start");
+    QTest::addColumn<QString>("twentieth"); // the clock reading of grid time 20
+    QTest::newRow("spring, 02:00 skipped") << "2024-03-31 01:59:50" << "2024-03-31 03:00:10";
+    QTest::newRow("autumn, 02:00 again") << "2024-10-27 02:59:50" << "2024-10-27 02:00:10";
+    QTest::newRow("no change") << "2024-05-06 10:59:50" << "2024-05-06 11:00:10";
+}
+
+void TestTransfer::importAcrossZoneChange()
+{
+    QFETCH(QString, start);
+    QFETCH(QString, twentieth);
+    const QByteArray zone = qgetenv("TZ");
+    const bool hadZone = qEnvironmentVariableIsSet("TZ");
+    qputenv("TZ", "Europe/Berlin");
+    auto restore = qScopeGuard([&] {
+        if (hadZone)
+            qputenv("TZ", zone);
+        else
+            qunsetenv("TZ");
+    });
+    TestWorkDir dir;
+    QDateTime from = QDateTime::fromString(start, kFormat);
+    // In autumn the first pass through 02:xx is summer time: start there.
+    if (!from.isDaylightTime() && start.startsWith(QLatin1String("2024-10")))
+        from = from.addSecs(-3600);
+    QVERIFY(from.isValid());
+    const int seconds = 60;
+    SystemContext context;
+    TransferSample::fill(context, 1, 2, {"A"}, 1.0, from, from.addSecs(seconds));
+    QVERIFY(TransferSample::writeScannerFile(dir.file("d1.csv"), 0, 2, from, seconds + 5));
+    const TransferRules::ImportJob job{context.AcquisitionDevice, context.ChannelConfig, context.ChannelList,
+                                       context.ProjectName, {dir.file("d1.csv")}, from, from.addSecs(seconds), 1.0};
+    const Outcome out = TransferRules::importFiles(job);
+    QVERIFY2(out.ok(), qPrintable(out.failure));
+    QCOMPARE(out.rows.size(), seconds);
+    for (int k = 0; k < seconds; ++k) {
+        QCOMPARE(out.rows.at(k).Time, from.addSecs(k));
+        QCOMPARE(out.rows.at(k).Time.toString(kFormat), from.addSecs(k).toString(kFormat));
+        QCOMPARE(out.rows.at(k).Data, (QStringList{TransferSample::valueText(0, 0, k), TransferSample::valueText(0, 1, k)}));
+    }
+    QCOMPARE(out.rows.at(20).Time.toString(kFormat), twentieth);
 }
