@@ -111,10 +111,31 @@ struct Record
     QString text(int i) const { return QString::fromUtf8(data(i), length(i)); }
 };
 
+// The line buffer kept between records (one reader per thread).
+Record& lineRecord()
+{
+    thread_local Record record;
+    return record;
+}
+
 void cut(QFile& file, Record& record)
 {
-    record.line = file.readLine();
-    int n = record.line.size();
+    // Read into the kept buffer: a new QByteArray per line was a good part
+    // of the allocations of a read.
+    if (record.line.capacity() < 4096)
+        record.line.reserve(4096);
+    int n = 0;
+    for (;;) {
+        record.line.resize(record.line.capacity());
+        const qint64 got = file.readLine(record.line.data() + n, record.line.size() - n);
+        if (got <= 0)
+            break;
+        n += int(got);
+        if (record.line.at(n - 1) == '\n' || file.atEnd())
+            break;
+        record.line.reserve(record.line.capacity() * 2); // a longer line than any before
+    }
+    record.line.resize(n);
     while (n > 0 && (record.line.at(n - 1) == '\n' || record.line.at(n - 1) == '\r'))
         --n;
     record.line.truncate(n);
@@ -174,8 +195,10 @@ bool openLoggerFile(QFile& file, QList<bool>& columnUsed, const QString& name, c
 
 bool readLoggerRecord(QFile& file, const QList<bool>& columnUsed, const QDateTime& time, QStringList& values)
 {
-    values.clear();
-    Record record;
+    // Emptied, not cleared: clear() frees the list's storage, and the next
+    // record fills it again.
+    values.erase(values.begin(), values.end());
+    Record& record = lineRecord();
     if (!findRecord(file, columnUsed, 0, QStringLiteral("yyyy-MM-dd hh:mm:ss"), time, record))
         return false;
     for (int i = 0; i < columnUsed.size(); ++i) {
@@ -213,8 +236,10 @@ bool openScannerFile(QFile& file, QList<bool>& columnUsed, const QString& name, 
 
 bool readScannerRecord(QFile& file, const QList<bool>& columnUsed, const QDateTime& time, QStringList& values)
 {
-    values.clear();
-    Record record;
+    // Emptied, not cleared: clear() frees the list's storage, and the next
+    // record fills it again.
+    values.erase(values.begin(), values.end());
+    Record& record = lineRecord();
     if (!findRecord(file, columnUsed, 1, QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz"), time, record))
         return false;
     for (int i = 0; i < columnUsed.size(); ++i) {

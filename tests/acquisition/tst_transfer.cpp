@@ -216,6 +216,34 @@ void TestTransfer::importGrid()
     QCOMPARE(out.failure, QStringLiteral("采集数据不匹配，未能保存数据！\n设备2（%1），文件：d2.csv，时间：2024-05-06 10:00:06")
                               .arg(context.AcquisitionDevice.at(1).Mode));
     QVERIFY(out.rows.isEmpty());
+
+    // Records longer than the reader's line buffer, between short ones: every
+    // text whole, each record on its own grid time.
+    const QString longText = QString(9000, QLatin1Char('7')) + QStringLiteral(".5");
+    QVERIFY(TransferSample::writeScannerFile(dir.file("d2.csv"), 1, 3, kS, 20, -1, 900));
+    QFile d2(dir.file("d2.csv"));
+    QVERIFY(d2.open(QIODevice::ReadOnly));
+    QStringList lines = QString::fromUtf8(d2.readAll()).split(QLatin1Char('\n'));
+    d2.close();
+    for (int record : {2, 3, 7}) { // 10:00:02, 10:00:03 and 10:00:07
+        QStringList fields = lines[record + 1].split(QLatin1Char(','));
+        fields[2] = longText;
+        lines[record + 1] = fields.join(QLatin1Char(','));
+    }
+    QVERIFY(d2.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    d2.write(lines.join(QLatin1Char('\n')).toUtf8());
+    d2.close();
+    out = TransferRules::importFiles(job);
+    QVERIFY2(out.ok(), qPrintable(out.failure));
+    QCOMPARE(out.rows.size(), 10);
+    // Grid time 2k reads device 2's record of 2k − 1 s (at .900; 0 s for the
+    // first); B's second value is that record's channel 101.
+    for (int k = 0; k < 5; ++k) {
+        const int record = qMax(0, 2 * k - 1);
+        const bool isLong = record == 3 || record == 7;
+        QCOMPARE(out.rows.at(2 * k + 1).Data.at(1), isLong ? longText : TransferSample::valueText(1, 0, record));
+        QCOMPARE(out.rows.at(2 * k + 1).Data.at(2), TransferSample::valueText(1, 2, record));
+    }
 }
 
 void TestTransfer::importRefusals()

@@ -240,7 +240,7 @@ Outcome importOnto(const ImportJob& job, const Progress& progress, const std::at
                 progress(k, n);
         }
         const QDateTime t = grid.at(k);
-        values.clear();
+        values.erase(values.begin(), values.end()); // keeps the storage, unlike clear()
         for (size_t i = 0; i < readers.size(); ++i) {
             if (!readers[i]->ReadDataFile(t, deviceValues) || deviceValues.size() != channelCounts.at(int(i))) {
                 closeAll();
