@@ -7,9 +7,11 @@
 //              with std::from_chars, one grid time after the other; no Qt;
 //   product    TransferRules::importFiles onto the grid with a sink that
 //              drops the rows (the read alone), then the whole import as the
-//              dialog's worker runs it: rows streamed into one transaction.
+//              dialog's worker runs it: rows streamed into one transaction;
+//              with --offline also the offline download's save of the same
+//              files.
 //
-//   import_bench [seconds …]      (default 86400 604800)
+//   import_bench [--offline] [seconds …]      (default 86400 604800)
 #include "TransferRules.h"
 #include "TransferSample.h"
 #include "Tool.h"
@@ -251,7 +253,8 @@ int runReference(const std::vector<std::string>& paths, int seconds)
     return r.ok ? 0 : 1;
 }
 
-int runProduct(int argc, char** argv, const std::string& dir, const std::vector<std::string>& paths, int seconds)
+int runProduct(int argc, char** argv, const std::string& dir, const std::vector<std::string>& paths, int seconds,
+               bool offline)
 {
     QCoreApplication app(argc, argv);
     QDir::setCurrent(QString::fromStdString(dir));
@@ -287,11 +290,33 @@ int runProduct(int argc, char** argv, const std::string& dir, const std::vector<
         },
         QString());
     const double importTime = now() - t0;
-    const bool ok = read.ok() && outcome.ok() && stored == Tool::StoreOutcome::Stored;
+    bool ok = read.ok() && outcome.ok() && stored == Tool::StoreOutcome::Stored;
     std::printf("  product, import    %8.2f s  %9.0f records/s  VmHWM %6.1f MB  (%lld rows, %d progress reports)%s\n",
                 importTime, records / importTime, vmHwmKb() / 1024.0, static_cast<long long>(rows), progressCalls,
                 ok ? "" : "  FAILED");
     std::fflush(stdout);
+
+    // The offline save of the same files as the download leaves them, under other project names.
+    if (offline) {
+        TransferRules::WorkingFilesJob working{p.job.paths, p.job.chosen, {"O1", "O2", "O3"}, p.job.start, p.job.end,
+                                               1.0};
+        QList<Tool::Struct_Parameters> named = p.records;
+        for (int i = 0; i < named.size(); ++i)
+            named[i].Name = working.projectNames.at(i);
+        t0 = now();
+        const Tool::StoreOutcome saved = Tool::addProjects(
+            named,
+            [&](const Tool::RowBatchInserter& insert) {
+                outcome = TransferRules::readWorkingFiles(working, {}, nullptr, insert);
+                return outcome.ok();
+            },
+            QString());
+        const double saveTime = now() - t0;
+        ok = ok && outcome.ok() && saved == Tool::StoreOutcome::Stored;
+        std::printf("  product, offline   %8.2f s  %9.0f records/s  VmHWM %6.1f MB%s\n", saveTime, records / saveTime,
+                    vmHwmKb() / 1024.0, outcome.ok() && saved == Tool::StoreOutcome::Stored ? "" : "  FAILED");
+        std::fflush(stdout);
+    }
     return ok ? 0 : 1;
 }
 
@@ -312,8 +337,13 @@ int inChild(F f)
 int main(int argc, char** argv)
 {
     std::vector<int> lengths;
-    for (int i = 1; i < argc; ++i)
-        lengths.push_back(std::max(10, std::atoi(argv[i])));
+    bool offline = false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--offline") == 0)
+            offline = true;
+        else
+            lengths.push_back(std::max(10, std::atoi(argv[i])));
+    }
     if (lengths.empty())
         lengths = {86400, 604800};
     QTemporaryDir dir;
@@ -329,7 +359,7 @@ int main(int argc, char** argv)
         std::printf("import %d s x %d devices x %d channels (%d records per file):\n", seconds, kDevices, kChannels,
                     seconds);
         failures += inChild([&] { return runReference(paths, seconds); });
-        failures += inChild([&] { return runProduct(argc, argv, base, paths, seconds); });
+        failures += inChild([&] { return runProduct(argc, argv, base, paths, seconds, offline); });
     }
     return failures == 0 ? 0 : 1;
 }

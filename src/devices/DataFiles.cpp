@@ -3,6 +3,8 @@
 #include <QSet>
 #include <QVarLengthArray>
 
+#include <type_traits>
+
 namespace DataFiles {
 
 namespace {
@@ -59,18 +61,22 @@ qint64 wallMs(const QDateTime& time)
     return wallMs(time.date(), time.time());
 }
 
+inline int unit(char c) { return static_cast<unsigned char>(c); }
+inline int unit(QChar c) { return c.unicode(); }
+
 // "yyyy-MM-dd hh:mm:ss" with an optional ".zzz" as wall-clock ms, read by
-// hand from the bytes: the general format parser was most of the time of a
-// day-long import. Anything else goes to QDateTime::fromString, so the
-// accepted texts stay the same. False when it is no time.
-bool parseWallMs(const char* c, int n, const QString& format, qint64& ms)
+// hand: the general format parser was most of the time of a day-long
+// import. Anything else goes to QDateTime::fromString, so the accepted
+// texts stay the same. False when it is no time.
+template <typename C>
+bool parseWallMs(const C* c, int n, const QString& format, qint64& ms)
 {
     const bool withMs = format.size() == 23;
     if (n == (withMs ? 23 : 19)) {
         auto num = [c](int from, int len, bool& ok) {
             int v = 0;
             for (int i = from; i < from + len; ++i) {
-                const unsigned char u = static_cast<unsigned char>(c[i]);
+                const int u = unit(c[i]);
                 if (u < '0' || u > '9') {
                     ok = false;
                     return 0;
@@ -79,8 +85,8 @@ bool parseWallMs(const char* c, int n, const QString& format, qint64& ms)
             }
             return v;
         };
-        bool ok = c[4] == '-' && c[7] == '-' && c[10] == ' ' && c[13] == ':' && c[16] == ':'
-                  && (!withMs || c[19] == '.');
+        bool ok = unit(c[4]) == '-' && unit(c[7]) == '-' && unit(c[10]) == ' ' && unit(c[13]) == ':'
+                  && unit(c[16]) == ':' && (!withMs || unit(c[19]) == '.');
         const int y = num(0, 4, ok), mo = num(5, 2, ok), d = num(8, 2, ok), h = num(11, 2, ok),
                   mi = num(14, 2, ok), se = num(17, 2, ok), z = withMs ? num(20, 3, ok) : 0;
         if (ok) {
@@ -92,7 +98,12 @@ bool parseWallMs(const char* c, int n, const QString& format, qint64& ms)
             }
         }
     }
-    const QDateTime parsed = QDateTime::fromString(QString::fromUtf8(c, n), format);
+    QString text;
+    if constexpr (std::is_same_v<C, QChar>)
+        text = QString(c, n);
+    else
+        text = QString::fromUtf8(c, n);
+    const QDateTime parsed = QDateTime::fromString(text, format);
     if (!parsed.isValid())
         return false;
     ms = wallMs(parsed.date(), parsed.time());
@@ -170,6 +181,16 @@ bool findRecord(QFile& file, const QList<bool>& columnUsed, int timeField, const
 }
 
 } // namespace
+
+bool clockMs(const QString& text, const QString& format, qint64& ms)
+{
+    return parseWallMs(text.constData(), text.size(), format, ms);
+}
+
+qint64 clockMs(const QDateTime& time)
+{
+    return wallMs(time);
+}
 
 bool openLoggerFile(QFile& file, QList<bool>& columnUsed, const QString& name, const QStringList& channels)
 {

@@ -29,4 +29,10 @@ bool openScannerFile(QFile& file, QList<bool>& columnUsed, const QString& name, 
 // time: the texts of the used columns exactly as stored.
 bool readScannerRecord(QFile& file, const QList<bool>& columnUsed, const QDateTime& time, QStringList& values);
 
+// A time written as `format` ("yyyy-MM-dd hh:mm:ss" or with ".zzz") as its
+// clock reading in ms (no time zone); false when the text is none.
+bool clockMs(const QString& text, const QString& format, qint64& ms);
+// The clock reading of `time` in its own time spec, on the same count.
+qint64 clockMs(const QDateTime& time);
+
 } // namespace DataFiles

@@ -563,4 +563,16 @@ void TestTransfer::importAcrossZoneChange()
         QCOMPARE(out.rows.at(k).Data, (QStringList{TransferSample::valueText(0, 0, k), TransferSample::valueText(0, 1, k)}));
     }
     QCOMPARE(out.rows.at(20).Time.toString(kFormat), twentieth);
+
+    // The offline save of the same file: the records follow each other by
+    // the interval across the change, and the record at the end is kept.
+    const TransferRules::WorkingFilesJob working{{dir.file("d1.csv")}, context.ChannelList, context.ProjectName,
+                                                 from, from.addSecs(seconds), 1.0};
+    const Outcome saved = TransferRules::readWorkingFiles(working);
+    QVERIFY2(saved.ok(), qPrintable(saved.failure));
+    QCOMPARE(saved.rows.size(), seconds + 1);
+    for (int k = 0; k <= seconds; ++k) {
+        QCOMPARE(saved.rows.at(k).Time.toString(kFormat), from.addSecs(k).toString(kFormat));
+        QCOMPARE(saved.rows.at(k).Data.at(1), TransferSample::valueText(0, 1, k));
+    }
 }

@@ -2,6 +2,7 @@
 
 #include "ChannelModel.h"
 #include "Collection.h"
+#include "DataFiles.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -92,14 +93,24 @@ Outcome finish(Outcome out, const RowSink& sink)
 class GridClock
 {
 public:
-    GridClock(const QDateTime& start, qint64 stepMs) : m_start(start.toMSecsSinceEpoch()), m_step(stepMs) {}
+    explicit GridClock(const QDateTime& start) : m_start(start.toMSecsSinceEpoch()) {}
 
-    QDateTime at(qint64 k)
+    // The time `offsetMs` after the start.
+    QDateTime at(qint64 offsetMs)
     {
-        const qint64 ms = m_start + k * m_step;
+        const qint64 ms = m_start + offsetMs;
         if (ms < m_from || ms >= m_until)
             locate(ms);
         return QDateTime::fromMSecsSinceEpoch(ms, Qt::OffsetFromUTC, m_offset);
+    }
+    // The local clock's reading then, on the count of DataFiles::clockMs.
+    qint64 clockAt(qint64 offsetMs)
+    {
+        constexpr qint64 kEpochJulianDay = 2440588; // 1970-01-01
+        const qint64 ms = m_start + offsetMs;
+        if (ms < m_from || ms >= m_until)
+            locate(ms);
+        return ms + qint64(m_offset) * 1000 + kEpochJulianDay * 86400000;
     }
 
 private:
@@ -122,7 +133,7 @@ private:
         m_until = high;
     }
 
-    qint64 m_start, m_step;
+    qint64 m_start;
     qint64 m_from = 0, m_until = 0;
     int m_offset = 0;
 };
@@ -227,7 +238,7 @@ Outcome importOnto(const ImportJob& job, const Progress& progress, const std::at
     if (!sink)
         out.rows.reserve(static_cast<int>(qMin<qint64>(n * job.projectNames.size(), 50'000'000)));
     QStringList values, deviceValues;
-    GridClock grid(job.start, step * 1000);
+    GridClock grid(job.start);
     for (qint64 k = 0; k < n; ++k) {
         if (k % kProgressStep == 0) {
             if (cancelled(cancel)) {
@@ -239,7 +250,7 @@ Outcome importOnto(const ImportJob& job, const Progress& progress, const std::at
             if (progress)
                 progress(k, n);
         }
-        const QDateTime t = grid.at(k);
+        const QDateTime t = grid.at(k * step * 1000);
         values.erase(values.begin(), values.end()); // keeps the storage, unlike clear()
         for (size_t i = 0; i < readers.size(); ++i) {
             if (!readers[i]->ReadDataFile(t, deviceValues) || deviceValues.size() != channelCounts.at(int(i))) {
@@ -377,6 +388,16 @@ Outcome readRecords(const WorkingFilesJob& job, const Progress& progress, const 
     const double interval = job.scanInterval;
     const qint64 step = static_cast<qint64>(interval);
     const bool ending = endFlag(job.start, job.end, interval);
+    // Times as ms after the start: a record's clock reading is compared with
+    // the local clock's reading at the expected time, through the grid's
+    // cached zone offset (local QDateTime arithmetic costs zone lookups,
+    // most of a long save), so a change of the offset is no gap.
+    GridClock grid(start);
+    std::vector<qint64> previousMs;
+    for (const QDateTime& t : previous)
+        previousMs.push_back(start.msecsTo(t));
+    const qint64 endMs = start.msecsTo(job.end);
+    const QString timeFormat = QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz");
     for (qint64 w = 1;; ++w) {
         if (w % kProgressStep == 0) {
             if (cancelled(cancel))
@@ -384,18 +405,22 @@ Outcome readRecords(const WorkingFilesJob& job, const Progress& progress, const 
             if (progress)
                 progress(w, -1);
         }
-        values.clear();
+        values.erase(values.begin(), values.end()); // keeps the storage, unlike clear()
         for (size_t i = 0; i < files.size(); ++i) {
             // An empty line (a trailing line end) ends the data like the end of the file.
             if (!nextLine(*files[i], line) || line.trimmed().isEmpty())
                 return out;
             const QStringList fields = line.split(QLatin1Char(','), Qt::KeepEmptyParts);
-            const QDateTime t = recordTime(fields);
-            const qint64 off = t.isValid() ? wholeSeconds(previous[i].addSecs(step), t) : 99;
+            qint64 clock = 0;
+            const qint64 expected = previousMs[i] + step * 1000;
+            const bool readable = fields.size() > 1 && DataFiles::clockMs(fields.at(1), timeFormat, clock);
+            const qint64 late = readable ? clock - grid.clockAt(expected) : 0;
+            // Whole seconds off, truncated toward zero as wholeSeconds().
+            const qint64 off = readable ? late / 1000 : 99;
             if (off < -2 || off > 2)
                 return fail(QT_TRANSLATE_NOOP("ParametersDisconnection", "采集间隔不匹配，未能保存数据！"));
-            previous[i] = t;
-            if (ending && wholeSeconds(t, job.end) < 0)
+            previousMs[i] = expected + late;
+            if (ending && (endMs - previousMs[i]) / 1000 < 0)
                 return out;
             appendChannelFields(values, fields);
         }
@@ -403,7 +428,7 @@ Outcome readRecords(const WorkingFilesJob& job, const Progress& progress, const 
             return fail(QT_TRANSLATE_NOOP("ParametersDisconnection", "采集数据不匹配，未能保存数据！"));
         // Grid times have whole seconds: S + trunc(w × T).
         appendRows(out.rows, job.projectNames, job.chosen, columnMap, values,
-                   start.addSecs(static_cast<qint64>(w * interval)));
+                   grid.at(static_cast<qint64>(w * interval) * 1000));
         if (!flush(out, sink))
             return out;
     }
