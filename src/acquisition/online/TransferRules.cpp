@@ -403,7 +403,7 @@ Outcome readRecords(const WorkingFilesJob& job, const Progress& progress, const 
             if (cancelled(cancel))
                 return fail(QT_TRANSLATE_NOOP("ParametersDisconnection", "采集数据不匹配，未能保存数据！"));
             if (progress)
-                progress(w, -1);
+                progress(files.front()->pos(), files.front()->size()); // the records are not counted up front
         }
         values.erase(values.begin(), values.end()); // keeps the storage, unlike clear()
         for (size_t i = 0; i < files.size(); ++i) {

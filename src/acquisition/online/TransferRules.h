@@ -19,7 +19,8 @@ namespace TransferRules {
 // Whole seconds from a to b, truncated toward zero (0.9 s apart is 0).
 qint64 wholeSeconds(const QDateTime& a, const QDateTime& b);
 
-// Called with (done, total) now and then; total is the number of grid times.
+// Called with (done, total) now and then: grid times for an import, bytes of
+// the first working file for a save.
 using Progress = std::function<void(qint64 done, qint64 total)>;
 
 struct Outcome
