@@ -1,6 +1,9 @@
 #include "DataFiles.h"
 
 #include <QSet>
+#include <QVarLengthArray>
+
+#include <type_traits>
 
 namespace DataFiles {
 
@@ -44,19 +47,36 @@ bool useColumn(const QString& number, const QStringList& channels, QSet<QString>
     return used;
 }
 
-// "yyyy-MM-dd hh:mm:ss" with an optional ".zzz", read by hand: the general
-// format parser was most of the time of a day-long import. Anything else
-// goes to QDateTime::fromString, so the accepted texts stay the same.
-QDateTime parseTime(const QString& text, const QString& format)
+// Wall-clock milliseconds of a date and time: a count without a time zone,
+// so comparing two needs no call into the C library's zone code (each local
+// QDateTime conversion there costs a stat of the zone file).
+qint64 wallMs(const QDate& date, const QTime& time)
 {
-    const int n = text.size();
+    return date.toJulianDay() * 86400000 + time.msecsSinceStartOfDay();
+}
+
+// The clock reading of `time` in its own time spec.
+qint64 wallMs(const QDateTime& time)
+{
+    return wallMs(time.date(), time.time());
+}
+
+inline int unit(char c) { return static_cast<unsigned char>(c); }
+inline int unit(QChar c) { return c.unicode(); }
+
+// "yyyy-MM-dd hh:mm:ss" with an optional ".zzz" as wall-clock ms, read by
+// hand: the general format parser was most of the time of a day-long
+// import. Anything else goes to QDateTime::fromString, so the accepted
+// texts stay the same. False when it is no time.
+template <typename C>
+bool parseWallMs(const C* c, int n, const QString& format, qint64& ms)
+{
     const bool withMs = format.size() == 23;
     if (n == (withMs ? 23 : 19)) {
-        const QChar* c = text.constData();
         auto num = [c](int from, int len, bool& ok) {
             int v = 0;
             for (int i = from; i < from + len; ++i) {
-                const ushort u = c[i].unicode();
+                const int u = unit(c[i]);
                 if (u < '0' || u > '9') {
                     ok = false;
                     return 0;
@@ -65,38 +85,112 @@ QDateTime parseTime(const QString& text, const QString& format)
             }
             return v;
         };
-        bool ok = c[4] == QLatin1Char('-') && c[7] == QLatin1Char('-') && c[10] == QLatin1Char(' ')
-                  && c[13] == QLatin1Char(':') && c[16] == QLatin1Char(':') && (!withMs || c[19] == QLatin1Char('.'));
+        bool ok = unit(c[4]) == '-' && unit(c[7]) == '-' && unit(c[10]) == ' ' && unit(c[13]) == ':'
+                  && unit(c[16]) == ':' && (!withMs || unit(c[19]) == '.');
         const int y = num(0, 4, ok), mo = num(5, 2, ok), d = num(8, 2, ok), h = num(11, 2, ok),
-                  mi = num(14, 2, ok), se = num(17, 2, ok), ms = withMs ? num(20, 3, ok) : 0;
+                  mi = num(14, 2, ok), se = num(17, 2, ok), z = withMs ? num(20, 3, ok) : 0;
         if (ok) {
             const QDate date(y, mo, d);
-            const QTime time(h, mi, se, ms);
-            if (date.isValid() && time.isValid())
-                return QDateTime(date, time);
+            const QTime time(h, mi, se, z);
+            if (date.isValid() && time.isValid()) {
+                ms = wallMs(date, time);
+                return true;
+            }
         }
     }
-    return QDateTime::fromString(text, format);
+    QString text;
+    if constexpr (std::is_same_v<C, QChar>)
+        text = QString(c, n);
+    else
+        text = QString::fromUtf8(c, n);
+    const QDateTime parsed = QDateTime::fromString(text, format);
+    if (!parsed.isValid())
+        return false;
+    ms = wallMs(parsed.date(), parsed.time());
+    return true;
 }
 
-// Reads forward to the record within toleranceMs of time; fields out.
-bool findRecord(QFile& file, const QList<bool>& columnUsed, int timeField, const QString& format,
-                const QDateTime& time, QStringList& fields)
+// One record cut at its commas: field i is the bytes from at[i] to the
+// comma before at[i + 1].
+struct Record
 {
+    QByteArray line;
+    QVarLengthArray<int, 64> at;
+    int size() const { return at.size() - 1; }
+    const char* data(int i) const { return line.constData() + at[i]; }
+    int length(int i) const { return at[i + 1] - 1 - at[i]; }
+    QString text(int i) const { return QString::fromUtf8(data(i), length(i)); }
+};
+
+// The line buffer kept between records (one reader per thread).
+Record& lineRecord()
+{
+    thread_local Record record;
+    return record;
+}
+
+void cut(QFile& file, Record& record)
+{
+    // Read into the kept buffer: a new QByteArray per line was a good part
+    // of the allocations of a read.
+    if (record.line.capacity() < 4096)
+        record.line.reserve(4096);
+    int n = 0;
+    for (;;) {
+        record.line.resize(record.line.capacity());
+        const qint64 got = file.readLine(record.line.data() + n, record.line.size() - n);
+        if (got <= 0)
+            break;
+        n += int(got);
+        if (record.line.at(n - 1) == '\n' || file.atEnd())
+            break;
+        record.line.reserve(record.line.capacity() * 2); // a longer line than any before
+    }
+    record.line.resize(n);
+    while (n > 0 && (record.line.at(n - 1) == '\n' || record.line.at(n - 1) == '\r'))
+        --n;
+    record.line.truncate(n);
+    record.at.clear();
+    record.at.append(0);
+    const char* c = record.line.constData();
+    for (int i = 0; i < n; ++i) {
+        if (c[i] == ',')
+            record.at.append(i + 1);
+    }
+    record.at.append(n + 1);
+}
+
+// Reads forward to the record within 1000 ms of time.
+bool findRecord(QFile& file, const QList<bool>& columnUsed, int timeField, const QString& format,
+                const QDateTime& time, Record& record)
+{
+    // An invalid time is 0 ms from any record, as QDateTime::msecsTo has it.
+    const bool any = !time.isValid();
+    const qint64 wanted = any ? 0 : wallMs(time);
     while (file.isOpen() && !file.atEnd()) {
-        fields = readLine(file).split(QLatin1Char(','));
-        if (fields.size() < columnUsed.size() || fields.size() <= timeField)
+        cut(file, record);
+        if (record.size() < columnUsed.size() || record.size() <= timeField)
             return false;
-        const QDateTime recorded = parseTime(fields.at(timeField), format);
-        if (!recorded.isValid())
+        qint64 recorded = 0;
+        if (!parseWallMs(record.data(timeField), record.length(timeField), format, recorded))
             return false;
-        if (qAbs(recorded.msecsTo(time)) <= 1000)
+        if (any || qAbs(recorded - wanted) <= 1000)
             return true;
     }
     return false;
 }
 
 } // namespace
+
+bool clockMs(const QString& text, const QString& format, qint64& ms)
+{
+    return parseWallMs(text.constData(), text.size(), format, ms);
+}
+
+qint64 clockMs(const QDateTime& time)
+{
+    return wallMs(time);
+}
 
 bool openLoggerFile(QFile& file, QList<bool>& columnUsed, const QString& name, const QStringList& channels)
 {
@@ -122,13 +216,15 @@ bool openLoggerFile(QFile& file, QList<bool>& columnUsed, const QString& name, c
 
 bool readLoggerRecord(QFile& file, const QList<bool>& columnUsed, const QDateTime& time, QStringList& values)
 {
-    values.clear();
-    QStringList fields;
-    if (!findRecord(file, columnUsed, 0, QStringLiteral("yyyy-MM-dd hh:mm:ss"), time, fields))
+    // Emptied, not cleared: clear() frees the list's storage, and the next
+    // record fills it again.
+    values.erase(values.begin(), values.end());
+    Record& record = lineRecord();
+    if (!findRecord(file, columnUsed, 0, QStringLiteral("yyyy-MM-dd hh:mm:ss"), time, record))
         return false;
     for (int i = 0; i < columnUsed.size(); ++i) {
         if (columnUsed.at(i))
-            values << QString::number(static_cast<double>(fields.at(i).toFloat()), 'g', 6);
+            values << QString::number(static_cast<double>(record.text(i).toFloat()), 'g', 6);
     }
     return true;
 }
@@ -161,13 +257,15 @@ bool openScannerFile(QFile& file, QList<bool>& columnUsed, const QString& name, 
 
 bool readScannerRecord(QFile& file, const QList<bool>& columnUsed, const QDateTime& time, QStringList& values)
 {
-    values.clear();
-    QStringList fields;
-    if (!findRecord(file, columnUsed, 1, QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz"), time, fields))
+    // Emptied, not cleared: clear() frees the list's storage, and the next
+    // record fills it again.
+    values.erase(values.begin(), values.end());
+    Record& record = lineRecord();
+    if (!findRecord(file, columnUsed, 1, QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz"), time, record))
         return false;
     for (int i = 0; i < columnUsed.size(); ++i) {
         if (columnUsed.at(i))
-            values << fields.at(i);
+            values << record.text(i);
     }
     return true;
 }

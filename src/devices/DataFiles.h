@@ -9,7 +9,8 @@
 // 3107A and 3108A write one format, the 1586A another). Each open call
 // matches the file's channel columns to the requested channel numbers and
 // leaves the file positioned at the first record; each read call searches
-// forward from there for the record of a given time.
+// forward from there for the record of a given time. Times are compared as
+// their clocks read (the record's text, the time in its own time spec).
 namespace DataFiles {
 
 // "Time,CH01,CH02,…": at least 9 fields, channel "1" + the header's 3rd and
@@ -27,5 +28,11 @@ bool openScannerFile(QFile& file, QList<bool>& columnUsed, const QString& name, 
 // The record whose time (field 1, with milliseconds) is within 1000 ms of
 // time: the texts of the used columns exactly as stored.
 bool readScannerRecord(QFile& file, const QList<bool>& columnUsed, const QDateTime& time, QStringList& values);
+
+// A time written as `format` ("yyyy-MM-dd hh:mm:ss" or with ".zzz") as its
+// clock reading in ms (no time zone); false when the text is none.
+bool clockMs(const QString& text, const QString& format, qint64& ms);
+// The clock reading of `time` in its own time spec, on the same count.
+qint64 clockMs(const QDateTime& time);
 
 } // namespace DataFiles

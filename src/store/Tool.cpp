@@ -29,6 +29,7 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <memory>
 #include <mutex>
 
 namespace Tool {
@@ -718,76 +719,110 @@ bool nativeHandleShared(const QSqlDatabase& db)
     return shared;
 }
 
-// Inserts the rows inside the caller's open transaction. Where the driver
-// shares our SQLite the statement runs on its own sqlite3 handle:
-// QSqlQuery's per-row QVariant binding and parameter bookkeeping cost more
-// than SQLite's insert itself.
-bool insertRows(QSqlDatabase& db, const QList<Struct_ParametersData>& rows,
-                const std::function<bool(int)>& progress)
+// Inserts rows inside the caller's open transaction, batch after batch
+// through one prepared statement. Where the driver shares our SQLite the
+// statement runs on its own sqlite3 handle: QSqlQuery's per-row QVariant
+// binding and parameter bookkeeping cost more than SQLite's insert itself.
+class RowWriter
 {
-    constexpr int kProgressStep = 4096;
-    sqlite3* handle = nativeHandle(db);
-    if (!handle || g_ForceQtStatements.load() || !nativeHandleShared(db)) {
-        QSqlQuery q(db);
-        if (!q.prepare(QStringLiteral("insert into ParametersData values ( ?,?,?)")))
+public:
+    RowWriter(QSqlDatabase& db, const std::function<bool(int)>& progress)
+        : m_progress(progress)
+    {
+        sqlite3* handle = nativeHandle(db);
+        if (handle && !g_ForceQtStatements.load() && nativeHandleShared(db)) {
+            m_handle = handle;
+            m_ready = sqlite3_prepare_v2(handle, "insert into ParametersData values (?,?,?)", -1, &m_stmt, nullptr)
+                      == SQLITE_OK;
+            m_time.reserve(32);
+            m_data.reserve(1024);
+        } else {
+            m_query.reset(new QSqlQuery(db));
+            m_ready = m_query->prepare(QStringLiteral("insert into ParametersData values ( ?,?,?)"));
+        }
+    }
+    ~RowWriter()
+    {
+        if (m_stmt)
+            sqlite3_finalize(m_stmt);
+    }
+    RowWriter(const RowWriter&) = delete;
+    RowWriter& operator=(const RowWriter&) = delete;
+
+    bool write(const QList<Struct_ParametersData>& rows)
+    {
+        if (!m_ready)
             return false;
-        int done = 0;
-        QByteArray time;
-        QString lastName;
-        QVariant name;
         for (const Struct_ParametersData& row : rows) {
-            if (done == 0 || row.Name != lastName) {
-                lastName = row.Name;
-                name = notNull(row.Name);
+            if (!(m_stmt ? writeNative(row) : writeQt(row))) {
+                m_ready = false;
+                return false;
             }
-            time.resize(0);
-            appendScanTime(time, row.Time);
-            // Empty text, never NULL, as on the native path.
-            q.bindValue(0, name);
-            q.bindValue(1, QString::fromLatin1(time.constData(), time.size()));
-            q.bindValue(2, notNull(joinComma(row.Data)));
-            if (!q.exec())
+            if (++m_done % kProgressStep == 0 && m_progress && !m_progress(m_done)) {
+                m_ready = false;
                 return false;
-            if (++done % kProgressStep == 0 && progress && !progress(done))
-                return false;
+            }
         }
         return true;
     }
-    sqlite3_stmt* stmt = nullptr;
-    if (sqlite3_prepare_v2(handle, "insert into ParametersData values (?,?,?)", -1, &stmt, nullptr) != SQLITE_OK)
-        return false;
-    QByteArray name, time, data;
-    time.reserve(32);
-    data.reserve(1024);
-    QString lastName;
-    bool ok = true;
-    int done = 0;
-    for (const Struct_ParametersData& row : rows) {
-        if (done == 0 || row.Name != lastName) {
-            lastName = row.Name;
-            name = row.Name.toUtf8();
-        }
-        time.resize(0);
-        appendScanTime(time, row.Time);
-        data.resize(0); // keeps the capacity, unlike clear()
-        appendJoined(data, row.Data);
-        sqlite3_bind_text(stmt, 1, name.constData(), name.size(), SQLITE_STATIC);
-        sqlite3_bind_text(stmt, 2, time.constData(), time.size(), SQLITE_STATIC);
-        sqlite3_bind_text(stmt, 3, data.constData(), data.size(), SQLITE_STATIC);
-        const int rc = sqlite3_step(stmt);
-        sqlite3_reset(stmt);
-        if (rc != SQLITE_DONE) {
-            qWarning() << "store: row insert failed:" << sqlite3_errmsg(handle);
-            ok = false;
-            break;
-        }
-        if (++done % kProgressStep == 0 && progress && !progress(done)) {
-            ok = false;
-            break;
+
+private:
+    static constexpr int kProgressStep = 4096;
+
+    void nameOf(const Struct_ParametersData& row)
+    {
+        if (m_done == 0 || row.Name != m_lastName) {
+            m_lastName = row.Name;
+            m_name = row.Name.toUtf8();
+            m_nameValue = notNull(row.Name);
         }
     }
-    sqlite3_finalize(stmt);
-    return ok;
+    bool writeNative(const Struct_ParametersData& row)
+    {
+        nameOf(row);
+        m_time.resize(0);
+        appendScanTime(m_time, row.Time);
+        m_data.resize(0); // keeps the capacity, unlike clear()
+        appendJoined(m_data, row.Data);
+        sqlite3_bind_text(m_stmt, 1, m_name.constData(), m_name.size(), SQLITE_STATIC);
+        sqlite3_bind_text(m_stmt, 2, m_time.constData(), m_time.size(), SQLITE_STATIC);
+        sqlite3_bind_text(m_stmt, 3, m_data.constData(), m_data.size(), SQLITE_STATIC);
+        const int rc = sqlite3_step(m_stmt);
+        sqlite3_reset(m_stmt);
+        if (rc != SQLITE_DONE) {
+            qWarning() << "store: row insert failed:" << sqlite3_errmsg(m_handle);
+            return false;
+        }
+        return true;
+    }
+    bool writeQt(const Struct_ParametersData& row)
+    {
+        nameOf(row);
+        m_time.resize(0);
+        appendScanTime(m_time, row.Time);
+        // Empty text, never NULL, as on the native path.
+        m_query->bindValue(0, m_nameValue);
+        m_query->bindValue(1, QString::fromLatin1(m_time.constData(), m_time.size()));
+        m_query->bindValue(2, notNull(joinComma(row.Data)));
+        return m_query->exec();
+    }
+
+    std::function<bool(int)> m_progress;
+    sqlite3* m_handle = nullptr;
+    sqlite3_stmt* m_stmt = nullptr;
+    std::unique_ptr<QSqlQuery> m_query;
+    bool m_ready = false;
+    int m_done = 0;
+    QByteArray m_name, m_time, m_data;
+    QString m_lastName;
+    QVariant m_nameValue;
+};
+
+bool insertRows(QSqlDatabase& db, const QList<Struct_ParametersData>& rows,
+                const std::function<bool(int)>& progress)
+{
+    RowWriter writer(db, progress);
+    return writer.write(rows);
 }
 
 QSqlDatabase connectionNamed(const QString& connection)
@@ -845,6 +880,14 @@ bool addParametersDataBulk(const QList<Struct_ParametersData>& rows, int busyTim
 StoreOutcome addProjects(const QList<Struct_Parameters>& projects, const QList<Struct_ParametersData>& rows,
                          const QString& connection, const std::function<bool(int)>& progress, QString* takenName)
 {
+    return addProjects(
+        projects, [&rows](const RowBatchInserter& insert) { return insert(rows); }, connection, progress, takenName);
+}
+
+StoreOutcome addProjects(const QList<Struct_Parameters>& projects,
+                         const std::function<bool(const RowBatchInserter&)>& produce, const QString& connection,
+                         const std::function<bool(int)>& progress, QString* takenName)
+{
     QSqlDatabase db = connectionNamed(connection);
     if (!db.isOpen() || !db.transaction())
         return StoreOutcome::Failed;
@@ -885,8 +928,15 @@ StoreOutcome addProjects(const QList<Struct_Parameters>& projects, const QList<S
                 return fail(StoreOutcome::Failed);
         }
     }
-    if (!insertRows(db, rows, progress))
-        return fail(StoreOutcome::Failed);
+    try {
+        RowWriter writer(db, progress);
+        if (!produce([&writer](const QList<Struct_ParametersData>& batch) { return writer.write(batch); }))
+            return fail(StoreOutcome::Failed);
+    } catch (...) {
+        // An allocation that failed while the rows were made: nothing stays.
+        db.rollback();
+        throw;
+    }
     if (!db.commit())
         return fail(StoreOutcome::Failed);
     for (const Struct_Parameters& p : projects)

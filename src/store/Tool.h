@@ -91,6 +91,15 @@ enum class StoreOutcome { Stored, NameTaken, Failed };
 StoreOutcome addProjects(const QList<Struct_Parameters>& projects, const QList<Struct_ParametersData>& rows,
                          const QString& connection = QString(),
                          const std::function<bool(int stored)>& progress = {}, QString* takenName = nullptr);
+// The same with rows made while they are stored: `produce` runs inside the
+// transaction, after the name checks and the project records, and hands its
+// rows to the inserter batch by batch (false: an insert failed or progress
+// cancelled). It returns false to roll everything back (Failed). An
+// exception thrown by `produce` rolls back and goes on to the caller.
+using RowBatchInserter = std::function<bool(const QList<Struct_ParametersData>& rows)>;
+StoreOutcome addProjects(const QList<Struct_Parameters>& projects,
+                         const std::function<bool(const RowBatchInserter&)>& produce, const QString& connection,
+                         const std::function<bool(int stored)>& progress = {}, QString* takenName = nullptr);
 
 // A connection of its own to the database file at `path`, for a worker
 // thread that stores a large import; opened and closed on that thread.

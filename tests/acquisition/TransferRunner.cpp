@@ -1,6 +1,7 @@
 // Headless import (or, with --offline, the offline download's save) for the
-// kill test: writes three devices' data files, reads them and stores the projects, printing "STORING" once rows are going into
-// the open transaction, then waiting there to be killed.
+// kill test: writes three devices' data files and reads them into the open
+// transaction, printing "STORING" once rows are going in, then waits there
+// to be killed.
 #include "TestSupport.h"
 #include "Tool.h"
 #include "TransferRules.h"
@@ -40,25 +41,31 @@ int main(int argc, char** argv)
     offline.start = start;
     offline.end = start.addSecs(seconds);
     offline.scanInterval = 1.0;
-    const TransferRules::Outcome out =
-        args.contains(QStringLiteral("--offline"))
-            ? TransferRules::readWorkingFiles(offline)
-            : TransferRules::importFiles({context.AcquisitionDevice, context.ChannelConfig, context.ChannelList,
-                                          context.ProjectName, paths, start, start.addSecs(seconds), 1.0});
-    if (!out.ok())
-        return 5;
     QList<Tool::Struct_Parameters> records;
     for (const QString& name : context.ProjectName) {
         Tool::Struct_Parameters p;
         p.Name = name;
         records << p;
     }
-    Tool::addProjects(records, out.rows, QString(), [](int) {
-        std::printf("STORING\n");
-        std::fflush(stdout);
-        for (;;)
-            QThread::sleep(1);
-        return true;
-    });
+    // The rows go into the transaction as they are read, as the dialogs' worker stores them.
+    const bool offlineSave = args.contains(QStringLiteral("--offline"));
+    Tool::addProjects(
+        records,
+        [&](const Tool::RowBatchInserter& insert) {
+            const TransferRules::Outcome out =
+                offlineSave ? TransferRules::readWorkingFiles(offline, {}, nullptr, insert)
+                            : TransferRules::importFiles({context.AcquisitionDevice, context.ChannelConfig,
+                                                          context.ChannelList, context.ProjectName, paths, start,
+                                                          start.addSecs(seconds), 1.0},
+                                                         {}, nullptr, insert);
+            return out.ok();
+        },
+        QString(), [](int) {
+            std::printf("STORING\n");
+            std::fflush(stdout);
+            for (;;)
+                QThread::sleep(1);
+            return true;
+        });
     return 6;
 }

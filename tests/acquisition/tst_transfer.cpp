@@ -7,6 +7,7 @@
 #include "Tool.h"
 #include "TransferRules.h"
 #include "TransferSample.h"
+#include "TransferTask.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -27,6 +28,10 @@ private slots:
     void importRefusals();
     void importDialogAtomic();
     void offlineDialogSave();
+    void importAcrossZoneChange_data();
+    void importAcrossZoneChange();
+    void streamedStore_data();
+    void streamedStore();
 };
 
 namespace {
@@ -211,6 +216,34 @@ void TestTransfer::importGrid()
     QCOMPARE(out.failure, QStringLiteral("采集数据不匹配，未能保存数据！\n设备2（%1），文件：d2.csv，时间：2024-05-06 10:00:06")
                               .arg(context.AcquisitionDevice.at(1).Mode));
     QVERIFY(out.rows.isEmpty());
+
+    // Records longer than the reader's line buffer, between short ones: every
+    // text whole, each record on its own grid time.
+    const QString longText = QString(9000, QLatin1Char('7')) + QStringLiteral(".5");
+    QVERIFY(TransferSample::writeScannerFile(dir.file("d2.csv"), 1, 3, kS, 20, -1, 900));
+    QFile d2(dir.file("d2.csv"));
+    QVERIFY(d2.open(QIODevice::ReadOnly));
+    QStringList lines = QString::fromUtf8(d2.readAll()).split(QLatin1Char('\n'));
+    d2.close();
+    for (int record : {2, 3, 7}) { // 10:00:02, 10:00:03 and 10:00:07
+        QStringList fields = lines[record + 1].split(QLatin1Char(','));
+        fields[2] = longText;
+        lines[record + 1] = fields.join(QLatin1Char(','));
+    }
+    QVERIFY(d2.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    d2.write(lines.join(QLatin1Char('\n')).toUtf8());
+    d2.close();
+    out = TransferRules::importFiles(job);
+    QVERIFY2(out.ok(), qPrintable(out.failure));
+    QCOMPARE(out.rows.size(), 10);
+    // Grid time 2k reads device 2's record of 2k − 1 s (at .900; 0 s for the
+    // first); B's second value is that record's channel 101.
+    for (int k = 0; k < 5; ++k) {
+        const int record = qMax(0, 2 * k - 1);
+        const bool isLong = record == 3 || record == 7;
+        QCOMPARE(out.rows.at(2 * k + 1).Data.at(1), isLong ? longText : TransferSample::valueText(1, 0, record));
+        QCOMPARE(out.rows.at(2 * k + 1).Data.at(2), TransferSample::valueText(1, 2, record));
+    }
 }
 
 void TestTransfer::importRefusals()
@@ -381,3 +414,164 @@ void TestTransfer::offlineDialogSave()
 
 QTEST_MAIN(TestTransfer)
 #include "tst_transfer.moc"
+
+// Long runs go into the transaction batch by batch as they are read: many
+// batches, none large, the same rows as read whole; a failure after
+// batches were stored (a missing record, a bad interval, an allocation that
+// fails) still leaves the database exactly as it was.
+void TestTransfer::streamedStore_data()
+{
+    QTest::addColumn<bool>("offline");
+    QTest::addColumn<int>("broken");      // record of the second file left out (import) or cut short, -1: none
+    QTest::addColumn<bool>("throwAlloc"); // the reader's third batch fails to allocate
+    QTest::addColumn<QString>("failure");
+    QTest::newRow("import") << false << -1 << false << QString();
+    QTest::newRow("import, record missing late") << false << 4500 << false
+                                                 << QStringLiteral("采集数据不匹配，未能保存数据！\n设备2（Fluke 1586A），文件：d2.csv，时间：2024-05-06 11:15:00");
+    QTest::newRow("import, out of memory") << false << -1 << true << QStringLiteral("内存不足，未保存任何数据！");
+    QTest::newRow("offline") << true << -1 << false << QString();
+    QTest::newRow("offline, record short late") << true << 4500 << false
+                                                << QStringLiteral("采集数据不匹配，未能保存数据！");
+    QTest::newRow("offline, out of memory") << true << -1 << true << QStringLiteral("内存不足，未保存任何数据！");
+}
+
+void TestTransfer::streamedStore()
+{
+    QFETCH(bool, offline);
+    QFETCH(int, broken);
+    QFETCH(bool, throwAlloc);
+    QFETCH(QString, failure);
+    TestWorkDir dir;
+    QVERIFY(TestSupport::openDatabase());
+    QVERIFY(Tool::addParametersData({QStringLiteral("Z"), kS, {"1", "2"}}));
+    const QStringList before = TransferSample::dump();
+    const int seconds = 6000;
+    SystemContext context;
+    TransferSample::fill(context, 2, 3, {"A", "C"}, 1.0, kS, kS.addSecs(seconds - 1));
+    const QStringList paths{dir.file("d1.csv"), dir.file("d2.csv")};
+    QVERIFY(TransferSample::writeScannerFile(paths.at(0), 0, 3, kS, seconds));
+    QVERIFY(TransferSample::writeScannerFile(paths.at(1), 1, 3, kS, seconds, offline ? -1 : broken));
+    if (offline && broken >= 0) {
+        QFile file(paths.at(1));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QList<QByteArray> lines = file.readAll().split('\n');
+        file.close();
+        lines[broken + 1] = lines[broken + 1].left(lines[broken + 1].indexOf(',', 30)) + ",0,0";
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(lines.join('\n'));
+    }
+    const TransferRules::ImportJob job{context.AcquisitionDevice, context.ChannelConfig, context.ChannelList,
+                                       context.ProjectName, paths, kS, kS.addSecs(seconds - 1), 1.0};
+    TransferRules::WorkingFilesJob working{paths, context.ChannelList, context.ProjectName, kS,
+                                           kS.addSecs(seconds - 1), 1.0};
+    QList<Tool::Struct_Parameters> projects;
+    for (const QString& name : context.ProjectName) {
+        Tool::Struct_Parameters p;
+        p.Name = name;
+        projects << p;
+    }
+    int batches = 0, largest = 0;
+    QList<int> percents;
+    TransferTask task;
+    connect(&task, &TransferTask::progress, this, [&percents](int p) { percents << p; });
+    QSignalSpy finished(&task, &TransferTask::finished);
+    task.start(
+        [&](const TransferRules::Progress& progress, const std::atomic<bool>* cancel, const TransferRules::RowSink& sink) {
+            const TransferRules::RowSink counted = [&](const QList<Tool::Struct_ParametersData>& rows) {
+                ++batches;
+                largest = qMax(largest, int(rows.size()));
+                if (throwAlloc && batches == 3)
+                    throw std::bad_alloc();
+                return sink(rows);
+            };
+            return offline ? TransferRules::readWorkingFiles(working, progress, cancel, counted)
+                           : TransferRules::importFiles(job, progress, cancel, counted);
+        },
+        projects, QSqlDatabase::database().databaseName());
+    QVERIFY(finished.wait(20000));
+    QCOMPARE(finished.first().at(0).toString(), failure);
+    QVERIFY2(batches >= (failure.isEmpty() ? 3 : 2), qPrintable(QString::number(batches)));
+    QVERIFY(largest <= 3072 + 2);
+    if (!failure.isEmpty()) {
+        QCOMPARE(TransferSample::dump(), before);
+        TestSupport::closeDatabase();
+        return;
+    }
+    // The import's grid ends before the end time; the offline save keeps the record at it.
+    const int rows = offline ? seconds : seconds - 1;
+    QCOMPARE(TestSupport::scalar("select count(*) from ParametersData where Name = 'A'").toInt(), rows);
+    QCOMPARE(TestSupport::scalar("select count(*) from ParametersData where Name = 'C'").toInt(), rows);
+    QCOMPARE(TestSupport::scalar("select count(*) from Parameters").toInt(), 2);
+    // Device-major channels alternate between the projects: C holds channel 102 of
+    // device 1 and 101, 103 of device 2.
+    const qint64 last = rows - 1;
+    QCOMPARE(TestSupport::scalar("select Data from ParametersData where Name = 'C' order by Time desc limit 1").toString(),
+             QStringList({TransferSample::valueText(0, 1, last), TransferSample::valueText(1, 0, last),
+                          TransferSample::valueText(1, 2, last)})
+                 .join(QLatin1Char(',')));
+    QCOMPARE(percents.last(), 100);
+    QVERIFY(std::is_sorted(percents.begin(), percents.end()));
+    QVERIFY(percents.size() > 4);
+    QVERIFY(percents.first() >= 0);
+    TestSupport::closeDatabase();
+}
+
+// The grid runs through a change of the zone's offset as the local clock
+// does: every grid time is start + k s, reads on the wall clock as the
+// file's records do, and is found in the file.
+void TestTransfer::importAcrossZoneChange_data()
+{
+    QTest::addColumn<QString>("start");
+    QTest::addColumn<QString>("twentieth"); // the clock reading of grid time 20
+    QTest::newRow("spring, 02:00 skipped") << "2024-03-31 01:59:50" << "2024-03-31 03:00:10";
+    QTest::newRow("autumn, 02:00 again") << "2024-10-27 02:59:50" << "2024-10-27 02:00:10";
+    QTest::newRow("no change") << "2024-05-06 10:59:50" << "2024-05-06 11:00:10";
+}
+
+void TestTransfer::importAcrossZoneChange()
+{
+    QFETCH(QString, start);
+    QFETCH(QString, twentieth);
+    const QByteArray zone = qgetenv("TZ");
+    const bool hadZone = qEnvironmentVariableIsSet("TZ");
+    qputenv("TZ", "Europe/Berlin");
+    auto restore = qScopeGuard([&] {
+        if (hadZone)
+            qputenv("TZ", zone);
+        else
+            qunsetenv("TZ");
+    });
+    TestWorkDir dir;
+    QDateTime from = QDateTime::fromString(start, kFormat);
+    // In autumn the first pass through 02:xx is summer time: start there.
+    if (!from.isDaylightTime() && start.startsWith(QLatin1String("2024-10")))
+        from = from.addSecs(-3600);
+    QVERIFY(from.isValid());
+    const int seconds = 60;
+    SystemContext context;
+    TransferSample::fill(context, 1, 2, {"A"}, 1.0, from, from.addSecs(seconds));
+    QVERIFY(TransferSample::writeScannerFile(dir.file("d1.csv"), 0, 2, from, seconds + 5));
+    const TransferRules::ImportJob job{context.AcquisitionDevice, context.ChannelConfig, context.ChannelList,
+                                       context.ProjectName, {dir.file("d1.csv")}, from, from.addSecs(seconds), 1.0};
+    const Outcome out = TransferRules::importFiles(job);
+    QVERIFY2(out.ok(), qPrintable(out.failure));
+    QCOMPARE(out.rows.size(), seconds);
+    for (int k = 0; k < seconds; ++k) {
+        QCOMPARE(out.rows.at(k).Time, from.addSecs(k));
+        QCOMPARE(out.rows.at(k).Time.toString(kFormat), from.addSecs(k).toString(kFormat));
+        QCOMPARE(out.rows.at(k).Data, (QStringList{TransferSample::valueText(0, 0, k), TransferSample::valueText(0, 1, k)}));
+    }
+    QCOMPARE(out.rows.at(20).Time.toString(kFormat), twentieth);
+
+    // The offline save of the same file: the records follow each other by
+    // the interval across the change, and the record at the end is kept.
+    const TransferRules::WorkingFilesJob working{{dir.file("d1.csv")}, context.ChannelList, context.ProjectName,
+                                                 from, from.addSecs(seconds), 1.0};
+    const Outcome saved = TransferRules::readWorkingFiles(working);
+    QVERIFY2(saved.ok(), qPrintable(saved.failure));
+    QCOMPARE(saved.rows.size(), seconds + 1);
+    for (int k = 0; k <= seconds; ++k) {
+        QCOMPARE(saved.rows.at(k).Time.toString(kFormat), from.addSecs(k).toString(kFormat));
+        QCOMPARE(saved.rows.at(k).Data.at(1), TransferSample::valueText(0, 1, k));
+    }
+}

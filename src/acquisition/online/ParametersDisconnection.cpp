@@ -271,8 +271,9 @@ void ParametersDisconnection::pt_OK_clicked()
     setButtonsEnabled(false);
     m_progress->setVisible(true);
     m_progress->setValue(0);
-    m_task->start([job](const TransferRules::Progress& progress, const std::atomic<bool>* cancel) {
-        return TransferRules::readWorkingFiles(job, progress, cancel);
+    m_task->start([job](const TransferRules::Progress& progress, const std::atomic<bool>* cancel,
+                        const TransferRules::RowSink& sink) {
+        return TransferRules::readWorkingFiles(job, progress, cancel, sink);
     },
                   m_projects, databasePath);
 }

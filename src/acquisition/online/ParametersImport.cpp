@@ -111,8 +111,8 @@ void ParametersImport::pt_OK_clicked()
     const QString databasePath =
         QSqlDatabase::database(QLatin1String(QSqlDatabase::defaultConnection), false).databaseName();
     setBusy(true);
-    m_task->start([job](const TransferRules::Progress& progress,
-                        const std::atomic<bool>* cancel) { return TransferRules::importFiles(job, progress, cancel); },
+    m_task->start([job](const TransferRules::Progress& progress, const std::atomic<bool>* cancel,
+                        const TransferRules::RowSink& sink) { return TransferRules::importFiles(job, progress, cancel, sink); },
                   m_projects, databasePath);
 }
 

@@ -2,6 +2,7 @@
 
 #include "ChannelModel.h"
 #include "Collection.h"
+#include "DataFiles.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -16,6 +17,8 @@ namespace TransferRules {
 namespace {
 
 constexpr int kProgressStep = 1024;
+// Rows handed to a sink at a time: a few hundred kilobytes.
+constexpr int kBatchRows = 3072;
 
 // Messages are marked QT_TRANSLATE_NOOP at their use so lupdate finds them
 // under the dialog that shows them.
@@ -55,6 +58,85 @@ void appendChannelFields(QStringList& values, const QStringList& fields)
     for (int i = 2; i < fields.size() - 2; ++i)
         values << fields.at(i);
 }
+
+// Hands the rows to the sink once there are enough of them (or any, when
+// `all`); false when it refused them.
+bool flush(Outcome& out, const RowSink& sink, bool all = false)
+{
+    if (!sink || out.rows.isEmpty() || (!all && out.rows.size() < kBatchRows))
+        return true;
+    const bool taken = sink(out.rows);
+    out.rows.clear();
+    if (!taken) {
+        out.refused = true;
+        out.failure = importText(QT_TRANSLATE_NOOP("ParametersImport", "采集数据保存失败！"));
+    }
+    return taken;
+}
+
+// The end of a read: what is left goes to the sink.
+Outcome finish(Outcome out, const RowSink& sink)
+{
+    if (out.ok())
+        flush(out, sink, true);
+    else
+        out.rows.clear();
+    return out;
+}
+
+// Grid times start + k × step as fixed-offset times of the local zone's
+// offset at each: the same instants and clock readings as start.addSecs(),
+// without the zone lookups every local QDateTime costs (two stats of the
+// zone file per grid time, more than the rest of the read). The offset is
+// looked up once an hour of grid time; where it changed within the hour,
+// the second of the change is searched.
+class GridClock
+{
+public:
+    explicit GridClock(const QDateTime& start) : m_start(start.toMSecsSinceEpoch()) {}
+
+    // The time `offsetMs` after the start.
+    QDateTime at(qint64 offsetMs)
+    {
+        const qint64 ms = m_start + offsetMs;
+        if (ms < m_from || ms >= m_until)
+            locate(ms);
+        return QDateTime::fromMSecsSinceEpoch(ms, Qt::OffsetFromUTC, m_offset);
+    }
+    // The local clock's reading then, on the count of DataFiles::clockMs.
+    qint64 clockAt(qint64 offsetMs)
+    {
+        constexpr qint64 kEpochJulianDay = 2440588; // 1970-01-01
+        const qint64 ms = m_start + offsetMs;
+        if (ms < m_from || ms >= m_until)
+            locate(ms);
+        return ms + qint64(m_offset) * 1000 + kEpochJulianDay * 86400000;
+    }
+
+private:
+    static int offsetAt(qint64 ms) { return QDateTime::fromMSecsSinceEpoch(ms).offsetFromUtc(); }
+
+    void locate(qint64 ms)
+    {
+        constexpr qint64 kHour = 3600 * 1000;
+        m_from = ms;
+        m_offset = offsetAt(ms);
+        m_until = ms + kHour;
+        if (offsetAt(m_until) == m_offset)
+            return;
+        // Zone offsets change on whole seconds: the first second of the new one.
+        qint64 low = ms, high = m_until;
+        while (high - low > 1000) {
+            const qint64 mid = low + (high - low) / 2000 * 1000;
+            (offsetAt(mid) == m_offset ? low : high) = mid;
+        }
+        m_until = high;
+    }
+
+    qint64 m_start;
+    qint64 m_from = 0, m_until = 0;
+    int m_offset = 0;
+};
 
 QDateTime recordTime(const QStringList& fields)
 {
@@ -96,7 +178,9 @@ int deviceWithoutReader(const QList<Tool::Struct_AcquisitionDevice>& devices)
     return -1;
 }
 
-Outcome importFiles(const ImportJob& job, const Progress& progress, const std::atomic<bool>* cancel)
+namespace {
+
+Outcome importOnto(const ImportJob& job, const Progress& progress, const std::atomic<bool>* cancel, const RowSink& sink)
 {
     Outcome out;
     const QString noChannels = importText(QT_TRANSLATE_NOOP("ParametersImport", "未检测到通道！"));
@@ -151,8 +235,10 @@ Outcome importFiles(const ImportJob& job, const Progress& progress, const std::a
 
     const qint64 seconds = wholeSeconds(job.start, job.end);
     const qint64 n = seconds > 0 ? seconds / step : 0;
-    out.rows.reserve(static_cast<int>(qMin<qint64>(n * job.projectNames.size(), 50'000'000)));
+    if (!sink)
+        out.rows.reserve(static_cast<int>(qMin<qint64>(n * job.projectNames.size(), 50'000'000)));
     QStringList values, deviceValues;
+    GridClock grid(job.start);
     for (qint64 k = 0; k < n; ++k) {
         if (k % kProgressStep == 0) {
             if (cancelled(cancel)) {
@@ -164,8 +250,8 @@ Outcome importFiles(const ImportJob& job, const Progress& progress, const std::a
             if (progress)
                 progress(k, n);
         }
-        const QDateTime t = job.start.addSecs(k * step);
-        values.clear();
+        const QDateTime t = grid.at(k * step * 1000);
+        values.erase(values.begin(), values.end()); // keeps the storage, unlike clear()
         for (size_t i = 0; i < readers.size(); ++i) {
             if (!readers[i]->ReadDataFile(t, deviceValues) || deviceValues.size() != channelCounts.at(int(i))) {
                 closeAll();
@@ -176,11 +262,23 @@ Outcome importFiles(const ImportJob& job, const Progress& progress, const std::a
             values += deviceValues;
         }
         appendRows(out.rows, job.projectNames, job.chosen, columnMap, values, t);
+        if (!flush(out, sink)) {
+            closeAll();
+            return out;
+        }
     }
     closeAll();
     if (progress)
         progress(n, n);
     return out;
+}
+
+} // namespace
+
+Outcome importFiles(const ImportJob& job, const Progress& progress, const std::atomic<bool>* cancel,
+                    const RowSink& sink)
+{
+    return finish(importOnto(job, progress, cancel, sink), sink);
 }
 
 // --- working files ----------------------------------------------------------
@@ -203,7 +301,10 @@ int triggerCount(const QDateTime& start, const QDateTime& end, double scanInterv
     return static_cast<int>(qMin<double>(seconds / scanInterval, 2147483647.0));
 }
 
-Outcome readWorkingFiles(const WorkingFilesJob& job, const Progress& progress, const std::atomic<bool>* cancel)
+namespace {
+
+Outcome readRecords(const WorkingFilesJob& job, const Progress& progress, const std::atomic<bool>* cancel,
+                    const RowSink& sink)
 {
     Outcome out;
     std::vector<std::unique_ptr<QFile>> files;
@@ -287,25 +388,39 @@ Outcome readWorkingFiles(const WorkingFilesJob& job, const Progress& progress, c
     const double interval = job.scanInterval;
     const qint64 step = static_cast<qint64>(interval);
     const bool ending = endFlag(job.start, job.end, interval);
+    // Times as ms after the start: a record's clock reading is compared with
+    // the local clock's reading at the expected time, through the grid's
+    // cached zone offset (local QDateTime arithmetic costs zone lookups,
+    // most of a long save), so a change of the offset is no gap.
+    GridClock grid(start);
+    std::vector<qint64> previousMs;
+    for (const QDateTime& t : previous)
+        previousMs.push_back(start.msecsTo(t));
+    const qint64 endMs = start.msecsTo(job.end);
+    const QString timeFormat = QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz");
     for (qint64 w = 1;; ++w) {
         if (w % kProgressStep == 0) {
             if (cancelled(cancel))
                 return fail(QT_TRANSLATE_NOOP("ParametersDisconnection", "采集数据不匹配，未能保存数据！"));
             if (progress)
-                progress(w, -1);
+                progress(files.front()->pos(), files.front()->size()); // the records are not counted up front
         }
-        values.clear();
+        values.erase(values.begin(), values.end()); // keeps the storage, unlike clear()
         for (size_t i = 0; i < files.size(); ++i) {
             // An empty line (a trailing line end) ends the data like the end of the file.
             if (!nextLine(*files[i], line) || line.trimmed().isEmpty())
                 return out;
             const QStringList fields = line.split(QLatin1Char(','), Qt::KeepEmptyParts);
-            const QDateTime t = recordTime(fields);
-            const qint64 off = t.isValid() ? wholeSeconds(previous[i].addSecs(step), t) : 99;
+            qint64 clock = 0;
+            const qint64 expected = previousMs[i] + step * 1000;
+            const bool readable = fields.size() > 1 && DataFiles::clockMs(fields.at(1), timeFormat, clock);
+            const qint64 late = readable ? clock - grid.clockAt(expected) : 0;
+            // Whole seconds off, truncated toward zero as wholeSeconds().
+            const qint64 off = readable ? late / 1000 : 99;
             if (off < -2 || off > 2)
                 return fail(QT_TRANSLATE_NOOP("ParametersDisconnection", "采集间隔不匹配，未能保存数据！"));
-            previous[i] = t;
-            if (ending && wholeSeconds(t, job.end) < 0)
+            previousMs[i] = expected + late;
+            if (ending && (endMs - previousMs[i]) / 1000 < 0)
                 return out;
             appendChannelFields(values, fields);
         }
@@ -313,8 +428,18 @@ Outcome readWorkingFiles(const WorkingFilesJob& job, const Progress& progress, c
             return fail(QT_TRANSLATE_NOOP("ParametersDisconnection", "采集数据不匹配，未能保存数据！"));
         // Grid times have whole seconds: S + trunc(w × T).
         appendRows(out.rows, job.projectNames, job.chosen, columnMap, values,
-                   start.addSecs(static_cast<qint64>(w * interval)));
+                   grid.at(static_cast<qint64>(w * interval) * 1000));
+        if (!flush(out, sink))
+            return out;
     }
+}
+
+} // namespace
+
+Outcome readWorkingFiles(const WorkingFilesJob& job, const Progress& progress, const std::atomic<bool>* cancel,
+                         const RowSink& sink)
+{
+    return finish(readRecords(job, progress, cancel, sink), sink);
 }
 
 DownloadSummary summarize(const WorkingFilesJob& job)
@@ -330,11 +455,18 @@ DownloadSummary summarize(const WorkingFilesJob& job)
         }
         summary.records << records;
     }
-    const Outcome outcome = readWorkingFiles(job);
+    // Only the first and last grid times are kept: a week's rows would not fit.
+    QDateTime first, last;
+    const Outcome outcome = readWorkingFiles(job, {}, nullptr, [&first, &last](const QList<Tool::Struct_ParametersData>& rows) {
+        if (!first.isValid())
+            first = rows.first().Time;
+        last = rows.last().Time;
+        return true;
+    });
     summary.failure = outcome.failure;
-    if (outcome.ok() && !outcome.rows.isEmpty()) {
-        summary.first = outcome.rows.first().Time;
-        summary.last = outcome.rows.last().Time;
+    if (outcome.ok()) {
+        summary.first = first;
+        summary.last = last;
     }
     return summary;
 }

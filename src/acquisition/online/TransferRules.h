@@ -19,15 +19,24 @@ namespace TransferRules {
 // Whole seconds from a to b, truncated toward zero (0.9 s apart is 0).
 qint64 wholeSeconds(const QDateTime& a, const QDateTime& b);
 
-// Called with (done, total) now and then; total is the number of grid times.
+// Called with (done, total) now and then: grid times for an import, bytes of
+// the first working file for a save.
 using Progress = std::function<void(qint64 done, qint64 total)>;
 
 struct Outcome
 {
     QString failure; // empty on success; the text the user is shown
-    QList<Tool::Struct_ParametersData> rows; // project by project per grid time
+    // Project by project per grid time; with a sink, only those it has not
+    // taken yet.
+    QList<Tool::Struct_ParametersData> rows;
+    bool refused = false; // the sink refused rows: they could not be stored
     bool ok() const { return failure.isEmpty(); }
 };
+
+// Takes the rows read so far, a few thousand at a time and once at the end,
+// so that a long run is stored as it is read instead of held whole. They are
+// cleared after the call; false stops the read (Outcome::refused).
+using RowSink = std::function<bool(const QList<Tool::Struct_ParametersData>& rows)>;
 
 // The values of one grid time split among the projects: project p gets the
 // values at columnMap[k] of every chosen channel k whose project is p, in
@@ -55,7 +64,7 @@ int deviceWithoutReader(const QList<Tool::Struct_AcquisitionDevice>& devices);
 // seconds of the scan interval). Any file missing a grid time fails the whole
 // import. The readers are created and used on the calling thread.
 Outcome importFiles(const ImportJob& job, const Progress& progress = {},
-                    const std::atomic<bool>* cancel = nullptr);
+                    const std::atomic<bool>* cancel = nullptr, const RowSink& sink = {});
 
 // --- save of downloaded log files --------------------------------------------
 
@@ -79,7 +88,7 @@ bool wholeSecondInterval(double scanInterval);
 int triggerCount(const QDateTime& start, const QDateTime& end, double scanInterval);
 // Lines the records of the working files up with the grid start + trunc(w × T).
 Outcome readWorkingFiles(const WorkingFilesJob& job, const Progress& progress = {},
-                         const std::atomic<bool>* cancel = nullptr);
+                         const std::atomic<bool>* cancel = nullptr, const RowSink& sink = {});
 
 // What a download gave and what saving it would store: a download that ended
 // early (a pause in the instrument's answer, a dropped link) still ends as

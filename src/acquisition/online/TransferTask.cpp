@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QThread>
 
+#include <new>
 #include <thread>
 
 TransferTask::TransferTask(QObject* parent)
@@ -21,6 +22,34 @@ TransferTask::~TransferTask()
         QThread::msleep(2);
 }
 
+QString TransferTask::run(const Reader& read, const QList<Tool::Struct_Parameters>& projects,
+                          const QString& databasePath)
+{
+    const QString saveFailed = QCoreApplication::translate("ParametersImport", "采集数据保存失败！");
+    Tool::WorkerConnection connection(databasePath);
+    if (!connection.isOpen())
+        return saveFailed;
+    // The rows go into the open transaction as they are read; the reading
+    // sets the progress (the store keeps pace with it).
+    const TransferRules::Progress readProgress = [this](qint64 done, qint64 total) {
+        emit progress(total > 0 ? static_cast<int>(done * 99 / total) : -1);
+    };
+    TransferRules::Outcome outcome;
+    QString taken;
+    const Tool::StoreOutcome stored = Tool::addProjects(
+        projects,
+        [&](const Tool::RowBatchInserter& insert) {
+            outcome = read(readProgress, &m_cancel, insert);
+            return outcome.ok();
+        },
+        connection.name(), [this](int) { return !m_cancel.load(); }, &taken);
+    if (stored == Tool::StoreOutcome::NameTaken)
+        return QCoreApplication::translate("ParametersImport", "已存在同名项目，未保存任何数据：") + taken;
+    if (stored == Tool::StoreOutcome::Failed)
+        return outcome.failure.isEmpty() || outcome.refused ? saveFailed : outcome.failure;
+    return QString();
+}
+
 void TransferTask::start(Reader read, const QList<Tool::Struct_Parameters>& projects, const QString& databasePath)
 {
     if (m_active)
@@ -32,29 +61,12 @@ void TransferTask::start(Reader read, const QList<Tool::Struct_Parameters>& proj
     m_running = true;
     m_cancel = false;
     std::thread([this, read, projects, databasePath] {
-        // Reading is worth 60 %, storing 40 %.
-        const TransferRules::Progress readProgress = [this](qint64 done, qint64 total) {
-            emit progress(total > 0 ? static_cast<int>(done * 60 / total) : -1);
-        };
-        TransferRules::Outcome outcome = read(readProgress, &m_cancel);
-        QString failure = outcome.failure;
-        if (failure.isEmpty()) {
-            const int total = qMax(1, outcome.rows.size());
-            Tool::WorkerConnection connection(databasePath);
-            QString taken;
-            const Tool::StoreOutcome stored =
-                connection.isOpen()
-                    ? Tool::addProjects(projects, outcome.rows, connection.name(),
-                                        [this, total](int done) {
-                                            emit progress(60 + static_cast<int>(qint64(done) * 40 / total));
-                                            return !m_cancel.load();
-                                        },
-                                        &taken)
-                    : Tool::StoreOutcome::Failed;
-            if (stored == Tool::StoreOutcome::NameTaken)
-                failure = QCoreApplication::translate("ParametersImport", "已存在同名项目，未保存任何数据：") + taken;
-            else if (stored == Tool::StoreOutcome::Failed)
-                failure = QCoreApplication::translate("ParametersImport", "采集数据保存失败！");
+        QString failure;
+        try {
+            failure = run(read, projects, databasePath);
+        } catch (const std::bad_alloc&) {
+            // The transaction was rolled back on the way out.
+            failure = QCoreApplication::translate("ParametersImport", "内存不足，未保存任何数据！");
         }
         if (failure.isEmpty())
             emit progress(100);
