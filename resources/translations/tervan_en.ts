@@ -2422,6 +2422,10 @@
         <source>，时间：%1</source>
         <translation>, time: %1</translation>
     </message>
+    <message>
+        <source>内存不足，未保存任何数据！</source>
+        <translation>Out of memory; no data were saved!</translation>
+    </message>
 </context>
 <context>
     <name>ParametersMode</name>
