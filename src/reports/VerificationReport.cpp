@@ -450,8 +450,6 @@ void VerificationReport::pt_CalibrationReport_clicked()
         return;
 
     ReportJob job;
-    ReportData::prepare(m_Project, m_Times, m_Columns, m_ChannelFlags, m_Options.PrintInterval, &job.project,
-                        &job.times, &job.columns);
     job.options = m_Options;
     job.chart = m_ChartImage;
     job.decimals = m_Context ? m_Context->DataAccuracy : 2;
@@ -475,7 +473,16 @@ void VerificationReport::pt_CalibrationReport_clicked()
     m_Progress->show();
 
     m_FontMissing = false;
-    QThread* worker = QThread::create([this, job]() {
+    // The thinning of a long project runs on the worker too, so the page
+    // never freezes before the progress shows. The copies share the page's
+    // data (implicit sharing) until either side changes it.
+    const Tool::Struct_Parameters project = m_Project;
+    const QVector<qint64> times = m_Times;
+    const QVector<QVector<double>> columns = m_Columns;
+    const QList<bool> flags = m_ChannelFlags;
+    QThread* worker = QThread::create([this, job, project, times, columns, flags]() mutable {
+        ReportData::prepare(project, times, columns, flags, job.options.PrintInterval, &job.project, &job.times,
+                            &job.columns);
         bool fontMissing = false;
         const bool ok = job.run([this](qint64 done, qint64 total) { emit Progress_signals(done, total); }, &m_Cancel,
                                 &fontMissing);
