@@ -55,7 +55,7 @@ qint64 wallMs(const QDate& date, const QTime& time)
     return date.toJulianDay() * 86400000 + time.msecsSinceStartOfDay();
 }
 
-// The clock reading of `time` in its own time spec.
+// The clock reading of `time` as its own time zone shows it.
 qint64 wallMs(const QDateTime& time)
 {
     return wallMs(time.date(), time.time());

@@ -10,7 +10,7 @@
 // matches the file's channel columns to the requested channel numbers and
 // leaves the file positioned at the first record; each read call searches
 // forward from there for the record of a given time. Times are compared as
-// their clocks read (the record's text, the time in its own time spec).
+// their clocks read (the record's text, the time as its own time zone shows it).
 namespace DataFiles {
 
 // "Time,CH01,CH02,…": at least 9 fields, channel "1" + the header's 3rd and
@@ -32,7 +32,7 @@ bool readScannerRecord(QFile& file, const QList<bool>& columnUsed, const QDateTi
 // A time written as `format` ("yyyy-MM-dd hh:mm:ss" or with ".zzz") as its
 // clock reading in ms (no time zone); false when the text is none.
 bool clockMs(const QString& text, const QString& format, qint64& ms);
-// The clock reading of `time` in its own time spec, on the same count.
+// The clock reading of `time` as its own time zone shows it, on the same count.
 qint64 clockMs(const QDateTime& time);
 
 } // namespace DataFiles
