@@ -97,33 +97,21 @@ void TestOnlineCrash::killedMidRun()
     QVERIFY2(process.waitForStarted(5000), qPrintable(runner));
 
     // Committed scans as reported by the runner: index → scan time.
-    QMap<int, QString> committed;
-    QString buffer;
+    RunnerLines lines;
     QElapsedTimer t;
     t.start();
-    while (committed.size() < 40 && t.elapsed() < 30000 && process.state() == QProcess::Running) {
+    while (lines.stored.size() < 40 && t.elapsed() < 30000 && process.state() == QProcess::Running) {
         process.waitForReadyRead(50);
-        buffer += QString::fromUtf8(process.readAllStandardOutput());
-        int nl;
-        while ((nl = buffer.indexOf(QLatin1Char('\n'))) >= 0) {
-            const QStringList parts = buffer.left(nl).trimmed().split(QLatin1Char(' '));
-            buffer.remove(0, nl + 1);
-            if (parts.size() == 4 && parts.at(0) == QLatin1String("STORED"))
-                committed.insert(parts.at(1).toInt(), parts.at(2) + QLatin1Char(' ') + parts.at(3));
-        }
+        lines.take(process.readAllStandardOutput());
     }
-    QVERIFY2(committed.size() >= 40, qPrintable(QString::fromUtf8(process.readAllStandardError())));
+    QVERIFY2(lines.stored.size() >= 40, qPrintable(QString::fromUtf8(process.readAllStandardError())));
     // kill() is SIGKILL: no handler, no destructor, no flush runs.
     process.kill();
     QVERIFY(process.waitForFinished(5000));
     QCOMPARE(process.exitStatus(), QProcess::CrashExit);
     // Lines still in the pipe were reported before the kill as well.
-    buffer += QString::fromUtf8(process.readAllStandardOutput());
-    for (const QString& line : buffer.split(QLatin1Char('\n'))) {
-        const QStringList parts = line.trimmed().split(QLatin1Char(' '));
-        if (parts.size() == 4 && parts.at(0) == QLatin1String("STORED"))
-            committed.insert(parts.at(1).toInt(), parts.at(2) + QLatin1Char(' ') + parts.at(3));
-    }
+    lines.take(process.readAllStandardOutput() + "\n");
+    const QMap<int, QString>& committed = lines.stored;
 
     QVERIFY(TestSupport::openDatabase());
     QCOMPARE(TestSupport::scalar(QStringLiteral("PRAGMA integrity_check")).toString(), QStringLiteral("ok"));

@@ -4,10 +4,35 @@
 #include "SystemContext.h"
 #include "Tool.h"
 
+#include <QElapsedTimer>
 #include <QStringList>
+#include <QWidget>
+#include <QtTest>
+
+#include <functional>
 
 // Stored configurations and registered devices of a calibration bench.
 namespace CalibrationBench {
+
+// A child widget of a page or dialog by object name; a missing one ends the test program.
+template <class T>
+T* child(QWidget* page, const QString& name)
+{
+    T* w = page->findChild<T*>(name);
+    if (!w)
+        qFatal("no widget %s", qPrintable(name));
+    return w;
+}
+
+// Keeps events flowing until `done` or the deadline.
+inline bool waitFor(const std::function<bool()>& done, int timeoutMs)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!done() && t.elapsed() < timeoutMs)
+        QTest::qWait(20);
+    return done();
+}
 
 // A configuration of `types.size()` channels (101 …) of the given types and functions.
 inline Tool::Struct_ChannelConfig config(const QString& name, const QString& model, const QStringList& types,

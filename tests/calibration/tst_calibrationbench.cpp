@@ -42,23 +42,8 @@ using namespace CalibrationMath;
 
 namespace {
 
-template <class T>
-T* child(QWidget* page, const QString& name)
-{
-    T* w = page->findChild<T*>(name);
-    if (!w)
-        qFatal("no widget %s", qPrintable(name));
-    return w;
-}
-
-bool waitFor(const std::function<bool()>& done, int timeoutMs)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < timeoutMs)
-        QTest::qWait(20);
-    return done();
-}
+using CalibrationBench::child;
+using CalibrationBench::waitFor;
 
 bool shown(const QString& text)
 {
