@@ -5,6 +5,9 @@
 
 #if defined(ARQ_HAVE_CHART)
 #include "ChartView.h"
+#include "ScanTableModels.h"
+
+#include <limits>
 #endif
 
 namespace {
@@ -42,9 +45,28 @@ public:
     }
     void showSeries(int index) override { m_view->showSeries(index); }
     void hideSeries(int index) override { m_view->hideSeries(index); }
+    void shareValues(const LiveTableModel* model) override
+    {
+        m_values.model = model;
+        m_view->shareValues(model ? &m_values : nullptr);
+    }
 
 private:
+    // Line i of the chart is channel i of the table.
+    struct TableValues : SeriesValues
+    {
+        const LiveTableModel* model = nullptr;
+        double seriesValue(int line, int index) const override
+        {
+            if (!model || index < 0 || index >= model->scanCount() || line < 0 ||
+                line >= model->channelCount())
+                return std::numeric_limits<double>::quiet_NaN();
+            return model->value(index, line);
+        }
+    };
+
     ChartView* m_view; // owned by its parent widget
+    TableValues m_values;
 };
 #endif
 

@@ -10,6 +10,7 @@
 #include <functional>
 
 class QWidget;
+class LiveTableModel;
 
 // What the live result tab needs of a trend chart. The tab talks to the
 // chart only through this, so the chart widget can change (or be replaced by
@@ -29,6 +30,9 @@ public:
     virtual void addScans(const QVector<qint64>& times, const QVector<QVector<double>>& scans);
     // Ranges from the first scan; replaces those addPoints just set.
     virtual void initRanges(const QDateTime& time, const QVector<double>& values) = 0;
+    // The chart may read its values from the tab's table, which holds every
+    // scan before the chart is given it; the model outlives the chart.
+    virtual void shareValues(const LiveTableModel* /*model*/) {}
     virtual QColor seriesColor(int index) const = 0;
     virtual void showSeries(int index) = 0;
     virtual void hideSeries(int index) = 0;

@@ -130,6 +130,7 @@ void ParametersChart::setData(SystemContext* context, const QList<ChosenChannel>
     fillLegend();
 
     m_model->setColumns(m_seriesLabels, m_decimals);
+    m_chart->shareValues(m_model);
     tableWidget_Data->resizeColumnsToContents();
 }
 

@@ -164,8 +164,24 @@ void ChartView::createLines(const QStringList& labels, const QList<bool>& axisFl
         else if (line.left)
             connect(line.series, &nLineSeries::hovered, this, &ChartView::tooltip1);
         m_lines.append(line);
+        if (!report && m_sharedValues)
+            m_lines.last().buffer.share(m_sharedValues, i);
         attach(m_lines.last());
     }
+}
+
+void ChartView::shareValues(const SeriesValues* values)
+{
+    m_sharedValues = values;
+    for (int i = 0; i < m_lines.size(); ++i) {
+        if (values)
+            m_lines[i].buffer.share(values, i);
+        else
+            m_lines[i].buffer.assign({});
+        m_lines[i].stale = true;
+    }
+    m_scanTimes.clear();
+    m_scanTimesAscending = true;
 }
 
 void ChartView::attach(Line& line)

@@ -103,6 +103,10 @@ public:
     QtCharts::QValueAxis* rightAxis() const { return m_axisY2; }
     const QVector<qint64>& scanTimes() const { return m_scanTimes; }
     const SeriesBuffer& buffer(int index) const { return m_lines.at(index).buffer; }
+    // Live lines read their values from `values` (line i, scan j) instead of
+    // keeping a copy; it must hold every scan before the scan reaches the
+    // chart and outlive the lines. nullptr: the lines keep their own.
+    void shareValues(const SeriesValues* values);
 
     // Redraws every visible line for the current time window; runs by itself
     // after a scan, a zoom, a pan or a resize.
@@ -136,6 +140,7 @@ private:
     };
 
     void storeScan(qint64 x, const QVector<double>& values);
+    const SeriesValues* m_sharedValues = nullptr;
     void applyPendingRanges();
     void createHoverLabel();
     void setUpAxes(const QString& unit1, const QString& unit2);

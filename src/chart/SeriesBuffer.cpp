@@ -7,54 +7,64 @@ void SeriesBuffer::clear()
 {
     m_values.clear();
     m_levels.clear();
+    m_size = 0;
 }
 
 void SeriesBuffer::reserve(int size)
 {
-    m_values.reserve(size);
+    if (!m_source)
+        m_values.reserve(size);
 }
 
-void SeriesBuffer::addToRun(Run& run, int index) const
+void SeriesBuffer::share(const SeriesValues* source, int line)
 {
-    const double v = m_values.at(index);
+    clear();
+    m_values.squeeze();
+    m_source = source;
+    m_line = line;
+}
+
+void SeriesBuffer::addToRun(Run& run, int index, double v) const
+{
     if (!std::isfinite(v))
         return;
-    if (run.low < 0 || v < run.lowValue) {
+    if (run.low < 0 || v < at(run.low))
         run.low = index;
-        run.lowValue = v;
-    }
-    if (run.high < 0 || v > run.highValue) {
+    if (run.high < 0 || v > at(run.high))
         run.high = index;
-        run.highValue = v;
-    }
 }
 
 SeriesBuffer::Run SeriesBuffer::merged(const Run& left, const Run& right) const
 {
     Run r = left;
-    if (right.low >= 0 && (r.low < 0 || right.lowValue < r.lowValue)) {
+    if (right.low >= 0 && (r.low < 0 || at(right.low) < at(r.low)))
         r.low = right.low;
-        r.lowValue = right.lowValue;
-    }
-    if (right.high >= 0 && (r.high < 0 || right.highValue > r.highValue)) {
+    if (right.high >= 0 && (r.high < 0 || at(right.high) > at(r.high)))
         r.high = right.high;
-        r.highValue = right.highValue;
-    }
     return r;
+}
+
+SeriesBuffer::Run SeriesBuffer::computedRun(int k, int b) const
+{
+    Run run;
+    const int end = std::min((b + 1) << k, m_size);
+    for (int i = b << k; i < end; ++i)
+        addToRun(run, i, at(i));
+    return run;
 }
 
 // A level exists once the values fill more than one of its runs; a new level
 // is built from the one below it, which at that moment holds two runs.
 void SeriesBuffer::growLevels()
 {
-    const int n = m_values.size();
-    while (n > (1 << (FirstLevel + m_levels.size()))) {
-        const int k = FirstLevel + m_levels.size();
+    const int n = m_size;
+    while (n > (1 << (StoredLevel + m_levels.size()))) {
+        const int k = StoredLevel + m_levels.size();
         QVector<Run> level;
         if (m_levels.isEmpty()) {
             level.resize(((n - 1) >> k) + 1);
             for (int i = 0; i < n; ++i)
-                addToRun(level[i >> k], i);
+                addToRun(level[i >> k], i, at(i));
         } else {
             const QVector<Run>& below = m_levels.constLast();
             level.resize((below.size() + 1) / 2);
@@ -67,14 +77,16 @@ void SeriesBuffer::growLevels()
 
 void SeriesBuffer::append(double value)
 {
-    const int index = m_values.size();
-    m_values.append(value);
+    const int index = m_size;
+    if (!m_source)
+        m_values.append(value);
+    ++m_size;
     for (int l = 0; l < m_levels.size(); ++l) {
         QVector<Run>& level = m_levels[l];
-        const int b = index >> (FirstLevel + l);
+        const int b = index >> (StoredLevel + l);
         if (b == level.size())
             level.append(Run());
-        addToRun(level[b], index);
+        addToRun(level[b], index, value);
     }
     growLevels();
 }
@@ -82,7 +94,9 @@ void SeriesBuffer::append(double value)
 void SeriesBuffer::assign(const QVector<double>& values)
 {
     m_levels.clear();
+    m_source = nullptr;
     m_values = values;
+    m_size = values.size();
     growLevels();
 }
 
@@ -98,7 +112,7 @@ QVector<QPointF> SeriesBuffer::window(const QVector<qint64>& times, double x0, d
                                       int buckets) const
 {
     QVector<QPointF> out;
-    const int n = std::min(m_values.size(), times.size());
+    const int n = std::min(m_size, times.size());
     if (n == 0 || !(x0 <= x1))
         return out;
     buckets = std::max(buckets, 2);
@@ -120,34 +134,32 @@ QVector<QPointF> SeriesBuffer::window(const QVector<qint64>& times, double x0, d
     if (count <= 2 * buckets) {
         out.reserve(count);
         for (int i = first; i <= last; ++i) {
-            const double v = m_values.at(i);
+            const double v = at(i);
             if (std::isfinite(v))
                 out.append(QPointF(double(times.at(i)), v));
         }
         return out;
     }
 
-    int l = 0;
-    while (l + 1 < m_levels.size()
-           && (last >> (FirstLevel + l)) - (first >> (FirstLevel + l)) + 1 > buckets)
-        ++l;
-    if (m_levels.isEmpty())
-        return out;  // cannot happen: count > 4 means level FirstLevel exists
-    const QVector<Run>& level = m_levels.at(l);
-    const int k = FirstLevel + l;
-    const int bLast = std::min(last >> k, level.size() - 1);
+    // The coarsest run length 2^k (k >= FirstLevel, and a level the values
+    // fill more than one run of) that spreads the window over at most
+    // `buckets` runs.
+    int k = FirstLevel;
+    while ((1 << (k + 1)) < n && (last >> k) - (first >> k) + 1 > buckets)
+        ++k;
+    const QVector<Run>* level = k >= StoredLevel ? &m_levels.at(k - StoredLevel) : nullptr;
+    const int bLast = std::min(last >> k, ((n - 1) >> k));
     out.reserve(2 * (bLast - (first >> k) + 1));
     for (int b = first >> k; b <= bLast; ++b) {
-        const Run& r = level.at(b);
+        const Run r = level ? level->at(b) : computedRun(k, b);
         if (r.low < 0)
             continue;
-        const bool lowFirst = r.low <= r.high;
-        const int a = lowFirst ? r.low : r.high;
-        const int c = lowFirst ? r.high : r.low;
+        const int a = std::min(r.low, r.high);
+        const int c = std::max(r.low, r.high);
         if (a < n)
-            out.append(QPointF(double(times.at(a)), lowFirst ? r.lowValue : r.highValue));
+            out.append(QPointF(double(times.at(a)), at(a)));
         if (c != a && c < n)
-            out.append(QPointF(double(times.at(c)), lowFirst ? r.highValue : r.lowValue));
+            out.append(QPointF(double(times.at(c)), at(c)));
     }
     return out;
 }

@@ -13,21 +13,44 @@
 // is thinned in time proportional to the number of buckets asked for.
 //
 // The x values (milliseconds since the epoch) live outside: a live chart
-// shares one list of scan times between all its lines.
+// shares one list of scan times between all its lines. The values may live
+// outside too: a live chart reads them from its table, which keeps every
+// scan anyway, so a week of 48 lines is held once and not twice.
+//
+// Only runs of 2^StoredLevel values and longer are kept (8 bytes a run, the
+// indexes of its extremes); the finer levels a window may need are worked
+// out from the values when it is drawn, which costs at most
+// 2^StoredLevel × buckets reads.
+class SeriesValues
+{
+public:
+    virtual ~SeriesValues() = default;
+    // Value `index` of line `line`; NaN when there is none.
+    virtual double seriesValue(int line, int index) const = 0;
+};
+
 class SeriesBuffer
 {
 public:
     // Smallest run length used; shorter windows are drawn point by point.
     static constexpr int FirstLevel = 2;
+    // Smallest run length kept between draws.
+    static constexpr int StoredLevel = 4;
 
     void clear();
     void reserve(int size);
+    // In a shared buffer the value is already in the source at index size().
     void append(double value);
+    // Owns its values again.
     void assign(const QVector<double>& values);
+    // Reads line `line` of `source` instead of keeping values; clears the buffer.
+    void share(const SeriesValues* source, int line);
 
-    int size() const { return m_values.size(); }
-    double at(int index) const { return m_values.at(index); }
-    const QVector<double>& values() const { return m_values; }
+    int size() const { return m_size; }
+    double at(int index) const
+    {
+        return m_source ? m_source->seriesValue(m_line, index) : m_values.at(index);
+    }
 
     // Points of the window x0 … x1 (plus the neighbour on each side, so the
     // line reaches the edges), at most 2 × buckets of them. Full resolution
@@ -48,17 +71,17 @@ private:
     {
         qint32 low = -1;   // index of the minimum, -1 when the run has no finite value
         qint32 high = -1;  // index of the maximum
-        // The extremes themselves, kept beside their indexes: a day of
-        // values no longer fits in the cache, and thinning reads them for
-        // every line on every scan.
-        double lowValue = 0.0;
-        double highValue = 0.0;
     };
 
-    void addToRun(Run& run, int index) const;
+    void addToRun(Run& run, int index, double value) const;
     Run merged(const Run& left, const Run& right) const;
     void growLevels();
+    // Run b of level k (below StoredLevel), from the values.
+    Run computedRun(int k, int b) const;
 
-    QVector<double> m_values;
-    QVector<QVector<Run>> m_levels;  // m_levels[i] is level FirstLevel + i
+    QVector<double> m_values;        // empty when shared
+    const SeriesValues* m_source = nullptr;
+    int m_line = 0;
+    int m_size = 0;
+    QVector<QVector<Run>> m_levels;  // m_levels[i] is level StoredLevel + i
 };

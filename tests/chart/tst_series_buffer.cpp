@@ -142,9 +142,23 @@ void TestSeriesBuffer::incrementalEqualsBulk()
     const int n = 5000;
     const QVector<double> values = noisy(n, 7);
     const QVector<qint64> times = timesFor(n);
+    // A buffer reading its values from outside (a live table) thins alike.
+    struct Source : SeriesValues
+    {
+        QVector<double> values;
+        double seriesValue(int line, int index) const override
+        {
+            return line == 3 && index < values.size() ? values.at(index)
+                                                      : std::numeric_limits<double>::quiet_NaN();
+        }
+    } source;
     SeriesBuffer incremental;
+    SeriesBuffer shared;
+    shared.share(&source, 3);
     for (int i = 0; i < n; ++i) {
         incremental.append(values[i]);
+        source.values.append(values[i]);
+        shared.append(values[i]);
         if (i % 611 != 0 && i != n - 1)
             continue;
         SeriesBuffer bulk;
@@ -153,6 +167,7 @@ void TestSeriesBuffer::incrementalEqualsBulk()
         const double mid = times[i / 2];
         for (int buckets : {16, 100}) {
             QCOMPARE(incremental.window(times, lo, hi, buckets), bulk.window(times, lo, hi, buckets));
+            QCOMPARE(shared.window(times, lo, hi, buckets), bulk.window(times, lo, hi, buckets));
             QCOMPARE(incremental.window(times, mid, hi, buckets),
                      reference(values.mid(0, i + 1), times, mid, hi, buckets));
         }
