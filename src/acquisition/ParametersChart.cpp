@@ -36,6 +36,9 @@ ParametersChart::ParametersChart(QWidget* parent) : QWidget(parent)
     tableWidget_Data->verticalHeader()->setVisible(false);
     // Fixed row heights keep the view from measuring rows as the run grows.
     tableWidget_Data->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    // Scrolling by pixels: scrolling by rows looks up the last row's
+    // position on every scan, which walks every row of a week-long run.
+    tableWidget_Data->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     tableWidget_Data->setEditTriggers(QAbstractItemView::NoEditTriggers);
     tableWidget_Data->setSelectionBehavior(QAbstractItemView::SelectRows);
 

@@ -23,6 +23,9 @@ ParametersStatistics::ParametersStatistics(QWidget* parent) : QWidget(parent)
     tableWidget_Statistics->setModel(m_model);
     tableWidget_Statistics->verticalHeader()->setVisible(false);
     tableWidget_Statistics->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    // Scrolling by pixels: scrolling by rows looks up the last row's
+    // position on every scan, which walks every row of a week-long run.
+    tableWidget_Statistics->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     tableWidget_Statistics->setEditTriggers(QAbstractItemView::NoEditTriggers);
     tableWidget_Statistics->setSelectionBehavior(QAbstractItemView::SelectRows);
 

@@ -555,7 +555,18 @@ void ChartView::redrawLine(Line& line)
     }
     if (m_drawnBuckets == 0)
         m_drawnBuckets = drawBuckets();
-    line.series->replace(line.buffer.window(times, x0, x1, m_drawnBuckets));
+    bool thinned = false;
+    line.series->replace(line.buffer.window(times, x0, x1, m_drawnBuckets, &thinned));
+    // A thinned line is a min/max zigzag in runs of three pixel columns; a
+    // one-pixel pen draws it through the painter's fast path for thin lines,
+    // where a two-pixel pen costs several times more per segment once the
+    // zigzags span the plot (a week of noisy scans).
+    if (thinned != line.thinPen) {
+        line.thinPen = thinned;
+        QPen pen = line.series->pen();
+        pen.setWidth(thinned ? 1 : 2);
+        line.series->setPen(pen);
+    }
     line.stale = false;
 }
 

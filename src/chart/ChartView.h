@@ -137,6 +137,7 @@ private:
         bool visible = true;
         bool left = true;
         bool stale = true;         // points changed since last drawn
+        bool thinPen = false;      // drawn thinned, with a one-pixel pen
     };
 
     void storeScan(qint64 x, const QVector<double>& values);

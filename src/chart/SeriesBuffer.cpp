@@ -109,9 +109,11 @@ qint64 SeriesBuffer::bytes() const
 }
 
 QVector<QPointF> SeriesBuffer::window(const QVector<qint64>& times, double x0, double x1,
-                                      int buckets) const
+                                      int buckets, bool* thinned) const
 {
     QVector<QPointF> out;
+    if (thinned)
+        *thinned = false;
     const int n = std::min(m_size, times.size());
     if (n == 0 || !(x0 <= x1))
         return out;
@@ -141,6 +143,8 @@ QVector<QPointF> SeriesBuffer::window(const QVector<qint64>& times, double x0, d
         return out;
     }
 
+    if (thinned)
+        *thinned = true;
     // The coarsest run length 2^k (k >= FirstLevel, and a level the values
     // fill more than one run of) that spreads the window over at most
     // `buckets` runs.

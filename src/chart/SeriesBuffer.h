@@ -60,8 +60,9 @@ public:
     // are never drawn. times must be ascending and hold at least size()
     // entries for the window to be exact; only the first
     // min(size(), times.size()) values are used.
+    // thinned, when given, says whether the window was thinned.
     QVector<QPointF> window(const QVector<qint64>& times, double x0, double x1,
-                            int buckets) const;
+                            int buckets, bool* thinned = nullptr) const;
 
     // Heap memory held, for the benchmark.
     qint64 bytes() const;
