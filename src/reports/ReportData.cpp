@@ -3,6 +3,7 @@
 #include "Tool.h"
 #include "Vocabulary.h"
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <cstdio>
@@ -89,7 +90,8 @@ void ReportData::prepare(const Tool::Struct_Parameters& project, const QList<Too
 void ReportData::prepare(const Tool::Struct_Parameters& project, const QVector<qint64>& times,
                          const QVector<QVector<double>>& columns, const QList<bool>& channelFlags,
                          const QString& printInterval, Tool::Struct_Parameters* projectCopy,
-                         QVector<qint64>* timesCopy, QVector<QVector<double>>* columnsCopy)
+                         QVector<qint64>* timesCopy, QVector<QVector<double>>* columnsCopy,
+                         const QList<QDateTime>& segmentStart, const QList<QDateTime>& segmentEnd)
 {
     *projectCopy = project;
     projectCopy->ScanInterval = printInterval;
@@ -104,13 +106,50 @@ void ReportData::prepare(const Tool::Struct_Parameters& project, const QVector<q
         }
     }
     const int step = rowStep(project.ScanInterval, printInterval);
+    // Thinned row i is row i * step.
+    const int thinned = int((qint64(times.size()) + step - 1) / step);
+    int from = 0, to = thinned - 1;
+    if (!segmentStart.isEmpty() && thinned > 0) {
+        // Only the span the segments print: their rows are found on the
+        // thinned times as the writers find them, and found again on the
+        // copy they are the same rows (every row between is kept).
+        QVector<qint64> thinnedTimes;
+        if (step > 1) {
+            thinnedTimes.reserve(thinned);
+            for (int r = 0; r < times.size(); r += step)
+                thinnedTimes << times.at(r);
+        }
+        QList<int> starts, ends;
+        ReportStats::segmentRows(step > 1 ? thinnedTimes : times, segmentStart, segmentEnd, &starts, &ends);
+        if (!starts.isEmpty()) {
+            from = *std::min_element(starts.cbegin(), starts.cend());
+            to = std::max(from, *std::max_element(ends.cbegin(), ends.cend()));
+        }
+    }
+    const int count = thinned > 0 ? to - from + 1 : 0;
     timesCopy->clear();
     columnsCopy->clear();
-    columnsCopy->resize(kept.size());
-    for (int r = 0; r < times.size(); r += step) {
-        *timesCopy << times.at(r);
-        for (int k = 0; k < kept.size(); ++k)
-            (*columnsCopy)[k] << columns.value(kept.at(k)).value(r);
+    columnsCopy->reserve(kept.size());
+    if (step == 1) {
+        // Every row of the span as it is: the whole project is shared, not copied.
+        *timesCopy = times.mid(from, count);
+        for (const int k : qAsConst(kept))
+            *columnsCopy << columns.value(k).mid(from, count);
+        return;
+    }
+    timesCopy->reserve(count);
+    for (int i = from; i <= to && count > 0; ++i)
+        *timesCopy << times.at(i * step);
+    for (const int k : qAsConst(kept)) {
+        const QVector<double> none;
+        const QVector<double>& source = k < columns.size() ? columns.at(k) : none;
+        QVector<double> column;
+        column.reserve(count);
+        for (int i = from; i <= to && count > 0; ++i) {
+            const int r = i * step;
+            column << (r < source.size() ? source.at(r) : std::numeric_limits<double>::quiet_NaN());
+        }
+        *columnsCopy << column;
     }
 }
 
