@@ -108,11 +108,15 @@ void ReportData::prepare(const Tool::Struct_Parameters& project, const QVector<q
     const int step = rowStep(project.ScanInterval, printInterval);
     // Thinned row i is row i * step.
     const int thinned = int((qint64(times.size()) + step - 1) / step);
-    int from = 0, to = thinned - 1;
+    // Runs of thinned rows kept, first and last, ascending and apart.
+    QVector<QPair<int, int>> runs;
+    if (thinned > 0)
+        runs << qMakePair(0, thinned - 1);
     if (!segmentStart.isEmpty() && thinned > 0) {
-        // Only the span the segments print: their rows are found on the
-        // thinned times as the writers find them, and found again on the
-        // copy they are the same rows (every row between is kept).
+        // Only the rows the segments print: found on the thinned times as
+        // the writers find them. Found again on the copy they are the same
+        // rows, since a row left out lies before a segment's start or after
+        // its end as the search goes.
         QVector<qint64> thinnedTimes;
         if (step > 1) {
             thinnedTimes.reserve(thinned);
@@ -122,32 +126,49 @@ void ReportData::prepare(const Tool::Struct_Parameters& project, const QVector<q
         QList<int> starts, ends;
         ReportStats::segmentRows(step > 1 ? thinnedTimes : times, segmentStart, segmentEnd, &starts, &ends);
         if (!starts.isEmpty()) {
-            from = *std::min_element(starts.cbegin(), starts.cend());
-            to = std::max(from, *std::max_element(ends.cbegin(), ends.cend()));
+            QVector<QPair<int, int>> found;
+            for (int i = 0; i < starts.size(); ++i) {
+                found << qMakePair(starts.at(i), std::max(starts.at(i), ends.value(i)));
+                if (ends.value(i) < starts.at(i)) // an end before its start: that row too
+                    found << qMakePair(ends.value(i), ends.value(i));
+            }
+            std::sort(found.begin(), found.end());
+            runs.clear();
+            for (const auto& run : qAsConst(found)) {
+                if (!runs.isEmpty() && run.first <= runs.last().second + 1)
+                    runs.last().second = std::max(runs.last().second, run.second);
+                else
+                    runs << run;
+            }
         }
     }
-    const int count = thinned > 0 ? to - from + 1 : 0;
     timesCopy->clear();
     columnsCopy->clear();
     columnsCopy->reserve(kept.size());
-    if (step == 1) {
-        // Every row of the span as it is: the whole project is shared, not copied.
-        *timesCopy = times.mid(from, count);
+    if (step == 1 && runs.size() == 1 && runs.first() == qMakePair(0, thinned - 1)) {
+        // Every row as it is: shared with the caller, not copied.
+        *timesCopy = times;
         for (const int k : qAsConst(kept))
-            *columnsCopy << columns.value(k).mid(from, count);
+            *columnsCopy << columns.value(k);
         return;
     }
+    int count = 0;
+    for (const auto& run : qAsConst(runs))
+        count += run.second - run.first + 1;
     timesCopy->reserve(count);
-    for (int i = from; i <= to && count > 0; ++i)
-        *timesCopy << times.at(i * step);
+    for (const auto& run : qAsConst(runs))
+        for (int i = run.first; i <= run.second; ++i)
+            *timesCopy << times.at(i * step);
+    const QVector<double> none;
     for (const int k : qAsConst(kept)) {
-        const QVector<double> none;
         const QVector<double>& source = k < columns.size() ? columns.at(k) : none;
         QVector<double> column;
         column.reserve(count);
-        for (int i = from; i <= to && count > 0; ++i) {
-            const int r = i * step;
-            column << (r < source.size() ? source.at(r) : std::numeric_limits<double>::quiet_NaN());
+        for (const auto& run : qAsConst(runs)) {
+            for (int i = run.first; i <= run.second; ++i) {
+                const int r = i * step;
+                column << (r < source.size() ? source.at(r) : std::numeric_limits<double>::quiet_NaN());
+            }
         }
         *columnsCopy << column;
     }

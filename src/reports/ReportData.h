@@ -63,9 +63,9 @@ struct ReportData
 
     // The same from the compact form the report page keeps (times in ms
     // since the epoch, one value column per channel). With segments, only
-    // the thinned rows from the first segment's first row to the last one's
-    // last row: the report's memory follows what it prints, not the length
-    // of the project. Unthinned rows are shared with the page, not copied.
+    // the thinned rows of the segments (first to last row of each): the
+    // report's memory follows what it prints, not the length of the
+    // project. All rows unthinned are shared with the page, not copied.
     static void prepare(const Tool::Struct_Parameters& project, const QVector<qint64>& times,
                         const QVector<QVector<double>>& columns, const QList<bool>& channelFlags,
                         const QString& printInterval, Tool::Struct_Parameters* projectCopy,
