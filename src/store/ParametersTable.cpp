@@ -83,11 +83,11 @@ double parseValue(const Char* b, const Char* e)
     const bool negative = p != e && *p == Char('-');
     if (p != e && (*p == Char('-') || *p == Char('+')))
         ++p;
-    qint64 mantissa = 0;
+    quint64 mantissa = 0; // wraps harmlessly past 15 digits, where it is not used
     int digits = 0, fraction = 0;
     const Char* intStart = p;
     while (p != e && unsigned(*p) - '0' < 10u) {
-        mantissa = mantissa * 10 + int(unsigned(*p) - '0');
+        mantissa = mantissa * 10 + (unsigned(*p) - '0');
         ++p;
         ++digits;
     }
@@ -96,7 +96,7 @@ double parseValue(const Char* b, const Char* e)
         ++p;
         const Char* fracStart = p;
         while (p != e && unsigned(*p) - '0' < 10u) {
-            mantissa = mantissa * 10 + int(unsigned(*p) - '0');
+            mantissa = mantissa * 10 + (unsigned(*p) - '0');
             ++p;
             ++digits;
         }

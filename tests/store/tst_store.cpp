@@ -319,10 +319,15 @@ private slots:
     // finite number, on the driver's handle and through Qt statements alike.
     void parametersTableReadsAsToDouble()
     {
-        const QStringList texts{"25.123456", "-0.000001", "-0", "0.1", "123456789012345", "1234567890.123456",
+        QStringList texts{"25.123456", "-0.000001", "-0", "0.1", "123456789012345", "1234567890.123456",
                                 "0.30000000000000004", "99999999999999999", "+3.5", " 2.5", "2.5 ", "1e3",
                                 "-1.5E-7", "1.", ".5", "00012.50", "abc", "", "nan", "-inf", "1e400", "2.5x",
-                                "１", "-", "--1", "4.9e-324"};
+                                "１", "-", "--1", "4.9e-324", "123456789012345678901234.5"};
+        // And as measured values are written: any magnitude with 0 … 12 decimals.
+        QRandomGenerator random(23);
+        for (int i = 0; i < 3000; ++i)
+            texts << QString::number((random.generateDouble() - 0.5) * std::pow(10.0, random.bounded(-3, 12)), 'f',
+                                     random.bounded(13));
         QSqlQuery q;
         q.prepare("insert into ParametersData values ('v',?,?)");
         q.addBindValue(QStringLiteral("2024-01-01 10:00:00.000"));
