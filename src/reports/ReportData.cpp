@@ -3,6 +3,7 @@
 #include "Tool.h"
 #include "Vocabulary.h"
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <cstdio>
@@ -89,7 +90,8 @@ void ReportData::prepare(const Tool::Struct_Parameters& project, const QList<Too
 void ReportData::prepare(const Tool::Struct_Parameters& project, const QVector<qint64>& times,
                          const QVector<QVector<double>>& columns, const QList<bool>& channelFlags,
                          const QString& printInterval, Tool::Struct_Parameters* projectCopy,
-                         QVector<qint64>* timesCopy, QVector<QVector<double>>* columnsCopy)
+                         QVector<qint64>* timesCopy, QVector<QVector<double>>* columnsCopy,
+                         const QList<QDateTime>& segmentStart, const QList<QDateTime>& segmentEnd)
 {
     *projectCopy = project;
     projectCopy->ScanInterval = printInterval;
@@ -104,13 +106,71 @@ void ReportData::prepare(const Tool::Struct_Parameters& project, const QVector<q
         }
     }
     const int step = rowStep(project.ScanInterval, printInterval);
+    // Thinned row i is row i * step.
+    const int thinned = int((qint64(times.size()) + step - 1) / step);
+    // Runs of thinned rows kept, first and last, ascending and apart.
+    QVector<QPair<int, int>> runs;
+    if (thinned > 0)
+        runs << qMakePair(0, thinned - 1);
+    if (!segmentStart.isEmpty() && thinned > 0) {
+        // Only the rows the segments print: found on the thinned times as
+        // the writers find them. Found again on the copy they are the same
+        // rows, since a row left out lies before a segment's start or after
+        // its end as the search goes.
+        QVector<qint64> thinnedTimes;
+        if (step > 1) {
+            thinnedTimes.reserve(thinned);
+            for (int r = 0; r < times.size(); r += step)
+                thinnedTimes << times.at(r);
+        }
+        QList<int> starts, ends;
+        ReportStats::segmentRows(step > 1 ? thinnedTimes : times, segmentStart, segmentEnd, &starts, &ends);
+        if (!starts.isEmpty()) {
+            QVector<QPair<int, int>> found;
+            for (int i = 0; i < starts.size(); ++i) {
+                found << qMakePair(starts.at(i), std::max(starts.at(i), ends.value(i)));
+                if (ends.value(i) < starts.at(i)) // an end before its start: that row too
+                    found << qMakePair(ends.value(i), ends.value(i));
+            }
+            std::sort(found.begin(), found.end());
+            runs.clear();
+            for (const auto& run : qAsConst(found)) {
+                if (!runs.isEmpty() && run.first <= runs.last().second + 1)
+                    runs.last().second = std::max(runs.last().second, run.second);
+                else
+                    runs << run;
+            }
+        }
+    }
     timesCopy->clear();
     columnsCopy->clear();
-    columnsCopy->resize(kept.size());
-    for (int r = 0; r < times.size(); r += step) {
-        *timesCopy << times.at(r);
-        for (int k = 0; k < kept.size(); ++k)
-            (*columnsCopy)[k] << columns.value(kept.at(k)).value(r);
+    columnsCopy->reserve(kept.size());
+    if (step == 1 && runs.size() == 1 && runs.first() == qMakePair(0, thinned - 1)) {
+        // Every row as it is: shared with the caller, not copied.
+        *timesCopy = times;
+        for (const int k : qAsConst(kept))
+            *columnsCopy << columns.value(k);
+        return;
+    }
+    int count = 0;
+    for (const auto& run : qAsConst(runs))
+        count += run.second - run.first + 1;
+    timesCopy->reserve(count);
+    for (const auto& run : qAsConst(runs))
+        for (int i = run.first; i <= run.second; ++i)
+            *timesCopy << times.at(i * step);
+    const QVector<double> none;
+    for (const int k : qAsConst(kept)) {
+        const QVector<double>& source = k < columns.size() ? columns.at(k) : none;
+        QVector<double> column;
+        column.reserve(count);
+        for (const auto& run : qAsConst(runs)) {
+            for (int i = run.first; i <= run.second; ++i) {
+                const int r = i * step;
+                column << (r < source.size() ? source.at(r) : std::numeric_limits<double>::quiet_NaN());
+            }
+        }
+        *columnsCopy << column;
     }
 }
 

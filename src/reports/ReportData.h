@@ -62,11 +62,15 @@ struct ReportData
                         Tool::Struct_Parameters* projectCopy, QList<Tool::Struct_ParametersData>* rowsCopy);
 
     // The same from the compact form the report page keeps (times in ms
-    // since the epoch, one value column per channel).
+    // since the epoch, one value column per channel). With segments, only
+    // the thinned rows of the segments (first to last row of each): the
+    // report's memory follows what it prints, not the length of the
+    // project. All rows unthinned are shared with the page, not copied.
     static void prepare(const Tool::Struct_Parameters& project, const QVector<qint64>& times,
                         const QVector<QVector<double>>& columns, const QList<bool>& channelFlags,
                         const QString& printInterval, Tool::Struct_Parameters* projectCopy,
-                        QVector<qint64>* timesCopy, QVector<QVector<double>>* columnsCopy);
+                        QVector<qint64>* timesCopy, QVector<QVector<double>>* columnsCopy,
+                        const QList<QDateTime>& segmentStart = {}, const QList<QDateTime>& segmentEnd = {});
     static ReportData build(int decimals, const QList<bool>& flags, const Tool::Struct_Parameters& project,
                             const QVector<qint64>& times, const QVector<QVector<double>>& columns,
                             const QList<QDateTime>& segmentStart, const QList<QDateTime>& segmentEnd,

@@ -482,7 +482,7 @@ void VerificationReport::pt_CalibrationReport_clicked()
     const QList<bool> flags = m_ChannelFlags;
     QThread* worker = QThread::create([this, job, project, times, columns, flags]() mutable {
         ReportData::prepare(project, times, columns, flags, job.options.PrintInterval, &job.project, &job.times,
-                            &job.columns);
+                            &job.columns, job.options.SegmentStart, job.options.SegmentEnd);
         bool fontMissing = false;
         const bool ok = job.run([this](qint64 done, qint64 total) { emit Progress_signals(done, total); }, &m_Cancel,
                                 &fontMissing);

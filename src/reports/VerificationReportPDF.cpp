@@ -187,7 +187,17 @@ void VerificationReportPDF::setData(int decimals, const QList<bool>& tableFlags,
                                     const QList<QDateTime>& segmentStart, const QList<QDateTime>& segmentEnd,
                                     const QStringList& segmentRemarks)
 {
-    setData(ReportData::build(decimals, tableFlags, project, rows, segmentStart, segmentEnd, segmentRemarks));
+    QVector<qint64> times;
+    QVector<QVector<double>> columns(project.Channel.size());
+    times.reserve(rows.size());
+    for (QVector<double>& column : columns)
+        column.reserve(rows.size());
+    for (const Tool::Struct_ParametersData& row : rows) {
+        times << row.Time.toMSecsSinceEpoch();
+        for (int i = 0; i < columns.size(); ++i)
+            columns[i] << ReportData::parse(row.Data.value(i)); // no number: an empty cell, no statistics
+    }
+    setData(decimals, tableFlags, project, times, columns, segmentStart, segmentEnd, segmentRemarks);
 }
 
 void VerificationReportPDF::setData(int decimals, const QList<bool>& tableFlags,
@@ -196,8 +206,10 @@ void VerificationReportPDF::setData(int decimals, const QList<bool>& tableFlags,
                                     const QList<QDateTime>& segmentStart, const QList<QDateTime>& segmentEnd,
                                     const QStringList& segmentRemarks)
 {
-    setData(ReportData::build(decimals, tableFlags, project, times, columns, segmentStart, segmentEnd,
-                              segmentRemarks));
+    // The rows stay in the compact form handed in (shared, not copied); the
+    // texts of a row are made when it is drawn.
+    setData(ReportData::buildCompact(decimals, tableFlags, project, times, columns, segmentStart, segmentEnd,
+                                     segmentRemarks));
 }
 
 void VerificationReportPDF::setData(ReportData data)
@@ -656,19 +668,41 @@ bool VerificationReportPDF::dataTable()
                 } else if (line == lines - 1) {
                     closingLine(s, at.position);
                 } else {
-                    const ReportRow& row = m_data.rows.at(firstRow + line - 1);
+                    const int r = firstRow + line - 1;
                     const int y = rowY(at.position);
                     if (shaded(at.position))
                         fill(QRect(0, y, m_width, RowHeight));
-                    drawCell(QRect(0, y, TimeWidth, RowHeight), row.time);
+                    drawCell(QRect(0, y, TimeWidth, RowHeight), timeText(r));
                     for (int i = 0; i < count; ++i)
                         drawCell(QRect(TimeWidth + g * i, y, g, RowHeight),
-                                 m_data.number(row.values.value(first + i)));
+                                 m_data.number(m_data.columns.at(first + i).at(r)));
                 }
             }
         }
     }
     return !m_failed;
+}
+
+QString VerificationReportPDF::timeText(int r)
+{
+    char text[32];
+    m_timeText.write(m_data.times.at(r), text, sizeof text);
+    return QString::fromLatin1(text);
+}
+
+// Row r with its time text and only the group values the horizontal
+// statistics read.
+ReportRow VerificationReportPDF::record(int r)
+{
+    ReportRow row;
+    row.time = timeText(r);
+    row.left.reserve(m_data.leftColumns.size());
+    for (const int c : m_data.leftColumns)
+        row.left << m_data.columns.at(c).at(r);
+    row.right.reserve(m_data.rightColumns.size());
+    for (const int c : m_data.rightColumns)
+        row.right << m_data.columns.at(c).at(r);
+    return row;
 }
 
 void VerificationReportPDF::horizontalHeader(bool left)
@@ -707,7 +741,7 @@ bool VerificationReportPDF::horizontalTable(bool left)
             } else if (line == lines - 1) {
                 closingLine(s, at.position);
             } else {
-                const ReportRow& row = m_data.rows.at(firstRow + line - 1);
+                const ReportRow row = record(firstRow + line - 1);
                 const int y = rowY(at.position);
                 if (shaded(at.position))
                     fill(QRect(0, y, m_width, RowHeight));
@@ -748,8 +782,8 @@ bool VerificationReportPDF::verticalTable(bool left)
         const int rows = m_data.segmentRows(s);
         // Without rows there are no statistics: labels only, empty summary.
         const ReportStats::Vertical stats =
-            rows > 0 ? ReportStats::vertical(m_data.rows, m_data.segmentStartRows.value(s),
-                                             m_data.segmentEndRows.value(s), left, labels.size())
+            rows > 0 ? ReportStats::vertical(m_data, m_data.segmentStartRows.value(s), m_data.segmentEndRows.value(s),
+                                             left)
                      : ReportStats::Vertical();
         const QList<QStringList> summary = ReportStats::verticalSummary(m_data, stats, left);
         const int lines = labels.size() + 2;

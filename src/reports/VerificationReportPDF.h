@@ -91,6 +91,9 @@ private:
     void closingLine(int segment, int position);
     bool cancelled();
     void reportProgress(bool force);
+    // "MM-dd hh:mm:ss.zzz" of row r, and the row as the horizontal table reads it.
+    QString timeText(int r);
+    ReportRow record(int r);
 
     enum Face
     {
@@ -139,7 +142,8 @@ private:
     int m_pageTotal = 0;
     QImage m_logo;
     QString m_printTime;
-    ReportData m_data;
+    ReportData m_data; // compact: rows are made as they are drawn
+    ScanTimeText m_timeText;
 
     QColor m_band{205, 205, 193};
     QColor m_rule{144, 166, 188};

@@ -176,6 +176,7 @@ private slots:
     void englishLayout();
     void otherUnitsAndNoNumbers();
     void missingFontIsNoticed();
+    void hourOfLongProject();
     void cleanupTestCase();
 
 private:
@@ -794,6 +795,53 @@ void TestReportPdf::missingFontIsNoticed()
     VerificationReportPDF::overrideFontFamily(false);
     QVERIFY(ok);
     QVERIFY(pdf.missingFont());
+}
+
+// An hour of a day-long project as the report thread gets it (the page's
+// compact rows, copied for the segment): exactly that hour's rows print, in
+// order, with a value that is no number empty.
+void TestReportPdf::hourOfLongProject()
+{
+    const int n = 86400, first = 7200, last = 10800;
+    Tool::Struct_Parameters p = project(2);
+    p.ScanInterval = QStringLiteral("1");
+    QVector<qint64> times(n);
+    QVector<QVector<double>> columns(2, QVector<double>(n));
+    for (int r = 0; r < n; ++r) {
+        times[r] = T0.addSecs(r).toMSecsSinceEpoch();
+        for (int c = 0; c < 2; ++c)
+            columns[c][r] = value(r, c);
+    }
+    columns[1][first + 5] = std::nan("");
+    const QList<QDateTime> starts{T0.addSecs(first)}, ends{T0.addSecs(last)};
+    Tool::Struct_Parameters copy;
+    QVector<qint64> keptTimes;
+    QVector<QVector<double>> keptColumns;
+    ReportData::prepare(p, times, columns, {true, true}, QStringLiteral("1"), &copy, &keptTimes, &keptColumns,
+                        starts, ends);
+    QCOMPARE(keptTimes.size(), last - first + 1);
+
+    const QString path = m_dir.filePath(QStringLiteral("hour.pdf"));
+    VerificationReportPDF pdf(path);
+    pdf.setData(2, {true, false, false, false, false}, copy, keptTimes, keptColumns, starts, ends,
+                {QStringLiteral("一小时")});
+    QCOMPARE(pdf.pageTotal(), 2 + PdfLayout::rowSectionPages(last - first + 1));
+    QVERIFY(pdf.writeHome() && pdf.writeTables() && pdf.writeChart(chartPicture()));
+    QVERIFY(pdf.finish());
+    const QStringList pages = pdfPageTexts(path);
+    QCOMPARE(pages.size(), pdf.pageTotal());
+    QStringList printed;
+    for (const QString& page : pages)
+        for (const QString& line : page.split(QLatin1Char('\n')))
+            if (line.simplified().startsWith(QStringLiteral("12-10 ")))
+                printed << line.simplified();
+    QCOMPARE(printed.size(), last - first + 1);
+    for (int i = 0; i < printed.size(); i += 599)
+        QCOMPARE(printed.at(i), QStringList({rowTime(first + i), QString::number(value(first + i, 0), 'f', 2),
+                                             QString::number(value(first + i, 1), 'f', 2)})
+                                    .join(QLatin1Char(' ')));
+    QCOMPARE(printed.last().section(' ', 0, 1), rowTime(last));
+    QCOMPARE(printed.at(5), rowTime(first + 5) + QLatin1Char(' ') + QString::number(value(first + 5, 0), 'f', 2));
 }
 
 void TestReportPdf::cleanupTestCase()

@@ -43,6 +43,8 @@ private slots:
     void thinningInWholeMilliseconds_data();
     void thinningInWholeMilliseconds();
     void valuesThatAreNoNumber();
+    void segmentCopyPrintsTheSameRows_data();
+    void segmentCopyPrintsTheSameRows();
 };
 
 void TestReportStats::segmentRows_data()
@@ -356,3 +358,64 @@ void TestReportStats::valuesThatAreNoNumber()
 
 QTEST_GUILESS_MAIN(TestReportStats)
 #include "tst_reportstats.moc"
+
+void TestReportStats::segmentCopyPrintsTheSameRows_data()
+{
+    QTest::addColumn<QString>("print");
+    QTest::addColumn<QStringList>("segments"); // "start-end" as seconds from the first row
+    QTest::newRow("an hour, every row") << "1" << QStringList{"36000-39600"};
+    QTest::newRow("an hour, every minute") << "60" << QStringList{"36030-39600"};
+    QTest::newRow("two hours days apart") << "1" << QStringList{"3600-7200", "180000-183600"};
+    QTest::newRow("overlapping, out of order") << "10" << QStringList{"7200-9000", "3600-8000", "8500-8600"};
+    QTest::newRow("past the last row") << "1" << QStringList{"100-200", "300000-400000"};
+    QTest::newRow("end before start") << "1" << QStringList{"5000-4000"};
+}
+
+// The report thread copies only the rows the segments print; the writers
+// find on that copy the same rows, times and values as on the whole project.
+void TestReportStats::segmentCopyPrintsTheSameRows()
+{
+    QFETCH(QString, print);
+    QFETCH(QStringList, segments);
+    const int n = 2 * 86400 + 7; // two days and a bit at 1 s
+    const qint64 t0 = at("00:00:00").toMSecsSinceEpoch();
+    QVector<qint64> times(n);
+    QVector<QVector<double>> columns(3, QVector<double>(n));
+    for (int r = 0; r < n; ++r) {
+        times[r] = t0 + 1000LL * r;
+        for (int c = 0; c < 3; ++c)
+            columns[c][r] = c == 1 && r % 7 == 0 ? std::nan("") : r + c / 10.0;
+    }
+    QList<QDateTime> starts, ends;
+    for (const QString& s : segments) {
+        starts << at("00:00:00").addSecs(s.section('-', 0, 0).toInt());
+        ends << at("00:00:00").addSecs(s.section('-', 1, 1).toInt());
+    }
+    const auto p = project({"1-101", "1-102", "1-103"}, {"℃", "℃", "mV"}, "1");
+    Tool::Struct_Parameters copy;
+    QVector<qint64> allTimes, segTimes;
+    QVector<QVector<double>> allColumns, segColumns;
+    ReportData::prepare(p, times, columns, {true, false, true}, print, &copy, &allTimes, &allColumns);
+    ReportData::prepare(p, times, columns, {true, false, true}, print, &copy, &segTimes, &segColumns, starts, ends);
+    QStringList remarks;
+    for (int s = 0; s < segments.size(); ++s)
+        remarks << QStringLiteral("r%1").arg(s);
+    const ReportData all = ReportData::buildCompact(2, {true, true, false, false, false}, copy, allTimes, allColumns,
+                                                    starts, ends, remarks);
+    const ReportData seg = ReportData::buildCompact(2, {true, true, false, false, false}, copy, segTimes, segColumns,
+                                                    starts, ends, remarks);
+    QCOMPARE(seg.segmentCount(), all.segmentCount());
+    int printed = 0;
+    for (int s = 0; s < all.segmentCount(); ++s) {
+        QCOMPARE(seg.segmentRows(s), all.segmentRows(s));
+        for (int i = 0; i < all.segmentRows(s); ++i) {
+            const int a = all.segmentStartRows.at(s) + i, b = seg.segmentStartRows.at(s) + i;
+            QCOMPARE(seg.times.at(b), all.times.at(a));
+            QCOMPARE(seg.columns.at(1).at(b), all.columns.at(1).at(a));
+        }
+        printed += std::max(0, all.segmentRows(s));
+    }
+    // Nothing beyond the printed rows (overlaps counted once, an end before its start adds one row).
+    QVERIFY2(segTimes.size() <= printed + segments.size(), qPrintable(QString::number(segTimes.size())));
+    QVERIFY(segTimes.size() < allTimes.size() / 10);
+}

@@ -10,6 +10,8 @@
 #include <QSqlQuery>
 #include <QtTest>
 
+#include <cstring>
+
 #include <cmath>
 
 using namespace Tool;
@@ -310,6 +312,45 @@ private slots:
         QVERIFY(getParametersTable("none", 2, &times, &columns));
         QVERIFY(times.isEmpty());
         QCOMPARE(columns.size(), 2);
+    }
+
+    // The compact read parses the common texts by hand: every value text
+    // reads what QString::toDouble reads (to the bit), NaN where that is no
+    // finite number, on the driver's handle and through Qt statements alike.
+    void parametersTableReadsAsToDouble()
+    {
+        QStringList texts{"25.123456", "-0.000001", "-0", "0.1", "123456789012345", "1234567890.123456",
+                                "0.30000000000000004", "99999999999999999", "+3.5", " 2.5", "2.5 ", "1e3",
+                                "-1.5E-7", "1.", ".5", "00012.50", "abc", "", "nan", "-inf", "1e400", "2.5x",
+                                "１", "-", "--1", "4.9e-324", "123456789012345678901234.5"};
+        // And as measured values are written: any magnitude with 0 … 12 decimals.
+        QRandomGenerator random(23);
+        for (int i = 0; i < 3000; ++i)
+            texts << QString::number((random.generateDouble() - 0.5) * std::pow(10.0, random.bounded(-3, 12)), 'f',
+                                     random.bounded(13));
+        QSqlQuery q;
+        q.prepare("insert into ParametersData values ('v',?,?)");
+        q.addBindValue(QStringLiteral("2024-01-01 10:00:00.000"));
+        q.addBindValue(texts.join(QLatin1Char(',')));
+        QVERIFY(q.exec());
+        for (const bool qtStatements : {false, true}) {
+            forceQtStatementInserts(qtStatements);
+            QVector<qint64> times;
+            QVector<QVector<double>> columns;
+            QVERIFY(getParametersTable("v", texts.size(), &times, &columns));
+            QCOMPARE(times.size(), 1);
+            for (int i = 0; i < texts.size(); ++i) {
+                bool ok = false;
+                const double expected = texts.at(i).toDouble(&ok);
+                const double read = columns.at(i).value(0);
+                if (!ok || !std::isfinite(expected))
+                    QVERIFY2(std::isnan(read), qPrintable(texts.at(i)));
+                else
+                    QVERIFY2(std::memcmp(&read, &expected, sizeof read) == 0,
+                             qPrintable(texts.at(i) + QStringLiteral(" read %1").arg(read, 0, 'g', 17)));
+            }
+        }
+        forceQtStatementInserts(false);
     }
 
     // Here the QSQLITE plugin and this program share the system SQLite:
