@@ -19,6 +19,7 @@
 #include <QCoreApplication>
 #include <QDate>
 #include <QDir>
+#include <QFileInfo>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 
@@ -294,6 +295,11 @@ int runProduct(int argc, char** argv, const std::string& dir, const std::vector<
     std::printf("  product, import    %8.2f s  %9.0f records/s  VmHWM %6.1f MB  (%lld rows, %d progress reports)%s\n",
                 importTime, records / importTime, vmHwmKb() / 1024.0, static_cast<long long>(rows), progressCalls,
                 ok ? "" : "  FAILED");
+    std::fflush(stdout);
+    // The database after the import: three projects of 16 channels (the
+    // offline save below adds as many again).
+    std::printf("  database file      %8.1f MB  (%lld rows of 16 values)\n",
+                QFileInfo(QStringLiteral("ARQ-310MX.db3")).size() / 1048576.0, static_cast<long long>(rows));
     std::fflush(stdout);
 
     // The offline save of the same files as the download leaves them, under other project names.
