@@ -119,7 +119,17 @@ struct Record
     int size() const { return at.size() - 1; }
     const char* data(int i) const { return line.constData() + at[i]; }
     int length(int i) const { return at[i + 1] - 1 - at[i]; }
-    QString text(int i) const { return QString::fromUtf8(data(i), length(i)); }
+    QString text(int i) const
+    {
+        // Measured values are ASCII, which the Latin-1 conversion widens
+        // without the UTF-8 decoder's checks.
+        const char* d = data(i);
+        const int n = length(i);
+        for (int k = 0; k < n; ++k)
+            if (static_cast<unsigned char>(d[k]) >= 0x80)
+                return QString::fromUtf8(d, n);
+        return QString::fromLatin1(d, n);
+    }
 };
 
 // The line buffer kept between records (one reader per thread).

@@ -157,6 +157,11 @@ void appendRows(QList<Tool::Struct_ParametersData>& rows, const QStringList& pro
 {
     for (int p = 0; p < projectNames.size(); ++p) {
         Tool::Struct_ParametersData row{projectNames.at(p), time, {}};
+        // Sized once: growing the list value by value was a tenth of a long import's read.
+        int count = 0;
+        for (int k = 0; k < chosen.size() && k < columnMap.size(); ++k)
+            count += chosen.at(k).ProjectIndex == p ? 1 : 0;
+        row.Data.reserve(count);
         for (int k = 0; k < chosen.size() && k < columnMap.size(); ++k) {
             const int column = columnMap.at(k);
             if (chosen.at(k).ProjectIndex == p && column >= 0 && column < values.size())
