@@ -136,6 +136,7 @@ int main(int argc, char** argv)
         layout->addWidget(pr.statistics);
         pr.chart->setData(&context, mine);
         pr.statistics->setData(context.DataAccuracy, labels, units);
+        pr.statistics->shareValues(pr.chart->model());
         pr.window->resize(1600, 900);
         pr.window->show();
     }

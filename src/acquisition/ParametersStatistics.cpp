@@ -49,6 +49,24 @@ void ParametersStatistics::setData(int decimals, const QStringList& labels, cons
     m_rows = 0;
     m_groups = ScanAnalysis::UnitGroups::fromUnits(units);
     m_model->setLayout(m_labels, groupUnits(), m_decimals);
+    if (m_values)
+        m_model->shareValues(m_values, m_groups.inFirst);
+}
+
+void ParametersStatistics::shareValues(const LiveTableModel* values)
+{
+    if (m_values)
+        disconnect(m_values, nullptr, this, nullptr);
+    m_values = values;
+    m_rows = 0;
+    m_model->shareValues(values, m_groups.inFirst);
+    // A result table that goes first takes the rows with it; none are read from it after.
+    if (values)
+        connect(values, &QObject::destroyed, this, [this] {
+            m_values = nullptr;
+            m_rows = 0;
+            m_model->shareValues(nullptr, {});
+        });
 }
 
 void ParametersStatistics::addData(const QDateTime& time, const QList<double>& values)
@@ -92,7 +110,8 @@ bool ParametersStatistics::takeScan(const QDateTime& time, const QVector<double>
         return false;
     }
     ScanAnalysis::GroupStatistics groups[2];
-    ScanAnalysis::statistics(values, m_groups.inFirst, m_groups.groupCount(), groups);
+    if (!m_values)
+        ScanAnalysis::statistics(values, m_groups.inFirst, m_groups.groupCount(), groups);
     m_model->appendScan(time.toMSecsSinceEpoch(), groups);
     return true;
 }

@@ -8,6 +8,7 @@
 #include <QVector>
 #include <QWidget>
 
+class LiveTableModel;
 class QLabel;
 class QTableView;
 class StatisticsTableModel;
@@ -29,6 +30,10 @@ public:
     // Many scans at once, scrolled once at the end.
     void addScans(const QVector<QDateTime>& times, const QVector<QVector<double>>& scans);
 
+    // Rows worked out from the project's result table when shown instead of
+    // kept (it holds every scan, and gets each scan before this tab does).
+    void shareValues(const LiveTableModel* values);
+
     int rowCount() const { return m_rows; }
     QStringList groupUnits() const;
     StatisticsTableModel* model() const { return m_model; }
@@ -40,6 +45,7 @@ private:
     QStringList m_labels;
     ScanAnalysis::UnitGroups m_groups;
     int m_rows = 0;
+    const LiveTableModel* m_values = nullptr;
 
     StatisticsTableModel* m_model = nullptr;
     QLabel* label_Statistics = nullptr;

@@ -5,6 +5,8 @@
 #include <QCoreApplication>
 #include <QDateTime>
 
+#include <algorithm>
+
 namespace {
 QColor cellColour(std::uint8_t code)
 {
@@ -147,8 +149,23 @@ void StatisticsTableModel::setLayout(const QStringList& channelLabels, const QSt
     m_units = groupUnits;
     m_headers = headers(groupUnits);
     m_decimals = decimals;
+    m_count = 0;
+    m_cachedRow = -1;
     m_times.clear();
     m_rows.clear();
+    endResetModel();
+}
+
+void StatisticsTableModel::shareValues(const LiveTableModel* values, const QVector<bool>& inFirst)
+{
+    beginResetModel();
+    m_values = values;
+    m_inFirst = inFirst;
+    m_count = 0;
+    m_cachedRow = -1;
+    m_times.clear();
+    m_rows.clear();
+    m_rows.shrink_to_fit();
     endResetModel();
 }
 
@@ -157,14 +174,30 @@ void StatisticsTableModel::appendScan(qint64 msecs, const ScanAnalysis::GroupSta
     const int row = scanCount();
     beginInsertRows(QModelIndex(), row, row);
     m_times.push_back(msecs);
-    for (int g = 0; g < groupCount(); ++g)
-        m_rows.push_back(groups[g]);
+    if (!m_values)
+        for (int g = 0; g < groupCount(); ++g)
+            m_rows.push_back(groups[g]);
+    ++m_count;
     endInsertRows();
 }
 
-const ScanAnalysis::GroupStatistics& StatisticsTableModel::statistics(int row, int group) const
+ScanAnalysis::GroupStatistics StatisticsTableModel::statistics(int row, int group) const
 {
-    return m_rows.at(static_cast<size_t>(row) * groupCount() + group);
+    if (!m_values)
+        return m_rows.at(static_cast<size_t>(row) * groupCount() + group);
+    if (group < 0 || group >= 2 || row < 0 || row >= m_values->scanCount())
+        return {};
+    if (row != m_cachedRow) {
+        const int n = m_values->channelCount();
+        m_scan.resize(n);
+        for (int c = 0; c < n; ++c)
+            m_scan[c] = m_values->value(row, c);
+        for (auto& g : m_cached)
+            g = {};
+        ScanAnalysis::statistics(m_scan, m_inFirst, std::min(groupCount(), 2), m_cached);
+        m_cachedRow = row;
+    }
+    return m_cached[group];
 }
 
 int StatisticsTableModel::rowCount(const QModelIndex& parent) const
@@ -188,7 +221,7 @@ QVariant StatisticsTableModel::data(const QModelIndex& index, int role) const
         return {};
     if (col == 0)
         return LiveTableModel::timeText(m_times.at(static_cast<size_t>(index.row())));
-    const auto& s = statistics(index.row(), (col - 1) / 9);
+    const ScanAnalysis::GroupStatistics s = statistics(index.row(), (col - 1) / 9);
     auto number = [this](double v) { return QString::number(v, 'f', m_decimals); };
     switch ((col - 1) % 9) {
     case 0: return number(s.max);

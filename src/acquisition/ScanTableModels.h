@@ -58,10 +58,15 @@ public:
 
     void setLayout(const QStringList& channelLabels, const QStringList& groupUnits, int decimals);
     void appendScan(qint64 msecs, const ScanAnalysis::GroupStatistics* groups);
+    // Rows computed from the scans of `values` (row i is its scan i) when
+    // painted instead of kept: the result table beside this one holds every
+    // scan anyway. inFirst: the channels of the first unit. Clears the rows;
+    // nullptr keeps them again.
+    void shareValues(const LiveTableModel* values, const QVector<bool>& inFirst);
 
     int groupCount() const { return m_units.size(); }
-    int scanCount() const { return static_cast<int>(m_times.size()); }
-    const ScanAnalysis::GroupStatistics& statistics(int row, int group) const;
+    int scanCount() const { return m_count; }
+    ScanAnalysis::GroupStatistics statistics(int row, int group) const;
 
     static QStringList headers(const QStringList& groupUnits);
 
@@ -76,6 +81,13 @@ private:
     QStringList m_units;
     QStringList m_headers;
     int m_decimals = 0;
+    int m_count = 0;
     std::deque<qint64> m_times;
-    std::deque<ScanAnalysis::GroupStatistics> m_rows; // groupCount per row
+    std::deque<ScanAnalysis::GroupStatistics> m_rows; // groupCount per row, when not shared
+    const LiveTableModel* m_values = nullptr;
+    QVector<bool> m_inFirst;
+    // The last row worked out; a row is painted cell by cell.
+    mutable int m_cachedRow = -1;
+    mutable ScanAnalysis::GroupStatistics m_cached[2];
+    mutable QVector<double> m_scan;
 };

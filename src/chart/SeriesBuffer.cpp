@@ -28,19 +28,27 @@ void SeriesBuffer::addToRun(Run& run, int index, double v) const
 {
     if (!std::isfinite(v))
         return;
-    if (run.low < 0 || v < at(run.low))
+    if (run.low < 0 || v < run.lowValue) {
         run.low = index;
-    if (run.high < 0 || v > at(run.high))
+        run.lowValue = v;
+    }
+    if (run.high < 0 || v > run.highValue) {
         run.high = index;
+        run.highValue = v;
+    }
 }
 
 SeriesBuffer::Run SeriesBuffer::merged(const Run& left, const Run& right) const
 {
     Run r = left;
-    if (right.low >= 0 && (r.low < 0 || at(right.low) < at(r.low)))
+    if (right.low >= 0 && (r.low < 0 || right.lowValue < r.lowValue)) {
         r.low = right.low;
-    if (right.high >= 0 && (r.high < 0 || at(right.high) > at(r.high)))
+        r.lowValue = right.lowValue;
+    }
+    if (right.high >= 0 && (r.high < 0 || right.highValue > r.highValue)) {
         r.high = right.high;
+        r.highValue = right.highValue;
+    }
     return r;
 }
 
@@ -158,12 +166,13 @@ QVector<QPointF> SeriesBuffer::window(const QVector<qint64>& times, double x0, d
         const Run r = level ? level->at(b) : computedRun(k, b);
         if (r.low < 0)
             continue;
-        const int a = std::min(r.low, r.high);
-        const int c = std::max(r.low, r.high);
+        const bool lowFirst = r.low <= r.high;
+        const int a = lowFirst ? r.low : r.high;
+        const int c = lowFirst ? r.high : r.low;
         if (a < n)
-            out.append(QPointF(double(times.at(a)), at(a)));
+            out.append(QPointF(double(times.at(a)), lowFirst ? r.lowValue : r.highValue));
         if (c != a && c < n)
-            out.append(QPointF(double(times.at(c)), at(c)));
+            out.append(QPointF(double(times.at(c)), lowFirst ? r.highValue : r.lowValue));
     }
     return out;
 }

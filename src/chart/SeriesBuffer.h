@@ -17,8 +17,8 @@
 // outside too: a live chart reads them from its table, which keeps every
 // scan anyway, so a week of 48 lines is held once and not twice.
 //
-// Only runs of 2^StoredLevel values and longer are kept (8 bytes a run, the
-// indexes of its extremes); the finer levels a window may need are worked
+// Only runs of 2^StoredLevel values and longer are kept (24 bytes a run, its
+// extremes and their indexes: 3 bytes a value); the finer levels a window may need are worked
 // out from the values when it is drawn, which costs at most
 // 2^StoredLevel × buckets reads.
 class SeriesValues
@@ -72,6 +72,11 @@ private:
     {
         qint32 low = -1;   // index of the minimum, -1 when the run has no finite value
         qint32 high = -1;  // index of the maximum
+        // The extremes themselves, kept beside their indexes: a week of
+        // values is far out of the cache, and thinning reads them for every
+        // line on every scan.
+        double lowValue = 0.0;
+        double highValue = 0.0;
     };
 
     void addToRun(Run& run, int index, double value) const;

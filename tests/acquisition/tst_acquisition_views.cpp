@@ -25,6 +25,8 @@
 #include <QScrollBar>
 #include <QtTest>
 
+#include <limits>
+
 #include <memory>
 
 #if __has_include("ChartView.h")
@@ -704,6 +706,52 @@ private slots:
             row << view->model()->index(0, c).data().toString();
         QCOMPARE(row, (QStringList{"2026-01-02 10:00:00.005", "30.00", "1-CH103", "10.00", "1-CH101",
                                    "20.00", "20.00", "10.00", "10.00", "8.16"}));
+    }
+
+    // A statistics tab reading its scans from the result table beside it
+    // shows exactly what one keeping its own rows shows, one scan at a time
+    // and caught up, and lets go of the table when the table goes.
+    void statisticsReadFromTheResultTable()
+    {
+        m_context->DataAccuracy = 3;
+        const QList<ChosenChannel> channels{entry(0, "m1", "mV"), entry(0, "t1", "℃"),
+                                            entry(0, "m2", "mV"), entry(0, "t2", "℃")};
+        const QStringList labels{"m1", "t1", "m2", "t2"}, units{"mV", "℃", "mV", "℃"};
+        auto chart = std::make_unique<ParametersChart>();
+        chart->setData(m_context.get(), channels);
+        ParametersStatistics shared, own;
+        shared.setData(3, labels, units);
+        shared.shareValues(chart->model());
+        own.setData(3, labels, units);
+        const QDateTime t0(QDate(2026, 1, 2), QTime(10, 0, 0));
+        const double nan = std::numeric_limits<double>::quiet_NaN();
+        QVector<QDateTime> times;
+        QVector<QVector<double>> scans;
+        for (int i = 0; i < 40; ++i) {
+            times << t0.addSecs(i);
+            scans << QVector<double>{i * 0.5, 20.0 + (i % 7), i % 5 == 0 ? nan : 3.0 - i, 20.125 + (i % 3)};
+        }
+        for (int i = 0; i < 10; ++i) {
+            chart->addData(times[i], scans[i]);
+            shared.addData(times[i], scans[i]);
+            own.addData(times[i], scans[i]);
+        }
+        chart->addScans(times.mid(10), scans.mid(10));
+        shared.addScans(times.mid(10), scans.mid(10));
+        own.addScans(times.mid(10), scans.mid(10));
+        QCOMPARE(shared.rowCount(), 40);
+        QAbstractItemModel* a = child<QTableView>(&shared, "tableWidget_Statistics")->model();
+        QAbstractItemModel* b = child<QTableView>(&own, "tableWidget_Statistics")->model();
+        QCOMPARE(a->rowCount(), 40);
+        QCOMPARE(a->columnCount(), b->columnCount());
+        for (int r : {39, 0, 17, 5, 39})  // out of order, so the one-row cache is crossed
+            for (int c = 0; c < a->columnCount(); ++c)
+                QCOMPARE(a->index(r, c).data().toString(), b->index(r, c).data().toString());
+
+        chart.reset();
+        QCOMPARE(a->rowCount(), 0);
+        shared.addData(t0.addSecs(40), QList<double>{1, 2, 3, 4});
+        QCOMPARE(a->index(0, 1).data().toString(), QStringLiteral("4.000"));
     }
 
     void statisticsTwoUnits()

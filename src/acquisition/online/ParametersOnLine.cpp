@@ -108,6 +108,7 @@ void ParametersOnLine::setContext(SystemContext* context)
         tabs->chart->setData(context, channels);
         tabs->statistics = new ParametersStatistics(tabWidget);
         tabs->statistics->setData(context->DataAccuracy, labels, units);
+        tabs->statistics->shareValues(tabs->chart->model());
         chartPage = tabs->chart;
         statisticsPage = tabs->statistics;
 #else
