@@ -238,15 +238,18 @@ void TestReportCsv::failureShowsItsReason()
     QFETCH(QString, target);
     QFETCH(QString, reason);
     QDir dir(m_dir.path());
-    const QString path = dir.filePath(target);
-    const QString part = path + QStringLiteral(".part");
-    if (target.startsWith(QLatin1String("read-only/"))) {
-        if (::geteuid() == 0)
-            QSKIP("permissions do not hold for root");
+    QString path = dir.filePath(target);
+    if (target.startsWith(QLatin1String("read-only/")) && ::geteuid() == 0) {
+        // Folder permissions do not hold for root; sysfs refuses new files to everyone.
+        if (!QFileInfo(QStringLiteral("/sys")).isDir())
+            QSKIP("permissions do not hold for root, and there is no /sys");
+        path = QStringLiteral("/sys/") + QFileInfo(target).fileName();
+    } else if (target.startsWith(QLatin1String("read-only/"))) {
         QVERIFY(dir.mkpath(QStringLiteral("read-only")));
         QVERIFY(QFile::setPermissions(dir.filePath(QStringLiteral("read-only")),
                                       QFile::ReadOwner | QFile::ExeOwner));
     }
+    const QString part = path + QStringLiteral(".part");
     if (target.startsWith(QLatin1String("folder")))
         QVERIFY(dir.mkpath(target));
     if (target.startsWith(QLatin1String("full"))) {
