@@ -170,12 +170,16 @@ bool ReportCsv::write()
             field(m_project.Channel.at(i) + QLatin1Char('(') + m_project.Unit.value(i) + QLatin1Char(')')));
     m_buffer.append("\r\n");
 
-    // Rows of the segments, each once, in time order.
+    // Rows of the segments, each once, in time order: a segment starts
+    // after the last row already written.
+    QVector<QPair<int, int>> ranges;
     qint64 total = 0;
     int last = -1;
     for (int s = 0; s < m_startRows.size() && !m_times.isEmpty(); ++s) {
-        const int from = std::max(m_startRows.at(s), last + 1), to = m_endRows.at(s);
+        const int from = std::max(m_startRows.at(s), last + 1);
+        const int to = std::min(m_endRows.at(s), m_times.size() - 1);
         if (to >= from) {
+            ranges << qMakePair(from, to);
             total += to - from + 1;
             last = to;
         }
@@ -186,11 +190,9 @@ bool ReportCsv::write()
         m_progress(0, total);
     bool ok = true;
     char text[ReportNumber::kTextSize + 2];
-    last = -1;
     const int channels = m_columns.size();
-    for (int s = 0; ok && s < m_startRows.size() && !m_times.isEmpty(); ++s) {
-        const int to = std::min(m_endRows.at(s), m_times.size() - 1);
-        for (int r = std::max(m_startRows.at(s), last + 1); ok && r <= to; ++r) {
+    for (const QPair<int, int>& range : qAsConst(ranges)) {
+        for (int r = range.first; ok && r <= range.second; ++r) {
             if (m_cancel && m_cancel->load(std::memory_order_relaxed)) {
                 ok = false;
                 m_failure.clear();
@@ -203,7 +205,6 @@ bool ReportCsv::write()
                 ok = put(text, n + 1);
             }
             ok = ok && put("\r\n", 2);
-            last = r;
             ++done;
             if (m_progress && m_progressClock.hasExpired(kProgressMs)) {
                 m_progress(done, total);

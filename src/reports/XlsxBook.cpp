@@ -135,9 +135,15 @@ bool XlsxBook::addSheet(const QString& name)
     // Checked first so that a taken name is a plain false, not a library warning.
     if (workbook_validate_sheet_name(m_book, utf8.constData()) != LXW_NO_ERROR)
         return false;
+    errno = 0;
     lxw_worksheet* sheet = workbook_add_worksheet(m_book, utf8.constData());
-    if (!sheet)
+    if (!sheet) {
+        // In constant-memory mode each sheet streams into a temporary file.
+        const int system = errno;
+        fail(QStringLiteral("cannot add the sheet %1").arg(name),
+             ReportFailure::fromLibrary(LXW_ERROR_CREATING_TMPFILE, system));
         return false;
+    }
     m_sheet = sheet;
     m_sheets << sheet;
     m_names << name;
