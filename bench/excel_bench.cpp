@@ -8,7 +8,8 @@
 // again on a worker thread while this thread runs an event loop with a 10 ms
 // timer, and prints the worst lateness of that timer.
 //
-// usage: QT_QPA_PLATFORM=offscreen ./excel_bench [rows] [channels] [--no-thread]
+// usage: QT_QPA_PLATFORM=offscreen ./excel_bench [rows] [channels] [--no-thread] [--repeat N]
+//        (--repeat: reference and writer take turns N times; the best of each is compared)
 //        ./excel_bench --sample report.xlsx   (a small report with every table, to look at)
 
 #include "ReportCsv.h"
@@ -28,6 +29,7 @@
 #include <QTimer>
 
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <charconv>
@@ -288,6 +290,13 @@ int main(int argc, char** argv)
     }
     QStringList plain = args;
     const bool onWorker = !plain.removeAll(QStringLiteral("--no-thread"));
+    int repeat = 1;
+    const int repeatAt = plain.indexOf(QStringLiteral("--repeat"));
+    if (repeatAt > 0) {
+        repeat = std::max(1, plain.value(repeatAt + 1).toInt());
+        plain.removeAt(repeatAt + 1);
+        plain.removeAt(repeatAt);
+    }
     const int rows = plain.value(1, QStringLiteral("86400")).toInt();
     const int channels = plain.value(2, QStringLiteral("16")).toInt();
     QTemporaryDir dir;
@@ -295,19 +304,27 @@ int main(int argc, char** argv)
     // The reference first, in its own process so that its memory is its own.
     const QString reference = QCoreApplication::applicationDirPath() + QStringLiteral("/xlsx_reference");
     double refWall = -1, refCpu = -1, refPeak = -1;
-    QProcess ref;
-    ref.start(reference, {dir.filePath(QStringLiteral("reference.xlsx")), QString::number(rows), QString::number(channels)});
-    if (ref.waitForFinished(600000) && ref.exitCode() == 0) {
-        const QString line = QString::fromUtf8(ref.readAllStandardOutput()).trimmed();
-        std::printf("%s\n", qPrintable(line));
-        const QRegularExpressionMatch m =
-            QRegularExpression(QStringLiteral("wall ([0-9.]+) s, cpu ([0-9.]+) s, peak RSS ([0-9.]+) MB")).match(line);
-        refWall = m.captured(1).toDouble();
-        refCpu = m.captured(2).toDouble();
-        refPeak = m.captured(3).toDouble();
-    } else {
-        std::printf("reference: not run (%s)\n", qPrintable(reference));
-    }
+    const auto runReference = [&] {
+        QProcess ref;
+        ref.start(reference,
+                  {dir.filePath(QStringLiteral("reference.xlsx")), QString::number(rows), QString::number(channels)});
+        if (ref.waitForFinished(600000) && ref.exitCode() == 0) {
+            const QString line = QString::fromUtf8(ref.readAllStandardOutput()).trimmed();
+            std::printf("%s\n", qPrintable(line));
+            const QRegularExpressionMatch m =
+                QRegularExpression(QStringLiteral("wall ([0-9.]+) s, cpu ([0-9.]+) s, peak RSS ([0-9.]+) MB"))
+                    .match(line);
+            refWall = m.captured(1).toDouble();
+            refCpu = m.captured(2).toDouble();
+            refPeak = m.captured(3).toDouble();
+        } else {
+            std::printf("reference: not run (%s)\n", qPrintable(reference));
+        }
+        QFile::remove(dir.filePath(QStringLiteral("reference.xlsx")));
+        // Its written pages go to disk now, not while the writer runs.
+        ::sync();
+    };
+    runReference();
 
     const Input in = makeInput(rows, channels);
     const QImage chart = chartPicture();
@@ -331,6 +348,29 @@ int main(int argc, char** argv)
         std::printf("ratio: wall %.2fx, cpu %.2fx the reference; memory %+.1f MB over the reference's peak, "
                     "%+.1f MB counting only the writer's increase\n",
                     t.total() / refWall, cpu / refCpu, peak - refPeak, (peak - before) - refPeak);
+    // On a shared machine the wall time is mostly whose turn it is: the two
+    // take turns, and the best of each is compared.
+    if (repeat > 1 && refWall > 0) {
+        double bestRefWall = refWall, bestRefCpu = refCpu, bestWall = t.total(), bestCpu = cpu;
+        QFile::remove(path);
+        ::sync();
+        for (int k = 1; k < repeat; ++k) {
+            runReference();
+            bestRefWall = std::min(bestRefWall, refWall);
+            bestRefCpu = std::min(bestRefCpu, refCpu);
+            const double c0 = processCpu();
+            const Times again = writeReport(in, chart, path);
+            const double c = processCpu() - c0;
+            std::printf("writer: %s, wall %.3f s, cpu %.3f s\n", again.ok ? "written" : "FAILED", again.total(), c);
+            bestWall = std::min(bestWall, again.total());
+            bestCpu = std::min(bestCpu, c);
+            QFile::remove(path);
+            ::sync();
+        }
+        std::printf("best of %d: reference wall %.3f s, cpu %.3f s; writer wall %.3f s, cpu %.3f s; ratio wall %.2fx, "
+                    "cpu %.2fx\n",
+                    repeat, bestRefWall, bestRefCpu, bestWall, bestCpu, bestWall / bestRefWall, bestCpu / bestRefCpu);
+    }
 
     // CSV of the same rows: the floor first, then the writer.
     {

@@ -2,7 +2,6 @@
 
 #include "Records.h"
 
-#include <QCoreApplication>
 #include <QStringList>
 
 // What the cover of a report says about the acquisition beside the project:
@@ -10,8 +9,6 @@
 // with the report's data.
 struct ReportCover
 {
-    Q_DECLARE_TR_FUNCTIONS(ReportCover)
-public:
     QString start, end;                  // "yyyy-MM-dd hh:mm:ss", as stored with the project
     QString scanInterval, printInterval; // seconds, decimal text
 

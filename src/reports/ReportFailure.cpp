@@ -42,7 +42,9 @@ QString ReportFailure::fromSystemError(int error)
     case EISDIR:
         return tr("保存路径是一个文件夹。");
     case EBUSY:
+#ifdef ETXTBSY
     case ETXTBSY:
+#endif
         return tr("文件正被其他程序使用。");
     case ENOMEM:
         return tr("内存不足。");
