@@ -91,7 +91,7 @@ bool ReportCsv::flush()
 {
     if (m_buffer.isEmpty())
         return true;
-    errno = 0;
+    ReportFailure::clearSystemError();
     const qint64 written = m_file.write(m_buffer);
     if (written != m_buffer.size())
         return fail(ReportFailure::fromFile(m_file, ReportFailure::lastSystemError()));
@@ -158,7 +158,7 @@ bool ReportCsv::write()
 {
     const QString part = m_path + QStringLiteral(".part");
     m_file.setFileName(part);
-    errno = 0;
+    ReportFailure::clearSystemError();
     if (m_path.isEmpty() || !m_file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return fail(m_path.isEmpty() ? ReportFailure::checkTarget(m_path)
                                      : ReportFailure::fromFile(m_file, ReportFailure::lastSystemError()));
@@ -215,7 +215,7 @@ bool ReportCsv::write()
     const bool cancelled = m_cancel && m_cancel->load();
     ok = ok && !cancelled && flush();
     if (ok) {
-        errno = 0;
+        ReportFailure::clearSystemError();
         if (!m_file.flush() || m_file.error() != QFileDevice::NoError)
             ok = fail(ReportFailure::fromFile(m_file, ReportFailure::lastSystemError()));
     }
@@ -223,7 +223,7 @@ bool ReportCsv::write()
     if (ok && m_file.error() != QFileDevice::NoError)
         ok = fail(ReportFailure::fromFile(m_file, ReportFailure::lastSystemError()));
     if (ok) {
-        errno = 0;
+        ReportFailure::clearSystemError();
         if (!Backup::replaceFile(part, m_path))
             ok = fail(ReportFailure::fromSystemError(ReportFailure::lastSystemError()));
     }

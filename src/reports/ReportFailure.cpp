@@ -13,6 +13,14 @@
 #include <windows.h>
 #endif
 
+void ReportFailure::clearSystemError()
+{
+    errno = 0;
+#if defined(Q_OS_WIN)
+    SetLastError(0);
+#endif
+}
+
 int ReportFailure::lastSystemError()
 {
 #if defined(Q_OS_WIN)
@@ -123,7 +131,7 @@ QString ReportFailure::checkTarget(const QString& path)
     // A file beside the target, as the writers make theirs.
     QFile probe(path + QStringLiteral(".part"));
     const bool existed = probe.exists();
-    errno = 0;
+    clearSystemError();
     if (!probe.open(QIODevice::WriteOnly | QIODevice::Append)) {
         const int error = lastSystemError();
         return fromFile(probe, error);

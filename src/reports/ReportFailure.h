@@ -13,6 +13,8 @@ class ReportFailure
 {
     Q_DECLARE_TR_FUNCTIONS(ReportFailure)
 public:
+    // Before a call whose failure is to be explained: no error left over.
+    static void clearSystemError();
     // The current errno (or the last Windows error), taken at once.
     static int lastSystemError();
     static QString fromSystemError(int error);

@@ -134,7 +134,7 @@ VerificationReportPDF::VerificationReportPDF(const QString& path) : m_path(path)
         return;
     }
     m_file.setFileName(path + QStringLiteral(".part"));
-    errno = 0;
+    ReportFailure::clearSystemError();
     if (!m_file.open(QIODevice::ReadWrite | QIODevice::Truncate)) {
         m_failure = ReportFailure::fromFile(m_file, ReportFailure::lastSystemError());
         return;
@@ -937,7 +937,7 @@ bool VerificationReportPDF::finish()
     if (ok)
         fixTextMapping(pagesEnd);
     if (m_file.isOpen()) {
-        errno = 0;
+        ReportFailure::clearSystemError();
         if (!m_file.flush() || m_file.error() != QFileDevice::NoError) {
             if (ok && m_failure.isEmpty())
                 m_failure = ReportFailure::fromFile(m_file, ReportFailure::lastSystemError());
@@ -947,7 +947,7 @@ bool VerificationReportPDF::finish()
     }
     m_valid = false;
     // Replaced in one step on every platform, as the restore replaces the database.
-    errno = 0;
+    ReportFailure::clearSystemError();
     if (ok && !Backup::replaceFile(m_file.fileName(), m_path)) {
         m_failure = ReportFailure::fromSystemError(ReportFailure::lastSystemError());
         ok = false;

@@ -295,7 +295,7 @@ bool XlsxBook::saveAs(const QString& path, const std::atomic<bool>* cancel)
     QFile::remove(part);
     // QFile::rename copies when the folders are on different file systems.
     QFile temp(m_temp);
-    errno = 0;
+    ReportFailure::clearSystemError();
     if (!temp.rename(part)) {
         const int system = ReportFailure::lastSystemError();
         fail(QStringLiteral("cannot write %1: %2").arg(part, temp.errorString()),
@@ -308,7 +308,7 @@ bool XlsxBook::saveAs(const QString& path, const std::atomic<bool>* cancel)
     // Replaced in one step, on every platform as the restore replaces the
     // database (rename(2) refuses an existing target on Windows), so the old
     // report stays whole until the new one is complete.
-    errno = 0;
+    ReportFailure::clearSystemError();
     if (!Backup::replaceFile(part, path)) {
         const int system = ReportFailure::lastSystemError();
         fail(QStringLiteral("cannot replace %1").arg(path), ReportFailure::fromSystemError(system));
