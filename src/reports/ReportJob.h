@@ -25,6 +25,8 @@ struct ReportJob
     // is left at the path unless it succeeded.
     // `fontMissing` (when given) tells whether a PDF was written with Chinese
     // text but no CJK font to draw it (it shows as boxes).
+    // `failure` (when given) gets why it failed, for the user; empty after
+    // a cancel. The target is checked before any row is written.
     bool run(const std::function<void(qint64 done, qint64 total)>& progress, const std::atomic<bool>* cancel,
-             bool* fontMissing = nullptr) const;
+             bool* fontMissing = nullptr, QString* failure = nullptr) const;
 };

@@ -20,7 +20,7 @@ struct Struct_ReportOptions
     QString RightUnit;
     int LeftCount = 0;
     int RightCount = 0;
-    QString Format; // "PDF" or "Excel"
+    QString Format; // "PDF", "Excel" or "CSV"
     QString Path;
     QString SegmentCount = QStringLiteral("1");
     QDateTime Start;

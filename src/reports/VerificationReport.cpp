@@ -484,9 +484,14 @@ void VerificationReport::pt_CalibrationReport_clicked()
         ReportData::prepare(project, times, columns, flags, job.options.PrintInterval, &job.project, &job.times,
                             &job.columns, job.options.SegmentStart, job.options.SegmentEnd);
         bool fontMissing = false;
+        QString failure;
         const bool ok = job.run([this](qint64 done, qint64 total) { emit Progress_signals(done, total); }, &m_Cancel,
-                                &fontMissing);
+                                &fontMissing, &failure);
         m_FontMissing = fontMissing;
+        {
+            const std::lock_guard<std::mutex> lock(m_FailureMutex);
+            m_Failure = failure;
+        }
         emit MessageBox_signals(ok);
     });
     connect(worker, &QThread::finished, worker, &QObject::deleteLater);
@@ -518,8 +523,18 @@ void VerificationReport::MessageBox_slots(bool ok)
         // Written, but its Chinese text is boxes: not a plain success.
         MessageBox::warning(this, tr("警告"),
                             tr("报表已生成，但未找到中文字体：PDF中的中文显示为方框。请安装中文字体（如 fonts-noto-cjk）后重新生成。"));
-    else
-        MessageBox::information(this, tr("提示"), ok ? tr("报表生成成功!") : tr("数据异常，生成报表失败!"));
+    else if (ok)
+        MessageBox::information(this, tr("提示"), tr("报表生成成功!"));
+    else {
+        QString failure;
+        {
+            const std::lock_guard<std::mutex> lock(m_FailureMutex);
+            failure = m_Failure;
+        }
+        // The fixed first line, then why (the disk is full, the file is open elsewhere, …).
+        const QString first = tr("数据异常，生成报表失败!");
+        MessageBox::information(this, tr("提示"), failure.isEmpty() ? first : first + QLatin1Char('\n') + failure);
+    }
 }
 
 // --- delete and menu ---------------------------------------------------------------------

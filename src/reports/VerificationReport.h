@@ -9,6 +9,7 @@
 #include <QVector>
 
 #include <atomic>
+#include <mutex>
 
 class ChartView;
 class QAction;
@@ -89,6 +90,8 @@ private:
     QImage m_ChartImage;
     std::atomic<bool> m_Cancel{false};
     std::atomic<bool> m_FontMissing{false}; // the last PDF has Chinese text but no CJK font
+    std::mutex m_FailureMutex;
+    QString m_Failure; // why the last report failed, set by the report thread
     QPointer<QThread> m_Worker;
     bool m_Writing = false;
 

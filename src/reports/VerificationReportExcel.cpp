@@ -1,11 +1,13 @@
 #include "VerificationReportExcel.h"
 
+#include "ReportNumber.h"
 #include "Tool.h"
 
 #include <QDateTime>
 #include <QtGlobal>
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 
@@ -13,6 +15,21 @@ namespace {
 const char* const kFont = "宋体";
 constexpr quint32 kShade = 0xCDCDC1; // RGB(205, 205, 193)
 constexpr qint64 kProgressMs = 50;
+// Columns of the analysis rows that hold numbers (the others: time, channel labels).
+constexpr quint32 kHorizontalNumbers = (1u << 1) | (1u << 3) | (1u << 5) | (1u << 6) | (1u << 7) | (1u << 8) | (1u << 9);
+constexpr quint32 kVerticalNumbers = 0xFEu; // all but the label
+// The value a number text stands for, so that the cell shows exactly the
+// text (Excel rounds a displayed value its own way: 2.675 shows 2.68, the
+// text says 2.67); NaN for an empty text.
+double fromText(const char* begin, const char* end)
+{
+    double value = 0;
+    const auto parsed = std::from_chars(begin, end, value);
+    if (parsed.ec != std::errc() || parsed.ptr != end)
+        return std::numeric_limits<double>::quiet_NaN();
+    return value == 0 ? 0.0 : value; // no "-0.00" from a tiny negative value
+}
+
 } // namespace
 
 VerificationReportExcel::VerificationReportExcel() : m_book(new XlsxBook)
@@ -78,6 +95,19 @@ void VerificationReportExcel::setData(int decimals, const QList<bool>& tableFlag
                                       segmentRemarks);
 }
 
+void VerificationReportExcel::setCover(const ReportCover& cover)
+{
+    m_cover = cover;
+    m_hasCover = true;
+}
+
+QString VerificationReportExcel::failure() const
+{
+    if (!m_failure.isEmpty() || cancelled())
+        return m_failure;
+    return m_book ? m_book->reason() : QString();
+}
+
 void VerificationReportExcel::setProgress(std::function<void(qint64, qint64)> progress)
 {
     m_progress = std::move(progress);
@@ -98,6 +128,17 @@ bool VerificationReportExcel::cell(int column, const QString& text, int format)
 bool VerificationReportExcel::span(int first, int last, const QString& text, int format)
 {
     return m_book->merge(m_row - 1, first - 1, last - 1, text, format);
+}
+
+// A span that holds a number text as a number; other texts (empty ones
+// included) stay texts.
+bool VerificationReportExcel::numberSpan(int first, int last, const QString& text, int format)
+{
+    const QByteArray latin = text.toLatin1();
+    const double v = fromText(latin.constData(), latin.constData() + latin.size());
+    if (text.isEmpty() || !std::isfinite(v))
+        return span(first, last, text, format);
+    return m_book->merge(m_row - 1, first - 1, last - 1, v, m_headNumber);
 }
 
 bool VerificationReportExcel::section(const QString& title)
@@ -144,12 +185,26 @@ bool VerificationReportExcel::segmentClosing(int s)
     return ok;
 }
 
-bool VerificationReportExcel::dataRow(const QStringList& texts)
+double VerificationReportExcel::shown(double v)
 {
-    const int format = m_row % 5 == 4 ? m_shaded : m_base;
+    return ReportNumber::shown(v, m_data.decimals);
+}
+
+bool VerificationReportExcel::dataRow(const QStringList& texts, quint32 numbers)
+{
+    const bool shade = m_row % 5 == 4;
+    const int format = shade ? m_shaded : m_base;
+    const int number = shade ? m_shadedNumber : m_baseNumber;
     bool ok = true;
-    for (int i = 0; i < texts.size(); ++i)
-        ok = cell(i + 1, texts.at(i), format) && ok;
+    for (int i = 0; i < texts.size(); ++i) {
+        if (numbers & (1u << i)) {
+            const QByteArray latin = texts.at(i).toLatin1();
+            ok = m_book->write(m_row - 1, i, fromText(latin.constData(), latin.constData() + latin.size()), number) &&
+                 ok;
+        } else {
+            ok = cell(i + 1, texts.at(i), format) && ok;
+        }
+    }
     ++m_row;
     rowDone();
     return ok;
@@ -159,19 +214,16 @@ bool VerificationReportExcel::dataRow(const QStringList& texts)
 // value columns without a list of texts per row.
 bool VerificationReportExcel::valueRow(int r)
 {
-    const int format = m_row % 5 == 4 ? m_shaded : m_base;
+    const bool shade = m_row % 5 == 4;
     const int sheetRow = m_row - 1;
     char text[32];
     m_timeText.write(m_data.times.at(r), text, sizeof text);
-    bool ok = m_book->write(sheetRow, 0, text, format);
+    bool ok = m_book->write(sheetRow, 0, text, shade ? m_shaded : m_base);
+    const int number = shade ? m_shadedNumber : m_baseNumber;
     for (int i = 0; i < m_data.columns.size(); ++i) {
-        const double v = m_data.columns.at(i).at(r);
-        // A value that is no number is an empty (formatted) cell.
-        if (std::isfinite(v))
-            m_text.setNum(v, 'f', m_data.decimals);
-        else
-            m_text.clear();
-        ok = m_book->write(sheetRow, i + 1, m_text.constData(), format) && ok;
+        // A number cell showing the report's decimals; a value that is no
+        // number is an empty (formatted) cell.
+        ok = m_book->write(sheetRow, i + 1, shown(m_data.columns.at(i).at(r)), number) && ok;
     }
     ++m_row;
     rowDone();
@@ -302,6 +354,51 @@ bool VerificationReportExcel::writeHome()
         ok = span(1, 10, note, m_plain) && ok;
         m_row += 2;
     }
+    return writeAcquisition() && ok;
+}
+
+// The acquisition on the cover: start and end, intervals, the segments with
+// their remarks and the channels in the report.
+bool VerificationReportExcel::writeAcquisition()
+{
+    const ReportCover cover = m_hasCover ? m_cover : ReportCover::fromProject(m_data.project);
+    bool ok = section(tr("采集信息:"));
+    ok = span(1, 2, tr("采集开始时间："), m_plain) && ok;
+    ok = span(3, 5, cover.start, m_plain) && ok;
+    ok = span(6, 7, tr("采集结束时间："), m_plain) && ok;
+    ok = span(8, 10, cover.end, m_plain) && ok;
+    ++m_row;
+    ok = span(1, 2, tr("扫描间隔："), m_plain) && ok;
+    ok = span(3, 5, ReportCover::seconds(cover.scanInterval), m_plain) && ok;
+    ok = span(6, 7, tr("打印间隔："), m_plain) && ok;
+    ok = span(8, 10, ReportCover::seconds(cover.printInterval), m_plain) && ok;
+    m_row += 2;
+
+    ok = section(tr("统计时间段:")) && ok;
+    ok = cell(1, tr("序号"), m_plainCentred) && ok;
+    ok = span(2, 4, tr("备注"), m_plainCentred) && ok;
+    ok = span(5, 7, tr("开始时间"), m_plainCentred) && ok;
+    ok = span(8, 10, tr("结束时间"), m_plainCentred) && ok;
+    ++m_row;
+    for (int s = 0; s < m_data.segmentCount(); ++s) {
+        ok = cell(1, QString::number(s + 1), m_plainCentred) && ok;
+        ok = span(2, 4, m_data.segmentRemarks.value(s), m_plainCentred) && ok;
+        ok = span(5, 7, m_data.segmentStartTexts.value(s), m_plainCentred) && ok;
+        ok = span(8, 10, m_data.segmentEndTexts.value(s), m_plainCentred) && ok;
+        ++m_row;
+    }
+    ++m_row;
+
+    // Five a row, two columns each.
+    const QStringList channels = ReportCover::channels(m_data.project);
+    ok = section(tr("通道列表:") + QStringLiteral(" ") + tr("共 %1 个通道").arg(channels.size())) && ok;
+    for (int k = 0; k < channels.size(); ++k) {
+        const int column = (k % 5) * 2 + 1;
+        ok = span(column, column + 1, channels.at(k), m_plain) && ok;
+        if (k % 5 == 4 || k == channels.size() - 1)
+            ++m_row;
+    }
+    ++m_row;
     return ok;
 }
 
@@ -310,11 +407,14 @@ bool VerificationReportExcel::writeChart(const QImage& picture)
     if (!m_book || cancelled() || m_book->sheetCount() == 0 || picture.isNull())
         return false;
     bool ok = section(tr("趋势图:"));
-    const QImage image = picture.scaled(2500, 900, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    // 2500 pixels wide, as high as its shape asks: the chart is not stretched.
+    const QImage image = picture.scaledToWidth(2500, Qt::SmoothTransformation);
     // Shown across the ten columns of the cover (about 890 pixels at 100 %),
-    // so the printed cover keeps readable text; all 2500 × 900 pixels stay.
-    ok = m_book->insertImage(m_row, 0, image, 0.356) && ok;
-    m_row += 23;
+    // so the printed cover keeps readable text; all pixels stay.
+    constexpr double scale = 0.356;
+    ok = m_book->insertImage(m_row, 0, image, scale) && ok;
+    constexpr double rowPixels = 20; // the default row height
+    m_row += int(std::ceil(image.height() * scale / rowPixels)) + 7;
     return ok;
 }
 
@@ -345,6 +445,9 @@ bool VerificationReportExcel::writeTables()
         return false;
     m_done = 0;
     m_total = tableRows();
+    m_baseNumber = m_book->numberFormat(m_base, m_data.decimals);
+    m_shadedNumber = m_book->numberFormat(m_shaded, m_data.decimals);
+    m_headNumber = m_book->numberFormat(m_head, m_data.decimals);
     m_progressClock.start();
     if (m_progress)
         m_progress(0, m_total);
@@ -429,7 +532,7 @@ bool VerificationReportExcel::writeHorizontalSheet(bool left)
                 if (cancelled())
                     return false;
                 if (any)
-                    ok = dataRow(ReportStats::horizontalRow(m_data, record(r), left)) && ok;
+                    ok = dataRow(ReportStats::horizontalRow(m_data, record(r), left), kHorizontalNumbers) && ok;
                 else
                     rowDone();
             }
@@ -460,16 +563,17 @@ bool VerificationReportExcel::writeVerticalSheet(bool left)
         for (const QStringList& line : summary) {
             ok = m_book->setRowHeight(m_row - 1, 20) && ok;
             ok = span(1, 2, line.value(0), m_head) && ok;
-            ok = span(3, 4, line.value(1), m_head) && ok;
+            // "label/value" texts stay texts; plain values are numbers.
+            ok = numberSpan(3, 4, line.value(1), m_head) && ok;
             ok = span(5, 6, line.value(2), m_head) && ok;
-            ok = span(7, 8, line.value(3), m_head) && ok;
+            ok = numberSpan(7, 8, line.value(3), m_head) && ok;
             ++m_row;
         }
         ++m_row;
         ok = m_book->setColumnWidth(0, 7, 17) && ok;
         ok = header(ReportStats::verticalHeaders(q)) && ok;
         for (int c = 0; c < v.channels.size(); ++c)
-            ok = dataRow(ReportStats::verticalRow(m_data, labels.value(c), v.channels.at(c))) && ok;
+            ok = dataRow(ReportStats::verticalRow(m_data, labels.value(c), v.channels.at(c)), kVerticalNumbers) && ok;
         ok = segmentClosing(s) && ok;
     }
     return ok;
@@ -485,8 +589,10 @@ bool VerificationReportExcel::save(const QString& path)
     }
     m_book->selectSheet(0);
     const bool ok = m_book->saveAs(path, m_cancel);
-    if (!ok)
+    if (!ok) {
         qWarning("Excel report: %s", qUtf8Printable(m_book->errorString()));
+        m_failure = m_book->reason();
+    }
     m_book.reset();
     return ok;
 }

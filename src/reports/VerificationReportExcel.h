@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ReportCover.h"
 #include "ReportData.h"
 #include "XlsxBook.h"
 
@@ -36,6 +37,10 @@ public:
                  const QList<QDateTime>& segmentStart, const QList<QDateTime>& segmentEnd,
                  const QStringList& segmentRemarks);
 
+    // The acquisition's start, end and intervals for the cover; without it
+    // the cover takes them from the project.
+    void setCover(const ReportCover& cover);
+
     bool writeHome();
     // The trend chart, grabbed on the GUI thread and handed over as an image.
     bool writeChart(const QImage& picture);
@@ -50,6 +55,9 @@ public:
     void setCancel(const std::atomic<bool>* cancel);
 
     const ReportData& data() const { return m_data; }
+    // Why the last step failed, for the user; empty after a cancel or when
+    // nothing failed.
+    QString failure() const;
 
 private:
     bool cancelled() const { return m_cancel && m_cancel->load(std::memory_order_relaxed); }
@@ -60,13 +68,18 @@ private:
     bool header(const QStringList& texts);
     bool segmentOpening(int s);
     bool segmentClosing(int s);
-    bool dataRow(const QStringList& texts);
+    // Columns whose bit is set in `numbers` hold a number text and are
+    // written as number cells.
+    bool dataRow(const QStringList& texts, quint32 numbers = 0);
+    bool numberSpan(int first, int last, const QString& text, int format);
+    double shown(double v); // v as its text with the report's decimals shows it
     bool valueRow(int r);
     ReportRow record(int r);
     void rowDone();
 
     bool addSheet(const QString& title);
     bool printSetup(int pagesTall, int repeatLast);
+    bool writeAcquisition();
     bool writeDataSheet();
     bool writeHorizontalSheet(bool left);
     bool writeVerticalSheet(bool left);
@@ -78,6 +91,10 @@ private:
     QImage m_logo;
     ReportData m_data;
 
+    ReportCover m_cover;
+    bool m_hasCover = false;
+    QString m_failure;
+    int m_baseNumber = -1, m_shadedNumber = -1, m_headNumber = -1;
     int m_base = -1, m_shaded = -1, m_reportTitle = -1, m_plain = -1, m_plainCentred = -1, m_section = -1,
         m_title = -1, m_head = -1;
 
@@ -85,7 +102,6 @@ private:
     const std::atomic<bool>* m_cancel = nullptr;
     QElapsedTimer m_progressClock;
     qint64 m_done = 0, m_total = 0;
-    QByteArray m_text; // reused for each value of a data row
     // Local time of the data rows: the offset from UTC is looked up once per
     // quarter hour (zone changes fall on quarter hours), not once per row.
     ScanTimeText m_timeText; // row times without a zone lookup per row

@@ -50,7 +50,9 @@ VerificationReportExport::VerificationReportExport(QWidget* parent) : QDialog(pa
     dgrid->addWidget(new QLabel(tr("导出格式:"), data), 1, 0);
     comboBox_Format = new QComboBox(data);
     comboBox_Format->setObjectName(QStringLiteral("comboBox_Format"));
-    comboBox_Format->addItems({QStringLiteral("PDF"), QStringLiteral("Excel")});
+    // CSV: the data table alone, as a file for spreadsheets and scripts.
+    comboBox_Format->addItems({QStringLiteral("PDF"), QStringLiteral("Excel"), QStringLiteral("CSV")});
+    comboBox_Format->setItemData(2, tr("仅数据表，UTF-8 编码的逗号分隔文件"), Qt::ToolTipRole);
     dgrid->addWidget(comboBox_Format, 1, 1);
     outer->addWidget(data);
 
@@ -105,6 +107,7 @@ VerificationReportExport::VerificationReportExport(QWidget* parent) : QDialog(pa
     outer->addLayout(route);
 
     connect(pushButton_OK, &QPushButton::clicked, this, &VerificationReportExport::pt_OK_clicked);
+    connect(comboBox_Format, &QComboBox::currentTextChanged, this, [this] { formatChanged(); });
     connect(pushButton_Route, &QPushButton::clicked, this, &VerificationReportExport::pt_Route_clicked);
     connect(comboBox_Segment, QOverload<int>::of(&QComboBox::activated), this,
             &VerificationReportExport::pt_Segment_clicked);
@@ -143,12 +146,22 @@ void VerificationReportExport::setData(Struct_ReportOptions* options)
     checkBox_Vertically2->setVisible(!options->RightUnit.isEmpty());
     checkBox_Horizontally2->setVisible(!options->RightUnit.isEmpty());
     // A horizontal analysis compares channels: it needs two at least.
-    checkBox_Vertically1->setEnabled(options->LeftCount > 1);
-    checkBox_Vertically2->setEnabled(options->RightCount > 1);
+    m_AnalysisEnabled = {options->LeftCount > 1, true, options->RightCount > 1, true};
+    formatChanged();
     checkBox_Vertically1->setText((options->LeftUnit.isEmpty() ? QString() : left) + tr("横向分析表"));
     checkBox_Horizontally1->setText((options->LeftUnit.isEmpty() ? QString() : left) + tr("竖向分析表"));
     checkBox_Vertically2->setText(right + tr("横向分析表"));
     checkBox_Horizontally2->setText(right + tr("竖向分析表"));
+}
+
+// A CSV file holds the data table only: the analysis tables are not offered.
+void VerificationReportExport::formatChanged()
+{
+    const bool csv = comboBox_Format->currentText() == QLatin1String("CSV");
+    const QList<QCheckBox*> boxes{checkBox_Vertically1, checkBox_Horizontally1, checkBox_Vertically2,
+                                  checkBox_Horizontally2};
+    for (int i = 0; i < boxes.size(); ++i)
+        boxes.at(i)->setEnabled(!csv && m_AnalysisEnabled.value(i, true));
 }
 
 void VerificationReportExport::enableRows(int count)
@@ -181,26 +194,31 @@ void VerificationReportExport::dateTimeChanged6_clicked(QDateTime) {}
 
 void VerificationReportExport::pt_Route_clicked()
 {
-    const bool pdf = comboBox_Format->currentText() == QLatin1String("PDF");
+    const QString format = comboBox_Format->currentText();
+    const bool pdf = format == QLatin1String("PDF");
+    const bool csv = format == QLatin1String("CSV");
     // Workbooks are Office Open XML: offered and suggested as ".xlsx"; a name
     // the user types with ".xls" is kept as typed.
-    QString path = FileDialog::getSaveFileName(
-        this, tr("保存文件"), QString(),
-        pdf ? QStringLiteral("PDF (*.pdf)") : QStringLiteral("Excel (*.xlsx);;Excel (*.xls)"));
+    QString path = FileDialog::getSaveFileName(this, tr("保存文件"), QString(),
+                                               pdf   ? QStringLiteral("PDF (*.pdf)")
+                                               : csv ? QStringLiteral("CSV (*.csv)")
+                                                     : QStringLiteral("Excel (*.xlsx);;Excel (*.xls)"));
     if (path.isNull())
         return;
     // A file name typed without a suffix gets the format's; a dot elsewhere
     // in the path ("D:/reports.2026/run") does not count.
     if (!path.isEmpty() && !QFileInfo(path).fileName().contains(QLatin1Char('.')))
-        path += pdf ? QStringLiteral(".pdf") : QStringLiteral(".xlsx");
+        path += pdf ? QStringLiteral(".pdf") : csv ? QStringLiteral(".csv") : QStringLiteral(".xlsx");
     lineEdit_Route->setText(path);
 }
 
 QString VerificationReportExport::check(const Input& in)
 {
     const bool pdf = in.format == QLatin1String("PDF");
-    if (pdf ? !in.path.endsWith(QLatin1String(".pdf"))
-            : !(in.path.endsWith(QLatin1String(".xlsx")) || in.path.endsWith(QLatin1String(".xls"))))
+    const bool csv = in.format == QLatin1String("CSV");
+    if (pdf   ? !in.path.endsWith(QLatin1String(".pdf"))
+        : csv ? !in.path.endsWith(QLatin1String(".csv"))
+              : !(in.path.endsWith(QLatin1String(".xlsx")) || in.path.endsWith(QLatin1String(".xls"))))
         return tr("路径设置错误!");
     QList<QDateTime> sequence;
     for (int i = 0; i < in.starts.size(); ++i) {
@@ -253,10 +271,11 @@ void VerificationReportExport::pt_OK_clicked()
     m_Options->SegmentEnd = in.ends;
     m_Options->SegmentRemarks = in.remarks;
     m_Options->DataTable = checkBox_Data->isChecked();
-    m_Options->LeftHorizontal = checkBox_Vertically1->isChecked();
-    m_Options->LeftVertical = checkBox_Horizontally1->isChecked();
-    m_Options->RightHorizontal = checkBox_Vertically2->isChecked();
-    m_Options->RightVertical = checkBox_Horizontally2->isChecked();
+    const bool tables = in.format != QLatin1String("CSV");
+    m_Options->LeftHorizontal = tables && checkBox_Vertically1->isChecked();
+    m_Options->LeftVertical = tables && checkBox_Horizontally1->isChecked();
+    m_Options->RightHorizontal = tables && checkBox_Vertically2->isChecked();
+    m_Options->RightVertical = tables && checkBox_Horizontally2->isChecked();
     m_Options->Format = in.format;
     m_Options->Path = in.path;
     accept();

@@ -11,7 +11,8 @@ class QDateTimeEdit;
 class QLineEdit;
 class QPushButton;
 
-// "报表生成": which tables a report holds, its format, up to six time
+// "报表生成": which tables a report holds, its format (PDF, Excel, or CSV
+// for the data table alone), up to six time
 // segments with a remark each, the print interval and the file. Edits the
 // report page's options record only when every check passes.
 class VerificationReportExport : public QDialog
@@ -46,9 +47,11 @@ public slots:
 private:
     void chain(int row, const QDateTime& time);
     void enableRows(int count);
+    void formatChanged();
 
     Struct_ReportOptions* m_Options = nullptr;
     bool m_Filled = false;
+    QList<bool> m_AnalysisEnabled; // the four analysis boxes as the project allows them
 
     QCheckBox* checkBox_Data = nullptr;
     QCheckBox* checkBox_Vertically1 = nullptr;

@@ -3,6 +3,7 @@
 #include "Backup.h"
 #include "PdfLayout.h"
 #include "PdfTextMap.h"
+#include "ReportFailure.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -13,6 +14,7 @@
 #include <QPainterPath>
 #include <QPdfWriter>
 
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -127,11 +129,16 @@ VerificationReportPDF::VerificationReportPDF(const QString& path) : m_path(path)
     m_pageTotal = PdfLayout::pageTotal(m_data);
     const QFileInfo target(path);
     // A folder or a read-only file at the path is not replaced.
-    if (path.isEmpty() || target.isDir() || (target.exists() && !target.isWritable()))
+    if (path.isEmpty() || target.isDir() || (target.exists() && !target.isWritable())) {
+        m_failure = ReportFailure::checkTarget(path);
         return;
+    }
     m_file.setFileName(path + QStringLiteral(".part"));
-    if (!m_file.open(QIODevice::ReadWrite | QIODevice::Truncate))
+    ReportFailure::clearSystemError();
+    if (!m_file.open(QIODevice::ReadWrite | QIODevice::Truncate)) {
+        m_failure = ReportFailure::fromFile(m_file, ReportFailure::lastSystemError());
         return;
+    }
 
     m_printTime = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
     m_logo = QImage(QStringLiteral(":/Tervan/Image/Logo.png"));
@@ -143,6 +150,7 @@ VerificationReportPDF::VerificationReportPDF(const QString& path) : m_path(path)
     m_writer->setPageOrientation(QPageLayout::Landscape);
     m_writer->setPageMargins(QMarginsF(20, 20, 20, 20), QPageLayout::Point);
     if (!m_painter.begin(m_writer.get())) {
+        m_failure = tr("无法开始绘制PDF文件。");
         m_writer.reset();
         m_file.close();
         m_file.remove();
@@ -218,6 +226,12 @@ void VerificationReportPDF::setData(ReportData data)
     m_pageTotal = PdfLayout::pageTotal(m_data);
 }
 
+void VerificationReportPDF::setCover(const ReportCover& cover)
+{
+    m_cover = cover;
+    m_hasCover = true;
+}
+
 void VerificationReportPDF::setProgress(std::function<void(qint64, qint64)> progress)
 {
     m_progress = std::move(progress);
@@ -252,6 +266,8 @@ bool VerificationReportPDF::beginPage()
     flushText();
     if (m_pageNumber > 0 && !m_writer->newPage()) {
         m_failed = true;
+        if (m_failure.isEmpty())
+            m_failure = ReportFailure::fromFile(m_file, ReportFailure::lastSystemError());
         return false;
     }
     ++m_pageNumber;
@@ -356,7 +372,7 @@ void VerificationReportPDF::drawText(Face face, const QRectF& rect, Qt::Alignmen
     m_painter.drawText(rect, int(align | Qt::AlignVCenter), text);
 }
 
-void VerificationReportPDF::drawWrapped(Face face, const QRect& rect, const QString& text)
+int VerificationReportPDF::drawWrapped(Face face, const QRect& rect, const QString& text)
 {
     // Greedy lines: broken after a space or a CJK character, as wide as the
     // rectangle allows; drawn as glyph runs like all other text, so they copy out.
@@ -377,12 +393,15 @@ void VerificationReportPDF::drawWrapped(Face face, const QRect& rect, const QStr
     if (!line.isEmpty())
         lines << line;
     const qreal height = m_faces[face].height;
+    int bottom = rect.top();
     for (int i = 0; i < lines.size(); ++i) {
         const QRectF r(rect.left(), rect.top() + height * i, rect.width(), height);
         if (r.bottom() > rect.bottom())
             break;
         drawText(face, r, Qt::AlignLeft, lines.at(i));
+        bottom = int(std::ceil(r.bottom()));
     }
+    return bottom;
 }
 
 qreal VerificationReportPDF::textWidth(Face face, const QString& text)
@@ -505,6 +524,13 @@ bool VerificationReportPDF::writeHome()
     const int half = m_width / 2;
     drawText(Section, QRect(30, 190, half, 90), Qt::AlignLeft, tr("项目名称:") + m_data.project.Name);
     drawText(Section, QRect(30, 280, half, 90), Qt::AlignLeft, tr("项目时间:") + m_data.project.Time);
+    // The acquisition's time and intervals beside the project.
+    const ReportCover cover = m_hasCover ? m_cover : ReportCover::fromProject(m_data.project);
+    drawText(Section, QRect(half, 190, half - 30, 90), Qt::AlignLeft,
+             tr("采集时间：") + cover.start + tr(" 至 ") + cover.end);
+    drawText(Section, QRect(half, 280, half - 30, 90), Qt::AlignLeft,
+             tr("扫描间隔：") + ReportCover::seconds(cover.scanInterval) + QStringLiteral("    ") + tr("打印间隔：") +
+                 ReportCover::seconds(cover.printInterval));
     const int bottom = drawDevices();
     drawText(Section, QRect(30, bottom + 45, half, 90), Qt::AlignLeft, tr("报告概述:"));
     // Five names a line, 700 dots apart; longer names (English) get the room
@@ -530,10 +556,58 @@ bool VerificationReportPDF::writeHome()
     }
     // Channels of a third or further unit are in no analysis table: say so.
     const QString note = ReportStats::otherUnitsNote(m_data);
+    int end = bottom + 155 + 100 * lines;
     if (!note.isEmpty())
-        drawWrapped(Table, QRect(60, bottom + 155 + 100 * lines + 20, m_width - 120, 400), note);
+        end = drawWrapped(Table, QRect(60, end + 20, m_width - 120, 400), note);
+    drawAcquisition(end + 30);
     m_homeDone = true;
     return true;
+}
+
+// The segments with their remarks and the channels in the report, below the
+// overview, in what room the page has left: the channel list is cut short
+// with a count of the rest when it does not fit.
+void VerificationReportPDF::drawAcquisition(int top)
+{
+    const int limit = m_height - FooterSpace + 100;
+    int y = top;
+    const int segments = m_data.segmentCount();
+    if (y + 90 <= limit) {
+        drawText(Section, QRect(30, y, m_width / 2, 90), Qt::AlignLeft, tr("统计时间段:"));
+        y += 95;
+    }
+    // One a line, two a line from four segments on.
+    const int perLine = segments > 3 ? 2 : 1;
+    const int width = (m_width - 90) / perLine;
+    for (int s = 0; s < segments; ++s) {
+        const int line = s / perLine;
+        const QRect r(60 + (s % perLine) * width, y + 80 * line, width - 30, 80);
+        if (r.bottom() > limit)
+            break;
+        drawText(Table, r, Qt::AlignLeft,
+                 QStringLiteral("%1. %2    %3 — %4")
+                     .arg(s + 1)
+                     .arg(m_data.segmentRemarks.value(s), m_data.segmentStartTexts.value(s),
+                          m_data.segmentEndTexts.value(s)));
+    }
+    y += 80 * ((segments + perLine - 1) / perLine) + 20;
+    const QStringList channels = ReportCover::channels(m_data.project);
+    if (y + 90 > limit)
+        return;
+    drawText(Section, QRect(30, y, m_width / 2, 90), Qt::AlignLeft,
+             tr("通道列表:") + QStringLiteral(" ") + tr("共 %1 个通道").arg(channels.size()));
+    y += 95;
+    const QRect room(60, y, m_width - 120, limit - y);
+    const qreal lineHeight = m_faces[Table].height;
+    const int lines = lineHeight > 0 ? int(room.height() / lineHeight) : 0;
+    // Fewer channels until the list with its "…" fits the lines there are.
+    QString text = channels.join(QStringLiteral(", "));
+    const qreal capacity = qreal(lines) * room.width() * 0.95;
+    for (int kept = channels.size(); kept > 0 && textWidth(Table, text) > capacity; kept = kept * 9 / 10)
+        text = QStringList(channels.mid(0, kept)).join(QStringLiteral(", ")) + QStringLiteral(", …") +
+               tr("（另有 %1 个）").arg(channels.size() - kept);
+    if (lines > 0)
+        drawWrapped(Table, room, text);
 }
 
 int VerificationReportPDF::drawDevices()
@@ -859,8 +933,12 @@ bool VerificationReportPDF::writeChart(const QImage& chart)
     if (!m_tablesDone || m_chartDone || !beginPage())
         return false;
     flushText();
-    if (!chart.isNull())
-        m_painter.drawImage(QRect(30, 230, m_width - 60, m_height - FooterSpace - 60), chart);
+    if (!chart.isNull()) {
+        // As large as the page allows in the chart's own shape, centred.
+        const QRect room(30, 230, m_width - 60, m_height - FooterSpace - 60);
+        const QSize size = chart.size().scaled(room.size(), Qt::KeepAspectRatio);
+        m_painter.drawImage(QRect(QPoint(room.left() + (room.width() - size.width()) / 2, room.top()), size), chart);
+    }
     m_chartDone = true;
     return true;
 }
@@ -893,14 +971,21 @@ bool VerificationReportPDF::finish()
     if (ok)
         fixTextMapping(pagesEnd);
     if (m_file.isOpen()) {
-        if (!m_file.flush() || m_file.error() != QFileDevice::NoError)
+        ReportFailure::clearSystemError();
+        if (!m_file.flush() || m_file.error() != QFileDevice::NoError) {
+            if (ok && m_failure.isEmpty())
+                m_failure = ReportFailure::fromFile(m_file, ReportFailure::lastSystemError());
             ok = false;
+        }
         m_file.close();
     }
     m_valid = false;
     // Replaced in one step on every platform, as the restore replaces the database.
-    if (ok && !Backup::replaceFile(m_file.fileName(), m_path))
+    ReportFailure::clearSystemError();
+    if (ok && !Backup::replaceFile(m_file.fileName(), m_path)) {
+        m_failure = ReportFailure::fromSystemError(ReportFailure::lastSystemError());
         ok = false;
+    }
     if (!ok)
         QFile::remove(m_file.fileName());
     reportProgress(true);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ReportCover.h"
 #include "ReportData.h"
 
 #include <QCoreApplication>
@@ -55,6 +56,10 @@ public:
     // When *cancel becomes true the current step stops soon and returns false.
     void setCancel(const std::atomic<bool>* cancel);
 
+    // The acquisition's start, end and intervals for the cover; without it
+    // the cover takes them from the project.
+    void setCover(const ReportCover& cover);
+
     bool writeHome();
     bool writeTables();
     bool writeChart(const QImage& chart);
@@ -74,12 +79,15 @@ public:
     static void overrideFontFamily(bool on, const QString& family = QString());
     // Chinese text was drawn while no CJK font is installed: it shows as boxes.
     bool missingFont() const { return m_missingGlyphs; }
+    // Why the report could not be written, for the user; empty when nothing failed.
+    QString failure() const { return m_failure; }
 
 private:
     bool beginPage();
     void drawHeader();
     void drawFooter();
     int drawDevices();
+    void drawAcquisition(int top);
     bool sectionPage(const QString& title, int segment);
     bool dataTable();
     bool horizontalTable(bool left);
@@ -122,7 +130,8 @@ private:
     int headerLevel(const QList<QRect>& cells, const QStringList& texts);
     qreal textWidth(Face face, const QString& text); // -1 when a character is not in the face
     // Text wrapped at word boundaries (and between CJK characters) within the rectangle, from its top.
-    void drawWrapped(Face face, const QRect& rect, const QString& text);
+    // Returns the bottom of the last line drawn.
+    int drawWrapped(Face face, const QRect& rect, const QString& text);
     void flushText();
     void setPen(const QPen& pen);
     void fill(const QRect& rect); // grey-beige band
@@ -144,6 +153,9 @@ private:
     QString m_printTime;
     ReportData m_data; // compact: rows are made as they are drawn
     ScanTimeText m_timeText;
+    ReportCover m_cover;
+    bool m_hasCover = false;
+    QString m_failure;
 
     QColor m_band{205, 205, 193};
     QColor m_rule{144, 166, 188};

@@ -1,6 +1,7 @@
 #include "XlsxBook.h"
 
 #include "Backup.h"
+#include "ReportFailure.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -11,6 +12,8 @@
 #include <xlsxwriter.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cmath>
 #include <cstdio>
 
 XlsxBook::XlsxBook()
@@ -21,7 +24,8 @@ XlsxBook::XlsxBook()
     QTemporaryFile reserve(QDir::temp().filePath(QStringLiteral("arq-report-XXXXXX.xlsx")));
     reserve.setAutoRemove(false);
     if (!reserve.open()) {
-        m_error = reserve.errorString();
+        fail(reserve.errorString(), ReportFailure::tr("临时文件夹无法写入或已满。") + QLatin1Char(' ') +
+                                        ReportFailure::fromFile(reserve, ReportFailure::lastSystemError()));
         return;
     }
     m_temp = reserve.fileName();
@@ -32,7 +36,7 @@ XlsxBook::XlsxBook()
     options.use_zip64 = LXW_FALSE;
     m_book = workbook_new_opt(QFile::encodeName(m_temp).constData(), &options);
     if (!m_book) {
-        m_error = QStringLiteral("cannot create the workbook");
+        fail(QStringLiteral("cannot create the workbook"), ReportFailure::fromSystemError(ENOMEM));
         QFile::remove(m_temp);
     }
 }
@@ -51,6 +55,8 @@ void XlsxBook::discard()
     m_sheet = nullptr;
     m_sheets.clear();
     m_formats.clear();
+    m_styles.clear();
+    m_numberFormats.clear();
     if (!m_temp.isEmpty()) {
         QFile::remove(m_temp);
         m_temp.clear();
@@ -61,10 +67,20 @@ bool XlsxBook::check(int error, const char* what)
 {
     if (error == LXW_NO_ERROR)
         return true;
-    if (m_error.isEmpty())
-        m_error = QStringLiteral("%1: %2").arg(QLatin1String(what),
-                                              QString::fromUtf8(lxw_strerror(static_cast<lxw_error>(error))));
+    const int system = errno;
+    fail(QStringLiteral("%1: %2").arg(QLatin1String(what),
+                                      QString::fromUtf8(lxw_strerror(static_cast<lxw_error>(error)))),
+         ReportFailure::fromLibrary(error, system));
     return false;
+}
+
+// The first failure is the one the user is told about.
+void XlsxBook::fail(const QString& error, const QString& reason)
+{
+    if (m_error.isEmpty())
+        m_error = error;
+    if (m_reason.isEmpty())
+        m_reason = reason;
 }
 
 int XlsxBook::addFormat(const Style& style)
@@ -85,8 +101,30 @@ int XlsxBook::addFormat(const Style& style)
         format_set_pattern(f, LXW_PATTERN_SOLID);
         format_set_bg_color(f, style.fill);
     }
+    if (style.decimals >= 0) {
+        const QByteArray pattern = style.decimals == 0 ? QByteArray("0") : "0." + QByteArray(style.decimals, '0');
+        format_set_num_format(f, pattern.constData());
+    }
     m_formats << f;
+    m_styles << style;
     return m_formats.size() - 1;
+}
+
+int XlsxBook::numberFormat(int format, int decimals)
+{
+    if (format < 0 || format >= m_styles.size())
+        return -1;
+    decimals = qBound(0, decimals, 15);
+    const quint64 key = (quint64(quint32(format)) << 32) | quint32(decimals);
+    const auto found = m_numberFormats.constFind(key);
+    if (found != m_numberFormats.constEnd())
+        return found.value();
+    Style style = m_styles.at(format);
+    style.decimals = decimals;
+    const int made = addFormat(style);
+    if (made >= 0)
+        m_numberFormats.insert(key, made);
+    return made;
 }
 
 bool XlsxBook::addSheet(const QString& name)
@@ -97,9 +135,15 @@ bool XlsxBook::addSheet(const QString& name)
     // Checked first so that a taken name is a plain false, not a library warning.
     if (workbook_validate_sheet_name(m_book, utf8.constData()) != LXW_NO_ERROR)
         return false;
+    errno = 0;
     lxw_worksheet* sheet = workbook_add_worksheet(m_book, utf8.constData());
-    if (!sheet)
+    if (!sheet) {
+        // In constant-memory mode each sheet streams into a temporary file.
+        const int system = errno;
+        fail(QStringLiteral("cannot add the sheet %1").arg(name),
+             ReportFailure::fromLibrary(LXW_ERROR_CREATING_TMPFILE, system));
         return false;
+    }
     m_sheet = sheet;
     m_sheets << sheet;
     m_names << name;
@@ -113,6 +157,25 @@ bool XlsxBook::write(int row, int column, const char* utf8, int format)
     return check(worksheet_write_string(m_sheet, static_cast<lxw_row_t>(row), static_cast<lxw_col_t>(column), utf8,
                                         m_formats.value(format)),
                  "write");
+}
+
+bool XlsxBook::write(int row, int column, double value, int format)
+{
+    if (!m_sheet)
+        return false;
+    const auto r = static_cast<lxw_row_t>(row);
+    const auto c = static_cast<lxw_col_t>(column);
+    if (!std::isfinite(value))
+        return check(worksheet_write_blank(m_sheet, r, c, m_formats.value(format)), "write");
+    return check(worksheet_write_number(m_sheet, r, c, value, m_formats.value(format)), "write");
+}
+
+bool XlsxBook::merge(int row, int firstColumn, int lastColumn, double value, int format)
+{
+    if (!m_sheet)
+        return false;
+    // The library merges with a text; the number then takes the first cell.
+    return merge(row, firstColumn, lastColumn, QString(), format) && write(row, firstColumn, value, format);
 }
 
 bool XlsxBook::write(int row, int column, const QString& text, int format)
@@ -206,7 +269,8 @@ bool XlsxBook::selectSheet(int index)
 bool XlsxBook::saveAs(const QString& path, const std::atomic<bool>* cancel)
 {
     if (!m_book || path.isEmpty()) {
-        m_error = path.isEmpty() ? QStringLiteral("no path") : QStringLiteral("the workbook is spent");
+        fail(path.isEmpty() ? QStringLiteral("no path") : QStringLiteral("the workbook is spent"),
+             path.isEmpty() ? ReportFailure::tr("未选择保存路径。") : m_reason);
         discard();
         return false;
     }
@@ -215,6 +279,7 @@ bool XlsxBook::saveAs(const QString& path, const std::atomic<bool>* cancel)
     m_sheet = nullptr;
     m_sheets.clear();
     m_formats.clear();
+    errno = 0;
     const int closed = workbook_close(book);
     m_images.clear();
     if (!check(closed, "close")) {
@@ -222,15 +287,19 @@ bool XlsxBook::saveAs(const QString& path, const std::atomic<bool>* cancel)
         return false;
     }
     if (cancel && cancel->load()) {
-        m_error = QStringLiteral("cancelled");
+        fail(QStringLiteral("cancelled"), QString());
         discard();
         return false;
     }
     const QString part = path + QStringLiteral(".part");
     QFile::remove(part);
     // QFile::rename copies when the folders are on different file systems.
-    if (!QFile::rename(m_temp, part)) {
-        m_error = QStringLiteral("cannot write %1").arg(part);
+    QFile temp(m_temp);
+    ReportFailure::clearSystemError();
+    if (!temp.rename(part)) {
+        const int system = ReportFailure::lastSystemError();
+        fail(QStringLiteral("cannot write %1: %2").arg(part, temp.errorString()),
+             ReportFailure::fromFile(temp, system));
         QFile::remove(part);
         discard();
         return false;
@@ -239,8 +308,10 @@ bool XlsxBook::saveAs(const QString& path, const std::atomic<bool>* cancel)
     // Replaced in one step, on every platform as the restore replaces the
     // database (rename(2) refuses an existing target on Windows), so the old
     // report stays whole until the new one is complete.
+    ReportFailure::clearSystemError();
     if (!Backup::replaceFile(part, path)) {
-        m_error = QStringLiteral("cannot replace %1").arg(path);
+        const int system = ReportFailure::lastSystemError();
+        fail(QStringLiteral("cannot replace %1").arg(path), ReportFailure::fromSystemError(system));
         QFile::remove(part);
         return false;
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QVector>
@@ -31,6 +32,7 @@ public:
         Align align = Left;
         bool border = false;
         quint32 fill = 0; // RGB; 0 = no fill
+        int decimals = -1; // a number format of this many places; -1 = none
     };
 
     XlsxBook();
@@ -42,6 +44,9 @@ public:
 
     // A format handle for `style` (vertical alignment is always centred).
     int addFormat(const Style& style);
+    // The style of `format` with the number format of `decimals` places
+    // ("0", "0.00", …); made once per pair, so any number of cells share it.
+    int numberFormat(int format, int decimals);
 
     // A new sheet that becomes the current one; false when the name is
     // taken or not allowed (the current sheet then stays what it was).
@@ -53,6 +58,10 @@ public:
     // an attempt to go back to a row already left.
     bool write(int row, int column, const QString& text, int format);
     bool write(int row, int column, const char* utf8, int format); // hot path, no conversion
+    // A number cell; a value that is no finite number is an empty cell with the format.
+    bool write(int row, int column, double value, int format);
+    // A merge holding a number in its first cell.
+    bool merge(int row, int firstColumn, int lastColumn, double value, int format);
     bool merge(int row, int firstColumn, int lastColumn, const QString& text, int format);
     bool setColumnWidth(int firstColumn, int lastColumn, double width);
     bool setRowHeight(int row, double height);
@@ -82,17 +91,24 @@ public:
     bool saveAs(const QString& path, const std::atomic<bool>* cancel = nullptr);
 
     QString errorString() const { return m_error; }
+    // Why the last failure happened, for the user (translated; empty when
+    // nothing failed).
+    QString reason() const { return m_reason; }
 
 private:
     bool check(int error, const char* what);
+    void fail(const QString& error, const QString& reason);
     void discard();
 
     lxw_workbook* m_book = nullptr;
     lxw_worksheet* m_sheet = nullptr;
     QVector<lxw_worksheet*> m_sheets;
     QVector<lxw_format*> m_formats;
+    QVector<Style> m_styles;            // the style of each format
+    QHash<quint64, int> m_numberFormats; // (format, decimals) → format
     QStringList m_names;
     QList<QByteArray> m_images; // kept until the book is written
     QString m_temp;             // where the library writes the workbook
     QString m_error;
+    QString m_reason;
 };

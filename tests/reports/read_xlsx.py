@@ -2,13 +2,15 @@
 """Reads a workbook with openpyxl (an independent reader) and prints what the
 report tests compare, as JSON: sheet names, the active sheet, and per sheet
 its cell texts, merged ranges, column widths (in characters), row heights,
-shaded rows, cell styles and pictures (anchor and size in pixels, taken from
+shaded rows, cell styles, number cells (value and number format; the
+texts show them with their format's places) and pictures (anchor and size in pixels, taken from
 the drawing parts, so no imaging library is needed).
 
 usage: read_xlsx.py WORKBOOK
 The file is opened as a stream, so a name ending in ".xls" is read as well.
 """
 import json
+import re
 import posixpath
 import sys
 import zipfile
@@ -26,8 +28,15 @@ NS = {
 EMU_PER_PIXEL = 9525
 
 
-def text(value):
-    return "" if value is None else str(value)
+def text(value, number_format="General"):
+    """A cell as it shows: a number in a "0.00"-style format with those places."""
+    if value is None:
+        return ""
+    if isinstance(value, (int, float)) and not isinstance(value, bool):
+        m = re.fullmatch(r"0(?:\.(0+))?", number_format or "")
+        if m:
+            return "%.*f" % (len(m.group(1) or ""), value)
+    return str(value)
 
 
 def rels(zf, part):
@@ -84,13 +93,18 @@ def main():
         book = openpyxl.load_workbook(stream)
     with zipfile.ZipFile(path) as zf:
         images = pictures(zf)
-    out = {"sheets": book.sheetnames, "active": book.index(book.active), "sheet": {}}
+    with zipfile.ZipFile(path) as zf:
+        styles = ET.fromstring(zf.read("xl/styles.xml"))
+    xfs = styles.find("m:cellXfs", NS)
+    out = {"sheets": book.sheetnames, "active": book.index(book.active), "sheet": {},
+           "xfs": len(xfs) if xfs is not None else 0}
     for ws in book.worksheets:
         rows = []
         styles = {}
+        numbers = {}
         shaded = []
         for r in range(1, ws.max_row + 1):
-            values = [text(ws.cell(r, c).value) for c in range(1, ws.max_column + 1)]
+            values = [text(ws.cell(r, c).value, ws.cell(r, c).number_format) for c in range(1, ws.max_column + 1)]
             while values and values[-1] == "":
                 values.pop()
             rows.append(values)
@@ -99,6 +113,8 @@ def main():
                 shaded.append(r)
             for c in range(1, ws.max_column + 1):
                 cell = ws.cell(r, c)
+                if isinstance(cell.value, (int, float)) and not isinstance(cell.value, bool):
+                    numbers[cell.coordinate] = [cell.value, cell.number_format]
                 if cell.has_style:
                     styles[cell.coordinate] = style(cell)
         widths = {}
@@ -116,6 +132,7 @@ def main():
             "heights": heights,
             "shaded": shaded,
             "styles": styles,
+            "numbers": numbers,
             "images": images.get(ws.title, []),
             "print": {
                 "orientation": ws.page_setup.orientation or "",

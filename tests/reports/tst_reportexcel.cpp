@@ -175,6 +175,12 @@ private slots:
         const auto p = project({"1-1", "1-2", "2-1"}, {"℃", "℃", "℃"});
         r.writer.setData(2, kDataOnly, p, rows({{20.1, 21, 22}, {20.2, 21.5, 22.25}}), {kT0}, {kT0.addSecs(10)},
                          {QStringLiteral("升温")});
+        ReportCover cover;
+        cover.start = QStringLiteral("2026-03-02 09:59:50");
+        cover.end = QStringLiteral("2026-03-02 10:05:00");
+        cover.scanInterval = QStringLiteral("1");
+        cover.printInterval = QStringLiteral("10");
+        r.writer.setCover(cover);
         QVERIFY(r.run(path("only.xlsx")));
         const QJsonObject book = readBack(path("only.xlsx"));
         QCOMPARE(strings(book["sheets"]), QStringList({"首页", "工作数据表"}));
@@ -198,17 +204,32 @@ private slots:
         QCOMPARE(row(home, 12), QStringList({"报告概述:"}));
         QCOMPARE(row(home, 13), QStringList({"1.数据表"}));
         QCOMPARE(row(home, 14), QStringList());
-        QCOMPARE(row(home, 15), QStringList({"趋势图:"}));
-        QCOMPARE(home["max_row"].toInt(), 15);
+        // The acquisition: start and end, intervals, segments, channels.
+        QCOMPARE(row(home, 15), QStringList({"采集信息:"}));
+        QCOMPARE(row(home, 16), QStringList({"采集开始时间：", "", "2026-03-02 09:59:50", "", "", "采集结束时间：", "",
+                                             "2026-03-02 10:05:00"}));
+        QCOMPARE(row(home, 17), QStringList({"扫描间隔：", "", "1s", "", "", "打印间隔：", "", "10s"}));
+        QCOMPARE(row(home, 18), QStringList());
+        QCOMPARE(row(home, 19), QStringList({"统计时间段:"}));
+        QCOMPARE(row(home, 20), QStringList({"序号", "备注", "", "", "开始时间", "", "", "结束时间"}));
+        QCOMPARE(row(home, 21), QStringList({"1", "升温", "", "", "2026-03-02 10:00:00", "", "", "2026-03-02 10:00:10"}));
+        QCOMPARE(row(home, 22), QStringList());
+        QCOMPARE(row(home, 23), QStringList({"通道列表: 共 3 个通道"}));
+        QCOMPARE(row(home, 24), QStringList({"1-1(℃)", "", "1-2(℃)", "", "2-1(℃)"}));
+        QCOMPARE(row(home, 25), QStringList());
+        QCOMPARE(row(home, 26), QStringList({"趋势图:"}));
+        QCOMPARE(home["max_row"].toInt(), 26);
         QCOMPARE(strings(home["merged"]),
-                 QStringList({"A12:J12", "A13:B13", "A15:J15", "A1:J1", "A2:B2", "A7:J7", "B10:C10", "B4:D4",
-                              "B5:D5", "B8:C8", "B9:C9", "D10:G10", "D2:F2", "D8:G8", "D9:G9", "H10:I10", "H8:I8",
-                              "H9:I9", "I2:J2"}));
+                 QStringList({"A12:J12", "A13:B13", "A15:J15", "A16:B16", "A17:B17", "A19:J19", "A1:J1", "A23:J23",
+                              "A24:B24", "A26:J26", "A2:B2", "A7:J7", "B10:C10", "B20:D20", "B21:D21", "B4:D4",
+                              "B5:D5", "B8:C8", "B9:C9", "C16:E16", "C17:E17", "C24:D24", "D10:G10", "D2:F2", "D8:G8",
+                              "D9:G9", "E20:G20", "E21:G21", "E24:F24", "F16:G16", "F17:G17", "H10:I10", "H16:J16",
+                              "H17:J17", "H20:J20", "H21:J21", "H8:I8", "H9:I9", "I2:J2"}));
         for (const char* c : {"A", "E", "J"})
             QCOMPARE(width(home, c), 12.0);
         QCOMPARE(height(home, 1), 28.0);
         QCOMPARE(height(home, 7), 20.0);
-        QCOMPARE(height(home, 15), 20.0);
+        QCOMPARE(height(home, 26), 20.0);
         QCOMPARE(style(home, "A1"), QStringLiteral("宋体/16/center/-/-"));
         QCOMPARE(style(home, "A2"), QStringLiteral("宋体/12/left/-/-"));
         QCOMPARE(style(home, "A7"), QStringLiteral("宋体/14/left/-/-"));
@@ -220,7 +241,7 @@ private slots:
         QCOMPARE(images.at(0).toObject().toVariantMap(),
                  QVariantMap({{"row", 0}, {"col", 0}, {"width", 72}, {"height", 27}}));
         QCOMPARE(images.at(1).toObject().toVariantMap(),
-                 QVariantMap({{"row", 16}, {"col", 0}, {"width", 890}, {"height", 320}}));
+                 QVariantMap({{"row", 27}, {"col", 0}, {"width", 890}, {"height", 320}}));
 
         const QJsonObject data = sheet(book, "工作数据表");
         QCOMPARE(row(data, 1), QStringList({"工作数据表"}));
@@ -275,7 +296,9 @@ private slots:
         QCOMPARE(row(home, 13), QStringList({"1.数据表", "", "2.温度横向表", "", "3.温度竖向表", "", "4.湿度横向表", "",
                                              "5.湿度竖向表"}));
         QCOMPARE(row(home, 14), QStringList());
-        QCOMPARE(row(home, 15), QStringList({"趋势图:"}));
+        QCOMPARE(row(home, 23), QStringList({"通道列表: 共 5 个通道"}));
+        QCOMPARE(row(home, 24), QStringList({"1-1(℃)", "", "1-2(℃)", "", "2-1(%RH)", "", "1-3(℃)", "", "2-2(%RH)"}));
+        QCOMPARE(row(home, 26), QStringList({"趋势图:"}));
 
         const QJsonObject data = sheet(book, "工作数据表");
         QCOMPARE(row(data, 2), QStringList({"时间", "1-1(℃)", "1-2(℃)", "2-1(%RH)", "1-3(℃)", "2-2(%RH)"}));
@@ -525,7 +548,8 @@ private slots:
         const QJsonObject home = sheet(book, "首页");
         QCOMPARE(row(home, 13).value(0), QStringLiteral("1.数据表"));
         QCOMPARE(row(home, 15), QStringList({"注：以下通道的单位不属于两个分析组，未列入分析表：2-1(%RH)"}));
-        QCOMPARE(row(home, 17), QStringList({"趋势图:"}));
+        QCOMPARE(row(home, 17), QStringList({"采集信息:"}));
+        QCOMPARE(row(home, 28), QStringList({"趋势图:"}));
         QCOMPARE(row(sheet(book, "工作数据表"), 4), QStringList({ms(kT0), "20.00", "1.00", "50.00", "3.00"}));
         const QJsonObject h = sheet(book, "电压横向分析表");
         QCOMPARE(row(h, 4), QStringList({ms(kT0), "3.00", "2-2", "1.00", "1-2", "2.00", "1.00", "1.00", "2.00",
@@ -613,19 +637,23 @@ private slots:
     void unwritablePath_data()
     {
         QTest::addColumn<QString>("name");
-        QTest::newRow("missing folder") << "no/such/folder/report.xlsx";
-        QTest::newRow("a folder") << "folder";
-        QTest::newRow("empty") << "";
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("missing folder") << "no/such/folder/report.xlsx" << "保存路径不存在。";
+        QTest::newRow("a folder") << "folder" << "保存路径是一个文件夹。";
+        QTest::newRow("empty") << "" << "未选择保存路径。";
     }
+    // The workbook cannot be put in place: false, the reason for the user, no file.
     void unwritablePath()
     {
         QFETCH(QString, name);
+        QFETCH(QString, reason);
         QVERIFY(QDir(m_dir.path()).mkpath(QStringLiteral("folder")));
         const QString target = name.isEmpty() ? QString() : path(name);
         Report r;
         climate(r.writer, kDataOnly);
         QVERIFY(!r.run(target));
         QVERIFY(r.tables);
+        QCOMPARE(r.writer.failure(), reason);
         if (!target.isEmpty())
             QVERIFY(!QFile::exists(target + ".part"));
         QVERIFY(QFileInfo(path("folder")).isDir());
@@ -708,6 +736,109 @@ private slots:
         QCOMPARE(strings(a["merged"]), QStringList({"A2:C2"}));
         QVERIFY(!book.saveAs(path("again.xlsx")));
         QVERIFY(!QFile::exists(path("again.xlsx")));
+    }
+
+    void numberCells_data()
+    {
+        QTest::addColumn<int>("decimals");
+        QTest::addColumn<QString>("format");
+        QTest::newRow("0") << 0 << "0";
+        QTest::newRow("2") << 2 << "0.00";
+        QTest::newRow("3") << 3 << "0.000";
+    }
+    // Values are number cells in the decimals' number format, holding the
+    // value their text shows (2.675 to two places is 2.67 as the PDF prints
+    // it, not the spreadsheet's own 2.68; 0.125 is 0.13); a value that is no
+    // number stays an empty cell; times and channel labels stay texts; the
+    // formats are made once, not per cell.
+    void numberCells()
+    {
+        QFETCH(int, decimals);
+        QFETCH(QString, format);
+        Report r;
+        const auto p = project({"1-1", "1-2", "1-3"}, {"℃", "℃", "℃"});
+        const QList<QList<double>> values{{2.675, 0.125, -0.0001}, {20.5, 1, 3}, {1, 2, 3}, {4, 5, 6}, {7, 8, 9.5}};
+        QList<Tool::Struct_ParametersData> data = rows(values);
+        data[1].Data[1] = QStringLiteral("OVER");
+        r.writer.setData(decimals, {true, true, true, false, false}, p, data, {kT0}, {kT0.addSecs(40)},
+                         {QStringLiteral("x")});
+        QVERIFY(r.run(path("numbers.xlsx")));
+        const QJsonObject book = readBack(path("numbers.xlsx"));
+        const auto number = [](const QJsonObject& sheet, const QString& cell) {
+            return sheet.value(QStringLiteral("numbers")).toObject().value(cell).toArray();
+        };
+        const auto shownAs = [&](double v) {
+            const double shown = QString::number(v, 'f', decimals).toDouble();
+            return shown == 0 ? 0.0 : shown;
+        };
+        const QJsonObject table = sheet(book, "工作数据表");
+        QCOMPARE(table["numbers"].toObject().size(), 14);
+        for (int rIndex = 0; rIndex < values.size(); ++rIndex) {
+            QVERIFY(number(table, QStringLiteral("A%1").arg(rIndex + 4)).isEmpty());
+            for (int c = 0; c < 3; ++c) {
+                const QString cell = QString(QChar('B' + c)) + QString::number(rIndex + 4);
+                const QJsonArray n = number(table, cell);
+                if (rIndex == 1 && c == 1) {
+                    QVERIFY(n.isEmpty());
+                    continue;
+                }
+                QCOMPARE(n.at(0).toDouble(), shownAs(values.at(rIndex).at(c)));
+                QCOMPARE(n.at(1).toString(), format);
+            }
+        }
+        QCOMPARE(row(table, 5).value(2), QString());
+        // The shaded row keeps its fill with the number format.
+        QCOMPARE(style(table, "C4"), QStringLiteral("宋体/12/left/thin/FFCDCDC1"));
+        QCOMPARE(style(table, "C5"), QStringLiteral("宋体/12/left/thin/-"));
+
+        // Horizontal: statistics are numbers, the time and the channel columns texts.
+        const QJsonObject h = sheet(book, "温度横向分析表");
+        for (const char* c : {"B", "D", "F", "G", "H", "I", "J"})
+            QCOMPARE(number(h, QStringLiteral("%1%2").arg(QLatin1String(c)).arg(6)).at(1).toString(), format);
+        for (const char* c : {"A", "C", "E"})
+            QVERIFY(number(h, QStringLiteral("%1%2").arg(QLatin1String(c)).arg(6)).isEmpty());
+        QCOMPARE(number(h, "B6").at(0).toDouble(), shownAs(3));
+        // Vertical: channel rows and the plain summary values are numbers,
+        // "label/value" texts stay texts.
+        const QJsonObject v = sheet(book, "温度竖向分析表");
+        for (int rIndex = 10; rIndex <= 12; ++rIndex) {
+            QVERIFY(number(v, QStringLiteral("A%1").arg(rIndex)).isEmpty());
+            for (const char* c : {"B", "C", "D", "E", "F", "G", "H"})
+                QCOMPARE(number(v, QStringLiteral("%1%2").arg(QLatin1String(c)).arg(rIndex)).at(1).toString(), format);
+        }
+        QCOMPARE(number(v, "B10").at(0).toDouble(), shownAs(20.5));
+        QVERIFY(number(v, "C3").isEmpty());
+        QCOMPARE(number(v, "G3").at(1).toString(), format);
+        QCOMPARE(number(v, "C7").at(1).toString(), format);
+        // Eight styles, their number variants and the default: nowhere near one per cell.
+        QVERIFY2(book["xfs"].toInt() <= 13, qPrintable(QString::number(book["xfs"].toInt())));
+    }
+
+    void chartKeepsItsShape_data()
+    {
+        QTest::addColumn<QSize>("picture");
+        QTest::addColumn<QSize>("shown");
+        QTest::newRow("wide, as the trend view") << QSize(1000, 360) << QSize(890, 320);
+        QTest::newRow("square") << QSize(800, 800) << QSize(890, 890);
+        QTest::newRow("very wide") << QSize(2000, 500) << QSize(890, 223);
+    }
+    // The chart on the cover has the shape of the picture it was given.
+    void chartKeepsItsShape()
+    {
+        QFETCH(QSize, picture);
+        QFETCH(QSize, shown);
+        VerificationReportExcel writer;
+        climate(writer, kDataOnly);
+        QImage image(picture, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        QVERIFY(writer.writeHome() && writer.writeChart(image) && writer.writeTables() &&
+                writer.save(path("shape.xlsx")));
+        const QJsonArray images = sheet(readBack(path("shape.xlsx")), "首页")["images"].toArray();
+        QCOMPARE(images.size(), 2);
+        const QJsonObject chartImage = images.at(1).toObject();
+        QCOMPARE(chartImage["width"].toInt(), shown.width());
+        QVERIFY2(std::abs(chartImage["height"].toInt() - shown.height()) <= 1,
+                 qPrintable(QString::number(chartImage["height"].toInt())));
     }
 
     // The writer keeps the path it is given, a ".xls" name included.

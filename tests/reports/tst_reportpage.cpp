@@ -63,6 +63,7 @@ private slots:
     void deleteAsksFirst();
     void reportsFromThePage_data();
     void reportsFromThePage();
+    void failedReportSaysWhy();
     void cancelledReportLeavesNoFile();
     void saveDialogAndSuffix();
     void deletedProjectCannotBeReported();
@@ -107,6 +108,8 @@ void TestReportPage::optionChecks_data()
     QTest::newRow("workbook xlsx") << "Excel" << "/tmp/a.xlsx" << "1" << "1" << whole << r1 << "";
     QTest::newRow("workbook typed xls") << "Excel" << "/tmp/a.xls" << "1" << "1" << whole << r1 << "";
     QTest::newRow("workbook as pdf") << "Excel" << "/tmp/a.pdf" << "1" << "1" << whole << r1 << "路径设置错误!";
+    QTest::newRow("csv") << "CSV" << "/tmp/a.csv" << "1" << "1" << whole << r1 << "";
+    QTest::newRow("csv as workbook") << "CSV" << "/tmp/a.xlsx" << "1" << "1" << whole << r1 << "路径设置错误!";
     QTest::newRow("no remark") << "PDF" << "/tmp/a.pdf" << "1" << "1" << whole << QStringList{""} << "备注信息不能为空!";
     QTest::newRow("before the range") << "PDF" << "/tmp/a.pdf" << "1" << "1" << QStringList{"09:59:59-10:30:00"} << r1
                                       << "开始时间小于开始采集时间!";
@@ -195,6 +198,22 @@ void TestReportPage::exportDialog()
     QVERIFY(options.LeftVertical && !options.LeftHorizontal);
     QCOMPARE(options.Format, QStringLiteral("Excel"));
     QCOMPARE(options.PrintInterval, QStringLiteral("2"));
+
+    // CSV holds the data table only: no analysis offered, ".csv" suggested.
+    child<QComboBox>(&dialog, "comboBox_Format")->setCurrentText("CSV");
+    QVERIFY(!child<QCheckBox>(&dialog, "checkBox_Horizontally1")->isEnabled());
+    QVERIFY(!child<QCheckBox>(&dialog, "checkBox_Horizontally2")->isEnabled());
+    FileDialog::queueAnswer(m_Dir->file("table"));
+    dialog.pt_Route_clicked();
+    QCOMPARE(FileDialog::asked().last().filter, QStringLiteral("CSV (*.csv)"));
+    QCOMPARE(child<QLineEdit>(&dialog, "lineEdit_Route")->text(), m_Dir->file("table.csv"));
+    child<QPushButton>(&dialog, "pushButton_OK")->click();
+    QCOMPARE(options.Format, QStringLiteral("CSV"));
+    QVERIFY(!options.LeftVertical && !options.LeftHorizontal);
+    // Back to a workbook: the analysis tables are offered again.
+    child<QComboBox>(&dialog, "comboBox_Format")->setCurrentText("Excel");
+    QVERIFY(child<QCheckBox>(&dialog, "checkBox_Horizontally1")->isEnabled());
+    QVERIFY(!child<QCheckBox>(&dialog, "checkBox_Vertically2")->isEnabled());
 
     // A second request shows the previous segments.
     VerificationReportExport again;
@@ -379,6 +398,7 @@ void TestReportPage::reportsFromThePage_data()
     QTest::addColumn<QByteArray>("magic");
     QTest::newRow("pdf") << "PDF" << "run.pdf" << QByteArray("%PDF");
     QTest::newRow("workbook") << "Excel" << "run.xlsx" << QByteArray("PK");
+    QTest::newRow("csv") << "CSV" << "run.csv" << QByteArray("\xEF\xBB\xBF") + QStringLiteral("时间").toUtf8();
 }
 
 void TestReportPage::reportsFromThePage()
@@ -402,9 +422,27 @@ void TestReportPage::reportsFromThePage()
     QVERIFY(page.IsIdle());
     QFile written(path);
     QVERIFY(written.open(QIODevice::ReadOnly));
-    QVERIFY(written.read(4).startsWith(magic));
+    QVERIFY(written.read(magic.size()).startsWith(magic));
     QVERIFY(!QFile::exists(path + ".part"));
     QCOMPARE(page.options().PrintInterval, QStringLiteral("4"));
+}
+
+// A report that cannot be written says why after the fixed first line.
+void TestReportPage::failedReportSaysWhy()
+{
+    QVERIFY(storeSample(sampleProject("Nowhere", {"1-101", "1-102"}, {"℃", "℃"}, 20), 20));
+    VerificationReport page;
+    page.setContext(&m_Context);
+    auto* tree = child<QTreeWidget>(&page, "treeWidget_Device");
+    click(tree, tree->topLevelItem(0), Qt::Checked, page);
+    page.viewProject();
+    const QString path = m_Dir->file("no/such/folder/run.csv");
+    ModalRun::setRunner(exportAs("CSV", path, "2"));
+    MessageBox::clear();
+    child<QToolButton>(&page, "toolButton_CalibrationReport")->click();
+    QVERIFY(waitForText(QStringLiteral("数据异常，生成报表失败!\n保存路径不存在。"), 30000));
+    QVERIFY(page.IsIdle());
+    QVERIFY(!QFile::exists(path) && !QFile::exists(path + ".part"));
 }
 
 void TestReportPage::cancelledReportLeavesNoFile()

@@ -165,6 +165,8 @@ private slots:
     void pageTotals_data();
     void pageTotals();
     void homePageAndDataTable();
+    void coverStatesTheAcquisition_data();
+    void coverStatesTheAcquisition();
     void analysisTables();
     void segmentsAndTableOrder();
     void shadingAndRules();
@@ -405,6 +407,65 @@ void TestReportPdf::homePageAndDataTable()
     const QString images = run("pdfimages", {"-list", "-f", "8", "-l", "8", path});
     QVERIFY2(images.contains(QRegularExpression("\\b600\\s+250\\b")), qPrintable(images));
     QVERIFY(run("pdfimages", {"-list", "-f", "1", "-l", "1", path}).count(QLatin1Char('\n')) > 2); // logo
+}
+
+void TestReportPdf::coverStatesTheAcquisition_data()
+{
+    QTest::addColumn<int>("channels");
+    QTest::addColumn<int>("segments");
+    QTest::addColumn<bool>("allChannels"); // every label fits on the cover
+    QTest::newRow("2 segments, 25 channels") << 25 << 2 << true;
+    QTest::newRow("6 segments, 400 channels") << 400 << 6 << false;
+}
+
+// The cover states the acquisition's start and end, both intervals, every
+// segment with its remark and times, and the channels in the report (as
+// many as fit, and how many there are), and still takes one page.
+void TestReportPdf::coverStatesTheAcquisition()
+{
+    QFETCH(int, channels);
+    QFETCH(int, segments);
+    QFETCH(bool, allChannels);
+    Report r = simple(channels, 60);
+    r.starts.clear();
+    r.ends.clear();
+    r.remarks.clear();
+    for (int s = 0; s < segments; ++s) {
+        r.starts << T0.addSecs(10 * s);
+        r.ends << T0.addSecs(10 * s + 10);
+        r.remarks << QStringLiteral("段%1").arg(s + 1);
+    }
+    const QString path = m_dir.filePath("cover.pdf");
+    VerificationReportPDF pdf(path);
+    pdf.setData(2, r.flags, r.project, r.rows, r.starts, r.ends, r.remarks);
+    ReportCover cover;
+    cover.start = QStringLiteral("2026-12-10 09:59:58");
+    cover.end = QStringLiteral("2026-12-10 10:01:00");
+    cover.scanInterval = QStringLiteral("0.5");
+    cover.printInterval = QStringLiteral("1");
+    pdf.setCover(cover);
+    const int total = pdf.pageTotal();
+    QVERIFY(pdf.writeHome() && pdf.writeTables() && pdf.writeChart(chartPicture()));
+    QVERIFY(pdf.finish());
+    QCOMPARE(pdf.failure(), QString());
+    const QStringList pages = pdfPageTexts(path);
+    QCOMPARE(pages.size(), total);
+    const QString home = pages.at(0).simplified();
+    for (const QString& text :
+         {QStringLiteral("采集时间：2026-12-10 09:59:58 至 2026-12-10 10:01:00"), QStringLiteral("扫描间隔：0.5s"),
+          QStringLiteral("打印间隔：1s"), QStringLiteral("统计时间段:"),
+          QStringLiteral("通道列表: 共 %1 个通道").arg(channels), QStringLiteral("1-CH101(℃), 1-CH102(℃)")})
+        QVERIFY2(home.contains(text), qPrintable(text + " in\n" + home));
+    for (int s = 0; s < segments; ++s) {
+        const QString line = QStringLiteral("%1. 段%1 %2 — %3")
+                                 .arg(s + 1)
+                                 .arg(T0.addSecs(10 * s).toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")),
+                                      T0.addSecs(10 * s + 10).toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")));
+        QVERIFY2(home.contains(line), qPrintable(line + " in\n" + home));
+    }
+    const QString lastLabel = r.project.Channel.last() + QStringLiteral("(℃)");
+    QCOMPARE(home.contains(lastLabel), allChannels);
+    QCOMPARE(home.contains(QStringLiteral("（另有")), !allChannels);
 }
 
 // Statistics worked out by hand: ℃ channels 1,2,3,4 / 2,2,2,2 / 0,5,0,5 and one mV channel.
