@@ -1,0 +1,304 @@
+#!/usr/bin/env bash
+# Checks the Debian package as a workstation gets it: builds the .deb (or takes
+# one), installs it with dpkg -i and apt-get -f install on a clean Debian 12
+# root made by debootstrap (or, with --host, on this machine), starts the
+# installed program offscreen in a new empty working directory, checks that it
+# created its database there and was still running when told to stop, runs
+# the simulator, and purges the package again.
+#
+#   scripts/check-deb.sh [--build-dir DIR] [--deb FILE] [--host] [--cache DIR]
+#
+#   --build-dir DIR  where cpack runs (default: build/ in the repository)
+#   --deb FILE       check this package instead of building one
+#   --host           install on this machine instead of a fresh root; the
+#                    dependencies apt adds stay installed
+#   --cache DIR      keeps the debootstrap root (as a tar file) and the
+#                    downloaded packages between runs (default: DIR/deb-check)
+#
+# Needs root (dpkg, chroot). The first run downloads Debian's base system
+# (about 1 min), later runs start from the cached copy. Exit code 77: cannot
+# run here (no root, no debootstrap); ctest counts that as skipped.
+set -euo pipefail
+
+ROOT="$(cd "$(dirname "$0")/.." && pwd)"
+SELF="$ROOT/scripts/check-deb.sh"
+SUITE=bookworm
+MIRROR="${ARQ_DEBIAN_MIRROR:-http://deb.debian.org/debian}"
+PACKAGE=arq310mx
+
+step() { printf '[check-deb %4ss] %s\n' "$SECONDS" "$*" >&2; }
+fail() { echo "check-deb: FAILED: $*" >&2; exit 1; }
+skip() { echo "check-deb: SKIPPED: $*" >&2; exit 77; }
+
+# ---------------------------------------------------------------------------
+# The checks of an installed package, run where it was installed (inside the
+# fresh root or on this machine).
+run_installed() {
+    export QT_QPA_PLATFORM=offscreen
+    if [[ -z ${XDG_RUNTIME_DIR:-} ]]; then
+        XDG_RUNTIME_DIR=$(mktemp -d /tmp/arq-runtime.XXXXXX)
+        export XDG_RUNTIME_DIR
+    fi
+    local share=/usr/share/$PACKAGE
+    local f
+    for f in /usr/bin/arq310mx /usr/bin/arq-simulator "$share/tervan_zh.qm" "$share/tervan_en.qm" \
+             "$share/help.html" /usr/share/applications/arq310mx.desktop \
+             /usr/share/icons/hicolor/256x256/apps/arq310mx.png; do
+        [[ -f $f ]] || fail "$f is not installed"
+    done
+    # Every picture the help document shows is there beside it.
+    local src
+    for src in $(grep -o 'src="[^"]*"' "$share/help.html" | sed 's/^src="//; s/"$//'); do
+        [[ -f $share/$src ]] || fail "the help shows $src, which is not installed"
+    done
+    [[ $(command -v arq310mx) == /usr/bin/arq310mx ]] || fail "arq310mx is not found on PATH"
+
+    local version
+    version=$(dpkg-query -W -f='${Version}' "$PACKAGE")
+    version=${version%-*}
+    local out
+    out=$(arq310mx --version) || fail "arq310mx --version: $out"
+    [[ $out == *"$version"* ]] || fail "arq310mx --version says '$out', the package is $version"
+    step "arq310mx --version: $out"
+
+    # The program in a new, empty working directory, twice: first it creates
+    # its database, then it opens the one it made.
+    local work run
+    work=$(mktemp -d /tmp/arq-workdir.XXXXXX)
+    for run in 1 2; do
+        start_program "$work" "$run"
+    done
+    check_database "$work/ARQ-310MX.db3"
+    local log
+    log=$(ls "$work"/log_*.log 2>/dev/null | head -n 1 || true)
+    [[ -n $log ]] || fail "the program wrote no log in its working directory"
+    if grep -q "Translation not loaded" "$log"; then
+        grep "Translation not loaded" "$log" >&2
+        fail "the program did not find its installed translations"
+    fi
+    if dpkg-query -W -f='${Status}' qttranslations5-l10n 2>/dev/null | grep -q "install ok installed" &&
+        grep -q "qt_zh_CN.qm) not found" "$log"; then
+        fail "Qt's Chinese translation is installed but the program did not find it"
+    fi
+    if grep -E "^(Critical|Fatal)" "$log" >&2; then
+        fail "the program logged errors"
+    fi
+    grep "^Warning" "$log" | sort | uniq -c | sed 's/^/    log: /' >&2 || true
+    step "working directory after two starts: $(cd "$work" && ls | tr '\n' ' ')"
+
+    # The simulator: its help, and one logger on a free port until told to quit.
+    out=$(arq-simulator --help) || fail "arq-simulator --help failed"
+    [[ $out == Usage:* ]] || fail "arq-simulator --help printed no usage"
+    out=$(printf 'status\nquit\n' | timeout 20 arq-simulator --tcp 127.0.0.1:0 2>&1) ||
+        fail "arq-simulator did not run: $out"
+    [[ $out == *"LISTEN tcp 127.0.0.1:"* ]] || fail "arq-simulator did not listen: $out"
+    step "arq-simulator: $(grep -m1 LISTEN <<<"$out")"
+    rm -rf "$work"
+
+    # Purged, the package leaves none of its files behind.
+    dpkg --purge "$PACKAGE" >/dev/null || fail "dpkg --purge $PACKAGE failed"
+    for f in /usr/bin/arq310mx /usr/bin/arq-simulator "$share" /usr/share/doc/$PACKAGE; do
+        [[ ! -e $f ]] || fail "$f is still there after the purge"
+    done
+    step "purged"
+}
+
+# Starts the installed program in $1 and stops it with SIGTERM once its
+# database exists and it has run on for a few seconds; a program that ends
+# by itself or by any other signal fails the check.
+start_program() {
+    local work=$1 run=$2 pid rc waited=0 db="$1/ARQ-310MX.db3"
+    local output=/tmp/arq-program-$run.out
+    (cd "$work" && exec arq310mx >"$output" 2>&1) &
+    pid=$!
+    while [[ ! -s $db ]] && kill -0 "$pid" 2>/dev/null && ((waited < 60)); do
+        sleep 0.5
+        waited=$((waited + 1))
+    done
+    [[ -s $db ]] || { cat "$output" "$work"/log_*.log >&2 2>/dev/null; fail "start $run: no database in $work"; }
+    sleep 3
+    if ! kill -0 "$pid" 2>/dev/null; then
+        rc=0
+        wait "$pid" || rc=$?
+        cat "$output" "$work"/log_*.log >&2 2>/dev/null
+        fail "start $run: the program ended by itself (exit code $rc)"
+    fi
+    kill -TERM "$pid"
+    rc=0
+    wait "$pid" || rc=$?
+    # 128 + SIGTERM: ended by the signal sent, not by a crash.
+    [[ $rc == 143 ]] || { cat "$output" >&2; fail "start $run: exit code $rc after SIGTERM (expected 143)"; }
+    step "start $run: database $(stat -c %s "$db") bytes, ran $((waited / 2 + 3)) s, stopped by SIGTERM"
+    rm -f "$output"
+}
+
+# The database the program made holds its tables and passes SQLite's own
+# check (sqlite3 comes from Debian when the clean root has none).
+check_database() {
+    local db=$1
+    [[ $(head -c 15 "$db") == "SQLite format 3" ]] || fail "$db is not an SQLite database"
+    if ! command -v sqlite3 >/dev/null; then
+        DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends sqlite3 >/tmp/apt-sqlite3.out 2>&1 ||
+            { step "no sqlite3 to check the database with"; return; }
+    fi
+    local check tables
+    check=$(sqlite3 "$db" "PRAGMA integrity_check;")
+    [[ $check == ok ]] || fail "integrity check of $db: $check"
+    tables=$(sqlite3 "$db" "SELECT count(*) FROM sqlite_master WHERE type = 'table';")
+    ((tables > 5)) || fail "$db has $tables tables"
+    step "database: integrity ok, $tables tables"
+}
+
+# ---------------------------------------------------------------------------
+# Inside the fresh root: install as a workstation would, then check.
+inside_root() {
+    export DEBIAN_FRONTEND=noninteractive
+    local deb=$1
+    apt-get update -q >/dev/null || fail "apt-get update failed"
+    step "dpkg -i $(basename "$deb")"
+    if ! dpkg -i "$deb" >/tmp/dpkg.out 2>&1; then
+        # Expected on a clean system: dpkg lists the dependencies it lacks.
+        grep -E "depends on|Package .* is not installed" /tmp/dpkg.out | sed 's/^/    /' | head -n 30
+        step "apt-get -f install"
+        apt-get -f install -y -q >/tmp/apt.out 2>&1 || { cat /tmp/apt.out >&2; fail "apt-get -f install failed"; }
+        grep -E "^[0-9]+ upgraded" /tmp/apt.out | sed 's/^/    /'
+    fi
+    dpkg-query -W -f='${Status}' "$PACKAGE" | grep -q "install ok installed" || fail "$PACKAGE is not installed"
+    # apt-get -f install adds what the package depends on, not what it
+    # recommends (apt install ./package.deb would): added here, so that they
+    # are known to exist in the release and the program runs with them.
+    local recommends
+    recommends=$(dpkg-query -W -f='${Recommends}' "$PACKAGE" | tr ',' '\n' | sed 's/(.*//; s/ //g')
+    step "apt-get install the recommended" $recommends
+    # shellcheck disable=SC2086
+    apt-get install -y -q --no-install-recommends $recommends >/tmp/apt.out 2>&1 ||
+        { cat /tmp/apt.out >&2; fail "the recommended packages cannot be installed"; }
+    run_installed
+}
+
+# ---------------------------------------------------------------------------
+# The package itself: its control fields name what it needs.
+check_control() {
+    local deb=$1 depends p
+    depends=$(dpkg-deb -f "$deb" Depends)
+    for p in libqt5core5a libqt5gui5 libqt5widgets5 libqt5sql5 libqt5sql5-sqlite libqt5network5 \
+             libqt5serialport5 libqt5charts5 libqt5bluetooth5 libxlsxwriter4; do
+        [[ ",$depends," == *[\ ,]$p[\ ,\(]* ]] || fail "Depends lacks $p: $depends"
+    done
+    step "Depends: $depends"
+    step "Recommends: $(dpkg-deb -f "$deb" Recommends); Suggests: $(dpkg-deb -f "$deb" Suggests)"
+    local listing
+    listing=$(dpkg-deb -c "$deb")
+    for p in ./usr/bin/arq310mx ./usr/bin/arq-simulator ./usr/share/arq310mx/tervan_zh.qm \
+             ./usr/share/arq310mx/help.html ./usr/share/applications/arq310mx.desktop; do
+        grep -q " $p\$" <<<"$listing" || fail "the package lacks $p"
+    done
+    step "$(grep -c . <<<"$listing") entries, $(du -h "$deb" | cut -f1)"
+}
+
+build_package() {
+    local build=$1
+    [[ -f $build/CPackConfig.cmake ]] || fail "$build is not a configured build directory"
+    step "building the program, the simulator and the translations"
+    cmake --build "$build" -j2 --target arq310mx arq-simulator arq_translations >/dev/null ||
+        fail "the build failed"
+    step "cpack -G DEB"
+    rm -f "$build"/package/${PACKAGE}_*.deb
+    (cd "$build" && cpack -G DEB --config CPackConfig.cmake >"$build/package-cpack.log" 2>&1) ||
+        { cat "$build/package-cpack.log" >&2; fail "cpack failed"; }
+    ls -t "$build"/package/${PACKAGE}_*.deb | head -n 1
+}
+
+# A fresh Debian root from the cached debootstrap tar file (made on first use).
+make_root() {
+    local cache=$1 base="$1/$SUITE-minbase.tar" dir
+    if [[ ! -f $base ]]; then
+        step "debootstrap --variant=minbase $SUITE (first run: downloads the base system)"
+        dir=$(mktemp -d "$cache/bootstrap.XXXXXX")
+        # Its own mount namespace: nothing it mounts outlives it.
+        unshare --mount --fork debootstrap --variant=minbase "$SUITE" "$dir" "$MIRROR" >"$cache/debootstrap.log" 2>&1 ||
+            { tail -n 20 "$cache/debootstrap.log" >&2; rm -rf "$dir"; fail "debootstrap failed (network? mirror $MIRROR)"; }
+        tar -C "$dir" -cf "$base.part" . && mv "$base.part" "$base"
+        rm -rf "$dir"
+    fi
+    dir=$(mktemp -d "$cache/root.XXXXXX")
+    tar -C "$dir" -xf "$base"
+    echo "$dir"
+}
+
+# The fresh root goes with everything in it, unless something is still
+# mounted there (the mounts live in the check's own namespace, so none should).
+CHECK_ROOT=""
+remove_root() {
+    [[ -n $CHECK_ROOT && -d $CHECK_ROOT ]] || return 0
+    if findmnt -rno TARGET | grep -q "^$CHECK_ROOT"; then
+        echo "check-deb: $CHECK_ROOT is still mounted, left in place" >&2
+    else
+        rm -rf "$CHECK_ROOT"
+    fi
+}
+
+main() {
+    local build="$ROOT/build" deb="" host=0 cache=""
+    while (($#)); do
+        case $1 in
+            --build-dir) build=$2; shift 2 ;;
+            --deb) deb=$2; shift 2 ;;
+            --host) host=1; shift ;;
+            --cache) cache=$2; shift 2 ;;
+            --run-installed) run_installed; exit 0 ;;
+            --inside-root) SECONDS=${CHECK_DEB_CLOCK:-0}; inside_root "$2"; exit 0 ;;
+            -h|--help) sed -n '2,/^set -e/p' "$0" | sed '$d; s/^# \{0,1\}//'; exit 0 ;;
+            *) echo "check-deb: unknown option $1" >&2; exit 2 ;;
+        esac
+    done
+    build=$(cd "$build" && pwd)
+    [[ $(id -u) -eq 0 ]] || skip "needs root (dpkg -i, chroot)"
+    ((host)) || command -v debootstrap >/dev/null ||
+        skip "debootstrap is not installed (apt-get install debootstrap, or use --host)"
+
+    if [[ -z $deb ]]; then
+        deb=$(build_package "$build" | tail -n 1)
+    fi
+    [[ -f $deb ]] || fail "no package $deb"
+    deb=$(cd "$(dirname "$deb")" && pwd)/$(basename "$deb")
+    step "package $deb"
+    check_control "$deb"
+
+    if ((host)); then
+        if dpkg-query -W -f='${Status}' "$PACKAGE" 2>/dev/null | grep -q "ok installed"; then
+            fail "$PACKAGE is already installed here; the check would purge it (dpkg --purge it first)"
+        fi
+        inside_root "$deb"
+        step "done on this machine (dependencies apt added stay installed)"
+        return
+    fi
+
+    cache=${cache:-$build/deb-check}
+    mkdir -p "$cache/archives/partial"
+    CHECK_ROOT=$(make_root "$cache" | tail -n 1)
+    local root=$CHECK_ROOT
+    trap remove_root EXIT
+    step "fresh $SUITE root $root"
+    cp /etc/resolv.conf "$root/etc/resolv.conf"
+    # The downloads cache is a folder of this machine, which the root's _apt
+    # user may not write.
+    echo 'APT::Sandbox::User "root";' >"$root/etc/apt/apt.conf.d/99check-deb"
+    # A root that is thrown away needs no fsync after every file.
+    echo force-unsafe-io >"$root/etc/dpkg/dpkg.cfg.d/99check-deb"
+    # No services start inside the root.
+    printf '#!/bin/sh\nexit 101\n' >"$root/usr/sbin/policy-rc.d"
+    chmod 755 "$root/usr/sbin/policy-rc.d"
+    cp "$deb" "$root/tmp/"
+    cp "$SELF" "$root/tmp/check-deb.sh"
+    unshare --mount --fork sh -c '
+        set -e
+        mount -t proc proc "$1/proc"
+        mount --bind "$2" "$1/var/cache/apt/archives"
+        exec chroot "$1" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LANG=C.UTF-8 \
+            TERM=dumb CHECK_DEB_CLOCK="$4" bash /tmp/check-deb.sh --inside-root "/tmp/$3"' \
+        sh "$root" "$cache/archives" "$(basename "$deb")" "$SECONDS" || fail "the check in the fresh root failed"
+    step "done: installed, started and purged on a clean $SUITE"
+}
+
+main "$@"
