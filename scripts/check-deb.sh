@@ -51,6 +51,9 @@ run_installed() {
     for src in $(grep -o 'src="[^"]*"' "$share/help.html" | sed 's/^src="//; s/"$//'); do
         [[ -f $share/$src ]] || fail "the help shows $src, which is not installed"
     done
+    if command -v desktop-file-validate >/dev/null; then
+        desktop-file-validate /usr/share/applications/arq310mx.desktop || fail "the desktop entry is not valid"
+    fi
     [[ $(command -v arq310mx) == /usr/bin/arq310mx ]] || fail "arq310mx is not found on PATH"
 
     local version
@@ -66,7 +69,7 @@ run_installed() {
     local work run
     work=$(mktemp -d /tmp/arq-workdir.XXXXXX)
     for run in 1 2; do
-        start_program "$work" "$run"
+        start_program "$work" "$run" arq310mx
     done
     check_database "$work/ARQ-310MX.db3"
     local log
@@ -85,6 +88,7 @@ run_installed() {
     fi
     grep "^Warning" "$log" | sort | uniq -c | sed 's/^/    log: /' >&2 || true
     step "working directory after two starts: $(cd "$work" && ls | tr '\n' ' ')"
+    start_from_desktop_entry
 
     # The simulator: its help, and one logger on a free port until told to quit.
     out=$(arq-simulator --help) || fail "arq-simulator --help failed"
@@ -103,13 +107,15 @@ run_installed() {
     step "purged"
 }
 
-# Starts the installed program in $1 and stops it with SIGTERM once its
-# database exists and it has run on for a few seconds; a program that ends
-# by itself or by any other signal fails the check.
+# Runs the command "$3 ..." (the installed program) in $1 and stops it with
+# SIGTERM once $1/ARQ-310MX.db3 exists and it has run on for a few seconds; a
+# program that ends by itself or by any other signal fails the check. $2
+# names the start in messages.
 start_program() {
     local work=$1 run=$2 pid rc waited=0 db="$1/ARQ-310MX.db3"
+    shift 2
     local output=/tmp/arq-program-$run.out
-    (cd "$work" && exec arq310mx >"$output" 2>&1) &
+    (cd "$work" 2>/dev/null || cd /; exec "$@" >"$output" 2>&1) &
     pid=$!
     while [[ ! -s $db ]] && kill -0 "$pid" 2>/dev/null && ((waited < 60)); do
         sleep 0.5
@@ -128,8 +134,22 @@ start_program() {
     wait "$pid" || rc=$?
     # 128 + SIGTERM: ended by the signal sent, not by a crash.
     [[ $rc == 143 ]] || { cat "$output" >&2; fail "start $run: exit code $rc after SIGTERM (expected 143)"; }
-    step "start $run: database $(stat -c %s "$db") bytes, ran $((waited / 2 + 3)) s, stopped by SIGTERM"
+    step "start $run: database $(stat -c %s "$db") bytes in $work, ran $((waited / 2 + 3)) s, stopped by SIGTERM"
     rm -f "$output"
+}
+
+# The desktop entry's command, as a launcher runs it (desktop entry quoting:
+# the file's \\ is one backslash, then shell-like words), with its own home:
+# it makes ~/ARQ-310MX and the program works there.
+start_from_desktop_entry() {
+    local entry=/usr/share/applications/arq310mx.desktop exec home
+    exec=$(sed -n 's/^Exec=//p' "$entry")
+    exec=${exec//\\\\/\\}
+    [[ $exec != *%* ]] || fail "the desktop entry's Exec has field codes this check does not expand: $exec"
+    eval "set -- $exec"
+    home=$(mktemp -d /tmp/arq-home.XXXXXX)
+    HOME=$home start_program "$home/ARQ-310MX" desktop "$@"
+    rm -rf "$home"
 }
 
 # The database the program made holds its tables and passes SQLite's own
@@ -151,7 +171,7 @@ check_database() {
 
 # ---------------------------------------------------------------------------
 # Inside the fresh root: install as a workstation would, then check.
-inside_root() {
+install_and_check() {
     export DEBIAN_FRONTEND=noninteractive
     local deb=$1
     apt-get update -q >/dev/null || fail "apt-get update failed"
@@ -209,8 +229,8 @@ build_package() {
     ls -t "$build"/package/${PACKAGE}_*.deb | head -n 1
 }
 
-# A fresh Debian root from the cached debootstrap tar file (made on first use).
-make_root() {
+# The cached debootstrap root as a tar file, made on first use.
+base_system() {
     local cache=$1 base="$1/$SUITE-minbase.tar" dir
     if [[ ! -f $base ]]; then
         step "debootstrap --variant=minbase $SUITE (first run: downloads the base system)"
@@ -221,21 +241,7 @@ make_root() {
         tar -C "$dir" -cf "$base.part" . && mv "$base.part" "$base"
         rm -rf "$dir"
     fi
-    dir=$(mktemp -d "$cache/root.XXXXXX")
-    tar -C "$dir" -xf "$base"
-    echo "$dir"
-}
-
-# The fresh root goes with everything in it, unless something is still
-# mounted there (the mounts live in the check's own namespace, so none should).
-CHECK_ROOT=""
-remove_root() {
-    [[ -n $CHECK_ROOT && -d $CHECK_ROOT ]] || return 0
-    if findmnt -rno TARGET | grep -q "^$CHECK_ROOT"; then
-        echo "check-deb: $CHECK_ROOT is still mounted, left in place" >&2
-    else
-        rm -rf "$CHECK_ROOT"
-    fi
+    echo "$base"
 }
 
 main() {
@@ -247,7 +253,7 @@ main() {
             --host) host=1; shift ;;
             --cache) cache=$2; shift 2 ;;
             --run-installed) run_installed; exit 0 ;;
-            --inside-root) SECONDS=${CHECK_DEB_CLOCK:-0}; inside_root "$2"; exit 0 ;;
+            --inside-root) SECONDS=${CHECK_DEB_CLOCK:-0}; install_and_check "$2"; exit 0 ;;
             -h|--help) sed -n '2,/^set -e/p' "$0" | sed '$d; s/^# \{0,1\}//'; exit 0 ;;
             *) echo "check-deb: unknown option $1" >&2; exit 2 ;;
         esac
@@ -269,35 +275,42 @@ main() {
         if dpkg-query -W -f='${Status}' "$PACKAGE" 2>/dev/null | grep -q "ok installed"; then
             fail "$PACKAGE is already installed here; the check would purge it (dpkg --purge it first)"
         fi
-        inside_root "$deb"
+        install_and_check "$deb"
         step "done on this machine (dependencies apt added stay installed)"
         return
     fi
 
     cache=${cache:-$build/deb-check}
     mkdir -p "$cache/archives/partial"
-    CHECK_ROOT=$(make_root "$cache" | tail -n 1)
-    local root=$CHECK_ROOT
-    trap remove_root EXIT
-    step "fresh $SUITE root $root"
-    cp /etc/resolv.conf "$root/etc/resolv.conf"
-    # The downloads cache is a folder of this machine, which the root's _apt
-    # user may not write.
-    echo 'APT::Sandbox::User "root";' >"$root/etc/apt/apt.conf.d/99check-deb"
-    # A root that is thrown away needs no fsync after every file.
-    echo force-unsafe-io >"$root/etc/dpkg/dpkg.cfg.d/99check-deb"
-    # No services start inside the root.
-    printf '#!/bin/sh\nexit 101\n' >"$root/usr/sbin/policy-rc.d"
-    chmod 755 "$root/usr/sbin/policy-rc.d"
-    cp "$deb" "$root/tmp/"
-    cp "$SELF" "$root/tmp/check-deb.sh"
-    unshare --mount --fork sh -c '
+    local base mountpoint
+    base=$(base_system "$cache" | tail -n 1)
+    mountpoint=$(mktemp -d "$cache/root.XXXXXX")
+    # The fresh root lives in a tmpfs of the check's own mount namespace: it
+    # and everything mounted in it vanish when the check ends, however it ends.
+    step "fresh $SUITE root (tmpfs at $mountpoint)"
+    local rc=0
+    unshare --mount --fork bash -c '
         set -e
-        mount -t proc proc "$1/proc"
-        mount --bind "$2" "$1/var/cache/apt/archives"
-        exec chroot "$1" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LANG=C.UTF-8 \
-            TERM=dumb CHECK_DEB_CLOCK="$4" bash /tmp/check-deb.sh --inside-root "/tmp/$3"' \
-        sh "$root" "$cache/archives" "$(basename "$deb")" "$SECONDS" || fail "the check in the fresh root failed"
+        root=$1
+        mount -t tmpfs -o size=6g,mode=755 arq-check-deb "$root"
+        tar -C "$root" -xf "$2"
+        cp /etc/resolv.conf "$root/etc/resolv.conf"
+        # The downloads cache is a folder of this machine, which the root'"'"'s
+        # _apt user may not write; a root that is thrown away needs no fsync
+        # after every file; no services start in it.
+        echo "APT::Sandbox::User \"root\";" >"$root/etc/apt/apt.conf.d/99check-deb"
+        echo force-unsafe-io >"$root/etc/dpkg/dpkg.cfg.d/99check-deb"
+        printf "#!/bin/sh\nexit 101\n" >"$root/usr/sbin/policy-rc.d"
+        chmod 755 "$root/usr/sbin/policy-rc.d"
+        cp "$4" "$root/tmp/"
+        cp "$5" "$root/tmp/check-deb.sh"
+        mount -t proc proc "$root/proc"
+        mount --bind "$3" "$root/var/cache/apt/archives"
+        exec chroot "$root" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LANG=C.UTF-8 \
+            TERM=dumb CHECK_DEB_CLOCK="$6" bash /tmp/check-deb.sh --inside-root "/tmp/${4##*/}"' \
+        bash "$mountpoint" "$base" "$cache/archives" "$deb" "$SELF" "$SECONDS" || rc=$?
+    rmdir "$mountpoint" 2>/dev/null || true
+    ((rc == 0)) || fail "the check in the fresh root failed"
     step "done: installed, started and purged on a clean $SUITE"
 }
 
