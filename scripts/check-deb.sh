@@ -121,21 +121,33 @@ start_program() {
         sleep 0.5
         waited=$((waited + 1))
     done
-    [[ -s $db ]] || { cat "$output" "$work"/log_*.log >&2 2>/dev/null; fail "start $run: no database in $work"; }
+    if [[ ! -s $db ]]; then
+        kill -KILL "$pid" 2>/dev/null || true
+        show_output "$output" "$work"
+        fail "start $run: no database in $work after 30 s"
+    fi
     sleep 3
     if ! kill -0 "$pid" 2>/dev/null; then
         rc=0
         wait "$pid" || rc=$?
-        cat "$output" "$work"/log_*.log >&2 2>/dev/null
+        show_output "$output" "$work"
         fail "start $run: the program ended by itself (exit code $rc)"
     fi
     kill -TERM "$pid"
     rc=0
     wait "$pid" || rc=$?
     # 128 + SIGTERM: ended by the signal sent, not by a crash.
-    [[ $rc == 143 ]] || { cat "$output" >&2; fail "start $run: exit code $rc after SIGTERM (expected 143)"; }
+    if [[ $rc != 143 ]]; then
+        show_output "$output" "$work"
+        fail "start $run: exit code $rc after SIGTERM (expected 143)"
+    fi
     step "start $run: database $(stat -c %s "$db") bytes in $work, ran $((waited / 2 + 3)) s, stopped by SIGTERM"
     rm -f "$output"
+}
+
+# What a failed start wrote: its output and its log.
+show_output() {
+    cat "$1" "$2"/log_*.log >&2 2>/dev/null || true
 }
 
 # The desktop entry's command, as a launcher runs it (desktop entry quoting:
@@ -285,11 +297,13 @@ main() {
     local base mountpoint
     base=$(base_system "$cache" | tail -n 1)
     mountpoint=$(mktemp -d "$cache/root.XXXXXX")
-    # The fresh root lives in a tmpfs of the check's own mount namespace: it
-    # and everything mounted in it vanish when the check ends, however it ends.
+    # The fresh root lives in a tmpfs of the check's own mount namespace, and
+    # its processes in their own process namespace: the root, everything
+    # mounted in it and anything still running there vanish when the check
+    # ends, however it ends.
     step "fresh $SUITE root (tmpfs at $mountpoint)"
     local rc=0
-    unshare --mount --fork bash -c '
+    unshare --mount --pid --fork bash -c '
         set -e
         root=$1
         mount -t tmpfs -o size=6g,mode=755 arq-check-deb "$root"
