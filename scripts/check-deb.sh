@@ -15,9 +15,10 @@
 #   --cache DIR      keeps the debootstrap root (as a tar file) and the
 #                    downloaded packages between runs (default: DIR/deb-check)
 #
-# Needs root (dpkg, chroot). The first run downloads Debian's base system
-# (about 1 min), later runs start from the cached copy. Exit code 77: cannot
-# run here (no root, no debootstrap); ctest counts that as skipped.
+# Needs root (dpkg, chroot) and the Debian mirror; installs debootstrap when
+# missing. The first run downloads Debian's base system (about 1 min), later
+# runs start from the cached copy. Exit code 77: cannot run here (no root, no
+# debootstrap); ctest counts that as skipped.
 set -euo pipefail
 
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
@@ -272,8 +273,11 @@ main() {
     done
     build=$(cd "$build" && pwd)
     [[ $(id -u) -eq 0 ]] || skip "needs root (dpkg -i, chroot)"
-    ((host)) || command -v debootstrap >/dev/null ||
-        skip "debootstrap is not installed (apt-get install debootstrap, or use --host)"
+    if ((!host)) && ! command -v debootstrap >/dev/null; then
+        step "apt-get install debootstrap"
+        DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends debootstrap >/dev/null 2>&1 ||
+            skip "debootstrap is not installed and cannot be (apt-get install debootstrap, or use --host)"
+    fi
 
     if [[ -z $deb ]]; then
         deb=$(build_package "$build" | tail -n 1)
@@ -287,6 +291,8 @@ main() {
         if dpkg-query -W -f='${Status}' "$PACKAGE" 2>/dev/null | grep -q "ok installed"; then
             fail "$PACKAGE is already installed here; the check would purge it (dpkg --purge it first)"
         fi
+        # A check that fails half-way leaves nothing installed either.
+        trap 'dpkg --purge "$PACKAGE" >/dev/null 2>&1 || true' EXIT
         install_and_check "$deb"
         step "done on this machine (dependencies apt added stay installed)"
         return
