@@ -13,6 +13,7 @@ install(FILES ${ARQ_EXAMPLE_INI} DESTINATION ${ARQ_DOC_DIR}/examples)
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/tools/simulator/examples/ DESTINATION ${ARQ_DOC_DIR}/examples/simulator)
 
 set(CPACK_GENERATOR DEB)
+set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
 set(CPACK_PACKAGE_NAME arq310mx)
 set(CPACK_PACKAGE_VENDOR "ARQ-310MX")
 set(CPACK_PACKAGE_CONTACT "ARQ-310MX maintainers <maintainers@users.noreply.c-seed-6bacebcc.example>")
@@ -32,7 +33,6 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/package)
 
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
@@ -47,6 +47,20 @@ set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt5sql5-sqlite (>= 5.15)")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-noto-cjk, qttranslations5-l10n, libqt5sql5-psql, xdg-utils")
 # pg_dump for backing up a lab database; bluetoothd for the Bluetooth LE thermometer.
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "postgresql-client, bluez")
+
+# Debian's documents of every package: its changelog (dated by the last
+# commit, so that a build of one commit gives one file) and its copyright.
+set(ARQ_DEB_VERSION ${PROJECT_VERSION}-${CPACK_DEBIAN_PACKAGE_RELEASE})
+execute_process(COMMAND git -C ${PROJECT_SOURCE_DIR} log -1 --format=%aD
+                OUTPUT_VARIABLE ARQ_DEB_DATE OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+if(NOT ARQ_DEB_DATE)
+  string(TIMESTAMP ARQ_DEB_DATE "%a, %d %b %Y %H:%M:%S +0000" UTC)
+endif()
+configure_file(${PROJECT_SOURCE_DIR}/resources/debian/changelog.in ${CMAKE_BINARY_DIR}/debian/changelog @ONLY)
+execute_process(COMMAND gzip -9nc INPUT_FILE ${CMAKE_BINARY_DIR}/debian/changelog
+                OUTPUT_FILE ${CMAKE_BINARY_DIR}/debian/changelog.Debian.gz)
+install(FILES ${CMAKE_BINARY_DIR}/debian/changelog.Debian.gz ${PROJECT_SOURCE_DIR}/resources/debian/copyright
+        DESTINATION ${ARQ_DOC_DIR})
 
 include(CPack)
 
