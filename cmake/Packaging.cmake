@@ -49,7 +49,9 @@ set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-noto-cjk, qttranslations5-l10n, libqt
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "postgresql-client, bluez")
 
 # Debian's documents of every package: its changelog (dated by the last
-# commit, so that a build of one commit gives one file) and its copyright.
+# commit, so that a build of one commit gives one file), its copyright, and
+# a manual page for each program. configure_file makes a change to them
+# re-run the configuration, which compresses them again.
 set(ARQ_DEB_VERSION ${PROJECT_VERSION}-${CPACK_DEBIAN_PACKAGE_RELEASE})
 execute_process(COMMAND git -C ${PROJECT_SOURCE_DIR} log -1 --format=%aD
                 OUTPUT_VARIABLE ARQ_DEB_DATE OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
@@ -61,6 +63,12 @@ execute_process(COMMAND gzip -9nc INPUT_FILE ${CMAKE_BINARY_DIR}/debian/changelo
                 OUTPUT_FILE ${CMAKE_BINARY_DIR}/debian/changelog.Debian.gz)
 install(FILES ${CMAKE_BINARY_DIR}/debian/changelog.Debian.gz ${PROJECT_SOURCE_DIR}/resources/debian/copyright
         DESTINATION ${ARQ_DOC_DIR})
+foreach(page arq310mx.1 arq-simulator.1)
+  configure_file(${PROJECT_SOURCE_DIR}/resources/debian/${page} ${CMAKE_BINARY_DIR}/debian/${page} COPYONLY)
+  execute_process(COMMAND gzip -9nc INPUT_FILE ${CMAKE_BINARY_DIR}/debian/${page}
+                  OUTPUT_FILE ${CMAKE_BINARY_DIR}/debian/${page}.gz)
+  install(FILES ${CMAKE_BINARY_DIR}/debian/${page}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endforeach()
 
 include(CPack)
 

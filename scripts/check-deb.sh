@@ -223,10 +223,16 @@ check_control() {
     local listing
     listing=$(dpkg-deb -c "$deb")
     for p in ./usr/bin/arq310mx ./usr/bin/arq-simulator ./usr/share/arq310mx/tervan_zh.qm \
-             ./usr/share/arq310mx/help.html ./usr/share/applications/arq310mx.desktop; do
+             ./usr/share/arq310mx/help.html ./usr/share/applications/arq310mx.desktop \
+             ./usr/share/man/man1/arq310mx.1.gz ./usr/share/doc/arq310mx/copyright; do
         grep -q " $p\$" <<<"$listing" || fail "the package lacks $p"
     done
     step "$(grep -c . <<<"$listing") entries, $(du -h "$deb" | cut -f1)"
+    # Debian's own checks, where lintian is installed: errors fail.
+    if command -v lintian >/dev/null; then
+        lintian --fail-on error --allow-root "$deb" >&2 || fail "lintian reports errors"
+        step "lintian: no errors"
+    fi
 }
 
 build_package() {
