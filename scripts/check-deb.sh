@@ -57,6 +57,18 @@ run_installed() {
     fi
     [[ $(command -v arq310mx) == /usr/bin/arq310mx ]] || fail "arq310mx is not found on PATH"
 
+    # The plugins the program loads at run time, which dpkg-shlibdeps never
+    # saw: each one present with every library it needs.
+    local plugins plugin missing
+    plugins=$(dirname "$(dpkg -L libqt5gui5 | grep -m1 '/qt5/plugins/platforms/libqxcb.so$')")/..
+    for plugin in platforms/libqxcb.so platforms/libqoffscreen.so sqldrivers/libqsqlite.so \
+                  sqldrivers/libqsqlpsql.so imageformats/libqgif.so; do
+        [[ -f $plugins/$plugin ]] || fail "Qt plugin $plugin is not installed"
+        missing=$(ldd "$plugins/$plugin" | grep "not found" || true)
+        [[ -z $missing ]] || fail "Qt plugin $plugin lacks libraries: $missing"
+    done
+    step "Qt plugins xcb, offscreen, sqlite, psql, gif: present, their libraries too"
+
     local version
     version=$(dpkg-query -W -f='${Version}' "$PACKAGE")
     version=${version%-*}
