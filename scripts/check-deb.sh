@@ -16,7 +16,7 @@
 #                    downloaded packages between runs (default: DIR/deb-check)
 #
 # Needs root (dpkg, chroot) and the Debian mirror; installs debootstrap when
-# missing. The first run downloads Debian's base system (about 1 min), later
+# missing. The first run downloads Debian's base system (about 30 s), later
 # runs start from the cached copy. Exit code 77: cannot run here (no root, no
 # debootstrap); ctest counts that as skipped.
 set -euo pipefail
@@ -318,6 +318,7 @@ main() {
 
     cache=${cache:-$build/deb-check}
     mkdir -p "$cache/archives/partial"
+    cache=$(cd "$cache" && pwd)
     local base mountpoint
     base=$(base_system "$cache" | tail -n 1)
     mountpoint=$(mktemp -d "$cache/root.XXXXXX")
