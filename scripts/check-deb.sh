@@ -36,9 +36,10 @@ skip() { echo "check-deb: SKIPPED: $*" >&2; exit 77; }
 # fresh root or on this machine).
 run_installed() {
     export QT_QPA_PLATFORM=offscreen
+    local runtime=""
     if [[ -z ${XDG_RUNTIME_DIR:-} ]]; then
-        XDG_RUNTIME_DIR=$(mktemp -d /tmp/arq-runtime.XXXXXX)
-        export XDG_RUNTIME_DIR
+        runtime=$(mktemp -d /tmp/arq-runtime.XXXXXX)
+        export XDG_RUNTIME_DIR=$runtime
     fi
     local share=/usr/share/$PACKAGE
     local f
@@ -99,7 +100,7 @@ run_installed() {
     if grep -E "^(Critical|Fatal)" "$log" >&2; then
         fail "the program logged errors"
     fi
-    grep "^Warning" "$log" | sort | uniq -c | sed 's/^/    log: /' >&2 || true
+    grep "^Warning" "$log" | sed 's/^Warning: ([^)]*) *//' | sort | uniq -c | sed 's/^/    log warning: /' >&2 || true
     step "working directory after two starts: $(cd "$work" && ls | tr '\n' ' ')"
     start_from_desktop_entry
 
@@ -110,7 +111,7 @@ run_installed() {
         fail "arq-simulator did not run: $out"
     [[ $out == *"LISTEN tcp 127.0.0.1:"* ]] || fail "arq-simulator did not listen: $out"
     step "arq-simulator: $(grep -m1 LISTEN <<<"$out")"
-    rm -rf "$work"
+    rm -rf "$work" ${runtime:+"$runtime"}
 
     # Purged, the package leaves none of its files behind.
     dpkg --purge "$PACKAGE" >/dev/null || fail "dpkg --purge $PACKAGE failed"
