@@ -513,12 +513,12 @@ int ChartView::drawBuckets() const
 
 int ChartView::bucketsFor(qreal plotWidth)
 {
-    // One min/max pair per four pixel columns: one point per two columns,
+    // One min/max pair per six pixel columns: one point per three columns,
     // early (full resolution) and late (thinned) alike, so the cost of a
     // 48-line scan stays flat over a week (Qt's painting cost grows with the
     // points drawn, and a thinned min/max zigzag costs more per point than a
     // smooth line: its segments span the values of a whole run).
-    return std::max(int(plotWidth) / 4, 32);
+    return std::max(int(plotWidth) / 6, 32);
 }
 
 void ChartView::scheduleRefresh()
