@@ -1,5 +1,6 @@
 #include "CalibrationStore.h"
 
+#include "SqlEngine.h"
 #include "Tool.h"
 
 #include <QSqlDatabase>
@@ -68,6 +69,8 @@ QStringList calibrationTables()
 
 bool ensureCalibrationSchema(QSqlDatabase& db)
 {
+    if (Sql::isServer(db))
+        return Sql::ensureServerSchema(db);
     QSqlQuery q(db);
     for (const char* sql : {kSamplesTable, kHistoryTable, kHistoryIndex, kEvidenceTable, kCertificatesTable})
         if (!q.exec(QString::fromUtf8(sql))) {
@@ -103,8 +106,10 @@ bool Transaction::commit()
 
 bool putChannelCalibration(const QList<QPair<QString, QString>>& keys)
 {
-    QSqlQuery q;
-    if (!q.prepare(QStringLiteral("INSERT OR REPLACE INTO ChannelCalibration(Name, Data) VALUES (?, ?)")))
+    // The calibration page's state belongs to this bench.
+    const QSqlDatabase db = Sql::localDatabase();
+    QSqlQuery q(db);
+    if (!q.prepare(Sql::upsert(db, QStringLiteral("ChannelCalibration"), {QStringLiteral("Name"), QStringLiteral("Data")}, 1)))
         return false;
     for (const auto& key : keys) {
         q.addBindValue(key.first);
@@ -119,7 +124,11 @@ bool putChannelCalibration(const QList<QPair<QString, QString>>& keys)
 bool addCalibrationSamples(const QList<Struct_CalibrationSample>& samples)
 {
     QSqlQuery q;
-    if (!q.prepare(QStringLiteral("INSERT OR REPLACE INTO CalibrationSamples VALUES (?,?,?,?,?,?,?,?,?,?,?)")))
+    static const QStringList columns{QStringLiteral("StartTime"), QStringLiteral("Point"),    QStringLiteral("Batch"),
+                                     QStringLiteral("Channel"),   QStringLiteral("Count"),    QStringLiteral("Mean"),
+                                     QStringLiteral("StdDev"),    QStringLiteral("Min"),      QStringLiteral("Max"),
+                                     QStringLiteral("FirstTime"), QStringLiteral("LastTime")};
+    if (!q.prepare(Sql::upsert(QSqlDatabase::database(), QStringLiteral("CalibrationSamples"), columns, 4)))
         return false;
     for (const Struct_CalibrationSample& s : samples) {
         for (const QVariant& v : QVariantList{s.StartTime, s.Point, s.Batch, s.Channel, s.Count, s.Mean, s.StdDev,
@@ -135,8 +144,10 @@ bool getCalibrationSamples(const QString& startTime, QList<Struct_CalibrationSam
 {
     list.clear();
     QSqlQuery q;
+    // The order the rows were written in: SQLite's rowid, the server's sequence.
+    const QString order = Sql::isServer(QSqlDatabase::database()) ? QStringLiteral("Seq") : QStringLiteral("rowid");
     if (!exec(q, QStringLiteral("SELECT * FROM CalibrationSamples WHERE StartTime = ? ORDER BY Point, Batch, "
-                                "Channel = 'REF' DESC, rowid"),
+                                "Channel = 'REF' DESC, %1").arg(order),
               {startTime}))
         return false;
     while (q.next()) {
@@ -160,22 +171,29 @@ bool getCalibrationSamples(const QString& startTime, QList<Struct_CalibrationSam
 bool addCalibrationHistory(const Struct_CalibrationHistory& e, qint64* id)
 {
     QSqlQuery q;
+    // The server tells the new id in the statement's result (QPSQL has no lastInsertId for it).
+    const bool server = Sql::isServer(QSqlDatabase::database());
     const bool added = exec(q,
                 QStringLiteral("INSERT INTO CalibrationHistory(SavedAt, Operator, StartTime, ChannelMode, ConfigName, "
                                "ChannelNumber, Label, Reference, Points, NewSet, OldSet, MaxResidual, MaxAsFound, "
-                               "Residuals) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?)"),
+                               "Residuals) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?)")
+                    + (server ? QStringLiteral(" RETURNING Id") : QString()),
                 {e.SavedAt, e.Operator, e.StartTime, e.ChannelMode, e.ConfigName, e.ChannelNumber, e.Label,
                  e.Reference, e.Points, e.NewSet.join(QLatin1Char(';')), e.OldSet.join(QLatin1Char(';')),
                  optional(e.MaxResidual), optional(e.MaxAsFound), e.Residuals});
     if (!added)
         return false;
-    const qint64 rowId = q.lastInsertId().toLongLong();
+    if (server && !q.next())
+        return false;
+    const qint64 rowId = server ? q.value(0).toLongLong() : q.lastInsertId().toLongLong();
     if (id)
         *id = rowId;
     if (e.Evidence.isEmpty())
         return true;
     QSqlQuery evidence;
-    return exec(evidence, QStringLiteral("INSERT OR REPLACE INTO CalibrationEvidence(HistoryId, Data) VALUES (?, ?)"),
+    return exec(evidence,
+                Sql::upsert(QSqlDatabase::database(), QStringLiteral("CalibrationEvidence"),
+                            {QStringLiteral("HistoryId"), QStringLiteral("Data")}, 1),
                 {rowId, e.Evidence});
 }
 
@@ -243,7 +261,8 @@ bool getCalibrationHistoryChannels(QList<QPair<QString, QString>>& list)
     QSqlQuery q;
     if (!exec(q,
               QStringLiteral("SELECT ConfigName, ChannelNumber FROM CalibrationHistory GROUP BY ConfigName, "
-                             "ChannelNumber ORDER BY ConfigName, CAST(ChannelNumber AS INTEGER), ChannelNumber"),
+                             "ChannelNumber ORDER BY ConfigName, %1, ChannelNumber")
+                  .arg(Sql::integerOf(QSqlDatabase::database(), QStringLiteral("ChannelNumber"))),
               {}))
         return false;
     while (q.next())

@@ -6,6 +6,7 @@
 // Every value is bound to a prepared statement; the trace written to the log
 // shows the statement with the values in place so a log reader sees what ran.
 
+#include "DatabaseSettings.h"
 #include "Records.h"
 
 #include <functional>
@@ -26,6 +27,18 @@ inline constexpr const char* DatabaseFileName = "ARQ-310MX.db3";
 // Registers QSQLITE as the default connection on `path`, opens it, applies the
 // connection settings and creates missing tables. False when it cannot be opened.
 bool openDefaultDatabase(const QString& path = QString::fromLatin1(DatabaseFileName));
+// The database "database.ini" in the working directory names: without the
+// file, the SQLite file as openDefaultDatabase(). `error` says why not (never
+// with the password); `used` gets the settings read.
+bool openConfiguredDatabase(QString* error = nullptr, DatabaseSettings* used = nullptr);
+// The lab's server as the default connection, its shared tables created when
+// missing; this bench's own tables (settings, calibration page, devices) stay
+// in the SQLite file `settings.file` on a second connection.
+bool openServerDatabase(const DatabaseSettings& settings, QString* error = nullptr);
+// Closes and removes the default connection (and the local file's, if any).
+void closeDefaultDatabase();
+// The engine of the default connection.
+Engine currentEngine();
 // Connection settings for a long-running logger: WAL journal, full sync.
 bool configureConnection(QSqlDatabase& db);
 // Creates the six installed tables (and their indexes) when missing.
@@ -58,6 +71,10 @@ bool addChannelConfig(Struct_ChannelConfig config);
 bool modifyChannelConfig(Struct_ChannelConfig config);
 bool deleteChannelConfig(QString name);
 bool addParameters(Struct_Parameters parameters);
+enum class StoreOutcome { Stored, NameTaken, Failed };
+// The project's record, refused (NameTaken) when the name is stored already,
+// by this bench or another at the same moment.
+StoreOutcome addProject(const Struct_Parameters& parameters);
 bool UpdataParametersEndTime(QString name, QString start, QString end);
 bool deleteParameters(QString name);
 bool addParametersData(Struct_ParametersData data);
@@ -81,7 +98,6 @@ BulkInsertPath bulkInsertPath(const QString& connection = QString());
 // For the benchmark: take the Qt statements even where the fast path is sound.
 void forceQtStatementInserts(bool force);
 
-enum class StoreOutcome { Stored, NameTaken, Failed };
 // Whole projects (their records and rows) in one transaction on the named
 // connection (the default one when empty): all or nothing, so a failure or a
 // killed process leaves the database exactly as it was. A project whose name
