@@ -2,6 +2,7 @@
 
 #include "CalibrationStore.h"
 #include "LabRecords.h"
+#include "SqlEngine.h"
 
 #include <QtGlobal>
 #if defined(Q_OS_WIN)
@@ -174,7 +175,10 @@ bool backupDatabase(const QString& target)
 {
     if (QFileInfo::exists(target))
         return false;
-    QSqlDatabase db = QSqlDatabase::database(QLatin1String(QSqlDatabase::defaultConnection), false);
+    // The bench's own file: the whole database on SQLite, the bench's
+    // settings while the shared records are on a lab server (which the lab
+    // backs up with pg_dump).
+    QSqlDatabase db = Tool::Sql::localDatabase(false);
     if (!db.isOpen())
         return false;
     QString error;

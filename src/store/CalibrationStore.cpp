@@ -320,7 +320,7 @@ bool modifyChannelCoefficients(const QString& config, const QString& channelNumb
             *lists[i] << QString();
         (*lists[i])[at] = set.at(i);
     }
-    return modifyChannelConfig(c);
+    return modifyChannelConfigIf(found.first(), c) == CoefficientWrite::Written;
 }
 
 } // namespace Tool

@@ -62,12 +62,11 @@ Engine engineOf(const QSqlDatabase& db)
     return db.driverName() == QLatin1String("QPSQL") ? Engine::PostgreSQL : Engine::SQLite;
 }
 
-QSqlDatabase localDatabase()
+QSqlDatabase localDatabase(bool open)
 {
     const QString local = QString::fromLatin1(LocalConnectionName);
-    if (QSqlDatabase::contains(local))
-        return QSqlDatabase::database(local, false);
-    return QSqlDatabase::database(QLatin1String(QSqlDatabase::defaultConnection), false);
+    return QSqlDatabase::database(QSqlDatabase::contains(local) ? local : QLatin1String(QSqlDatabase::defaultConnection),
+                                  open);
 }
 
 void closeLocalDatabase()
@@ -125,8 +124,8 @@ QString integerOf(const QSqlDatabase& db, const QString& expression)
 {
     if (!isServer(db))
         return QStringLiteral("CAST(%1 AS INTEGER)").arg(expression);
-    // The server refuses to cast a text that is no number; such a text names nothing.
-    return QStringLiteral("(CASE WHEN %1 ~ '^\\s*[-+]?[0-9]{1,18}\\s*$' THEN CAST(%1 AS BIGINT) END)").arg(expression);
+    // The server refuses to cast a text that is no number; it reads 0, as on SQLite.
+    return QStringLiteral("(CASE WHEN %1 ~ '^\\s*[-+]?[0-9]{1,18}\\s*$' THEN CAST(%1 AS BIGINT) ELSE 0 END)").arg(expression);
 }
 
 bool uniqueViolation(const QSqlDatabase& db, const QSqlError& error)

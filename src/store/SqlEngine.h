@@ -22,7 +22,8 @@ inline bool isServer(const QSqlDatabase& db) { return engineOf(db) == Engine::Po
 // AcquisitionDevice): the default connection on SQLite, the local file's
 // connection while the shared records are on a server.
 inline constexpr const char* LocalConnectionName = "arq-local";
-QSqlDatabase localDatabase();
+// `open`: reopen a closed connection, as QSqlDatabase::database() does.
+QSqlDatabase localDatabase(bool open = true);
 // Closes and removes the local file's connection, if any.
 void closeLocalDatabase();
 
@@ -36,7 +37,7 @@ bool tableExists(const QSqlDatabase& db, const QString& table);
 QString upsert(const QSqlDatabase& db, const QString& table, const QStringList& columns, int keys);
 
 // `expression` (a text column) as an integer; a text that is no integer
-// reads 0 on SQLite and NULL on the server, never an error.
+// reads 0 on both engines, never an error.
 QString integerOf(const QSqlDatabase& db, const QString& expression);
 
 // A statement refused because a unique key already holds the value.

@@ -114,6 +114,8 @@ QString placeholders(int count)
 
 QString text(const QSqlQuery& q, int column) { return q.value(column).toString(); }
 
+QString notNullText(const QString& text) { return text.isNull() ? QString(QLatin1String("")) : text; }
+
 Struct_AcquisitionDevice deviceFromRow(const QSqlQuery& q)
 {
     Struct_AcquisitionDevice d;
@@ -235,6 +237,37 @@ bool readKey(const QString& table, const QString& name, const QString& fallback,
     return true;
 }
 
+// The server the default connection is on, for connections of other threads.
+std::mutex g_ServerMutex;
+std::unique_ptr<DatabaseSettings> g_Server;
+
+void setServerInUse(const DatabaseSettings* settings)
+{
+    std::lock_guard<std::mutex> lock(g_ServerMutex);
+    g_Server.reset(settings ? new DatabaseSettings(*settings) : nullptr);
+}
+
+bool serverInUse(DatabaseSettings* settings)
+{
+    std::lock_guard<std::mutex> lock(g_ServerMutex);
+    if (g_Server)
+        *settings = *g_Server;
+    return g_Server != nullptr;
+}
+
+void applyServerSettings(QSqlDatabase& db, const DatabaseSettings& settings)
+{
+    db.setHostName(settings.host);
+    db.setPort(settings.port);
+    db.setDatabaseName(settings.database);
+    db.setUserName(settings.user);
+    db.setPassword(settings.password);
+    QStringList options{QStringLiteral("connect_timeout=10"), QStringLiteral("application_name=ARQ-310MX")};
+    if (!settings.options.isEmpty())
+        options << settings.options;
+    db.setConnectOptions(options.join(QLatin1Char(';')));
+}
+
 // "relation already exists, skipping" and the like are no news for the log.
 void quietNotices(QSqlDatabase& db)
 {
@@ -305,6 +338,7 @@ bool ensureSchema(QSqlDatabase& db)
 
 void closeDefaultDatabase()
 {
+    setServerInUse(nullptr);
     Sql::closeLocalDatabase();
     const QString name = QLatin1String(QSqlDatabase::defaultConnection);
     if (!QSqlDatabase::contains(name))
@@ -344,15 +378,7 @@ bool openServerDatabase(const DatabaseSettings& settings, QString* error)
     if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL")))
         return fail(QStringLiteral("the PostgreSQL driver of Qt SQL (QPSQL, Debian: libqt5sql5-psql) is missing"));
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"));
-    db.setHostName(settings.host);
-    db.setPort(settings.port);
-    db.setDatabaseName(settings.database);
-    db.setUserName(settings.user);
-    db.setPassword(settings.password);
-    QStringList options{QStringLiteral("connect_timeout=10"), QStringLiteral("application_name=ARQ-310MX")};
-    if (!settings.options.isEmpty())
-        options << settings.options;
-    db.setConnectOptions(options.join(QLatin1Char(';')));
+    applyServerSettings(db, settings);
     if (!db.open())
         return fail(settings.describe() + QStringLiteral(": ") + db.lastError().text());
     quietNotices(db);
@@ -371,6 +397,7 @@ bool openServerDatabase(const DatabaseSettings& settings, QString* error)
     if (!local.open() || !configureConnection(local) || !ensureSchema(local))
         return fail(QStringLiteral("the local database %1 cannot be opened").arg(settings.file));
     qInfo().noquote() << "store: shared records on" << settings.describe() << "; this bench's own in" << settings.file;
+    setServerInUse(&settings);
     return true;
 }
 
@@ -642,6 +669,42 @@ bool modifyChannelConfig(Struct_ChannelConfig c)
                    joinComma(c.C_C2), joinComma(c.D_C3), joinComma(c.R0_C4), joinComma(c.A4_C5),
                    joinComma(c.B4_C6), c.Name},
                   "修改通道配置：");
+}
+
+CoefficientWrite modifyChannelConfigIf(const Struct_ChannelConfig& asRead, const Struct_ChannelConfig& c)
+{
+    static const char* const columns[] = {"\"MX+B_M\"", "\"MX+B_B\"", "A_C0", "B_C1", "C_C2",
+                                          "D_C3", "R0_C4", "A4_C5", "B4_C6"};
+    QStringList set, unchanged;
+    for (const char* column : columns) {
+        set << QString::fromLatin1(column) + QStringLiteral(" = ?");
+        // A stored NULL reads as an empty list, so it compares as one.
+        unchanged << QStringLiteral("COALESCE(%1, '') = ?").arg(QString::fromLatin1(column));
+    }
+    const auto lists = [](const Struct_ChannelConfig& x) {
+        return QVariantList{joinComma(x.MX_B_M), joinComma(x.MX_B_B), joinComma(x.A_C0),
+                            joinComma(x.B_C1),   joinComma(x.C_C2),   joinComma(x.D_C3),
+                            joinComma(x.R0_C4),  joinComma(x.A4_C5),  joinComma(x.B4_C6)};
+    };
+    // One statement compares and writes: no other writer can come between
+    // the check and the update on either engine.
+    const QString sql = QStringLiteral("UPDATE ChannelConfig SET %1 WHERE Name = ? AND %2")
+                            .arg(set.join(QStringLiteral(", ")), unchanged.join(QStringLiteral(" AND ")));
+    QVariantList values = lists(c);
+    values << c.Name;
+    for (const QVariant& v : lists(asRead))
+        values << notNullText(v.toString());
+    QSqlQuery q;
+    if (!run(q, sql, values))
+        return CoefficientWrite::Failed;
+    if (q.numRowsAffected() > 0) {
+        qDebug().noquote() << QStringLiteral("修改通道配置：") + traceStatement(sql, values);
+        return CoefficientWrite::Written;
+    }
+    QList<Struct_ChannelConfig> still;
+    if (!getChannelConfig(still, c.Name))
+        return CoefficientWrite::Failed;
+    return still.isEmpty() ? CoefficientWrite::Failed : CoefficientWrite::Changed;
 }
 
 bool deleteChannelConfig(QString name)
@@ -1268,17 +1331,16 @@ WorkerConnection::WorkerConnection(const QString& path)
 {
     static std::atomic<int> serial{0};
     m_name = QStringLiteral("arq-worker-%1").arg(++serial);
-    const QString main = QLatin1String(QSqlDatabase::defaultConnection);
-    {
-        const QSqlDatabase shared = QSqlDatabase::database(main, false);
-        if (Sql::isServer(shared) && shared.databaseName() == path) {
-            // The lab's server: a connection of this thread's own to it.
-            QSqlDatabase db = QSqlDatabase::cloneDatabase(main, m_name);
-            m_open = db.open();
-            if (m_open)
-                quietNotices(db);
-            return;
-        }
+    DatabaseSettings server;
+    if (serverInUse(&server) && server.database == path) {
+        // The lab's server: a connection of this thread's own to it (the
+        // default connection belongs to the thread that opened it).
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), m_name);
+        applyServerSettings(db, server);
+        m_open = db.open();
+        if (m_open)
+            quietNotices(db);
+        return;
     }
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
     db.setDatabaseName(path);

@@ -70,6 +70,11 @@ bool deleteAcquisitionDevice(QString serialNumber);
 bool addChannelConfig(Struct_ChannelConfig config);
 bool modifyChannelConfig(Struct_ChannelConfig config);
 bool deleteChannelConfig(QString name);
+// The coefficients of `updated` written only while the stored nine lists
+// are still those of `asRead`: a configuration another bench (or window)
+// changed since it was read is never overwritten (Changed, nothing written).
+enum class CoefficientWrite { Written, Changed, Failed };
+CoefficientWrite modifyChannelConfigIf(const Struct_ChannelConfig& asRead, const Struct_ChannelConfig& updated);
 bool addParameters(Struct_Parameters parameters);
 enum class StoreOutcome { Stored, NameTaken, Failed };
 // The project's record, refused (NameTaken) when the name is stored already,

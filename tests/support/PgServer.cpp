@@ -110,7 +110,7 @@ bool TestPgServer::runServerTool(const QString& program, const QStringList& argu
     return finished && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
 }
 
-bool TestPgServer::start(QString* error)
+bool TestPgServer::start(QString* error, bool durable)
 {
     auto fail = [&](const QString& why) {
         if (error)
@@ -144,10 +144,9 @@ bool TestPgServer::start(QString* error)
         if (m_port == 0)
             return fail(QStringLiteral("no free port"));
         // No durability needed for a test cluster; fewer connections keep it small.
-        const QString options = QStringLiteral("-h 127.0.0.1 -p %1 -k %2 -c fsync=off -c synchronous_commit=off "
-                                               "-c full_page_writes=off -c max_connections=40")
-                                    .arg(m_port)
-                                    .arg(m_dir->path());
+        QString options = QStringLiteral("-h 127.0.0.1 -p %1 -k %2 -c max_connections=40").arg(m_port).arg(m_dir->path());
+        if (!durable)
+            options += QStringLiteral(" -c fsync=off -c synchronous_commit=off -c full_page_writes=off");
         if (runServerTool(QStringLiteral("pg_ctl"),
                           {QStringLiteral("-D"), data, QStringLiteral("-l"), m_dir->filePath(QStringLiteral("log")),
                            QStringLiteral("-w"), QStringLiteral("-t"), QStringLiteral("60"), QStringLiteral("-o"),

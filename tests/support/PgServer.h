@@ -22,7 +22,9 @@ public:
     // The folder of the newest installed server version's programs; empty without one.
     static QString binDir();
 
-    bool start(QString* error = nullptr);
+    // `durable`: the server's default fsync and commit settings (for
+    // benchmarks); otherwise a test cluster that skips them.
+    bool start(QString* error = nullptr, bool durable = false);
     void stop();
     bool isRunning() const { return m_running; }
 

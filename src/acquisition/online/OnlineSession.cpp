@@ -388,14 +388,25 @@ void OnlineSession::SaveAuditLog_slots(QString details)
 
 void OnlineSession::SetDialog_slots()
 {
-    const bool ok = m_Command.load() != Finish && !m_Stop;
+    bool ok = m_Command.load() != Finish && !m_Stop;
     if (ok && !m_Recording)
         qInfo() << "online acquisition: watching only, nothing is stored";
     if (ok && m_Recording) {
-        for (const Tool::Struct_Parameters& p : qAsConst(m_Projects))
-            if (!Tool::addParameters(p))
-                qWarning() << "online acquisition: project record" << p.Name << "not stored";
-        m_ProjectsStored = true;
+        // All the run's projects or none: on a lab server another bench may
+        // have taken a name since the set-up dialog checked it.
+        QString taken;
+        const Tool::StoreOutcome stored =
+            Tool::addProjects(m_Projects, QList<Tool::Struct_ParametersData>(), QString(), {}, &taken);
+        if (stored == Tool::StoreOutcome::NameTaken) {
+            qWarning().noquote() << "online acquisition: project name" << taken << "is taken; the run does not start";
+            emit message(tr("警告"), tr("项目名称已存在！") + QLatin1Char('\n') + taken);
+            setCommand(Finish);
+            ok = false;
+        } else {
+            if (stored != Tool::StoreOutcome::Stored)
+                qWarning() << "online acquisition: project records not stored";
+            m_ProjectsStored = true;
+        }
     }
     if (ok)
         startWorker(&OnlineSession::acquisitionWorker);
