@@ -57,7 +57,7 @@ void singleScans(const char* engine, const QList<Tool::Struct_ParametersData>& r
     std::sort(latencies.begin(), latencies.end());
     const double p50 = latencies[latencies.size() / 2];
     const double p99 = latencies[static_cast<size_t>(latencies.size() * 0.99)];
-    std::printf("%-34s single scans %6d  %8.0f scans/s  p50 %.3f ms  p99 %.3f ms\n", engine,
+    std::printf("%-40s single scans %6d  %8.0f scans/s  p50 %.3f ms  p99 %.3f ms\n", engine,
                 static_cast<int>(rows.size()), rows.size() / seconds, p50, p99);
 }
 
@@ -70,7 +70,7 @@ double bulk(const char* engine, const QList<Tool::Struct_ParametersData>& rows)
         return 0;
     }
     const double rate = rows.size() / (t.nsecsElapsed() / 1e9);
-    std::printf("%-34s bulk %8d rows  %10.0f rows/s\n", engine, static_cast<int>(rows.size()), rate);
+    std::printf("%-40s bulk %8d rows  %10.0f rows/s\n", engine, static_cast<int>(rows.size()), rate);
     return rate;
 }
 
@@ -151,7 +151,7 @@ int main(int argc, char** argv)
         std::printf("psql COPY failed: %s\n", output.constData());
         return 1;
     }
-    std::printf("%-34s bulk %8d rows  %10.0f rows/s\n", "psql \\copy (reference)", count, psql);
+    std::printf("%-40s bulk %8d rows  %10.0f rows/s\n", "psql \\copy (reference)", count, psql);
     std::printf("COPY / psql: %.2f   100-row inserts / psql: %.2f   SQLite / psql: %.2f\n", copy / psql,
                 multi / psql, sqlite / psql);
     return 0;

@@ -1221,6 +1221,66 @@ void forceQtStatementInserts(bool force)
     g_ForceQtStatements = force;
 }
 
+bool copyRows(QSqlDatabase& db, const QString& table, const QStringList& columns, const QList<QVariantList>& rows)
+{
+    if (rows.isEmpty())
+        return true;
+#ifdef ARQ_HAVE_LIBPQ
+    PGconn* server = serverHandle(db);
+    if (server && !g_ForceQtStatements.load() && serverHandleShared(db)) {
+        const QByteArray sql = QStringLiteral("COPY %1(%2) FROM STDIN").arg(table, columns.join(QStringLiteral(", "))).toUtf8();
+        PGresult* result = PQexec(server, sql.constData());
+        const bool started = PQresultStatus(result) == PGRES_COPY_IN;
+        PQclear(result);
+        if (!started) {
+            qWarning() << "store: COPY refused:" << PQerrorMessage(server);
+            return false;
+        }
+        QByteArray buffer;
+        bool sent = true;
+        for (const QVariantList& row : rows) {
+            for (int i = 0; i < row.size(); ++i) {
+                if (i)
+                    buffer.append('\t');
+                if (row.at(i).isNull())
+                    buffer.append("\\N");
+                else
+                    appendCopyField(buffer, row.at(i).toString().toUtf8());
+            }
+            buffer.append('\n');
+            if (buffer.size() >= (1 << 18)) {
+                sent = sent && PQputCopyData(server, buffer.constData(), buffer.size()) == 1;
+                buffer.resize(0);
+            }
+        }
+        if (!buffer.isEmpty())
+            sent = sent && PQputCopyData(server, buffer.constData(), buffer.size()) == 1;
+        bool stored = PQputCopyEnd(server, sent ? nullptr : "failed") == 1 && sent;
+        while ((result = PQgetResult(server))) {
+            if (PQresultStatus(result) != PGRES_COMMAND_OK) {
+                qWarning() << "store: COPY failed:" << PQresultErrorMessage(result);
+                stored = false;
+            }
+            PQclear(result);
+        }
+        return stored;
+    }
+#endif
+    QSqlQuery q(db);
+    if (!q.prepare(QStringLiteral("INSERT INTO %1(%2) VALUES (%3)")
+                       .arg(table, columns.join(QStringLiteral(", ")), placeholders(columns.size()))))
+        return false;
+    for (const QVariantList& row : rows) {
+        for (int i = 0; i < row.size(); ++i)
+            q.bindValue(i, row.at(i));
+        if (!q.exec()) {
+            qWarning().noquote() << "store:" << table << "row not stored:" << q.lastError().text();
+            return false;
+        }
+    }
+    return true;
+}
+
 bool addParametersDataBulk(const QList<Struct_ParametersData>& rows, int busyTimeoutMs)
 {
     QSqlDatabase db = connectionNamed(QString());

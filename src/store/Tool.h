@@ -122,6 +122,12 @@ StoreOutcome addProjects(const QList<Struct_Parameters>& projects,
                          const std::function<bool(const RowBatchInserter&)>& produce, const QString& connection,
                          const std::function<bool(int stored)>& progress = {}, QString* takenName = nullptr);
 
+// Rows of `table` (values in the order of `columns`, spelled as the target
+// needs them) into the open transaction of `db`: COPY on a server where the
+// driver's libpq is this program's, prepared inserts otherwise. A null value
+// is stored as NULL, everything else as its text.
+bool copyRows(QSqlDatabase& db, const QString& table, const QStringList& columns, const QList<QVariantList>& rows);
+
 // A connection of its own to the database file at `path`, for a worker
 // thread that stores a large import; opened and closed on that thread.
 class WorkerConnection

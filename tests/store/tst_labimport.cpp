@@ -1,0 +1,144 @@
+// A bench's SQLite file moved into the lab's PostgreSQL database: every
+// shared record copied exactly, in one transaction, names already in the lab
+// refused whole.
+#include "CalibrationStore.h"
+#include "LabImport.h"
+#include "LabRecords.h"
+#include "TestSupport.h"
+#include "Tool.h"
+
+#include <QProcess>
+#include <QSqlQuery>
+#include <QtTest>
+
+using namespace Tool;
+
+namespace {
+
+Struct_Parameters project(const QString& name)
+{
+    Struct_Parameters p;
+    p.Name = name;
+    p.Start = "2024-01-01 10:00:00";
+    p.End = "2024-01-01 11:00:00";
+    p.Channel = QStringList{"1-101", "1-102"};
+    return p;
+}
+
+Struct_CalibrationHistory history(const QString& run, const QString& evidence)
+{
+    Struct_CalibrationHistory e;
+    e.StartTime = run;
+    e.ConfigName = "cfgA";
+    e.ChannelNumber = "101";
+    e.NewSet = QStringList{"1.001", "-0.02"};
+    e.MaxResidual = 0.4;
+    e.MaxAsFound = 1.5;
+    e.Evidence = evidence;
+    return e;
+}
+
+int count(const QString& sql) { return TestSupport::scalar(sql).toInt(); }
+
+} // namespace
+
+class TestLabImport : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        qputenv("ARQ_TEST_ENGINE", "postgresql");
+        ARQ_REQUIRE_ENGINE();
+    }
+
+    void benchFileIntoTheLab()
+    {
+        TestWorkDir dir;
+        const QString bench = dir.file("bench.db3");
+        // The bench's own file, with texts the copy must keep as they are.
+        QVERIFY(openDefaultDatabase(bench));
+        Struct_ParametersData row{"A", QDateTime(QDate(2024, 1, 1), QTime(10, 0, 0, 250)), {"1.5", "x\ty", ""}};
+        QCOMPARE(addProjects({project("A")}, {row}, QString(), {}, nullptr), StoreOutcome::Stored);
+        {
+            QSqlQuery q;
+            // An older program's time without milliseconds, and a line break in a value.
+            QVERIFY(q.exec("insert into ParametersData values ('A', '2024-01-01 10:00:01', 'a\\b\nc')"));
+        }
+        QVERIFY(addChannelConfig(Struct_ChannelConfig{"cfgA", "t", "3107A-TC", "1", 1, {"101"}, {"CH"}, {"K"}, {"K"},
+                                                      {"二线制"}, {"1"}, {"0"}, {}, {}, {}, {}, {}, {}, {}, {"℃"}, "", "",
+                                                      {false}, {""}, {false}, {""}}));
+        QVERIFY(addCalibrationHistory(history("run-A", "{\"bench\":1}")));
+        QVERIFY(createChannelCalibrationData());
+        Struct_ChannelCalibrationData runRow;
+        runRow.StartTime = "run-A";
+        QVERIFY(addChannelCalibrationData(runRow));
+        QVERIFY(addCertificate(Struct_Certificate{"C-1", "t", "run-A", "cfgA", "", "", "", "", "{}"}));
+        Struct_ReferenceStandard standard;
+        standard.Serial = "S1";
+        standard.Certificate = "bench's";
+        QVERIFY(putReferenceStandard(standard));
+        standard.Serial = "S2";
+        QVERIFY(putReferenceStandard(standard));
+        closeDefaultDatabase();
+
+        // The lab already holds another bench's work, with a history id the file uses too.
+        QVERIFY(TestSupport::openDatabase());
+        QVERIFY(QSqlDatabase::database().driverName() == QLatin1String("QPSQL"));
+        QCOMPARE(addProject(project("B")), StoreOutcome::Stored);
+        qint64 labId = 0;
+        QVERIFY(addCalibrationHistory(history("run-B", QString()), &labId));
+        standard.Serial = "S1";
+        standard.Certificate = "lab's";
+        QVERIFY(putReferenceStandard(standard));
+
+        const ImportOutcome outcome = importBenchFile(bench);
+        QVERIFY2(outcome.ok, qPrintable(outcome.error));
+        QCOMPARE(outcome.projects, 1);
+        QCOMPARE(outcome.rows, 2);
+        QCOMPARE(outcome.kept, 1);
+        QList<Struct_ParametersData> rows;
+        QVERIFY(getParametersData(rows, "A"));
+        QCOMPARE(rows.size(), 2);
+        QCOMPARE(rows[0].Data, row.Data);
+        QCOMPARE(rows[0].Time, row.Time);
+        QCOMPARE(TestSupport::scalar("select Time from ParametersData where Data = E'a\\\\b\\nc'").toString(),
+                 QStringLiteral("2024-01-01 10:00:01"));
+        QList<Struct_CalibrationHistory> runs;
+        QVERIFY(getCalibrationRunHistory("run-A", runs));
+        QCOMPARE(runs.size(), 1);
+        QVERIFY(runs[0].Id != labId);
+        QCOMPARE(runs[0].Evidence, QStringLiteral("{\"bench\":1}"));
+        QCOMPARE(runs[0].NewSet, (QStringList{"1.001", "-0.02"}));
+        QVERIFY(getCalibrationRunHistory("run-B", runs) && runs.size() == 1 && runs[0].Evidence.isEmpty());
+        bool found = false;
+        QVERIFY(getReferenceStandard("S1", standard, found) && found);
+        QCOMPARE(standard.Certificate, QStringLiteral("lab's")); // the lab's record is kept
+        QVERIFY(getReferenceStandard("S2", standard, found) && found);
+        QCOMPARE(count("select count(*) from ChannelCalibrationData where StartTime = 'run-A'"), 1);
+        QList<Struct_ChannelConfig> configs;
+        QVERIFY(getChannelConfig(configs, "cfgA") && configs.size() == 1);
+        QCOMPARE(configs[0].MX_B_M, QStringList{"1"});
+
+        // Again: every name is taken now, and nothing at all is copied.
+        const int before = count("select count(*) from ParametersData");
+        const ImportOutcome again = importBenchFile(bench);
+        QVERIFY(!again.ok);
+        QCOMPARE(again.taken, (QStringList{"A", "cfgA", "C-1"}));
+        QCOMPARE(count("select count(*) from ParametersData"), before);
+        QCOMPARE(count("select count(*) from CalibrationHistory"), 2);
+
+        // The command says so too, with its own exit status.
+        closeDefaultDatabase();
+        QProcess tool;
+        tool.setWorkingDirectory(dir.path());
+        tool.start(qEnvironmentVariable("ARQ_BINARY_DIR") + "/tools/lab-import/arq-lab-import", {bench});
+        QVERIFY(tool.waitForFinished(60000));
+        QCOMPARE(tool.exitCode(), 2);
+        QVERIFY(QString::fromUtf8(tool.readAllStandardError()).contains("cfgA"));
+        QVERIFY(!importBenchFile(dir.file("missing.db3")).ok);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestLabImport)
+#include "tst_labimport.moc"
