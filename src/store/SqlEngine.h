@@ -22,8 +22,8 @@ inline bool isServer(const QSqlDatabase& db) { return engineOf(db) == Engine::Po
 // AcquisitionDevice): the default connection on SQLite, the local file's
 // connection while the shared records are on a server.
 inline constexpr const char* LocalConnectionName = "arq-local";
-// `open`: reopen a closed connection, as QSqlDatabase::database() does.
-QSqlDatabase localDatabase(bool open = true);
+// `open`: reopen a closed connection (QSqlQuery never does for the default one).
+QSqlDatabase localDatabase(bool open = false);
 // Closes and removes the local file's connection, if any.
 void closeLocalDatabase();
 

@@ -417,6 +417,8 @@ bool openConfiguredDatabase(QString* error, DatabaseSettings* used)
     return false;
 }
 
+bool serverSettings(DatabaseSettings* settings) { return serverInUse(settings); }
+
 Engine currentEngine()
 {
     return Sql::engineOf(QSqlDatabase::database(QLatin1String(QSqlDatabase::defaultConnection), false));

@@ -35,6 +35,8 @@ bool openConfiguredDatabase(QString* error = nullptr, DatabaseSettings* used = n
 // missing; this bench's own tables (settings, calibration page, devices) stay
 // in the SQLite file `settings.file` on a second connection.
 bool openServerDatabase(const DatabaseSettings& settings, QString* error = nullptr);
+// The server the default connection is on; false on SQLite.
+bool serverSettings(DatabaseSettings* settings);
 // Closes and removes the default connection (and the local file's, if any).
 void closeDefaultDatabase();
 // The engine of the default connection.

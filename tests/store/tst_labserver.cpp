@@ -1,6 +1,7 @@
-// A bench's SQLite file moved into the lab's PostgreSQL database: every
+// The lab's PostgreSQL database: a bench's SQLite file moved into it (every
 // shared record copied exactly, in one transaction, names already in the lab
-// refused whole.
+// refused whole), and its backup by pg_dump, restored only into an empty one.
+#include "Backup.h"
 #include "CalibrationStore.h"
 #include "LabImport.h"
 #include "LabRecords.h"
@@ -42,7 +43,7 @@ int count(const QString& sql) { return TestSupport::scalar(sql).toInt(); }
 
 } // namespace
 
-class TestLabImport : public QObject
+class TestLabServer : public QObject
 {
     Q_OBJECT
 private slots:
@@ -138,7 +139,45 @@ private slots:
         QVERIFY(QString::fromUtf8(tool.readAllStandardError()).contains("cfgA"));
         QVERIFY(!importBenchFile(dir.file("missing.db3")).ok);
     }
+
+    void dumpAndRestoreIntoAnEmptyDatabase()
+    {
+        QTemporaryDir backups;
+        const QString dump = Backup::serverDumpTarget(backups.path(), QDateTime(QDate(2026, 1, 2), QTime(3, 4)));
+        QVERIFY(dump.endsWith("2026_01_02_03_04_ARQ-310MX.dump"));
+        {
+            TestWorkDir dir;
+            QVERIFY(TestSupport::openDatabase());
+            QCOMPARE(addProjects({project("kept")}, {{"kept", QDateTime::currentDateTime(), {"1", "2"}}}, QString(), {},
+                                 nullptr),
+                     StoreOutcome::Stored);
+            QVERIFY(addCalibrationHistory(history("run", "{}")));
+            QString detail;
+            QCOMPARE(Backup::dumpServer(dump, &detail), Backup::ServerResult::Done);
+            QVERIFY2(QFileInfo(dump).size() > 0, qPrintable(detail));
+            QCOMPARE(Backup::dumpServer(dump), Backup::ServerResult::TargetExists);
+            // Into a database with records: refused, the records stay.
+            QCOMPARE(Backup::restoreServer(dump, &detail), Backup::ServerResult::NotEmpty);
+            QCOMPARE(count("select count(*) from Parameters"), 1);
+            QCOMPARE(Backup::restoreServer(backups.filePath("none.dump")), Backup::ServerResult::Failed);
+        }
+        // A new lab database (emptied by the work directory): restored whole.
+        TestWorkDir dir;
+        QVERIFY(TestSupport::openDatabase());
+        QString detail;
+        QCOMPARE(Backup::restoreServer(dump, &detail), Backup::ServerResult::Done);
+        QList<Struct_ParametersData> rows;
+        QVERIFY(getParametersData(rows, "kept"));
+        QCOMPARE(rows.size(), 1);
+        QCOMPARE(rows[0].Data, (QStringList{"1", "2"}));
+        // The restored identity goes on after the restored ids.
+        qint64 id = 0;
+        QVERIFY(addCalibrationHistory(history("run-2", QString()), &id));
+        QCOMPARE(count("select count(*) from CalibrationHistory"), 2);
+        QVERIFY(id > TestSupport::scalar("select min(Id) from CalibrationHistory").toLongLong());
+        QCOMPARE(addProject(project("kept")), StoreOutcome::NameTaken); // the unique key came back too
+    }
 };
 
-QTEST_GUILESS_MAIN(TestLabImport)
-#include "tst_labimport.moc"
+QTEST_GUILESS_MAIN(TestLabServer)
+#include "tst_labserver.moc"
