@@ -15,6 +15,7 @@
 #include "SystemContext.h"
 #include "SystemSet.h"
 #include "ToolPage.h"
+#include "SqlEngine.h"
 #include "Tool.h"
 #include "ViewLog.h"
 #include "CalibrationHistoryDialog.h"
@@ -172,8 +173,8 @@ Tervan::Tervan(QWidget* parent) : QMainWindow(parent)
 
 void Tervan::recoverHeldScans()
 {
-    const QString database =
-        QSqlDatabase::database(QLatin1String(QSqlDatabase::defaultConnection), false).databaseName();
+    // Beside the bench's own file, also while the records are on a lab server.
+    const QString database = Tool::Sql::localDatabase().databaseName();
     if (!databaseOpen() || HeldRecovery::sideFiles(database).isEmpty())
         return;
     const QString text = HeldRecovery::message(HeldRecovery::recover(database));

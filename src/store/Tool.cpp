@@ -1283,9 +1283,37 @@ bool copyRows(QSqlDatabase& db, const QString& table, const QStringList& columns
     return true;
 }
 
+namespace {
+std::atomic<bool> g_ServerWriteFailed{false};
+
+// A connection to the lab server that broke (the server restarted, the
+// network went away) is opened again before the next scan write, so the
+// held scans go in, in order, once the server is back.
+void reviveServerConnection(QSqlDatabase& db)
+{
+    DatabaseSettings settings;
+    if (!Sql::isServer(db) || !serverInUse(&settings))
+        return;
+    bool lost = !db.isOpen() || g_ServerWriteFailed.load();
+#ifdef ARQ_HAVE_LIBPQ
+    PGconn* handle = serverHandle(db);
+    lost = lost || !handle || PQstatus(handle) == CONNECTION_BAD;
+#endif
+    if (!lost)
+        return;
+    db.close();
+    if (!db.open())
+        return;
+    quietNotices(db);
+    g_ServerWriteFailed = false;
+    qInfo().noquote() << "store: connection to" << settings.describe() << "opened again";
+}
+} // namespace
+
 bool addParametersDataBulk(const QList<Struct_ParametersData>& rows, int busyTimeoutMs)
 {
     QSqlDatabase db = connectionNamed(QString());
+    reviveServerConnection(db);
     if (!db.isOpen())
         return false;
     // A scan write gives up on a lock held by another writer within
@@ -1305,8 +1333,11 @@ bool addParametersDataBulk(const QList<Struct_ParametersData>& rows, int busyTim
                 QSqlQuery(db).exec(QStringLiteral("PRAGMA busy_timeout=%1").arg(kBusyTimeoutMs));
         }
     } busy(db, busyTimeoutMs);
-    if (!db.transaction())
+    if (!db.transaction()) {
+        if (Sql::isServer(db))
+            g_ServerWriteFailed = true;
         return false;
+    }
     // The server's wait for a lock, for this transaction only.
     if (busyTimeoutMs >= 0 && Sql::isServer(db)
         && !QSqlQuery(db).exec(QStringLiteral("SET LOCAL lock_timeout = %1").arg(busyTimeoutMs))) {
@@ -1315,6 +1346,8 @@ bool addParametersDataBulk(const QList<Struct_ParametersData>& rows, int busyTim
     }
     if (!insertRows(db, rows, {}) || !db.commit()) {
         db.rollback();
+        if (Sql::isServer(db))
+            g_ServerWriteFailed = true;
         return false;
     }
     return true;

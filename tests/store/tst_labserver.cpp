@@ -177,6 +177,33 @@ private slots:
         QVERIFY(id > TestSupport::scalar("select min(Id) from CalibrationHistory").toLongLong());
         QCOMPARE(addProject(project("kept")), StoreOutcome::NameTaken); // the unique key came back too
     }
+
+    // The server stops in the middle of a run and comes back: the scans
+    // written meanwhile fail (the session holds them), and the next write
+    // after the restart goes in on a connection opened again; nothing twice.
+    void serverOutageAndReturn()
+    {
+        TestWorkDir dir;
+        QVERIFY(TestSupport::openDatabase());
+        TestPgServer* server = TestSupport::labServer();
+        QVERIFY(server);
+        const QDateTime t0(QDate(2026, 1, 1), QTime(8, 0));
+        QVERIFY(addParametersDataBulk({{"run", t0, {"1"}}}, 200));
+        QVERIFY(server->pause());
+        QVERIFY(!addParametersDataBulk({{"run", t0.addSecs(1), {"2"}}}, 200));
+        QVERIFY(!addParametersDataBulk({{"run", t0.addSecs(1), {"2"}}}, 200)); // still away
+        QList<Struct_Parameters> projects;
+        QVERIFY(!getParameters(projects, ""));
+        QString why;
+        QVERIFY2(server->resume(&why), qPrintable(why));
+        QVERIFY(addParametersDataBulk({{"run", t0.addSecs(1), {"2"}}, {"run", t0.addSecs(2), {"3"}}}, 200));
+        QList<Struct_ParametersData> rows;
+        QVERIFY(getParametersData(rows, "run"));
+        QStringList values;
+        for (const auto& r : rows)
+            values << r.Data.join(QLatin1Char(','));
+        QCOMPARE(values, (QStringList{"1", "2", "3"}));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestLabServer)

@@ -147,14 +147,9 @@ bool TestPgServer::start(QString* error, bool durable)
         QString options = QStringLiteral("-h 127.0.0.1 -p %1 -k %2 -c max_connections=40").arg(m_port).arg(m_dir->path());
         if (!durable)
             options += QStringLiteral(" -c fsync=off -c synchronous_commit=off -c full_page_writes=off");
-        if (runServerTool(QStringLiteral("pg_ctl"),
-                          {QStringLiteral("-D"), data, QStringLiteral("-l"), m_dir->filePath(QStringLiteral("log")),
-                           QStringLiteral("-w"), QStringLiteral("-t"), QStringLiteral("60"), QStringLiteral("-o"),
-                           options, QStringLiteral("start")},
-                          &output)) {
-            m_running = true;
+        m_options = options;
+        if (resume(&output))
             return true;
-        }
     }
     return fail(QStringLiteral("the server did not start: ") + output + log());
 }
@@ -179,6 +174,40 @@ void TestPgServer::stop()
     }
 #endif
     m_dir.reset();
+}
+
+bool TestPgServer::pause()
+{
+    if (!m_running)
+        return false;
+    QString output;
+    if (!runServerTool(QStringLiteral("pg_ctl"), {QStringLiteral("-D"), m_dir->filePath(QStringLiteral("data")),
+                                                  QStringLiteral("-m"), QStringLiteral("fast"), QStringLiteral("-w"),
+                                                  QStringLiteral("stop")},
+                       &output))
+        return false;
+    m_running = false;
+    return true;
+}
+
+bool TestPgServer::resume(QString* error)
+{
+    if (m_running)
+        return true;
+    if (!m_dir)
+        return false;
+    QString output;
+    if (!runServerTool(QStringLiteral("pg_ctl"),
+                       {QStringLiteral("-D"), m_dir->filePath(QStringLiteral("data")), QStringLiteral("-l"),
+                        m_dir->filePath(QStringLiteral("log")), QStringLiteral("-w"), QStringLiteral("-t"),
+                        QStringLiteral("60"), QStringLiteral("-o"), m_options, QStringLiteral("start")},
+                       &output)) {
+        if (error)
+            *error = output;
+        return false;
+    }
+    m_running = true;
+    return true;
 }
 
 QString TestPgServer::log() const

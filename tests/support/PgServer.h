@@ -26,6 +26,10 @@ public:
     // benchmarks); otherwise a test cluster that skips them.
     bool start(QString* error = nullptr, bool durable = false);
     void stop();
+    // Stops the server keeping its cluster, and starts it again on the same
+    // port (an outage as a bench sees it).
+    bool pause();
+    bool resume(QString* error = nullptr);
     bool isRunning() const { return m_running; }
 
     QString host() const { return QStringLiteral("127.0.0.1"); }
@@ -50,5 +54,6 @@ private:
     bool runServerTool(const QString& program, const QStringList& arguments, QString* output);
     std::unique_ptr<QTemporaryDir> m_dir;
     int m_port = 0;
+    QString m_options;
     bool m_running = false;
 };

@@ -2,6 +2,7 @@
 
 #include "ChannelModel.h"
 #include "Collection.h"
+#include "SqlEngine.h"
 #include "Tool.h"
 
 #include <QCoreApplication>
@@ -121,7 +122,9 @@ void OnlineSession::setContext(SystemContext* context)
     m_Start = QDateTime::fromString(context->StartTime, kTimeFormat);
     m_End = QDateTime::fromString(context->EndTime, kTimeFormat);
     m_Projects = OnlineRules::composeProjects(*context, QDateTime::currentDateTime());
-    m_DatabasePath = QSqlDatabase::database(QLatin1String(QSqlDatabase::defaultConnection), false).databaseName();
+    // Held scans wait beside the bench's own file, also while the shared
+    // records are on a lab server.
+    m_DatabasePath = Tool::Sql::localDatabase().databaseName();
     // Beside the database, one file per run: a file left by a run that
     // ended abnormally is never mixed into this one.
     if (!m_SideFile.isEmpty()) {
@@ -453,7 +456,8 @@ void OnlineSession::storeScan(int index, const QDateTime& time, const QList<Tool
             reportStoreFailure(tr("数据库写入失败，数据暂存内存并重试！"));
         return;
     }
-    if (!m_DatabasePath.isEmpty() && !QFileInfo::exists(m_DatabasePath)) {
+    if (Tool::currentEngine() == Tool::Engine::SQLite && !m_DatabasePath.isEmpty()
+        && !QFileInfo::exists(m_DatabasePath)) {
         // SQLite keeps writing into a removed file, which vanishes at close.
         if (!m_FileMissingReported) {
             m_FileMissingReported = true;
