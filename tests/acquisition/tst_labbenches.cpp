@@ -1,9 +1,10 @@
 // Two benches record online acquisitions into one PostgreSQL lab database at
-// once while a third reads the projects as a report does; the server stops
+// once while a third reads the projects and writes a report; the server stops
 // in the middle of the runs and comes back. Every scan a bench reports stored
 // is in the database exactly once; a third bench asking for a taken project
 // name does not start.
 #include "OnlineSetup.h"
+#include "ReportJob.h"
 #include "SimulatorProcess.h"
 #include "TestSupport.h"
 #include "Tool.h"
@@ -63,6 +64,27 @@ void start(Bench& bench, TestPgServer* server, int scans)
     QVERIFY2(bench.process->waitForStarted(5000), qPrintable(runnerPath()));
 }
 
+// The third bench: an Excel report of a project as the report page writes it.
+bool writeReport(const QString& name, const QString& path)
+{
+    QList<Tool::Struct_Parameters> found;
+    if (!Tool::getParameters(found, name) || found.size() != 1)
+        return false;
+    ReportJob job;
+    job.project = found.first();
+    if (!Tool::getParametersTable(name, job.project.Channel.size(), &job.times, &job.columns) || job.times.isEmpty())
+        return false;
+    job.options.Format = QStringLiteral("Excel");
+    job.options.Path = path;
+    job.options.ScanInterval = job.options.PrintInterval = QStringLiteral("0.1");
+    job.options.SegmentStart = {QDateTime::fromMSecsSinceEpoch(job.times.first())};
+    job.options.SegmentEnd = {QDateTime::fromMSecsSinceEpoch(job.times.last())};
+    job.options.SegmentRemarks = QStringList{QString()};
+    job.chart = QImage(320, 200, QImage::Format_RGB32);
+    job.chart.fill(Qt::white);
+    return job.run({}, nullptr) && QFileInfo(path).size() > 0;
+}
+
 QStringList storedTimes(const QString& project)
 {
     QSqlQuery q;
@@ -115,6 +137,8 @@ private slots:
         clock.start();
         bool paused = false, resumed = false;
         int reads = 0;
+        bool reported = false;
+        QTemporaryDir reports;
         QVector<qint64> times;
         QVector<QVector<double>> columns;
         while ((a.process->state() != QProcess::NotRunning || b.process->state() != QProcess::NotRunning)
@@ -133,16 +157,22 @@ private slots:
                 resumed = true;
                 QVERIFY(openReport(server));
             } else if (!paused || resumed) {
-                // The third bench reads both projects as the report page does.
+                // The third bench reads both projects as the report page does,
+                // and once the server is back writes a report while the runs go on.
                 for (const Bench* bench : {&a, &b})
                     if (Tool::getParametersTable(bench->name + "-1", 4, &times, &columns))
                         ++reads;
+                if (resumed && !reported && a.process->state() == QProcess::Running) {
+                    QVERIFY(writeReport("benchA-1", reports.filePath("benchA.xlsx")));
+                    reported = true;
+                }
             }
         }
         a.read();
         b.read();
         QVERIFY(resumed);
         QVERIFY(reads > 0);
+        QVERIFY(reported);
         for (Bench* bench : {&a, &b}) {
             QCOMPARE(bench->process->exitCode(), 0);
             QCOMPARE(bench->stored.size(), scans);
