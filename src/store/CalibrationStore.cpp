@@ -82,7 +82,9 @@ bool ensureCalibrationSchema(QSqlDatabase& db)
 
 Transaction::Transaction()
 {
+    Sql::reviveShared();
     QSqlDatabase db = QSqlDatabase::database();
+    m_mark.reset(new Sql::TransactionMark(db));
     m_open = db.isOpen() && db.transaction();
 }
 
@@ -98,10 +100,11 @@ bool Transaction::commit()
         return false;
     m_open = false;
     QSqlDatabase db = QSqlDatabase::database();
-    if (db.commit())
-        return true;
-    db.rollback();
-    return false;
+    const bool committed = Sql::commit(db);
+    if (!committed)
+        db.rollback();
+    m_mark.reset();
+    return committed;
 }
 
 bool putChannelCalibration(const QList<QPair<QString, QString>>& keys)
@@ -123,7 +126,7 @@ bool putChannelCalibration(const QList<QPair<QString, QString>>& keys)
 
 bool addCalibrationSamples(const QList<Struct_CalibrationSample>& samples)
 {
-    QSqlQuery q;
+    QSqlQuery q = Sql::sharedQuery();
     static const QStringList columns{QStringLiteral("StartTime"), QStringLiteral("Point"),    QStringLiteral("Batch"),
                                      QStringLiteral("Channel"),   QStringLiteral("Count"),    QStringLiteral("Mean"),
                                      QStringLiteral("StdDev"),    QStringLiteral("Min"),      QStringLiteral("Max"),
@@ -143,7 +146,7 @@ bool addCalibrationSamples(const QList<Struct_CalibrationSample>& samples)
 bool getCalibrationSamples(const QString& startTime, QList<Struct_CalibrationSample>& list)
 {
     list.clear();
-    QSqlQuery q;
+    QSqlQuery q = Sql::sharedQuery();
     // The order the rows were written in: SQLite's rowid, the server's sequence.
     const QString order = Sql::isServer(QSqlDatabase::database()) ? QStringLiteral("Seq") : QStringLiteral("rowid");
     if (!exec(q, QStringLiteral("SELECT * FROM CalibrationSamples WHERE StartTime = ? ORDER BY Point, Batch, "
@@ -170,7 +173,7 @@ bool getCalibrationSamples(const QString& startTime, QList<Struct_CalibrationSam
 
 bool addCalibrationHistory(const Struct_CalibrationHistory& e, qint64* id)
 {
-    QSqlQuery q;
+    QSqlQuery q = Sql::sharedQuery();
     // The server tells the new id in the statement's result (QPSQL has no lastInsertId for it).
     const bool server = Sql::isServer(QSqlDatabase::database());
     const bool added = exec(q,
@@ -190,7 +193,7 @@ bool addCalibrationHistory(const Struct_CalibrationHistory& e, qint64* id)
         *id = rowId;
     if (e.Evidence.isEmpty())
         return true;
-    QSqlQuery evidence;
+    QSqlQuery evidence = Sql::sharedQuery();
     return exec(evidence,
                 Sql::upsert(QSqlDatabase::database(), QStringLiteral("CalibrationEvidence"),
                             {QStringLiteral("HistoryId"), QStringLiteral("Data")}, 1),
@@ -200,7 +203,7 @@ bool addCalibrationHistory(const Struct_CalibrationHistory& e, qint64* id)
 bool getCalibrationHistory(const QString& config, const QString& channelNumber, QList<Struct_CalibrationHistory>& list)
 {
     list.clear();
-    QSqlQuery q;
+    QSqlQuery q = Sql::sharedQuery();
     if (!exec(q,
               QStringLiteral("SELECT h.*, e.Data FROM CalibrationHistory h LEFT JOIN CalibrationEvidence e "
                              "ON e.HistoryId = h.Id WHERE h.ConfigName = ? AND h.ChannelNumber = ? "
@@ -214,7 +217,7 @@ bool getCalibrationHistory(const QString& config, const QString& channelNumber, 
 bool getCalibrationRunHistory(const QString& startTime, QList<Struct_CalibrationHistory>& list)
 {
     list.clear();
-    QSqlQuery q;
+    QSqlQuery q = Sql::sharedQuery();
     if (!exec(q,
               QStringLiteral("SELECT h.*, e.Data FROM CalibrationHistory h LEFT JOIN CalibrationEvidence e "
                              "ON e.HistoryId = h.Id WHERE h.StartTime = ? ORDER BY h.SavedAt, h.Id"),
@@ -258,7 +261,7 @@ void readHistory(QSqlQuery& q, QList<Struct_CalibrationHistory>& list)
 bool getCalibrationHistoryChannels(QList<QPair<QString, QString>>& list)
 {
     list.clear();
-    QSqlQuery q;
+    QSqlQuery q = Sql::sharedQuery();
     if (!exec(q,
               QStringLiteral("SELECT ConfigName, ChannelNumber FROM CalibrationHistory GROUP BY ConfigName, "
                              "ChannelNumber ORDER BY ConfigName, %1, ChannelNumber")
@@ -272,7 +275,7 @@ bool getCalibrationHistoryChannels(QList<QPair<QString, QString>>& list)
 
 bool addCertificate(const Struct_Certificate& c)
 {
-    QSqlQuery q;
+    QSqlQuery q = Sql::sharedQuery();
     return exec(q,
                 QStringLiteral("INSERT INTO Certificates(Number, IssuedAt, StartTime, ConfigName, Device, Customer, "
                                "Operator, Path, Data) VALUES (?,?,?,?,?,?,?,?,?)"),
@@ -282,7 +285,7 @@ bool addCertificate(const Struct_Certificate& c)
 bool getCertificates(QList<Struct_Certificate>& list)
 {
     list.clear();
-    QSqlQuery q;
+    QSqlQuery q = Sql::sharedQuery();
     if (!exec(q, QStringLiteral("SELECT Number, IssuedAt, StartTime, ConfigName, Device, Customer, Operator, Path, "
                                 "Data FROM Certificates ORDER BY IssuedAt, Number"),
               {}))

@@ -224,7 +224,9 @@ ImportOutcome importBenchFile(const QString& path)
         out.error = QStringLiteral("%1 is no database of this program").arg(path);
         return out;
     }
+    Sql::reviveShared();
     QSqlDatabase target = QSqlDatabase::database();
+    const Sql::TransactionMark mark(target);
     if (!target.isOpen() || !target.transaction()) {
         out.error = QStringLiteral("the lab database is not open");
         return out;
@@ -278,7 +280,7 @@ ImportOutcome importBenchFile(const QString& path)
          && importer.copy(QStringLiteral("ParametersData"), 0, &out.rows);
     if (!ok)
         return failed(importer.error);
-    if (!target.commit())
+    if (!Sql::commit(target))
         return failed(target.lastError().text());
     out.ok = true;
     out.kept = importer.kept;

@@ -48,7 +48,7 @@ QString upsert(const char* table, const char* columns, int keys)
 
 bool modify(const QString& sql, const QVariantList& values)
 {
-    QSqlQuery q;
+    QSqlQuery q = Sql::sharedQuery();
     return exec(q, sql, values);
 }
 
@@ -146,7 +146,7 @@ bool putReferenceStandard(const Struct_ReferenceStandard& r)
 bool getReferenceStandards(QList<Struct_ReferenceStandard>& list)
 {
     list.clear();
-    QSqlQuery q;
+    QSqlQuery q = Sql::sharedQuery();
     if (!exec(q, QStringLiteral("SELECT * FROM ReferenceStandards ORDER BY Kind, Serial"), {}))
         return false;
     while (q.next())
@@ -156,7 +156,7 @@ bool getReferenceStandards(QList<Struct_ReferenceStandard>& list)
 
 bool getReferenceStandard(const QString& serial, Struct_ReferenceStandard& record, bool& found)
 {
-    QSqlQuery q;
+    QSqlQuery q = Sql::sharedQuery();
     if (!exec(q, QStringLiteral("SELECT * FROM ReferenceStandards WHERE Serial = ?"), {serial}))
         return false;
     found = q.next();
@@ -179,7 +179,7 @@ bool putSourceRecord(const Struct_SourceRecord& r)
 bool getSourceRecords(QList<Struct_SourceRecord>& list)
 {
     list.clear();
-    QSqlQuery q;
+    QSqlQuery q = Sql::sharedQuery();
     if (!exec(q, QStringLiteral("SELECT * FROM SourceRecords ORDER BY Serial"), {}))
         return false;
     while (q.next())
@@ -202,7 +202,7 @@ bool putReadoutRecord(const Struct_ReadoutRecord& r)
 bool getReadoutRecords(QList<Struct_ReadoutRecord>& list)
 {
     list.clear();
-    QSqlQuery q;
+    QSqlQuery q = Sql::sharedQuery();
     if (!exec(q, QStringLiteral("SELECT * FROM ReadoutRecords ORDER BY Model, ChannelType"), {}))
         return false;
     while (q.next())
@@ -245,7 +245,7 @@ bool putLabRecord(const QString& key, const QString& value)
 
 bool getLabRecord(const QString& key, QString& value)
 {
-    QSqlQuery q;
+    QSqlQuery q = Sql::sharedQuery();
     if (!exec(q, QStringLiteral("SELECT Data FROM LabRecord WHERE Name = ?"), {key}))
         return false;
     value = q.next() ? q.value(0).toString() : QString();

@@ -32,6 +32,31 @@ QStringList localTables();
 
 bool tableExists(const QSqlDatabase& db, const QString& table);
 
+// A query on the default connection. On a server whose connection broke
+// (restarted, network lost) the connection is opened again first, but never
+// while a transaction of the store is open on it: its statements must not go
+// on outside it.
+QSqlQuery sharedQuery();
+// Commits the open transaction of `db`. On a server only while the
+// connection still holds that transaction unbroken: a connection lost (and
+// a driver that would take COMMIT outside any transaction as success) never
+// reports stored what the server threw away.
+bool commit(QSqlDatabase& db);
+void reviveShared();
+// Marks a transaction of the store open on `db` while it lives (the default
+// connection's only count).
+class TransactionMark
+{
+public:
+    explicit TransactionMark(const QSqlDatabase& db);
+    ~TransactionMark();
+    TransactionMark(const TransactionMark&) = delete;
+    TransactionMark& operator=(const TransactionMark&) = delete;
+
+private:
+    bool m_counted;
+};
+
 // "INSERT OR REPLACE" of SQLite: the row with these first `keys` columns is
 // replaced by the bound values (one '?' per column).
 QString upsert(const QSqlDatabase& db, const QString& table, const QStringList& columns, int keys);

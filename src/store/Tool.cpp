@@ -78,7 +78,7 @@ enum class Records { Shared, Local };
 
 QSqlQuery queryOn(Records records)
 {
-    return records == Records::Local ? QSqlQuery(Sql::localDatabase()) : QSqlQuery();
+    return records == Records::Local ? QSqlQuery(Sql::localDatabase()) : Sql::sharedQuery();
 }
 
 // A modifying statement: on success the trace word and the statement as it ran
@@ -199,7 +199,7 @@ QVariantList parametersDataValues(const Struct_ParametersData& d)
 
 bool readConfigs(QList<Struct_ChannelConfig>& list, const QString& sql, const QVariantList& values)
 {
-    QSqlQuery q;
+    QSqlQuery q = queryOn(Records::Shared);
     if (!read(q, sql, values, "查询ChannelConfig失败！"))
         return false;
     list.clear();
@@ -210,7 +210,7 @@ bool readConfigs(QList<Struct_ChannelConfig>& list, const QString& sql, const QV
 
 bool readParameters(QList<Struct_Parameters>& list, const QString& sql, const QVariantList& values)
 {
-    QSqlQuery q;
+    QSqlQuery q = queryOn(Records::Shared);
     if (!read(q, sql, values, "查询Parameters失败！"))
         return false;
     list.clear();
@@ -465,7 +465,7 @@ bool getChannelConfigMode(QList<Struct_ChannelConfig>& list, QString mode)
 
 bool getAuditLog(QList<Struct_AuditLog>& list, QString start, QString end, QString type)
 {
-    QSqlQuery q;
+    QSqlQuery q = queryOn(Records::Shared);
     bool ok;
     if (start.isEmpty()) {
         ok = read(q, QStringLiteral("select *from AuditLog"), {}, "查询AuditLog失败！");
@@ -499,7 +499,7 @@ bool queryParameters(QList<Struct_Parameters>& list, QString text)
 
 bool getParametersData(QList<Struct_ParametersData>& list, QString name)
 {
-    QSqlQuery q;
+    QSqlQuery q = queryOn(Records::Shared);
     q.setForwardOnly(true);
     bool ok;
     if (name.isEmpty())
@@ -569,7 +569,7 @@ private:
 bool getParametersTable(const QString& name, int channels, QVector<qint64>* times,
                         QVector<QVector<double>>* columns)
 {
-    QSqlQuery q;
+    QSqlQuery q = queryOn(Records::Shared);
     q.setForwardOnly(true);
     if (!read(q, QStringLiteral("select Time, Data from ParametersData where Name = ?"), {name},
               "查询ParametersData失败！"))
@@ -696,7 +696,7 @@ CoefficientWrite modifyChannelConfigIf(const Struct_ChannelConfig& asRead, const
     values << c.Name;
     for (const QVariant& v : lists(asRead))
         values << notNullText(v.toString());
-    QSqlQuery q;
+    QSqlQuery q = queryOn(Records::Shared);
     if (!run(q, sql, values))
         return CoefficientWrite::Failed;
     if (q.numRowsAffected() > 0) {
@@ -722,7 +722,9 @@ bool addParameters(Struct_Parameters p)
 
 StoreOutcome addProject(const Struct_Parameters& p)
 {
+    Sql::reviveShared();
     QSqlDatabase db = QSqlDatabase::database();
+    const Sql::TransactionMark mark(db);
     if (!db.isOpen() || !db.transaction())
         return StoreOutcome::Failed;
     const QString sql = QStringLiteral("insert into Parameters values ( %1)").arg(placeholders(15));
@@ -745,7 +747,7 @@ StoreOutcome addProject(const Struct_Parameters& p)
         db.rollback();
         return duplicate ? StoreOutcome::NameTaken : StoreOutcome::Failed;
     }
-    if (!db.commit()) {
+    if (!Sql::commit(db)) {
         db.rollback();
         return StoreOutcome::Failed;
     }
@@ -1285,14 +1287,15 @@ bool copyRows(QSqlDatabase& db, const QString& table, const QStringList& columns
 
 namespace {
 std::atomic<bool> g_ServerWriteFailed{false};
+std::atomic<int> g_SharedTransactions{0};
 
 // A connection to the lab server that broke (the server restarted, the
-// network went away) is opened again before the next scan write, so the
+// network went away) is opened again before the next statement, so the
 // held scans go in, in order, once the server is back.
 void reviveServerConnection(QSqlDatabase& db)
 {
     DatabaseSettings settings;
-    if (!Sql::isServer(db) || !serverInUse(&settings))
+    if (!Sql::isServer(db) || !serverInUse(&settings) || g_SharedTransactions.load() > 0)
         return;
     bool lost = !db.isOpen() || g_ServerWriteFailed.load();
 #ifdef ARQ_HAVE_LIBPQ
@@ -1310,12 +1313,62 @@ void reviveServerConnection(QSqlDatabase& db)
 }
 } // namespace
 
+namespace Sql {
+
+void reviveShared()
+{
+    QSqlDatabase db = QSqlDatabase::database(QLatin1String(QSqlDatabase::defaultConnection), false);
+    reviveServerConnection(db);
+}
+
+bool commit(QSqlDatabase& db)
+{
+    if (isServer(db)) {
+#ifdef ARQ_HAVE_LIBPQ
+        PGconn* handle = serverHandle(db);
+        const bool holding = handle && PQstatus(handle) == CONNECTION_OK
+                             && PQtransactionStatus(handle) == PQTRANS_INTRANS;
+#else
+        // Inside a transaction the server still answers on this connection.
+        const bool holding = QSqlQuery(db).exec(QStringLiteral("SELECT 1"));
+#endif
+        if (!holding) {
+            qWarning() << "store: the transaction on the server was lost; nothing of it is stored";
+            db.rollback();
+            return false;
+        }
+    }
+    return db.commit();
+}
+
+QSqlQuery sharedQuery()
+{
+    reviveShared();
+    return QSqlQuery();
+}
+
+TransactionMark::TransactionMark(const QSqlDatabase& db)
+    : m_counted(db.connectionName() == QLatin1String(QSqlDatabase::defaultConnection))
+{
+    if (m_counted)
+        ++g_SharedTransactions;
+}
+
+TransactionMark::~TransactionMark()
+{
+    if (m_counted)
+        --g_SharedTransactions;
+}
+
+} // namespace Sql
+
 bool addParametersDataBulk(const QList<Struct_ParametersData>& rows, int busyTimeoutMs)
 {
     QSqlDatabase db = connectionNamed(QString());
     reviveServerConnection(db);
     if (!db.isOpen())
         return false;
+    const Sql::TransactionMark mark(db);
     // A scan write gives up on a lock held by another writer within
     // busyTimeoutMs (the window would freeze for the whole default wait).
     struct BusyTimeout
@@ -1344,7 +1397,7 @@ bool addParametersDataBulk(const QList<Struct_ParametersData>& rows, int busyTim
         db.rollback();
         return false;
     }
-    if (!insertRows(db, rows, {}) || !db.commit()) {
+    if (!insertRows(db, rows, {}) || !Sql::commit(db)) {
         db.rollback();
         if (Sql::isServer(db))
             g_ServerWriteFailed = true;
@@ -1364,7 +1417,10 @@ StoreOutcome addProjects(const QList<Struct_Parameters>& projects,
                          const std::function<bool(const RowBatchInserter&)>& produce, const QString& connection,
                          const std::function<bool(int)>& progress, QString* takenName)
 {
+    if (connection.isEmpty())
+        Sql::reviveShared();
     QSqlDatabase db = connectionNamed(connection);
+    const Sql::TransactionMark mark(db);
     if (!db.isOpen() || !db.transaction())
         return StoreOutcome::Failed;
     auto fail = [&db](StoreOutcome outcome) {
@@ -1415,7 +1471,7 @@ StoreOutcome addProjects(const QList<Struct_Parameters>& projects,
         db.rollback();
         throw;
     }
-    if (!db.commit())
+    if (!Sql::commit(db))
         return fail(StoreOutcome::Failed);
     for (const Struct_Parameters& p : projects)
         qInfo().noquote() << QStringLiteral("添加验证信息：") + p.Name;
@@ -1554,7 +1610,7 @@ bool createChannelCalibration()
 
 bool createChannelCalibrationData()
 {
-    QSqlQuery q;
+    QSqlQuery q = queryOn(Records::Shared);
     if (Sql::isServer(QSqlDatabase::database()))
         return q.exec(Sql::serverCalibrationDataTable());
     return q.exec(QStringLiteral("CREATE TABLE ChannelCalibrationData(StartTime TEXT PRIMARY KEY UNIQUE NOT NULL, ") +

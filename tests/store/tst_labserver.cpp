@@ -9,6 +9,7 @@
 #include "Tool.h"
 
 #include <QProcess>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QtTest>
 
@@ -196,7 +197,24 @@ private slots:
         QVERIFY(!getParameters(projects, ""));
         QString why;
         QVERIFY2(server->resume(&why), qPrintable(why));
+        // Whatever asks first (here the report page's read) finds the connection open again.
+        QVERIFY(getParameters(projects, ""));
         QVERIFY(addParametersDataBulk({{"run", t0.addSecs(1), {"2"}}, {"run", t0.addSecs(2), {"3"}}}, 200));
+        // Never inside a transaction: its statements would go on outside it.
+        {
+            Transaction transaction;
+            QVERIFY(transaction.isOpen());
+            QVERIFY(addChannelConfig(Struct_ChannelConfig{"in-tx", "t", "m", "1", 1, {"101"}, {}, {}, {}, {}, {"1"},
+                                                          {"0"}, {}, {}, {}, {}, {}, {}, {}, {}, "", "", {}, {}, {}, {}}));
+            QVERIFY(server->pause());
+            QVERIFY2(server->resume(&why), qPrintable(why));
+            QVERIFY(!addChannelConfig(Struct_ChannelConfig{"after", "t", "m", "1", 1, {"101"}, {}, {}, {}, {}, {"1"},
+                                                           {"0"}, {}, {}, {}, {}, {}, {}, {}, {}, "", "", {}, {}, {}, {}}));
+            QVERIFY(!transaction.commit());
+        }
+        QList<Struct_ChannelConfig> configs;
+        QVERIFY(getChannelConfig(configs, ""));
+        QVERIFY(configs.isEmpty()); // neither the one before nor the one after the break
         QList<Struct_ParametersData> rows;
         QVERIFY(getParametersData(rows, "run"));
         QStringList values;
