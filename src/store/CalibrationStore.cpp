@@ -131,7 +131,7 @@ bool addCalibrationSamples(const QList<Struct_CalibrationSample>& samples)
                                      QStringLiteral("Channel"),   QStringLiteral("Count"),    QStringLiteral("Mean"),
                                      QStringLiteral("StdDev"),    QStringLiteral("Min"),      QStringLiteral("Max"),
                                      QStringLiteral("FirstTime"), QStringLiteral("LastTime")};
-    if (!q.prepare(Sql::upsert(QSqlDatabase::database(), QStringLiteral("CalibrationSamples"), columns, 4)))
+    if (!q.prepare(Sql::upsert(Sql::sharedDatabase(), QStringLiteral("CalibrationSamples"), columns, 4)))
         return false;
     for (const Struct_CalibrationSample& s : samples) {
         for (const QVariant& v : QVariantList{s.StartTime, s.Point, s.Batch, s.Channel, s.Count, s.Mean, s.StdDev,
@@ -148,7 +148,7 @@ bool getCalibrationSamples(const QString& startTime, QList<Struct_CalibrationSam
     list.clear();
     QSqlQuery q = Sql::sharedQuery();
     // The order the rows were written in: SQLite's rowid, the server's sequence.
-    const QString order = Sql::isServer(QSqlDatabase::database()) ? QStringLiteral("Seq") : QStringLiteral("rowid");
+    const QString order = Sql::isServer(Sql::sharedDatabase()) ? QStringLiteral("Seq") : QStringLiteral("rowid");
     if (!exec(q, QStringLiteral("SELECT * FROM CalibrationSamples WHERE StartTime = ? ORDER BY Point, Batch, "
                                 "Channel = 'REF' DESC, %1").arg(order),
               {startTime}))
@@ -175,7 +175,7 @@ bool addCalibrationHistory(const Struct_CalibrationHistory& e, qint64* id)
 {
     QSqlQuery q = Sql::sharedQuery();
     // The server tells the new id in the statement's result (QPSQL has no lastInsertId for it).
-    const bool server = Sql::isServer(QSqlDatabase::database());
+    const bool server = Sql::isServer(Sql::sharedDatabase());
     const bool added = exec(q,
                 QStringLiteral("INSERT INTO CalibrationHistory(SavedAt, Operator, StartTime, ChannelMode, ConfigName, "
                                "ChannelNumber, Label, Reference, Points, NewSet, OldSet, MaxResidual, MaxAsFound, "
@@ -195,7 +195,7 @@ bool addCalibrationHistory(const Struct_CalibrationHistory& e, qint64* id)
         return true;
     QSqlQuery evidence = Sql::sharedQuery();
     return exec(evidence,
-                Sql::upsert(QSqlDatabase::database(), QStringLiteral("CalibrationEvidence"),
+                Sql::upsert(Sql::sharedDatabase(), QStringLiteral("CalibrationEvidence"),
                             {QStringLiteral("HistoryId"), QStringLiteral("Data")}, 1),
                 {rowId, e.Evidence});
 }
@@ -265,7 +265,7 @@ bool getCalibrationHistoryChannels(QList<QPair<QString, QString>>& list)
     if (!exec(q,
               QStringLiteral("SELECT ConfigName, ChannelNumber FROM CalibrationHistory GROUP BY ConfigName, "
                              "ChannelNumber ORDER BY ConfigName, %1, ChannelNumber")
-                  .arg(Sql::integerOf(QSqlDatabase::database(), QStringLiteral("ChannelNumber"))),
+                  .arg(Sql::integerOf(Sql::sharedDatabase(), QStringLiteral("ChannelNumber"))),
               {}))
         return false;
     while (q.next())

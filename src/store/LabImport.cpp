@@ -225,7 +225,7 @@ ImportOutcome importBenchFile(const QString& path)
         return out;
     }
     Sql::reviveShared();
-    QSqlDatabase target = QSqlDatabase::database();
+    QSqlDatabase target = Sql::sharedDatabase();
     const Sql::TransactionMark mark(target);
     if (!target.isOpen() || !target.transaction()) {
         out.error = QStringLiteral("the lab database is not open");

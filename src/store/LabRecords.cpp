@@ -42,7 +42,7 @@ bool exec(QSqlQuery& q, const QString& sql, const QVariantList& values)
 // INSERT OR REPLACE in the engine's words; the first `keys` columns are the key.
 QString upsert(const char* table, const char* columns, int keys)
 {
-    return Sql::upsert(QSqlDatabase::database(), QString::fromLatin1(table),
+    return Sql::upsert(Sql::sharedDatabase(), QString::fromLatin1(table),
                        QString::fromLatin1(columns).split(QLatin1Char(',')), keys);
 }
 

@@ -69,6 +69,11 @@ QSqlDatabase localDatabase(bool open)
                                   open);
 }
 
+QSqlDatabase sharedDatabase()
+{
+    return QSqlDatabase::database(QLatin1String(QSqlDatabase::defaultConnection), false);
+}
+
 void closeLocalDatabase()
 {
     const QString local = QString::fromLatin1(LocalConnectionName);

@@ -24,6 +24,8 @@ inline bool isServer(const QSqlDatabase& db) { return engineOf(db) == Engine::Po
 inline constexpr const char* LocalConnectionName = "arq-local";
 // `open`: reopen a closed connection (QSqlQuery never does for the default one).
 QSqlDatabase localDatabase(bool open = false);
+// The default connection, never reopened when closed (as QSqlQuery uses it).
+QSqlDatabase sharedDatabase();
 // Closes and removes the local file's connection, if any.
 void closeLocalDatabase();
 

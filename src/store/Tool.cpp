@@ -276,7 +276,7 @@ void quietNotices(QSqlDatabase& db)
 
 bool tableExists(const QString& name, Records records)
 {
-    const QSqlDatabase db = records == Records::Local ? Sql::localDatabase() : QSqlDatabase::database();
+    const QSqlDatabase db = records == Records::Local ? Sql::localDatabase() : Sql::sharedDatabase();
     return Sql::tableExists(db, name);
 }
 
@@ -723,7 +723,7 @@ bool addParameters(Struct_Parameters p)
 StoreOutcome addProject(const Struct_Parameters& p)
 {
     Sql::reviveShared();
-    QSqlDatabase db = QSqlDatabase::database();
+    QSqlDatabase db = Sql::sharedDatabase();
     const Sql::TransactionMark mark(db);
     if (!db.isOpen() || !db.transaction())
         return StoreOutcome::Failed;
@@ -1611,7 +1611,7 @@ bool createChannelCalibration()
 bool createChannelCalibrationData()
 {
     QSqlQuery q = queryOn(Records::Shared);
-    if (Sql::isServer(QSqlDatabase::database()))
+    if (Sql::isServer(Sql::sharedDatabase()))
         return q.exec(Sql::serverCalibrationDataTable());
     return q.exec(QStringLiteral("CREATE TABLE ChannelCalibrationData(StartTime TEXT PRIMARY KEY UNIQUE NOT NULL, ") +
                   QStringLiteral("ChannelName TEXT,ChannelMode TEXT,CollectionName TEXT,ChannelNumber TEXT, ") +
