@@ -30,8 +30,8 @@ const char* const kServerTables[] = {
     "CREATE TABLE IF NOT EXISTS Parameters(Name %T NOT NULL UNIQUE, Time %T, Start %T, \"End\" %T, "
     "DeviceNumber %T, DeviceMode %T, SerialNumber %T, ScanInterval %T, ScanRate %T, SignalMode %T, IP_COM %T, "
     "Port_BaudRate %T, ChannelConfig %T, Channel %T, Unit %T)",
-    "CREATE TABLE IF NOT EXISTS ParametersData(Name %T, Time %T, Data %T)",
-    "CREATE INDEX IF NOT EXISTS ParametersData_Name ON ParametersData(Name)",
+    "CREATE TABLE IF NOT EXISTS ParametersData(Name %T, Time %T, Data %T, Seq BIGSERIAL)",
+    "CREATE INDEX IF NOT EXISTS ParametersData_Name ON ParametersData(Name, Seq)",
     "CREATE INDEX IF NOT EXISTS AuditLog_Time ON AuditLog(Time)",
     "CREATE TABLE IF NOT EXISTS CalibrationSamples(StartTime %T NOT NULL, Point INTEGER NOT NULL, "
     "Batch INTEGER NOT NULL, Channel %T NOT NULL, Count INTEGER, Mean DOUBLE PRECISION, StdDev DOUBLE PRECISION, "
@@ -131,6 +131,11 @@ QString integerOf(const QSqlDatabase& db, const QString& expression)
         return QStringLiteral("CAST(%1 AS INTEGER)").arg(expression);
     // The server refuses to cast a text that is no number; it reads 0, as on SQLite.
     return QStringLiteral("(CASE WHEN %1 ~ '^\\s*[-+]?[0-9]{1,18}\\s*$' THEN CAST(%1 AS BIGINT) ELSE 0 END)").arg(expression);
+}
+
+QString scanOrder(const QSqlDatabase& db)
+{
+    return isServer(db) ? QStringLiteral(" ORDER BY Seq") : QString();
 }
 
 bool uniqueViolation(const QSqlDatabase& db, const QSqlError& error)

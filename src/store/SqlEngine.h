@@ -67,6 +67,10 @@ QString upsert(const QSqlDatabase& db, const QString& table, const QStringList& 
 // reads 0 on both engines, never an error.
 QString integerOf(const QSqlDatabase& db, const QString& expression);
 
+// The order scan rows come back in: as written. SQLite returns them so by
+// itself (rowid); the server keeps a sequence for it.
+QString scanOrder(const QSqlDatabase& db);
+
 // A statement refused because a unique key already holds the value.
 bool uniqueViolation(const QSqlDatabase& db, const QSqlError& error);
 

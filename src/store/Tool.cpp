@@ -503,9 +503,11 @@ bool getParametersData(QList<Struct_ParametersData>& list, QString name)
     q.setForwardOnly(true);
     bool ok;
     if (name.isEmpty())
-        ok = read(q, QStringLiteral("select * from ParametersData"), {}, "查询ParametersData失败！");
+        ok = read(q, QStringLiteral("select * from ParametersData") + Sql::scanOrder(Sql::sharedDatabase()), {},
+                  "查询ParametersData失败！");
     else
-        ok = read(q, QStringLiteral("select * from ParametersData where Name = ?"), {name},
+        ok = read(q, QStringLiteral("select * from ParametersData where Name = ?") + Sql::scanOrder(Sql::sharedDatabase()),
+                  {name},
                   "查询ParametersData失败！");
     if (!ok)
         return false;
@@ -571,7 +573,9 @@ bool getParametersTable(const QString& name, int channels, QVector<qint64>* time
 {
     QSqlQuery q = queryOn(Records::Shared);
     q.setForwardOnly(true);
-    if (!read(q, QStringLiteral("select Time, Data from ParametersData where Name = ?"), {name},
+    if (!read(q,
+              QStringLiteral("select Time, Data from ParametersData where Name = ?") + Sql::scanOrder(Sql::sharedDatabase()),
+              {name},
               "查询ParametersData失败！"))
         return false;
     times->clear();

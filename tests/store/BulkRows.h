@@ -27,7 +27,7 @@ inline QStringList stored(const QString& name)
     QSqlQuery q;
     if (QSqlDatabase::database().driverName() == QLatin1String("QPSQL"))
         q.prepare("select Name, Time, Data, pg_typeof(Name)::text || pg_typeof(Time)::text || pg_typeof(Data)::text"
-                  " from ParametersData where Name = ? order by ctid");
+                  " from ParametersData where Name = ? order by Seq");
     else
         q.prepare("select Name, Time, Data, typeof(Name) || typeof(Time) || typeof(Data) from ParametersData"
                   " where Name = ? order by rowid");
