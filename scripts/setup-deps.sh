@@ -7,6 +7,7 @@ PKGS=(
   qtbase5-dev qtbase5-dev-tools libqt5sql5-sqlite libqt5serialport5-dev
   libqt5charts5-dev qtconnectivity5-dev qttools5-dev qttools5-dev-tools
   libqt5svg5-dev libsqlite3-dev libxlsxwriter-dev qttranslations5-l10n
+  libqt5sql5-psql libpq-dev postgresql postgresql-client
   socat python3 python3-aiosmtpd python3-openpyxl python3-pymodbus python3-serial-asyncio poppler-utils
   dbus-daemon python3-dbus python3-gi
   xvfb xauth imagemagick xdg-utils fonts-noto-cjk

@@ -15,6 +15,7 @@
 #include "SystemContext.h"
 #include "SystemSet.h"
 #include "ToolPage.h"
+#include "SqlEngine.h"
 #include "Tool.h"
 #include "ViewLog.h"
 #include "CalibrationHistoryDialog.h"
@@ -137,10 +138,21 @@ Tervan::Tervan(QWidget* parent) : QMainWindow(parent)
     m_pageIndex = PageNone;
     m_context = new SystemContext;
 
-    if (!openDatabase()) {
-        MessageBox::information(this, m_warningTitle, tr("打开数据库失败！"));
-        delete splash;
-        return;
+    QString why;
+    Tool::DatabaseSettings settings;
+    if (!Tool::openConfiguredDatabase(&why, &settings)) {
+        qWarning().noquote() << "database not opened:" << why;
+        const bool server = settings.engine == Tool::Engine::PostgreSQL;
+        // Without the server the bench can still work on its own file.
+        if (!server
+            || !MessageBox::question(this, m_warningTitle,
+                                     tr("无法连接实验室数据库服务器：\n%1\n是否改用本机数据库文件？").arg(why))
+            || !Tool::openDefaultDatabase(settings.file)) {
+            MessageBox::information(this, m_warningTitle, tr("打开数据库失败！"));
+            delete splash;
+            return;
+        }
+        m_localOnly = true;
     }
 
     loadSettings();
@@ -161,8 +173,8 @@ Tervan::Tervan(QWidget* parent) : QMainWindow(parent)
 
 void Tervan::recoverHeldScans()
 {
-    const QString database =
-        QSqlDatabase::database(QLatin1String(QSqlDatabase::defaultConnection), false).databaseName();
+    // Beside the bench's own file, also while the records are on a lab server.
+    const QString database = Tool::Sql::localDatabase().databaseName();
     if (!databaseOpen() || HeldRecovery::sideFiles(database).isEmpty())
         return;
     const QString text = HeldRecovery::message(HeldRecovery::recover(database));
@@ -182,7 +194,19 @@ bool Tervan::databaseOpen() const
     return QSqlDatabase::database(QLatin1String(QSqlDatabase::defaultConnection), false).isOpen();
 }
 
-bool Tervan::openDatabase() { return Tool::openDefaultDatabase(QString::fromLatin1(Tool::DatabaseFileName)); }
+bool Tervan::openDatabase()
+{
+    if (m_localOnly) {
+        Tool::DatabaseSettings settings;
+        Tool::readDatabaseSettings(QString::fromLatin1(Tool::DatabaseSettingsFileName), &settings);
+        return Tool::openDefaultDatabase(settings.file);
+    }
+    QString why;
+    if (Tool::openConfiguredDatabase(&why))
+        return true;
+    qWarning().noquote() << "database not opened:" << why;
+    return false;
+}
 
 void Tervan::buildUi()
 {

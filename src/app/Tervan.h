@@ -80,6 +80,9 @@ private:
     QToolButton* addToolButton(QWidget* tab, const QString& objectName, const QString& icon,
                                void (Tervan::*slot)());
     bool openDatabase();
+    // Set when the lab's server could not be reached at start-up and the
+    // user chose to work on the local file instead.
+    bool m_localOnly = false;
     void loadSettings();
     void loadTranslation(const QString& language);
     void loadQtTranslation(bool chinese);

@@ -50,6 +50,8 @@ QString CalibrationSave::message(Outcome outcome)
         return tr("更新通道参数失败！");
     case Outcome::RunNotStored:
         return tr("校准记录保存失败，系数未写入！");
+    case Outcome::ConfigChanged:
+        return tr("通道配置在本次校准开始后已被修改（可能在另一台工作站），系数未写入！");
     }
     return QString();
 }
@@ -298,8 +300,9 @@ CalibrationSave::Outcome CalibrationSave::write(const CalibrationRun& run, const
     // The stored run is the evidence of the coefficients: without it none are written.
     if (!Tool::addChannelCalibrationData(row))
         return Outcome::RunNotStored;
-    if (!UpdateChannelParameter(report.fitted, run.Devices))
-        return Outcome::UpdateFailed;
+    bool changed = false;
+    if (!UpdateChannelParameter(report.fitted, run.Devices, run.ConfigsAsRead, &changed))
+        return changed ? Outcome::ConfigChanged : Outcome::UpdateFailed;
 
     const QString now = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
     for (const ChannelCheck& c : report.channels) {
@@ -434,14 +437,17 @@ CalibrationSave::Outcome CalibrationSave::save(const CalibrationRun& run)
 }
 
 bool CalibrationSave::UpdateChannelParameter(const CalibrationMath::ChannelLists& channels,
-                                             const QList<Tool::Struct_AcquisitionDevice>& devices)
+                                             const QList<Tool::Struct_AcquisitionDevice>& devices,
+                                             const QList<Tool::Struct_ChannelConfig>& asRead, bool* changed)
 {
+    if (changed)
+        *changed = false;
     if (devices.size() != channels.size())
         return false;
     // One copy per configuration: two devices on one configuration add
     // their channels to the same copy, so neither overwrites the other.
     QStringList names;
-    QList<Tool::Struct_ChannelConfig> configs;
+    QList<Tool::Struct_ChannelConfig> configs, expected;
     QList<QStringList> written;
     for (int d = 0; d < channels.size(); ++d) {
         if (channels.at(d).isEmpty())
@@ -454,6 +460,10 @@ bool CalibrationSave::UpdateChannelParameter(const CalibrationMath::ChannelLists
                 return false;
             names << name;
             configs << found.first();
+            expected << found.first();
+            for (const Tool::Struct_ChannelConfig& c : asRead)
+                if (c.Name == name)
+                    expected.last() = c;
             written << QStringList();
             slot = names.size() - 1;
         }
@@ -477,8 +487,12 @@ bool CalibrationSave::UpdateChannelParameter(const CalibrationMath::ChannelLists
                 put(*lists[i], texts.at(i));
         }
     }
-    for (const Tool::Struct_ChannelConfig& config : qAsConst(configs))
-        if (!Tool::modifyChannelConfig(config))
+    for (int i = 0; i < configs.size(); ++i) {
+        const Tool::CoefficientWrite w = Tool::modifyChannelConfigIf(expected.at(i), configs.at(i));
+        if (w == Tool::CoefficientWrite::Changed && changed)
+            *changed = true;
+        if (w != Tool::CoefficientWrite::Written)
             return false;
+    }
     return true;
 }

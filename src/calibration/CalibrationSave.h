@@ -37,6 +37,10 @@ struct CalibrationRun
     QList<QStringList> CalibrationData; // per point (9): per batch readings joined with ","
     CalibrationMath::ChannelLists Channels; // calibrated channels per device position, as found
     QList<Tool::Struct_AcquisitionDevice> Devices; // the three device entries
+    // The configurations as the run read them when it started: the save
+    // writes only while they are unchanged (another bench may calibrate the
+    // same configuration). Empty: as read by the save itself.
+    QList<Tool::Struct_ChannelConfig> ConfigsAsRead;
     QString Reference; // the reference used, for the history
     QString Operator;  // who saves
     BudgetInputs Budget;
@@ -86,7 +90,16 @@ class CalibrationSave
 {
     Q_DECLARE_TR_FUNCTIONS(CalibrationSave)
 public:
-    enum class Outcome { Saved, NoData, BatchMismatch, ChannelMismatch, FitFailed, UpdateFailed, RunNotStored };
+    enum class Outcome {
+        Saved,
+        NoData,
+        BatchMismatch,
+        ChannelMismatch,
+        FitFailed,
+        UpdateFailed,
+        RunNotStored,
+        ConfigChanged // changed since the run read it: nothing written
+    };
 
     struct Report
     {
@@ -120,8 +133,11 @@ public:
     // the configuration of its device entry; devices sharing a configuration
     // are written in one update. Every configuration and channel is looked up
     // before the first write, so a missing one changes nothing.
+    // Each configuration is written only while it is as `asRead` has it (or
+    // as this call read it); `changed` tells a refusal for that reason.
     static bool UpdateChannelParameter(const CalibrationMath::ChannelLists& channels,
-                                       const QList<Tool::Struct_AcquisitionDevice>& devices);
+                                       const QList<Tool::Struct_AcquisitionDevice>& devices,
+                                       const QList<Tool::Struct_ChannelConfig>& asRead = {}, bool* changed = nullptr);
     // The budget of one point of a channel (see BudgetInputs); fills U, k, Budget.
     static void budget(const CalibrationRun& run, const ChannelCheck& channel, int batch, PointCheck& point);
     // What a certificate needs of one channel, as JSON: the device, the sensor,

@@ -566,6 +566,7 @@ CalibrationRun ChannelCalibration::runData() const
     run.CalibrationData = m_Session.data();
     run.Channels = m_Session.Calibrated;
     run.Devices = m_Session.Entries;
+    run.ConfigsAsRead = m_ConfigsAsRead;
     run.Reference = QStringList{m_Criteria.Kind, m_Criteria.Mode, m_Criteria.Address, m_Criteria.Port}.join(QLatin1Char(' '))
                         .trimmed();
     run.Operator = qEnvironmentVariable("USER", qEnvironmentVariable("USERNAME", QDir::home().dirName()));
@@ -781,6 +782,7 @@ void ChannelCalibration::Open_Clicked()
 
     // Channels of the run.
     QList<QList<Device::Channel>> channels;
+    m_ConfigsAsRead.clear();
     for (const Tool::Struct_AcquisitionDevice& entry : qAsConst(entries)) {
         QList<Tool::Struct_ChannelConfig> found;
         if (!Tool::getChannelConfig(found, entry.ChannelConfig) || found.isEmpty()) {
@@ -788,6 +790,7 @@ void ChannelCalibration::Open_Clicked()
             return;
         }
         channels << ChannelModel::toChannels(found.first());
+        m_ConfigsAsRead << found.first();
     }
     if (m_Session.storedPoints() == 0) {
         ChannelSet dialog(this);

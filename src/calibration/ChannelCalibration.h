@@ -135,6 +135,8 @@ private:
     Field* m_Source = nullptr;
     Criteria* m_Reference = nullptr;
     CalibrationSession m_Session;
+    // The configurations as this run read them; the save refuses changed ones.
+    QList<Tool::Struct_ChannelConfig> m_ConfigsAsRead;
     std::atomic<int> m_Workers{0};
     std::mutex m_GuiMutex;
     std::deque<std::function<void()>> m_GuiWork;

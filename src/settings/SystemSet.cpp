@@ -180,6 +180,10 @@ void SystemSet::pt_Backups_clicked()
         return;
     }
     const QDateTime now = QDateTime::currentDateTime();
+    if (Tool::currentEngine() == Tool::Engine::PostgreSQL) {
+        backupServer(dir, now);
+        return;
+    }
     const QString target = Backup::backupTarget(dir, now);
     qDebug().noquote() << target;
     if (Backup::backupDatabase(target)) {
@@ -192,8 +196,61 @@ void SystemSet::pt_Backups_clicked()
     }
 }
 
+void SystemSet::backupServer(const QString& dir, const QDateTime& now)
+{
+    // The lab's records are on its server: pg_dump of them (the automatic
+    // backup keeps copying this bench's own file).
+    const QString target = Backup::serverDumpTarget(dir, now);
+    QString detail;
+    switch (Backup::dumpServer(target, &detail)) {
+    case Backup::ServerResult::Done:
+        qDebug().noquote() << QStringLiteral("路径为：") + target;
+        MessageBox::information(this, m_infoTitle, tr("备份成功！"));
+        return;
+    case Backup::ServerResult::ProgramMissing:
+        MessageBox::information(this, m_infoTitle,
+                                tr("未找到 %1，无法备份实验室数据库服务器（Debian：安装 postgresql-client）！").arg(detail));
+        return;
+    case Backup::ServerResult::TargetExists:
+    case Backup::ServerResult::NotEmpty:
+    case Backup::ServerResult::Failed:
+        break;
+    }
+    MessageBox::information(this, m_infoTitle, tr("备份失败！"));
+}
+
+void SystemSet::restoreServer()
+{
+    const QString chosen = FileDialog::getOpenFileName(this, tr("选择文件"), QStringLiteral("/"),
+                                                       QStringLiteral("PostgreSQL dump (*.dump)"));
+    if (chosen.isEmpty())
+        return;
+    QString detail;
+    switch (Backup::restoreServer(QDir::toNativeSeparators(chosen), &detail)) {
+    case Backup::ServerResult::Done:
+        MessageBox::information(this, m_infoTitle, tr("恢复成功！"));
+        return;
+    case Backup::ServerResult::ProgramMissing:
+        MessageBox::information(this, m_infoTitle,
+                                tr("未找到 %1，无法恢复实验室数据库服务器（Debian：安装 postgresql-client）！").arg(detail));
+        return;
+    case Backup::ServerResult::NotEmpty:
+        MessageBox::information(this, m_infoTitle, tr("实验室数据库中已有记录，只能恢复到空数据库！"));
+        return;
+    case Backup::ServerResult::TargetExists:
+    case Backup::ServerResult::Failed:
+        break;
+    }
+    qDebug().noquote() << "Restore refused:" << detail;
+    MessageBox::information(this, m_infoTitle, tr("恢复失败！"));
+}
+
 void SystemSet::pt_Recovery_clicked()
 {
+    if (Tool::currentEngine() == Tool::Engine::PostgreSQL) {
+        restoreServer();
+        return;
+    }
     const QString chosen = FileDialog::getOpenFileName(this, tr("选择文件"), QStringLiteral("/"),
                                                        QStringLiteral("Config Files (*.db3)"));
     if (chosen.isEmpty())

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QDateTime>
+
 #include "ToolPage.h"
 
 class QCheckBox;
@@ -36,6 +38,10 @@ public slots:
     void pt_Set_clicked();
 
 private:
+    // The backup and restore of the lab's server (pg_dump, pg_restore).
+    void backupServer(const QString& dir, const QDateTime& now);
+    void restoreServer();
+
     SystemContext* m_context = nullptr;
     QString m_infoTitle;
     QString m_warningTitle;

@@ -2,6 +2,7 @@
 
 #include "CalibrationStore.h"
 #include "LabRecords.h"
+#include "SqlEngine.h"
 
 #include <QtGlobal>
 #if defined(Q_OS_WIN)
@@ -15,6 +16,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QVersionNumber>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -174,7 +178,10 @@ bool backupDatabase(const QString& target)
 {
     if (QFileInfo::exists(target))
         return false;
-    QSqlDatabase db = QSqlDatabase::database(QLatin1String(QSqlDatabase::defaultConnection), false);
+    // The bench's own file: the whole database on SQLite, the bench's
+    // settings while the shared records are on a lab server (which the lab
+    // backs up with pg_dump).
+    QSqlDatabase db = Tool::Sql::localDatabase();
     if (!db.isOpen())
         return false;
     QString error;
@@ -262,6 +269,127 @@ bool commitRestore(const QString& tempPath, const QString& databasePath)
     QFile::remove(databasePath + QStringLiteral("-wal"));
     QFile::remove(databasePath + QStringLiteral("-shm"));
     return replaceFile(tempPath, databasePath);
+}
+
+QString serverDumpTarget(const QString& directory, const QDateTime& now)
+{
+    return QDir::toNativeSeparators(directory + QLatin1Char('/') + now.toString(QStringLiteral("yyyy_MM_dd_hh_mm")) +
+                                    QStringLiteral("_ARQ-310MX.dump"));
+}
+
+QString serverProgram(const QString& name)
+{
+    const QString onPath = QStandardPaths::findExecutable(name);
+    if (!onPath.isEmpty())
+        return onPath;
+    const QDir root(QStringLiteral("/usr/lib/postgresql"));
+    QString best;
+    QVersionNumber bestVersion;
+    for (const QString& entry : root.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        const QString program = root.filePath(entry + QStringLiteral("/bin/") + name);
+        const QVersionNumber version = QVersionNumber::fromString(entry);
+        if (QFileInfo(program).isExecutable() && (best.isEmpty() || version > bestVersion)) {
+            best = program;
+            bestVersion = version;
+        }
+    }
+    return best;
+}
+
+namespace {
+
+// Runs a client program against the server; the password goes in the
+// child's environment only, never on its command line or in the log.
+ServerResult runServerProgram(const QString& program, QStringList arguments, QString* detail)
+{
+    Tool::DatabaseSettings s;
+    if (!Tool::serverSettings(&s)) {
+        if (detail)
+            *detail = QStringLiteral("no server database open");
+        return ServerResult::Failed;
+    }
+    const QString path = serverProgram(program);
+    if (path.isEmpty()) {
+        if (detail)
+            *detail = program;
+        return ServerResult::ProgramMissing;
+    }
+    auto value = [](QString v) {
+        return QLatin1Char('\'') + v.replace(QLatin1Char('\\'), QStringLiteral("\\\\")).replace(QLatin1Char('\''), QStringLiteral("\\'"))
+               + QLatin1Char('\'');
+    };
+    QStringList conninfo{QStringLiteral("host=") + value(s.host), QStringLiteral("port=%1").arg(s.port),
+                         QStringLiteral("dbname=") + value(s.database), QStringLiteral("user=") + value(s.user)};
+    for (const QString& option : s.options.split(QLatin1Char(';'), Qt::SkipEmptyParts))
+        conninfo << option.trimmed();
+    arguments << QStringLiteral("--dbname=") + conninfo.join(QLatin1Char(' '));
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    if (!s.password.isEmpty())
+        env.insert(QStringLiteral("PGPASSWORD"), s.password);
+    p.setProcessEnvironment(env);
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(path, arguments);
+    if (!p.waitForStarted(30000)) {
+        if (detail)
+            *detail = p.errorString();
+        return ServerResult::Failed;
+    }
+    p.waitForFinished(-1);
+    const QString output = QString::fromLocal8Bit(p.readAll()).trimmed();
+    if (detail)
+        *detail = output;
+    if (p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
+        qWarning().noquote() << program << "failed:" << output;
+        return ServerResult::Failed;
+    }
+    return ServerResult::Done;
+}
+
+} // namespace
+
+ServerResult dumpServer(const QString& target, QString* detail)
+{
+    if (QFileInfo::exists(target))
+        return ServerResult::TargetExists;
+    const ServerResult r = runServerProgram(QStringLiteral("pg_dump"),
+                                            {QStringLiteral("--format=custom"), QStringLiteral("--no-owner"),
+                                             QStringLiteral("--file=") + target},
+                                            detail);
+    if (r != ServerResult::Done)
+        QFile::remove(target);
+    return r;
+}
+
+ServerResult restoreServer(const QString& dump, QString* detail)
+{
+    if (!QFileInfo(dump).isFile()) {
+        if (detail)
+            *detail = QStringLiteral("cannot read %1").arg(dump);
+        return ServerResult::Failed;
+    }
+    QSqlDatabase db = QSqlDatabase::database(QLatin1String(QSqlDatabase::defaultConnection), false);
+    if (!Tool::Sql::isServer(db) || !db.isOpen())
+        return ServerResult::Failed;
+    // Empty means none of the shared tables holds a row (the program creates
+    // them on open; those empty ones are replaced by the dump's).
+    for (const QString& table : Tool::installedTables() + Tool::calibrationTables() + Tool::labTables()
+                                    + QStringList{QStringLiteral("ChannelCalibrationData")}) {
+        if (Tool::Sql::localTables().contains(table) || !Tool::Sql::tableExists(db, table))
+            continue;
+        QSqlQuery q(db);
+        if (!q.exec(QStringLiteral("SELECT 1 FROM %1 LIMIT 1").arg(table)))
+            return ServerResult::Failed;
+        if (q.next()) {
+            if (detail)
+                *detail = table;
+            return ServerResult::NotEmpty;
+        }
+    }
+    return runServerProgram(QStringLiteral("pg_restore"),
+                            {QStringLiteral("--clean"), QStringLiteral("--if-exists"), QStringLiteral("--no-owner"),
+                             QStringLiteral("--single-transaction"), QStringLiteral("--exit-on-error"), dump},
+                            detail);
 }
 
 } // namespace Backup

@@ -30,4 +30,21 @@ bool prepareRestore(const QString& source, const QString& tempPath, QString* err
 bool replaceFile(const QString& from, const QString& to);
 bool commitRestore(const QString& tempPath, const QString& databasePath);
 
+// --- the lab's server --------------------------------------------------------
+
+// "yyyy_MM_dd_hh_mm_ARQ-310MX.dump" for `now` in `directory`.
+QString serverDumpTarget(const QString& directory, const QDateTime& now);
+// A PostgreSQL client program ("pg_dump", "pg_restore") on the PATH or in
+// Debian's /usr/lib/postgresql/<version>/bin (the newest); empty when missing.
+QString serverProgram(const QString& name);
+
+enum class ServerResult { Done, ProgramMissing, TargetExists, NotEmpty, Failed };
+// pg_dump of the server database the default connection is on, to `target`
+// (pg_dump's custom format). `detail` gets the program's own message.
+ServerResult dumpServer(const QString& target, QString* detail = nullptr);
+// pg_restore of `dump` into that database, only while it holds none of the
+// program's records (a restore never mixes with or replaces lab records),
+// in one transaction.
+ServerResult restoreServer(const QString& dump, QString* detail = nullptr);
+
 } // namespace Backup

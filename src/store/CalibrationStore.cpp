@@ -1,5 +1,6 @@
 #include "CalibrationStore.h"
 
+#include "SqlEngine.h"
 #include "Tool.h"
 
 #include <QSqlDatabase>
@@ -68,6 +69,8 @@ QStringList calibrationTables()
 
 bool ensureCalibrationSchema(QSqlDatabase& db)
 {
+    if (Sql::isServer(db))
+        return Sql::ensureServerSchema(db);
     QSqlQuery q(db);
     for (const char* sql : {kSamplesTable, kHistoryTable, kHistoryIndex, kEvidenceTable, kCertificatesTable})
         if (!q.exec(QString::fromUtf8(sql))) {
@@ -79,7 +82,9 @@ bool ensureCalibrationSchema(QSqlDatabase& db)
 
 Transaction::Transaction()
 {
+    Sql::reviveShared();
     QSqlDatabase db = QSqlDatabase::database();
+    m_mark.reset(new Sql::TransactionMark(db));
     m_open = db.isOpen() && db.transaction();
 }
 
@@ -95,16 +100,19 @@ bool Transaction::commit()
         return false;
     m_open = false;
     QSqlDatabase db = QSqlDatabase::database();
-    if (db.commit())
-        return true;
-    db.rollback();
-    return false;
+    const bool committed = Sql::commit(db);
+    if (!committed)
+        db.rollback();
+    m_mark.reset();
+    return committed;
 }
 
 bool putChannelCalibration(const QList<QPair<QString, QString>>& keys)
 {
-    QSqlQuery q;
-    if (!q.prepare(QStringLiteral("INSERT OR REPLACE INTO ChannelCalibration(Name, Data) VALUES (?, ?)")))
+    // The calibration page's state belongs to this bench.
+    const QSqlDatabase db = Sql::localDatabase();
+    QSqlQuery q(db);
+    if (!q.prepare(Sql::upsert(db, QStringLiteral("ChannelCalibration"), {QStringLiteral("Name"), QStringLiteral("Data")}, 1)))
         return false;
     for (const auto& key : keys) {
         q.addBindValue(key.first);
@@ -118,8 +126,12 @@ bool putChannelCalibration(const QList<QPair<QString, QString>>& keys)
 
 bool addCalibrationSamples(const QList<Struct_CalibrationSample>& samples)
 {
-    QSqlQuery q;
-    if (!q.prepare(QStringLiteral("INSERT OR REPLACE INTO CalibrationSamples VALUES (?,?,?,?,?,?,?,?,?,?,?)")))
+    QSqlQuery q = Sql::sharedQuery();
+    static const QStringList columns{QStringLiteral("StartTime"), QStringLiteral("Point"),    QStringLiteral("Batch"),
+                                     QStringLiteral("Channel"),   QStringLiteral("Count"),    QStringLiteral("Mean"),
+                                     QStringLiteral("StdDev"),    QStringLiteral("Min"),      QStringLiteral("Max"),
+                                     QStringLiteral("FirstTime"), QStringLiteral("LastTime")};
+    if (!q.prepare(Sql::upsert(Sql::sharedDatabase(), QStringLiteral("CalibrationSamples"), columns, 4)))
         return false;
     for (const Struct_CalibrationSample& s : samples) {
         for (const QVariant& v : QVariantList{s.StartTime, s.Point, s.Batch, s.Channel, s.Count, s.Mean, s.StdDev,
@@ -134,9 +146,11 @@ bool addCalibrationSamples(const QList<Struct_CalibrationSample>& samples)
 bool getCalibrationSamples(const QString& startTime, QList<Struct_CalibrationSample>& list)
 {
     list.clear();
-    QSqlQuery q;
+    QSqlQuery q = Sql::sharedQuery();
+    // The order the rows were written in: SQLite's rowid, the server's sequence.
+    const QString order = Sql::isServer(Sql::sharedDatabase()) ? QStringLiteral("Seq") : QStringLiteral("rowid");
     if (!exec(q, QStringLiteral("SELECT * FROM CalibrationSamples WHERE StartTime = ? ORDER BY Point, Batch, "
-                                "Channel = 'REF' DESC, rowid"),
+                                "Channel = 'REF' DESC, %1").arg(order),
               {startTime}))
         return false;
     while (q.next()) {
@@ -159,30 +173,37 @@ bool getCalibrationSamples(const QString& startTime, QList<Struct_CalibrationSam
 
 bool addCalibrationHistory(const Struct_CalibrationHistory& e, qint64* id)
 {
-    QSqlQuery q;
+    QSqlQuery q = Sql::sharedQuery();
+    // The server tells the new id in the statement's result (QPSQL has no lastInsertId for it).
+    const bool server = Sql::isServer(Sql::sharedDatabase());
     const bool added = exec(q,
                 QStringLiteral("INSERT INTO CalibrationHistory(SavedAt, Operator, StartTime, ChannelMode, ConfigName, "
                                "ChannelNumber, Label, Reference, Points, NewSet, OldSet, MaxResidual, MaxAsFound, "
-                               "Residuals) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?)"),
+                               "Residuals) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?)")
+                    + (server ? QStringLiteral(" RETURNING Id") : QString()),
                 {e.SavedAt, e.Operator, e.StartTime, e.ChannelMode, e.ConfigName, e.ChannelNumber, e.Label,
                  e.Reference, e.Points, e.NewSet.join(QLatin1Char(';')), e.OldSet.join(QLatin1Char(';')),
                  optional(e.MaxResidual), optional(e.MaxAsFound), e.Residuals});
     if (!added)
         return false;
-    const qint64 rowId = q.lastInsertId().toLongLong();
+    if (server && !q.next())
+        return false;
+    const qint64 rowId = server ? q.value(0).toLongLong() : q.lastInsertId().toLongLong();
     if (id)
         *id = rowId;
     if (e.Evidence.isEmpty())
         return true;
-    QSqlQuery evidence;
-    return exec(evidence, QStringLiteral("INSERT OR REPLACE INTO CalibrationEvidence(HistoryId, Data) VALUES (?, ?)"),
+    QSqlQuery evidence = Sql::sharedQuery();
+    return exec(evidence,
+                Sql::upsert(Sql::sharedDatabase(), QStringLiteral("CalibrationEvidence"),
+                            {QStringLiteral("HistoryId"), QStringLiteral("Data")}, 1),
                 {rowId, e.Evidence});
 }
 
 bool getCalibrationHistory(const QString& config, const QString& channelNumber, QList<Struct_CalibrationHistory>& list)
 {
     list.clear();
-    QSqlQuery q;
+    QSqlQuery q = Sql::sharedQuery();
     if (!exec(q,
               QStringLiteral("SELECT h.*, e.Data FROM CalibrationHistory h LEFT JOIN CalibrationEvidence e "
                              "ON e.HistoryId = h.Id WHERE h.ConfigName = ? AND h.ChannelNumber = ? "
@@ -196,7 +217,7 @@ bool getCalibrationHistory(const QString& config, const QString& channelNumber, 
 bool getCalibrationRunHistory(const QString& startTime, QList<Struct_CalibrationHistory>& list)
 {
     list.clear();
-    QSqlQuery q;
+    QSqlQuery q = Sql::sharedQuery();
     if (!exec(q,
               QStringLiteral("SELECT h.*, e.Data FROM CalibrationHistory h LEFT JOIN CalibrationEvidence e "
                              "ON e.HistoryId = h.Id WHERE h.StartTime = ? ORDER BY h.SavedAt, h.Id"),
@@ -240,10 +261,11 @@ void readHistory(QSqlQuery& q, QList<Struct_CalibrationHistory>& list)
 bool getCalibrationHistoryChannels(QList<QPair<QString, QString>>& list)
 {
     list.clear();
-    QSqlQuery q;
+    QSqlQuery q = Sql::sharedQuery();
     if (!exec(q,
               QStringLiteral("SELECT ConfigName, ChannelNumber FROM CalibrationHistory GROUP BY ConfigName, "
-                             "ChannelNumber ORDER BY ConfigName, CAST(ChannelNumber AS INTEGER), ChannelNumber"),
+                             "ChannelNumber ORDER BY ConfigName, %1, ChannelNumber")
+                  .arg(Sql::integerOf(Sql::sharedDatabase(), QStringLiteral("ChannelNumber"))),
               {}))
         return false;
     while (q.next())
@@ -253,7 +275,7 @@ bool getCalibrationHistoryChannels(QList<QPair<QString, QString>>& list)
 
 bool addCertificate(const Struct_Certificate& c)
 {
-    QSqlQuery q;
+    QSqlQuery q = Sql::sharedQuery();
     return exec(q,
                 QStringLiteral("INSERT INTO Certificates(Number, IssuedAt, StartTime, ConfigName, Device, Customer, "
                                "Operator, Path, Data) VALUES (?,?,?,?,?,?,?,?,?)"),
@@ -263,7 +285,7 @@ bool addCertificate(const Struct_Certificate& c)
 bool getCertificates(QList<Struct_Certificate>& list)
 {
     list.clear();
-    QSqlQuery q;
+    QSqlQuery q = Sql::sharedQuery();
     if (!exec(q, QStringLiteral("SELECT Number, IssuedAt, StartTime, ConfigName, Device, Customer, Operator, Path, "
                                 "Data FROM Certificates ORDER BY IssuedAt, Number"),
               {}))
@@ -301,7 +323,7 @@ bool modifyChannelCoefficients(const QString& config, const QString& channelNumb
             *lists[i] << QString();
         (*lists[i])[at] = set.at(i);
     }
-    return modifyChannelConfig(c);
+    return modifyChannelConfigIf(found.first(), c) == CoefficientWrite::Written;
 }
 
 } // namespace Tool

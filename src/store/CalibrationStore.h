@@ -10,9 +10,14 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
 class QSqlDatabase;
 
 namespace Tool {
+namespace Sql {
+class TransactionMark;
+}
 
 // Statistics of the samples behind one stored reading (table CalibrationSamples).
 // Channel is the channel label ("1_101") or "REF" for the batch's reference.
@@ -94,6 +99,7 @@ public:
 
 private:
     bool m_open = false;
+    std::unique_ptr<Sql::TransactionMark> m_mark;
 };
 
 // Keys of table ChannelCalibration written as given (missing keys inserted).

@@ -1,6 +1,7 @@
 #include "LabRecords.h"
 
 #include "CalibrationStore.h"
+#include "SqlEngine.h"
 
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -38,9 +39,16 @@ bool exec(QSqlQuery& q, const QString& sql, const QVariantList& values)
     return true;
 }
 
+// INSERT OR REPLACE in the engine's words; the first `keys` columns are the key.
+QString upsert(const char* table, const char* columns, int keys)
+{
+    return Sql::upsert(Sql::sharedDatabase(), QString::fromLatin1(table),
+                       QString::fromLatin1(columns).split(QLatin1Char(',')), keys);
+}
+
 bool modify(const QString& sql, const QVariantList& values)
 {
-    QSqlQuery q;
+    QSqlQuery q = Sql::sharedQuery();
     return exec(q, sql, values);
 }
 
@@ -116,6 +124,8 @@ QStringList labTables()
 
 bool ensureLabSchema(QSqlDatabase& db)
 {
+    if (Sql::isServer(db))
+        return Sql::ensureServerSchema(db);
     QSqlQuery q(db);
     for (const char* sql : kStatements)
         if (!q.exec(QString::fromUtf8(sql))) {
@@ -127,7 +137,8 @@ bool ensureLabSchema(QSqlDatabase& db)
 
 bool putReferenceStandard(const Struct_ReferenceStandard& r)
 {
-    return modify(QStringLiteral("INSERT OR REPLACE INTO ReferenceStandards VALUES (?,?,?,?,?,?,?,?,?)"),
+    return modify(upsert("ReferenceStandards",
+                         "Serial,Kind,Certificate,Laboratory,CalibrationDate,DueDate,Uncertainty,CoverageK,DriftPerYear", 1),
                   {r.Serial, r.Kind, r.Certificate, r.Laboratory, r.CalibrationDate.toString(kDate),
                    r.DueDate.toString(kDate), r.Uncertainty, r.CoverageK, r.DriftPerYear});
 }
@@ -135,7 +146,7 @@ bool putReferenceStandard(const Struct_ReferenceStandard& r)
 bool getReferenceStandards(QList<Struct_ReferenceStandard>& list)
 {
     list.clear();
-    QSqlQuery q;
+    QSqlQuery q = Sql::sharedQuery();
     if (!exec(q, QStringLiteral("SELECT * FROM ReferenceStandards ORDER BY Kind, Serial"), {}))
         return false;
     while (q.next())
@@ -145,7 +156,7 @@ bool getReferenceStandards(QList<Struct_ReferenceStandard>& list)
 
 bool getReferenceStandard(const QString& serial, Struct_ReferenceStandard& record, bool& found)
 {
-    QSqlQuery q;
+    QSqlQuery q = Sql::sharedQuery();
     if (!exec(q, QStringLiteral("SELECT * FROM ReferenceStandards WHERE Serial = ?"), {serial}))
         return false;
     found = q.next();
@@ -161,14 +172,14 @@ bool deleteReferenceStandard(const QString& serial)
 
 bool putSourceRecord(const Struct_SourceRecord& r)
 {
-    return modify(QStringLiteral("INSERT OR REPLACE INTO SourceRecords VALUES (?,?,?,?)"),
+    return modify(upsert("SourceRecords", "Serial,Model,Stability,Uniformity", 1),
                   {r.Serial, r.Model, r.Stability, r.Uniformity});
 }
 
 bool getSourceRecords(QList<Struct_SourceRecord>& list)
 {
     list.clear();
-    QSqlQuery q;
+    QSqlQuery q = Sql::sharedQuery();
     if (!exec(q, QStringLiteral("SELECT * FROM SourceRecords ORDER BY Serial"), {}))
         return false;
     while (q.next())
@@ -184,14 +195,14 @@ bool deleteSourceRecord(const QString& serial)
 
 bool putReadoutRecord(const Struct_ReadoutRecord& r)
 {
-    return modify(QStringLiteral("INSERT OR REPLACE INTO ReadoutRecords VALUES (?,?,?,?,?)"),
+    return modify(upsert("ReadoutRecords", "Model,ChannelType,Resolution,Accuracy,Unit", 2),
                   {r.Model, r.ChannelType, r.Resolution, r.Accuracy, r.Unit});
 }
 
 bool getReadoutRecords(QList<Struct_ReadoutRecord>& list)
 {
     list.clear();
-    QSqlQuery q;
+    QSqlQuery q = Sql::sharedQuery();
     if (!exec(q, QStringLiteral("SELECT * FROM ReadoutRecords ORDER BY Model, ChannelType"), {}))
         return false;
     while (q.next())
@@ -229,12 +240,12 @@ bool replaceLabRecords(const QList<Struct_ReferenceStandard>& standards, const Q
 
 bool putLabRecord(const QString& key, const QString& value)
 {
-    return modify(QStringLiteral("INSERT OR REPLACE INTO LabRecord VALUES (?,?)"), {key, value});
+    return modify(upsert("LabRecord", "Name,Data", 1), {key, value});
 }
 
 bool getLabRecord(const QString& key, QString& value)
 {
-    QSqlQuery q;
+    QSqlQuery q = Sql::sharedQuery();
     if (!exec(q, QStringLiteral("SELECT Data FROM LabRecord WHERE Name = ?"), {key}))
         return false;
     value = q.next() ? q.value(0).toString() : QString();

@@ -3,6 +3,7 @@
 // writers. A week of 50 channels is 30 million values: the read parses the
 // stored bytes in place, with no QString, QStringList or QVariant per row.
 
+#include "SqlEngine.h"
 #include "Tool.h"
 
 #include <QDateTime>
@@ -193,13 +194,14 @@ bool getParametersTable(const QString& name, int channels, QVector<qint64>* time
                         QVector<QVector<double>>* columns)
 {
     channels = std::max(channels, 0);
-    const QSqlDatabase db = QSqlDatabase::database(QLatin1String(QSqlDatabase::defaultConnection), false);
+    // The scans are shared records: on a lab server they live there.
+    const QSqlDatabase db = Sql::sharedDatabase();
     // The row count first (the name's index answers it), so each column is
     // allocated once at its size: growing 50 columns by doubling copies them
     // again and again and may hold twice the memory.
     int expected = 0;
     {
-        QSqlQuery count(db);
+        QSqlQuery count = Sql::sharedQuery();
         count.prepare(QStringLiteral("select count(*) from ParametersData where Name = ?"));
         count.addBindValue(name);
         if (!count.exec() || !count.next()) {
@@ -237,9 +239,9 @@ bool getParametersTable(const QString& name, int channels, QVector<qint64>* time
         return ok;
     }
 
-    QSqlQuery q(db);
+    QSqlQuery q = Sql::sharedQuery();
     q.setForwardOnly(true);
-    q.prepare(QStringLiteral("select Time, Data from ParametersData where Name = ?"));
+    q.prepare(QStringLiteral("select Time, Data from ParametersData where Name = ?") + Sql::scanOrder(db));
     q.addBindValue(name);
     if (!q.exec()) {
         qWarning() << "查询ParametersData失败！" << q.lastError().text();

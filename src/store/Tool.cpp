@@ -2,6 +2,7 @@
 
 #include "CalibrationStore.h"
 #include "LabRecords.h"
+#include "SqlEngine.h"
 
 #include <QElapsedTimer>
 #include <QSerialPortInfo>
@@ -13,6 +14,9 @@
 #include <QVariant>
 #include <QtDebug>
 
+#ifdef ARQ_HAVE_LIBPQ
+#include <libpq-fe.h>
+#endif
 #include <sqlite3.h>
 
 #if defined(Q_OS_WIN)
@@ -67,11 +71,22 @@ bool run(QSqlQuery& query, const QString& sql, const QVariantList& values)
     return query.exec();
 }
 
+// Where a statement runs: the shared records on the default connection, the
+// bench's own tables (SystemSet, ChannelCalibration, AcquisitionDevice) on
+// the local file's.
+enum class Records { Shared, Local };
+
+QSqlQuery queryOn(Records records)
+{
+    return records == Records::Local ? QSqlQuery(Sql::localDatabase()) : Sql::sharedQuery();
+}
+
 // A modifying statement: on success the trace word and the statement as it ran
 // go to the log; failures log nothing (the caller reports them).
-bool modify(const QString& sql, const QVariantList& values, const char* traceWord)
+bool modify(const QString& sql, const QVariantList& values, const char* traceWord,
+            Records records = Records::Shared)
 {
-    QSqlQuery query;
+    QSqlQuery query = queryOn(records);
     if (!run(query, sql, values))
         return false;
     if (traceWord)
@@ -98,6 +113,8 @@ QString placeholders(int count)
 }
 
 QString text(const QSqlQuery& q, int column) { return q.value(column).toString(); }
+
+QString notNullText(const QString& text) { return text.isNull() ? QString(QLatin1String("")) : text; }
 
 Struct_AcquisitionDevice deviceFromRow(const QSqlQuery& q)
 {
@@ -167,6 +184,14 @@ Struct_Parameters parametersFromRow(const QSqlQuery& q)
     return p;
 }
 
+QVariantList projectValues(const Struct_Parameters& p)
+{
+    return {p.Name, p.Time, p.Start, p.End, joinComma(p.DeviceNumber), joinComma(p.DeviceMode),
+            p.SerialNumber.join(QLatin1Char(';')), p.ScanInterval, p.ScanRate,
+            joinComma(p.SignalMode), joinComma(p.IP_COM), joinComma(p.Port_BaudRate),
+            joinComma(p.ChannelConfig), joinComma(p.Channel), joinComma(p.Unit)};
+}
+
 QVariantList parametersDataValues(const Struct_ParametersData& d)
 {
     return {d.Name, d.Time.toString(kScanTimeFormat), joinComma(d.Data)};
@@ -174,7 +199,7 @@ QVariantList parametersDataValues(const Struct_ParametersData& d)
 
 bool readConfigs(QList<Struct_ChannelConfig>& list, const QString& sql, const QVariantList& values)
 {
-    QSqlQuery q;
+    QSqlQuery q = queryOn(Records::Shared);
     if (!read(q, sql, values, "查询ChannelConfig失败！"))
         return false;
     list.clear();
@@ -185,7 +210,7 @@ bool readConfigs(QList<Struct_ChannelConfig>& list, const QString& sql, const QV
 
 bool readParameters(QList<Struct_Parameters>& list, const QString& sql, const QVariantList& values)
 {
-    QSqlQuery q;
+    QSqlQuery q = queryOn(Records::Shared);
     if (!read(q, sql, values, "查询Parameters失败！"))
         return false;
     list.clear();
@@ -198,26 +223,61 @@ bool readParameters(QList<Struct_Parameters>& list, const QString& sql, const QV
 // inserted with its default and the default is returned.
 bool readKey(const QString& table, const QString& name, const QString& fallback, QString& data)
 {
-    QSqlQuery q;
+    QSqlQuery q = queryOn(Records::Local);
     if (!run(q, QStringLiteral("select *from %1 where Name = ?").arg(table), {name}))
         return false;
     if (q.next()) {
         data = text(q, 1);
         return true;
     }
-    QSqlQuery insert;
+    QSqlQuery insert = queryOn(Records::Local);
     if (!run(insert, QStringLiteral("insert into %1 values (?,?)").arg(table), {name, fallback}))
         return false;
     data = fallback;
     return true;
 }
 
-bool tableExists(const QString& name)
+// The server the default connection is on, for connections of other threads.
+std::mutex g_ServerMutex;
+std::unique_ptr<DatabaseSettings> g_Server;
+
+void setServerInUse(const DatabaseSettings* settings)
 {
-    QSqlQuery q;
-    if (!run(q, QStringLiteral("SELECT * FROM sqlite_master WHERE type='table' AND name=?"), {name}))
-        return false;
-    return q.next();
+    std::lock_guard<std::mutex> lock(g_ServerMutex);
+    g_Server.reset(settings ? new DatabaseSettings(*settings) : nullptr);
+}
+
+bool serverInUse(DatabaseSettings* settings)
+{
+    std::lock_guard<std::mutex> lock(g_ServerMutex);
+    if (g_Server)
+        *settings = *g_Server;
+    return g_Server != nullptr;
+}
+
+void applyServerSettings(QSqlDatabase& db, const DatabaseSettings& settings)
+{
+    db.setHostName(settings.host);
+    db.setPort(settings.port);
+    db.setDatabaseName(settings.database);
+    db.setUserName(settings.user);
+    db.setPassword(settings.password);
+    QStringList options{QStringLiteral("connect_timeout=10"), QStringLiteral("application_name=ARQ-310MX")};
+    if (!settings.options.isEmpty())
+        options << settings.options;
+    db.setConnectOptions(options.join(QLatin1Char(';')));
+}
+
+// "relation already exists, skipping" and the like are no news for the log.
+void quietNotices(QSqlDatabase& db)
+{
+    QSqlQuery(db).exec(QStringLiteral("SET client_min_messages TO warning"));
+}
+
+bool tableExists(const QString& name, Records records)
+{
+    const QSqlDatabase db = records == Records::Local ? Sql::localDatabase() : Sql::sharedDatabase();
+    return Sql::tableExists(db, name);
 }
 
 } // namespace
@@ -244,6 +304,8 @@ bool configureConnection(QSqlDatabase& db)
 
 bool ensureSchema(QSqlDatabase& db)
 {
+    if (Sql::isServer(db))
+        return Sql::ensureServerSchema(db);
     static const char* const statements[] = {
         "CREATE TABLE IF NOT EXISTS AcquisitionDevice(Number TEXT, Mode TEXT, SerialNumber TEXT, "
         "ScanInterval TEXT, ScanRate TEXT, ChannelConfig TEXT, SignalMode TEXT, IP_COM TEXT, "
@@ -274,16 +336,23 @@ bool ensureSchema(QSqlDatabase& db)
     return ensureCalibrationSchema(db) && ensureLabSchema(db);
 }
 
+void closeDefaultDatabase()
+{
+    setServerInUse(nullptr);
+    Sql::closeLocalDatabase();
+    const QString name = QLatin1String(QSqlDatabase::defaultConnection);
+    if (!QSqlDatabase::contains(name))
+        return;
+    {
+        QSqlDatabase old = QSqlDatabase::database(name, false);
+        old.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+}
+
 bool openDefaultDatabase(const QString& path)
 {
-    const QString name = QLatin1String(QSqlDatabase::defaultConnection);
-    if (QSqlDatabase::contains(name)) {
-        {
-            QSqlDatabase old = QSqlDatabase::database(name, false);
-            old.close();
-        }
-        QSqlDatabase::removeDatabase(name);
-    }
+    closeDefaultDatabase();
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"));
     db.setDatabaseName(path);
     if (!db.open())
@@ -297,11 +366,69 @@ bool openDefaultDatabase(const QString& path)
     return true;
 }
 
+bool openServerDatabase(const DatabaseSettings& settings, QString* error)
+{
+    auto fail = [&](const QString& why) {
+        if (error)
+            *error = why;
+        closeDefaultDatabase();
+        return false;
+    };
+    closeDefaultDatabase();
+    if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL")))
+        return fail(QStringLiteral("the PostgreSQL driver of Qt SQL (QPSQL, Debian: libqt5sql5-psql) is missing"));
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"));
+    applyServerSettings(db, settings);
+    if (!db.open())
+        return fail(settings.describe() + QStringLiteral(": ") + db.lastError().text());
+    quietNotices(db);
+    // Benches starting together create the tables one after the other.
+    bool created = db.transaction();
+    created = created && QSqlQuery(db).exec(QStringLiteral("SELECT pg_advisory_xact_lock(310310)"));
+    created = created && ensureSchema(db) && db.commit();
+    if (!created) {
+        const QString why = db.lastError().text();
+        db.rollback();
+        return fail(settings.describe() + QStringLiteral(": the tables cannot be created: ") + why);
+    }
+    // The bench's own settings stay in its file.
+    QSqlDatabase local = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QLatin1String(Sql::LocalConnectionName));
+    local.setDatabaseName(settings.file);
+    if (!local.open() || !configureConnection(local) || !ensureSchema(local))
+        return fail(QStringLiteral("the local database %1 cannot be opened").arg(settings.file));
+    qInfo().noquote() << "store: shared records on" << settings.describe() << "; this bench's own in" << settings.file;
+    setServerInUse(&settings);
+    return true;
+}
+
+bool openConfiguredDatabase(QString* error, DatabaseSettings* used)
+{
+    DatabaseSettings settings;
+    if (!readDatabaseSettings(QString::fromLatin1(DatabaseSettingsFileName), &settings, error))
+        return false;
+    if (used)
+        *used = settings;
+    if (settings.engine == Engine::PostgreSQL)
+        return openServerDatabase(settings, error);
+    if (openDefaultDatabase(settings.file))
+        return true;
+    if (error)
+        *error = QStringLiteral("%1 cannot be opened").arg(settings.file);
+    return false;
+}
+
+bool serverSettings(DatabaseSettings* settings) { return serverInUse(settings); }
+
+Engine currentEngine()
+{
+    return Sql::engineOf(QSqlDatabase::database(QLatin1String(QSqlDatabase::defaultConnection), false));
+}
+
 // --- reads ---------------------------------------------------------------
 
 bool getAcquisitionDevice(QList<Struct_AcquisitionDevice>& list, QString number)
 {
-    QSqlQuery q;
+    QSqlQuery q = queryOn(Records::Local);
     bool ok = true;
     if (number.isEmpty()) {
         ok = read(q, QStringLiteral("select * from AcquisitionDevice"), {}, "查询AcquisitionDevice失败！");
@@ -338,7 +465,7 @@ bool getChannelConfigMode(QList<Struct_ChannelConfig>& list, QString mode)
 
 bool getAuditLog(QList<Struct_AuditLog>& list, QString start, QString end, QString type)
 {
-    QSqlQuery q;
+    QSqlQuery q = queryOn(Records::Shared);
     bool ok;
     if (start.isEmpty()) {
         ok = read(q, QStringLiteral("select *from AuditLog"), {}, "查询AuditLog失败！");
@@ -372,13 +499,15 @@ bool queryParameters(QList<Struct_Parameters>& list, QString text)
 
 bool getParametersData(QList<Struct_ParametersData>& list, QString name)
 {
-    QSqlQuery q;
+    QSqlQuery q = queryOn(Records::Shared);
     q.setForwardOnly(true);
     bool ok;
     if (name.isEmpty())
-        ok = read(q, QStringLiteral("select * from ParametersData"), {}, "查询ParametersData失败！");
+        ok = read(q, QStringLiteral("select * from ParametersData") + Sql::scanOrder(Sql::sharedDatabase()), {},
+                  "查询ParametersData失败！");
     else
-        ok = read(q, QStringLiteral("select * from ParametersData where Name = ?"), {name},
+        ok = read(q, QStringLiteral("select * from ParametersData where Name = ?") + Sql::scanOrder(Sql::sharedDatabase()),
+                  {name},
                   "查询ParametersData失败！");
     if (!ok)
         return false;
@@ -402,7 +531,7 @@ bool addAcquisitionDevice(Struct_AcquisitionDevice d)
     return modify(QStringLiteral("insert into AcquisitionDevice values ( %1)").arg(placeholders(9)),
                   {QString::number(d.Number), d.Mode, d.SerialNumber, intervalText(d.ScanInterval),
                    d.ScanRate, d.ChannelConfig, d.SignalMode, d.IP_COM, d.Port_BaudRate},
-                  "添加采集设备：");
+                  "添加采集设备：", Records::Local);
 }
 
 bool modifyAcquisitionDevice(Struct_AcquisitionDevice d)
@@ -412,13 +541,13 @@ bool modifyAcquisitionDevice(Struct_AcquisitionDevice d)
                                  "WHERE SerialNumber = ?"),
                   {intervalText(d.ScanInterval), d.ScanRate, d.ChannelConfig, d.SignalMode, d.IP_COM,
                    d.Port_BaudRate, d.SerialNumber},
-                  "修改采集设备：");
+                  "修改采集设备：", Records::Local);
 }
 
 bool deleteAcquisitionDevice(QString serialNumber)
 {
     return modify(QStringLiteral("delete from AcquisitionDevice where SerialNumber = ?"), {serialNumber},
-                  "删除采集设备：");
+                  "删除采集设备：", Records::Local);
 }
 
 bool addChannelConfig(Struct_ChannelConfig c)
@@ -455,13 +584,49 @@ bool addChannelConfig(Struct_ChannelConfig c)
 
 bool modifyChannelConfig(Struct_ChannelConfig c)
 {
-    return modify(QStringLiteral("UPDATE ChannelConfig SET [MX+B_M] = ?, [MX+B_B] = ?, A_C0 = ?, "
+    return modify(QStringLiteral("UPDATE ChannelConfig SET \"MX+B_M\" = ?, \"MX+B_B\" = ?, A_C0 = ?, "
                                  "B_C1 = ?, C_C2 = ?, D_C3 = ?, R0_C4 = ?, A4_C5 = ?, B4_C6 = ? "
                                  "WHERE Name = ?"),
                   {joinComma(c.MX_B_M), joinComma(c.MX_B_B), joinComma(c.A_C0), joinComma(c.B_C1),
                    joinComma(c.C_C2), joinComma(c.D_C3), joinComma(c.R0_C4), joinComma(c.A4_C5),
                    joinComma(c.B4_C6), c.Name},
                   "修改通道配置：");
+}
+
+CoefficientWrite modifyChannelConfigIf(const Struct_ChannelConfig& asRead, const Struct_ChannelConfig& c)
+{
+    static const char* const columns[] = {"\"MX+B_M\"", "\"MX+B_B\"", "A_C0", "B_C1", "C_C2",
+                                          "D_C3", "R0_C4", "A4_C5", "B4_C6"};
+    QStringList set, unchanged;
+    for (const char* column : columns) {
+        set << QString::fromLatin1(column) + QStringLiteral(" = ?");
+        // A stored NULL reads as an empty list, so it compares as one.
+        unchanged << QStringLiteral("COALESCE(%1, '') = ?").arg(QString::fromLatin1(column));
+    }
+    const auto lists = [](const Struct_ChannelConfig& x) {
+        return QVariantList{joinComma(x.MX_B_M), joinComma(x.MX_B_B), joinComma(x.A_C0),
+                            joinComma(x.B_C1),   joinComma(x.C_C2),   joinComma(x.D_C3),
+                            joinComma(x.R0_C4),  joinComma(x.A4_C5),  joinComma(x.B4_C6)};
+    };
+    // One statement compares and writes: no other writer can come between
+    // the check and the update on either engine.
+    const QString sql = QStringLiteral("UPDATE ChannelConfig SET %1 WHERE Name = ? AND %2")
+                            .arg(set.join(QStringLiteral(", ")), unchanged.join(QStringLiteral(" AND ")));
+    QVariantList values = lists(c);
+    values << c.Name;
+    for (const QVariant& v : lists(asRead))
+        values << notNullText(v.toString());
+    QSqlQuery q = queryOn(Records::Shared);
+    if (!run(q, sql, values))
+        return CoefficientWrite::Failed;
+    if (q.numRowsAffected() > 0) {
+        qDebug().noquote() << QStringLiteral("修改通道配置：") + traceStatement(sql, values);
+        return CoefficientWrite::Written;
+    }
+    QList<Struct_ChannelConfig> still;
+    if (!getChannelConfig(still, c.Name))
+        return CoefficientWrite::Failed;
+    return still.isEmpty() ? CoefficientWrite::Failed : CoefficientWrite::Changed;
 }
 
 bool deleteChannelConfig(QString name)
@@ -471,17 +636,48 @@ bool deleteChannelConfig(QString name)
 
 bool addParameters(Struct_Parameters p)
 {
-    return modify(QStringLiteral("insert into Parameters values ( %1)").arg(placeholders(15)),
-                  {p.Name, p.Time, p.Start, p.End, joinComma(p.DeviceNumber), joinComma(p.DeviceMode),
-                   p.SerialNumber.join(QLatin1Char(';')), p.ScanInterval, p.ScanRate,
-                   joinComma(p.SignalMode), joinComma(p.IP_COM), joinComma(p.Port_BaudRate),
-                   joinComma(p.ChannelConfig), joinComma(p.Channel), joinComma(p.Unit)},
+    return modify(QStringLiteral("insert into Parameters values ( %1)").arg(placeholders(15)), projectValues(p),
                   "添加验证信息：");
+}
+
+StoreOutcome addProject(const Struct_Parameters& p)
+{
+    Sql::reviveShared();
+    QSqlDatabase db = Sql::sharedDatabase();
+    const Sql::TransactionMark mark(db);
+    if (!db.isOpen() || !db.transaction())
+        return StoreOutcome::Failed;
+    const QString sql = QStringLiteral("insert into Parameters values ( %1)").arg(placeholders(15));
+    const QVariantList values = projectValues(p);
+    QSqlQuery q(db);
+    // The count sees names stored by this bench's SQLite file; on a server
+    // the unique key also refuses a name another bench stored meanwhile.
+    if (!run(q, QStringLiteral("select count(*) from Parameters where Name = ?"), {p.Name}) || !q.next()) {
+        db.rollback();
+        return StoreOutcome::Failed;
+    }
+    const bool taken = q.value(0).toInt() > 0;
+    q.finish();
+    if (taken) {
+        db.rollback();
+        return StoreOutcome::NameTaken;
+    }
+    if (!run(q, sql, values)) {
+        const bool duplicate = Sql::uniqueViolation(db, q.lastError());
+        db.rollback();
+        return duplicate ? StoreOutcome::NameTaken : StoreOutcome::Failed;
+    }
+    if (!Sql::commit(db)) {
+        db.rollback();
+        return StoreOutcome::Failed;
+    }
+    qDebug().noquote() << QStringLiteral("添加验证信息：") + traceStatement(sql, values);
+    return StoreOutcome::Stored;
 }
 
 bool UpdataParametersEndTime(QString name, QString start, QString end)
 {
-    return modify(QStringLiteral("UPDATE Parameters SET Start = ?, End = ? WHERE Name = ?"),
+    return modify(QStringLiteral("UPDATE Parameters SET Start = ?, \"End\" = ? WHERE Name = ?"),
                   {start, end, name}, "修改采集信息：");
 }
 
@@ -577,10 +773,10 @@ QString notNull(const QString& text)
 
 using LibVersion = const char* (*)();
 
-// The sqlite3_libversion the driver plugin itself calls, or null where that
+// The function `symbol` the driver plugin itself calls, or null where that
 // cannot be told. The driver object's virtual table lies in the module that
 // built it (the plugin, or the program for a static Qt).
-LibVersion pluginLibVersion(const QSqlDriver* driver)
+void (*pluginFunction(const QSqlDriver* driver, const char* symbol))()
 {
     const void* vtable = *reinterpret_cast<void* const*>(driver);
 #if defined(Q_OS_WIN)
@@ -592,7 +788,7 @@ LibVersion pluginLibVersion(const QSqlDriver* driver)
     // default) is not exported, and a plugin importing sqlite3.dll is not
     // proven to share ours either; both take the Qt statements.
     // Through void(*)(), the one cast between function types GCC does not warn about.
-    return reinterpret_cast<LibVersion>(reinterpret_cast<void (*)()>(GetProcAddress(module, "sqlite3_libversion")));
+    return reinterpret_cast<void (*)()>(GetProcAddress(module, symbol));
 #elif defined(Q_OS_UNIX)
     Dl_info info;
     if (!dladdr(vtable, &info) || !info.dli_fname)
@@ -602,13 +798,20 @@ LibVersion pluginLibVersion(const QSqlDriver* driver)
         return nullptr;
     // Looked up in the plugin and the libraries it was linked with: the
     // copy its own calls reach.
-    auto version = reinterpret_cast<LibVersion>(dlsym(module, "sqlite3_libversion"));
+    // Through void(*)(), the one cast between function types GCC does not warn about.
+    auto function = reinterpret_cast<void (*)()>(dlsym(module, symbol));
     dlclose(module);
-    return version;
+    return function;
 #else
     Q_UNUSED(vtable)
+    Q_UNUSED(symbol)
     return nullptr;
 #endif
+}
+
+LibVersion pluginLibVersion(const QSqlDriver* driver)
+{
+    return reinterpret_cast<LibVersion>(pluginFunction(driver, "sqlite3_libversion"));
 }
 
 std::atomic<bool> g_ForceQtStatements{false};
@@ -637,6 +840,50 @@ bool nativeHandleShared(const QSqlDatabase& db)
     return shared;
 }
 
+#ifdef ARQ_HAVE_LIBPQ
+PGconn* serverHandle(const QSqlDatabase& db)
+{
+    const QVariant v = db.driver() ? db.driver()->handle() : QVariant();
+    if (!v.isValid() || qstrcmp(v.typeName(), "PGconn*") != 0)
+        return nullptr;
+    return *static_cast<PGconn* const*>(v.constData());
+}
+
+// COPY on the QPSQL driver's connection is sound only when the plugin calls
+// this program's libpq: the very same function, not just the same version.
+bool serverHandleShared(const QSqlDatabase& db)
+{
+    static std::once_flag once;
+    static bool shared = false;
+    std::call_once(once, [&db] {
+        const auto theirs = db.driver() ? pluginFunction(db.driver(), "PQlibVersion") : nullptr;
+        shared = theirs && theirs == reinterpret_cast<void (*)()>(&PQlibVersion);
+        qInfo().noquote() << (shared ? "store: bulk inserts by COPY on the SQL driver's connection"
+                                     : "store: bulk inserts through Qt statements; the SQL driver's libpq is not "
+                                       "provably this program's");
+    });
+    return shared;
+}
+
+// A field of COPY's text format: backslash, tab and line ends escaped.
+void appendCopyField(QByteArray& out, const QByteArray& field)
+{
+    const char* p = field.constData();
+    const int n = field.size();
+    int plain = 0;
+    for (int i = 0; i < n; ++i) {
+        const char c = p[i];
+        if (c != '\\' && c != '\t' && c != '\n' && c != '\r')
+            continue;
+        out.append(p + plain, i - plain);
+        out.append('\\');
+        out.append(c == '\t' ? 't' : c == '\n' ? 'n' : c == '\r' ? 'r' : '\\');
+        plain = i + 1;
+    }
+    out.append(p + plain, n - plain);
+}
+#endif
+
 // Inserts rows inside the caller's open transaction, batch after batch
 // through one prepared statement. Where the driver shares our SQLite the
 // statement runs on its own sqlite3 handle: QSqlQuery's per-row QVariant
@@ -647,6 +894,26 @@ public:
     RowWriter(QSqlDatabase& db, const std::function<bool(int)>& progress)
         : m_progress(progress)
     {
+#ifdef ARQ_HAVE_LIBPQ
+        if (PGconn* server = serverHandle(db)) {
+            if (!g_ForceQtStatements.load() && serverHandleShared(db)) {
+                m_server = server;
+                m_ready = true;
+                return;
+            }
+        }
+#endif
+        if (Sql::isServer(db)) {
+            // Many rows per statement: one round trip to the server each.
+            m_query.reset(new QSqlQuery(db));
+            QStringList rows;
+            for (int i = 0; i < kRowsPerStatement; ++i)
+                rows << QStringLiteral("(?,?,?)");
+            m_ready = m_query->prepare(QStringLiteral("insert into ParametersData values ") + rows.join(QLatin1Char(',')));
+            m_single.reset(new QSqlQuery(db));
+            m_ready = m_ready && m_single->prepare(QStringLiteral("insert into ParametersData values ( ?,?,?)"));
+            return;
+        }
         sqlite3* handle = nativeHandle(db);
         if (handle && !g_ForceQtStatements.load() && nativeHandleShared(db)) {
             m_handle = handle;
@@ -671,6 +938,16 @@ public:
     {
         if (!m_ready)
             return false;
+#ifdef ARQ_HAVE_LIBPQ
+        if (m_server) {
+            m_ready = writeCopy(rows);
+            return m_ready;
+        }
+#endif
+        if (m_single) {
+            m_ready = writeMultiRow(rows);
+            return m_ready;
+        }
         for (const Struct_ParametersData& row : rows) {
             if (!(m_stmt ? writeNative(row) : writeQt(row))) {
                 m_ready = false;
@@ -686,6 +963,98 @@ public:
 
 private:
     static constexpr int kProgressStep = 4096;
+    static constexpr int kRowsPerStatement = 100;
+
+    bool advance()
+    {
+        return !(++m_done % kProgressStep == 0 && m_progress && !m_progress(m_done));
+    }
+
+#ifdef ARQ_HAVE_LIBPQ
+    // The rows as one COPY on the driver's connection, inside its transaction.
+    bool writeCopy(const QList<Struct_ParametersData>& rows)
+    {
+        if (rows.isEmpty())
+            return true;
+        PGresult* result = PQexec(m_server, "COPY ParametersData(Name, Time, Data) FROM STDIN");
+        const bool started = PQresultStatus(result) == PGRES_COPY_IN;
+        PQclear(result);
+        if (!started) {
+            qWarning() << "store: COPY refused:" << PQerrorMessage(m_server);
+            return false;
+        }
+        bool sent = true, cancelled = false;
+        m_buffer.resize(0);
+        for (const Struct_ParametersData& row : rows) {
+            nameOf(row);
+            appendCopyField(m_buffer, m_name);
+            m_buffer.append('\t');
+            appendScanTime(m_buffer, row.Time);
+            m_buffer.append('\t');
+            m_data.resize(0);
+            appendJoined(m_data, row.Data);
+            appendCopyField(m_buffer, m_data);
+            m_buffer.append('\n');
+            if (m_buffer.size() >= (1 << 18)) {
+                sent = PQputCopyData(m_server, m_buffer.constData(), m_buffer.size()) == 1;
+                m_buffer.resize(0);
+            }
+            if (!sent || !advance()) {
+                cancelled = sent;
+                break;
+            }
+        }
+        if (sent && !cancelled && !m_buffer.isEmpty())
+            sent = PQputCopyData(m_server, m_buffer.constData(), m_buffer.size()) == 1;
+        // Ending with an error text makes the server throw the rows away.
+        const bool ended = PQputCopyEnd(m_server, sent && !cancelled ? nullptr : "cancelled") == 1;
+        bool stored = sent && !cancelled && ended;
+        while ((result = PQgetResult(m_server))) {
+            if (PQresultStatus(result) != PGRES_COMMAND_OK) {
+                if (!cancelled)
+                    qWarning() << "store: COPY failed:" << PQresultErrorMessage(result);
+                stored = false;
+            }
+            PQclear(result);
+        }
+        return stored;
+    }
+#endif
+
+    bool writeMultiRow(const QList<Struct_ParametersData>& rows)
+    {
+        int at = 0;
+        for (; at + kRowsPerStatement <= rows.size(); at += kRowsPerStatement) {
+            for (int i = 0; i < kRowsPerStatement; ++i)
+                bindRow(*m_query, 3 * i, rows.at(at + i));
+            if (!m_query->exec()) {
+                qWarning().noquote() << "store: row insert failed:" << m_query->lastError().text();
+                return false;
+            }
+            for (int i = 0; i < kRowsPerStatement; ++i)
+                if (!advance())
+                    return false;
+        }
+        for (; at < rows.size(); ++at) {
+            bindRow(*m_single, 0, rows.at(at));
+            if (!m_single->exec()) {
+                qWarning().noquote() << "store: row insert failed:" << m_single->lastError().text();
+                return false;
+            }
+            if (!advance())
+                return false;
+        }
+        return true;
+    }
+    void bindRow(QSqlQuery& query, int first, const Struct_ParametersData& row)
+    {
+        nameOf(row);
+        m_time.resize(0);
+        appendScanTime(m_time, row.Time);
+        query.bindValue(first, m_nameValue);
+        query.bindValue(first + 1, QString::fromLatin1(m_time.constData(), m_time.size()));
+        query.bindValue(first + 2, notNull(joinComma(row.Data)));
+    }
 
     void nameOf(const Struct_ParametersData& row)
     {
@@ -729,6 +1098,11 @@ private:
     sqlite3* m_handle = nullptr;
     sqlite3_stmt* m_stmt = nullptr;
     std::unique_ptr<QSqlQuery> m_query;
+    std::unique_ptr<QSqlQuery> m_single;
+#ifdef ARQ_HAVE_LIBPQ
+    PGconn* m_server = nullptr;
+#endif
+    QByteArray m_buffer;
     bool m_ready = false;
     int m_done = 0;
     QByteArray m_name, m_time, m_data;
@@ -754,6 +1128,13 @@ QSqlDatabase connectionNamed(const QString& connection)
 BulkInsertPath bulkInsertPath(const QString& connection)
 {
     const QSqlDatabase db = connectionNamed(connection);
+    if (Sql::isServer(db)) {
+#ifdef ARQ_HAVE_LIBPQ
+        if (db.isOpen() && serverHandle(db) && !g_ForceQtStatements.load() && serverHandleShared(db))
+            return BulkInsertPath::NativeHandle;
+#endif
+        return BulkInsertPath::QtStatements;
+    }
     if (!db.isOpen() || !nativeHandle(db) || g_ForceQtStatements.load() || !nativeHandleShared(db))
         return BulkInsertPath::QtStatements;
     return BulkInsertPath::NativeHandle;
@@ -764,18 +1145,157 @@ void forceQtStatementInserts(bool force)
     g_ForceQtStatements = force;
 }
 
+bool copyRows(QSqlDatabase& db, const QString& table, const QStringList& columns, const QList<QVariantList>& rows)
+{
+    if (rows.isEmpty())
+        return true;
+#ifdef ARQ_HAVE_LIBPQ
+    PGconn* server = serverHandle(db);
+    if (server && !g_ForceQtStatements.load() && serverHandleShared(db)) {
+        const QByteArray sql = QStringLiteral("COPY %1(%2) FROM STDIN").arg(table, columns.join(QStringLiteral(", "))).toUtf8();
+        PGresult* result = PQexec(server, sql.constData());
+        const bool started = PQresultStatus(result) == PGRES_COPY_IN;
+        PQclear(result);
+        if (!started) {
+            qWarning() << "store: COPY refused:" << PQerrorMessage(server);
+            return false;
+        }
+        QByteArray buffer;
+        bool sent = true;
+        for (const QVariantList& row : rows) {
+            for (int i = 0; i < row.size(); ++i) {
+                if (i)
+                    buffer.append('\t');
+                if (row.at(i).isNull())
+                    buffer.append("\\N");
+                else
+                    appendCopyField(buffer, row.at(i).toString().toUtf8());
+            }
+            buffer.append('\n');
+            if (buffer.size() >= (1 << 18)) {
+                sent = sent && PQputCopyData(server, buffer.constData(), buffer.size()) == 1;
+                buffer.resize(0);
+            }
+        }
+        if (!buffer.isEmpty())
+            sent = sent && PQputCopyData(server, buffer.constData(), buffer.size()) == 1;
+        bool stored = PQputCopyEnd(server, sent ? nullptr : "failed") == 1 && sent;
+        while ((result = PQgetResult(server))) {
+            if (PQresultStatus(result) != PGRES_COMMAND_OK) {
+                qWarning() << "store: COPY failed:" << PQresultErrorMessage(result);
+                stored = false;
+            }
+            PQclear(result);
+        }
+        return stored;
+    }
+#endif
+    QSqlQuery q(db);
+    if (!q.prepare(QStringLiteral("INSERT INTO %1(%2) VALUES (%3)")
+                       .arg(table, columns.join(QStringLiteral(", ")), placeholders(columns.size()))))
+        return false;
+    for (const QVariantList& row : rows) {
+        for (int i = 0; i < row.size(); ++i)
+            q.bindValue(i, row.at(i));
+        if (!q.exec()) {
+            qWarning().noquote() << "store:" << table << "row not stored:" << q.lastError().text();
+            return false;
+        }
+    }
+    return true;
+}
+
+namespace {
+std::atomic<bool> g_ServerWriteFailed{false};
+std::atomic<int> g_SharedTransactions{0};
+
+// A connection to the lab server that broke (the server restarted, the
+// network went away) is opened again before the next statement, so the
+// held scans go in, in order, once the server is back.
+void reviveServerConnection(QSqlDatabase& db)
+{
+    DatabaseSettings settings;
+    if (!Sql::isServer(db) || !serverInUse(&settings) || g_SharedTransactions.load() > 0)
+        return;
+    bool lost = !db.isOpen() || g_ServerWriteFailed.load();
+#ifdef ARQ_HAVE_LIBPQ
+    PGconn* handle = serverHandle(db);
+    lost = lost || !handle || PQstatus(handle) == CONNECTION_BAD;
+#endif
+    if (!lost)
+        return;
+    db.close();
+    if (!db.open())
+        return;
+    quietNotices(db);
+    g_ServerWriteFailed = false;
+    qInfo().noquote() << "store: connection to" << settings.describe() << "opened again";
+}
+} // namespace
+
+namespace Sql {
+
+void reviveShared()
+{
+    QSqlDatabase db = QSqlDatabase::database(QLatin1String(QSqlDatabase::defaultConnection), false);
+    reviveServerConnection(db);
+}
+
+bool commit(QSqlDatabase& db)
+{
+    if (isServer(db)) {
+#ifdef ARQ_HAVE_LIBPQ
+        PGconn* handle = serverHandle(db);
+        const bool holding = handle && PQstatus(handle) == CONNECTION_OK
+                             && PQtransactionStatus(handle) == PQTRANS_INTRANS;
+#else
+        // Inside a transaction the server still answers on this connection.
+        const bool holding = QSqlQuery(db).exec(QStringLiteral("SELECT 1"));
+#endif
+        if (!holding) {
+            qWarning() << "store: the transaction on the server was lost; nothing of it is stored";
+            db.rollback();
+            return false;
+        }
+    }
+    return db.commit();
+}
+
+QSqlQuery sharedQuery()
+{
+    reviveShared();
+    return QSqlQuery();
+}
+
+TransactionMark::TransactionMark(const QSqlDatabase& db)
+    : m_counted(db.connectionName() == QLatin1String(QSqlDatabase::defaultConnection))
+{
+    if (m_counted)
+        ++g_SharedTransactions;
+}
+
+TransactionMark::~TransactionMark()
+{
+    if (m_counted)
+        --g_SharedTransactions;
+}
+
+} // namespace Sql
+
 bool addParametersDataBulk(const QList<Struct_ParametersData>& rows, int busyTimeoutMs)
 {
     QSqlDatabase db = connectionNamed(QString());
+    reviveServerConnection(db);
     if (!db.isOpen())
         return false;
+    const Sql::TransactionMark mark(db);
     // A scan write gives up on a lock held by another writer within
     // busyTimeoutMs (the window would freeze for the whole default wait).
     struct BusyTimeout
     {
         QSqlDatabase& db;
         bool changed;
-        BusyTimeout(QSqlDatabase& d, int ms) : db(d), changed(ms >= 0)
+        BusyTimeout(QSqlDatabase& d, int ms) : db(d), changed(ms >= 0 && !Sql::isServer(d))
         {
             if (changed)
                 QSqlQuery(db).exec(QStringLiteral("PRAGMA busy_timeout=%1").arg(ms));
@@ -786,10 +1306,21 @@ bool addParametersDataBulk(const QList<Struct_ParametersData>& rows, int busyTim
                 QSqlQuery(db).exec(QStringLiteral("PRAGMA busy_timeout=%1").arg(kBusyTimeoutMs));
         }
     } busy(db, busyTimeoutMs);
-    if (!db.transaction())
+    if (!db.transaction()) {
+        if (Sql::isServer(db))
+            g_ServerWriteFailed = true;
         return false;
-    if (!insertRows(db, rows, {}) || !db.commit()) {
+    }
+    // The server's wait for a lock, for this transaction only.
+    if (busyTimeoutMs >= 0 && Sql::isServer(db)
+        && !QSqlQuery(db).exec(QStringLiteral("SET LOCAL lock_timeout = %1").arg(busyTimeoutMs))) {
         db.rollback();
+        return false;
+    }
+    if (!insertRows(db, rows, {}) || !Sql::commit(db)) {
+        db.rollback();
+        if (Sql::isServer(db))
+            g_ServerWriteFailed = true;
         return false;
     }
     return true;
@@ -806,7 +1337,10 @@ StoreOutcome addProjects(const QList<Struct_Parameters>& projects,
                          const std::function<bool(const RowBatchInserter&)>& produce, const QString& connection,
                          const std::function<bool(int)>& progress, QString* takenName)
 {
+    if (connection.isEmpty())
+        Sql::reviveShared();
     QSqlDatabase db = connectionNamed(connection);
+    const Sql::TransactionMark mark(db);
     if (!db.isOpen() || !db.transaction())
         return StoreOutcome::Failed;
     auto fail = [&db](StoreOutcome outcome) {
@@ -835,15 +1369,17 @@ StoreOutcome addProjects(const QList<Struct_Parameters>& projects,
         if (!q.prepare(QStringLiteral("insert into Parameters values ( %1)").arg(placeholders(15))))
             return fail(StoreOutcome::Failed);
         for (const Struct_Parameters& p : projects) {
-            const QVariantList values{p.Name, p.Time, p.Start, p.End, joinComma(p.DeviceNumber),
-                                      joinComma(p.DeviceMode), p.SerialNumber.join(QLatin1Char(';')),
-                                      p.ScanInterval, p.ScanRate, joinComma(p.SignalMode), joinComma(p.IP_COM),
-                                      joinComma(p.Port_BaudRate), joinComma(p.ChannelConfig),
-                                      joinComma(p.Channel), joinComma(p.Unit)};
+            const QVariantList values = projectValues(p);
             for (int i = 0; i < values.size(); ++i)
                 q.bindValue(i, values.at(i));
-            if (!q.exec())
-                return fail(StoreOutcome::Failed);
+            if (!q.exec()) {
+                // Another bench took the name after the check: the server's unique key refused it.
+                if (!Sql::uniqueViolation(db, q.lastError()))
+                    return fail(StoreOutcome::Failed);
+                if (takenName)
+                    *takenName = p.Name;
+                return fail(StoreOutcome::NameTaken);
+            }
         }
     }
     try {
@@ -855,7 +1391,7 @@ StoreOutcome addProjects(const QList<Struct_Parameters>& projects,
         db.rollback();
         throw;
     }
-    if (!db.commit())
+    if (!Sql::commit(db))
         return fail(StoreOutcome::Failed);
     for (const Struct_Parameters& p : projects)
         qInfo().noquote() << QStringLiteral("添加验证信息：") + p.Name;
@@ -866,6 +1402,17 @@ WorkerConnection::WorkerConnection(const QString& path)
 {
     static std::atomic<int> serial{0};
     m_name = QStringLiteral("arq-worker-%1").arg(++serial);
+    DatabaseSettings server;
+    if (serverInUse(&server) && server.database == path) {
+        // The lab's server: a connection of this thread's own to it (the
+        // default connection belongs to the thread that opened it).
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), m_name);
+        applyServerSettings(db, server);
+        m_open = db.open();
+        if (m_open)
+            quietNotices(db);
+        return;
+    }
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
     db.setDatabaseName(path);
     m_open = db.open() && configureConnection(db);
@@ -937,7 +1484,8 @@ bool getSystemSet(QString name, bool& data)
 
 bool modifySystemSet(QString name, QString data)
 {
-    return modify(QStringLiteral("UPDATE SystemSet SET Data = ? WHERE Name = ?"), {data, name}, nullptr);
+    return modify(QStringLiteral("UPDATE SystemSet SET Data = ? WHERE Name = ?"), {data, name}, nullptr,
+                  Records::Local);
 }
 
 bool modifySystemSet(QString name, bool data)
@@ -962,7 +1510,7 @@ bool getChannelCalibration(QString name, bool& data)
 bool modifyChannelCalibration(QString name, QString data)
 {
     return modify(QStringLiteral("UPDATE ChannelCalibration SET Data = ? WHERE Name = ?"), {data, name},
-                  nullptr);
+                  nullptr, Records::Local);
 }
 
 bool modifyChannelCalibration(QString name, bool data)
@@ -970,19 +1518,21 @@ bool modifyChannelCalibration(QString name, bool data)
     return modifyChannelCalibration(name, data ? QStringLiteral("true") : QStringLiteral("false"));
 }
 
-bool existChannelCalibration() { return tableExists(QStringLiteral("ChannelCalibration")); }
-bool existChannelCalibrationData() { return tableExists(QStringLiteral("ChannelCalibrationData")); }
+bool existChannelCalibration() { return tableExists(QStringLiteral("ChannelCalibration"), Records::Local); }
+bool existChannelCalibrationData() { return tableExists(QStringLiteral("ChannelCalibrationData"), Records::Shared); }
 
 bool createChannelCalibration()
 {
-    QSqlQuery q;
+    QSqlQuery q = queryOn(Records::Local);
     return q.exec(
         QStringLiteral("CREATE TABLE ChannelCalibration(Name TEXT PRIMARY KEY UNIQUE NOT NULL, Data TEXT);"));
 }
 
 bool createChannelCalibrationData()
 {
-    QSqlQuery q;
+    QSqlQuery q = queryOn(Records::Shared);
+    if (Sql::isServer(Sql::sharedDatabase()))
+        return q.exec(Sql::serverCalibrationDataTable());
     return q.exec(QStringLiteral("CREATE TABLE ChannelCalibrationData(StartTime TEXT PRIMARY KEY UNIQUE NOT NULL, ") +
                   QStringLiteral("ChannelName TEXT,ChannelMode TEXT,CollectionName TEXT,ChannelNumber TEXT, ") +
                   QStringLiteral("CalibrationCriteria TEXT,CalibrationData1 TEXT,CalibrationData2 TEXT, ") +

@@ -6,6 +6,7 @@
 // Every value is bound to a prepared statement; the trace written to the log
 // shows the statement with the values in place so a log reader sees what ran.
 
+#include "DatabaseSettings.h"
 #include "Records.h"
 
 #include <functional>
@@ -26,6 +27,20 @@ inline constexpr const char* DatabaseFileName = "ARQ-310MX.db3";
 // Registers QSQLITE as the default connection on `path`, opens it, applies the
 // connection settings and creates missing tables. False when it cannot be opened.
 bool openDefaultDatabase(const QString& path = QString::fromLatin1(DatabaseFileName));
+// The database "database.ini" in the working directory names: without the
+// file, the SQLite file as openDefaultDatabase(). `error` says why not (never
+// with the password); `used` gets the settings read.
+bool openConfiguredDatabase(QString* error = nullptr, DatabaseSettings* used = nullptr);
+// The lab's server as the default connection, its shared tables created when
+// missing; this bench's own tables (settings, calibration page, devices) stay
+// in the SQLite file `settings.file` on a second connection.
+bool openServerDatabase(const DatabaseSettings& settings, QString* error = nullptr);
+// The server the default connection is on; false on SQLite.
+bool serverSettings(DatabaseSettings* settings);
+// Closes and removes the default connection (and the local file's, if any).
+void closeDefaultDatabase();
+// The engine of the default connection.
+Engine currentEngine();
 // Connection settings for a long-running logger: WAL journal, full sync.
 bool configureConnection(QSqlDatabase& db);
 // Creates the six installed tables (and their indexes) when missing.
@@ -57,7 +72,16 @@ bool deleteAcquisitionDevice(QString serialNumber);
 bool addChannelConfig(Struct_ChannelConfig config);
 bool modifyChannelConfig(Struct_ChannelConfig config);
 bool deleteChannelConfig(QString name);
+// The coefficients of `updated` written only while the stored nine lists
+// are still those of `asRead`: a configuration another bench (or window)
+// changed since it was read is never overwritten (Changed, nothing written).
+enum class CoefficientWrite { Written, Changed, Failed };
+CoefficientWrite modifyChannelConfigIf(const Struct_ChannelConfig& asRead, const Struct_ChannelConfig& updated);
 bool addParameters(Struct_Parameters parameters);
+enum class StoreOutcome { Stored, NameTaken, Failed };
+// The project's record, refused (NameTaken) when the name is stored already,
+// by this bench or another at the same moment.
+StoreOutcome addProject(const Struct_Parameters& parameters);
 bool UpdataParametersEndTime(QString name, QString start, QString end);
 bool deleteParameters(QString name);
 bool addParametersData(Struct_ParametersData data);
@@ -81,7 +105,6 @@ BulkInsertPath bulkInsertPath(const QString& connection = QString());
 // For the benchmark: take the Qt statements even where the fast path is sound.
 void forceQtStatementInserts(bool force);
 
-enum class StoreOutcome { Stored, NameTaken, Failed };
 // Whole projects (their records and rows) in one transaction on the named
 // connection (the default one when empty): all or nothing, so a failure or a
 // killed process leaves the database exactly as it was. A project whose name
@@ -100,6 +123,12 @@ using RowBatchInserter = std::function<bool(const QList<Struct_ParametersData>& 
 StoreOutcome addProjects(const QList<Struct_Parameters>& projects,
                          const std::function<bool(const RowBatchInserter&)>& produce, const QString& connection,
                          const std::function<bool(int stored)>& progress = {}, QString* takenName = nullptr);
+
+// Rows of `table` (values in the order of `columns`, spelled as the target
+// needs them) into the open transaction of `db`: COPY on a server where the
+// driver's libpq is this program's, prepared inserts otherwise. A null value
+// is stored as NULL, everything else as its text.
+bool copyRows(QSqlDatabase& db, const QString& table, const QStringList& columns, const QList<QVariantList>& rows);
 
 // A connection of its own to the database file at `path`, for a worker
 // thread that stores a large import; opened and closed on that thread.

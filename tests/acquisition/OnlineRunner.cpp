@@ -8,6 +8,9 @@
 //                     [--fault-every N] ...
 //   [--hold-limits MEMORY,BATCH,FIRST_MS,MAX_MS]  bounds of the rows held while
 //                     the database refuses writes
+//   [--name NAME]     projects NAME-1, NAME-2, … (default run-<ms since epoch>-…)
+//
+// The database is the one database.ini in DIR names (without it, the SQLite file).
 //
 // Lines on stdout: "SETUP ok|failed", "SCAN <scan time>" for every scan taken
 // and "STORED <index> <scan time>" once the scan's rows are committed (both
@@ -58,7 +61,7 @@ int main(int argc, char* argv[])
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
 
-    QString workdir, simulator;
+    QString workdir, simulator, name;
     QList<OnlineSetup::Link> links;
     double interval = 0.2;
     int seconds = 0, scans = 0, projects = 1, channels = 4, instruments = 1, faultEvery = 0;
@@ -70,6 +73,7 @@ int main(int argc, char* argv[])
         if (a == QLatin1String("--quiet")) { quiet = true; continue; }
         ++i;
         if (a == QLatin1String("--workdir")) workdir = v;
+        else if (a == QLatin1String("--name")) name = v;
         else if (a == QLatin1String("--device")) links << OnlineSetup::tcpLink(v);
         else if (a == QLatin1String("--pty")) links << OnlineSetup::serialLink(v);
         else if (a == QLatin1String("--interval")) interval = v.toDouble();
@@ -111,15 +115,17 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "arq-online-runner: no device\n");
         return 2;
     }
-    if (!Tool::openDefaultDatabase()) {
-        std::fprintf(stderr, "arq-online-runner: database did not open\n");
+    QString why;
+    if (!Tool::openConfiguredDatabase(&why)) {
+        std::fprintf(stderr, "arq-online-runner: database did not open: %s\n", why.toLocal8Bit().constData());
         return 1;
     }
 
     SystemContext context;
     QStringList names;
     for (int p = 0; p < projects; ++p)
-        names << QStringLiteral("run-%1-%2").arg(QDateTime::currentMSecsSinceEpoch()).arg(p + 1);
+        names << (name.isEmpty() ? QStringLiteral("run-%1").arg(QDateTime::currentMSecsSinceEpoch()) : name)
+                     + QStringLiteral("-%1").arg(p + 1);
     QList<int> assign;
     for (int k = 0; k < links.size() * channels; ++k)
         assign << k % projects;

@@ -19,3 +19,11 @@ foreach(t tst_onlineengine tst_onlinecrash)
   endif()
 endforeach()
 add_dependencies(tst_onlinecrash arq-online-runner)
+
+# Two benches online into one PostgreSQL server (started by the test) through an outage.
+arq_add_test(tst_labbenches LABELS integration SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_labbenches.cpp
+             ${CMAKE_CURRENT_LIST_DIR}/OnlineSetup.h LIBS arq_online arq_reports TIMEOUT 240)
+add_dependencies(tst_labbenches arq-online-runner)
+if(TARGET arq-simulator)
+  add_dependencies(tst_labbenches arq-simulator)
+endif()

@@ -2,6 +2,10 @@
 # all-or-nothing store; the kill test runs the import in a runner process.
 arq_add_test(tst_transfer LABELS unit SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_transfer.cpp
              ${CMAKE_CURRENT_LIST_DIR}/TransferSample.h LIBS arq_online TIMEOUT 120)
+# The same imports into a PostgreSQL lab server (worker-thread connections, COPY, all or nothing).
+add_test(NAME tst_transfer_pg COMMAND tst_transfer)
+set_tests_properties(tst_transfer_pg PROPERTIES LABELS integration TIMEOUT 120
+                     ENVIRONMENT "QT_QPA_PLATFORM=offscreen;ARQ_SOURCE_DIR=${PROJECT_SOURCE_DIR};ARQ_BINARY_DIR=${PROJECT_BINARY_DIR};ARQ_TEST_ENGINE=postgresql")
 
 add_executable(arq-transfer-runner ${CMAKE_CURRENT_LIST_DIR}/TransferRunner.cpp
                ${CMAKE_CURRENT_LIST_DIR}/TransferSample.h)

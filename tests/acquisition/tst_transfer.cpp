@@ -21,6 +21,8 @@ class TestTransfer : public QObject
 {
     Q_OBJECT
 private slots:
+    // Under ARQ_TEST_ENGINE=postgresql (tst_transfer_pg) the imports go to a server of the test's own.
+    void initTestCase() { ARQ_REQUIRE_ENGINE(); }
     void init() { MessageBox::setTestMode(true); MessageBox::clear(); }
     void workingFiles_data();
     void workingFiles();

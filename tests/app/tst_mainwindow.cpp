@@ -79,6 +79,35 @@ private slots:
         QVERIFY(w.clockLabel()->text().contains(QStringLiteral("年")));
     }
 
+    // The lab's server cannot be reached at start-up: the program says why and
+    // offers the bench's own file; declined, nothing is opened.
+    void unreachableServerOffersTheLocalFile_data()
+    {
+        QTest::addColumn<bool>("accept");
+        QTest::newRow("local file") << true;
+        QTest::newRow("declined") << false;
+    }
+    void unreachableServerOffersTheLocalFile()
+    {
+        QFETCH(bool, accept);
+        QFile ini(Tool::DatabaseSettingsFileName);
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        // Nothing listens on port 1 of the loopback.
+        ini.write("[database]\nengine=postgresql\nhost=127.0.0.1\nport=1\ndatabase=lab\nuser=b1\npassword=SECRET\n");
+        ini.close();
+        MessageBox::queueAnswer(accept ? MessageBox::Yes : MessageBox::No);
+        Tervan w;
+        QVERIFY(!MessageBox::shown().isEmpty());
+        const QString question = MessageBox::shown().first().text;
+        QVERIFY2(question.contains(QStringLiteral("无法连接实验室数据库服务器")), qPrintable(question));
+        QVERIFY(question.contains(QStringLiteral("127.0.0.1")));
+        QVERIFY(!question.contains(QStringLiteral("SECRET")));
+        QCOMPARE(w.databaseOpen(), accept);
+        QCOMPARE(QFile::exists("ARQ-310MX.db3"), accept);
+        if (!accept)
+            QCOMPARE(MessageBox::last().text, QStringLiteral("打开数据库失败！"));
+    }
+
     void settingsAreReadBack()
     {
         {

@@ -2,7 +2,9 @@
 // literal handling of user text.
 #include "BulkRows.h"
 #include "TestSupport.h"
+#include "CalibrationStore.h"
 #include "LabRecords.h"
+#include "SqlEngine.h"
 #include "Tool.h"
 
 #include <QFile>
@@ -10,9 +12,11 @@
 #include <QSqlQuery>
 #include <QtTest>
 
+#include <atomic>
 #include <cstring>
-
 #include <cmath>
+#include <limits>
+#include <thread>
 
 using namespace Tool;
 
@@ -74,6 +78,8 @@ class TestStore : public QObject
 {
     Q_OBJECT
 private slots:
+    // Under ARQ_TEST_ENGINE=postgresql every case runs on a server of its own.
+    void initTestCase() { ARQ_REQUIRE_ENGINE(); }
     void init()
     {
         m_dir.reset(new TestWorkDir);
@@ -83,14 +89,17 @@ private slots:
 
     void freshDatabaseHasSixTables()
     {
+        // The bench's own tables stay in its file when the shared ones are on a server.
+        const QSqlDatabase local = Sql::localDatabase();
+        const QSqlDatabase shared = QSqlDatabase::database();
+        QCOMPARE(Sql::isServer(shared), TestSupport::serverEngine());
         for (const QString& table : installedTables())
-            QCOMPARE(TestSupport::scalar(
-                         QStringLiteral("select count(*) from sqlite_master where type='table' and name='%1'")
-                             .arg(table))
-                         .toInt(),
-                     1);
-        QCOMPARE(TestSupport::scalar("PRAGMA journal_mode").toString(), QStringLiteral("wal"));
-        QCOMPARE(TestSupport::scalar("PRAGMA synchronous").toInt(), 2); // FULL
+            QVERIFY2(Sql::tableExists(Sql::localTables().contains(table) ? local : shared, table), qPrintable(table));
+        QCOMPARE(TestSupport::localScalar("PRAGMA journal_mode").toString(), QStringLiteral("wal"));
+        QCOMPARE(TestSupport::localScalar("PRAGMA synchronous").toInt(), 2); // FULL
+        if (TestSupport::serverEngine())
+            for (const QString& table : Sql::localTables())
+                QVERIFY2(!Sql::tableExists(shared, table), qPrintable(table));
     }
 
     void acquisitionDeviceRoundTripAndLookup()
@@ -115,7 +124,7 @@ private slots:
         QVERIFY(getAcquisitionDevice(all, ""));
         QCOMPARE(all.size(), 2);
         QCOMPARE(all[0].ScanInterval, 1.23457); // six significant digits
-        QCOMPARE(TestSupport::scalar("select ScanInterval from AcquisitionDevice where Number='7'").toString(),
+        QCOMPARE(TestSupport::localScalar("select ScanInterval from AcquisitionDevice where Number='7'").toString(),
                  QStringLiteral("1.23457"));
 
         QList<Struct_AcquisitionDevice> one;
@@ -353,8 +362,9 @@ private slots:
         forceQtStatementInserts(false);
     }
 
-    // Here the QSQLITE plugin and this program share the system SQLite:
-    // the fast path is taken, and the Qt statements store the same text.
+    // Here the QSQLITE plugin and this program share the system SQLite (and
+    // QPSQL this program's libpq): the fast path is taken (COPY on a
+    // server), and the Qt statements store the same text.
     void bulkPathsStoreTheSame()
     {
         QCOMPARE(bulkInsertPath(), BulkInsertPath::NativeHandle);
@@ -420,14 +430,14 @@ private slots:
         QString text = "untouched";
         QVERIFY(getSystemSet("EmailInterval", text));
         QCOMPARE(text, QString(""));
-        QCOMPARE(TestSupport::scalar("select count(*) from SystemSet where Name='EmailInterval'").toInt(), 1);
+        QCOMPARE(TestSupport::localScalar("select count(*) from SystemSet where Name='EmailInterval'").toInt(), 1);
         QVERIFY(getSystemSet("EmailInterval", text)); // second call finds the row
-        QCOMPARE(TestSupport::scalar("select count(*) from SystemSet").toInt(), 1);
+        QCOMPARE(TestSupport::localScalar("select count(*) from SystemSet").toInt(), 1);
 
         bool flag = true;
         QVERIFY(getSystemSet("AutoBackup", flag));
         QVERIFY(!flag);
-        QCOMPARE(TestSupport::scalar("select Data from SystemSet where Name='AutoBackup'").toString(),
+        QCOMPARE(TestSupport::localScalar("select Data from SystemSet where Name='AutoBackup'").toString(),
                  QStringLiteral("false"));
         QVERIFY(modifySystemSet("AutoBackup", true));
         QVERIFY(getSystemSet("AutoBackup", flag));
@@ -435,7 +445,7 @@ private slots:
 
         // An update of a key that was never read changes nothing and succeeds.
         QVERIFY(modifySystemSet("BackupTime", QString("2024-01-01 00:00:00")));
-        QCOMPARE(TestSupport::scalar("select count(*) from SystemSet where Name='BackupTime'").toInt(), 0);
+        QCOMPARE(TestSupport::localScalar("select count(*) from SystemSet where Name='BackupTime'").toInt(), 0);
 
         QVERIFY(modifySystemSet("EmailInterval", QString("it's 60")));
         QVERIFY(getSystemSet("EmailInterval", text));
@@ -604,6 +614,191 @@ private slots:
         t.start();
         delay(30);
         QVERIFY(t.elapsed() >= 30);
+    }
+
+    // database.ini: no file is the SQLite file; a server needs its names;
+    // the password comes from the file or the environment.
+    void databaseSettings_data()
+    {
+        QTest::addColumn<QString>("ini");
+        QTest::addColumn<QString>("environment");
+        QTest::addColumn<bool>("accepted");
+        QTest::addColumn<QString>("described");
+        QTest::addColumn<QString>("password");
+        QTest::newRow("no file") << QString() << QString() << true << "SQLite ARQ-310MX.db3" << QString();
+        QTest::newRow("sqlite") << "[database]\nengine=sqlite\nfile=other.db3\n" << QString() << true
+                                << "SQLite other.db3" << QString();
+        QTest::newRow("server") << "[database]\nengine=postgresql\nhost=lab\nport=5433\ndatabase=arq\nuser=b1\n"
+                                   "password=\"pa;ss\"\n"
+                                << "env" << true << "PostgreSQL b1@lab:5433/arq" << "pa;ss";
+        QTest::newRow("password from environment")
+            << "[database]\nengine=PostgreSQL\ndatabase=arq\nuser=b1\n" << "from-env" << true
+            << "PostgreSQL b1@localhost:5432/arq" << "from-env";
+        QTest::newRow("no user") << "[database]\nengine=postgresql\ndatabase=arq\n" << QString() << false << QString()
+                                 << QString();
+        QTest::newRow("bad port") << "[database]\nengine=postgresql\ndatabase=arq\nuser=b\nport=x\n" << QString()
+                                  << false << QString() << QString();
+        QTest::newRow("unknown engine") << "[database]\nengine=mysql\n" << QString() << false << QString() << QString();
+    }
+    void databaseSettings()
+    {
+        QFETCH(QString, ini);
+        QFETCH(QString, environment);
+        QFETCH(bool, accepted);
+        QFETCH(QString, described);
+        QFETCH(QString, password);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("settings.ini");
+        if (!ini.isNull()) {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(ini.toUtf8());
+        }
+        qputenv(DatabasePasswordVariable, environment.toUtf8());
+        DatabaseSettings settings;
+        QString error;
+        QCOMPARE(readDatabaseSettings(path, &settings, &error), accepted);
+        qunsetenv(DatabasePasswordVariable);
+        QCOMPARE(error.isEmpty(), accepted);
+        if (!accepted)
+            return;
+        QCOMPARE(settings.describe(), described);
+        QCOMPARE(settings.password, password);
+        QVERIFY(!settings.describe().contains(QStringLiteral("pa;ss")));
+    }
+
+    // Two benches choose one project name at the same moment: exactly one
+    // record, and the second bench is told (on a server: the name is taken).
+    void oneProjectNameAcrossBenches()
+    {
+        QCOMPARE(addProject(sampleProject("p1")), StoreOutcome::Stored);
+        QCOMPARE(addProject(sampleProject("p1")), StoreOutcome::NameTaken);
+        QString taken;
+        QCOMPARE(addProjects({sampleProject("p2"), sampleProject("p1")}, QList<Struct_ParametersData>(), QString(), {}, &taken),
+                 StoreOutcome::NameTaken);
+        QCOMPARE(taken, QStringLiteral("p1"));
+        QCOMPARE(TestSupport::scalar("select count(*) from Parameters where Name = 'p2'").toInt(), 0);
+
+        // The other bench has stored "race" but not committed yet when this one checks.
+        const QString database = QSqlDatabase::database().databaseName();
+        std::atomic<int> step{0};
+        std::thread other([&] {
+            WorkerConnection connection(database);
+            QSqlDatabase db = QSqlDatabase::database(connection.name(), false);
+            if (!connection.isOpen() || !db.transaction()) {
+                step = -1;
+                return;
+            }
+            QSqlQuery q(db);
+            q.prepare("insert into Parameters(Name) values (?)");
+            q.addBindValue(QStringLiteral("race"));
+            step = q.exec() ? 1 : -1;
+            QThread::msleep(300);
+            db.commit();
+        });
+        while (step.load() == 0)
+            QThread::msleep(5);
+        QCOMPARE(step.load(), 1);
+        const StoreOutcome second = addProject(sampleProject("race"));
+        other.join();
+        // The server waits for the other insert and refuses the duplicate; a
+        // SQLite file refuses the write whose snapshot is stale.
+        QCOMPARE(second, TestSupport::serverEngine() ? StoreOutcome::NameTaken : StoreOutcome::Failed);
+        QCOMPARE(TestSupport::scalar("select count(*) from Parameters where Name = 'race'").toInt(), 1);
+        if (TestSupport::serverEngine()) {
+            // The key holds even against a statement that skips the check.
+            QSqlQuery q;
+            QVERIFY(!q.exec("insert into Parameters(Name) values ('race')"));
+        }
+    }
+
+    // A coefficient write goes through only while the configuration is as
+    // the run read it; another bench's calibration is never overwritten.
+    void coefficientWriteChecksTheConfiguration()
+    {
+        QVERIFY(addChannelConfig(sampleConfig("cfg")));
+        QList<Struct_ChannelConfig> read;
+        QVERIFY(getChannelConfig(read, "cfg") && read.size() == 1);
+        const Struct_ChannelConfig asRead = read.first();
+        Struct_ChannelConfig mine = asRead;
+        mine.MX_B_M = QStringList{"1.5", "1.001"};
+        Struct_ChannelConfig theirs = asRead;
+        theirs.A_C0 = QStringList{"0.25", "0"};
+
+        QCOMPARE(modifyChannelConfigIf(asRead, theirs), CoefficientWrite::Written);
+        QCOMPARE(modifyChannelConfigIf(asRead, mine), CoefficientWrite::Changed);
+        QVERIFY(getChannelConfig(read, "cfg"));
+        QCOMPARE(read.first().A_C0, theirs.A_C0);
+        QCOMPARE(read.first().MX_B_M, asRead.MX_B_M);
+        // Read again, the write goes through; a configuration that is gone fails.
+        mine.A_C0 = theirs.A_C0;
+        QCOMPARE(modifyChannelConfigIf(read.first(), mine), CoefficientWrite::Written);
+        QVERIFY(getChannelConfig(read, "cfg"));
+        QCOMPARE(read.first().MX_B_M, mine.MX_B_M);
+        Struct_ChannelConfig none = mine;
+        none.Name = "none";
+        QCOMPARE(modifyChannelConfigIf(none, none), CoefficientWrite::Failed);
+        // The history's restore checks the same way.
+        QVERIFY(modifyChannelCoefficients("cfg", "102", {"2", "0", "0", "0", "0", "0", "0", "0", "0"}));
+        QVERIFY(getChannelConfig(read, "cfg"));
+        QCOMPARE(read.first().MX_B_M, (QStringList{"1.5", "2"}));
+    }
+
+    // The calibration evidence on either engine: replaced samples keep the
+    // write order, a history row's id links its evidence, channel numbers
+    // order as numbers and a text among them is no error.
+    void calibrationEvidenceRoundTrip()
+    {
+        QList<Struct_CalibrationSample> samples;
+        for (const char* channel : {"1_102", "REF", "1_101"})
+            samples << Struct_CalibrationSample{"run", 1, 1, channel, 10, 1.5, 0.01, 1.4, 1.6, "t0", "t1"};
+        QVERIFY(addCalibrationSamples(samples));
+        samples[0].Mean = 2.5; // the point measured again
+        QVERIFY(addCalibrationSamples({samples[0]}));
+        QList<Struct_CalibrationSample> back;
+        QVERIFY(getCalibrationSamples("run", back));
+        QStringList order;
+        for (const auto& b : back)
+            order << b.Channel;
+        QCOMPARE(order, (QStringList{"REF", "1_101", "1_102"}));
+        QCOMPARE(back.last().Mean, 2.5);
+
+        qint64 first = 0, second = 0;
+        Struct_CalibrationHistory e;
+        e.StartTime = "run";
+        e.ConfigName = "cfg";
+        e.ChannelNumber = "10";
+        e.NewSet = QStringList{"1", "0"};
+        e.MaxResidual = 0.5;
+        e.MaxAsFound = std::numeric_limits<double>::quiet_NaN();
+        e.Evidence = "{\"points\":[]}";
+        QVERIFY(addCalibrationHistory(e, &first));
+        e.ChannelNumber = "2";
+        e.Evidence.clear();
+        QVERIFY(addCalibrationHistory(e, &second));
+        e.ChannelNumber = "x";
+        QVERIFY(addCalibrationHistory(e));
+        QVERIFY(first > 0 && second > first);
+        QList<Struct_CalibrationHistory> history;
+        QVERIFY(getCalibrationRunHistory("run", history));
+        QCOMPARE(history.size(), 3);
+        QCOMPARE(history[0].Evidence, QStringLiteral("{\"points\":[]}"));
+        QVERIFY(std::isnan(history[0].MaxAsFound));
+        QCOMPARE(history[0].MaxResidual, 0.5);
+        QList<QPair<QString, QString>> channels;
+        QVERIFY(getCalibrationHistoryChannels(channels));
+        QCOMPARE(channels.size(), 3);
+        QCOMPARE(channels[1].second + channels[2].second, QStringLiteral("210"));
+
+        QVERIFY(createChannelCalibration());
+        QVERIFY(putChannelCalibration({{"Points", "1"}, {"Points", "2"}}));
+        QString points;
+        QVERIFY(getChannelCalibration("Points", points));
+        QCOMPARE(points, QStringLiteral("2"));
+        Struct_Certificate c;
+        c.Number = "C-1";
+        QVERIFY(addCertificate(c));
+        QVERIFY(!addCertificate(c));
     }
 
 private:

@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 
+#include "SqlEngine.h"
 #include "Tool.h"
 
 #include <QCoreApplication>
@@ -11,10 +12,22 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QVariant>
+#include <QtDebug>
+
+#include <memory>
 
 TestWorkDir::TestWorkDir() : m_previous(QDir::currentPath())
 {
     QDir::setCurrent(m_dir.path());
+    if (TestSupport::serverEngine()) {
+        // A new working directory is a new lab: the server's database starts empty.
+        TestPgServer* server = TestSupport::labServer();
+        QString why;
+        if (!server || !server->resetDatabase(TestSupport::labDatabase(), &why)
+            || !server->writeSettings(m_dir.filePath(QString::fromLatin1(Tool::DatabaseSettingsFileName)),
+                                      TestSupport::labDatabase()))
+            qWarning().noquote() << "test server database not ready:" << why;
+    }
 }
 
 TestWorkDir::~TestWorkDir()
@@ -25,21 +38,63 @@ TestWorkDir::~TestWorkDir()
 
 namespace TestSupport {
 
-bool openDatabase() { return Tool::openDefaultDatabase(); }
-
-void closeDatabase()
+bool openDatabase()
 {
-    {
-        QSqlDatabase db = QSqlDatabase::database(QLatin1String(QSqlDatabase::defaultConnection), false);
-        if (db.isValid())
-            db.close();
+    QString why;
+    if (Tool::openConfiguredDatabase(&why))
+        return true;
+    qWarning().noquote() << "database not opened:" << why;
+    return false;
+}
+
+void closeDatabase() { Tool::closeDefaultDatabase(); }
+
+bool serverEngine() { return qEnvironmentVariable("ARQ_TEST_ENGINE").trimmed().toLower() == QLatin1String("postgresql"); }
+
+QString labDatabase() { return QStringLiteral("arqtest"); }
+
+namespace {
+std::unique_ptr<TestPgServer>& serverSlot()
+{
+    static std::unique_ptr<TestPgServer> server;
+    return server;
+}
+} // namespace
+
+TestPgServer* labServer(QString* why)
+{
+    std::unique_ptr<TestPgServer>& server = serverSlot();
+    if (server && server->isRunning())
+        return server.get();
+    server.reset(new TestPgServer);
+    QString error;
+    if (!server->start(&error) || !server->createDatabase(labDatabase(), &error)) {
+        if (why)
+            *why = error;
+        server.reset();
+        return nullptr;
     }
-    QSqlDatabase::removeDatabase(QLatin1String(QSqlDatabase::defaultConnection));
+    // The static slot's destructor stops it when the program ends.
+    return server.get();
+}
+
+void stopLabServer()
+{
+    closeDatabase();
+    serverSlot().reset();
 }
 
 QVariant scalar(const QString& sql)
 {
     QSqlQuery q;
+    if (!q.exec(sql) || !q.next())
+        return QVariant();
+    return q.value(0);
+}
+
+QVariant localScalar(const QString& sql)
+{
+    QSqlQuery q(Tool::Sql::localDatabase());
     if (!q.exec(sql) || !q.next())
         return QVariant();
     return q.value(0);

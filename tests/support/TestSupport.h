@@ -4,6 +4,8 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include "PgServer.h"
+
 // A fresh temporary working directory for one test: the program keeps every
 // file in its working directory, so each test case gets its own.
 class TestWorkDir
@@ -20,13 +22,28 @@ private:
     QString m_previous;
 };
 
+class TestPgServer;
+
 namespace TestSupport {
-// Opens "ARQ-310MX.db3" in the current directory as the default connection.
+// Opens the database the working directory's settings name as the default
+// connection: "ARQ-310MX.db3" there, or under ARQ_TEST_ENGINE=postgresql
+// the test server's database (emptied for every new TestWorkDir).
 bool openDatabase();
+// ARQ_TEST_ENGINE=postgresql: the store runs on a PostgreSQL server the
+// test program starts itself (ARQ_REQUIRE_ENGINE in initTestCase).
+bool serverEngine();
+// That server, started on first use; null when it cannot start (`why`).
+TestPgServer* labServer(QString* why = nullptr);
+// The server's database the tests use.
+QString labDatabase();
+void stopLabServer();
 void closeDatabase();
 // Runs one statement on the default connection and returns the first column
 // of the first row (for checks that the store API does not offer).
 QVariant scalar(const QString& sql);
+// The same on the connection of the bench's own tables (SystemSet,
+// ChannelCalibration, AcquisitionDevice): the default one on SQLite.
+QVariant localScalar(const QString& sql);
 // Path to a file in the source tree.
 QString sourcePath(const QString& relative);
 // True in CI (CI set and not "false"/"0"): a missing test package is a
@@ -45,6 +62,21 @@ bool isRoot();
 // in declaration order.
 bool otherShard(const QObject* test);
 } // namespace TestSupport
+
+// In initTestCase of a program that runs on either engine: under
+// ARQ_TEST_ENGINE=postgresql the test server is started, or the program is
+// skipped (failed in CI) without the server's packages.
+#define ARQ_REQUIRE_ENGINE()                                                                            \
+    do {                                                                                                \
+        if (TestSupport::serverEngine()) {                                                              \
+            QString why_;                                                                               \
+            const bool present_ = TestPgServer::available(&why_);                                       \
+            if (!present_)                                                                              \
+                qWarning().noquote() << "PostgreSQL tests need" << why_;                                \
+            ARQ_REQUIRE(present_, "postgresql libqt5sql5-psql");                                        \
+            QVERIFY2(TestSupport::labServer(&why_), qPrintable(why_));                                  \
+        }                                                                                               \
+    } while (false)
 
 // In a sharded program's init(): skips the functions of the other shards.
 #define ARQ_SHARD(test)                                                                                 \

@@ -2,6 +2,7 @@
 
 #include "ChannelModel.h"
 #include "Collection.h"
+#include "SqlEngine.h"
 #include "Tool.h"
 
 #include <QCoreApplication>
@@ -121,7 +122,9 @@ void OnlineSession::setContext(SystemContext* context)
     m_Start = QDateTime::fromString(context->StartTime, kTimeFormat);
     m_End = QDateTime::fromString(context->EndTime, kTimeFormat);
     m_Projects = OnlineRules::composeProjects(*context, QDateTime::currentDateTime());
-    m_DatabasePath = QSqlDatabase::database(QLatin1String(QSqlDatabase::defaultConnection), false).databaseName();
+    // Held scans wait beside the bench's own file, also while the shared
+    // records are on a lab server.
+    m_DatabasePath = Tool::Sql::localDatabase().databaseName();
     // Beside the database, one file per run: a file left by a run that
     // ended abnormally is never mixed into this one.
     if (!m_SideFile.isEmpty()) {
@@ -388,14 +391,25 @@ void OnlineSession::SaveAuditLog_slots(QString details)
 
 void OnlineSession::SetDialog_slots()
 {
-    const bool ok = m_Command.load() != Finish && !m_Stop;
+    bool ok = m_Command.load() != Finish && !m_Stop;
     if (ok && !m_Recording)
         qInfo() << "online acquisition: watching only, nothing is stored";
     if (ok && m_Recording) {
-        for (const Tool::Struct_Parameters& p : qAsConst(m_Projects))
-            if (!Tool::addParameters(p))
-                qWarning() << "online acquisition: project record" << p.Name << "not stored";
-        m_ProjectsStored = true;
+        // All the run's projects or none: on a lab server another bench may
+        // have taken a name since the set-up dialog checked it.
+        QString taken;
+        const Tool::StoreOutcome stored =
+            Tool::addProjects(m_Projects, QList<Tool::Struct_ParametersData>(), QString(), {}, &taken);
+        if (stored == Tool::StoreOutcome::NameTaken) {
+            qWarning().noquote() << "online acquisition: project name" << taken << "is taken; the run does not start";
+            emit message(tr("警告"), tr("项目名称已存在！") + QLatin1Char('\n') + taken);
+            setCommand(Finish);
+            ok = false;
+        } else {
+            if (stored != Tool::StoreOutcome::Stored)
+                qWarning() << "online acquisition: project records not stored";
+            m_ProjectsStored = true;
+        }
     }
     if (ok)
         startWorker(&OnlineSession::acquisitionWorker);
@@ -442,7 +456,8 @@ void OnlineSession::storeScan(int index, const QDateTime& time, const QList<Tool
             reportStoreFailure(tr("数据库写入失败，数据暂存内存并重试！"));
         return;
     }
-    if (!m_DatabasePath.isEmpty() && !QFileInfo::exists(m_DatabasePath)) {
+    if (Tool::currentEngine() == Tool::Engine::SQLite && !m_DatabasePath.isEmpty()
+        && !QFileInfo::exists(m_DatabasePath)) {
         // SQLite keeps writing into a removed file, which vanishes at close.
         if (!m_FileMissingReported) {
             m_FileMissingReported = true;

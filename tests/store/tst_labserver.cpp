@@ -1,0 +1,228 @@
+// The lab's PostgreSQL database: a bench's SQLite file moved into it (every
+// shared record copied exactly, in one transaction, names already in the lab
+// refused whole), and its backup by pg_dump, restored only into an empty one.
+#include "Backup.h"
+#include "CalibrationStore.h"
+#include "LabImport.h"
+#include "LabRecords.h"
+#include "TestSupport.h"
+#include "Tool.h"
+
+#include <QProcess>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QtTest>
+
+using namespace Tool;
+
+namespace {
+
+Struct_Parameters project(const QString& name)
+{
+    Struct_Parameters p;
+    p.Name = name;
+    p.Start = "2024-01-01 10:00:00";
+    p.End = "2024-01-01 11:00:00";
+    p.Channel = QStringList{"1-101", "1-102"};
+    return p;
+}
+
+Struct_CalibrationHistory history(const QString& run, const QString& evidence)
+{
+    Struct_CalibrationHistory e;
+    e.StartTime = run;
+    e.ConfigName = "cfgA";
+    e.ChannelNumber = "101";
+    e.NewSet = QStringList{"1.001", "-0.02"};
+    e.MaxResidual = 0.4;
+    e.MaxAsFound = 1.5;
+    e.Evidence = evidence;
+    return e;
+}
+
+int count(const QString& sql) { return TestSupport::scalar(sql).toInt(); }
+
+} // namespace
+
+class TestLabServer : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        qputenv("ARQ_TEST_ENGINE", "postgresql");
+        ARQ_REQUIRE_ENGINE();
+    }
+
+    void benchFileIntoTheLab()
+    {
+        TestWorkDir dir;
+        const QString bench = dir.file("bench.db3");
+        // The bench's own file, with texts the copy must keep as they are.
+        QVERIFY(openDefaultDatabase(bench));
+        Struct_ParametersData row{"A", QDateTime(QDate(2024, 1, 1), QTime(10, 0, 0, 250)), {"1.5", "x\ty", ""}};
+        QCOMPARE(addProjects({project("A")}, {row}, QString(), {}, nullptr), StoreOutcome::Stored);
+        {
+            QSqlQuery q;
+            // An older program's time without milliseconds, and a line break in a value.
+            QVERIFY(q.exec("insert into ParametersData values ('A', '2024-01-01 10:00:01', 'a\\b\nc')"));
+        }
+        QVERIFY(addChannelConfig(Struct_ChannelConfig{"cfgA", "t", "3107A-TC", "1", 1, {"101"}, {"CH"}, {"K"}, {"K"},
+                                                      {"二线制"}, {"1"}, {"0"}, {}, {}, {}, {}, {}, {}, {}, {"℃"}, "", "",
+                                                      {false}, {""}, {false}, {""}}));
+        QVERIFY(addCalibrationHistory(history("run-A", "{\"bench\":1}")));
+        QVERIFY(createChannelCalibrationData());
+        Struct_ChannelCalibrationData runRow;
+        runRow.StartTime = "run-A";
+        QVERIFY(addChannelCalibrationData(runRow));
+        QVERIFY(addCertificate(Struct_Certificate{"C-1", "t", "run-A", "cfgA", "", "", "", "", "{}"}));
+        Struct_ReferenceStandard standard;
+        standard.Serial = "S1";
+        standard.Certificate = "bench's";
+        QVERIFY(putReferenceStandard(standard));
+        standard.Serial = "S2";
+        QVERIFY(putReferenceStandard(standard));
+        closeDefaultDatabase();
+
+        // The lab already holds another bench's work, with a history id the file uses too.
+        QVERIFY(TestSupport::openDatabase());
+        QVERIFY(QSqlDatabase::database().driverName() == QLatin1String("QPSQL"));
+        QCOMPARE(addProject(project("B")), StoreOutcome::Stored);
+        qint64 labId = 0;
+        QVERIFY(addCalibrationHistory(history("run-B", QString()), &labId));
+        standard.Serial = "S1";
+        standard.Certificate = "lab's";
+        QVERIFY(putReferenceStandard(standard));
+
+        const ImportOutcome outcome = importBenchFile(bench);
+        QVERIFY2(outcome.ok, qPrintable(outcome.error));
+        QCOMPARE(outcome.projects, 1);
+        QCOMPARE(outcome.rows, 2);
+        QCOMPARE(outcome.kept, 1);
+        QList<Struct_ParametersData> rows;
+        QVERIFY(getParametersData(rows, "A"));
+        QCOMPARE(rows.size(), 2);
+        QCOMPARE(rows[0].Data, row.Data);
+        QCOMPARE(rows[0].Time, row.Time);
+        QCOMPARE(TestSupport::scalar("select Time from ParametersData where Data = E'a\\\\b\\nc'").toString(),
+                 QStringLiteral("2024-01-01 10:00:01"));
+        QList<Struct_CalibrationHistory> runs;
+        QVERIFY(getCalibrationRunHistory("run-A", runs));
+        QCOMPARE(runs.size(), 1);
+        QVERIFY(runs[0].Id != labId);
+        QCOMPARE(runs[0].Evidence, QStringLiteral("{\"bench\":1}"));
+        QCOMPARE(runs[0].NewSet, (QStringList{"1.001", "-0.02"}));
+        QVERIFY(getCalibrationRunHistory("run-B", runs) && runs.size() == 1 && runs[0].Evidence.isEmpty());
+        bool found = false;
+        QVERIFY(getReferenceStandard("S1", standard, found) && found);
+        QCOMPARE(standard.Certificate, QStringLiteral("lab's")); // the lab's record is kept
+        QVERIFY(getReferenceStandard("S2", standard, found) && found);
+        QCOMPARE(count("select count(*) from ChannelCalibrationData where StartTime = 'run-A'"), 1);
+        QList<Struct_ChannelConfig> configs;
+        QVERIFY(getChannelConfig(configs, "cfgA") && configs.size() == 1);
+        QCOMPARE(configs[0].MX_B_M, QStringList{"1"});
+
+        // Again: every name is taken now, and nothing at all is copied.
+        const int before = count("select count(*) from ParametersData");
+        const ImportOutcome again = importBenchFile(bench);
+        QVERIFY(!again.ok);
+        QCOMPARE(again.taken, (QStringList{"A", "cfgA", "C-1"}));
+        QCOMPARE(count("select count(*) from ParametersData"), before);
+        QCOMPARE(count("select count(*) from CalibrationHistory"), 2);
+
+        // The command says so too, with its own exit status.
+        closeDefaultDatabase();
+        QProcess tool;
+        tool.setWorkingDirectory(dir.path());
+        tool.start(qEnvironmentVariable("ARQ_BINARY_DIR") + "/tools/lab-import/arq-lab-import", {bench});
+        QVERIFY(tool.waitForFinished(60000));
+        QCOMPARE(tool.exitCode(), 2);
+        QVERIFY(QString::fromUtf8(tool.readAllStandardError()).contains("cfgA"));
+        QVERIFY(!importBenchFile(dir.file("missing.db3")).ok);
+    }
+
+    void dumpAndRestoreIntoAnEmptyDatabase()
+    {
+        QTemporaryDir backups;
+        const QString dump = Backup::serverDumpTarget(backups.path(), QDateTime(QDate(2026, 1, 2), QTime(3, 4)));
+        QVERIFY(dump.endsWith("2026_01_02_03_04_ARQ-310MX.dump"));
+        {
+            TestWorkDir dir;
+            QVERIFY(TestSupport::openDatabase());
+            QCOMPARE(addProjects({project("kept")}, {{"kept", QDateTime::currentDateTime(), {"1", "2"}}}, QString(), {},
+                                 nullptr),
+                     StoreOutcome::Stored);
+            QVERIFY(addCalibrationHistory(history("run", "{}")));
+            QString detail;
+            QCOMPARE(Backup::dumpServer(dump, &detail), Backup::ServerResult::Done);
+            QVERIFY2(QFileInfo(dump).size() > 0, qPrintable(detail));
+            QCOMPARE(Backup::dumpServer(dump), Backup::ServerResult::TargetExists);
+            // Into a database with records: refused, the records stay.
+            QCOMPARE(Backup::restoreServer(dump, &detail), Backup::ServerResult::NotEmpty);
+            QCOMPARE(count("select count(*) from Parameters"), 1);
+            QCOMPARE(Backup::restoreServer(backups.filePath("none.dump")), Backup::ServerResult::Failed);
+        }
+        // A new lab database (emptied by the work directory): restored whole.
+        TestWorkDir dir;
+        QVERIFY(TestSupport::openDatabase());
+        QString detail;
+        QCOMPARE(Backup::restoreServer(dump, &detail), Backup::ServerResult::Done);
+        QList<Struct_ParametersData> rows;
+        QVERIFY(getParametersData(rows, "kept"));
+        QCOMPARE(rows.size(), 1);
+        QCOMPARE(rows[0].Data, (QStringList{"1", "2"}));
+        // The restored identity goes on after the restored ids.
+        qint64 id = 0;
+        QVERIFY(addCalibrationHistory(history("run-2", QString()), &id));
+        QCOMPARE(count("select count(*) from CalibrationHistory"), 2);
+        QVERIFY(id > TestSupport::scalar("select min(Id) from CalibrationHistory").toLongLong());
+        QCOMPARE(addProject(project("kept")), StoreOutcome::NameTaken); // the unique key came back too
+    }
+
+    // The server stops in the middle of a run and comes back: the scans
+    // written meanwhile fail (the session holds them), and the next write
+    // after the restart goes in on a connection opened again; nothing twice.
+    void serverOutageAndReturn()
+    {
+        TestWorkDir dir;
+        QVERIFY(TestSupport::openDatabase());
+        TestPgServer* server = TestSupport::labServer();
+        QVERIFY(server);
+        const QDateTime t0(QDate(2026, 1, 1), QTime(8, 0));
+        QVERIFY(addParametersDataBulk({{"run", t0, {"1"}}}, 200));
+        QVERIFY(server->pause());
+        QVERIFY(!addParametersDataBulk({{"run", t0.addSecs(1), {"2"}}}, 200));
+        QVERIFY(!addParametersDataBulk({{"run", t0.addSecs(1), {"2"}}}, 200)); // still away
+        QList<Struct_Parameters> projects;
+        QVERIFY(!getParameters(projects, ""));
+        QString why;
+        QVERIFY2(server->resume(&why), qPrintable(why));
+        // Whatever asks first (here the report page's read) finds the connection open again.
+        QVERIFY(getParameters(projects, ""));
+        QVERIFY(addParametersDataBulk({{"run", t0.addSecs(1), {"2"}}, {"run", t0.addSecs(2), {"3"}}}, 200));
+        // Never inside a transaction: its statements would go on outside it.
+        {
+            Transaction transaction;
+            QVERIFY(transaction.isOpen());
+            QVERIFY(addChannelConfig(Struct_ChannelConfig{"in-tx", "t", "m", "1", 1, {"101"}, {}, {}, {}, {}, {"1"},
+                                                          {"0"}, {}, {}, {}, {}, {}, {}, {}, {}, "", "", {}, {}, {}, {}}));
+            QVERIFY(server->pause());
+            QVERIFY2(server->resume(&why), qPrintable(why));
+            QVERIFY(!addChannelConfig(Struct_ChannelConfig{"after", "t", "m", "1", 1, {"101"}, {}, {}, {}, {}, {"1"},
+                                                           {"0"}, {}, {}, {}, {}, {}, {}, {}, {}, "", "", {}, {}, {}, {}}));
+            QVERIFY(!transaction.commit());
+        }
+        QList<Struct_ChannelConfig> configs;
+        QVERIFY(getChannelConfig(configs, ""));
+        QVERIFY(configs.isEmpty()); // neither the one before nor the one after the break
+        QList<Struct_ParametersData> rows;
+        QVERIFY(getParametersData(rows, "run"));
+        QStringList values;
+        for (const auto& r : rows)
+            values << r.Data.join(QLatin1Char(','));
+        QCOMPARE(values, (QStringList{"1", "2", "3"}));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestLabServer)
+#include "tst_labserver.moc"
