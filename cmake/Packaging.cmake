@@ -44,9 +44,9 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt5sql5-sqlite (>= 5.15)")
 # Chinese text in PDF reports and certificates, Qt's own dialogs in Chinese,
 # the lab database's driver, and the opener of the help document.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-noto-cjk, qttranslations5-l10n, libqt5sql5-psql, xdg-utils")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-noto-cjk, qttranslations5-l10n, libqt5sql5-psql, postgresql-client, xdg-utils")
 # pg_dump for backing up a lab database; bluetoothd for the Bluetooth LE thermometer.
-set(CPACK_DEBIAN_PACKAGE_SUGGESTS "postgresql-client, bluez")
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "postgresql, bluez")
 
 # Debian's documents of every package: its changelog (dated by the last
 # commit, so that a build of one commit gives one file), its copyright, and
