@@ -396,7 +396,7 @@
     </message>
     <message>
         <source>两点热电偶拟合和五点铂电阻拟合在拟合点上是精确的，残差为0；超出拟合点数（%1个）的温度点只用于校验，其残差说明拟合的好坏。</source>
-        <translation>Two-point thermocouple and five-point platinum fits are exact at their points (residual 0); points beyond the fit's %1 only check it, and their residuals show how well it fits.</translation>
+        <translation>Two-point thermocouple and five-point platinum fits are exact at their points (residual 0); points beyond the fit&apos;s %1 only check it, and their residuals show how well it fits.</translation>
     </message>
     <message>
         <source>热敏电阻系数由全部%1个温度点按最小二乘拟合，残差说明拟合的好坏。</source>
@@ -404,15 +404,15 @@
     </message>
     <message>
         <source>残差限：%1 mK；每个通道的最大残差加粗显示，超限的标红。</source>
-        <translation>Residual limit: %1 mK; each channel's largest residual is in bold, red when beyond the limit.</translation>
+        <translation>Residual limit: %1 mK; each channel&apos;s largest residual is in bold, red when beyond the limit.</translation>
     </message>
     <message>
         <source>未设残差限；每个通道的最大残差加粗显示。</source>
-        <translation>No residual limit set; each channel's largest residual is in bold.</translation>
+        <translation>No residual limit set; each channel&apos;s largest residual is in bold.</translation>
     </message>
     <message>
         <source>“写入”保存系数，“放弃”不写入任何数据并保留本次校准数据。</source>
-        <translation>"Write" stores the coefficients; "Discard" writes nothing and keeps this run's data.</translation>
+        <translation>&quot;Write&quot; stores the coefficients; &quot;Discard&quot; writes nothing and keeps this run&apos;s data.</translation>
     </message>
     <message>
         <source>%1 最大残差 %2 mK%3</source>
@@ -471,7 +471,7 @@
     </message>
     <message>
         <source>温度点数不符合该类型的拟合要求</source>
-        <translation>the number of points does not fit this kind's fit</translation>
+        <translation>the number of points does not fit this kind&apos;s fit</translation>
     </message>
     <message>
         <source>两个拟合点的标准温度相同（相差小于1 ℃）</source>
@@ -499,7 +499,7 @@
     </message>
     <message>
         <source>%1 温度点%2：读数“%3”或标准“%4”不是数字</source>
-        <translation>%1 point %2: reading "%3" or reference "%4" is no number</translation>
+        <translation>%1 point %2: reading &quot;%3&quot; or reference &quot;%4&quot; is no number</translation>
     </message>
     <message>
         <source>标准器证书</source>
@@ -536,6 +536,10 @@
     <message>
         <source>拟合残差</source>
         <translation>fit residual</translation>
+    </message>
+    <message>
+        <source>通道配置在本次校准开始后已被修改（可能在另一台工作站），系数未写入！</source>
+        <translation>The channel configuration was changed after this calibration started (perhaps on another workstation); the coefficients were not written!</translation>
     </message>
 </context>
 <context>
@@ -666,7 +670,7 @@
     </message>
     <message>
         <source>温场待机温度 %1 ℃ 设置失败！</source>
-        <translation>Setting the source's standby set-point %1 ℃ failed!</translation>
+        <translation>Setting the source&apos;s standby set-point %1 ℃ failed!</translation>
     </message>
     <message>
         <source>标准器 %1（证书 %2）已于 %3 到期，不能用于校准！</source>
@@ -737,7 +741,7 @@
     </message>
     <message>
         <source>请先在“标准器与实验室记录”中填写实验室名称和签发人！</source>
-        <translation>Enter the laboratory name and a signatory in "Standards and lab records" first!</translation>
+        <translation>Enter the laboratory name and a signatory in &quot;Standards and lab records&quot; first!</translation>
     </message>
     <message>
         <source>请输入证书编号！</source>
@@ -1217,11 +1221,11 @@
     </message>
     <message>
         <source>采集设备%1和采集设备%2使用同一通道配置“%3”，且都选择了通道%4，同一通道不能同时校准两次!</source>
-        <translation>Acquisition devices %1 and %2 use the same channel configuration "%3" and both chose channel(s) %4; a channel cannot be calibrated twice at once!</translation>
+        <translation>Acquisition devices %1 and %2 use the same channel configuration &quot;%3&quot; and both chose channel(s) %4; a channel cannot be calibrated twice at once!</translation>
     </message>
     <message>
         <source>校准结果已放弃，未写入任何数据；按“结束”可再次查看并写入。</source>
-        <translation>Result discarded, nothing written; press "End" to review and write it again.</translation>
+        <translation>Result discarded, nothing written; press &quot;End&quot; to review and write it again.</translation>
     </message>
     <message>
         <source>采集设备</source>
@@ -1911,6 +1915,33 @@
     </message>
 </context>
 <context>
+    <name>LabImport</name>
+    <message>
+        <source>用法：arq-lab-import 工作站数据库文件</source>
+        <translation>Usage: arq-lab-import BENCH_DATABASE_FILE</translation>
+    </message>
+    <message>
+        <source>打开实验室数据库失败：</source>
+        <translation>Opening the lab database failed: </translation>
+    </message>
+    <message>
+        <source>database.ini 未指定实验室数据库服务器（engine=postgresql）。</source>
+        <translation>database.ini names no lab database server (engine=postgresql).</translation>
+    </message>
+    <message>
+        <source>实验室数据库中已有同名记录，未导入任何数据：</source>
+        <translation>The lab database already holds records of these names; nothing was imported: </translation>
+    </message>
+    <message>
+        <source>导入失败，未导入任何数据：</source>
+        <translation>Import failed; nothing was imported: </translation>
+    </message>
+    <message>
+        <source>已导入 %1 个项目、%2 行采集数据；实验室已有的 %3 条标准器等记录保持不变。</source>
+        <translation>Imported %1 projects and %2 scan rows; %3 standard and similar records the lab already had were kept unchanged.</translation>
+    </message>
+</context>
+<context>
     <name>LabRecordsDialog</name>
     <message>
         <source>标准器与实验室记录</source>
@@ -2022,7 +2053,7 @@
     </message>
     <message>
         <source>U 与温场数值可填一个值，或按温度的表“温度:值;温度:值”（如 -80:0.02;0:0.01）；日期格式 yyyy-MM-dd；标准器类型为 KORVA 5310A、干式炉-R、油槽-R 或 手动（序列号填“手动”）。</source>
-        <translation>U and the source values take one value or a table over temperature "t:value;t:value" (e.g. -80:0.02;0:0.01); dates as yyyy-MM-dd; the kind of a standard is KORVA 5310A, 干式炉-R, 油槽-R or 手动 (serial number "手动").</translation>
+        <translation>U and the source values take one value or a table over temperature &quot;t:value;t:value&quot; (e.g. -80:0.02;0:0.01); dates as yyyy-MM-dd; the kind of a standard is KORVA 5310A, 干式炉-R, 油槽-R or 手动 (serial number &quot;手动&quot;).</translation>
     </message>
     <message>
         <source>添加行</source>
@@ -2046,7 +2077,7 @@
     </message>
     <message>
         <source>%1第%2行“%3”无效，未保存！</source>
-        <translation>%1, row %2: "%3" is not valid; nothing saved!</translation>
+        <translation>%1, row %2: &quot;%3&quot; is not valid; nothing saved!</translation>
     </message>
     <message>
         <source>记录已保存！</source>
@@ -2065,7 +2096,7 @@
     </message>
     <message>
         <source>&lt;h3&gt;ARQ-310MX 开发者社区&lt;/h3&gt;&lt;p&gt;问题报告与功能建议请提交到项目的问题跟踪系统。&lt;/p&gt;&lt;p&gt;提交问题时请附上工作目录中当天的日志文件（log_日期.log）。&lt;/p&gt;</source>
-        <translation>&lt;h3&gt;ARQ-310MX developer community&lt;/h3&gt;&lt;p&gt;Please report problems and suggest features in the project's issue tracker.&lt;/p&gt;&lt;p&gt;Attach the day's log file (log_date.log) from the working directory to a report.&lt;/p&gt;</translation>
+        <translation>&lt;h3&gt;ARQ-310MX developer community&lt;/h3&gt;&lt;p&gt;Please report problems and suggest features in the project&apos;s issue tracker.&lt;/p&gt;&lt;p&gt;Attach the day&apos;s log file (log_date.log) from the working directory to a report.&lt;/p&gt;</translation>
     </message>
 </context>
 <context>
@@ -2145,6 +2176,10 @@
     <message>
         <source>数据库写入失败，%1次扫描的数据未存入数据库，暂存在文件%2中，下次启动程序时自动存入。</source>
         <translation>Database writes failed: %1 scans were not stored in the database. They are kept in the file %2 and are stored automatically the next time the program starts.</translation>
+    </message>
+    <message>
+        <source>项目名称已存在！</source>
+        <translation>The project name already exists!</translation>
     </message>
 </context>
 <context>
@@ -2281,7 +2316,7 @@
     </message>
     <message>
         <source>脱机采集的扫描间隔须为整数秒，请修改设备的扫描间隔：</source>
-        <translation>The offline scan interval must be a whole number of seconds; change the device's scan interval: </translation>
+        <translation>The offline scan interval must be a whole number of seconds; change the device&apos;s scan interval: </translation>
     </message>
     <message>
         <source>文件打开失败！</source>
@@ -2527,7 +2562,7 @@
     </message>
     <message>
         <source>采集设备%1的通道配置“%2”不存在，请重新设置该设备！</source>
-        <translation>The channel configuration "%2" of acquisition device %1 no longer exists; set the device up again!</translation>
+        <translation>The channel configuration &quot;%2&quot; of acquisition device %1 no longer exists; set the device up again!</translation>
     </message>
     <message>
         <source>采集设备参数将以第一台设备为准！</source>
@@ -2582,7 +2617,7 @@
     </message>
     <message>
         <source>不保存</source>
-        <translation>Don't Save</translation>
+        <translation>Don&apos;t Save</translation>
     </message>
     <message>
         <source>取消</source>
@@ -2684,6 +2719,88 @@
     <message>
         <source>参数设置中，请稍等...</source>
         <translation>Setting parameters, please wait...</translation>
+    </message>
+</context>
+<context>
+    <name>ReportCsv</name>
+    <message>
+        <source>时间</source>
+        <translation>Time</translation>
+    </message>
+</context>
+<context>
+    <name>ReportFailure</name>
+    <message>
+        <source>磁盘空间不足。</source>
+        <translation>The disk is full.</translation>
+    </message>
+    <message>
+        <source>没有写入权限，或文件正被其他程序打开。</source>
+        <translation>No permission to write, or the file is open in another program.</translation>
+    </message>
+    <message>
+        <source>保存位置是只读的。</source>
+        <translation>The save location is read-only.</translation>
+    </message>
+    <message>
+        <source>保存路径不存在。</source>
+        <translation>The folder to save in does not exist.</translation>
+    </message>
+    <message>
+        <source>保存路径是一个文件夹。</source>
+        <translation>The path is a folder.</translation>
+    </message>
+    <message>
+        <source>文件正被其他程序使用。</source>
+        <translation>The file is in use by another program.</translation>
+    </message>
+    <message>
+        <source>内存不足。</source>
+        <translation>Out of memory.</translation>
+    </message>
+    <message>
+        <source>磁盘读写错误。</source>
+        <translation>Disk read/write error.</translation>
+    </message>
+    <message>
+        <source>文件名过长。</source>
+        <translation>The file name is too long.</translation>
+    </message>
+    <message>
+        <source>系统错误：%1</source>
+        <translation>System error: %1</translation>
+    </message>
+    <message>
+        <source>写入文件失败。</source>
+        <translation>Writing the file failed.</translation>
+    </message>
+    <message>
+        <source>写入文件失败：%1</source>
+        <translation>Writing the file failed: %1</translation>
+    </message>
+    <message>
+        <source>无法创建工作簿文件。</source>
+        <translation>The workbook file could not be created.</translation>
+    </message>
+    <message>
+        <source>临时文件夹无法写入或已满。</source>
+        <translation>The temporary folder cannot be written or is full.</translation>
+    </message>
+    <message>
+        <source>写入工作簿失败，磁盘可能已满。</source>
+        <translation>Writing the workbook failed; the disk may be full.</translation>
+    </message>
+    <message>
+        <source>写入工作簿失败（错误 %1）。</source>
+        <translation>Writing the workbook failed (error %1).</translation>
+    </message>
+    <message>
+        <source>未选择保存路径。</source>
+        <translation>No path chosen to save to.</translation>
+    </message>
+    <message>
+        <source>文件是只读的，或正被其他程序打开。</source>
+        <translation>The file is read-only or open in another program.</translation>
     </message>
 </context>
 <context>
@@ -2887,6 +3004,18 @@
         <source>设置失败！</source>
         <translation>Saving the settings failed!</translation>
     </message>
+    <message>
+        <source>未找到 %1，无法备份实验室数据库服务器（Debian：安装 postgresql-client）！</source>
+        <translation>%1 not found: the lab&apos;s database server cannot be backed up (Debian: install postgresql-client)!</translation>
+    </message>
+    <message>
+        <source>未找到 %1，无法恢复实验室数据库服务器（Debian：安装 postgresql-client）！</source>
+        <translation>%1 not found: the lab&apos;s database server cannot be restored (Debian: install postgresql-client)!</translation>
+    </message>
+    <message>
+        <source>实验室数据库中已有记录，只能恢复到空数据库！</source>
+        <translation>The lab database already holds records; a backup can only be restored into an empty database!</translation>
+    </message>
 </context>
 <context>
     <name>Tervan</name>
@@ -3029,6 +3158,14 @@
     <message>
         <source>校准证书</source>
         <translation>Certificates</translation>
+    </message>
+    <message>
+        <source>无法连接实验室数据库服务器：
+%1
+是否改用本机数据库文件？</source>
+        <translation>Cannot connect to the lab&apos;s database server:
+%1
+Work on this computer&apos;s database file instead?</translation>
     </message>
 </context>
 <context>
@@ -3304,6 +3441,50 @@
         <source>竖向分析表</source>
         <translation> vertical analysis</translation>
     </message>
+    <message>
+        <source>采集信息:</source>
+        <translation>Acquisition:</translation>
+    </message>
+    <message>
+        <source>采集开始时间：</source>
+        <translation>Acquisition start: </translation>
+    </message>
+    <message>
+        <source>采集结束时间：</source>
+        <translation>Acquisition end: </translation>
+    </message>
+    <message>
+        <source>扫描间隔：</source>
+        <translation>Scan interval: </translation>
+    </message>
+    <message>
+        <source>打印间隔：</source>
+        <translation>Print interval: </translation>
+    </message>
+    <message>
+        <source>统计时间段:</source>
+        <translation>Segments:</translation>
+    </message>
+    <message>
+        <source>备注</source>
+        <translation>Remark</translation>
+    </message>
+    <message>
+        <source>开始时间</source>
+        <translation>Start time</translation>
+    </message>
+    <message>
+        <source>结束时间</source>
+        <translation>End time</translation>
+    </message>
+    <message>
+        <source>通道列表:</source>
+        <translation>Channels:</translation>
+    </message>
+    <message>
+        <source>共 %1 个通道</source>
+        <translation>%1 channels in all</translation>
+    </message>
 </context>
 <context>
     <name>VerificationReportExport</name>
@@ -3399,6 +3580,10 @@
         <source>保存文件</source>
         <translation>Save file</translation>
     </message>
+    <message>
+        <source>仅数据表，UTF-8 编码的逗号分隔文件</source>
+        <translation>Data table only, a comma-separated file in UTF-8</translation>
+    </message>
 </context>
 <context>
     <name>VerificationReportPDF</name>
@@ -3481,6 +3666,42 @@
     <message>
         <source>竖向分析表</source>
         <translation> vertical analysis</translation>
+    </message>
+    <message>
+        <source>无法开始绘制PDF文件。</source>
+        <translation>The PDF file could not be started.</translation>
+    </message>
+    <message>
+        <source>采集时间：</source>
+        <translation>Acquisition: </translation>
+    </message>
+    <message>
+        <source> 至 </source>
+        <translation> to </translation>
+    </message>
+    <message>
+        <source>扫描间隔：</source>
+        <translation>Scan interval: </translation>
+    </message>
+    <message>
+        <source>打印间隔：</source>
+        <translation>Print interval: </translation>
+    </message>
+    <message>
+        <source>统计时间段:</source>
+        <translation>Segments:</translation>
+    </message>
+    <message>
+        <source>通道列表:</source>
+        <translation>Channels:</translation>
+    </message>
+    <message>
+        <source>共 %1 个通道</source>
+        <translation>%1 channels in all</translation>
+    </message>
+    <message>
+        <source>（另有 %1 个）</source>
+        <translation> (and %1 more)</translation>
     </message>
 </context>
 <context>
