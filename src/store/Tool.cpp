@@ -262,7 +262,8 @@ void applyServerSettings(QSqlDatabase& db, const DatabaseSettings& settings)
     db.setDatabaseName(settings.database);
     db.setUserName(settings.user);
     db.setPassword(settings.password);
-    QStringList options{QStringLiteral("connect_timeout=10"), QStringLiteral("application_name=ARQ-310MX")};
+    // A lab server answers within milliseconds; a longer wait is a server out of reach.
+    QStringList options{QStringLiteral("connect_timeout=3"), QStringLiteral("application_name=ARQ-310MX")};
     if (!settings.options.isEmpty())
         options << settings.options;
     db.setConnectOptions(options.join(QLatin1Char(';')));
