@@ -108,18 +108,8 @@ bool ReportCsv::put(const char* data, int size)
 // "yyyy-MM-dd HH:mm:ss[.zzz]" in local time; returns the length.
 int ReportCsv::timeText(qint64 ms, char* out)
 {
-    constexpr qint64 quarter = 15 * 60 * 1000, dayMs = 24 * 3600 * 1000;
-    const qint64 bucket = ms >= 0 ? ms / quarter : (ms - quarter + 1) / quarter;
-    if (bucket != m_bucket) {
-        const qint64 first = bucket * quarter;
-        const int offset = QDateTime::fromMSecsSinceEpoch(first).offsetFromUtc();
-        m_changes = QDateTime::fromMSecsSinceEpoch(first + quarter - 1).offsetFromUtc() != offset;
-        m_offsetMs = qint64(offset) * 1000;
-        m_bucket = bucket;
-    }
-    // Inside a quarter hour where the zone changes, this time's own offset.
-    const qint64 local =
-        ms + (m_changes ? qint64(QDateTime::fromMSecsSinceEpoch(ms).offsetFromUtc()) * 1000 : m_offsetMs);
+    constexpr qint64 dayMs = 24 * 3600 * 1000;
+    const qint64 local = m_clock.localMs(ms);
     qint64 days = local / dayMs, inDay = local % dayMs;
     if (inDay < 0) {
         inDay += dayMs;

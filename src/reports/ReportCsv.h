@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Records.h"
+#include "ReportData.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -75,7 +76,5 @@ private:
     const std::atomic<bool>* m_cancel = nullptr;
     QElapsedTimer m_progressClock;
     // Local time: the offset from UTC is looked up once per quarter hour.
-    qint64 m_bucket = std::numeric_limits<qint64>::min();
-    qint64 m_offsetMs = 0;
-    bool m_changes = false;
+    LocalClock m_clock;
 };

@@ -179,14 +179,8 @@ ReportData ReportData::build(int decimals, const QList<bool>& flags, const Tool:
                              const QList<QDateTime>& segmentEnd, const QStringList& segmentRemarks)
 {
     QVector<qint64> times;
-    QVector<QVector<double>> columns(project.Channel.size());
-    times.reserve(rows.size());
-    for (const Tool::Struct_ParametersData& row : rows) {
-        times << row.Time.toMSecsSinceEpoch();
-        for (int i = 0; i < columns.size(); ++i)
-            // A text that is no number (or a missing one) is left out of the statistics.
-            columns[i] << parse(row.Data.value(i));
-    }
+    QVector<QVector<double>> columns;
+    toColumns(rows, project.Channel.size(), &times, &columns);
     return build(decimals, flags, project, times, columns, segmentStart, segmentEnd, segmentRemarks);
 }
 
@@ -316,9 +310,24 @@ QString ScanTimeText::operator()(qint64 ms)
     return QString::fromLatin1(text);
 }
 
-void ScanTimeText::write(qint64 ms, char* out, int size)
+void ReportData::toColumns(const QList<Tool::Struct_ParametersData>& rows, int channels,
+                           QVector<qint64>* times, QVector<QVector<double>>* columns)
 {
-    constexpr qint64 quarter = 15 * 60 * 1000, day = 24 * 3600 * 1000;
+    times->clear();
+    times->reserve(rows.size());
+    columns->fill({}, channels);
+    for (QVector<double>& column : *columns)
+        column.reserve(rows.size());
+    for (const Tool::Struct_ParametersData& row : rows) {
+        *times << row.Time.toMSecsSinceEpoch();
+        for (int i = 0; i < channels; ++i)
+            (*columns)[i] << parse(row.Data.value(i));
+    }
+}
+
+qint64 LocalClock::localMs(qint64 ms)
+{
+    constexpr qint64 quarter = 15 * 60 * 1000;
     const qint64 bucket = ms >= 0 ? ms / quarter : (ms - quarter + 1) / quarter;
     if (bucket != m_bucket) {
         const qint64 first = bucket * quarter;
@@ -327,31 +336,26 @@ void ScanTimeText::write(qint64 ms, char* out, int size)
         m_offsetMs = qint64(offset) * 1000;
         m_bucket = bucket;
     }
-    int month, dayOfMonth, hour, minute, second, milli;
-    if (m_changes) {
-        // The zone changes inside this quarter hour: ask for this time itself.
-        const QDateTime t = QDateTime::fromMSecsSinceEpoch(ms);
-        month = t.date().month();
-        dayOfMonth = t.date().day();
-        hour = t.time().hour();
-        minute = t.time().minute();
-        second = t.time().second();
-        milli = t.time().msec();
-    } else {
-        const qint64 local = ms + m_offsetMs;
-        qint64 days = local / day, inDay = local % day;
-        if (inDay < 0) {
-            inDay += day;
-            --days;
-        }
-        const QDate date = QDate::fromJulianDay(days + 2440588); // 1970-01-01
-        month = date.month();
-        dayOfMonth = date.day();
-        hour = int(inDay / 3600000);
-        minute = int(inDay / 60000 % 60);
-        second = int(inDay / 1000 % 60);
-        milli = int(inDay % 1000);
+    // Inside a quarter hour where the zone changes, this time's own offset.
+    return ms + (m_changes ? qint64(QDateTime::fromMSecsSinceEpoch(ms).offsetFromUtc()) * 1000 : m_offsetMs);
+}
+
+void ScanTimeText::write(qint64 ms, char* out, int size)
+{
+    constexpr qint64 day = 24 * 3600 * 1000;
+    const qint64 local = m_clock.localMs(ms);
+    qint64 days = local / day, inDay = local % day;
+    if (inDay < 0) {
+        inDay += day;
+        --days;
     }
+    const QDate date = QDate::fromJulianDay(days + 2440588); // 1970-01-01
+    const int month = date.month();
+    const int dayOfMonth = date.day();
+    const int hour = int(inDay / 3600000);
+    const int minute = int(inDay / 60000 % 60);
+    const int second = int(inDay / 1000 % 60);
+    const int milli = int(inDay % 1000);
     std::snprintf(out, size_t(size), "%02d-%02d %02d:%02d:%02d.%03d", month, dayOfMonth, hour, minute, second, milli);
 }
 

@@ -46,6 +46,10 @@ struct ReportData
     // A stored value text as a number: NaN when it is no (finite) number.
     static double parse(const QString& text);
     static double parse(const QStringRef& text);
+    // Rows as texts into the compact form: times and one column per channel
+    // (a value that is no number is NaN: an empty cell, no statistics).
+    static void toColumns(const QList<Tool::Struct_ParametersData>& rows, int channels,
+                          QVector<qint64>* times, QVector<QVector<double>>* columns);
     // An interval text in seconds as whole milliseconds (rounded).
     static qint64 milliseconds(const QString& seconds);
     // Rows kept by the print interval: every step-th, step = print ms / scan ms
@@ -111,6 +115,21 @@ struct ReportData
 // "MM-dd hh:mm:ss.zzz" of scan times in local time, fast: the zone offset is
 // looked up once per quarter hour (per time where it changes inside one),
 // not once per row. One object per thread.
+// Local wall-clock milliseconds of an instant. The zone's offset is looked
+// up once per quarter hour (the finest step zones change by), and per instant
+// only inside a quarter hour where it changes: a week of rows makes 672
+// lookups instead of 604,800.
+class LocalClock
+{
+public:
+    qint64 localMs(qint64 ms);
+
+private:
+    qint64 m_bucket = std::numeric_limits<qint64>::min();
+    qint64 m_offsetMs = 0;
+    bool m_changes = false;
+};
+
 class ScanTimeText
 {
 public:
@@ -119,9 +138,7 @@ public:
     void write(qint64 ms, char* out, int size);
 
 private:
-    qint64 m_bucket = std::numeric_limits<qint64>::min();
-    qint64 m_offsetMs = 0;
-    bool m_changes = false;
+    LocalClock m_clock;
 };
 
 // The statistics both writers print, and their texts.

@@ -196,15 +196,8 @@ void VerificationReportPDF::setData(int decimals, const QList<bool>& tableFlags,
                                     const QStringList& segmentRemarks)
 {
     QVector<qint64> times;
-    QVector<QVector<double>> columns(project.Channel.size());
-    times.reserve(rows.size());
-    for (QVector<double>& column : columns)
-        column.reserve(rows.size());
-    for (const Tool::Struct_ParametersData& row : rows) {
-        times << row.Time.toMSecsSinceEpoch();
-        for (int i = 0; i < columns.size(); ++i)
-            columns[i] << ReportData::parse(row.Data.value(i)); // no number: an empty cell, no statistics
-    }
+    QVector<QVector<double>> columns;
+    ReportData::toColumns(rows, project.Channel.size(), &times, &columns);
     setData(decimals, tableFlags, project, times, columns, segmentStart, segmentEnd, segmentRemarks);
 }
 
