@@ -44,7 +44,7 @@ QStringList cells(const ChannelCheck& c, const PointCheck& p, const QString& mod
 {
     return {c.Label,
             QString::number(p.Point),
-            p.Check ? CalibrationResultDialog::tr("校验") : CalibrationResultDialog::tr("拟合"),
+            p.Check ? CalibrationResultDialog::tr("核查") : CalibrationResultDialog::tr("拟合"),
             QString::number(p.Reference, 'f', 4),
             QString::number(p.Reading, 'f', mode == QStringLiteral("热电偶") ? 4 : 5),
             number(p.Fitted, 4),
@@ -59,16 +59,24 @@ QStringList cells(const ChannelCheck& c, const PointCheck& p, const QString& mod
 
 QString CalibrationResultDialog::note(const CalibrationSave::Report& report, double limitMk)
 {
-    QString text = report.exact ? tr("两点热电偶拟合和五点铂电阻拟合在拟合点上是精确的，残差为0；"
-                                     "超出拟合点数（%1个）的温度点只用于校验，其残差说明拟合的好坏。")
-                                      .arg(report.fitPoints)
-                                : tr("热敏电阻系数由全部%1个温度点按最小二乘拟合，残差说明拟合的好坏。")
+    QString text = report.exact ? tr("拟合点数等于待定系数个数，拟合在拟合点上是精确的（残差为0）；"
+                                     "核查点不参与拟合，其残差是对拟合的独立检验。")
+                                : tr("系数由%1个拟合点按最小二乘拟合；拟合点的残差和标准误差s说明拟合的好坏，"
+                                     "核查点不参与拟合，其残差是对拟合的独立检验。")
                                       .arg(report.fitPoints);
     text += QLatin1Char('\n');
     text += limitMk > 0 ? tr("残差限：%1 mK；每个通道的最大残差加粗显示，超限的标红。").arg(limitMk)
                         : tr("未设残差限；每个通道的最大残差加粗显示。");
     text += QLatin1Char('\n') + tr("“写入”保存系数，“放弃”不写入任何数据并保留本次校准数据。");
     return text;
+}
+
+QString CalibrationResultDialog::summaries(const CalibrationSave::Report& report, const QString& mode)
+{
+    QStringList lines;
+    for (const ChannelCheck& c : report.channels)
+        lines << CalibrationSave::fitSummary(c, mode);
+    return lines.join(QLatin1Char('\n'));
 }
 
 QString CalibrationResultDialog::tableText(const CalibrationSave::Report& report, const QString& mode, double limitMk)
@@ -79,6 +87,7 @@ QString CalibrationResultDialog::tableText(const CalibrationSave::Report& report
             lines << cells(c, p, mode).join(QLatin1Char('\t'));
         lines << tr("%1 最大残差 %2 mK%3").arg(c.Label, number(c.MaxResidualMk, 2),
                                               beyond(c.MaxResidualMk, limitMk) ? tr("（超限）") : QString());
+        lines << CalibrationSave::fitSummary(c, mode);
     }
     return lines.join(QLatin1Char('\n'));
 }
@@ -130,6 +139,10 @@ CalibrationResultDialog::CalibrationResultDialog(const CalibrationSave::Report& 
     m_Table->resizeColumnsToContents();
     m_Table->horizontalHeader()->setStretchLastSection(true);
     layout->addWidget(m_Table, 1);
+    auto* fits = new QLabel(summaries(report, mode), this);
+    fits->setObjectName(QStringLiteral("label_Fits"));
+    fits->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    layout->addWidget(fits);
 
     auto* buttons = new QDialogButtonBox(this);
     QPushButton* write = buttons->addButton(tr("写入"), QDialogButtonBox::AcceptRole);

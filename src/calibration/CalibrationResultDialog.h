@@ -24,6 +24,8 @@ public:
     // The note above the table and the table as text lines.
     static QString note(const CalibrationSave::Report& report, double limitMk);
     static QString tableText(const CalibrationSave::Report& report, const QString& mode, double limitMk);
+    // Per channel: its zero-point resistance, the fit's standard error and range of validity.
+    static QString summaries(const CalibrationSave::Report& report, const QString& mode);
 
     QTableWidget* table() const { return m_Table; }
 

@@ -11,6 +11,7 @@
 #include <QDateTime>
 #include <QtDebug>
 
+#include <algorithm>
 #include <cmath>
 
 using CalibrationMath::FitError;
@@ -75,12 +76,24 @@ QString CalibrationSave::reasonText(FitError::Reason reason)
         return tr("两个拟合点的读数相同");
     case FitError::PlatinumPoints:
         return tr("前5个温度点须为2个负温点、1个零点（±0.015 ℃）和2个正温点");
+    case FitError::ZeroPoint:
+        return tr("拟合点中须有一个零点（标准温度在±0.015 ℃以内）");
+    case FitError::OutOfRange:
+        return tr("拟合点超出该函数的适用范围（ITS-90偏差函数：-189.3442 ℃～660.323 ℃；CVD：-200 ℃～850 ℃）");
+    case FitError::FewFitPoints:
+        return tr("拟合点（不同温度）少于待定系数的个数");
+    case FitError::IllConditioned:
+        return tr("拟合点过于集中，系数无法确定（铂电阻同一温区内各点的W-1须相差1.5倍以上）");
+    case FitError::CoefficientBound:
+        return tr("拟合系数超出合理范围");
+    case FitError::NarrowRange:
+        return tr("热敏电阻拟合点的温度范围小于10 K");
     case FitError::NotPositive:
         return tr("电阻读数不大于0");
     case FitError::NotFinite:
         return tr("拟合结果不是有限数值");
     case FitError::Implausible:
-        return tr("电阻读数与标准温度不符（W偏离参考函数超过10%）");
+        return tr("电阻读数与标准温度不符（W偏离参考函数超过W-1的5%）");
     }
     return QString();
 }
@@ -124,21 +137,21 @@ CalibrationSave::Outcome CalibrationSave::pointSets(const CalibrationRun& run, Q
 }
 
 bool CalibrationSave::fit(const QString& mode, const QList<PointSet>& sets, CalibrationMath::ChannelLists& channels,
-                          FitError* error)
+                          FitError* error, const QList<bool>& fitPoints, QList<CalibrationMath::FitStats>* stats)
 {
     if (mode == QStringLiteral("热电偶"))
-        return CalibrationMath::CalculateTC(sets, channels, error);
+        return CalibrationMath::CalculateTC(sets, channels, error, fitPoints, stats);
     if (mode == QStringLiteral("铂电阻"))
-        return CalibrationMath::CalculateRTD(sets, channels, error);
+        return CalibrationMath::CalculateRTD(sets, channels, error, fitPoints, stats);
     if (mode == QStringLiteral("热敏电阻"))
-        return CalibrationMath::CalculateNTC(sets, channels, error);
+        return CalibrationMath::CalculateNTC(sets, channels, error, fitPoints, stats);
     return false;
 }
 
 QStringList CalibrationSave::coefficientTexts(const Device::Channel& ch)
 {
-    return {QString::number(static_cast<double>(ch.MX_B_M), 'g', 6),
-            QString::number(static_cast<double>(ch.MX_B_B), 'g', 6),
+    return {QString::number(static_cast<double>(ch.MX_B_M), 'g', 9),
+            QString::number(static_cast<double>(ch.MX_B_B), 'g', 9),
             ch.A_C0,
             ch.B_C1,
             ch.C_C2,
@@ -146,6 +159,30 @@ QStringList CalibrationSave::coefficientTexts(const Device::Channel& ch)
             ch.R0_C4,
             ch.A4_C5,
             ch.B4_C6};
+}
+
+QString CalibrationSave::r0Label(const Device::Channel& ch)
+{
+    return CalibrationMath::isCallendar(ch) ? QStringLiteral("R(0 ℃)") : QStringLiteral("R(0.01 ℃)");
+}
+
+QString CalibrationSave::fitSummary(const ChannelCheck& c, const QString& mode)
+{
+    QStringList parts;
+    if (mode == QStringLiteral("铂电阻")) {
+        const double r0 = c.After.R0_C4.toDouble();
+        QString text = r0Label(c.After) + QStringLiteral(" = ") + c.After.R0_C4 + QStringLiteral(" Ω");
+        // The scale's R0 is at the triple point; the ice point follows through Wr(0 ℃).
+        if (!CalibrationMath::isCallendar(c.After))
+            text += tr("（R(0 ℃) = %1 Ω）").arg(QString::number(r0 * CalibrationMath::referenceFunction(0), 'f', 5));
+        parts << text;
+    }
+    const CalibrationMath::FitStats& f = c.Fit;
+    parts << (std::isfinite(f.s) ? tr("标准误差 s = %1 mK（ν = %2）").arg(QString::number(f.s * 1000, 'f', 3)).arg(f.dof())
+                                 : tr("拟合点数等于系数个数（ν = 0）"));
+    if (std::isfinite(f.low))
+        parts << tr("有效范围 %1 ～ %2 ℃").arg(QString::number(f.low, 'f', 2), QString::number(f.high, 'f', 2));
+    return c.Label + QStringLiteral("：") + parts.join(tr("，"));
 }
 
 CalibrationSave::Report CalibrationSave::evaluate(const CalibrationRun& run)
@@ -159,7 +196,8 @@ CalibrationSave::Report CalibrationSave::evaluate(const CalibrationRun& run)
         return report;
     report.fitted = run.Channels;
     FitError error;
-    if (!fit(run.ChannelMode, sets, report.fitted, &error)) {
+    QList<CalibrationMath::FitStats> stats;
+    if (!fit(run.ChannelMode, sets, report.fitted, &error, run.FitPoints, &stats)) {
         report.outcome = Outcome::FitFailed;
         QStringList names;
         for (int i : qAsConst(error.channels))
@@ -168,8 +206,9 @@ CalibrationSave::Report CalibrationSave::evaluate(const CalibrationRun& run)
         report.detail = names.isEmpty() ? reason : names.join(QLatin1Char(',')) + QStringLiteral("：") + reason;
         return report;
     }
-    report.fitPoints = CalibrationMath::fitPointCount(run.ChannelMode, sets.size());
-    report.exact = run.ChannelMode != QStringLiteral("热敏电阻");
+    for (int p = 0; p < sets.size(); ++p)
+        report.fitPoints += run.FitPoints.value(p, true) ? 1 : 0;
+    report.exact = std::all_of(stats.begin(), stats.end(), [](const CalibrationMath::FitStats& s) { return s.dof() == 0; });
 
     // Residuals with the new coefficients, errors with the old ones.
     int i = 0;
@@ -182,6 +221,7 @@ CalibrationSave::Report CalibrationSave::evaluate(const CalibrationRun& run)
             c.Before = run.Channels.at(d).at(k);
             c.After = report.fitted.at(d).at(k);
             c.Number = c.After.ChannelNumber;
+            c.Fit = stats.value(i);
             const bool before = CalibrationMath::hasCoefficients(run.ChannelMode, c.Before);
             c.MaxAsFoundMk = before ? 0 : nan();
             for (int p = 0; p < sets.size(); ++p) {
@@ -195,7 +235,7 @@ CalibrationSave::Report CalibrationSave::evaluate(const CalibrationRun& run)
                 pc.AsFoundMk =
                     before ? (CalibrationMath::temperatureOf(run.ChannelMode, c.Before, pair.x, pair.t) - pair.t) * 1000
                            : nan();
-                pc.Check = p >= report.fitPoints;
+                pc.Check = !run.FitPoints.value(p, true);
                 if (run.Budget.Enabled) {
                     // The batch of this channel at this point: by its place in the point's batches.
                     const QStringList batches = run.CalibrationData.value(p);
@@ -379,6 +419,20 @@ QString CalibrationSave::evidence(const CalibrationRun& run, const ChannelCheck&
                                                           {QStringLiteral("model"), in.Source.Model},
                                                           {QStringLiteral("stability"), in.Source.Stability},
                                                           {QStringLiteral("uniformity"), in.Source.Uniformity}});
+    {
+        const CalibrationMath::FitStats& f = c.Fit;
+        QJsonArray covariance;
+        for (double v : f.covariance)
+            covariance.append(v);
+        root.insert(QStringLiteral("fit"), QJsonObject{{QStringLiteral("points"), f.n},
+                                                       {QStringLiteral("coefficients"), f.p},
+                                                       {QStringLiteral("dof"), f.dof()},
+                                                       {QStringLiteral("standardError"), finite(f.s)},
+                                                       {QStringLiteral("names"), QJsonArray::fromStringList(f.names)},
+                                                       {QStringLiteral("covariance"), covariance},
+                                                       {QStringLiteral("validFrom"), finite(f.low)},
+                                                       {QStringLiteral("validTo"), finite(f.high)}});
+    }
     root.insert(QStringLiteral("before"), QJsonArray::fromStringList(coefficientTexts(c.Before)));
     root.insert(QStringLiteral("after"), QJsonArray::fromStringList(coefficientTexts(c.After)));
     QJsonArray points;

@@ -41,6 +41,9 @@ struct CalibrationRun
     // writes only while they are unchanged (another bench may calibrate the
     // same configuration). Empty: as read by the save itself.
     QList<Tool::Struct_ChannelConfig> ConfigsAsRead;
+    // Per point (measuring order): a fit point (true) or a check point;
+    // missing entries are fit points.
+    QList<bool> FitPoints;
     QString Reference; // the reference used, for the history
     QString Operator;  // who saves
     BudgetInputs Budget;
@@ -58,7 +61,7 @@ struct PointCheck
     double Fitted = 0;     // ℃ from the new coefficients
     double ResidualMk = 0; // new − reference, mK
     double AsFoundMk = 0;  // old − reference, mK; NaN without old coefficients
-    bool Check = false;    // a point beyond the fit's count
+    bool Check = false;    // a check point: not fitted, an independent test of the fit
     // Expanded uncertainty (℃, rounded to two significant digits) and its k;
     // NaN without lab records. Budget: "component=contribution" (℃) joined with ";".
     double U = std::nan("");
@@ -81,6 +84,7 @@ struct ChannelCheck
     QList<PointCheck> Points;
     double MaxResidualMk = 0; // largest |residual|
     double MaxAsFoundMk = 0;  // largest |as-found error|; NaN without old coefficients
+    CalibrationMath::FitStats Fit; // standard error, covariance and range of validity
 };
 
 // The save step of a run: fits the coefficients of the run's kind, shows
@@ -106,7 +110,7 @@ public:
         Outcome outcome = Outcome::NoData;
         QString detail; // which channels and why, for a refused fit
         int fitPoints = 0;
-        bool exact = false; // the fit has as many points as coefficients
+        bool exact = false; // every channel's fit has as many points as coefficients
         CalibrationMath::ChannelLists fitted;
         QList<ChannelCheck> channels;
     };
@@ -127,7 +131,8 @@ public:
                              QString* detail = nullptr);
     // The fit of `mode` on `channels`; false for any other mode.
     static bool fit(const QString& mode, const QList<CalibrationMath::PointSet>& sets,
-                    CalibrationMath::ChannelLists& channels, CalibrationMath::FitError* error = nullptr);
+                    CalibrationMath::ChannelLists& channels, CalibrationMath::FitError* error = nullptr,
+                    const QList<bool>& fitPoints = {}, QList<CalibrationMath::FitStats>* stats = nullptr);
     static QString reasonText(CalibrationMath::FitError::Reason reason);
     // Writes M, B and the seven coefficients of every calibrated channel into
     // the configuration of its device entry; devices sharing a configuration
@@ -143,6 +148,13 @@ public:
     // What a certificate needs of one channel, as JSON: the device, the sensor,
     // the reference and source records as they were, every point with its budget.
     static QString evidence(const CalibrationRun& run, const ChannelCheck& channel);
-    // The nine coefficient texts of a channel as the configuration stores them.
+    // One line on a channel's fit: R0 under its exact name for a platinum
+    // channel, the standard error s with ν = n − p, the range of validity.
+    static QString fitSummary(const ChannelCheck& channel, const QString& mode);
+    // "R(0.01 ℃)" for the ITS-90 function, "R(0 ℃)" for Callendar–Van Dusen.
+    static QString r0Label(const Device::Channel& ch);
+    // The nine coefficient texts of a channel as the configuration stores them:
+    // M and B with 9 significant digits, which give back the 32-bit floats
+    // the loggers are sent.
     static QStringList coefficientTexts(const Device::Channel& ch);
 };

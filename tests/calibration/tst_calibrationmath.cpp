@@ -1,40 +1,31 @@
-// Calibration fits and the save step: the ITS-90 reference values, fits that
-// must give back the error a sensor was built with, refusals of degenerate
-// data, and the stored results with the messages in their order.
+// Calibration fits and the save step. Sensors come from a generator whose
+// physics is the simulator's (ITS-90, IEC 60751, thermistor and thermocouple
+// models of its own), never the reference functions under test: fits must
+// give back the sensor between their points, check points must not move
+// them, and point sets that cannot determine a fit are refused.
 #include "CalibrationMath.h"
 #include "CalibrationSave.h"
-#include "TestSupport.h"
 #include "CalibrationStore.h"
+#include "Physics.h"
+#include "TestSupport.h"
 #include "Tool.h"
 
 #include <QtTest>
 
+#include <algorithm>
 #include <cmath>
+#include <random>
 
 using namespace CalibrationMath;
+namespace physics = sim::physics;
 
 namespace {
 
-// Resistance of a platinum sensor with deviation coefficients, W solved by
-// Newton. As on the scale, W is relative to R0 = R(0.01 ℃).
-double platinumResistance(double t, double r0, double a, double b, double a4, double b4)
-{
-    const double wr = referenceFunction(t);
-    const bool below = t < 0.01;
-    double w = wr;
-    for (int i = 0; i < 50; ++i) {
-        const double f = below ? w - wr - a4 * (w - 1) - b4 * (w - 1) * std::log(w)
-                               : w - wr - a * (w - 1) - b * (w - 1) * (w - 1);
-        const double df = below ? 1 - a4 - b4 * (std::log(w) + (w - 1) / w) : 1 - a - 2 * b * (w - 1);
-        w -= f / df;
-    }
-    return r0 * w;
-}
-
-Device::Channel channel(const QString& number)
+Device::Channel channel(const QString& number, const QString& function = QString())
 {
     Device::Channel ch;
     ch.ChannelNumber = number;
+    ch.Function = function;
     return ch;
 }
 
@@ -51,12 +42,113 @@ QList<PointSet> points(const QList<double>& references, const QList<QList<double
     return sets;
 }
 
-ChannelLists channels(int n)
+ChannelLists channels(int n, const QString& function = QString())
 {
     ChannelLists lists{{}, {}, {}};
     for (int i = 0; i < n; ++i)
-        lists[0] << channel(QString::number(101 + i));
+        lists[0] << channel(QString::number(101 + i), function);
     return lists;
+}
+
+// A sensor drawn from industrial ranges, as the simulator's physics has it.
+struct Sensor
+{
+    QString kind; // "tc", "its90", "cvd", "ntc"
+    double m = 1, b = 0, bow = 0;         // thermocouple: reads (t − B)/M + bow·(t/1000)²
+    double r0 = 100;                      // platinum R(0.01 ℃) or R(0 ℃)
+    physics::Its90Deviation dev;          // ITS-90 deviation
+    double a = physics::kCvdA, bb = physics::kCvdB, c = physics::kCvdC; // Callendar–Van Dusen
+    physics::ThermistorCoefficients ntc;
+    double reading(double t) const
+    {
+        if (kind == "tc")
+            return (t - b) / m + bow * (t / 1000) * (t / 1000);
+        if (kind == "its90")
+            return physics::its90Resistance(t, r0, dev);
+        if (kind == "cvd")
+            return physics::cvdResistance(t, r0, a, bb, c);
+        return physics::thermistorResistance(t, ntc);
+    }
+    QString mode() const { return kind == "tc" ? "热电偶" : kind == "ntc" ? "热敏电阻" : "铂电阻"; }
+    QString function() const { return kind == "cvd" ? "CVD" : kind == "its90" ? "ITS90" : QString(); }
+};
+
+Sensor randomSensor(const QString& kind, std::mt19937& rng)
+{
+    const auto uniform = [&rng](double lo, double hi) { return std::uniform_real_distribution<double>(lo, hi)(rng); };
+    Sensor s;
+    s.kind = kind;
+    if (kind == "tc") {
+        s.m = uniform(0.995, 1.005);
+        s.b = uniform(-0.5, 0.5);
+    } else if (kind == "its90") {
+        s.r0 = uniform(24.9, 25.6) * (uniform(0, 1) < 0.5 ? 1 : 4);
+        s.dev = {uniform(-3e-4, 3e-4), uniform(-3e-5, 3e-5), 0, uniform(-3e-4, 3e-4), uniform(-3e-5, 3e-5)};
+    } else if (kind == "cvd") {
+        s.r0 = uniform(99.9, 100.1) * (uniform(0, 1) < 0.3 ? 10 : 1);
+        s.a = physics::kCvdA * uniform(0.998, 1.002);
+        s.bb = physics::kCvdB * uniform(0.98, 1.02);
+        s.c = physics::kCvdC * uniform(0.9, 1.1);
+    } else {
+        s.ntc = physics::thermistorFromBeta(uniform(2e3, 5e4), uniform(3200, 4200));
+        s.ntc.c = uniform(-2e4, 2e4);
+        s.ntc.d = uniform(-1e6, 1e6);
+    }
+    return s;
+}
+
+// Set points a lab would choose for the kind, shuffled; the second list
+// marks the fit points (the rest are check points).
+void randomPoints(const QString& kind, std::mt19937& rng, QList<double>& temps, QList<bool>& fit)
+{
+    const auto pick = [&rng](QList<double> pool, int n) {
+        std::shuffle(pool.begin(), pool.end(), rng);
+        pool = pool.mid(0, n);
+        return pool;
+    };
+    std::uniform_int_distribution<int> coin(0, 1);
+    if (kind == "tc") {
+        temps = pick({100, 200, 300, 400, 500, 600, 700, 800, 900, 1000}, 3 + coin(rng) * 3);
+    } else if (kind == "its90") {
+        temps = QList<double>{0} + pick({-80, -40}, 2) + pick({30, 60, 100, 160, 231.9, 300, 419.5}, 2 + coin(rng) * 2);
+        if (coin(rng))
+            temps << -189 << 500; // argon to aluminium: the cubic term joins
+    } else if (kind == "cvd") {
+        temps = QList<double>{0} + pick({50, 100, 150, 200, 300, 400}, 2 + coin(rng) * 2);
+        if (coin(rng))
+            temps << -40 << -80;
+    } else {
+        temps = pick({0, 10, 20, 30, 40, 50, 60, 70, 80, 90}, 5 + coin(rng) * 3);
+    }
+    std::shuffle(temps.begin(), temps.end(), rng);
+    fit.clear();
+    for (int i = 0; i < temps.size(); ++i)
+        fit << true;
+    // One check point where the kind has points to spare: never the zero point.
+    const int spare = kind == "tc" ? 1 : kind == "ntc" ? 1 : 0;
+    for (int i = 0, marked = 0; i < temps.size() && marked < spare; ++i)
+        if (temps.at(i) != 0 && (kind != "tc" || temps.size() > 3 || i > 0)) {
+            fit[i] = false;
+            ++marked;
+        }
+}
+
+// Coefficients the test expects to be determined by the fit points.
+int unknowns(const QString& kind, const QList<double>& temps, const QList<bool>& fit)
+{
+    bool below = false, high = false;
+    for (int i = 0; i < temps.size(); ++i)
+        if (fit.at(i)) {
+            below = below || temps.at(i) < 0;
+            high = high || temps.at(i) > 419.527;
+        }
+    if (kind == "tc")
+        return 2;
+    if (kind == "ntc")
+        return 4;
+    if (kind == "cvd")
+        return below ? 4 : 3;
+    return 1 + 2 + (below ? 2 : 0) + (high ? 1 : 0);
 }
 
 } // namespace
@@ -67,10 +159,8 @@ class TestCalibrationMath : public QObject
 private slots:
     void referenceFunctions_data();
     void referenceFunctions();
-    void thermocouple();
-    void platinumGivesBackItsDeviation();
-    void platinumOnTheReferenceCurve();
-    void thermistor();
+    void generatedSensors_data();
+    void generatedSensors();
     void refusals_data();
     void refusals();
     void solver();
@@ -103,163 +193,246 @@ void TestCalibrationMath::referenceFunctions()
         QVERIFY(std::fabs(referenceBelowZero(t) - 1) < 2e-8);
 }
 
-void TestCalibrationMath::thermocouple()
+void TestCalibrationMath::generatedSensors_data()
 {
-    ChannelLists lists = channels(2);
-    // Channel 1 as in the worked example, channel 2 built as x = (t − B)/M.
-    const double m = 1.0125, b = -0.35;
-    const QList<PointSet> sets = points({100.0, 0.0}, {{99.5, 0.2}, {(100 - b) / m, (0 - b) / m}});
-    QVERIFY(CalculateTC(sets, lists));
-    QCOMPARE(lists[0][0].MX_B_M, static_cast<float>(100 / 99.3));
-    QCOMPARE(lists[0][0].MX_B_B, static_cast<float>(100 - 100 / 99.3 * 99.5));
-    QCOMPARE(QString::number(static_cast<double>(lists[0][0].MX_B_M), 'g', 6), QStringLiteral("1.00705"));
-    QCOMPARE(QString::number(static_cast<double>(lists[0][0].MX_B_B), 'g', 6), QStringLiteral("-0.20141"));
-    QVERIFY(std::fabs(lists[0][1].MX_B_M - m) < 1e-6);
-    QVERIFY(std::fabs(lists[0][1].MX_B_B - b) < 1e-5);
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<int>("seed");
+    QTest::addColumn<double>("noise"); // ℃ of reference noise on every point
+    for (const char* kind : {"tc", "its90", "cvd", "ntc"})
+        for (int seed = 1; seed <= 6; ++seed)
+            QTest::newRow(qPrintable(QStringLiteral("%1 %2").arg(QLatin1String(kind)).arg(seed)))
+                << QString::fromLatin1(kind) << seed << (seed > 4 ? 0.001 : 0.0);
 }
 
-void TestCalibrationMath::platinumGivesBackItsDeviation()
+void TestCalibrationMath::generatedSensors()
 {
-    // Two sensors with known errors, measured in a shuffled order; the zero
-    // point is taken where the bath settled, 8 mK below 0 ℃, and R0 is the
-    // resistance at 0.01 ℃ all the same.
-    struct Sensor
-    {
-        double r0, a, b, a4, b4;
-    };
-    const QList<Sensor> sensors{{100.0123, -2.5e-4, 1.5e-5, -1.9e-4, 2.1e-5}, {25.4987, 1.1e-4, -3e-6, 8e-5, -1e-5}};
-    const QList<double> order{100, -40, -0.008, 60, -80};
-    QList<QList<double>> readings;
-    for (const Sensor& s : sensors) {
-        QList<double> r;
-        for (double t : order)
-            r << platinumResistance(t, s.r0, s.a, s.b, s.a4, s.b4);
-        readings << r;
+    QFETCH(QString, kind);
+    QFETCH(int, seed);
+    QFETCH(double, noise);
+    std::mt19937 rng(static_cast<unsigned>(seed * 7919 + kind.size()));
+    std::normal_distribution<double> gauss(0, 1);
+    // Two sensors per run, each with its own noise.
+    const Sensor sensors[2] = {randomSensor(kind, rng), randomSensor(kind, rng)};
+    QList<double> temps;
+    QList<bool> fit;
+    randomPoints(kind, rng, temps, fit);
+    QList<PointSet> sets;
+    for (double t : qAsConst(temps)) {
+        PointSet set;
+        for (const Sensor& s : sensors) {
+            // The zero point stays within its tolerance whatever the noise.
+            const double reference = t + (t == 0 ? 0.004 : noise * gauss(rng));
+            set << Pair{reference, s.reading(t + (t == 0 ? 0.004 : 0))};
+        }
+        sets << set;
     }
-    ChannelLists lists = channels(2);
-    QVERIFY(CalculateRTD(points(order, readings), lists));
-    for (int i = 0; i < sensors.size(); ++i) {
-        const Device::Channel& ch = lists[0][i];
-        // The texts carry 8 decimals: one unit of the last one is the bound.
-        const QList<QPair<double, double>> found{{ch.A_C0.toDouble(), sensors[i].a},
-                                                 {ch.B_C1.toDouble(), sensors[i].b},
-                                                 {ch.A4_C5.toDouble(), sensors[i].a4},
-                                                 {ch.B4_C6.toDouble(), sensors[i].b4},
-                                                 {ch.R0_C4.toDouble(), sensors[i].r0}};
-        for (const auto& f : found)
-            QVERIFY2(std::fabs(f.first - f.second) <= 1.01e-8,
-                     qPrintable(QStringLiteral("%1 vs %2").arg(f.first, 0, 'g', 12).arg(f.second, 0, 'g', 12)));
-        QCOMPARE(ch.C_C2, QStringLiteral("0"));
-        QCOMPARE(ch.D_C3, QStringLiteral("0"));
+    const QString info = QStringLiteral("points %1 fit %2").arg([&] {
+        QStringList l;
+        for (double t : qAsConst(temps))
+            l << QString::number(t);
+        return l.join(',');
+    }()).arg([&] {
+        QStringList l;
+        for (bool f : qAsConst(fit))
+            l << (f ? "f" : "c");
+        return l.join(',');
+    }());
+    ChannelLists lists = channels(2, sensors[0].function());
+    for (Device::Channel& ch : lists[0])
+        ch.Type = sensors[0].mode();
+    QList<FitStats> stats;
+    FitError error;
+    QVERIFY2(CalibrationSave::fit(sensors[0].mode(), sets, lists, &error, fit, &stats),
+             qPrintable(info + QStringLiteral(" reason %1").arg(error.reason)));
+    QCOMPARE(stats.size(), 2);
+
+    // The fit without the check points at all: check points never enter it.
+    QList<PointSet> fitSets;
+    QList<double> fitTemps;
+    for (int i = 0; i < sets.size(); ++i)
+        if (fit.at(i)) {
+            fitSets << sets.at(i);
+            fitTemps << temps.at(i);
+        }
+    ChannelLists alone = channels(2, sensors[0].function());
+    QVERIFY(CalibrationSave::fit(sensors[0].mode(), fitSets, alone));
+    const auto lo = *std::min_element(fitTemps.begin(), fitTemps.end());
+    const auto hi = *std::max_element(fitTemps.begin(), fitTemps.end());
+    for (int k = 0; k < 2; ++k) {
+        const Device::Channel& ch = lists[0][k];
+        QCOMPARE(CalibrationSave::coefficientTexts(ch), CalibrationSave::coefficientTexts(alone[0][k]));
+        const FitStats& st = stats.at(k);
+        QCOMPARE(st.n, fitTemps.size());
+        QCOMPARE(st.p, unknowns(kind, temps, fit));
+        QVERIFY2(std::fabs(st.low - (lo == 0 ? 0.004 : lo)) < 0.01 || noise > 0, qPrintable(info));
+        QVERIFY(std::fabs(st.high - hi) < 0.01 || noise > 0);
+        if (st.dof() > 0)
+            QCOMPARE(st.covariance.size(), st.p * st.p);
+        // Resistance channels carry no trim on top of their new coefficients.
+        if (kind != "tc")
+            QVERIFY(ch.MX_B_M == 1.0f && ch.MX_B_B == 0.0f);
+
+        // Between the points, over the range of validity: the sensor's own
+        // temperature comes back. Without noise the model is the sensor's
+        // form, so only the stored digits remain (the thermocouple's M and B
+        // as 32-bit floats: 0.12 mK at 1000 ℃); with 1 mK of noise a least-
+        // squares curve stays within a few noise widths.
+        const double tolerance = noise > 0 ? 6 * noise : (kind == "tc" ? 2e-4 : 5e-5);
+        double worst = 0;
+        for (int step = 0; step <= 40; ++step) {
+            const double t = lo + (hi - lo) * step / 40.0;
+            const double got = temperatureOf(sensors[0].mode(), ch, sensors[k].reading(t), t);
+            worst = std::max(worst, std::fabs(got - t));
+        }
+        QVERIFY2(worst < tolerance, qPrintable(info + QStringLiteral(" worst %1 mK").arg(worst * 1000)));
+        // The standard error is that of the fit points' residuals, computed here.
+        double ss = 0;
+        for (int i = 0; i < sets.size(); ++i)
+            if (fit.at(i)) {
+                const Pair p = sets.at(i).at(k);
+                const double r = temperatureOf(sensors[0].mode(), ch, p.x, p.t) - p.t;
+                ss += r * r;
+            }
+        if (st.dof() > 0)
+            QVERIFY2(std::fabs(st.s - std::sqrt(ss / st.dof())) < 1e-9, qPrintable(info));
+        else
+            QVERIFY(std::isnan(st.s));
     }
 
-    // The measuring order does not matter.
-    const QList<double> ascending{-80, -40, -0.008, 60, 100};
-    QList<QList<double>> sorted;
-    for (const Sensor& s : sensors) {
-        QList<double> r;
-        for (double t : ascending)
-            r << platinumResistance(t, s.r0, s.a, s.b, s.a4, s.b4);
-        sorted << r;
+    // A thermocouple line is the least-squares line, worked out here in closed form.
+    if (kind == "tc") {
+        for (int k = 0; k < 2; ++k) {
+            double sx = 0, sy = 0, sxx = 0, sxy = 0;
+            const int n = fitSets.size();
+            for (const PointSet& set : qAsConst(fitSets)) {
+                sx += set.at(k).x;
+                sy += set.at(k).t;
+                sxx += set.at(k).x * set.at(k).x;
+                sxy += set.at(k).x * set.at(k).t;
+            }
+            const double m = (n * sxy - sx * sy) / (n * sxx - sx * sx);
+            const double b = (sy - m * sx) / n;
+            QCOMPARE(lists[0][k].MX_B_M, static_cast<float>(m));
+            QVERIFY(std::fabs(lists[0][k].MX_B_B - b) < 1e-5);
+        }
     }
-    ChannelLists again = channels(2);
-    QVERIFY(CalculateRTD(points(ascending, sorted), again));
-    QCOMPARE(again[0][0].A_C0, lists[0][0].A_C0);
-    QCOMPARE(again[0][1].B4_C6, lists[0][1].B4_C6);
-}
-
-void TestCalibrationMath::platinumOnTheReferenceCurve()
-{
-    const QList<double> t{-80, -40, 0, 60, 100};
-    QList<double> r;
-    for (double v : t)
-        r << 100 * referenceFunction(v);
-    ChannelLists lists = channels(1);
-    QVERIFY(CalculateRTD(points(t, {r}), lists));
-    const Device::Channel& ch = lists[0][0];
-    for (const QString& text : {ch.A_C0, ch.B_C1, ch.A4_C5, ch.B4_C6}) {
-        QVERIFY2(text == "0.00000000" || text == "-0.00000000", qPrintable(text));
-    }
-    QCOMPARE(ch.R0_C4, QStringLiteral("100.00000000"));
-}
-
-void TestCalibrationMath::thermistor()
-{
-    // ln R = B0 + B1/T + B2/T² + B3/T³ of a 10 kΩ thermistor; the fit must
-    // give back resistances across the range, whatever the conditioning.
-    const double B[4] = {-4.5, 4000.0, -1.5e4, 1.0e6};
-    const auto resistance = [&B](double t) {
-        const double T = t + 273.15;
-        return std::exp(B[0] + B[1] / T + B[2] / (T * T) + B[3] / (T * T * T));
-    };
-    const QList<double> temps{0, 20, 40, 60, 80};
-    QList<double> r;
-    for (double t : temps)
-        r << resistance(t);
-    ChannelLists lists = channels(1);
-    QVERIFY(CalculateNTC(points(temps, {r}), lists));
-    const Device::Channel& ch = lists[0][0];
-    const double c[4] = {ch.A_C0.toDouble(), ch.B_C1.toDouble(), ch.C_C2.toDouble(), ch.D_C3.toDouble()};
-    for (double t : {0.0, 10.0, 35.0, 70.0, 80.0}) {
-        const double x = 1 / (t + 273.15);
-        const double lnR = c[0] + c[1] * x + c[2] * x * x + c[3] * x * x * x;
-        QVERIFY2(std::fabs(std::exp(lnR) / resistance(t) - 1) < 1e-5, qPrintable(QString::number(t)));
-    }
-    QCOMPARE(ch.R0_C4, QStringLiteral("0"));
 }
 
 void TestCalibrationMath::refusals_data()
 {
     QTest::addColumn<QString>("mode");
+    QTest::addColumn<QString>("function");
     QTest::addColumn<QList<double>>("references");
     QTest::addColumn<QList<double>>("readings");
-    QTest::newRow("tc with 1 point") << "热电偶" << QList<double>{100} << QList<double>{100};
-    QTest::newRow("tc equal references") << "热电偶" << QList<double>{100, 100.5} << QList<double>{99, 101};
-    QTest::newRow("rtd three below zero") << "铂电阻" << QList<double>{-80, -40, -20, 0, 100}
-                                         << QList<double>{68, 84, 92, 100, 138};
-    QTest::newRow("tc equal readings") << "热电偶" << QList<double>{0, 100} << QList<double>{20, 20};
-    QTest::newRow("rtd with 4 points") << "铂电阻" << QList<double>{-40, 0, 50, 100}
-                                      << QList<double>{84, 100, 119, 138};
-    QTest::newRow("rtd zero point at 0.02") << "铂电阻" << QList<double>{-80, -40, 0.02, 60, 100}
-                                           << QList<double>{68, 84, 100, 123, 138};
-    QTest::newRow("rtd W of 1") << "铂电阻" << QList<double>{-80, -40, 0, 60, 100}
-                               << QList<double>{68, 100, 100, 123, 138};
-    QTest::newRow("rtd zero resistance") << "铂电阻" << QList<double>{-80, -40, 0, 60, 100}
-                                        << QList<double>{68, 84, 0, 123, 138};
-    QTest::newRow("ntc with 3 points") << "热敏电阻" << QList<double>{0, 25, 50} << QList<double>{3e4, 1e4, 3.6e3};
-    QTest::newRow("ntc negative resistance") << "热敏电阻" << QList<double>{0, 25, 50, 75}
-                                            << QList<double>{3e4, -1e4, 3.6e3, 1.5e3};
-    QTest::newRow("ntc one temperature four times")
-        << "热敏电阻" << QList<double>{25, 25, 25, 25} << QList<double>{1e4, 1e4, 1e4, 1e4};
-    QTest::newRow("unknown kind") << "电压" << QList<double>{0, 100} << QList<double>{0, 1};
+    QTest::addColumn<int>("reason");
+    const auto pt100 = [](const QList<double>& temps, double noiseAt = 1e9, double noise = 0) {
+        QList<double> r;
+        for (double t : temps)
+            r << physics::its90Resistance(t, 100) * (1 + (t == noiseAt ? noise * 0.004 : 0));
+        return r;
+    };
+    const auto ntc = [](const QList<double>& temps) {
+        QList<double> r;
+        const physics::ThermistorCoefficients k = physics::thermistorFromBeta(1e4, 3950);
+        for (double t : temps)
+            r << physics::thermistorResistance(t, k);
+        return r;
+    };
+    QTest::newRow("tc with 1 point") << "热电偶" << "" << QList<double>{100} << QList<double>{100}
+                                     << int(FitError::PointCount);
+    QTest::newRow("tc equal references") << "热电偶" << "" << QList<double>{100, 100.5} << QList<double>{99, 101}
+                                         << int(FitError::EqualReferences);
+    QTest::newRow("tc equal readings") << "热电偶" << "" << QList<double>{0, 100} << QList<double>{20, 20}
+                                       << int(FitError::EqualReadings);
+    // W − 1 of −40 and −39.9 ℃ differ by 0.3 %: 1 mK of noise gave 0.88 K at −80 ℃.
+    const QList<double> close{-40, -39.9, 0, 50, 100};
+    QTest::newRow("rtd -40/-39.9") << "铂电阻" << "ITS90" << close << pt100(close, -39.9, 0.001)
+                                   << int(FitError::IllConditioned);
+    const QList<double> top{-80, -40, 0, 99.9, 100};
+    QTest::newRow("rtd 99.9/100") << "铂电阻" << "ITS90" << top << pt100(top) << int(FitError::IllConditioned);
+    const QList<double> warmZero{-80, -40, 0.02, 60, 100};
+    QTest::newRow("rtd zero point at 0.02") << "铂电阻" << "ITS90" << warmZero << pt100(warmZero)
+                                            << int(FitError::ZeroPoint);
+    const QList<double> oneAbove{-80, -40, -20, 0, 100};
+    QTest::newRow("rtd one point above zero") << "铂电阻" << "ITS90" << oneAbove << pt100(oneAbove)
+                                              << int(FitError::FewFitPoints);
+    const QList<double> nitrogen{-196, -40, 0, 60, 100};
+    QTest::newRow("rtd below argon") << "铂电阻" << "ITS90" << nitrogen << pt100(nitrogen) << int(FitError::OutOfRange);
+    const QList<double> hot{-40, -80, 0, 100, 700};
+    QTest::newRow("rtd above aluminium") << "铂电阻" << "ITS90" << hot << pt100(hot) << int(FitError::OutOfRange);
+    // A copper sensor (α 0.00428) is 7 % away from Wr − 1: no platinum probe.
+    QList<double> copper;
+    const QList<double> plain{-80, -40, 0, 60, 100};
+    for (double t : plain)
+        copper << 100 * (1 + 4.28e-3 * t);
+    QTest::newRow("rtd copper sensor") << "铂电阻" << "ITS90" << plain << copper << int(FitError::Implausible);
+    QTest::newRow("rtd zero resistance") << "铂电阻" << "ITS90" << plain << QList<double>{68, 84, 0, 123, 138}
+                                         << int(FitError::NotPositive);
+    const QList<double> cvdFew{0, 100, 100.3};
+    QTest::newRow("cvd two temperatures") << "铂电阻" << "CVD" << cvdFew << pt100(cvdFew) << int(FitError::FewFitPoints);
+    QList<double> alpha5;
+    const QList<double> cvdRange{0, 50, 100, 150};
+    for (double t : cvdRange)
+        alpha5 << physics::cvdResistance(t, 100, 5e-3);
+    QTest::newRow("cvd alpha out of bound") << "铂电阻" << "CVD" << cvdRange << alpha5 << int(FitError::CoefficientBound);
+    QTest::newRow("ntc with 3 points") << "热敏电阻" << "" << QList<double>{0, 25, 50} << QList<double>{3e4, 1e4, 3.6e3}
+                                       << int(FitError::PointCount);
+    QTest::newRow("ntc negative resistance") << "热敏电阻" << "" << QList<double>{0, 25, 50, 75}
+                                             << QList<double>{3e4, -1e4, 3.6e3, 1.5e3} << int(FitError::NotPositive);
+    // Two temperatures twice: exact-looking, 0.52 K wrong at 30 ℃ before.
+    const QList<double> twice{25, 25, 50, 50};
+    QTest::newRow("ntc two temperatures twice") << "热敏电阻" << "" << twice << ntc(twice) << int(FitError::FewFitPoints);
+    const QList<double> narrow{20, 22, 24, 26, 28};
+    QTest::newRow("ntc within 8 K") << "热敏电阻" << "" << narrow << ntc(narrow) << int(FitError::NarrowRange);
+    QTest::newRow("unknown kind") << "电压" << "" << QList<double>{0, 100} << QList<double>{0, 1} << -1;
 }
 
 void TestCalibrationMath::refusals()
 {
     QFETCH(QString, mode);
+    QFETCH(QString, function);
     QFETCH(QList<double>, references);
     QFETCH(QList<double>, readings);
-    ChannelLists lists = channels(1);
+    QFETCH(int, reason);
+    ChannelLists lists = channels(1, function);
     lists[0][0].A_C0 = "untouched";
-    QVERIFY(!CalibrationSave::fit(mode, points(references, {readings}), lists));
+    FitError error;
+    QVERIFY(!CalibrationSave::fit(mode, points(references, {readings}), lists, &error));
     QCOMPARE(lists[0][0].A_C0, QStringLiteral("untouched"));
     QCOMPARE(lists[0][0].MX_B_M, 1.0f);
+    if (reason >= 0) {
+        QCOMPARE(int(error.reason), reason);
+        QVERIFY(!CalibrationSave::reasonText(error.reason).isEmpty());
+    }
 }
 
 void TestCalibrationMath::solver()
 {
-    // 2x + y = 5, x + 3y = 10 → x = 1, y = 3.
-    Matrix s = {{2, 1, 5}, {1, 3, 10}};
-    double c[4] = {};
-    QVERIFY(GaussSolve(s, 2, c));
-    QCOMPARE(c[0], 1.0);
-    QCOMPARE(c[1], 3.0);
-    // A zero pivot is skipped in elimination, then refused.
-    Matrix singular = {{0, 1, 1}, {0, 2, 2}};
-    QVERIFY(!GaussSolve(singular, 2, c));
-    // A straight line through three points.
-    QVERIFY(LeastSquares({1, 2, 3}, {3, 5, 7}, 3, 2, c));
-    QVERIFY(std::fabs(c[0] - 1) < 1e-12 && std::fabs(c[1] - 2) < 1e-12);
+    // y = 1 + 2x through (1, 3.1), (2, 4.9), (3, 7.1): by hand, with
+    // Sx = 6, Sxx = 14, n = 3: slope 2, intercept 1.0333…, rss 0.06 − …
+    std::vector<double> beta, inverse;
+    double rss = 0;
+    QVERIFY(leastSquares({{1, 1, 1}, {1, 2, 3}}, {3.1, 4.9, 7.1}, beta, &inverse, &rss));
+    const double det = 3 * 14 - 6 * 6;
+    QVERIFY(std::fabs(beta[1] - (3 * (3.1 + 9.8 + 21.3) - 6 * 15.1) / det) < 1e-12);
+    QVERIFY(std::fabs(beta[0] - (15.1 - beta[1] * 6) / 3) < 1e-12);
+    // (AᵀA)⁻¹ = [[14, −6], [−6, 3]]/det.
+    const double expected[4] = {14 / det, -6 / det, -6 / det, 3 / det};
+    for (int i = 0; i < 4; ++i)
+        QVERIFY(std::fabs(inverse[i] - expected[i]) < 1e-12);
+    double ss = 0;
+    for (int i = 1; i <= 3; ++i) {
+        const double r = std::vector<double>{3.1, 4.9, 7.1}[i - 1] - beta[0] - beta[1] * i;
+        ss += r * r;
+    }
+    QVERIFY(std::fabs(rss - ss) < 1e-12);
+    // Dependent columns, and columns dependent to 1e-12, are refused.
+    QVERIFY(!leastSquares({{1, 2, 3}, {2, 4, 6}}, {1, 2, 3}, beta));
+    QVERIFY(!leastSquares({{1, 2, 3}, {1, 2, 3 + 1e-12}}, {1, 2, 3}, beta));
+    QVERIFY(!leastSquares({{1, 2}}, {1}, beta)); // fewer samples than a column holds
+    QCOMPARE(distinctValues({25, 25, 50, 50.4}, 1), 2);
+    QCOMPARE(distinctValues({0.1, 0.14, 0.149, 0.3}, 0, 1.5), 2);
+    QCOMPARE(distinctValues({0.1, 0.14, 0.16, 0.3}, 0, 1.5), 3);
 }
 
 void TestCalibrationMath::temperatureFromCoefficients_data()
@@ -291,7 +464,7 @@ void TestCalibrationMath::temperatureFromCoefficients()
     ch.B4_C6 = coefficients.at(6);
     double x = 0;
     if (mode == "铂电阻") {
-        x = platinumResistance(t, 100.0123, -0.0205, 0.00073, -0.0206, -0.00041);
+        x = physics::its90Resistance(t, 100.0123, {-0.0205, 0.00073, 0, -0.0206, -0.00041});
     } else {
         const double T = t + 273.15;
         x = std::exp(-4.2 + 3990 / T - 12000 / (T * T) + 1e6 / (T * T * T));
@@ -301,6 +474,10 @@ void TestCalibrationMath::temperatureFromCoefficients()
     QVERIFY2(std::fabs(temperatureOf(mode, ch, x, t + 3) - t) < 1e-5,
              qPrintable(QString::number(temperatureOf(mode, ch, x, t + 3), 'g', 12)));
     QVERIFY(!hasCoefficients(mode, Device::Channel()) || mode == "热电偶");
+    // The loggers apply a channel's M and B to its temperature: so does the as-found error.
+    ch.MX_B_M = 1.001f;
+    ch.MX_B_B = 0.01f;
+    QVERIFY(std::fabs(temperatureOf(mode, ch, x, t + 3) - (1.001f * t + 0.01f)) < 2e-5);
 }
 
 void TestCalibrationMath::residualsBeforeWriting()
@@ -317,6 +494,7 @@ void TestCalibrationMath::residualsBeforeWriting()
     run.CalibrationData[0] = QStringList{"0.3"};
     run.CalibrationData[1] = QStringList{"99.6"};
     run.CalibrationData[2] = QStringList{"49.9"};
+    run.FitPoints = {true, true, false};
     const CalibrationSave::Report report = CalibrationSave::evaluate(run);
     QCOMPARE(report.outcome, CalibrationSave::Outcome::Saved);
     QCOMPARE(report.fitPoints, 2);
@@ -450,19 +628,22 @@ void TestCalibrationMath::saveStep()
     QCOMPARE(CalibrationSave::save(run), CalibrationSave::Outcome::Saved);
     QList<Tool::Struct_ChannelConfig> stored;
     QVERIFY(Tool::getChannelConfig(stored, "TC-A") && !stored.isEmpty());
-    // 1_102 reads 99.8 at 100 and 0.0 at 0.
-    QCOMPARE(stored[0].MX_B_M, QStringList({"1.00705", "1.002"}));
-    QCOMPARE(stored[0].MX_B_B.at(0), QStringLiteral("-0.20141"));
+    // 1_102 reads 99.8 at 100 and 0.0 at 0. Nine significant digits give
+    // back the float the logger is sent (six lost up to 6 mK at 1200 ℃).
+    const auto g9 = [](double v) { return QString::number(static_cast<double>(static_cast<float>(v)), 'g', 9); };
+    const QString m1 = g9(100 / 99.3), b1 = g9(100 - 100 / 99.3 * 99.5);
+    QCOMPARE(stored[0].MX_B_M, QStringList({m1, g9((100.0 - 0.0) / 99.8)}));
+    QCOMPARE(stored[0].MX_B_M.at(0).toFloat(), static_cast<float>(100 / 99.3));
+    QCOMPARE(stored[0].MX_B_B.at(0), b1);
     QVERIFY(Tool::getChannelConfig(stored, "TC-B") && !stored.isEmpty());
     QCOMPARE(stored[0].MX_B_M.at(0), QStringLiteral("1"));
-    QCOMPARE(stored[0].MX_B_M.at(1),
-             QString::number(static_cast<double>(static_cast<float>((100.01 - 0.01) / (100.3 + 0.1))), 'g', 6));
+    QCOMPARE(stored[0].MX_B_M.at(1), g9((100.01 - 0.01) / (100.3 + 0.1)));
     // Every written set is in the history with the set it replaced.
     QCOMPARE(count("CalibrationHistory"), 3);
     QList<Tool::Struct_CalibrationHistory> history;
     QVERIFY(Tool::getCalibrationHistory("TC-A", "101", history));
     QCOMPARE(history.size(), 1);
-    QCOMPARE(history[0].NewSet.mid(0, 2), QStringList({"1.00705", "-0.20141"}));
+    QCOMPARE(history[0].NewSet.mid(0, 2), QStringList({m1, b1}));
     QCOMPARE(history[0].OldSet.mid(0, 2), QStringList({"1", "0"}));
     QCOMPARE(history[0].StartTime, run.StartTime);
     QCOMPARE(history[0].Points, 2);
@@ -472,7 +653,7 @@ void TestCalibrationMath::saveStep()
     run.CalibrationData[0] = QStringList{"199,198", "201"};
     QCOMPARE(CalibrationSave::save(run), CalibrationSave::Outcome::RunNotStored);
     QVERIFY(Tool::getChannelConfig(stored, "TC-A"));
-    QCOMPARE(stored[0].MX_B_M.at(0), QStringLiteral("1.00705"));
+    QCOMPARE(stored[0].MX_B_M.at(0), m1);
     QCOMPARE(count("CalibrationHistory"), 3);
 
     // Two devices on one configuration: both devices' channels land in it.
@@ -485,8 +666,7 @@ void TestCalibrationMath::saveStep()
     run.CalibrationData[1] = QStringList{"0.5", "-0.5"};
     QCOMPARE(CalibrationSave::save(run), CalibrationSave::Outcome::Saved);
     QVERIFY(Tool::getChannelConfig(stored, "TC-A"));
-    QCOMPARE(stored[0].MX_B_M, QStringList({QString::number(static_cast<float>(200 / 198.5), 'g', 6),
-                                            QString::number(static_cast<float>(200 / 198.5), 'g', 6)}));
+    QCOMPARE(stored[0].MX_B_M, QStringList({g9(200 / 198.5), g9(200 / 198.5)}));
 
     // A configuration gone missing: the transaction writes nothing anywhere.
     QVERIFY(Tool::deleteChannelConfig("TC-B"));
@@ -495,7 +675,7 @@ void TestCalibrationMath::saveStep()
     run.Channels = {{channel("101")}, {channel("102")}, {}};
     QCOMPARE(CalibrationSave::save(run), CalibrationSave::Outcome::UpdateFailed);
     QVERIFY(Tool::getChannelConfig(stored, "TC-A"));
-    QCOMPARE(stored[0].MX_B_M.at(0), QString::number(static_cast<float>(200 / 198.5), 'g', 6));
+    QCOMPARE(stored[0].MX_B_M.at(0), g9(200 / 198.5));
     QCOMPARE(count("ChannelCalibrationData"), 2);
     QCOMPARE(count("CalibrationHistory"), 5);
 
