@@ -4,6 +4,8 @@
 
 #include <QDialog>
 
+#include <functional>
+
 class QComboBox;
 class QTableWidget;
 class QPushButton;
@@ -26,18 +28,29 @@ public:
     QList<Tool::Struct_CalibrationHistory> entries() const { return m_Entries; }
     // Points of the chart: (ms since the epoch, value).
     QList<QPointF> chartPoints() const;
+    // Who sends restored configurations to the loggers; unset, the user is
+    // told to do it from the device page.
+    void setSender(std::function<void(const QStringList& configs)> sender) { m_Sender = std::move(sender); }
+    // Whether entry i's set is the one the configuration holds now.
+    bool inForce(int i) const;
 
 public slots:
     void Channel_Changed(int index);
     void Quantity_Changed(int index);
     // Restores the set of the selected row, after a question.
     void pt_Restore_clicked();
+    // Restores every channel's set of the selected row's save at once.
+    void pt_RestoreRun_clicked();
     // A certificate for the device of the selected row's run.
     void pt_Certificate_clicked();
 
 private:
     void fillChart();
+    void restore(const QList<Tool::Struct_CalibrationHistory>& sets, const QString& what);
 
+    std::function<void(const QStringList&)> m_Sender;
+    // The configuration of the channel shown, as read when it was shown.
+    Tool::Struct_ChannelConfig m_Shown;
     QList<QPair<QString, QString>> m_Channels;
     QList<Tool::Struct_CalibrationHistory> m_Entries;
     QComboBox* comboBox_Channel = nullptr;
@@ -45,5 +58,6 @@ private:
     QTableWidget* tableWidget_History = nullptr;
     QtCharts::QChartView* m_Chart = nullptr;
     QPushButton* pushButton_Restore = nullptr;
+    QPushButton* pushButton_RestoreRun = nullptr;
     QPushButton* pushButton_Certificate = nullptr;
 };

@@ -5,11 +5,13 @@
 #include <QStringList>
 
 class QCheckBox;
+class QComboBox;
 class QLineEdit;
 
 // How a run takes its readings and what it checks, kept with the page's other
 // keys: samples per reading and their interval, the reference's stability
-// over the sampling window, the source's stability timeout, the standby
+// over a window before each batch (and what happens when it never is), the
+// source's stability timeout, the standby
 // set-point, the residual limit of the result, and whether an overdue
 // reference is refused or only a warning the operator confirms. An empty field is "none"
 // (or the default, for the standby set-point).
@@ -32,4 +34,5 @@ public slots:
 private:
     QMap<QString, QLineEdit*> m_Edits;
     QCheckBox* m_OverdueWarning = nullptr;
+    QComboBox* m_Unstable = nullptr;
 };

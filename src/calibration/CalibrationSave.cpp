@@ -161,6 +161,42 @@ QStringList CalibrationSave::coefficientTexts(const Device::Channel& ch)
             ch.B4_C6};
 }
 
+QString CalibrationSave::pointRule(const QString& mode)
+{
+    if (mode == QStringLiteral("热电偶"))
+        return tr("热电偶校准至少需要2个不同温度的拟合点，多于2个时按最小二乘拟合；核查点不参与拟合。");
+    if (mode == QStringLiteral("热敏电阻"))
+        return tr("热敏电阻校准至少需要4个不同温度的拟合点，温度跨度不小于10 K；核查点不参与拟合。");
+    return tr("铂电阻校准（ITS-90函数）需要一个零点（0 ℃）拟合点，零下和零上温区各至少2个拟合点（零上超过419.527 ℃时3个）；"
+              "CVD函数至少需要3个不同温度的拟合点，有零下点时4个；核查点不参与拟合。");
+}
+
+QString CalibrationSave::checkPlan(const QString& mode, const QStringList& functions, const QList<double>& temperatures,
+                                   const QList<bool>& fitPoints)
+{
+    const QStringList kinds = functions.isEmpty() ? QStringList{QString()} : functions;
+    for (const QString& function : kinds) {
+        CalibrationMath::ChannelLists channels{{Device::Channel()}, {}, {}};
+        channels[0][0].Function = function;
+        channels[0][0].Type = mode;
+        QList<PointSet> sets;
+        for (double t : temperatures) {
+            double x = t;
+            if (mode == QStringLiteral("铂电阻"))
+                x = CalibrationMath::isCallendar(channels[0][0])
+                        ? 100 * (1 + 3.9083e-3 * t - 5.775e-7 * t * t + (t < 0 ? -4.183e-12 * (t - 100) * t * t * t : 0))
+                        : 100 * CalibrationMath::referenceFunction(t);
+            else if (mode == QStringLiteral("热敏电阻"))
+                x = 1e4 * std::exp(3950 * (1 / (t + 273.15) - 1 / 298.15));
+            sets << PointSet{Pair{t, x}};
+        }
+        FitError error;
+        if (!fit(mode, sets, channels, &error, fitPoints))
+            return pointRule(mode) + QLatin1Char('\n') + reasonText(error.reason);
+    }
+    return QString();
+}
+
 QString CalibrationSave::r0Label(const Device::Channel& ch)
 {
     return CalibrationMath::isCallendar(ch) ? QStringLiteral("R(0 ℃)") : QStringLiteral("R(0.01 ℃)");
@@ -444,6 +480,10 @@ QString CalibrationSave::evidence(const CalibrationRun& run, const ChannelCheck&
                           {QStringLiteral("errorAsLeft"), finite(p.ResidualMk / 1000)},
                           {QStringLiteral("errorAsFound"), finite(p.AsFoundMk / 1000)},
                           {QStringLiteral("role"), p.Check ? QStringLiteral("check") : QStringLiteral("fit")}};
+        if (run.Notes.contains(p.Point - 1))
+            point.insert(QStringLiteral("note"), run.Notes.value(p.Point - 1));
+        if (run.Brackets.contains(p.Point - 1))
+            point.insert(QStringLiteral("bracketSeconds"), run.Brackets.value(p.Point - 1));
         if (!p.Components.isEmpty()) {
             QJsonArray components;
             for (const Uncertainty::Component& part : p.Components) {

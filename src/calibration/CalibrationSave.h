@@ -7,6 +7,7 @@
 #include "UncertaintyBudget.h"
 
 #include <QCoreApplication>
+#include <QMap>
 #include <QStringList>
 
 #include <cmath>
@@ -44,6 +45,11 @@ struct CalibrationRun
     // Per point (measuring order): a fit point (true) or a check point;
     // missing entries are fit points.
     QList<bool> FitPoints;
+    // Per point (0-based): the operator's note on a point accepted while the
+    // reference was not stable, and the longest time between the two
+    // reference readings around a batch's channels (s).
+    QMap<int, QString> Notes;
+    QMap<int, double> Brackets;
     QString Reference; // the reference used, for the history
     QString Operator;  // who saves
     BudgetInputs Budget;
@@ -148,6 +154,12 @@ public:
     // What a certificate needs of one channel, as JSON: the device, the sensor,
     // the reference and source records as they were, every point with its budget.
     static QString evidence(const CalibrationRun& run, const ChannelCheck& channel);
+    // What a kind's fit needs of its points, for the operator.
+    static QString pointRule(const QString& mode);
+    // The set points and marks tried on ideal sensors of the run's functions:
+    // empty when the fit would take them, otherwise the rule and the reason.
+    static QString checkPlan(const QString& mode, const QStringList& functions, const QList<double>& temperatures,
+                             const QList<bool>& fitPoints);
     // One line on a channel's fit: R0 under its exact name for a platinum
     // channel, the standard error s with ν = n − p, the range of validity.
     static QString fitSummary(const ChannelCheck& channel, const QString& mode);

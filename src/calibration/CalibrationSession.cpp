@@ -24,6 +24,12 @@ QString now()
 {
     return QTime::currentTime().toString(QStringLiteral("hh:mm:ss"));
 }
+
+// A log line: the time, then the text after a separator.
+QString stamped(const QString& text)
+{
+    return now() + QStringLiteral("  ") + text;
+}
 } // namespace
 
 // --- run data ----------------------------------------------------------------
@@ -53,6 +59,11 @@ void CalibrationSession::setRunData(const QStringList& criteria, const QList<QSt
     m_Data = data;
     while (m_Data.size() < 9)
         m_Data << QStringList();
+    // A new run starts without the notes of the last one.
+    if (criteria.isEmpty()) {
+        m_Notes.clear();
+        m_Brackets.clear();
+    }
 }
 
 void CalibrationSession::storePoint(int a, const QString& references, const QStringList& batches,
@@ -75,6 +86,25 @@ QList<Tool::Struct_CalibrationSample> CalibrationSession::samples() const
 {
     std::lock_guard<std::mutex> lock(m_Mutex);
     return m_Samples;
+}
+
+QMap<int, QString> CalibrationSession::notes() const
+{
+    std::lock_guard<std::mutex> lock(m_Mutex);
+    return m_Notes;
+}
+
+QMap<int, double> CalibrationSession::brackets() const
+{
+    std::lock_guard<std::mutex> lock(m_Mutex);
+    return m_Brackets;
+}
+
+void CalibrationSession::setNotes(const QMap<int, QString>& notes, const QMap<int, double>& brackets)
+{
+    std::lock_guard<std::mutex> lock(m_Mutex);
+    m_Notes = notes;
+    m_Brackets = brackets;
 }
 
 void CalibrationSession::clearSamples()
@@ -326,7 +356,7 @@ CalibrationSession::Step CalibrationSession::stabilise(double t, int a, QString*
     *failure = tr("温场设备设置失败!");
     if (!Source || !Source->SetTemperature(t))
         return Step::Failed;
-    log(now() + tr(": 温场稳定等待中..."));
+    log(stamped(tr("温场稳定等待中...")));
     const double started = runMinutes();
     const double limit = options.StableTimeout;
     for (;;) {
@@ -346,18 +376,24 @@ CalibrationSession::Step CalibrationSession::stabilise(double t, int a, QString*
         if (stable)
             break;
     }
-    log(now() + tr("温场已稳定。") + QLatin1Char('\n'));
+    log(stamped(tr("温场已稳定。")) + QLatin1Char('\n'));
     return Step::Done;
 }
 
 CalibrationSession::Step CalibrationSession::delayWait()
 {
-    log(now() + tr(": 温场稳定延迟等待中..."));
-    for (int i = 0; i < DelayMinutes * 60; ++i) {
+    log(stamped(tr("温场稳定延迟等待中...")));
+    const int total = DelayMinutes * 60;
+    for (int i = 0; i < total; ++i) {
+        const int left = total - i;
+        status(tr("稳定延迟：剩余 %1:%2").arg(left / 60, 2, 10, QLatin1Char('0')).arg(left % 60, 2, 10, QLatin1Char('0')));
         wait(1000);
-        if (!Running)
+        if (!Running) {
+            status(QString());
             return Step::Aborted;
+        }
     }
+    status(QString());
     return Step::Done;
 }
 
@@ -394,17 +430,32 @@ CalibrationSession::Step CalibrationSession::measureBatch(int a, int b, bool man
                         return Step::Aborted;
                 }
             }
+            // Reference, channels, reference: the reference value is the mean
+            // of the two readings around the channels, so a bath drifting
+            // steadily puts no offset between them.
+            double t = ManualReference.load();
+            double before = t, after = t;
+            QElapsedTimer bracket;
+            const bool measured = !manual || Reference;
+            if (measured && (!Reference || !Reference->ReadTemperature(before))) {
+                *failure = tr("获取标准温度失败!");
+                return Step::Failed;
+            }
+            bracket.start();
             QStringList values;
             if (!readAll(values)) {
                 *failure = readFailure;
                 return Step::Failed;
             }
-            double t = ManualReference.load();
-            if (!manual || Reference) {
-                if (!Reference || !Reference->ReadTemperature(t)) {
+            if (measured) {
+                if (!Reference->ReadTemperature(after)) {
                     *failure = tr("获取标准温度失败!");
                     return Step::Failed;
                 }
+                t = (before + after) / 2;
+                const double seconds = static_cast<double>(bracket.elapsed()) / 1000.0;
+                std::lock_guard<std::mutex> lock(m_Mutex);
+                m_Brackets[a] = std::max(m_Brackets.value(a, 0.0), seconds);
             }
             texts << batchOf(values, b);
             refs << t;
@@ -413,8 +464,11 @@ CalibrationSession::Step CalibrationSession::measureBatch(int a, int b, bool man
         }
         double mean = 0, sd = 0, drift = 0;
         statistics(refs, minutes, &mean, &sd, &drift);
-        const bool unstable = samples > 1 && ((options.MaxStdDev > 0 && sd > options.MaxStdDev)
-                                              || (options.MaxDrift > 0 && std::fabs(drift) > options.MaxDrift));
+        // With a stability window before the batch the readings are not judged
+        // again: ten readings 1 s apart cannot tell a 5 mK/min drift from noise.
+        const bool unstable = options.WindowMinutes <= 0 && samples > 1
+                              && ((options.MaxStdDev > 0 && sd > options.MaxStdDev)
+                                  || (options.MaxDrift > 0 && std::fabs(drift) > options.MaxDrift));
         if (unstable) {
             const QString figures = tr("标准差 %1 ℃，漂移 %2 ℃/min")
                                         .arg(QString::number(sd, 'f', 4), QString::number(drift, 'f', 4));
@@ -422,7 +476,7 @@ CalibrationSession::Step CalibrationSession::measureBatch(int a, int b, bool man
                 *failure = tr("温度点%1批次%2：标准温度不稳定（%3），校准停止！").arg(a + 1).arg(b + 1).arg(figures);
                 return Step::Failed;
             }
-            log(now() + QStringLiteral("  ") + tr("标准温度不稳定（%1），重新采样。").arg(figures));
+            log(stamped(tr("标准温度不稳定（%1），第 %2/%3 次，重新采样。").arg(figures).arg(attempt + 1).arg(options.Retries + 1)));
             continue;
         }
 
@@ -476,9 +530,16 @@ CalibrationSession::Step CalibrationSession::measurePoint(int a, QString* failur
     logPoint(a);
     QStringList references, batches;
     QList<Tool::Struct_CalibrationSample> stats;
+    QStringList notes;
     for (int b = 0; b < BatchCount; ++b) {
         if (delayWait() != Step::Done)
             return Step::Aborted;
+        QString note;
+        const Step window = stableWindow(a, b, &note, failure);
+        if (window != Step::Done)
+            return window;
+        if (!note.isEmpty())
+            notes << note;
         QString reference, readings;
         const Step step = measureBatch(a, b, false, &reference, &readings, &stats, failure);
         if (step != Step::Done)
@@ -489,42 +550,208 @@ CalibrationSession::Step CalibrationSession::measurePoint(int a, QString* failur
         if (BatchCount > 1)
             confirmSwap();
     }
+    if (!notes.isEmpty()) {
+        std::lock_guard<std::mutex> lock(m_Mutex);
+        m_Notes[a] = notes.join(QLatin1Char(' '));
+    }
     storePoint(a, references.join(QLatin1Char(',')), batches, stats);
     return Step::Done;
+}
+
+double CalibrationSession::nominalSlope(const QString& type, double x)
+{
+    // Platinum: R ≈ R0(1 + 0.0039 t), so dt/dR = (t + 256)/R; a thermistor of
+    // β ≈ 3900 K: dR/dT = −βR/T², T taken as 298 K.
+    if (type == kPlatinum)
+        return x > 0 ? 256.4 / x : 0;
+    if (type == kThermistor)
+        return x > 0 ? 298.15 * 298.15 / (3900 * x) : 0;
+    return 1;
+}
+
+bool CalibrationSession::judge(const Window& w) const
+{
+    return !(options.MaxStdDev > 0 && w.sd > options.MaxStdDev)
+           && !(options.MaxDrift > 0 && (std::fabs(w.drift) > options.MaxDrift || std::fabs(w.channelDrift) > options.MaxDrift));
+}
+
+QString CalibrationSession::figures(const Window& w) const
+{
+    QString text = tr("标准差 %1 ℃，漂移 %2 ℃/min").arg(QString::number(w.sd, 'f', 4), QString::number(w.drift, 'f', 4));
+    if (!w.channel.isEmpty())
+        text += tr("；通道 %1 漂移 %2 ℃/min").arg(w.channel, QString::number(w.channelDrift, 'f', 4));
+    return text;
+}
+
+void CalibrationSession::status(const QString& text) const
+{
+    if (hooks.status)
+        hooks.status(text);
+}
+
+CalibrationSession::Step CalibrationSession::stableWindow(int a, int b, QString* note, QString* failure)
+{
+    if (options.WindowMinutes <= 0 || (options.MaxStdDev <= 0 && options.MaxDrift <= 0) || !Reference)
+        return Step::Done;
+    const QStringList names = labels();
+    const int size = std::max(1, ChannelMax);
+    // About twenty readings a window, no closer than the sampling interval.
+    const double spacing = std::max({options.SampleInterval, 1.0, options.WindowMinutes * 60 / 20});
+    const int count = std::max(3, static_cast<int>(options.WindowMinutes * 60 / spacing) + 1);
+    for (int attempt = 0;; ++attempt) {
+        log(stamped(tr("温度点%1批次%2：稳定窗口 %3 min（第 %4/%5 次）...")
+                        .arg(a + 1)
+                        .arg(b + 1)
+                        .arg(options.WindowMinutes)
+                        .arg(attempt % (options.Retries + 1) + 1)
+                        .arg(options.Retries + 1)));
+        QList<double> refs, minutes;
+        QList<QList<double>> channels;
+        for (int k = 0; k < count; ++k) {
+            if (k > 0) {
+                for (int i = 0; i < static_cast<int>(std::ceil(spacing)); ++i) {
+                    wait(static_cast<int>(1000 * std::min(1.0, spacing - i)));
+                    if (!Running)
+                        return Step::Aborted;
+                }
+            }
+            status(tr("稳定窗口：剩余 %1 s").arg(static_cast<int>(std::round((count - 1 - k) * spacing))));
+            double t = 0;
+            QStringList values;
+            if (!Reference->ReadTemperature(t)) {
+                status(QString());
+                *failure = tr("获取标准温度失败!");
+                return Step::Failed;
+            }
+            if (!readAll(values)) {
+                status(QString());
+                *failure = tr("采集器阻值获取失败!");
+                return Step::Failed;
+            }
+            refs << t;
+            minutes << runMinutes();
+            const QStringList batch = batchOf(values, b);
+            while (channels.size() < batch.size())
+                channels << QList<double>();
+            for (int c = 0; c < batch.size(); ++c)
+                channels[c] << batch.at(c).toDouble();
+        }
+        status(QString());
+        Window w;
+        double mean = 0;
+        statistics(refs, minutes, &mean, &w.sd, &w.drift);
+        for (int c = 0; c < channels.size(); ++c) {
+            double m = 0, sd = 0, drift = 0;
+            if (channels.at(c).size() != minutes.size())
+                continue;
+            statistics(channels.at(c), minutes, &m, &sd, &drift);
+            int d = 0, index = b * size + c;
+            for (; d < Calibrated.size() && index >= Calibrated.at(d).size(); ++d)
+                index -= Calibrated.at(d).size();
+            const QString type = d < Calibrated.size() ? Calibrated.at(d).value(index).Type : ChannelMode;
+            const double celsius = std::fabs(drift * nominalSlope(type, m));
+            if (celsius > std::fabs(w.channelDrift)) {
+                w.channelDrift = celsius;
+                w.channel = names.value(b * size + c);
+            }
+        }
+        if (judge(w)) {
+            log(stamped(tr("稳定窗口满足要求（%1）。").arg(figures(w))));
+            return Step::Done;
+        }
+        const QString text = figures(w);
+        const int round = attempt % (options.Retries + 1);
+        if (round < options.Retries) {
+            log(stamped(tr("标准温度不稳定（%1），第 %2/%3 次，等待新的稳定窗口。")
+                            .arg(text)
+                            .arg(round + 1)
+                            .arg(options.Retries + 1)));
+            continue;
+        }
+        // The last window of a round: the operator (or the setting) decides.
+        Options::Unstable action = options.OnUnstable;
+        if (action == Options::Unstable::Ask) {
+            const QString question = tr("温度点%1批次%2：标准温度不稳定（%3），已等待 %4 个稳定窗口。")
+                                         .arg(a + 1)
+                                         .arg(b + 1)
+                                         .arg(text)
+                                         .arg(attempt + 1);
+            const int answer = hooks.choose ? hooks.choose(tr("提示"), question,
+                                                           {tr("继续等待"), tr("接受该点并记录说明"), tr("跳过该点"),
+                                                            tr("停止校准")})
+                                            : -1;
+            if (answer == 0)
+                continue;
+            action = answer == 1 ? Options::Unstable::Accept
+                     : answer == 2 ? Options::Unstable::Skip
+                                   : Options::Unstable::Stop;
+        }
+        if (action == Options::Unstable::Accept) {
+            *note = tr("批次%1在标准温度不稳定时采样（%2），操作者接受").arg(b + 1).arg(text);
+            log(stamped(*note));
+            return Step::Done;
+        }
+        if (action == Options::Unstable::Skip) {
+            log(stamped(tr("温度点%1未稳定（%2），已跳过。").arg(a + 1).arg(text)));
+            return Step::Skipped;
+        }
+        *failure = tr("温度点%1批次%2：标准温度不稳定（%3），校准停止！").arg(a + 1).arg(b + 1).arg(text);
+        return Step::Failed;
+    }
 }
 
 CalibrationSession::Step CalibrationSession::measureZeroPoint(int a, QString* failure)
 {
     logPoint(a);
-    QStringList references, batches;
+    QStringList references, batches, notes;
     QList<Tool::Struct_CalibrationSample> stats;
+    constexpr int attempts = 3;
+    // The set-point is corrected until the batch's mean reference reads
+    // 0 ℃, as the fit judges it; later batches start from that correction.
+    double setPoint = 0;
     for (int b = 0; b < BatchCount; ++b) {
-        // The set-point is corrected until the reference itself reads 0 ℃.
-        double t = 0;
-        for (int attempt = 0; attempt < 3; ++attempt) {
-            if (stabilise(t, a, failure) != Step::Done)
+        QString reference, readings;
+        QList<Tool::Struct_CalibrationSample> batchStats;
+        for (int attempt = 0;; ++attempt) {
+            if (stabilise(setPoint, a, failure) != Step::Done)
                 return Step::Failed;
             if (delayWait() != Step::Done)
                 return Step::Aborted;
-            double g = 0;
-            if (!Reference || !Reference->ReadTemperature(g)) {
-                *failure = tr("获取标准温度失败!");
+            QString note;
+            const Step window = stableWindow(a, b, &note, failure);
+            if (window != Step::Done)
+                return window;
+            batchStats.clear();
+            const Step step = measureBatch(a, b, false, &reference, &readings, &batchStats, failure);
+            if (step != Step::Done)
+                return step;
+            const double mean = reference.toDouble();
+            log(stamped(tr("零点批次%1：标准 %2 ℃（第 %3/%4 次）").arg(b + 1).arg(reference).arg(attempt + 1).arg(attempts)));
+            if (std::fabs(mean) <= kZeroTolerance) {
+                if (!note.isEmpty())
+                    notes << note;
+                break;
+            }
+            if (attempt + 1 >= attempts) {
+                *failure = tr("温度点%1批次%2：标准温度 %3 ℃ 在 %4 次设定后仍不在 0 ℃ ±0.015 ℃ 以内，校准停止！")
+                               .arg(a + 1)
+                               .arg(b + 1)
+                               .arg(reference)
+                               .arg(attempts);
                 return Step::Failed;
             }
-            log(tr("标准:") + QString::number(g, 'g', 6));
-            if (std::fabs(g) < kZeroTolerance)
-                break;
-            t -= g;
+            setPoint -= mean;
         }
-        QString reference, readings;
-        const Step step = measureBatch(a, b, false, &reference, &readings, &stats, failure);
-        if (step != Step::Done)
-            return step;
+        stats << batchStats;
         references << reference;
         batches << readings;
         logBatch(b, reference, readings.split(QLatin1Char(',')));
         if (BatchCount > 1)
             confirmSwap();
+    }
+    if (!notes.isEmpty()) {
+        std::lock_guard<std::mutex> lock(m_Mutex);
+        m_Notes[a] = notes.join(QLatin1Char(' '));
     }
     storePoint(a, references.join(QLatin1Char(',')), batches, stats);
     return Step::Done;
@@ -538,10 +765,10 @@ void CalibrationSession::standby()
         return;
     const QString value = QString::number(options.Standby, 'f', 2);
     if (Source->SetTemperature(options.Standby)) {
-        log(now() + QStringLiteral("  ") + tr("温场已设为待机温度 %1 ℃。").arg(value));
+        log(stamped(tr("温场已设为待机温度 %1 ℃。").arg(value)));
         qInfo().noquote() << "calibration: source set to standby" << value;
     } else {
-        log(now() + QStringLiteral("  ") + tr("温场待机温度 %1 ℃ 设置失败！").arg(value));
+        log(stamped(tr("温场待机温度 %1 ℃ 设置失败！").arg(value)));
         qWarning().noquote() << "calibration: standby set-point refused" << value;
     }
 }
@@ -557,6 +784,16 @@ QString CalibrationSession::automaticRun()
         for (int a = storedPoints(); a < SetTemperatures.size(); ++a) {
             const bool zero = ChannelMode == kPlatinum && std::fabs(SetTemperatures.at(a)) <= kZeroPointBand;
             const Step step = zero ? measureZeroPoint(a, &failure) : measurePoint(a, &failure);
+            if (step == Step::Skipped) {
+                // The point leaves the plan; the next one moves up into its place.
+                SetTemperatures.removeAt(a);
+                if (a < ChangeLiquid.size())
+                    ChangeLiquid.removeAt(a);
+                if (hooks.pointSkipped)
+                    hooks.pointSkipped(a);
+                --a;
+                continue;
+            }
             if (step == Step::Failed)
                 final = failure;
             if (step != Step::Done)
@@ -586,7 +823,7 @@ QString CalibrationSession::automaticRun()
 bool CalibrationSession::manualPoint(int a, const std::function<void(int)>& batchDone)
 {
     ManualBatchWait = false;
-    log(now() + QStringLiteral("  ") + tr("温度点") + QString::number(a + 1));
+    log(stamped(tr("温度点") + QString::number(a + 1)));
     QStringList references, batches;
     QList<Tool::Struct_CalibrationSample> stats;
     for (int b = 0; b < BatchCount; ++b) {

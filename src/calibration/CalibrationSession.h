@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 
 #include <QCoreApplication>
+#include <QMap>
 #include <QStringList>
 
 #include <atomic>
@@ -36,6 +37,10 @@ public:
         // Asks the operator on the GUI thread and waits for the answer.
         std::function<bool(const QString& title, const QString& text)> confirm;
         std::function<void(const QString&)> audit; // a line for the audit log
+        // Asks the operator to pick one of `choices` and waits; -1 without an answer.
+        std::function<int(const QString& title, const QString& text, const QStringList& choices)> choose;
+        std::function<void(const QString&)> status; // a passing state (the delay's countdown); empty clears
+        std::function<void(int point)> pointSkipped; // set point `point` (0-based) left out of the run
     };
 
     // Instruments of the run; owned by the page, null where not used.
@@ -74,6 +79,12 @@ public:
         double MaxStdDev = 0;          // ℃, reference over the window; 0: not checked
         double MaxDrift = 0;           // ℃/min, reference over the window; 0: not checked
         int Retries = 0;               // windows sampled again before the run stops
+        // Minutes the reference (and the channels) must be stable before a
+        // batch is read; 0 judges the readings themselves, as before.
+        double WindowMinutes = 10;
+        // What a point that does not become stable gets when nobody is asked.
+        enum class Unstable { Ask, Accept, Skip, Stop };
+        Unstable OnUnstable = Unstable::Ask;
         double StableTimeout = 0;      // min the source may take to be stable; 0: no limit
         bool HasStandby = false;       // set the source to Standby when the run ends
         double Standby = 25;           // ℃
@@ -118,6 +129,12 @@ public:
                     const QList<Tool::Struct_CalibrationSample>& samples = {});
     // Statistics of the readings measured in this session (StartTime empty).
     QList<Tool::Struct_CalibrationSample> samples() const;
+    // Per point (0-based) the note of an unstable point the operator
+    // accepted, and the longest time between a batch's two reference
+    // readings around its channels (s).
+    QMap<int, QString> notes() const;
+    QMap<int, double> brackets() const;
+    void setNotes(const QMap<int, QString>& notes, const QMap<int, double>& brackets);
     void clearSamples();
     // Minutes of run time since the session was made.
     double runMinutes() const;
@@ -145,8 +162,20 @@ public:
     static void statistics(const QList<double>& values, const QList<double>& minutes, double* mean, double* sd,
                            double* drift);
 
+    // The stability window: standard deviation and drift (℃/min) of the
+    // reference over it, and the largest drift of a channel (℃/min through
+    // the channel's nominal sensitivity). Plain arithmetic for tests.
+    struct Window
+    {
+        double sd = 0, drift = 0, channelDrift = 0;
+        QString channel; // the channel with the largest drift
+    };
+    // ℃ per unit of a channel reading near `x` (1 for ℃, platinum and
+    // thermistor nominal slopes for Ω).
+    static double nominalSlope(const QString& type, double x);
+
 private:
-    enum class Step { Done, Aborted, Failed };
+    enum class Step { Done, Aborted, Failed, Skipped };
     // One batch of point a: Samples readings of every channel and of the
     // reference, checked for stability; the means as the texts to store.
     Step measureBatch(int a, int b, bool manual, QString* reference, QString* readings,
@@ -156,6 +185,12 @@ private:
     Step delayWait();
     Step confirmSwap();
     Step measurePoint(int a, QString* failure);
+    // Reads the window before batch b of point a; Done once stable (or
+    // accepted, with `note`), Skipped, or Failed with the text.
+    Step stableWindow(int a, int b, QString* note, QString* failure);
+    bool judge(const Window& w) const;
+    QString figures(const Window& w) const;
+    void status(const QString& text) const;
     Step measureZeroPoint(int a, QString* failure);
     void logBatch(int b, const QString& reference, const QStringList& readings);
     void logPoint(int a);
@@ -166,6 +201,8 @@ private:
     QStringList m_Criteria;
     QList<QStringList> m_Data{{}, {}, {}, {}, {}, {}, {}, {}, {}};
     QList<Tool::Struct_CalibrationSample> m_Samples;
+    QMap<int, QString> m_Notes;
+    QMap<int, double> m_Brackets;
     QString m_ReferenceSerial, m_SourceSerial;
     QElapsedTimer m_Clock;
 };

@@ -92,6 +92,26 @@ ChannelCalibration::ChannelCalibration(QWidget* parent) : ToolPage(parent)
         onGui([this, answer, title, text] { answer->set_value(MessageBox::question(this, title, text)); });
         return future.get();
     };
+    m_Session.hooks.choose = [this](const QString& title, const QString& text, const QStringList& choices) {
+        auto answer = std::make_shared<std::promise<int>>();
+        std::future<int> future = answer->get_future();
+        onGui([this, answer, title, text, choices] { answer->set_value(MessageBox::choose(this, title, text, choices)); });
+        return future.get();
+    };
+    m_Session.hooks.status = [this](const QString& text) {
+        onGui([this, text] { label_Status->setText(text); });
+    };
+    m_Session.hooks.pointSkipped = [this](int point) {
+        // The fields follow the plan: the points after it move up.
+        onGui([this, point] {
+            for (int i = point; i < 9; ++i) {
+                m_TempEdits.at(i)->setText(i + 1 < 9 ? m_TempEdits.at(i + 1)->text() : QString());
+                m_TempBoxes.at(i)->setChecked(i + 1 < 8 && m_TempBoxes.at(i + 1)->isChecked());
+                m_CheckBoxes.at(i)->setChecked(i + 1 < 9 && m_CheckBoxes.at(i + 1)->isChecked());
+            }
+            WriteConfig_slots();
+        });
+    };
     m_Session.hooks.audit = [this](const QString& line) {
         onGui([line] { Tool::addAuditLog(QStringLiteral("校准"), line); });
     };
@@ -129,10 +149,16 @@ void ChannelCalibration::buildUi()
         edit->setValidator(numberRule);
         auto* box = new QCheckBox(tr("换液"), parameters);
         box->setObjectName(QStringLiteral("checkBox_Temp%1").arg(i));
+        // A check point is measured like any other but kept out of the fit.
+        auto* check = new QCheckBox(tr("核查点"), parameters);
+        check->setObjectName(QStringLiteral("checkBox_Check%1").arg(i));
+        check->setToolTip(tr("核查点不参与拟合，其残差是对拟合结果的独立检验"));
         pgrid->addWidget(edit, i - 1, 1);
         pgrid->addWidget(box, i - 1, 2);
+        pgrid->addWidget(check, i - 1, 3);
         m_TempEdits << edit;
         m_TempBoxes << box;
+        m_CheckBoxes << check;
     }
     // After the last point there is nothing left to measure in new liquid.
     m_TempBoxes.last()->setEnabled(false);
@@ -152,10 +178,10 @@ void ChannelCalibration::buildUi()
     pushButton_Options = new QPushButton(tr("测量设置..."), parameters);
     pushButton_Options->setObjectName(QStringLiteral("pushButton_Options"));
     pushButton_Options->setToolTip(tr("每点采样次数、标准稳定判据、温场稳定超时、待机温度和残差限"));
-    pgrid->addWidget(pushButton_Options, 11, 0, 1, 3);
+    pgrid->addWidget(pushButton_Options, 11, 0, 1, 4);
     pushButton_Records = new QPushButton(tr("标准器与实验室记录..."), parameters);
     pushButton_Records->setObjectName(QStringLiteral("pushButton_Records"));
-    pgrid->addWidget(pushButton_Records, 12, 0, 1, 3);
+    pgrid->addWidget(pushButton_Records, 12, 0, 1, 4);
     outer->addWidget(parameters);
 
     auto* right = new QVBoxLayout;
@@ -219,6 +245,9 @@ void ChannelCalibration::buildUi()
     // Readings line up in columns.
     plainTextEdit_Data->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     dlayout->addWidget(plainTextEdit_Data);
+    label_Status = new QLabel(data);
+    label_Status->setObjectName(QStringLiteral("label_Status"));
+    dlayout->addWidget(label_Status);
     right->addWidget(data, 1);
     outer->addLayout(right, 1);
 
@@ -295,6 +324,11 @@ void ChannelCalibration::readSettings()
             return;
         m_TempBoxes.at(i)->setChecked(flag);
     }
+    for (int i = 0; i < 9; ++i) {
+        if (!Tool::getChannelCalibration(QStringLiteral("CheckPoint%1").arg(i + 1), flag))
+            return;
+        m_CheckBoxes.at(i)->setChecked(flag);
+    }
     if (!readText("StartTime", m_StartTime) || !readText("ChannelName", m_ChannelName)
         || !readText("ChannelMode", m_ChannelMode))
         return;
@@ -309,6 +343,15 @@ void ChannelCalibration::readSettings()
     }
     m_Session.setRunData(criteria, data);
     m_Session.ChannelMode = m_ChannelMode;
+    QMap<int, QString> notes;
+    QMap<int, double> brackets;
+    for (int i = 0; i < 9; ++i) {
+        if (Tool::getChannelCalibration(QStringLiteral("PointNote%1").arg(i + 1), text) && !text.isEmpty())
+            notes.insert(i, text);
+        if (Tool::getChannelCalibration(QStringLiteral("Bracket%1").arg(i + 1), text) && !text.isEmpty())
+            brackets.insert(i, text.toDouble());
+    }
+    m_Session.setNotes(notes, brackets);
 }
 
 void ChannelCalibration::readOptions()
@@ -353,6 +396,12 @@ void ChannelCalibration::applyOptions()
     o.MaxDrift = std::max(0.0, number("StabilityDrift"));
     o.Retries = std::max(0, m_Options.value(QStringLiteral("StabilityRetries")).toInt());
     o.StableTimeout = std::max(0.0, number("StableTimeout"));
+    o.WindowMinutes = std::max(0.0, number("StabilityWindow"));
+    const QString action = m_Options.value(QStringLiteral("UnstableAction"));
+    o.OnUnstable = action == QLatin1String("accept") ? CalibrationSession::Options::Unstable::Accept
+                   : action == QLatin1String("skip") ? CalibrationSession::Options::Unstable::Skip
+                   : action == QLatin1String("stop") ? CalibrationSession::Options::Unstable::Stop
+                                                     : CalibrationSession::Options::Unstable::Ask;
     bool given = false;
     const double standby = m_Options.value(QStringLiteral("StandbyTemp")).toDouble(&given);
     o.HasStandby = m_Source != nullptr;
@@ -380,6 +429,23 @@ void ChannelCalibration::History_Clicked()
         if (index >= 0 && index < m_Registered.size())
             dialog.selectChannel(m_Registered.at(index).ChannelConfig, m_Labels.first().section(QLatin1Char('_'), 1));
     }
+    // A restored set reaches the loggers of this page's devices as a saved one does.
+    dialog.setSender([this](const QStringList& configs) {
+        // A running calibration has the loggers programmed for itself.
+        if (m_State == RunState::Pause) {
+            plainTextEdit_Data->appendPlainText(tr("校准进行中，恢复的系数未下发到采集设备。"));
+            return;
+        }
+        QList<Tool::Struct_AcquisitionDevice> devices;
+        for (int i = 0; i < 3; ++i) {
+            const int index = m_Collections.at(i)->currentIndex();
+            const bool used = i == 0 || m_CollectionBoxes.at(i)->isChecked();
+            devices << (used && index >= 0 && index < m_Registered.size() && configs.contains(m_Registered.at(index).ChannelConfig)
+                            ? m_Registered.at(index)
+                            : Tool::Struct_AcquisitionDevice());
+        }
+        reprogramLoggers(devices);
+    });
     ModalRun::exec(&dialog);
 }
 
@@ -453,6 +519,7 @@ void ChannelCalibration::lockControls(bool running)
     for (int i = 0; i < 9; ++i) {
         m_TempEdits.at(i)->setEnabled(!running && !manualSource);
         m_TempBoxes.at(i)->setEnabled(!running && !manualSource && i < 8);
+        m_CheckBoxes.at(i)->setEnabled(!running);
     }
     pushButton_Criteria->setEnabled(!running && Vocabulary::current(comboBox_Criteria) == kThermometer);
     // The devices of a running calibration stay as they were chosen.
@@ -565,6 +632,10 @@ CalibrationRun ChannelCalibration::runData() const
     run.CalibrationCriteria = m_Session.criteria();
     run.CalibrationData = m_Session.data();
     run.Channels = m_Session.Calibrated;
+    for (QCheckBox* box : m_CheckBoxes)
+        run.FitPoints << !box->isChecked();
+    run.Notes = m_Session.notes();
+    run.Brackets = m_Session.brackets();
     run.Devices = m_Session.Entries;
     run.ConfigsAsRead = m_ConfigsAsRead;
     run.Reference = QStringList{m_Criteria.Kind, m_Criteria.Mode, m_Criteria.Address, m_Criteria.Port}.join(QLatin1Char(' '))
@@ -850,26 +921,24 @@ void ChannelCalibration::Open_Clicked()
             }
         }
     rebuildLabels();
-    QString countRule;
-    bool countFits = true;
-    // Points beyond a fit's count are measured as checks of the fit.
-    if (m_ChannelMode == thermocouple) {
-        countRule = tr("热电偶校准只需要2个温度点，温度点不匹配会造成校准失败!");
-        countFits = temperatures.size() >= 2;
-    } else if (m_ChannelMode == thermistor) {
-        countRule = tr("热敏电阻校准需要4-9个温度点，温度点不匹配会造成校准失败!");
-        countFits = temperatures.size() >= 4;
-    } else {
-        countRule = tr("铂电阻校准需要5个温度点(2个负温 1个零度 2个正温)，温度点不匹配会造成校准失败!");
-        countFits = temperatures.size() >= 5;
-    }
-    if (m_Automatic && !countFits) {
-        MessageBox::information(this, title, countRule);
+    // The point set is tried on ideal sensors before anything is measured:
+    // a set the fit would refuse at the end is refused now.
+    QList<bool> fitPoints;
+    for (int i = 0; i < 9; ++i)
+        fitPoints << !m_CheckBoxes.at(i)->isChecked();
+    QStringList functions;
+    for (const QList<Device::Channel>& list : qAsConst(calibrated))
+        for (const Device::Channel& ch : list)
+            if (!functions.contains(ch.Function))
+                functions << ch.Function;
+    const QString refusal = CalibrationSave::checkPlan(m_ChannelMode, functions, temperatures, fitPoints);
+    if (m_Automatic && !refusal.isEmpty()) {
+        MessageBox::information(this, title, refusal);
         deleteDrivers();
         return;
     }
     if (!m_Automatic)
-        MessageBox::information(this, title, countRule);
+        MessageBox::information(this, title, CalibrationSave::pointRule(m_ChannelMode));
 
     // Batches.
     const int channelMax = lineEdit_Max->text().toInt();
@@ -1102,10 +1171,14 @@ void ChannelCalibration::Save_slots()
     if (m_State != RunState::Pause)
         setRunState(RunState::Start);
     WriteConfig_slots();
-    reprogramLoggers();
+    QList<Tool::Struct_AcquisitionDevice> calibrated;
+    for (int d = 0; d < 3; ++d)
+        calibrated << (m_Session.Calibrated.value(d).isEmpty() ? Tool::Struct_AcquisitionDevice()
+                                                               : m_Session.Entries.value(d));
+    reprogramLoggers(calibrated);
 }
 
-void ChannelCalibration::reprogramLoggers()
+void ChannelCalibration::reprogramLoggers(const QList<Tool::Struct_AcquisitionDevice>& devices)
 {
     // The loggers were programmed for the run (M = 1, B = 0, raw units):
     // they get their configuration back, with the new coefficients.
@@ -1117,10 +1190,10 @@ void ChannelCalibration::reprogramLoggers()
         Collection* logger; // made here: its link must live on this thread
     };
     QList<Job> jobs;
-    for (int d = 0; d < 3; ++d) {
-        if (m_Session.Calibrated.value(d).isEmpty())
+    for (int d = 0; d < devices.size(); ++d) {
+        const Tool::Struct_AcquisitionDevice entry = devices.at(d);
+        if (entry.ChannelConfig.isEmpty())
             continue;
-        const Tool::Struct_AcquisitionDevice entry = m_Session.Entries.value(d);
         QList<Tool::Struct_ChannelConfig> found;
         if (!kModels.contains(entry.Mode) || !Tool::getChannelConfig(found, entry.ChannelConfig) || found.isEmpty())
             continue;
@@ -1184,6 +1257,16 @@ void ChannelCalibration::WriteConfig_slots()
     for (int i = 0; i < 9; ++i)
         keys << qMakePair(QStringLiteral("CheckTemp%1").arg(i + 1),
                           QString::fromLatin1(m_TempBoxes.at(i)->isChecked() ? "true" : "false"));
+    for (int i = 0; i < 9; ++i)
+        keys << qMakePair(QStringLiteral("CheckPoint%1").arg(i + 1),
+                          QString::fromLatin1(m_CheckBoxes.at(i)->isChecked() ? "true" : "false"));
+    const QMap<int, QString> notes = m_Session.notes();
+    const QMap<int, double> brackets = m_Session.brackets();
+    for (int i = 0; i < 9; ++i) {
+        keys << qMakePair(QStringLiteral("PointNote%1").arg(i + 1), notes.value(i));
+        keys << qMakePair(QStringLiteral("Bracket%1").arg(i + 1),
+                          brackets.contains(i) ? QString::number(brackets.value(i), 'f', 3) : QString());
+    }
     const QList<QStringList> data = m_Session.data();
     keys << qMakePair(QStringLiteral("StartTime"), m_StartTime) << qMakePair(QStringLiteral("ChannelName"), m_ChannelName)
          << qMakePair(QStringLiteral("ChannelMode"), m_ChannelMode)

@@ -18,6 +18,7 @@ class Criteria;
 class Field;
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
@@ -94,8 +95,9 @@ private:
     void applyOptions();
     // Nothing that changes or deletes a driver runs while a worker lives.
     bool driversInUse();
-    // Sends each calibrated logger its channel configuration as now stored.
-    void reprogramLoggers();
+    // Sends each of `devices` (by position; an entry without configuration is
+    // skipped) its channel configuration as now stored.
+    void reprogramLoggers(const QList<Tool::Struct_AcquisitionDevice>& devices);
     void setRunState(RunState state);
     void setBusy(bool running);
     // Enables or disables what may not change while the drivers are in use.
@@ -143,6 +145,7 @@ private:
 
     QList<QLineEdit*> m_TempEdits;
     QList<QCheckBox*> m_TempBoxes;
+    QList<QCheckBox*> m_CheckBoxes; // "核查点": measured, not fitted
     QList<QPushButton*> m_TempButtons;
     QLineEdit* lineEdit_Delay = nullptr;
     QLineEdit* lineEdit_Max = nullptr;
@@ -159,4 +162,5 @@ private:
     QPushButton* pushButton_Records = nullptr;
     QMap<QString, QString> m_Options;
     QPlainTextEdit* plainTextEdit_Data = nullptr;
+    QLabel* label_Status = nullptr; // the delay's countdown, the window's progress
 };

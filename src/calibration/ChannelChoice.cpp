@@ -36,7 +36,7 @@ bool selectable(const QString& kind, const QString& type, const QString& functio
     if (kind == kThermistor)
         return function == QLatin1String("R(T)");
     if (kind == kPlatinum)
-        return function == QLatin1String("ITS90");
+        return function == QLatin1String("ITS90") || function == QLatin1String("CVD");
     return true;
 }
 

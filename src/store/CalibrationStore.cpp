@@ -9,6 +9,7 @@
 #include <QVariant>
 #include <QtDebug>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -324,6 +325,69 @@ bool modifyChannelCoefficients(const QString& config, const QString& channelNumb
         (*lists[i])[at] = set.at(i);
     }
     return modifyChannelConfigIf(found.first(), c) == CoefficientWrite::Written;
+}
+
+RestoreOutcome restoreCoefficients(const QList<CoefficientRestore>& items, const QList<Struct_ChannelConfig>& shown,
+                                   const QString& operatorName, const QString& savedAt)
+{
+    if (items.isEmpty())
+        return RestoreOutcome::Missing;
+    Transaction transaction;
+    if (!transaction.isOpen())
+        return RestoreOutcome::Failed;
+    QStringList names;
+    QList<Struct_ChannelConfig> before, after;
+    QStringList audit;
+    for (const CoefficientRestore& item : items) {
+        const Struct_CalibrationHistory& e = item.From;
+        int slot = names.indexOf(e.ConfigName);
+        if (slot < 0) {
+            const auto it = std::find_if(shown.begin(), shown.end(),
+                                         [&e](const Struct_ChannelConfig& c) { return c.Name == e.ConfigName; });
+            if (it == shown.end())
+                return RestoreOutcome::ConfigChanged;
+            names << e.ConfigName;
+            before << *it;
+            after << *it;
+            slot = names.size() - 1;
+        }
+        Struct_ChannelConfig& c = after[slot];
+        const int at = c.ChannelNumber.indexOf(e.ChannelNumber);
+        if (at < 0 || e.NewSet.size() != 9)
+            return RestoreOutcome::Missing;
+        // A set fitted for a platinum ITS-90 channel means nothing to a CVD or a thermocouple one.
+        if ((!item.Type.isEmpty() && c.Type.value(at) != item.Type)
+            || (!item.Function.isEmpty() && c.Function.value(at) != item.Function))
+            return RestoreOutcome::KindChanged;
+        QStringList* lists[9] = {&c.MX_B_M, &c.MX_B_B, &c.A_C0, &c.B_C1, &c.C_C2, &c.D_C3, &c.R0_C4, &c.A4_C5, &c.B4_C6};
+        CoefficientSet old;
+        for (int i = 0; i < 9; ++i) {
+            while (lists[i]->size() <= at)
+                *lists[i] << QString();
+            old << lists[i]->at(at);
+            (*lists[i])[at] = e.NewSet.at(i);
+        }
+        Struct_CalibrationHistory row = e;
+        row.Id = 0;
+        row.SavedAt = savedAt;
+        row.Operator = operatorName;
+        row.Reference = QStringLiteral("恢复自 %1").arg(e.SavedAt);
+        row.OldSet = old;
+        if (!addCalibrationHistory(row))
+            return RestoreOutcome::Failed;
+        audit << QStringLiteral("%1 / %2 恢复为 %3 保存的系数（校准开始 %4）：%5")
+                     .arg(e.ConfigName, e.ChannelNumber, e.SavedAt, e.StartTime, e.NewSet.join(QLatin1Char(',')));
+    }
+    for (int i = 0; i < names.size(); ++i) {
+        const CoefficientWrite w = modifyChannelConfigIf(before.at(i), after.at(i));
+        if (w == CoefficientWrite::Changed)
+            return RestoreOutcome::ConfigChanged;
+        if (w != CoefficientWrite::Written)
+            return RestoreOutcome::Failed;
+    }
+    for (const QString& line : qAsConst(audit))
+        addAuditLog(QStringLiteral("校准系数"), line);
+    return transaction.commit() ? RestoreOutcome::Restored : RestoreOutcome::Failed;
 }
 
 } // namespace Tool

@@ -5,6 +5,8 @@
 // wrote together with the set it replaced. Both tables are created on open
 // when missing, so older databases and backups gain them.
 
+#include "Records.h"
+
 #include <QList>
 #include <QPair>
 #include <QString>
@@ -120,5 +122,25 @@ bool getCalibrationHistory(const QString& config, const QString& channelNumber,
 bool getCalibrationHistoryChannels(QList<QPair<QString, QString>>& list);
 // Writes the nine coefficient texts of one channel of a configuration.
 bool modifyChannelCoefficients(const QString& config, const QString& channelNumber, const CoefficientSet& set);
+
+// An earlier set going back into a configuration: the history entry it comes
+// from and the channel type and function it was fitted for (empty: unknown).
+struct CoefficientRestore
+{
+    Struct_CalibrationHistory From;
+    QString Type;
+    QString Function;
+};
+enum class RestoreOutcome {
+    Restored,
+    ConfigChanged, // the configuration is no longer the one shown
+    KindChanged,   // the channel's type or function changed since the set was fitted
+    Missing,       // configuration or channel gone
+    Failed
+};
+// One transaction: the coefficients, a history row per channel ("恢复自 …")
+// and the audit line. `shown` are the configurations as the caller showed them.
+RestoreOutcome restoreCoefficients(const QList<CoefficientRestore>& items, const QList<Struct_ChannelConfig>& shown,
+                                   const QString& operatorName, const QString& savedAt);
 
 } // namespace Tool

@@ -299,8 +299,14 @@ void TestCalibrationBench::setOptions(const QMap<QString, QString>& values)
 
 void TestCalibrationBench::setPoints(const QStringList& temps, int delay, int max)
 {
-    for (int i = 0; i < 9; ++i)
-        child<QLineEdit>(m_Page.get(), QStringLiteral("lineEdit_Temp%1").arg(i + 1))->setText(temps.value(i));
+    // "200?" is a check point at 200 ℃.
+    for (int i = 0; i < 9; ++i) {
+        QString t = temps.value(i);
+        const bool check = t.endsWith('?');
+        t.remove('?');
+        child<QLineEdit>(m_Page.get(), QStringLiteral("lineEdit_Temp%1").arg(i + 1))->setText(t);
+        child<QCheckBox>(m_Page.get(), QStringLiteral("checkBox_Check%1").arg(i + 1))->setChecked(check);
+    }
     child<QLineEdit>(m_Page.get(), "lineEdit_Delay")->setText(QString::number(delay));
     child<QLineEdit>(m_Page.get(), "lineEdit_Max")->setText(QString::number(max));
 }
@@ -639,7 +645,7 @@ void TestCalibrationBench::manualRunInTwoBatches()
     start("热电偶");
     // Manual mode only reminds of the point count.
     QCOMPARE(MessageBox::shown().value(0).text,
-             QStringLiteral("热电偶校准只需要2个温度点，温度点不匹配会造成校准失败!"));
+             QStringLiteral("热电偶校准至少需要2个不同温度的拟合点，多于2个时按最小二乘拟合；核查点不参与拟合。"));
     auto* open = child<QPushButton>(m_Page.get(), "pushButton_Open");
     QVERIFY(waitFor([open] { return open->text() == QStringLiteral("暂停") && open->isEnabled(); }, 30000));
     auto* point1 = child<QPushButton>(m_Page.get(), "pushButton_Temp1");
@@ -907,7 +913,7 @@ void TestCalibrationBench::historyOfTwoRunsAndRestore()
     linkSource("干式炉-R", "网络", "127.0.0.1", tcp.at(0).section(':', -1));
     child<QComboBox>(m_Page.get(), "comboBox_Criteria")->setCurrentText("干式炉-R");
     setOptions({{"ResidualLimit", "10"}});
-    setPoints({"100", "300", "200"}, 1, 8);
+    setPoints({"100", "300", "200?"}, 1, 8);
     QList<Tool::Struct_ChannelConfig> afterRun;
     for (int run = 0; run < 2; ++run) {
         start("热电偶");
@@ -918,7 +924,7 @@ void TestCalibrationBench::historyOfTwoRunsAndRestore()
         const auto result = std::find_if(boxes.begin(), boxes.end(),
                                          [](const MessageBox::Shown& b) { return b.title == QStringLiteral("校准结果"); });
         QVERIFY(result != boxes.end());
-        QVERIFY2(result->text.contains("1_101\t3\t校验") && result->text.contains("（超限）"), qPrintable(result->text));
+        QVERIFY2(result->text.contains("1_101\t3\t核查") && result->text.contains("（超限）"), qPrintable(result->text));
         afterRun << stored("TC-HIST");
         QTest::qWait(1100); // saves a second apart
     }
@@ -963,7 +969,13 @@ void TestCalibrationBench::historyOfTwoRunsAndRestore()
     child<QPushButton>(m_Page.get(), "pushButton_History")->click();
     QCOMPARE(rows, 2);
     QCOMPARE(chartPoints, 2);
-    QCOMPARE(MessageBox::last().text, QStringLiteral("系数已恢复！"));
+    // Restored as a saved set is: sent to the page's logger, a history row of its own.
+    QCOMPARE(MessageBox::last().text, QStringLiteral("系数已恢复，正在下发到使用该通道配置的采集设备（结果见校准记录）。"));
+    QVERIFY(Tool::getCalibrationHistory("TC-HIST", "101", history));
+    QCOMPARE(history.size(), 3);
+    QCOMPARE(history[2].Reference, "恢复自 " + history[0].SavedAt);
+    QCOMPARE(history[2].NewSet, history[0].NewSet);
+    QCOMPARE(history[2].OldSet, history[1].NewSet);
     const Tool::Struct_ChannelConfig restored = stored("TC-HIST");
     const QStringList texts{restored.MX_B_M.value(0), restored.MX_B_B.value(0), restored.A_C0.value(0),
                             restored.B_C1.value(0),  restored.C_C2.value(0),  restored.D_C3.value(0),
@@ -1210,7 +1222,7 @@ void TestCalibrationBench::certificateOfAThermocoupleRun()
     linkSource("干式炉-R", "网络", "127.0.0.1", tcp.at(0).section(':', -1));
     child<QComboBox>(m_Page.get(), "comboBox_Criteria")->setCurrentText("干式炉-R");
     setOptions({{"SamplesPerPoint", "10"}, {"SampleInterval", "1"}});
-    setPoints({"100", "300", "200"}, 1, 8);
+    setPoints({"100", "300", "200?"}, 1, 8);
     start("热电偶");
     QVERIFY(waitForEnd(300000));
     const QString log = child<QPlainTextEdit>(m_Page.get(), "plainTextEdit_Data")->toPlainText();
@@ -1324,7 +1336,7 @@ void TestCalibrationBench::certificateOfAPlatinumRun()
                  {{"3107A-RTD", "铂电阻", "0.0001", "0.004", "Ω"}});
     linkSource("油槽-R", "串口", sim().pty(), "9600");
     child<QComboBox>(m_Page.get(), "comboBox_Criteria")->setCurrentText("油槽-R");
-    setPoints({"-80", "-40", "0", "60", "100", "30"}, 5, 1);
+    setPoints({"-80", "-40", "0", "60", "100", "30?"}, 5, 1);
     start("铂电阻");
     QVERIFY(waitForEnd(300000));
     const QString log = child<QPlainTextEdit>(m_Page.get(), "plainTextEdit_Data")->toPlainText();

@@ -101,7 +101,7 @@ void TestCalibrationPage::startRefusals_data()
                                        << "8" << "采集设备不能相同!";
     QTest::newRow("same device, third unchecked")
         << "干式炉-R" << "干式炉-R" << QList<int>{0, 1, -1} << QStringList{"50"} << "8"
-        << "热电偶校准只需要2个温度点，温度点不匹配会造成校准失败!";
+        << "热电偶校准至少需要2个不同温度的拟合点，多于2个时按最小二乘拟合；核查点不参与拟合。\n温度点数不符合该类型的拟合要求";
     // Both devices would write channels 101 and 102 of one configuration.
     QTest::newRow("one configuration, same channels on two devices")
         << "干式炉-R" << "干式炉-R" << QList<int>{0, 3, -1} << QStringList{"50", "100"} << "8"
@@ -116,7 +116,7 @@ void TestCalibrationPage::startRefusals_data()
                                         << QStringList{"50", "100"} << "" << "最大分批数不能小于0!";
     QTest::newRow("points end at the first empty field")
         << "干式炉-R" << "干式炉-R" << QList<int>{0, -1, -1} << QStringList{"50", "", "100"} << "8"
-        << "热电偶校准只需要2个温度点，温度点不匹配会造成校准失败!";
+        << "热电偶校准至少需要2个不同温度的拟合点，多于2个时按最小二乘拟合；核查点不参与拟合。\n温度点数不符合该类型的拟合要求";
 }
 
 void TestCalibrationPage::startRefusals()
@@ -319,7 +319,7 @@ void TestCalibrationPage::overdueReferenceIsRefused()
     QVERIFY(Tool::putReferenceStandard(record));
     MessageBox::clear();
     child<QPushButton>(&page, "pushButton_Open")->click();
-    QCOMPARE(MessageBox::shown().value(0).text, QStringLiteral("热电偶校准只需要2个温度点，温度点不匹配会造成校准失败!"));
+    QCOMPARE(MessageBox::shown().value(0).text, QStringLiteral("热电偶校准至少需要2个不同温度的拟合点，多于2个时按最小二乘拟合；核查点不参与拟合。"));
     QElapsedTimer t;
     t.start();
     while (page.activeWorkers() > 0 && t.elapsed() < 60000)
