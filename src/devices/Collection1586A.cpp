@@ -250,6 +250,15 @@ QStringList Collection1586A::ChannelCommands(const Device::Channel& ch)
                 list << QStringLiteral("TEMP:TC:RJUN ") + ch.ColdJunctionTemp + QLatin1Char(',');
             }
         }
+    } else if ((ch.Type == QStringLiteral("热敏电阻") || ch.Type == QStringLiteral("铂电阻"))
+               && ch.Unit == QStringLiteral("Ohm")) {
+        // A calibration reads the sensor's resistance, not a temperature the
+        // channel's present coefficients make of it. Three-wire sensors have
+        // no resistance function: SetChannels refuses them.
+        if (ch.Wire == kTwoWire)
+            list << QStringLiteral("RES:RANG:AUTO ON,");
+        else if (ch.Wire == kFourWire)
+            list << QStringLiteral("FRES:RANG:AUTO ON,");
     } else if (ch.Type == QStringLiteral("热敏电阻")) {
         const QString p = ch.Wire == kTwoWire ? QStringLiteral("TEMP:THER:")
                           : ch.Wire == kFourWire ? QStringLiteral("TEMP:FTH:") : QString();
@@ -323,6 +332,11 @@ bool Collection1586A::SetChannels(QString rate, QList<Device::Channel> channels)
     if (!Write(line(QStringLiteral("*RST"))) || !Write(RateCommand(rate)))
         return false;
     for (const Device::Channel& ch : channels) {
+        if (ch.Unit == QStringLiteral("Ohm") && ch.Wire == kThreeWire
+            && (ch.Type == QStringLiteral("热敏电阻") || ch.Type == QStringLiteral("铂电阻"))) {
+            qWarning().noquote() << "1586A: channel" << ch.ChannelNumber << "three-wire resistance cannot be read";
+            return false;
+        }
         if (ch.Unit == QStringLiteral("℉") && !Write(line(QStringLiteral("UNIT:TEMP F"))))
             return false;
         if (ch.Unit == QStringLiteral("℃") && !Write(line(QStringLiteral("UNIT:TEMP C"))))

@@ -180,6 +180,7 @@ private slots:
     void cleanup();
     void thermocoupleRunOnADryBlock();
     void platinumRunInABath();
+    void leastSquaresCheckPointAndCallendar();
     void thermistorRunInABath();
     void changeLiquidStopsAndContinues();
     void endDuringAPoint();
@@ -489,6 +490,76 @@ void TestCalibrationBench::platinumRunInABath()
                      qPrintable(QStringLiteral("channel %1 at %2 ℃: %3 mK").arg(101 + i).arg(t).arg(error * 1000)));
         }
     }
+}
+
+void TestCalibrationBench::leastSquaresCheckPointAndCallendar()
+{
+    // One run in one bath: two ITS-90 sensors on a 3107A (three fit points
+    // above zero: least squares) and an IEC 60751 Pt100 on a 1586A channel
+    // with the Callendar–Van Dusen function, read as a four-wire resistance;
+    // 50 ℃ is a check point.
+    const QList<Platinum> sensors{{100.0123, -0.0205, 0.00073, -0.0206, -0.00041},
+                                  {99.987, -0.0198, 0.00069, -0.0199, -0.00038}};
+    QString logger = "model=3107A-RTD,tcp=127.0.0.1:0,noise=0,id=RTDBENCH01,in=1:101-102";
+    for (int i = 0; i < sensors.size(); ++i)
+        logger += QStringLiteral(",sensor%1=%2").arg(101 + i).arg(sensors[i].option());
+    QVERIFY2(sim().start({"--time-scale", "1000", "--instrument",
+                          "model=KRLB-3,pty,noise=0,wobble=0,temperature=20,setpoint=20,id=KL24117", "--instrument",
+                          logger, "--instrument", "model=1586A,tcp=127.0.0.1:0,noise=0,id=FL1586,in=1:101"},
+                         3),
+             qPrintable(sim().errors()));
+    const QStringList tcp = sim().endpoints("tcp");
+    QVERIFY(Tool::addChannelConfig(
+        CalibrationBench::config("PT-LSQ", "3107A-RTD", {"铂电阻", "铂电阻"}, {"ITS90", "ITS90"}, "Ω")));
+    Tool::Struct_ChannelConfig cvd = CalibrationBench::config("PT-CVD", "1586A", {"铂电阻"}, {"CVD"}, "Ω");
+    cvd.Wire = QStringList{"四线制"};
+    QVERIFY(Tool::addChannelConfig(cvd));
+    openPage({CalibrationBench::device(1, "3107A-RTD", "PT-LSQ", "127.0.0.1", tcp.value(0).section(':', -1)),
+              CalibrationBench::device(2, "1586A", "PT-CVD", "127.0.0.1", tcp.value(1).section(':', -1))});
+    child<QCheckBox>(m_Page.get(), "checkBox_Collection2")->setChecked(true);
+    child<QComboBox>(m_Page.get(), "comboBox_Collection2")->setCurrentIndex(1);
+    linkSource("油槽-R", "串口", sim().pty(), "9600");
+    child<QComboBox>(m_Page.get(), "comboBox_Criteria")->setCurrentText("油槽-R");
+    setPoints({"-80", "-40", "0", "30", "60", "100", "50?"}, 5, 3);
+    start("铂电阻");
+    QVERIFY(waitForEnd(300000));
+    const QString log = child<QPlainTextEdit>(m_Page.get(), "plainTextEdit_Data")->toPlainText();
+    QVERIFY2(log.contains("校准数据保存成功！"), qPrintable(log));
+
+    // The sensors come back (tolerances as in the exact five-point run).
+    const Tool::Struct_ChannelConfig its = stored("PT-LSQ");
+    for (int i = 0; i < sensors.size(); ++i) {
+        QVERIFY(std::fabs(its.A_C0.value(i).toDouble() - sensors[i].a) < 1e-5);
+        QVERIFY(std::fabs(its.B_C1.value(i).toDouble() - sensors[i].b) < 5e-5);
+        QVERIFY(std::fabs(its.A4_C5.value(i).toDouble() - sensors[i].a4) < 1e-5);
+        QVERIFY(std::fabs(its.R0_C4.value(i).toDouble() - sensors[i].r0) < 5e-5);
+    }
+    // The simulated 1586A's Pt100 is IEC 60751's: R0 = 100 Ω, A, B, C as published.
+    const Tool::Struct_ChannelConfig cvdStored = stored("PT-CVD");
+    QVERIFY2(std::fabs(cvdStored.R0_C4.value(0).toDouble() - 100) < 1e-4, qPrintable(cvdStored.R0_C4.value(0)));
+    QVERIFY2(std::fabs(cvdStored.A_C0.value(0).toDouble() / 3.9083e-3 - 1) < 1e-5, qPrintable(cvdStored.A_C0.value(0)));
+    QVERIFY2(std::fabs(cvdStored.B_C1.value(0).toDouble() / -5.775e-7 - 1) < 1e-3, qPrintable(cvdStored.B_C1.value(0)));
+    QVERIFY2(std::fabs(cvdStored.C_C2.value(0).toDouble() / -4.183e-12 - 1) < 0.05, qPrintable(cvdStored.C_C2.value(0)));
+    QCOMPARE(cvdStored.MX_B_M.value(0), QStringLiteral("1"));
+
+    // The evidence: roles, degrees of freedom, range of validity.
+    QList<Tool::Struct_CalibrationHistory> history;
+    QVERIFY(Tool::getCalibrationHistory("PT-CVD", "101", history));
+    QCOMPARE(history.size(), 1);
+    const QJsonObject evidence = QJsonDocument::fromJson(history[0].Evidence.toUtf8()).object();
+    const QJsonObject fit = evidence.value("fit").toObject();
+    QCOMPARE(fit.value("points").toInt(), 6);
+    QCOMPARE(fit.value("dof").toInt(), 2);
+    QVERIFY(std::fabs(fit.value("validFrom").toDouble() + 80) < 0.1 && std::fabs(fit.value("validTo").toDouble() - 100) < 0.1);
+    const QJsonArray points = evidence.value("points").toArray();
+    QCOMPARE(points.size(), 7);
+    QCOMPARE(points.at(6).toObject().value("role").toString(), QStringLiteral("check"));
+    QVERIFY(points.at(0).toObject().contains("bracketSeconds"));
+    QVERIFY(history[0].Residuals.split(';').value(6).contains(":check:"));
+    QVERIFY(Tool::getCalibrationHistory("PT-LSQ", "101", history));
+    const QJsonObject itsFit = QJsonDocument::fromJson(history.last().Evidence.toUtf8()).object().value("fit").toObject();
+    QCOMPARE(itsFit.value("coefficients").toInt(), 5);
+    QCOMPARE(itsFit.value("dof").toInt(), 1);
 }
 
 void TestCalibrationBench::thermistorRunInABath()
