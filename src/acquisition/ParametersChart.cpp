@@ -1,6 +1,7 @@
 #include "ParametersChart.h"
 
 #include "LiveChart.h"
+#include "CalibrationStore.h"
 #include "ScanTableModels.h"
 #include "Tool.h"
 
@@ -12,6 +13,8 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <QtDebug>
+
+#include <cmath>
 
 namespace {
 template <typename T>
@@ -133,6 +136,17 @@ void ParametersChart::setData(SystemContext* context, const QList<ChosenChannel>
     fillLegend();
 
     m_model->setColumns(m_seriesLabels, m_decimals);
+    // Values in ℃ outside the range their coefficients were fitted over are marked.
+    QVector<QPair<double, double>> ranges;
+    for (const auto& e : m_entries) {
+        double low = std::nan(""), high = std::nan("");
+        const Tool::Struct_AcquisitionDevice device = m_devices.value(e.DeviceIndex);
+        if (e.Unit != QStringLiteral("℃")
+            || !Tool::validRange(device.ChannelConfig, e.ID.section(QLatin1Char('-'), 1), &low, &high))
+            low = high = std::nan("");
+        ranges << qMakePair(low, high);
+    }
+    m_model->setValidRanges(ranges);
     m_chart->shareValues(m_model);
     tableWidget_Data->resizeColumnsToContents();
 }

@@ -4,8 +4,10 @@
 #include <QColor>
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QFont>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 QColor cellColour(std::uint8_t code)
@@ -100,9 +102,30 @@ QVariant LiveTableModel::data(const QModelIndex& index, int role) const
         const QColor c = cellColour(colour(row, col - 1));
         return c.isValid() ? QVariant(QBrush(c)) : QVariant();
     }
+    case Qt::FontRole:
+        if (col > 0 && outsideRange(col - 1, value(row, col - 1))) {
+            QFont font;
+            font.setItalic(true);
+            return font;
+        }
+        return {};
+    case Qt::ToolTipRole:
+        if (col > 0 && outsideRange(col - 1, value(row, col - 1)))
+            return tr("超出校准系数的有效范围（%1 ℃ ～ %2 ℃）")
+                .arg(QString::number(m_ranges.at(col - 1).first, 'f', 2),
+                     QString::number(m_ranges.at(col - 1).second, 'f', 2));
+        return {};
     default:
         return {};
     }
+}
+
+bool LiveTableModel::outsideRange(int channel, double value) const
+{
+    if (channel < 0 || channel >= m_ranges.size())
+        return false;
+    const QPair<double, double>& r = m_ranges.at(channel);
+    return std::isfinite(r.first) && std::isfinite(value) && (value < r.first || value > r.second);
 }
 
 QVariant LiveTableModel::headerData(int section, Qt::Orientation orientation, int role) const

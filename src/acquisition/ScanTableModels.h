@@ -23,6 +23,10 @@ public:
 
     // Headers after "采集时间"; the channel count follows from them.
     void setColumns(const QStringList& seriesLabels, int decimals);
+    // Per channel the range of validity of its calibration (℃); a value
+    // outside is shown in italics with a tooltip. NaN bounds: none known.
+    void setValidRanges(const QVector<QPair<double, double>>& ranges) { m_ranges = ranges; }
+    bool outsideRange(int channel, double value) const;
     // Appends one scan; colours hold one ScanAnalysis::CellColour per value.
     void appendScan(qint64 msecs, const QVector<double>& values,
                     const QVector<std::uint8_t>& colours);
@@ -47,6 +51,7 @@ private:
     std::deque<qint64> m_times;
     std::deque<double> m_values;         // row-major, channelCount per row
     std::deque<std::uint8_t> m_colours;  // same layout
+    QVector<QPair<double, double>> m_ranges;
 };
 
 // Live statistics: column 0 the scan time, then nine columns per unit group.

@@ -139,6 +139,19 @@ QList<QPair<QString, int>> coefficientNames(const QString& mode)
     return {{QStringLiteral("B0"), 2}, {QStringLiteral("B1"), 3}, {QStringLiteral("B2"), 4}, {QStringLiteral("B3"), 5}};
 }
 
+QList<QPair<QString, int>> coefficientLabels(const QString& mode, const QString& function, const QStringList& set)
+{
+    if (mode != QStringLiteral("铂电阻"))
+        return coefficientNames(mode);
+    if (function == QLatin1String("CVD"))
+        return {{QStringLiteral("R(0 ℃)"), 6}, {QStringLiteral("A"), 2}, {QStringLiteral("B"), 3}, {QStringLiteral("C"), 4}};
+    QList<QPair<QString, int>> names{{QStringLiteral("R(0.01 ℃)"), 6}, {QStringLiteral("a"), 2}, {QStringLiteral("b"), 3}};
+    if (set.value(4).toDouble() != 0)
+        names << qMakePair(QStringLiteral("c"), 4);
+    names << qMakePair(QStringLiteral("a4"), 7) << qMakePair(QStringLiteral("b4"), 8);
+    return names;
+}
+
 bool fromHistory(const QList<Tool::Struct_CalibrationHistory>& rows, int position, Content& c)
 {
     // The newest set of every channel of the device: a run saved again replaces its sets.
@@ -187,6 +200,11 @@ bool fromHistory(const QList<Tool::Struct_CalibrationHistory>& rows, int positio
             const QJsonObject channel = e.value(QStringLiteral("channel")).toObject();
             ch.tag = channel.value(QStringLiteral("tag")).toString();
             ch.function = channel.value(QStringLiteral("function")).toString();
+            const QJsonObject fit = e.value(QStringLiteral("fit")).toObject();
+            if (fit.value(QStringLiteral("validFrom")).isDouble()) {
+                ch.validFrom = fit.value(QStringLiteral("validFrom")).toDouble();
+                ch.validTo = fit.value(QStringLiteral("validTo")).toDouble();
+            }
             const QJsonObject standard = e.value(QStringLiteral("standard")).toObject();
             if (!standard.isEmpty()) {
                 c.hasStandard = true;

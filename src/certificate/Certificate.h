@@ -76,6 +76,7 @@ struct Channel
     QString savedAt;
     QStringList before; // the nine coefficient texts
     QStringList after;
+    double validFrom = NAN, validTo = NAN; // range of validity of `after`, ℃ (lowest and highest fit point)
     QList<Point> points;
 };
 
@@ -121,6 +122,10 @@ bool fromHistory(const QList<Tool::Struct_CalibrationHistory>& rows, int positio
 // The names of the coefficients a kind of channel uses, with their index
 // among the nine texts.
 QList<QPair<QString, int>> coefficientNames(const QString& mode);
+// The names a certificate prints for a channel's written set: R0 under its
+// exact name ("R(0.01 ℃)" on the ITS-90 scale, "R(0 ℃)" for Callendar–Van
+// Dusen) and the cubic term only where the set has one.
+QList<QPair<QString, int>> coefficientLabels(const QString& mode, const QString& function, const QStringList& set);
 
 // Every number at full precision, the budget included (see the README).
 QByteArray toJson(const Content& content);

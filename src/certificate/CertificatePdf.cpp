@@ -164,9 +164,12 @@ void CertificatePdf::build()
                 id);
         }
         QStringList written;
-        for (const auto& name : coefficientNames(c.mode))
+        for (const auto& name : coefficientLabels(c.mode, ch.function, ch.after))
             written << name.first + QStringLiteral(" = ") + ch.after.value(name.second);
-        add(Type::Text, {tr("写入系数：") + written.join(QStringLiteral("，"))});
+        add(Type::Text, {tr("写入系数：") + written.join(tr("，"))});
+        if (std::isfinite(ch.validFrom))
+            add(Type::Text, {tr("系数的有效范围（最低至最高拟合点）：%1 ℃ ～ %2 ℃；范围外的示值不在本次校准之内。")
+                                 .arg(QString::number(ch.validFrom, 'f', 2), QString::number(ch.validTo, 'f', 2))});
         add(Type::Space);
     }
     add(Type::Text, {tr("校前误差为按原有系数的示值减标准温度，校后误差为按写入系数的示值减标准温度。扩展不确定度 U "

@@ -3,6 +3,8 @@
 #include "SqlEngine.h"
 #include "Tool.h"
 
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -325,6 +327,33 @@ bool modifyChannelCoefficients(const QString& config, const QString& channelNumb
         (*lists[i])[at] = set.at(i);
     }
     return modifyChannelConfigIf(found.first(), c) == CoefficientWrite::Written;
+}
+
+bool validRange(const QString& config, const QString& channelNumber, double* low, double* high)
+{
+    QList<Struct_ChannelConfig> found;
+    QList<Struct_CalibrationHistory> history;
+    if (!getChannelConfig(found, config) || found.isEmpty() || !getCalibrationHistory(config, channelNumber, history))
+        return false;
+    const Struct_ChannelConfig& c = found.first();
+    const int at = c.ChannelNumber.indexOf(channelNumber);
+    if (at < 0)
+        return false;
+    const CoefficientSet current{c.MX_B_M.value(at), c.MX_B_B.value(at), c.A_C0.value(at),
+                                 c.B_C1.value(at),   c.C_C2.value(at),   c.D_C3.value(at),
+                                 c.R0_C4.value(at),  c.A4_C5.value(at),  c.B4_C6.value(at)};
+    for (int i = history.size() - 1; i >= 0; --i) {
+        if (history.at(i).NewSet != current)
+            continue;
+        const QJsonObject fit =
+            QJsonDocument::fromJson(history.at(i).Evidence.toUtf8()).object().value(QStringLiteral("fit")).toObject();
+        if (!fit.value(QStringLiteral("validFrom")).isDouble())
+            return false;
+        *low = fit.value(QStringLiteral("validFrom")).toDouble();
+        *high = fit.value(QStringLiteral("validTo")).toDouble();
+        return true;
+    }
+    return false;
 }
 
 RestoreOutcome restoreCoefficients(const QList<CoefficientRestore>& items, const QList<Struct_ChannelConfig>& shown,

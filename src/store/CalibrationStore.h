@@ -123,6 +123,11 @@ bool getCalibrationHistoryChannels(QList<QPair<QString, QString>>& list);
 // Writes the nine coefficient texts of one channel of a configuration.
 bool modifyChannelCoefficients(const QString& config, const QString& channelNumber, const CoefficientSet& set);
 
+// The range of validity (℃, lowest and highest fit point) of the set a
+// channel of a configuration holds now, from the newest history entry that
+// wrote it; false when no stored fit gives one.
+bool validRange(const QString& config, const QString& channelNumber, double* low, double* high);
+
 // An earlier set going back into a configuration: the history entry it comes
 // from and the channel type and function it was fitted for (empty: unknown).
 struct CoefficientRestore

@@ -5,7 +5,10 @@
 #include "ScanAnalysis.h"
 #include "ScanTableModels.h"
 
+#include <QFont>
 #include <QtTest>
+
+#include <cmath>
 
 using namespace AcquisitionRules;
 using namespace ScanAnalysis;
@@ -263,6 +266,11 @@ private slots:
                  QColor(255, 255, 0));
         QCOMPARE(model.data(model.index(0, 1), Qt::TextAlignmentRole).toInt(), int(Qt::AlignCenter));
         QVERIFY(!model.data(model.index(1, 1)).isValid());
+        // Channel 1 was calibrated over 0 … 1 ℃: 1.23456 is outside, channel 2 has no range.
+        model.setValidRanges({{0.0, 1.0}, {std::nan(""), std::nan("")}});
+        QVERIFY(model.data(model.index(0, 1), Qt::FontRole).value<QFont>().italic());
+        QVERIFY(model.data(model.index(0, 1), Qt::ToolTipRole).toString().contains("0.00 ℃ ～ 1.00 ℃"));
+        QVERIFY(!model.data(model.index(0, 2), Qt::FontRole).isValid());
     }
 
     void statisticsModel()

@@ -556,6 +556,10 @@ void TestCalibrationBench::leastSquaresCheckPointAndCallendar()
     QCOMPARE(points.at(6).toObject().value("role").toString(), QStringLiteral("check"));
     QVERIFY(points.at(0).toObject().contains("bracketSeconds"));
     QVERIFY(history[0].Residuals.split(';').value(6).contains(":check:"));
+    // The live table marks values outside that range.
+    double low = 0, high = 0;
+    QVERIFY(Tool::validRange("PT-CVD", "101", &low, &high));
+    QVERIFY(std::fabs(low + 80) < 0.1 && std::fabs(high - 100) < 0.1);
     QVERIFY(Tool::getCalibrationHistory("PT-LSQ", "101", history));
     const QJsonObject itsFit = QJsonDocument::fromJson(history.last().Evidence.toUtf8()).object().value("fit").toObject();
     QCOMPARE(itsFit.value("coefficients").toInt(), 5);
