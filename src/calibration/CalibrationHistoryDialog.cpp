@@ -166,8 +166,14 @@ void CalibrationHistoryDialog::Channel_Changed(int index)
         const int row = tableWidget_History->rowCount();
         tableWidget_History->insertRow(row);
         QStringList coefficients;
-        for (int i = 0; i < e.NewSet.size() && i < kCoefficientNames.size(); ++i)
-            coefficients << kCoefficientNames.at(i) + QLatin1Char('=') + e.NewSet.at(i);
+        // A platinum R0 under its exact name: on the ITS-90 scale it is R(0.01 ℃).
+        const QString function = evidenceOf(e).value(QStringLiteral("channel")).toObject().value(QStringLiteral("function")).toString();
+        for (int i = 0; i < e.NewSet.size() && i < kCoefficientNames.size(); ++i) {
+            QString name = kCoefficientNames.at(i);
+            if (i == 6 && e.ChannelMode == QStringLiteral("铂电阻"))
+                name = function == QLatin1String("CVD") ? QStringLiteral("R(0 ℃)") : QStringLiteral("R(0.01 ℃)");
+            coefficients << name + QLatin1Char('=') + e.NewSet.at(i);
+        }
         const QStringList cells{e.SavedAt,          inForce(i) ? tr("✔") : QString(), e.StartTime, e.Operator,
                                 rolesText(e),       rangeText(e),                      mkText(e.MaxResidual),
                                 mkText(e.MaxAsFound), e.Reference,                    coefficients.join(QStringLiteral("  "))};

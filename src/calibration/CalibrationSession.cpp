@@ -676,14 +676,15 @@ CalibrationSession::Step CalibrationSession::stableWindow(int a, int b, QString*
                                          .arg(b + 1)
                                          .arg(text)
                                          .arg(attempt + 1);
+            // Stopping comes first: a box closed without a choice stops too.
             const int answer = hooks.choose ? hooks.choose(tr("提示"), question,
-                                                           {tr("继续等待"), tr("接受该点并记录说明"), tr("跳过该点"),
-                                                            tr("停止校准")})
+                                                           {tr("停止校准"), tr("继续等待"), tr("接受该点并记录说明"),
+                                                            tr("跳过该点")})
                                             : -1;
-            if (answer == 0)
+            if (answer == 1)
                 continue;
-            action = answer == 1 ? Options::Unstable::Accept
-                     : answer == 2 ? Options::Unstable::Skip
+            action = answer == 2 ? Options::Unstable::Accept
+                     : answer == 3 ? Options::Unstable::Skip
                                    : Options::Unstable::Stop;
         }
         if (action == Options::Unstable::Accept) {

@@ -58,6 +58,19 @@ QStringList splitOrEmpty(const QString& text, QChar separator)
 {
     return text.isEmpty() ? QStringList() : text.split(separator);
 }
+
+// The log of the page last shown, kept for the process: leaving the page (to
+// change the language, say) and coming back shows the lines as they were.
+struct KeptLog
+{
+    QString startTime;
+    QString text;
+};
+KeptLog& keptLog()
+{
+    static KeptLog log;
+    return log;
+}
 } // namespace
 
 ChannelCalibration::ChannelCalibration(QWidget* parent) : ToolPage(parent)
@@ -131,6 +144,7 @@ ChannelCalibration::~ChannelCalibration()
     m_Session.closeAll();
     deleteDrivers();
     WriteConfig_slots();
+    keptLog() = KeptLog{m_StartTime, plainTextEdit_Data->toPlainText()};
 }
 
 void ChannelCalibration::buildUi()
@@ -556,6 +570,11 @@ void ChannelCalibration::rebuildLabels()
 
 void ChannelCalibration::replayLog()
 {
+    const KeptLog& kept = keptLog();
+    if (!kept.text.isEmpty() && kept.startTime == m_StartTime && !m_StartTime.isEmpty()) {
+        plainTextEdit_Data->setPlainText(kept.text);
+        return;
+    }
     const QStringList criteria = m_Session.criteria();
     const QList<QStringList> data = m_Session.data();
     for (int j = 0; j < criteria.size(); ++j) {

@@ -188,7 +188,8 @@ private slots:
     void thermometerLinkFromThePage();
     void thermocoupleRunAgainstTheThermometer();
     void averagedReadingsKeepTheirStatistics();
-    void unstableReferenceStopsTheRun();
+    void unstableReference_data();
+    void unstableReference();
     void historyOfTwoRunsAndRestore();
     void discardedResultThenWrittenWithTheLoggerGone();
     void sourceThatNeverSettles();
@@ -206,7 +207,7 @@ private:
     void linkSource(const QString& kind, const QString& mode, const QString& address, const QString& port);
     void setPoints(const QStringList& temps, int delay, int max);
     // Start; the channel dialog takes every channel of `kind`.
-    void start(const QString& kind);
+    void start(const QString& kind, const QList<int>& choices = {});
     bool waitForEnd(int timeoutMs);
     Tool::Struct_ChannelConfig stored(const QString& name);
     // The lab's records entered through the dialog of the page's button.
@@ -288,8 +289,14 @@ void TestCalibrationBench::setOptions(const QMap<QString, QString>& values)
         auto* options = qobject_cast<CalibrationOptionsDialog*>(dialog);
         if (!options)
             return int(QDialog::Rejected);
-        for (auto it = values.begin(); it != values.end(); ++it)
-            child<QLineEdit>(options, "lineEdit_" + it.key())->setText(it.value());
+        for (auto it = values.begin(); it != values.end(); ++it) {
+            if (it.key() == "UnstableAction") {
+                auto* box = child<QComboBox>(options, "comboBox_UnstableAction");
+                box->setCurrentIndex(box->findData(it.value()));
+            } else {
+                child<QLineEdit>(options, "lineEdit_" + it.key())->setText(it.value());
+            }
+        }
         options->OK_Clicked();
         return options->result();
     });
@@ -312,7 +319,7 @@ void TestCalibrationBench::setPoints(const QStringList& temps, int delay, int ma
     child<QLineEdit>(m_Page.get(), "lineEdit_Max")->setText(QString::number(max));
 }
 
-void TestCalibrationBench::start(const QString& kind)
+void TestCalibrationBench::start(const QString& kind, const QList<int>& choices)
 {
     ModalRun::setRunner([kind](QDialog* dialog) {
         if (auto* set = qobject_cast<ChannelSet*>(dialog)) {
@@ -325,6 +332,8 @@ void TestCalibrationBench::start(const QString& kind)
         return int(QDialog::Accepted);
     });
     MessageBox::clear();
+    for (int choice : choices)
+        MessageBox::queueChoice(choice);
     child<QPushButton>(m_Page.get(), "pushButton_Open")->click();
 }
 
@@ -942,8 +951,23 @@ void TestCalibrationBench::averagedReadingsKeepTheirStatistics()
     }
 }
 
-void TestCalibrationBench::unstableReferenceStopsTheRun()
+void TestCalibrationBench::unstableReference_data()
 {
+    // What a point that never settles gets: asked and stopped, stopped by the
+    // unattended setting, or accepted with a note kept in the evidence.
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<QList<int>>("answers"); // choices queued: 0 stop, 2 accept; then 0 writes the result
+    QTest::addColumn<int>("stored");
+    QTest::newRow("operator stops") << "ask" << QList<int>{0} << 0;
+    QTest::newRow("unattended stop") << "stop" << QList<int>{} << 0;
+    QTest::newRow("operator accepts") << "ask" << QList<int>{2, 2, 0} << 2;
+}
+
+void TestCalibrationBench::unstableReference()
+{
+    QFETCH(QString, action);
+    QFETCH(QList<int>, answers);
+    QFETCH(int, stored);
     // The block's own reference drifts 0.5 ℃/min: every window fails the 0.05 ℃/min criterion.
     QVERIFY2(sim().start({"--time-scale", "500", "--instrument",
                           "model=KRDB-1,tcp=127.0.0.1:0,noise=0,wobble=0,refoffset=0,refdrift=0.5,temperature=100,"
@@ -957,18 +981,37 @@ void TestCalibrationBench::unstableReferenceStopsTheRun()
     linkSource("干式炉-R", "网络", "127.0.0.1", tcp.at(0).section(':', -1));
     child<QComboBox>(m_Page.get(), "comboBox_Criteria")->setCurrentText("干式炉-R");
     setOptions({{"SamplesPerPoint", "4"}, {"SampleInterval", "10"}, {"StabilityDrift", "0.05"},
-                {"StabilityRetries", "2"}, {"StandbyTemp", "60"}});
+                {"StabilityRetries", "2"}, {"StandbyTemp", "60"}, {"StabilityWindow", "10"},
+                {"UnstableAction", action}});
     setPoints({"100", "200"}, 1, 8);
-    start("热电偶");
+    start("热电偶", answers);
     QVERIFY(waitForEnd(300000));
-    QVERIFY2(MessageBox::last().text.startsWith("温度点1批次1：标准温度不稳定（"), qPrintable(MessageBox::last().text));
-    QVERIFY(MessageBox::last().text.endsWith("校准停止！"));
     const QString log = child<QPlainTextEdit>(m_Page.get(), "plainTextEdit_Data")->toPlainText();
-    QCOMPARE(log.count("重新采样"), 2);
+    // Two new windows after the first, per point asked about.
+    QCOMPARE(log.count("等待新的稳定窗口"), 2 * std::max(1, stored));
+    QVERIFY2(log.contains("第 3/3 次"), qPrintable(log));
     QVERIFY2(log.contains("温场已设为待机温度 60.00 ℃。"), qPrintable(log));
+    // A written run leaves the page ready for the next: no points either way.
     QCOMPARE(m_Page->session().storedPoints(), 0);
-    QCOMPARE(child<QPushButton>(m_Page.get(), "pushButton_Open")->text(), QStringLiteral("开始"));
-    QCOMPARE(TestSupport::scalar("SELECT COUNT(*) FROM CalibrationSamples").toInt(), 0);
+    const QList<MessageBox::Shown> boxes = MessageBox::shown();
+    const int asked = static_cast<int>(std::count_if(boxes.begin(), boxes.end(),
+                                                     [](const MessageBox::Shown& b) {
+                                                         return b.text.contains("已等待 3 个稳定窗口");
+                                                     }));
+    QCOMPARE(asked, action == "ask" ? std::max(1, stored) : 0);
+    if (stored == 0) {
+        QVERIFY2(MessageBox::last().text.startsWith("温度点1批次1：标准温度不稳定（"), qPrintable(MessageBox::last().text));
+        QVERIFY(MessageBox::last().text.endsWith("校准停止！"));
+        QCOMPARE(child<QPushButton>(m_Page.get(), "pushButton_Open")->text(), QStringLiteral("开始"));
+        QCOMPARE(TestSupport::scalar("SELECT COUNT(*) FROM CalibrationSamples").toInt(), 0);
+        return;
+    }
+    QCOMPARE(MessageBox::last().text, QStringLiteral("校准结束退出!"));
+    QList<Tool::Struct_CalibrationHistory> history;
+    QVERIFY(Tool::getCalibrationHistory("TC-DRIFT", "101", history));
+    QCOMPARE(history.size(), 1);
+    const QJsonArray points = QJsonDocument::fromJson(history[0].Evidence.toUtf8()).object().value("points").toArray();
+    QVERIFY2(points.at(0).toObject().value("note").toString().contains("操作者接受"), qPrintable(history[0].Evidence));
 }
 
 void TestCalibrationBench::historyOfTwoRunsAndRestore()
