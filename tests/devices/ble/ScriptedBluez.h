@@ -98,6 +98,11 @@ public:
     {
         return call(QStringLiteral("Configure"), {options}).type() == QDBusMessage::ReplyMessage;
     }
+    // Options changed in place: the devices and counters stay.
+    bool tune(const QVariantMap& options)
+    {
+        return call(QStringLiteral("Tune"), {options}).type() == QDBusMessage::ReplyMessage;
+    }
     bool dropLink() { return call(QStringLiteral("DropLink"), {}).type() == QDBusMessage::ReplyMessage; }
     // The adapter unplugged; back with the next configure().
     bool removeAdapter() { return call(QStringLiteral("RemoveAdapter"), {}).type() == QDBusMessage::ReplyMessage; }

@@ -23,7 +23,7 @@ frames in one notification, within the negotiated MTU.
 
 Tests steer it through org.arq.BluezScript1 at /org/arq/script (kept out of
 the object tree Qt reads): Configure(a{sv}), DropLink(), Forget(s),
-RemoveAdapter(), Vanish(u) (the daemon gone for that many ms, its bus name
+Tune(a{sv}) (options changed in place), RemoveAdapter(), Vanish(u) (the daemon gone for that many ms, its bus name
 released and its objects dropped without a signal, then back with a fresh
 adapter), State() -> a{sv}, Quit(). The steering interface is reached at the
 script's unique bus name, which outlives a Vanish.
@@ -401,6 +401,9 @@ class Device(Obj):
                 obj.update(CHAR, {"MTU": dbus.UInt16(s.mtu)})
                 obj.linked()
         self.update(DEVICE, {"ServicesResolved": dbus.Boolean(True)})
+        after = int(s.options["drop_after_ms"])
+        if after >= 0 and self.peer["kind"] == "thermometer":
+            s.later(after, lambda: self.link_down() if self.connected() else None)
 
     def export_gatt(self):
         s = self.script
@@ -637,6 +640,10 @@ class Control(dbus.service.Object):
     def Configure(self, options):
         self.script.configure(dict(options))
 
+    @dbus.service.method(CONTROL, in_signature="a{sv}", out_signature="")
+    def Tune(self, options):
+        self.script.set_options(dict(options))
+
     @dbus.service.method(CONTROL, in_signature="", out_signature="")
     def DropLink(self):
         dev = self.script.thermometer()
@@ -672,6 +679,7 @@ DEFAULTS = {
     "connect": "ok",         # ok | refuse | drop (the link goes while the services are read)
     "services": "full",      # full | none (a device without the thermometer's services)
     "connect_ms": 100,
+    "drop_after_ms": -1,     # the link goes this long after the services are resolved (-1: never)
     "le_timeout_ms": 20000,  # a connection to a device out of reach fails after this
     "reachable": True,       # false: the thermometer neither advertises nor answers a connection
     "period_ms": 250,        # one reading frame per period while measuring
@@ -750,16 +758,7 @@ class Script:
         self.timers = []
         self.held = []
         self.options = dict(DEFAULTS)
-        for k, v in options.items():
-            if k not in DEFAULTS:
-                raise error("org.freedesktop.DBus.Error.InvalidArgs", "unknown option " + k)
-            kind = type(DEFAULTS[k])
-            if k == "readings":
-                self.options[k] = [float(x) for x in v]
-            elif kind is bool:
-                self.options[k] = flag(v)
-            else:
-                self.options[k] = kind(v)
+        self.set_options(options)
         self.scans = 0
         if self.discovering:
             self.discovery_clients.clear()
@@ -785,6 +784,18 @@ class Script:
             {"kind": "fading", "name": "5310A-00456", "address": "C0:53:10:00:04:56",
              "advertised": ["ffe0"], "scans": 1},
         ]
+
+    def set_options(self, options):
+        for k, v in options.items():
+            if k not in DEFAULTS:
+                raise error("org.freedesktop.DBus.Error.InvalidArgs", "unknown option " + k)
+            kind = type(DEFAULTS[k])
+            if k == "readings":
+                self.options[k] = [float(x) for x in v]
+            elif kind is bool:
+                self.options[k] = flag(v)
+            else:
+                self.options[k] = kind(v)
 
     # ---- clients on the bus
     def watch(self, sender, gone):
