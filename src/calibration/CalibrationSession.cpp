@@ -381,11 +381,13 @@ CalibrationSession::Step CalibrationSession::measureBatch(int a, int b, bool man
     const QStringList names = labels();
     const int size = std::max(1, ChannelMax);
     const QString readFailure = manual ? tr("采集器数据获取失败!") : tr("采集器阻值获取失败!");
+    int relinks = 0; // reference links brought back during this batch
     for (int attempt = 0;; ++attempt) {
         QList<QStringList> texts; // per sample, the batch's readings
         QList<double> refs, minutes;
         QList<QDateTime> times;
-        for (int s = 0; s < samples; ++s) {
+        bool relinked = false;
+        for (int s = 0; s < samples && !relinked; ++s) {
             if (s > 0) {
                 const int steps = static_cast<int>(std::ceil(options.SampleInterval));
                 for (int i = 0; i < steps; ++i) {
@@ -402,6 +404,15 @@ CalibrationSession::Step CalibrationSession::measureBatch(int a, int b, bool man
             double t = ManualReference.load();
             if (!manual || Reference) {
                 if (!Reference || !Reference->ReadTemperature(t)) {
+                    // A reference whose link came back reads the batch
+                    // again from its first sample: nothing from before the
+                    // loss is used after it.
+                    if (Reference && Running && relinks < 2 && Reference->Reconnect()) {
+                        ++relinks;
+                        log(now() + QStringLiteral("  ") + tr("标准器连接中断后已重新连接，本批次重新采样。"));
+                        relinked = true;
+                        continue;
+                    }
                     *failure = tr("获取标准温度失败!");
                     return Step::Failed;
                 }
@@ -410,6 +421,10 @@ CalibrationSession::Step CalibrationSession::measureBatch(int a, int b, bool man
             refs << t;
             minutes << runMinutes();
             times << QDateTime::currentDateTime();
+        }
+        if (relinked) {
+            --attempt; // not a stability retry
+            continue;
         }
         double mean = 0, sd = 0, drift = 0;
         statistics(refs, minutes, &mean, &sd, &drift);

@@ -547,6 +547,31 @@ bool CriteriaKorva5310::ReadTemperature(double& value)
     return false;
 }
 
+bool CriteriaKorva5310::Reconnect()
+{
+    if (IsOpen())
+        return false; // a reading missing on a live link is no link loss
+    QString name;
+    {
+        std::lock_guard<std::mutex> lock(m_Mutex);
+        name = m_DeviceName;
+    }
+    if (name.isEmpty())
+        return false;
+    qWarning().noquote() << "蓝牙连接中断，重新连接" << name;
+    emit Close_signals();
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (StopRequested())
+            return false;
+        if (Open(QStringLiteral("蓝牙"), name, QString()) && SetChannel(Device::Channel())) {
+            qDebug().noquote() << "蓝牙重新连接成功" << name;
+            return true;
+        }
+    }
+    qWarning().noquote() << "蓝牙重新连接失败" << name;
+    return false;
+}
+
 // ---- closing ----
 
 bool CriteriaKorva5310::Close()

@@ -57,6 +57,10 @@ public slots:
     bool GetSerialNumber(QString& text) override;
     bool SetChannel(Device::Channel channel) override;
     bool ReadTemperature(double& value) override;
+    // A link lost (out of range, bluetoothd restarted): the old link let
+    // go, then up to two Opens (the second searches again for a device the
+    // stack forgot) and the start command. False while the link is up.
+    bool Reconnect() override;
 
     void Open_slots();
     void Write_slots(QString text);

@@ -680,6 +680,8 @@ DEFAULTS = {
     "services": "full",      # full | none (a device without the thermometer's services)
     "connect_ms": 100,
     "drop_after_ms": -1,     # the link goes this long after the services are resolved (-1: never)
+    "drop_after_frames": 0,  # the link goes once after this many frames (0: never)
+    "silent": False,         # measuring, but no frame goes out
     "le_timeout_ms": 20000,  # a connection to a device out of reach fails after this
     "reachable": True,       # false: the thermometer neither advertises nor answers a connection
     "period_ms": 250,        # one reading frame per period while measuring
@@ -1055,7 +1057,7 @@ class Script:
         if not self.measuring or ch is None:
             self.tick_id = None
             return False
-        if not ch.notifying():
+        if not ch.notifying() or flag(self.options["silent"]):
             return True
         if self.options["garbage"] > 0:
             self.options["garbage"] -= 1
@@ -1085,6 +1087,8 @@ class Script:
             ch.notify(frame[:cut])
             ch.notify(frame[cut:])
         self.frames += 1
+        if self.frames == int(self.options["drop_after_frames"]):
+            GLib.idle_add(lambda: dev.link_down() if dev.connected() else None)
         return True
 
     def state(self):
