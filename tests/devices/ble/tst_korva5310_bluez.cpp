@@ -312,7 +312,7 @@ void TestKorva5310Bluez::linkLossFailsAtOnce()
         QVERIFY(m_Bluez.waitFor([](const QVariantMap& st) { return st.value("owned").toBool(); }, 3000));
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^蓝牙异常")));
     }
-    QVERIFY(m_Bluez.tune(options({{"silent", false}})));
+    QVERIFY(m_Bluez.tune(options({{"silent", false}, {"stall", QString()}})));
     QVERIFY(inWorker([&] { return driver.Reconnect(); }));
     QVERIFY(m_Bluez.state("measuring").toBool());
     QVERIFY(inWorker([&] { return driver.ReadTemperature(value); }));
