@@ -20,6 +20,8 @@
 #ifdef ARQ_BLE_HAVE_DBUS
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusMetaType>
 #include <QDBusServiceWatcher>
 #endif
 
@@ -609,6 +611,57 @@ BleAdapterStatus QtBlePlatform::adapterStatus()
     return *result;
 }
 
+QString QtBlePlatform::startOwnScanIfDiscovering()
+{
+#ifdef ARQ_BLE_HAVE_DBUS
+    // Qt starts no scan when the adapter already says Discovering (another
+    // client's session, or the flag left set) and then hears nothing if in
+    // fact nobody scans. bluetoothd keeps a session per client: one of ours
+    // makes sure the radio listens. The adapter is the one Qt takes, the
+    // first listed.
+    const QList<QBluetoothHostInfo> hosts = QBluetoothLocalDevice::allDevices();
+    if (hosts.isEmpty())
+        return QString();
+    const QString address = hosts.first().address().toString();
+    QDBusConnection bus = QDBusConnection::systemBus();
+    for (int i = 0; i < 16; ++i) {
+        const QString path = QStringLiteral("/org/bluez/hci%1").arg(i);
+        QDBusMessage get = QDBusMessage::createMethodCall(QStringLiteral("org.bluez"), path,
+                                                          QStringLiteral("org.freedesktop.DBus.Properties"),
+                                                          QStringLiteral("GetAll"));
+        get.setArguments({QStringLiteral("org.bluez.Adapter1")});
+        const QDBusMessage props = bus.call(get, QDBus::Block, kAdapterTimeoutMs);
+        if (props.type() != QDBusMessage::ReplyMessage)
+            continue;
+        const QVariantMap map = qdbus_cast<QVariantMap>(props.arguments().value(0));
+        if (map.value(QStringLiteral("Address")).toString().compare(address, Qt::CaseInsensitive) != 0)
+            continue;
+        if (!map.value(QStringLiteral("Discovering")).toBool())
+            return QString();
+        const QDBusMessage start = bus.call(
+            QDBusMessage::createMethodCall(QStringLiteral("org.bluez"), path, QStringLiteral("org.bluez.Adapter1"),
+                                           QStringLiteral("StartDiscovery")),
+            QDBus::Block, kAdapterTimeoutMs);
+        return start.type() == QDBusMessage::ReplyMessage ? path : QString();
+    }
+#endif
+    return QString();
+}
+
+void QtBlePlatform::stopOwnScan(const QString& adapterPath)
+{
+#ifdef ARQ_BLE_HAVE_DBUS
+    if (adapterPath.isEmpty())
+        return;
+    QDBusConnection::systemBus().call(
+        QDBusMessage::createMethodCall(QStringLiteral("org.bluez"), adapterPath, QStringLiteral("org.bluez.Adapter1"),
+                                       QStringLiteral("StopDiscovery")),
+        QDBus::Block, kAdapterTimeoutMs);
+#else
+    Q_UNUSED(adapterPath);
+#endif
+}
+
 bool QtBlePlatform::discover(int ms, AdvertisementCallback onAdvertisement)
 {
     auto ok = std::make_shared<std::atomic<bool>>(false);
@@ -644,10 +697,12 @@ bool QtBlePlatform::discover(int ms, AdvertisementCallback onAdvertisement)
                                  failed = true;
                                  waiter.quit();
                              });
+            const QString ownScan = startOwnScanIfDiscovering();
             agent.start(QBluetoothDeviceDiscoveryAgent::LowEnergyMethod);
             if (!failed && agent.isActive())
                 waiter.wait(ms + 2000);
             agent.stop();
+            stopOwnScan(ownScan);
             *ok = !failed && agent.error() == QBluetoothDeviceDiscoveryAgent::NoError;
         },
         ms + kAdapterTimeoutMs + 3000);

@@ -130,6 +130,10 @@ private:
     // Platform thread only.
     BleAdapterStatus adapterStatusHere();
     void daemonChanged(const QString& owner);
+    // A discovery session of this process when the adapter already says
+    // Discovering; its adapter path, or empty when none was needed.
+    QString startOwnScanIfDiscovering();
+    void stopOwnScan(const QString& adapterPath);
     void pruneLive();
     AdapterCheck m_Check;
     QThread* m_Thread = nullptr;

@@ -92,6 +92,8 @@ private slots:
     void faultsEndInFailure_data();
     void faultsEndInFailure();
     void forgottenDeviceIsSearchedAgain();
+    void adapterAndDeviceVariants_data();
+    void adapterAndDeviceVariants();
     void closeOrDestroyAtEveryStep_data();
     void closeOrDestroyAtEveryStep();
     void platformConnectionEdges_data();
@@ -416,6 +418,45 @@ void TestKorva5310Bluez::forgottenDeviceIsSearchedAgain()
     QVERIFY(openThermometer(driver));
     QCOMPARE(m_Bluez.state("scans").toInt(), scans + 1);
     QCOMPARE(driver.Progress(), 1);
+    QVERIFY(inWorker([&] { return driver.Close(); }));
+    // Once connected it is no temporary device any more: bluetoothd keeps it.
+    spin(600);
+    QVERIFY(m_Bluez.state("known").toStringList().contains(QStringLiteral("5310A-00123")));
+}
+
+void TestKorva5310Bluez::adapterAndDeviceVariants_data()
+{
+    // What bluetoothd shows besides the usual: the driver searches and
+    // opens alike, or refuses a radio that is off.
+    QTest::addColumn<QVariantMap>("script");
+    QTest::addColumn<bool>("usable");
+    QTest::newRow("static random address") << options({{"address_type", "random"}}) << true;
+    QTest::newRow("dual-mode device with a Class") << options({{"class", 0x240404}}) << true;
+    QTest::newRow("Discovering left true after a scan") << options({{"stuck_discovering", true}}) << true;
+    QTest::newRow("adapter powered off") << options({{"powered", false}}) << false;
+}
+
+void TestKorva5310Bluez::adapterAndDeviceVariants()
+{
+    QFETCH(QVariantMap, script);
+    QFETCH(bool, usable);
+    QVERIFY(m_Bluez.configure(script));
+    CriteriaKorva5310 driver;
+    QStringList names;
+    if (!usable)
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^电脑蓝牙状态")));
+    QCOMPARE(inWorker([&] { return driver.PortList(names); }), usable);
+    if (!usable) {
+        QCOMPARE(m_Bluez.state("scans").toInt(), 0);
+        QVERIFY(!BlePlatform::referenceUsable());
+        return;
+    }
+    QVERIFY(names.contains(QStringLiteral("5310A-00123")));
+    // A second search finds it too (the first may have left Discovering set).
+    QVERIFY(inWorker([&] { return driver.PortList(names); }));
+    QVERIFY(names.contains(QStringLiteral("5310A-00123")));
+    QCOMPARE(m_Bluez.state("discovery_clients").toInt(), 0);
+    QVERIFY(openThermometer(driver));
     QVERIFY(inWorker([&] { return driver.Close(); }));
 }
 
