@@ -338,6 +338,9 @@ void TestKorva5310Bluez::faultsEndInFailure_data()
     QTest::newRow("link lost while notifications are enabled")
         << options({{"stall", "notify"}, {"stall_ms", 4000}}) << 0 << false << 3000 << "notify";
     QTest::newRow("no thermometer services") << options({{"services", "none"}}) << 0 << false << 3000 << QString();
+    // Qt never finishes a service whose last initial read fails: the GATT wait (2.5 s here) ends it.
+    QTest::newRow("read of the write service's near miss fails")
+        << options({{"read_fail", "ffea:Failed"}}) << 0 << false << 6000 << QString();
     QTest::newRow("thermometer out of reach")
         << options({{"reachable", false}, {"le_timeout_ms", 1500}}) << -1 << true << 4000 << QString();
 }
