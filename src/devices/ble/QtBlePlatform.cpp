@@ -429,11 +429,11 @@ QtPendingWrites::Done QtPendingWrites::takeWritten(const QString& characteristic
         if (!it->command && it->characteristic == characteristic && it->value == value) {
             Done done = std::move(it->done);
             // The stack works in order: the commands before it are through.
-            auto first = m_Writes.begin();
-            while (first != it && first->command)
-                ++first;
-            it = m_Writes.erase(it);
-            m_Writes.erase(m_Writes.begin(), first);
+            const auto at = it - m_Writes.begin();
+            m_Writes.erase(m_Writes.begin() + at);
+            m_Writes.erase(std::remove_if(m_Writes.begin(), m_Writes.begin() + at,
+                                          [](const Write& w) { return w.command; }),
+                           m_Writes.begin() + at);
             return done;
         }
     }
@@ -735,7 +735,8 @@ std::unique_ptr<BleConnection> QtBlePlatform::connect(const QString& id, StatusC
                 info.setCoreConfigurations(QBluetoothDeviceInfo::LowEnergyCoreConfiguration);
             }
             QLowEnergyController* controller = QLowEnergyController::createCentral(info, m_Context);
-            Waiter waiter;
+            // The platform's destructor may delete it inside the wait below.
+            Waiter waiter(controller);
             auto c1 = QObject::connect(controller, &QLowEnergyController::connected, [&waiter] { waiter.quit(); });
             auto c2 = QObject::connect(controller, qOverload<QLowEnergyController::Error>(&QLowEnergyController::error),
                                        [&waiter] { waiter.quit(); });
@@ -743,6 +744,10 @@ std::unique_ptr<BleConnection> QtBlePlatform::connect(const QString& id, StatusC
             waiter.wait(scaled(kConnectTimeoutMs));
             QObject::disconnect(c1);
             QObject::disconnect(c2);
+            if (!waiter.alive()) {
+                fail(QStringLiteral("the Bluetooth stack went away"));
+                return;
+            }
             if (state->closed) {
                 // Given up while waiting (the clean-up ran inside the wait):
                 // nobody takes this connection.
