@@ -613,6 +613,10 @@
         <translation>Reading the reference temperature failed!</translation>
     </message>
     <message>
+        <source>标准器连接中断后已重新连接，本批次重新采样。</source>
+        <translation>The reference's link was lost and is back; this batch is sampled again.</translation>
+    </message>
+    <message>
         <source>校准结束退出!</source>
         <translation>Calibration finished!</translation>
     </message>

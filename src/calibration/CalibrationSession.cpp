@@ -417,11 +417,13 @@ CalibrationSession::Step CalibrationSession::measureBatch(int a, int b, bool man
     const QStringList names = labels();
     const int size = std::max(1, ChannelMax);
     const QString readFailure = manual ? tr("采集器数据获取失败!") : tr("采集器阻值获取失败!");
+    int relinks = 0; // reference links brought back during this batch
     for (int attempt = 0;; ++attempt) {
         QList<QStringList> texts; // per sample, the batch's readings
         QList<double> refs, minutes;
         QList<QDateTime> times;
-        for (int s = 0; s < samples; ++s) {
+        bool relinked = false;
+        for (int s = 0; s < samples && !relinked; ++s) {
             if (s > 0) {
                 const int steps = static_cast<int>(std::ceil(options.SampleInterval));
                 for (int i = 0; i < steps; ++i) {
@@ -437,9 +439,29 @@ CalibrationSession::Step CalibrationSession::measureBatch(int a, int b, bool man
             double before = t, after = t;
             QElapsedTimer bracket;
             const bool measured = !manual || Reference;
-            if (measured && (!Reference || !Reference->ReadTemperature(before))) {
-                *failure = tr("获取标准温度失败!");
-                return Step::Failed;
+            // A reference whose link came back reads the batch again from its
+            // first sample: nothing from before the loss is used after it.
+            enum class Read { Ok, Relinked, Failed };
+            const auto readReference = [&](double& value) {
+                if (Reference && Reference->ReadTemperature(value))
+                    return Read::Ok;
+                if (Reference && Running && relinks < 2 && Reference->Reconnect()) {
+                    ++relinks;
+                    log(stamped(tr("标准器连接中断后已重新连接，本批次重新采样。")));
+                    return Read::Relinked;
+                }
+                return Read::Failed;
+            };
+            if (measured) {
+                const Read r = readReference(before);
+                if (r == Read::Relinked) {
+                    relinked = true;
+                    continue;
+                }
+                if (r == Read::Failed) {
+                    *failure = tr("获取标准温度失败!");
+                    return Step::Failed;
+                }
             }
             bracket.start();
             QStringList values;
@@ -448,7 +470,12 @@ CalibrationSession::Step CalibrationSession::measureBatch(int a, int b, bool man
                 return Step::Failed;
             }
             if (measured) {
-                if (!Reference->ReadTemperature(after)) {
+                const Read r = readReference(after);
+                if (r == Read::Relinked) {
+                    relinked = true;
+                    continue;
+                }
+                if (r == Read::Failed) {
                     *failure = tr("获取标准温度失败!");
                     return Step::Failed;
                 }
@@ -461,6 +488,10 @@ CalibrationSession::Step CalibrationSession::measureBatch(int a, int b, bool man
             refs << t;
             minutes << runMinutes();
             times << QDateTime::currentDateTime();
+        }
+        if (relinked) {
+            --attempt; // not a stability retry
+            continue;
         }
         double mean = 0, sd = 0, drift = 0;
         statistics(refs, minutes, &mean, &sd, &drift);
@@ -598,7 +629,9 @@ CalibrationSession::Step CalibrationSession::stableWindow(int a, int b, QString*
     // About twenty readings a window, no closer than the sampling interval.
     const double spacing = std::max({options.SampleInterval, 1.0, options.WindowMinutes * 60 / 20});
     const int count = std::max(3, static_cast<int>(options.WindowMinutes * 60 / spacing) + 1);
+    int relinks = 0;
     for (int attempt = 0;; ++attempt) {
+        bool restart = false;
         log(stamped(tr("温度点%1批次%2：稳定窗口 %3 min（第 %4/%5 次）...")
                         .arg(a + 1)
                         .arg(b + 1)
@@ -619,6 +652,13 @@ CalibrationSession::Step CalibrationSession::stableWindow(int a, int b, QString*
             double t = 0;
             QStringList values;
             if (!Reference->ReadTemperature(t)) {
+                // A link that comes back starts the window again.
+                if (Running && relinks < 2 && Reference->Reconnect()) {
+                    ++relinks;
+                    log(stamped(tr("标准器连接中断后已重新连接，稳定窗口重新开始。")));
+                    restart = true;
+                    break;
+                }
                 status(QString());
                 *failure = tr("获取标准温度失败!");
                 return Step::Failed;
@@ -637,6 +677,10 @@ CalibrationSession::Step CalibrationSession::stableWindow(int a, int b, QString*
                 channels[c] << batch.at(c).toDouble();
         }
         status(QString());
+        if (restart) {
+            --attempt;
+            continue;
+        }
         Window w;
         double mean = 0;
         statistics(refs, minutes, &mean, &w.sd, &w.drift);

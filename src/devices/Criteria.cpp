@@ -42,3 +42,8 @@ bool Criteria::ReadTemperature(double& value)
 {
     return Source && Source->ReadTemperature(value);
 }
+
+bool Criteria::Reconnect()
+{
+    return false;
+}

@@ -23,6 +23,11 @@ public slots:
     bool GetSerialNumber(QString& text) override;
     virtual bool SetChannel(Device::Channel channel);
     virtual bool ReadTemperature(double& value);
+    // After a failed reading: brings a lost link back and starts the
+    // measurement again. True when it did; readings taken before it are
+    // then not to be combined with readings after it. Wired references
+    // have nothing to bring back.
+    virtual bool Reconnect();
 
 protected:
     Field* Source = nullptr; // not owned

@@ -147,7 +147,7 @@ bool CriteriaKorva5310::StopRequested()
     return asked && asked();
 }
 
-bool CriteriaKorva5310::NameFound(const QString& name, QString* id) const
+bool CriteriaKorva5310::NameFound(const QString& name, QString* id)
 {
     SharedState& s = shared();
     std::lock_guard<std::mutex> lock(s.mutex);
@@ -163,8 +163,13 @@ bool CriteriaKorva5310::NameFound(const QString& name, QString* id) const
 
 bool CriteriaKorva5310::OpenSearch()
 {
+    return Search(*m_Platform);
+}
+
+bool CriteriaKorva5310::Search(BlePlatform& platform)
+{
     try {
-        const BleAdapterStatus adapter = m_Platform->adapterStatus();
+        const BleAdapterStatus adapter = platform.adapterStatus();
         if (adapter.state == BleAdapterStatus::NoAdapter || adapter.state == BleAdapterStatus::NoLowEnergy) {
             qWarning().noquote() << "windows电脑不支持ble" << adapter.reason;
             return false;
@@ -180,7 +185,7 @@ bool CriteriaKorva5310::OpenSearch()
             s.foundIds.clear();
         }
         const int scanMs = qMax(1, qRound(1000 * Device::timeScale()));
-        const bool ok = m_Platform->discover(scanMs, [](const BleAdvertisement& adv) {
+        const bool ok = platform.discover(scanMs, [](const BleAdvertisement& adv) {
             // Connectable undirected advertisements only.
             if (adv.type != 0 || !adv.name.startsWith(kNamePrefix))
                 return;
@@ -241,8 +246,13 @@ bool CriteriaKorva5310::Open(QString, QString address, QString)
             break;
         Delay(100);
         int ready = 3;
-        if (m_Progress.compare_exchange_strong(ready, 1))
-            return true;
+        if (m_Progress.compare_exchange_strong(ready, 1)) {
+            if (LinkUp())
+                return true;
+            // Ready, but the link went meanwhile.
+            qWarning() << "蓝牙异常" << "link lost while opening";
+            break;
+        }
         if (m_Progress.load() < 0) {
             emit Close_signals();
             return false;
@@ -264,24 +274,17 @@ void CriteriaKorva5310::Open_slots()
     }
     if (stale)
         stale->close();
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        if (NameFound(name))
-            break;
-        if (!OpenSearch())
-            return;
-    }
-    QString id;
-    if (!NameFound(name, &id))
-        return;
-    // Never joined: this is the GUI thread, and a connect may take the
-    // platform's whole time-out. An older thread still at work sees that its
+    // The look-ups and any search run on the connection thread: a search
+    // waits for the platform, and waiting here would turn the event loop
+    // inside this slot. Never joined: a connect may take the platform's
+    // whole time-out. An older thread still at work sees that its
     // generation is over and drops what it gets.
-    std::thread(&CriteriaKorva5310::ConnectBLEThread, m_Platform, m_Guard, generation, name, id).detach();
+    std::thread(&CriteriaKorva5310::ConnectBLEThread, m_Platform, m_Guard, generation, name).detach();
 }
 
 void CriteriaKorva5310::ConnectBLEThread(std::shared_ptr<BlePlatform> platform,
                                          std::shared_ptr<CriteriaKorva5310Guard> guard, quint64 generation,
-                                         QString name, QString id)
+                                         QString name)
 {
     // The driver, locked, while it exists and this connection is its current one.
     auto withSelf = [&](const std::function<void(CriteriaKorva5310*)>& work) {
@@ -302,6 +305,14 @@ void CriteriaKorva5310::ConnectBLEThread(std::shared_ptr<BlePlatform> platform,
         s.foundIds.clear();
     };
     try {
+        // Up to three searches for a name not in the found list; not found,
+        // Open runs into its own time-out.
+        QString id;
+        for (int attempt = 0; attempt < 3 && !NameFound(name, &id); ++attempt)
+            if (!withSelf([](CriteriaKorva5310*) {}) || !Search(*platform))
+                return;
+        if (id.isEmpty() && !NameFound(name, &id))
+            return;
         QString error;
         std::unique_ptr<BleConnection> opened = platform->connect(
             id,
@@ -380,6 +391,12 @@ void CriteriaKorva5310::ConnectBLEThread(std::shared_ptr<BlePlatform> platform,
                 }
             }
         }
+        if (!notifyTaken || !writeTaken) {
+            // Nothing to wait for: Open fails now rather than at its time-out.
+            qWarning() << "蓝牙异常" << "characteristics" << notifyTaken << writeTaken;
+            fail();
+            return;
+        }
         withSelf([](CriteriaKorva5310* self) { ++self->m_Progress; });
     } catch (const std::exception& e) {
         qWarning() << "蓝牙异常" << e.what();
@@ -434,6 +451,9 @@ bool CriteriaKorva5310::Write(QString command)
     for (int i = 0; i < 1000; ++i) {
         if (m_WriteDone.load() >= number)
             return true;
+        // A write that failed, or a link that went, answers no more.
+        if (m_WriteFailed.load() >= number || !LinkUp())
+            break;
         Delay(10);
     }
     return m_WriteDone.load() >= number;
@@ -467,14 +487,14 @@ void CriteriaKorva5310::Write_slots(QString text)
                           CriteriaKorva5310* self = guard->self;
                           if (!self || self->m_Generation.load() != generation)
                               return;
-                          if (ok) {
-                              quint64 done = self->m_WriteDone.load();
-                              while (done < number && !self->m_WriteDone.compare_exchange_weak(done, number)) {
-                              }
-                              qDebug() << "写入成功";
-                          } else {
-                              qWarning().noquote() << "写入异常" << error;
+                          std::atomic<quint64>& mark = ok ? self->m_WriteDone : self->m_WriteFailed;
+                          quint64 done = mark.load();
+                          while (done < number && !mark.compare_exchange_weak(done, number)) {
                           }
+                          if (ok)
+                              qDebug() << "写入成功";
+                          else
+                              qWarning().noquote() << "写入异常" << error;
                       });
     } catch (const std::exception& e) {
         qWarning() << "写入异常" << e.what();
@@ -524,6 +544,31 @@ bool CriteriaKorva5310::ReadTemperature(double& value)
             Delay(100);
         }
     }
+    return false;
+}
+
+bool CriteriaKorva5310::Reconnect()
+{
+    if (IsOpen())
+        return false; // a reading missing on a live link is no link loss
+    QString name;
+    {
+        std::lock_guard<std::mutex> lock(m_Mutex);
+        name = m_DeviceName;
+    }
+    if (name.isEmpty())
+        return false;
+    qWarning().noquote() << "蓝牙连接中断，重新连接" << name;
+    emit Close_signals();
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (StopRequested())
+            return false;
+        if (Open(QStringLiteral("蓝牙"), name, QString()) && SetChannel(Device::Channel())) {
+            qDebug().noquote() << "蓝牙重新连接成功" << name;
+            return true;
+        }
+    }
+    qWarning().noquote() << "蓝牙重新连接失败" << name;
     return false;
 }
 

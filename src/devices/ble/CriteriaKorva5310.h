@@ -57,6 +57,10 @@ public slots:
     bool GetSerialNumber(QString& text) override;
     bool SetChannel(Device::Channel channel) override;
     bool ReadTemperature(double& value) override;
+    // A link lost (out of range, bluetoothd restarted): the old link let
+    // go, then up to two Opens (the second searches again for a device the
+    // stack forgot) and the start command. False while the link is up.
+    bool Reconnect() override;
 
     void Open_slots();
     void Write_slots(QString text);
@@ -74,13 +78,15 @@ protected:
     // the guard, and only while `generation` is current.
     static void ConnectBLEThread(std::shared_ptr<BlePlatform> platform,
                                  std::shared_ptr<CriteriaKorva5310Guard> guard, quint64 generation,
-                                 QString name, QString id);
+                                 QString name);
+    // OpenSearch on any platform, from any thread.
+    static bool Search(BlePlatform& platform);
     // Platform callbacks (foreign threads).
     void ConnectionStatus(quint64 generation, bool connected);
     static void Notification(const QByteArray& value);
 
 private:
-    bool NameFound(const QString& name, QString* id = nullptr) const;
+    static bool NameFound(const QString& name, QString* id = nullptr);
     bool StopRequested();
 
     std::shared_ptr<BlePlatform> m_Platform;
@@ -91,7 +97,8 @@ private:
     // Writes are numbered; a completion marks its own write done only, so a
     // late completion of a write that timed out cannot pass for the next.
     std::atomic<quint64> m_WritesIssued{0};
-    std::atomic<quint64> m_WriteDone{0}; // highest write number completed
+    std::atomic<quint64> m_WriteDone{0};   // highest write number completed
+    std::atomic<quint64> m_WriteFailed{0}; // highest write number that failed
     // Bumped by every Open_slots and Close_slots: a connection thread or a
     // platform callback of an older generation no longer touches anything.
     std::atomic<quint64> m_Generation{0};

@@ -28,7 +28,10 @@ enum class Result {
 // once the buffer holds kFrameBytes or more: it must start with 17 05, and
 // bytes 18–21 hold the temperature as a big-endian IEEE-754 single. Non-
 // finite values are not readings. A notification beginning 17 05 drops
-// what the buffer held before it. The buffer never stays at or above
+// what the buffer held before it, unless it continues a frame the buffer
+// began without running past its end. Bytes after a frame that begin 17 05 are the next frame
+// (two in one notification; the later reading is returned); other bytes
+// after a frame are dropped with it. The buffer never stays at or above
 // 2 * kFrameBytes hex digits.
 Result feed(QString& buffer, const QByteArray& notification, double* reading);
 

@@ -1,5 +1,7 @@
 #include "QtBlePlatform.h"
 
+#include "Device.h"
+
 #include <QBluetoothDeviceDiscoveryAgent>
 #include <QBluetoothLocalDevice>
 #include <QBluetoothUuid>
@@ -10,33 +12,20 @@
 #include <QThread>
 #include <QTimer>
 
+#include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <mutex>
 
 #ifdef ARQ_BLE_HAVE_DBUS
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusMetaType>
+#include <QDBusServiceWatcher>
 #endif
 
-namespace {
-
-QString uuidText(const QBluetoothUuid& uuid)
-{
-    QString text = uuid.toString().toLower();
-    text.remove(QLatin1Char('{'));
-    text.remove(QLatin1Char('}'));
-    return text;
-}
-
-QBluetoothUuid uuidFrom(const QString& text)
-{
-    const QString t = text.trimmed();
-    return QBluetoothUuid(QUuid(t.startsWith(QLatin1Char('{')) ? t : QLatin1Char('{') + t + QLatin1Char('}')));
-}
-
-using Waiter = QtBleWait;
-
-// State of one connection. The Qt objects are touched on the platform
+// State of one connection (declared in the header). The Qt objects are touched on the platform
 // thread only; the callbacks are shared and locked.
 struct QtConnectionState
 {
@@ -45,6 +34,7 @@ struct QtConnectionState
     QPointer<QLowEnergyController> controller;
     QHash<QString, QPointer<QLowEnergyService>> services; // by UUID text
     bool closed = false;
+    bool lost = false; // the link's end has been reported
 
     std::mutex mutex; // guards the callbacks and the pending writes
     BlePlatform::StatusCallback status;
@@ -80,6 +70,32 @@ struct QtConnectionState
         }
         run(done, false, error);
     }
+    // Platform thread: the link is gone. Reported once; writes still
+    // waiting fail now (Qt drops their answers after a disconnection).
+    void linkDown(const QString& why)
+    {
+        if (lost)
+            return;
+        lost = true;
+        failAllWrites(why);
+        reportStatus(false);
+    }
+    // Platform thread: lets go of the Qt objects, disconnecting first.
+    void release()
+    {
+        closed = true;
+        failAllWrites(QStringLiteral("closed"));
+        for (const QPointer<QLowEnergyService>& s : qAsConst(services))
+            if (s)
+                s->deleteLater();
+        services.clear();
+        if (controller) {
+            controller->disconnect();
+            controller->disconnectFromDevice();
+            controller->deleteLater();
+            controller = nullptr;
+        }
+    }
     void failAllWrites(const QString& error)
     {
         std::deque<QtPendingWrites::Done> all;
@@ -91,6 +107,48 @@ struct QtConnectionState
             run(done, false, error);
     }
 };
+
+namespace {
+
+QString uuidText(const QBluetoothUuid& uuid)
+{
+    QString text = uuid.toString().toLower();
+    text.remove(QLatin1Char('{'));
+    text.remove(QLatin1Char('}'));
+    return text;
+}
+
+QBluetoothUuid uuidFrom(const QString& text)
+{
+    const QString t = text.trimmed();
+    return QBluetoothUuid(QUuid(t.startsWith(QLatin1Char('{')) ? t : QLatin1Char('{') + t + QLatin1Char('}')));
+}
+
+using Waiter = QtBleWait;
+
+// The platform's waits follow the driver's time scale, as its own waits do.
+int scaled(int ms)
+{
+    return std::max(1, static_cast<int>(std::ceil(ms * Device::timeScale())));
+}
+
+// Qt reports a plain disconnection as a state change, with no error: every
+// wait on the link ends with it.
+QMetaObject::Connection quitOnLinkLoss(QLowEnergyController* controller, Waiter& waiter)
+{
+    return QObject::connect(controller, &QLowEnergyController::stateChanged,
+                            [&waiter](QLowEnergyController::ControllerState st) {
+                                if (st == QLowEnergyController::UnconnectedState)
+                                    waiter.quit();
+                            });
+}
+
+bool linked(const QLowEnergyController* controller)
+{
+    return controller && (controller->state() == QLowEnergyController::ConnectedState
+                          || controller->state() == QLowEnergyController::DiscoveringState
+                          || controller->state() == QLowEnergyController::DiscoveredState);
+}
 
 class QtBleConnection : public BleConnection
 {
@@ -116,19 +174,22 @@ public:
                 auto c2 = QObject::connect(state->controller,
                                            qOverload<QLowEnergyController::Error>(&QLowEnergyController::error),
                                            [&waiter] { waiter.quit(); });
+                auto c3 = quitOnLinkLoss(state->controller, waiter);
                 state->controller->discoverServices();
-                const bool finished = waiter.wait(QtBlePlatform::kGattTimeoutMs);
+                const bool finished = waiter.wait(scaled(QtBlePlatform::kGattTimeoutMs));
                 QObject::disconnect(c1);
                 QObject::disconnect(c2);
+                QObject::disconnect(c3);
                 if (!state->controller || state->closed)
                     return;
-                if (!finished || state->controller->error() != QLowEnergyController::NoError)
+                if (!finished || state->controller->error() != QLowEnergyController::NoError
+                    || state->controller->state() != QLowEnergyController::DiscoveredState)
                     return;
                 for (const QBluetoothUuid& uuid : state->controller->services())
                     result->append(uuidText(uuid));
                 *ok = true;
             },
-            QtBlePlatform::kGattTimeoutMs + 1000);
+            scaled(QtBlePlatform::kGattTimeoutMs + 1000));
         if (!ran || !*ok)
             return false;
         *uuids = *result;
@@ -147,25 +208,30 @@ public:
                     return;
                 if (s->state() != QLowEnergyService::ServiceDiscovered) {
                     Waiter waiter(s);
+                    // A link loss invalidates the service.
                     auto c1 = QObject::connect(s, &QLowEnergyService::stateChanged,
                                                [&waiter](QLowEnergyService::ServiceState st) {
-                                                   if (st == QLowEnergyService::ServiceDiscovered)
+                                                   if (st == QLowEnergyService::ServiceDiscovered
+                                                       || st == QLowEnergyService::InvalidService)
                                                        waiter.quit();
                                                });
                     auto c2 = QObject::connect(s, qOverload<QLowEnergyService::ServiceError>(&QLowEnergyService::error),
                                                [&waiter] { waiter.quit(); });
+                    auto c3 = quitOnLinkLoss(state->controller, waiter);
                     s->discoverDetails();
-                    waiter.wait(QtBlePlatform::kGattTimeoutMs);
+                    waiter.wait(scaled(QtBlePlatform::kGattTimeoutMs));
                     QObject::disconnect(c1);
                     QObject::disconnect(c2);
+                    QObject::disconnect(c3);
                 }
-                if (!s || state->closed || s->state() != QLowEnergyService::ServiceDiscovered)
+                if (!s || state->closed || !linked(state->controller)
+                    || s->state() != QLowEnergyService::ServiceDiscovered)
                     return;
                 for (const QLowEnergyCharacteristic& c : s->characteristics())
                     result->append({uuidText(c.uuid()), static_cast<int>(c.properties())});
                 *ok = true;
             },
-            QtBlePlatform::kGattTimeoutMs + 1000);
+            scaled(QtBlePlatform::kGattTimeoutMs + 1000));
         if (!ran || !*ok)
             return false;
         *out = *result;
@@ -202,13 +268,19 @@ public:
                                            });
                 auto c2 = QObject::connect(s, qOverload<QLowEnergyService::ServiceError>(&QLowEnergyService::error),
                                            [&waiter] { waiter.quit(); });
+                auto c3 = QObject::connect(s, &QLowEnergyService::stateChanged,
+                                           [&waiter](QLowEnergyService::ServiceState st) {
+                                               if (st == QLowEnergyService::InvalidService)
+                                                   waiter.quit();
+                                           });
                 s->writeDescriptor(cccd, QByteArray::fromHex("0100"));
-                waiter.wait(QtBlePlatform::kGattTimeoutMs);
+                waiter.wait(scaled(QtBlePlatform::kGattTimeoutMs));
                 QObject::disconnect(c1);
                 QObject::disconnect(c2);
-                *ok = written && waiter.alive() && !state->closed;
+                QObject::disconnect(c3);
+                *ok = written && waiter.alive() && !state->closed && linked(state->controller);
             },
-            QtBlePlatform::kGattTimeoutMs + 1000);
+            scaled(QtBlePlatform::kGattTimeoutMs + 1000));
         if (ran && *ok)
             return true;
         std::lock_guard<std::mutex> lock(state->mutex);
@@ -229,6 +301,10 @@ public:
                     QtConnectionState::run(done, false, QStringLiteral("no such characteristic"));
                     return;
                 }
+                if (state->lost) {
+                    QtConnectionState::run(done, false, QStringLiteral("not connected"));
+                    return;
+                }
                 if (c.properties() & QLowEnergyCharacteristic::Write) {
                     // Completion comes as characteristicWritten or error.
                     {
@@ -237,7 +313,13 @@ public:
                     }
                     s->writeCharacteristic(c, bytes, QLowEnergyService::WriteWithResponse);
                 } else {
-                    // Without response Qt reports nothing: handed over is done.
+                    // Without response Qt reports only a failure, as a write
+                    // error naming no write: queued in its turn so that the
+                    // error is not taken for a request's. Handed over is done.
+                    {
+                        std::lock_guard<std::mutex> lock(state->mutex);
+                        state->writes.addCommand(key, bytes);
+                    }
                     s->writeCharacteristic(c, bytes, QLowEnergyService::WriteWithoutResponse);
                     QtConnectionState::run(done, true, QString());
                 }
@@ -254,21 +336,7 @@ public:
             state->status = nullptr;
             state->values.clear();
         }
-        m_Platform->context()->post(
-            [state] {
-                state->closed = true;
-                state->failAllWrites(QStringLiteral("closed"));
-                for (const QPointer<QLowEnergyService>& s : qAsConst(state->services))
-                    if (s)
-                        s->deleteLater();
-                state->services.clear();
-                if (state->controller) {
-                    state->controller->disconnect();
-                    state->controller->disconnectFromDevice();
-                    state->controller->deleteLater();
-                    state->controller = nullptr;
-                }
-            });
+        m_Platform->context()->post([state] { state->release(); });
     }
 
     // Platform thread: the service object for a UUID, created on first use
@@ -305,6 +373,11 @@ public:
                              if (e == QLowEnergyService::CharacteristicWriteError)
                                  st->writeFailed(QStringLiteral("characteristic write error"));
                          });
+        // A link loss invalidates the service: what still waits on it fails.
+        QObject::connect(s, &QLowEnergyService::stateChanged, [st](QLowEnergyService::ServiceState ss) {
+            if (ss == QLowEnergyService::InvalidService)
+                st->linkDown(QStringLiteral("link lost"));
+        });
         return s;
     }
 
@@ -342,15 +415,25 @@ void QtBleWait::quit()
 
 void QtPendingWrites::add(const QString& characteristic, const QByteArray& value, Done done)
 {
-    m_Writes.push_back({characteristic, value, std::move(done)});
+    m_Writes.push_back({characteristic, value, std::move(done), false});
+}
+
+void QtPendingWrites::addCommand(const QString& characteristic, const QByteArray& value)
+{
+    m_Writes.push_back({characteristic, value, nullptr, true});
 }
 
 QtPendingWrites::Done QtPendingWrites::takeWritten(const QString& characteristic, const QByteArray& value)
 {
     for (auto it = m_Writes.begin(); it != m_Writes.end(); ++it) {
-        if (it->characteristic == characteristic && it->value == value) {
+        if (!it->command && it->characteristic == characteristic && it->value == value) {
             Done done = std::move(it->done);
-            m_Writes.erase(it);
+            // The stack works in order: the commands before it are through.
+            const auto at = it - m_Writes.begin();
+            m_Writes.erase(m_Writes.begin() + at);
+            m_Writes.erase(std::remove_if(m_Writes.begin(), m_Writes.begin() + at,
+                                          [](const Write& w) { return w.command; }),
+                           m_Writes.begin() + at);
             return done;
         }
     }
@@ -359,6 +442,9 @@ QtPendingWrites::Done QtPendingWrites::takeWritten(const QString& characteristic
 
 QtPendingWrites::Done QtPendingWrites::takeOldest()
 {
+    // A command at the front may have gone through silently, so the error
+    // may be a later write's; it is charged to the command all the same
+    // (its request then ends by time-out), never a request to a command.
     if (m_Writes.empty())
         return nullptr;
     Done done = std::move(m_Writes.front().done);
@@ -370,7 +456,8 @@ std::deque<QtPendingWrites::Done> QtPendingWrites::takeAll()
 {
     std::deque<Done> all;
     for (Write& w : m_Writes)
-        all.push_back(std::move(w.done));
+        if (w.done)
+            all.push_back(std::move(w.done));
     m_Writes.clear();
     return all;
 }
@@ -426,11 +513,28 @@ QtBlePlatform::QtBlePlatform(AdapterCheck check) : m_Check(check), m_Thread(new 
     m_Thread->setObjectName(QStringLiteral("ble-qt"));
     m_Context->moveToThread(m_Thread);
     m_Thread->start();
+#ifdef ARQ_BLE_HAVE_DBUS
+    m_Context->post([this] {
+        auto* watcher = new QDBusServiceWatcher(QStringLiteral("org.bluez"), QDBusConnection::systemBus(),
+                                                QDBusServiceWatcher::WatchForOwnerChange, m_Context);
+        QObject::connect(watcher, &QDBusServiceWatcher::serviceOwnerChanged,
+                         [this](const QString&, const QString&, const QString& owner) { daemonChanged(owner); });
+    });
+#endif
 }
 
 QtBlePlatform::~QtBlePlatform()
 {
-    // Qt Bluetooth objects go on their own thread; the context once that has ended.
+    // Qt Bluetooth objects go on their own thread, live links disconnected
+    // and reported down first; the context once that thread has ended.
+    m_Context->post([this] {
+        for (const std::weak_ptr<QtConnectionState>& weak : m_Live)
+            if (const std::shared_ptr<QtConnectionState> state = weak.lock()) {
+                state->linkDown(QStringLiteral("closed"));
+                state->release();
+            }
+        m_Live.clear();
+    });
     m_Context->post([ctx = m_Context] { qDeleteAll(ctx->children()); });
     m_Thread->quit();
     m_Thread->wait();
@@ -507,6 +611,57 @@ BleAdapterStatus QtBlePlatform::adapterStatus()
     return *result;
 }
 
+QString QtBlePlatform::startOwnScanIfDiscovering()
+{
+#ifdef ARQ_BLE_HAVE_DBUS
+    // Qt starts no scan when the adapter already says Discovering (another
+    // client's session, or the flag left set) and then hears nothing if in
+    // fact nobody scans. bluetoothd keeps a session per client: one of ours
+    // makes sure the radio listens. The adapter is the one Qt takes, the
+    // first listed.
+    const QList<QBluetoothHostInfo> hosts = QBluetoothLocalDevice::allDevices();
+    if (hosts.isEmpty())
+        return QString();
+    const QString address = hosts.first().address().toString();
+    QDBusConnection bus = QDBusConnection::systemBus();
+    for (int i = 0; i < 16; ++i) {
+        const QString path = QStringLiteral("/org/bluez/hci%1").arg(i);
+        QDBusMessage get = QDBusMessage::createMethodCall(QStringLiteral("org.bluez"), path,
+                                                          QStringLiteral("org.freedesktop.DBus.Properties"),
+                                                          QStringLiteral("GetAll"));
+        get.setArguments({QStringLiteral("org.bluez.Adapter1")});
+        const QDBusMessage props = bus.call(get, QDBus::Block, kAdapterTimeoutMs);
+        if (props.type() != QDBusMessage::ReplyMessage)
+            continue;
+        const QVariantMap map = qdbus_cast<QVariantMap>(props.arguments().value(0));
+        if (map.value(QStringLiteral("Address")).toString().compare(address, Qt::CaseInsensitive) != 0)
+            continue;
+        if (!map.value(QStringLiteral("Discovering")).toBool())
+            return QString();
+        const QDBusMessage start = bus.call(
+            QDBusMessage::createMethodCall(QStringLiteral("org.bluez"), path, QStringLiteral("org.bluez.Adapter1"),
+                                           QStringLiteral("StartDiscovery")),
+            QDBus::Block, kAdapterTimeoutMs);
+        return start.type() == QDBusMessage::ReplyMessage ? path : QString();
+    }
+#endif
+    return QString();
+}
+
+void QtBlePlatform::stopOwnScan(const QString& adapterPath)
+{
+#ifdef ARQ_BLE_HAVE_DBUS
+    if (adapterPath.isEmpty())
+        return;
+    QDBusConnection::systemBus().call(
+        QDBusMessage::createMethodCall(QStringLiteral("org.bluez"), adapterPath, QStringLiteral("org.bluez.Adapter1"),
+                                       QStringLiteral("StopDiscovery")),
+        QDBus::Block, kAdapterTimeoutMs);
+#else
+    Q_UNUSED(adapterPath);
+#endif
+}
+
 bool QtBlePlatform::discover(int ms, AdvertisementCallback onAdvertisement)
 {
     auto ok = std::make_shared<std::atomic<bool>>(false);
@@ -542,10 +697,12 @@ bool QtBlePlatform::discover(int ms, AdvertisementCallback onAdvertisement)
                                  failed = true;
                                  waiter.quit();
                              });
+            const QString ownScan = startOwnScanIfDiscovering();
             agent.start(QBluetoothDeviceDiscoveryAgent::LowEnergyMethod);
             if (!failed && agent.isActive())
                 waiter.wait(ms + 2000);
             agent.stop();
+            stopOwnScan(ownScan);
             *ok = !failed && agent.error() == QBluetoothDeviceDiscoveryAgent::NoError;
         },
         ms + kAdapterTimeoutMs + 3000);
@@ -578,16 +735,27 @@ std::unique_ptr<BleConnection> QtBlePlatform::connect(const QString& id, StatusC
                 info.setCoreConfigurations(QBluetoothDeviceInfo::LowEnergyCoreConfiguration);
             }
             QLowEnergyController* controller = QLowEnergyController::createCentral(info, m_Context);
-            Waiter waiter;
+            // The platform's destructor may delete it inside the wait below.
+            Waiter waiter(controller);
             auto c1 = QObject::connect(controller, &QLowEnergyController::connected, [&waiter] { waiter.quit(); });
             auto c2 = QObject::connect(controller, qOverload<QLowEnergyController::Error>(&QLowEnergyController::error),
                                        [&waiter] { waiter.quit(); });
             controller->connectToDevice();
-            waiter.wait(kConnectTimeoutMs);
+            waiter.wait(scaled(kConnectTimeoutMs));
             QObject::disconnect(c1);
             QObject::disconnect(c2);
-            if (controller->state() != QLowEnergyController::ConnectedState
-                && controller->state() != QLowEnergyController::DiscoveredState) {
+            if (!waiter.alive()) {
+                fail(QStringLiteral("the Bluetooth stack went away"));
+                return;
+            }
+            if (state->closed) {
+                // Given up while waiting (the clean-up ran inside the wait):
+                // nobody takes this connection.
+                controller->disconnectFromDevice();
+                controller->deleteLater();
+                return;
+            }
+            if (!linked(controller)) {
                 fail(controller->errorString().isEmpty() ? QStringLiteral("connection timed out")
                                                          : controller->errorString());
                 controller->disconnectFromDevice();
@@ -596,25 +764,60 @@ std::unique_ptr<BleConnection> QtBlePlatform::connect(const QString& id, StatusC
             }
             state->controller = controller;
             std::weak_ptr<QtConnectionState> st = state;
-            QObject::connect(controller, &QLowEnergyController::connected, [st] {
-                if (auto s = st.lock())
-                    s->reportStatus(true);
-            });
-            QObject::connect(controller, &QLowEnergyController::disconnected, [st] {
-                if (auto s = st.lock())
-                    s->reportStatus(false);
-            });
+            QObject::connect(controller, &QLowEnergyController::stateChanged,
+                             [st](QLowEnergyController::ControllerState cs) {
+                                 if (cs != QLowEnergyController::UnconnectedState)
+                                     return;
+                                 if (auto s = st.lock())
+                                     s->linkDown(QStringLiteral("link lost"));
+                             });
+            pruneLive();
+            m_Live.push_back(state);
+            // Reported here, on the thread that reports the loss too: a loss
+            // right after the connection cannot be overtaken by this report.
+            state->reportStatus(true);
             *ok = true;
         },
-        kConnectTimeoutMs + 2000);
+        scaled(kConnectTimeoutMs + 2000));
     if (!ran || !*ok) {
         if (error) {
             std::lock_guard<std::mutex> lock(*messageMutex);
             *error = ran ? *message : QStringLiteral("the Bluetooth stack did not answer in time");
         }
+        // The work may still run once the thread is free: whatever it
+        // connects then is let go again, after it in the thread's queue.
+        if (!ran)
+            m_Context->post([state] {
+                state->linkDown(QStringLiteral("abandoned"));
+                state->release();
+            });
         return nullptr;
     }
-    // Connected before the status handlers existed: report it once now.
-    state->reportStatus(true);
     return std::make_unique<QtBleConnection>(this, state);
+}
+
+void QtBlePlatform::daemonChanged(const QString& owner)
+{
+    // bluetoothd gone or restarted: Qt notices nothing (its objects hold
+    // the well-known name), so every link is taken down here. The new
+    // daemon knows none of them.
+    qWarning().noquote() << "BlueZ" << (owner.isEmpty() ? "stopped" : "restarted") << ": links taken down";
+    for (const std::weak_ptr<QtConnectionState>& weak : m_Live) {
+        if (const std::shared_ptr<QtConnectionState> state = weak.lock()) {
+            state->linkDown(QStringLiteral("bluetoothd restarted"));
+            if (state->controller)
+                state->controller->disconnectFromDevice();
+        }
+    }
+    pruneLive();
+}
+
+void QtBlePlatform::pruneLive()
+{
+    m_Live.erase(std::remove_if(m_Live.begin(), m_Live.end(),
+                                [](const std::weak_ptr<QtConnectionState>& w) {
+                                    const auto s = w.lock();
+                                    return !s || s->closed;
+                                }),
+                 m_Live.end());
 }

@@ -9,8 +9,11 @@
 #include <QSet>
 
 #include <deque>
+#include <memory>
+#include <vector>
 
 class QThread;
+struct QtConnectionState;
 
 // A local event loop on the platform thread that also ends when `watched`
 // is destroyed. Work posted to that thread (a close()) runs inside the loop
@@ -32,18 +35,21 @@ private:
     bool m_Done = false;
 };
 
-// Writes with response still waiting for the stack. The stack (BlueZ, WinRT)
-// carries them out one after another and reports each by characteristic and
+// Writes still waiting for the stack. The stack (BlueZ, WinRT) carries them
+// out one after another and reports each request by characteristic and
 // value, or a write error that names neither: a completion goes to the
-// oldest pending write it fits, never to whichever write came last.
+// oldest pending write it fits, never to whichever write came last. Writes
+// without response are queued in their turn with nobody waiting: a success
+// is never reported for them, a failure is the write error.
 class QtPendingWrites
 {
 public:
     using Done = std::function<void(bool ok, const QString& error)>;
     void add(const QString& characteristic, const QByteArray& value, Done done);
+    void addCommand(const QString& characteristic, const QByteArray& value);
     // characteristicWritten: the oldest write of this value to this characteristic.
     Done takeWritten(const QString& characteristic, const QByteArray& value);
-    // CharacteristicWriteError: the oldest write.
+    // CharacteristicWriteError: the oldest write (none to call for a command).
     Done takeOldest();
     std::deque<Done> takeAll();
     int size() const { return static_cast<int>(m_Writes.size()); }
@@ -54,6 +60,7 @@ private:
         QString characteristic;
         QByteArray value;
         Done done;
+        bool command;
     };
     std::deque<Write> m_Writes;
 };
@@ -107,8 +114,9 @@ public:
     std::unique_ptr<BleConnection> connect(const QString& id, StatusCallback onStatus, QString* error) override;
     QString name() const override { return QStringLiteral("Qt Bluetooth"); }
 
-    // Waits on the platform thread; a stack that stops answering costs at
-    // most these (plus the discovery time itself).
+    // Waits on the platform thread, scaled like the driver's (Device::
+    // timeScale); a stack that stops answering costs at most these (plus
+    // the discovery time itself).
     static constexpr int kAdapterTimeoutMs = 3000;
     static constexpr int kConnectTimeoutMs = 15000;
     static constexpr int kGattTimeoutMs = 10000;
@@ -121,8 +129,15 @@ public:
 private:
     // Platform thread only.
     BleAdapterStatus adapterStatusHere();
+    void daemonChanged(const QString& owner);
+    // A discovery session of this process when the adapter already says
+    // Discovering; its adapter path, or empty when none was needed.
+    QString startOwnScanIfDiscovering();
+    void stopOwnScan(const QString& adapterPath);
+    void pruneLive();
     AdapterCheck m_Check;
     QThread* m_Thread = nullptr;
     BleThreadContext* m_Context = nullptr;
     QHash<QString, QBluetoothDeviceInfo> m_Seen; // platform thread only: devices by id
+    std::vector<std::weak_ptr<QtConnectionState>> m_Live; // platform thread only: connections made
 };

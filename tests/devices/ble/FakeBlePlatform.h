@@ -2,7 +2,9 @@
 
 #include "BlePlatform.h"
 
+#include <QCoreApplication>
 #include <QHash>
+#include <QThread>
 #include <QStringList>
 
 #include <QSet>
@@ -57,6 +59,7 @@ public:
     // Write completions kept back until completeHeldWrite (a slow radio).
     std::atomic<bool> holdWrites{false};
     std::atomic<int> discoveryFailures{0}; // the next discoveries that fail
+    std::atomic<int> guiDiscoveries{0};    // discoveries run on the GUI thread
 
     BleAdapterStatus adapterStatus() override { return adapter; }
 
@@ -98,6 +101,8 @@ public:
     bool discover(int, AdvertisementCallback onAdvertisement) override
     {
         ++discoveries;
+        if (QCoreApplication::instance() && QThread::currentThread() == QCoreApplication::instance()->thread())
+            ++guiDiscoveries;
         if (discoveryFailures > 0) {
             --discoveryFailures;
             return false;

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusReply>
 #include <QElapsedTimer>
@@ -67,7 +68,10 @@ public:
         if (exportAddress)
             qputenv("DBUS_SYSTEM_BUS_ADDRESS", m_Address.toUtf8());
         m_Bus.reset(new QDBusConnection(QDBusConnection::connectToBus(m_Address, QStringLiteral("arq-bluez-script"))));
-        return m_Bus->isConnected();
+        // Steered at its unique name: org.bluez itself goes with a Vanish.
+        if (m_Bus->isConnected() && m_Bus->interface())
+            m_Owner = m_Bus->interface()->serviceOwner(QStringLiteral("org.bluez")).value();
+        return m_Bus->isConnected() && !m_Owner.isEmpty();
     }
 
     void stop()
@@ -94,7 +98,19 @@ public:
     {
         return call(QStringLiteral("Configure"), {options}).type() == QDBusMessage::ReplyMessage;
     }
+    // Options changed in place: the devices and counters stay.
+    bool tune(const QVariantMap& options)
+    {
+        return call(QStringLiteral("Tune"), {options}).type() == QDBusMessage::ReplyMessage;
+    }
     bool dropLink() { return call(QStringLiteral("DropLink"), {}).type() == QDBusMessage::ReplyMessage; }
+    // The adapter unplugged; back with the next configure().
+    bool removeAdapter() { return call(QStringLiteral("RemoveAdapter"), {}).type() == QDBusMessage::ReplyMessage; }
+    // bluetoothd gone for `ms` (name released, objects dropped without a signal), then back.
+    bool vanish(int ms)
+    {
+        return call(QStringLiteral("Vanish"), {QVariant::fromValue(uint(ms))}).type() == QDBusMessage::ReplyMessage;
+    }
     bool forget(const QString& name)
     {
         const QDBusMessage m = call(QStringLiteral("Forget"), {name});
@@ -125,9 +141,9 @@ public:
 private:
     QDBusMessage call(const QString& method, const QVariantList& args)
     {
-        if (!m_Bus)
+        if (!m_Bus || m_Owner.isEmpty())
             return QDBusMessage();
-        QDBusMessage m = QDBusMessage::createMethodCall(QStringLiteral("org.bluez"), QStringLiteral("/org/arq/script"),
+        QDBusMessage m = QDBusMessage::createMethodCall(m_Owner, QStringLiteral("/org/arq/script"),
                                                         QStringLiteral("org.arq.BluezScript1"), method);
         m.setArguments(args);
         return m_Bus->call(m, QDBus::Block, 5000);
@@ -135,5 +151,6 @@ private:
 
     QProcess m_Process;
     QString m_Address;
+    QString m_Owner; // the script's unique bus name
     std::unique_ptr<QDBusConnection> m_Bus;
 };

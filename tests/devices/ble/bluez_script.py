@@ -4,10 +4,12 @@ DBUS_SYSTEM_BUS_ADDRESS, with one powered adapter, a 5310A thermometer, a
 foreign device and a 5310A that stops advertising after the first scan.
 
 It answers as bluetoothd 5.66 (Debian 12) does where Qt Bluetooth looks:
-the object tree under /, Adapter1 discovery, Device1 Connect/Disconnect with
-Connected and ServicesResolved, GattService1/GattCharacteristic1/
-GattDescriptor1 objects that appear on connection and go on disconnection,
-StartNotify/StopNotify, WriteValue, and notifications as PropertiesChanged of
+the object tree under /, Adapter1 discovery (one session per D-Bus sender),
+Device1 Connect (answered once the link is up; ServicesResolved follows) and
+Disconnect, GattService1/GattCharacteristic1/GattDescriptor1 objects exported
+on the first connection and kept after it (Cache=always: calls on them then
+fail "Not connected"), ReadValue, WriteValue with its "type" option,
+StartNotify/StopNotify per sender, and notifications as PropertiesChanged of
 the characteristic's Value. Qt picks its D-Bus GATT backend from the daemon's
 version: it runs the executable named first on the daemon's command line with
 --version, so this script re-executes itself under its own name and prints
@@ -15,12 +17,16 @@ version: it runs the executable named first on the daemon's command line with
 
 The thermometer follows the commands of arq-simulator's 5310A: a command is
 its body and the XOR of the body; 04050200 starts a 24-byte reading frame per
-period, 04050101 stops; a bad checksum is recorded and ignored. Every frame
-goes out in two notifications (20 bytes and the rest by default).
+period, 04050101 stops; a bad checksum is recorded and ignored. A frame goes
+out in two notifications (20 bytes and the rest) by default, whole, or two
+frames in one notification, within the negotiated MTU.
 
 Tests steer it through org.arq.BluezScript1 at /org/arq/script (kept out of
 the object tree Qt reads): Configure(a{sv}), DropLink(), Forget(s),
-State() -> a{sv}, Quit().
+Tune(a{sv}) (options changed in place), RemoveAdapter(), Vanish(u) (the daemon gone for that many ms, its bus name
+released and its objects dropped without a signal, then back with a fresh
+adapter), State() -> a{sv}, Quit(). The steering interface is reached at the
+script's unique bus name, which outlives a Vanish.
 
 With --own-bus it first starts a private bus (dbus-daemon --session) and
 prints "BUS <address>": a client uses that address as its system bus
@@ -111,6 +117,32 @@ GATT = [
 OTHER_GATT = [("fff0", [("fff1", ["read", "notify"]), ("fff2", ["write"])])]
 
 
+# Properties bluetoothd lets a client Set; every other one is read-only.
+WRITABLE = {
+    ADAPTER: {"Alias", "Powered", "Discoverable", "DiscoverableTimeout", "Pairable", "PairableTimeout"},
+    DEVICE: {"Alias", "Trusted", "Blocked", "WakeAllowed"},
+}
+
+
+def failed(text):
+    return error("org.bluez.Error.Failed", text)
+
+
+def not_ready():
+    return error("org.bluez.Error.NotReady", "Resource Not Ready")
+
+
+def in_progress():
+    return error("org.bluez.Error.InProgress", "Operation already in progress")
+
+
+def flag(value):
+    """A truth option, from a variant or a command-line text."""
+    if isinstance(value, str):
+        return value.strip().lower() not in ("", "0", "false", "no", "off")
+    return bool(value)
+
+
 class Obj(dbus.service.Object):
     """An object with properties per interface and PropertiesChanged."""
 
@@ -134,6 +166,11 @@ class Obj(dbus.service.Object):
     def Set(self, iface, name, value):
         if name not in self.props.get(iface, {}):
             raise error("org.freedesktop.DBus.Error.InvalidArgs", "No such property '%s'" % name)
+        if name not in WRITABLE.get(iface, ()):
+            raise error("org.freedesktop.DBus.Error.PropertyReadOnly", "Property '%s' is not writable" % name)
+        self.set_property(iface, name, value)
+
+    def set_property(self, iface, name, value):
         self.update(iface, {name: value})
 
     @dbus.service.signal(PROPS, signature="sa{sv}as")
@@ -204,20 +241,38 @@ class Adapter(Obj):
             "ExperimentalFeatures": dbus.Array([], signature="s"),
         }}
 
-    @dbus.service.method(ADAPTER, in_signature="", out_signature="")
-    def StartDiscovery(self):
-        if self.script.discovering:
-            raise error("org.bluez.Error.InProgress", "Operation already in progress")
-        self.script.start_discovery()
+    def set_property(self, iface, name, value):
+        if name == "Powered":
+            self.script.set_powered(bool(value))
+        else:
+            self.update(iface, {name: value})
 
-    @dbus.service.method(ADAPTER, in_signature="", out_signature="")
-    def StopDiscovery(self):
-        if not self.script.discovering:
-            raise error("org.bluez.Error.Failed", "No discovery started")
-        self.script.stop_discovery()
+    # Discovery is kept per client (D-Bus sender); the adapter scans while any has a session.
+    @dbus.service.method(ADAPTER, in_signature="", out_signature="", sender_keyword="sender")
+    def StartDiscovery(self, sender=None):
+        s = self.script
+        if not s.powered():
+            raise not_ready()
+        if sender in s.discovery_clients:
+            raise in_progress()
+        s.discovery_clients.add(sender)
+        s.watch(sender, lambda: s.discovery_client_gone(sender))
+        if not s.discovering:
+            s.start_discovery()
+
+    @dbus.service.method(ADAPTER, in_signature="", out_signature="", sender_keyword="sender")
+    def StopDiscovery(self, sender=None):
+        s = self.script
+        if not s.powered():
+            raise not_ready()
+        if sender not in s.discovery_clients:
+            raise failed("No discovery started")
+        s.discovery_client_gone(sender)
 
     @dbus.service.method(ADAPTER, in_signature="a{sv}", out_signature="")
     def SetDiscoveryFilter(self, filter_):
+        if not self.script.powered():
+            raise not_ready()
         self.script.filter = dict(filter_)
 
     @dbus.service.method(ADAPTER, in_signature="", out_signature="as")
@@ -229,6 +284,10 @@ class Adapter(Obj):
         dev = self.script.devices.get(str(path))
         if dev is None:
             raise error("org.bluez.Error.DoesNotExist", "Does Not Exist")
+        if not self.script.powered():
+            raise not_ready()
+        if dev.connected():
+            dev.link_down()
         self.script.remove_device(dev)
 
 
@@ -238,13 +297,16 @@ class Device(Obj):
         Obj.__init__(self, bus, path)
         self.script = script
         self.peer = peer
-        self.gatt = []  # objects under this device while connected
+        self.gatt = []  # objects under this device, exported on the first connection
         self.connecting = False
         self.cancel = None
+        # bluetoothd forgets a temporary device; one asked to connect is kept.
+        self.temporary = True
         self.last_seen = GLib.get_monotonic_time()
+        thermometer = peer["kind"] == "thermometer"
         self.props = {DEVICE: {
             "Address": dbus.String(peer["address"]),
-            "AddressType": dbus.String("public"),
+            "AddressType": dbus.String(script.options["address_type"] if thermometer else "public"),
             "Name": dbus.String(peer["name"]),
             "Alias": dbus.String(peer["name"]),
             "Paired": dbus.Boolean(False),
@@ -257,6 +319,9 @@ class Device(Obj):
             "ServicesResolved": dbus.Boolean(False),
             "AdvertisingFlags": ay(b"\x06"),
         }}
+        if thermometer and int(script.options["class"]) > 0:
+            # A dual-mode device: LE-only ones have no Class.
+            self.props[DEVICE]["Class"] = dbus.UInt32(int(script.options["class"]))
 
     def connected(self):
         return bool(self.props[DEVICE]["Connected"])
@@ -265,52 +330,56 @@ class Device(Obj):
     def Connect(self, ok, fail):
         s = self.script
         s.connects += 1
-        if self.connected() and self.props[DEVICE]["ServicesResolved"]:
-            raise error("org.bluez.Error.AlreadyConnected", "Already Connected")
+        if not s.powered():
+            raise not_ready()
+        if self.connected():
+            ok()  # already connected over LE: nothing to do
+            return
         if self.connecting:
             raise error("org.bluez.Error.InProgress", "In Progress")
         self.connecting = True
-        self.cancel = lambda: fail(error("org.bluez.Error.Failed", "le-connection-abort-by-local"))
+        self.temporary = False
         mode = s.options["connect"] if self.peer["kind"] == "thermometer" else "ok"
 
-        def refused():
+        def aborted():
             self.connecting = False
-            fail(error("org.bluez.Error.Failed", "le-connection-abort-by-local"))
+            self.cancel = None
+            fail(failed("le-connection-abort-by-local"))
+        self.cancel = aborted
+
+        def refused():
+            if self.connecting:
+                aborted()
 
         def link_up():
             if not self.connecting:
                 return
+            self.connecting = False
+            self.cancel = None
             self.update(DEVICE, {"Connected": dbus.Boolean(True)})
+            # bluetoothd answers once the ATT channel is up; the services
+            # are resolved afterwards.
+            ok()
             if mode == "drop":
                 # The link goes while the services are read.
-                GLib.timeout_add(100, link_lost)
+                s.later(100, lambda: self.link_down() if self.connected() else None)
                 return
-            s.step("services", resolve)
-
-        def link_lost():
-            self.connecting = False
-            self.link_down()
-            fail(error("org.bluez.Error.Failed", "Software caused connection abort"))
-
-        def resolve():
-            if not self.connecting or not self.connected():
-                return
-            self.connecting = False
-            self.export_gatt()
-            self.update(DEVICE, {"ServicesResolved": dbus.Boolean(True)})
-            ok()
+            s.step("services", self.resolve, self)
 
         if mode == "refuse":
-            GLib.timeout_add(200, refused)
+            s.later(200, refused)
+        elif not s.reachable(self.peer):
+            # Nothing answers the connection request: the kernel gives up
+            # after its LE connection time-out.
+            s.later(int(s.options["le_timeout_ms"]), refused)
         else:
-            s.step("connect", lambda: GLib.timeout_add(s.options["connect_ms"], link_up))
+            s.step("connect", lambda: s.later(int(s.options["connect_ms"]), link_up), self)
 
     @dbus.service.method(DEVICE, in_signature="", out_signature="")
     def Disconnect(self):
         self.script.disconnects += 1
-        if self.connecting:
+        if self.connecting and self.cancel:
             # A connection under way is called off and its Connect fails.
-            self.connecting = False
             self.cancel()
         if self.connected():
             self.link_down()
@@ -319,11 +388,31 @@ class Device(Obj):
     def Pair(self):
         raise error("org.bluez.Error.AuthenticationFailed", "Authentication Failed")
 
+    def resolve(self):
+        s = self.script
+        if not self.connected() or self.props[DEVICE]["ServicesResolved"]:
+            return
+        if not self.gatt:
+            self.export_gatt()
+        # MTU exchange: bluetoothd offers ExchangeMTU (517), the device its own.
+        s.mtu = max(23, min(517, int(s.options["mtu"])))
+        for obj in self.gatt:
+            if isinstance(obj, Characteristic):
+                obj.update(CHAR, {"MTU": dbus.UInt16(s.mtu)})
+                obj.linked()
+        self.update(DEVICE, {"ServicesResolved": dbus.Boolean(True)})
+        after = int(s.options["drop_after_ms"])
+        if after >= 0 and self.peer["kind"] == "thermometer":
+            s.later(after, lambda: self.link_down() if self.connected() else None)
+
     def export_gatt(self):
-        table = GATT if self.script.options["services"] == "full" else OTHER_GATT
+        s = self.script
+        table = GATT if s.options["services"] == "full" else OTHER_GATT
+        if table is GATT and flag(s.options["command_char"]):
+            table = GATT[:1] + [(GATT[1][0], GATT[1][1] + [("ffeb", ["write-without-response"])])]
         handle = 0x000A
         for short, chars in table:
-            svc = GattObj(self.script.bus, "%s/service%04x" % (self.path, handle), {SERVICE: {
+            svc = GattObj(s.bus, self, "%s/service%04x" % (self.path, handle), {SERVICE: {
                 "UUID": dbus.String(uuid16(short)),
                 "Device": dbus.ObjectPath(self.path),
                 "Primary": dbus.Boolean(True),
@@ -332,12 +421,12 @@ class Device(Obj):
             self.add(svc)
             handle += 1
             for cshort, flags in chars:
-                ch = Characteristic(self.script.bus, self.script, "%s/char%04x" % (svc.path, handle), svc.path,
+                ch = Characteristic(s.bus, s, self, "%s/char%04x" % (svc.path, handle), svc.path,
                                     uuid16(cshort), flags)
                 self.add(ch)
                 handle += 2
                 if "notify" in flags:
-                    self.add(GattObj(self.script.bus, "%s/desc%04x" % (ch.path, handle), {DESC: {
+                    self.add(GattObj(s.bus, self, "%s/desc%04x" % (ch.path, handle), {DESC: {
                         "UUID": dbus.String(uuid16("2902")),
                         "Characteristic": dbus.ObjectPath(ch.path),
                         "Value": ay(b""),
@@ -349,17 +438,19 @@ class Device(Obj):
         self.script.add_object(obj)
 
     def link_down(self):
-        """bluetoothd on a lost or closed link of an unpaired device: the
-        services resolved flag and the link go, and the GATT objects with
-        them."""
+        """bluetoothd on a lost or closed link (Cache=always): the services
+        resolved flag and the link go; the GATT objects stay, their
+        notification sessions and MTU fall back without a signal, and
+        operations under way fail."""
         s = self.script
         s.stop_measuring()
+        s.fail_held(self)
         if self.props[DEVICE]["ServicesResolved"]:
             self.update(DEVICE, {"ServicesResolved": dbus.Boolean(False)})
         self.update(DEVICE, {"Connected": dbus.Boolean(False)})
-        for obj in reversed(self.gatt):
-            s.remove_object(obj)
-        self.gatt = []
+        for obj in self.gatt:
+            if isinstance(obj, Characteristic):
+                obj.unlinked()
         self.last_seen = GLib.get_monotonic_time()
         s.schedule_expiry(self)
 
@@ -371,15 +462,18 @@ class Device(Obj):
 
 
 class GattObj(Obj):
-    def __init__(self, bus, path, props, owner=None):
+    def __init__(self, bus, dev, path, props, owner=None):
         Obj.__init__(self, bus, path)
+        self.dev = dev
         self.props = props
         self.owner = owner
 
-    @dbus.service.method(DESC, in_signature="a{sv}", out_signature="ay")
-    def ReadValue(self, options):
+    @dbus.service.method(DESC, in_signature="a{sv}", out_signature="ay", async_callbacks=("ok", "fail"))
+    def ReadValue(self, options, ok, fail):
+        if not self.dev.connected():
+            raise failed("Not connected")
         value = b"\x01\x00" if self.owner is not None and self.owner.notifying() else b"\x00\x00"
-        return ay(value)
+        self.dev.script.step("read", lambda: ok(ay(value)), self.dev, lambda: fail(failed("Operation failed")))
 
     @dbus.service.method(DESC, in_signature="aya{sv}", out_signature="")
     def WriteValue(self, value, options):
@@ -388,11 +482,15 @@ class GattObj(Obj):
 
 
 class Characteristic(Obj):
-    def __init__(self, bus, script, path, service, uuid, flags):
+    def __init__(self, bus, script, dev, path, service, uuid, flags):
         Obj.__init__(self, bus, path)
         self.script = script
+        self.dev = dev
         self.uuid = uuid
         self.flags = flags
+        self.clients = set()      # senders with a notification session
+        self.registering = set()  # senders whose StartNotify is under way
+        self.write_pending = False
         p = {
             "UUID": dbus.String(uuid),
             "Service": dbus.ObjectPath(service),
@@ -407,58 +505,130 @@ class Characteristic(Obj):
             p["WriteAcquired"] = dbus.Boolean(False)
         self.props = {CHAR: p}
 
+    def short(self):
+        return self.uuid[4:8]
+
+    def fault(self, option):
+        """The fault `option` names for this characteristic ("ffe3:NotPermitted,ffea:Failed"), or None."""
+        for item in str(self.script.options[option]).split(","):
+            short, _, kind = item.strip().partition(":")
+            if short == self.short():
+                return kind or "Failed"
+        return None
+
     def notifying(self):
         return bool(self.props[CHAR].get("Notifying", False))
 
-    @dbus.service.method(CHAR, in_signature="a{sv}", out_signature="ay")
-    def ReadValue(self, options):
-        if "read" not in self.flags:
-            raise error("org.bluez.Error.NotPermitted", "Read not permitted")
-        return self.props[CHAR]["Value"]
+    def linked(self):
+        # Sessions registered before or across a disconnection are set up again.
+        if self.clients and "Notifying" in self.props[CHAR]:
+            self.update(CHAR, {"Notifying": dbus.Boolean(True)})
+
+    def unlinked(self):
+        if "Notifying" in self.props[CHAR]:
+            self.props[CHAR]["Notifying"] = dbus.Boolean(False)
+        self.props[CHAR]["MTU"] = dbus.UInt16(23)
+        self.write_pending = False
+        self.registering.clear()
+
+    @dbus.service.method(CHAR, in_signature="a{sv}", out_signature="ay", async_callbacks=("ok", "fail"))
+    def ReadValue(self, options, ok, fail):
+        if not self.dev.connected():
+            raise failed("Not connected")
+
+        def done():
+            kind = self.fault("read_fail") or ("" if "read" in self.flags else "NotPermitted")
+            if kind == "NotPermitted":
+                fail(error("org.bluez.Error.NotPermitted", "Read not permitted"))
+            elif kind:
+                fail(failed("Operation failed with ATT error: 0x0e"))
+            else:
+                # The value read is stored, and the change signalled, before the reply.
+                value = self.props[CHAR]["Value"]
+                self.update(CHAR, {"Value": value})
+                ok(value)
+        self.script.step("read", done, self.dev, lambda: fail(failed("Operation failed")))
 
     @dbus.service.method(CHAR, in_signature="aya{sv}", out_signature="", async_callbacks=("ok", "fail"))
     def WriteValue(self, value, options, ok, fail):
-        if "write" not in self.flags and "write-without-response" not in self.flags:
-            raise error("org.bluez.Error.NotPermitted", "Write not permitted")
-        data = bytes(value)
         s = self.script
+        if not self.dev.connected():
+            raise failed("Not connected")
+        if self.write_pending:
+            raise in_progress()
+        kind = str(options.get("type", ""))
+        request = kind == "request" or (kind == "" and "write" in self.flags)
+        command = kind == "command" or (kind == "" and not request and "write-without-response" in self.flags)
+        if not request and not command:
+            raise error("org.bluez.Error.NotSupported", "Operation is not supported")
+        data = bytes(value)
+        s.write_types.append(kind or "default")
+        if command:
+            # A write command has no response: answered once sent.
+            if self.fault("write_fail"):
+                raise failed("Failed to initiate write")
+            s.command(self, data)
+            return ok()
+        self.write_pending = True
 
         def done():
-            if self.path not in s.objects:
-                fail(error("org.bluez.Error.Failed", "Not connected"))
+            self.write_pending = False
+            if self.fault("write_fail"):
+                fail(error("org.bluez.Error.NotPermitted", "Write not permitted"))
                 return
             s.command(self, data)
             ok()
 
-        s.step("write", done)
+        def lost():
+            self.write_pending = False
+            fail(failed("Operation failed"))
+        s.step("write", done, self.dev, lost)
 
-    @dbus.service.method(CHAR, in_signature="", out_signature="", async_callbacks=("ok", "fail"))
-    def StartNotify(self, ok, fail):
+    @dbus.service.method(CHAR, in_signature="", out_signature="", sender_keyword="sender",
+                         async_callbacks=("ok", "fail"))
+    def StartNotify(self, ok, fail, sender=None):
         if "notify" not in self.flags and "indicate" not in self.flags:
             raise error("org.bluez.Error.NotSupported", "Operation is not supported")
         s = self.script
+        if sender in self.registering:
+            raise in_progress()
+        if sender in self.clients and (self.notifying() or not self.dev.connected()):
+            ok()  # each client has one session
+            return
+        s.watch(sender, lambda: self.client_gone(sender))
+        if not self.dev.connected():
+            # Registered now, set up when the device connects.
+            self.clients.add(sender)
+            ok()
+            return
+        self.registering.add(sender)
 
         def done():
-            if self.path not in s.objects:
-                fail(error("org.bluez.Error.Failed", "Not connected"))
-                return
+            self.registering.discard(sender)
+            self.clients.add(sender)
             self.update(CHAR, {"Notifying": dbus.Boolean(True)})
             s.tick_maybe()
             ok()
 
-        if self.notifying():
-            ok()
-            return
-        s.step("notify", done)
+        def lost():
+            self.registering.discard(sender)
+            fail(failed("Operation failed"))
+        s.step("notify", done, self.dev, lost)
 
-    @dbus.service.method(CHAR, in_signature="", out_signature="")
-    def StopNotify(self):
-        if not self.notifying():
-            raise error("org.bluez.Error.Failed", "No notify session started")
-        self.update(CHAR, {"Notifying": dbus.Boolean(False)})
+    @dbus.service.method(CHAR, in_signature="", out_signature="", sender_keyword="sender")
+    def StopNotify(self, sender=None):
+        if sender not in self.clients:
+            raise failed("No notify session started")
+        self.client_gone(sender)
+
+    def client_gone(self, sender):
+        self.clients.discard(sender)
+        if not self.clients and self.notifying():
+            self.update(CHAR, {"Notifying": dbus.Boolean(False)})
 
     def notify(self, data):
-        self.update(CHAR, {"Value": ay(data)})
+        # A notification carries at most MTU - 3 bytes.
+        self.update(CHAR, {"Value": ay(data[:self.script.mtu - 3])})
 
 
 class Control(dbus.service.Object):
@@ -469,6 +639,10 @@ class Control(dbus.service.Object):
     @dbus.service.method(CONTROL, in_signature="a{sv}", out_signature="")
     def Configure(self, options):
         self.script.configure(dict(options))
+
+    @dbus.service.method(CONTROL, in_signature="a{sv}", out_signature="")
+    def Tune(self, options):
+        self.script.set_options(dict(options))
 
     @dbus.service.method(CONTROL, in_signature="", out_signature="")
     def DropLink(self):
@@ -484,6 +658,14 @@ class Control(dbus.service.Object):
                 return True
         return False
 
+    @dbus.service.method(CONTROL, in_signature="", out_signature="")
+    def RemoveAdapter(self):
+        self.script.remove_adapter()
+
+    @dbus.service.method(CONTROL, in_signature="u", out_signature="")
+    def Vanish(self, ms):
+        self.script.vanish(int(ms))
+
     @dbus.service.method(CONTROL, in_signature="", out_signature="a{sv}")
     def State(self):
         return dbus.Dictionary(self.script.state(), signature="sv")
@@ -497,13 +679,27 @@ DEFAULTS = {
     "connect": "ok",         # ok | refuse | drop (the link goes while the services are read)
     "services": "full",      # full | none (a device without the thermometer's services)
     "connect_ms": 100,
+    "drop_after_ms": -1,     # the link goes this long after the services are resolved (-1: never)
+    "drop_after_frames": 0,  # the link goes once after this many frames (0: never)
+    "silent": False,         # measuring, but no frame goes out
+    "le_timeout_ms": 20000,  # a connection to a device out of reach fails after this
+    "reachable": True,       # false: the thermometer neither advertises nor answers a connection
     "period_ms": 250,        # one reading frame per period while measuring
-    "first_part": 20,        # bytes of the first notification of a frame
+    "frames": "split",       # split (first_part bytes, then the rest) | one (whole) | double (two frames a notification)
+    "first_part": 20,        # bytes of the first notification of a split frame
+    "mtu": 247,              # the device's ATT MTU; the exchange gives min(517, mtu)
     "readings": [25.125, 25.25, 25.375, 25.5],
     "garbage": 0,            # frames of another kind sent before the readings
     "temporary_ms": 30000,   # an unconnected device is forgotten this long after a scan
-    "stall": "",             # connect | services | notify | write: that step's reply is held
+    "stall": "",             # connect | services | read | notify | write: that step's reply is held
     "stall_ms": 0,
+    "read_fail": "",         # ffe3:NotPermitted,ffea:Failed: ReadValue of those characteristics fails
+    "write_fail": "",        # ffeb,...: writes to those characteristics fail
+    "command_char": False,   # a write-without-response characteristic ffeb in service FFE5
+    "powered": True,
+    "stuck_discovering": False,  # Discovering stays true after the last StopDiscovery
+    "address_type": "public",    # public | random
+    "class": 0,              # a Class of Device for the thermometer (0: none, as LE-only devices)
     "follow": "",            # HOST:PORT of a dry block whose READ? the readings follow
 }
 
@@ -515,25 +711,37 @@ class Script:
         self.objects = {}   # path -> Obj in the object tree
         self.devices = {}   # path -> Device
         self.discovering = False
+        self.discovery_clients = set()
+        self.watches = {}   # sender -> (name watch, callbacks)
         self.scans = 0
         self.filter = {}
         self.options = dict(DEFAULTS)
         self.peers = []
+        self.held = []
+        self.mtu = 23
+        self.name = None
         self.reset_counters()
         self.timers = []
         self.rssi_timer = None
-        self.root = Root(bus, self)
-        self.add_object(Manager(bus), announce=False)
-        self.adapter = Adapter(bus, self)
-        self.add_object(self.adapter, announce=False)
         self.control = Control(bus, self)
         self.follow_socket = None
+        self.build_tree()
         self.configure({})
+
+    def build_tree(self):
+        self.root = Root(self.bus, self)
+        self.add_object(Manager(self.bus), announce=False)
+        self.adapter = Adapter(self.bus, self)
+        self.add_object(self.adapter, announce=False)
+
+    def own_name(self):
+        self.name = dbus.service.BusName("org.bluez", self.bus, do_not_queue=True)
 
     def reset_counters(self):
         self.connects = 0
         self.disconnects = 0
         self.writes = []
+        self.write_types = []
         self.frames = 0
         self.measuring = False
         self.sequence = 0
@@ -550,14 +758,22 @@ class Script:
         for t in self.timers:
             GLib.source_remove(t)
         self.timers = []
+        self.held = []
         self.options = dict(DEFAULTS)
-        for k, v in options.items():
-            if k not in DEFAULTS:
-                raise error("org.freedesktop.DBus.Error.InvalidArgs", "unknown option " + k)
-            self.options[k] = [float(x) for x in v] if k == "readings" else type(DEFAULTS[k])(v)
+        self.set_options(options)
         self.scans = 0
+        if self.discovering:
+            self.discovery_clients.clear()
+            self.stop_discovery(force=True)
+        self.discovery_clients.clear()
         self.stop_measuring()
         self.reset_counters()
+        if self.adapter is None and self.name is not None:
+            # A new script after RemoveAdapter: the adapter is plugged in again.
+            self.adapter = Adapter(self.bus, self)
+            self.add_object(self.adapter)
+        if self.adapter is not None:
+            self.set_powered(self.options["powered"])
         if self.follow_socket:
             self.follow_socket.close()
             self.follow_socket = None
@@ -570,6 +786,100 @@ class Script:
             {"kind": "fading", "name": "5310A-00456", "address": "C0:53:10:00:04:56",
              "advertised": ["ffe0"], "scans": 1},
         ]
+
+    def set_options(self, options):
+        for k, v in options.items():
+            if k not in DEFAULTS:
+                raise error("org.freedesktop.DBus.Error.InvalidArgs", "unknown option " + k)
+            kind = type(DEFAULTS[k])
+            if k == "readings":
+                self.options[k] = [float(x) for x in v]
+            elif kind is bool:
+                self.options[k] = flag(v)
+            else:
+                self.options[k] = kind(v)
+
+    # ---- clients on the bus
+    def watch(self, sender, gone):
+        """Calls `gone` once `sender` leaves the bus, as bluetoothd ends its sessions."""
+        if not sender:
+            return
+        entry = self.watches.get(sender)
+        if entry is None:
+            callbacks = []
+
+            def owner_changed(owner):
+                if owner == "" and sender in self.watches:
+                    w, cbs = self.watches.pop(sender)
+                    for cb in cbs:
+                        cb()
+                    GLib.idle_add(lambda: w.cancel() and False)
+            entry = (self.bus.watch_name_owner(sender, owner_changed), callbacks)
+            self.watches[sender] = entry
+        entry[1].append(gone)
+
+    def discovery_client_gone(self, sender):
+        if sender in self.discovery_clients:
+            self.discovery_clients.discard(sender)
+            if not self.discovery_clients and self.discovering:
+                self.stop_discovery()
+
+    # ---- the adapter
+    def powered(self):
+        return self.adapter is not None and bool(self.adapter.props[ADAPTER]["Powered"])
+
+    def set_powered(self, on):
+        if not on:
+            self.discovery_clients.clear()
+            if self.discovering:
+                self.stop_discovery(force=True)
+            for dev in self.devices.values():
+                if dev.connected():
+                    dev.link_down()
+        self.adapter.update(ADAPTER, {"Powered": dbus.Boolean(on), "PowerState": dbus.String("on" if on else "off")})
+
+    def remove_adapter(self):
+        """The adapter unplugged: its devices go, then the adapter itself."""
+        if self.adapter is None:
+            return
+        self.discovery_clients.clear()
+        if self.discovering:
+            self.stop_discovery(force=True)
+        for dev in list(self.devices.values()):
+            if dev.connected():
+                dev.link_down()
+            self.remove_device(dev)
+        self.remove_object(self.adapter)
+        self.adapter = None
+
+    def vanish(self, ms):
+        """bluetoothd killed: the bus name is released and every object
+        goes without a signal; after `ms` a new daemon owns the name with a
+        fresh adapter and no devices."""
+        for t in self.timers:
+            GLib.source_remove(t)
+        self.timers = []
+        self.held = []
+        self.stop_measuring()
+        if self.rssi_timer is not None:
+            GLib.source_remove(self.rssi_timer)
+            self.rssi_timer = None
+        self.discovering = False
+        self.discovery_clients.clear()
+        self.name = None  # releases org.bluez
+        for obj in list(self.objects.values()):
+            obj.remove_from_connection()
+        self.root.remove_from_connection()
+        self.objects = {}
+        self.devices = {}
+        self.adapter = None
+
+        def back():
+            self.build_tree()
+            self.set_powered(self.options["powered"])
+            self.own_name()
+            return False
+        GLib.timeout_add(max(1, ms), back)
 
     # ---- the object tree
     def add_object(self, obj, announce=True):
@@ -605,10 +915,16 @@ class Script:
             return False
         tid = GLib.timeout_add(ms, run)
         self.timers.append(tid)
+        return tid
 
     # ---- discovery
     def heard(self):
         return [p for p in self.peers if p["scans"] == 0 or self.scans <= p["scans"]]
+
+    def reachable(self, peer):
+        if peer["kind"] == "thermometer":
+            return flag(self.options["reachable"])
+        return peer in self.heard()
 
     def start_discovery(self):
         self.discovering = True
@@ -621,6 +937,8 @@ class Script:
         if not self.discovering:
             return False
         for peer in self.heard():
+            if not self.reachable(peer):
+                continue
             rssi = dbus.Int16(random.randint(-75, -45))
             path = ADAPTER_PATH + "/dev_" + peer["address"].replace(":", "_")
             dev = self.devices.get(path)
@@ -634,7 +952,7 @@ class Script:
             dev.last_seen = GLib.get_monotonic_time()
         return True
 
-    def stop_discovery(self):
+    def stop_discovery(self, force=False):
         self.discovering = False
         if self.rssi_timer is not None:
             GLib.source_remove(self.rssi_timer)
@@ -644,7 +962,8 @@ class Script:
         for dev in list(self.devices.values()):
             dev.update(DEVICE, {}, ["RSSI"])
             self.schedule_expiry(dev)
-        self.adapter.update(ADAPTER, {"Discovering": dbus.Boolean(False)})
+        if self.adapter is not None and (force or not flag(self.options["stuck_discovering"])):
+            self.adapter.update(ADAPTER, {"Discovering": dbus.Boolean(False)})
 
     def schedule_expiry(self, dev):
         """Forgets `dev` once it has been neither heard nor connected for temporary_ms."""
@@ -652,7 +971,8 @@ class Script:
         since = GLib.get_monotonic_time()
 
         def expire():
-            if dev.path not in self.devices or dev.connected() or dev.connecting or self.discovering:
+            if dev.path not in self.devices or not dev.temporary or dev.connected() or dev.connecting \
+                    or self.discovering:
                 return
             if dev.last_seen > since:
                 self.schedule_expiry(dev)  # heard again meanwhile: counts from then
@@ -661,16 +981,32 @@ class Script:
         self.later(ms, expire)
 
     # ---- steps that a test may hold up
-    def step(self, name, fn):
+    def step(self, name, fn, dev=None, lost=None):
+        """Runs `fn` now, or after stall_ms when the test holds this step;
+        a held step of a device whose link goes calls `lost` instead."""
         if self.options["stall"] == name and self.options["stall_ms"] > 0:
             self.stalled = name
+            held = {"dev": dev, "lost": lost}
 
             def release():
+                if held in self.held:
+                    self.held.remove(held)
                 self.stalled = ""
                 fn()
-            self.later(int(self.options["stall_ms"]), release)
+            held["timer"] = self.later(int(self.options["stall_ms"]), release)
+            self.held.append(held)
         else:
             fn()
+
+    def fail_held(self, dev):
+        for held in [h for h in self.held if h["dev"] is dev]:
+            self.held.remove(held)
+            if held["timer"] in self.timers:
+                self.timers.remove(held["timer"])
+                GLib.source_remove(held["timer"])
+            self.stalled = ""
+            if held["lost"]:
+                held["lost"]()
 
     # ---- the thermometer
     def command(self, ch, data):
@@ -721,7 +1057,7 @@ class Script:
         if not self.measuring or ch is None:
             self.tick_id = None
             return False
-        if not ch.notifying():
+        if not ch.notifying() or flag(self.options["silent"]):
             return True
         if self.options["garbage"] > 0:
             self.options["garbage"] -= 1
@@ -735,10 +1071,24 @@ class Script:
             seconds = (GLib.get_monotonic_time() - self.clock) // 1000000
             frame = reading_frame(t, self.sequence, seconds)
         self.sequence = (self.sequence + 1) & 0xFF
-        cut = max(1, min(len(frame) - 1, int(self.options["first_part"])))
-        ch.notify(frame[:cut])
-        ch.notify(frame[cut:])
+        mode = self.options["frames"]
+        if mode == "one":
+            ch.notify(frame)
+        elif mode == "double":
+            # Two frames back to back in one notification (the next reading).
+            t = self.temperature()
+            seconds = (GLib.get_monotonic_time() - self.clock) // 1000000
+            second = reading_frame(t if t is not None else 0.0, self.sequence, seconds)
+            self.sequence = (self.sequence + 1) & 0xFF
+            ch.notify(frame + second)
+            self.frames += 1
+        else:
+            cut = max(1, min(len(frame) - 1, int(self.options["first_part"])))
+            ch.notify(frame[:cut])
+            ch.notify(frame[cut:])
         self.frames += 1
+        if self.frames == int(self.options["drop_after_frames"]):
+            GLib.idle_add(lambda: dev.link_down() if dev.connected() else None)
         return True
 
     def state(self):
@@ -756,6 +1106,12 @@ class Script:
             "discovering": dbus.Boolean(self.discovering),
             "scans": dbus.Int32(self.scans),
             "stalled": dbus.String(self.stalled),
+            "write_types": dbus.Array(self.write_types, signature="s"),
+            "mtu": dbus.Int32(self.mtu),
+            "discovery_clients": dbus.Int32(len(self.discovery_clients)),
+            "notify_clients": dbus.Int32(len(ch.clients) if ch is not None else 0),
+            "adapter": dbus.Boolean(self.adapter is not None),
+            "owned": dbus.Boolean(self.name is not None),
             "filter": dbus.String(str(self.filter.get("Transport", ""))),
         }
 
@@ -794,7 +1150,7 @@ def main():
                       lambda fd, cond: stdin_event(fd, loop))
     GLib.unix_signal_add(GLib.PRIORITY_DEFAULT, 15, lambda: loop.quit() or False)
     script = Script(bus, loop)
-    name = dbus.service.BusName("org.bluez", bus, do_not_queue=True)
+    script.own_name()
     options = {}
     for arg in args:
         if "=" in arg:
@@ -804,7 +1160,7 @@ def main():
         script.configure(options)
     print("READY", flush=True)
     loop.run()
-    del name
+    script.name = None
     if daemon is not None:
         daemon.terminate()
         daemon.wait()

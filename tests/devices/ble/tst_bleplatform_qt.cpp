@@ -200,6 +200,17 @@ void TestBlePlatformQt::writeCompletionsFindTheirWrite()
         run(d, false);
     QCOMPARE(log.last(), QStringLiteral("D-"));
     QVERIFY(!writes.takeOldest());
+
+    // Write commands report no success: an error ahead of a request is the
+    // command's, and a request's completion clears the commands before it.
+    writes.addCommand(c2, "\x01");
+    writes.add(c1, "\x0E", done("E"));
+    run(writes.takeOldest(), false);
+    writes.addCommand(c2, "\x02");
+    writes.add(c1, "\x0F", done("F"));
+    run(writes.takeWritten(c1, "\x0F"), true);
+    QCOMPARE(log.mid(4), QStringList{"F+"});
+    QCOMPARE(writes.size(), 1); // E, still waiting
 }
 
 void TestBlePlatformQt::nestedWaitEndsWhenCloseDeletesItsObject()

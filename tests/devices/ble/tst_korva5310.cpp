@@ -135,6 +135,19 @@ void TestKorva5310::reassembly_data()
         << 3 << -3.5 << 0;
     QTest::newRow("frame cut short, then the next frame")
         << QList<QByteArray>{f.left(20), frame(7.25f)} << 1 << 7.25 << 0;
+    // Temperature bytes 20–21 are 17 05 here: the 4-byte tail continues its frame.
+    QByteArray tail = f;
+    tail[20] = char(0x17);
+    tail[21] = 0x05;
+    float tailValue = 0;
+    const quint32 tailBits = quint32(quint8(tail[18])) << 24 | quint32(quint8(tail[19])) << 16 | 0x1705u;
+    std::memcpy(&tailValue, &tailBits, sizeof tailValue);
+    QTest::newRow("tail of a split frame starts 17 05")
+        << QList<QByteArray>{tail.left(20), tail.mid(20)} << 1 << double(tailValue) << 0;
+    QTest::newRow("two frames in one notification: the later one")
+        << QList<QByteArray>{f + frame(-12.5f)} << 1 << -12.5 << 0;
+    QTest::newRow("two frames in one, then a split one")
+        << QList<QByteArray>{f + frame(-12.5f), frame(3.0f).left(20), frame(3.0f).mid(20)} << 2 << 3.0 << 0;
     QTest::newRow("NaN is no reading")
         << QList<QByteArray>{frame(std::numeric_limits<float>::quiet_NaN())} << 0 << 0.0 << 0;
 }
@@ -417,8 +430,11 @@ void TestKorva5310::failedConnectSearchesAgain()
     QVERIFY(!openIn(driver));
     QCOMPARE(fake->discoveries.load(), 1);
     QVERIFY(CriteriaKorva5310::FoundNames().isEmpty());
+    const int onGui = fake->guiDiscoveries.load();
     QVERIFY(openIn(driver)); // searches again, then connects
     QCOMPARE(fake->discoveries.load(), 2);
+    // The search ran off the GUI thread: no nested event loop there.
+    QCOMPARE(fake->guiDiscoveries.load(), onGui);
     QCOMPARE(fake->connects.load(), 2);
     QVERIFY(inWorker([&] { return driver.Close(); }));
 }
