@@ -245,10 +245,6 @@
         <translation>Operator</translation>
     </message>
     <message>
-        <source>温度点数</source>
-        <translation>Points</translation>
-    </message>
-    <message>
         <source>系数</source>
         <translation>Coefficients</translation>
     </message>
@@ -277,16 +273,58 @@
         <translation>Restoring failed; the channel configuration is unchanged!</translation>
     </message>
     <message>
-        <source>系数已恢复！</source>
-        <translation>Coefficients restored!</translation>
-    </message>
-    <message>
         <source>出具证书...</source>
         <translation>Issue certificate...</translation>
     </message>
     <message>
         <source>请先选择一次校准！</source>
         <translation>Select a calibration first!</translation>
+    </message>
+    <message>
+        <source>在用</source>
+        <translation>In force</translation>
+    </message>
+    <message>
+        <source>拟合+核查点</source>
+        <translation>Fit + check points</translation>
+    </message>
+    <message>
+        <source>有效范围(℃)</source>
+        <translation>Range of validity (℃)</translation>
+    </message>
+    <message>
+        <source>来源</source>
+        <translation>Source</translation>
+    </message>
+    <message>
+        <source>恢复该次校准的全部通道</source>
+        <translation>Restore every channel of that save</translation>
+    </message>
+    <message>
+        <source>✔</source>
+        <translation>✔</translation>
+    </message>
+    <message>
+        <source>将以下%1个通道的系数恢复为 %2 保存的系数？
+%3</source>
+        <translation>Restore the coefficients of these %1 channels to the set saved at %2?
+%3</translation>
+    </message>
+    <message>
+        <source>通道配置在打开本窗口后已被修改，系数未恢复！请重新打开校准历史。</source>
+        <translation>The channel configuration was changed after this window opened; the coefficients were not restored. Open the calibration history again.</translation>
+    </message>
+    <message>
+        <source>通道的类型或函数已与该系数拟合时不同，系数未恢复！</source>
+        <translation>The channel's type or function is no longer the one this set was fitted for; the coefficients were not restored.</translation>
+    </message>
+    <message>
+        <source>系数已恢复，正在下发到使用该通道配置的采集设备（结果见校准记录）。</source>
+        <translation>Coefficients restored; they are being sent to the loggers using this configuration (see the calibration log for the result).</translation>
+    </message>
+    <message>
+        <source>系数已恢复；尚未下发到采集设备，请在采集设备页面测试该设备以下发。</source>
+        <translation>Coefficients restored; they have not been sent to a logger yet. Test the device on the device page to send them.</translation>
     </message>
 </context>
 <context>
@@ -351,6 +389,34 @@
         <source>标准器过期时仅警告，由操作者确认后继续（记入操作日志）</source>
         <translation>Overdue reference: warn only, go on when the operator confirms (logged)</translation>
     </message>
+    <message>
+        <source>稳定窗口(min)：</source>
+        <translation>Stability window (min):</translation>
+    </message>
+    <message>
+        <source>询问操作者</source>
+        <translation>Ask the operator</translation>
+    </message>
+    <message>
+        <source>接受并记录说明</source>
+        <translation>Accept with a note</translation>
+    </message>
+    <message>
+        <source>跳过该点</source>
+        <translation>Skip the point</translation>
+    </message>
+    <message>
+        <source>停止校准</source>
+        <translation>Stop the calibration</translation>
+    </message>
+    <message>
+        <source>重采次数用完后温场仍不稳定时的处理；无人值守时选“询问”以外的一项</source>
+        <translation>What happens when the source is still not stable after the retries; for an unattended run choose anything but "Ask"</translation>
+    </message>
+    <message>
+        <source>仍不稳定时：</source>
+        <translation>Still not stable:</translation>
+    </message>
 </context>
 <context>
     <name>CalibrationResultDialog</name>
@@ -387,32 +453,20 @@
         <translation>As found (mK)</translation>
     </message>
     <message>
-        <source>校验</source>
-        <translation>check</translation>
-    </message>
-    <message>
         <source>拟合</source>
         <translation>fit</translation>
     </message>
     <message>
-        <source>两点热电偶拟合和五点铂电阻拟合在拟合点上是精确的，残差为0；超出拟合点数（%1个）的温度点只用于校验，其残差说明拟合的好坏。</source>
-        <translation>Two-point thermocouple and five-point platinum fits are exact at their points (residual 0); points beyond the fit&apos;s %1 only check it, and their residuals show how well it fits.</translation>
-    </message>
-    <message>
-        <source>热敏电阻系数由全部%1个温度点按最小二乘拟合，残差说明拟合的好坏。</source>
-        <translation>Thermistor coefficients are a least-squares fit over all %1 points; the residuals show how well it fits.</translation>
-    </message>
-    <message>
         <source>残差限：%1 mK；每个通道的最大残差加粗显示，超限的标红。</source>
-        <translation>Residual limit: %1 mK; each channel&apos;s largest residual is in bold, red when beyond the limit.</translation>
+        <translation>Residual limit: %1 mK; each channel's largest residual is in bold, red when beyond the limit.</translation>
     </message>
     <message>
         <source>未设残差限；每个通道的最大残差加粗显示。</source>
-        <translation>No residual limit set; each channel&apos;s largest residual is in bold.</translation>
+        <translation>No residual limit set; each channel's largest residual is in bold.</translation>
     </message>
     <message>
         <source>“写入”保存系数，“放弃”不写入任何数据并保留本次校准数据。</source>
-        <translation>&quot;Write&quot; stores the coefficients; &quot;Discard&quot; writes nothing and keeps this run&apos;s data.</translation>
+        <translation>"Write" stores the coefficients; "Discard" writes nothing and keeps this run's data.</translation>
     </message>
     <message>
         <source>%1 最大残差 %2 mK%3</source>
@@ -437,6 +491,18 @@
     <message>
         <source>扩展不确定度U(℃)</source>
         <translation>Expanded uncertainty U (℃)</translation>
+    </message>
+    <message>
+        <source>核查</source>
+        <translation>Check</translation>
+    </message>
+    <message>
+        <source>拟合点数等于待定系数个数，拟合在拟合点上是精确的（残差为0）；核查点不参与拟合，其残差是对拟合的独立检验。</source>
+        <translation>As many fit points as coefficients: the fit is exact at its points (residual 0). Check points do not enter the fit; their residuals test it independently.</translation>
+    </message>
+    <message>
+        <source>系数由%1个拟合点按最小二乘拟合；拟合点的残差和标准误差s说明拟合的好坏，核查点不参与拟合，其残差是对拟合的独立检验。</source>
+        <translation>Coefficients fitted by least squares over %1 fit points; the residuals at the fit points and the standard error s show how well the fit matches. Check points do not enter the fit; their residuals test it independently.</translation>
     </message>
 </context>
 <context>
@@ -471,7 +537,7 @@
     </message>
     <message>
         <source>温度点数不符合该类型的拟合要求</source>
-        <translation>the number of points does not fit this kind&apos;s fit</translation>
+        <translation>the number of points does not fit this kind's fit</translation>
     </message>
     <message>
         <source>两个拟合点的标准温度相同（相差小于1 ℃）</source>
@@ -494,12 +560,8 @@
         <translation>the fit gives no finite numbers</translation>
     </message>
     <message>
-        <source>电阻读数与标准温度不符（W偏离参考函数超过10%）</source>
-        <translation>the resistance does not match the reference temperature (W departs from the reference function by more than 10 %)</translation>
-    </message>
-    <message>
         <source>%1 温度点%2：读数“%3”或标准“%4”不是数字</source>
-        <translation>%1 point %2: reading &quot;%3&quot; or reference &quot;%4&quot; is no number</translation>
+        <translation>%1 point %2: reading "%3" or reference "%4" is no number</translation>
     </message>
     <message>
         <source>标准器证书</source>
@@ -541,6 +603,66 @@
         <source>通道配置在本次校准开始后已被修改（可能在另一台工作站），系数未写入！</source>
         <translation>The channel configuration was changed after this calibration started (perhaps on another workstation); the coefficients were not written!</translation>
     </message>
+    <message>
+        <source>拟合点中须有一个零点（标准温度在±0.015 ℃以内）</source>
+        <translation>one fit point must be the zero point (reference within ±0.015 ℃)</translation>
+    </message>
+    <message>
+        <source>拟合点超出该函数的适用范围（ITS-90偏差函数：-189.3442 ℃～660.323 ℃；CVD：-200 ℃～850 ℃）</source>
+        <translation>a fit point is outside the range of the function (ITS-90 deviation functions: -189.3442 ℃ to 660.323 ℃; CVD: -200 ℃ to 850 ℃)</translation>
+    </message>
+    <message>
+        <source>拟合点（不同温度）少于待定系数的个数</source>
+        <translation>fewer fit points (distinct temperatures) than coefficients</translation>
+    </message>
+    <message>
+        <source>拟合点过于集中，系数无法确定（铂电阻同一温区内各点的W-1须相差1.5倍以上）</source>
+        <translation>the fit points are too close to determine the coefficients (within a platinum subrange W-1 must differ by a factor of 1.5 or more)</translation>
+    </message>
+    <message>
+        <source>拟合系数超出合理范围</source>
+        <translation>a fitted coefficient is beyond its plausible bound</translation>
+    </message>
+    <message>
+        <source>热敏电阻拟合点的温度范围小于10 K</source>
+        <translation>the thermistor fit points span less than 10 K</translation>
+    </message>
+    <message>
+        <source>电阻读数与标准温度不符（W偏离参考函数超过W-1的5%）</source>
+        <translation>resistance reading does not match the reference temperature (W departs from the reference function by more than 5 % of W-1)</translation>
+    </message>
+    <message>
+        <source>热电偶校准至少需要2个不同温度的拟合点，多于2个时按最小二乘拟合；核查点不参与拟合。</source>
+        <translation>A thermocouple calibration needs fit points at 2 different temperatures at least; with more it is a least-squares fit. Check points do not enter the fit.</translation>
+    </message>
+    <message>
+        <source>热敏电阻校准至少需要4个不同温度的拟合点，温度跨度不小于10 K；核查点不参与拟合。</source>
+        <translation>A thermistor calibration needs fit points at 4 different temperatures at least, spanning 10 K or more. Check points do not enter the fit.</translation>
+    </message>
+    <message>
+        <source>铂电阻校准（ITS-90函数）需要一个零点（0 ℃）拟合点，零下和零上温区各至少2个拟合点（零上超过419.527 ℃时3个）；CVD函数至少需要3个不同温度的拟合点，有零下点时4个；核查点不参与拟合。</source>
+        <translation>A platinum calibration (ITS-90 function) needs a zero point (0 ℃) among its fit points and 2 fit points at least in each subrange used, below and above zero (3 above 419.527 ℃); the CVD function needs fit points at 3 different temperatures, 4 with points below zero. Check points do not enter the fit.</translation>
+    </message>
+    <message>
+        <source>（R(0 ℃) = %1 Ω）</source>
+        <translation> (R(0 ℃) = %1 Ω)</translation>
+    </message>
+    <message>
+        <source>标准误差 s = %1 mK（ν = %2）</source>
+        <translation>standard error s = %1 mK (ν = %2)</translation>
+    </message>
+    <message>
+        <source>拟合点数等于系数个数（ν = 0）</source>
+        <translation>as many fit points as coefficients (ν = 0)</translation>
+    </message>
+    <message>
+        <source>有效范围 %1 ～ %2 ℃</source>
+        <translation>range of validity %1 to %2 ℃</translation>
+    </message>
+    <message>
+        <source>，</source>
+        <translation>, </translation>
+    </message>
 </context>
 <context>
     <name>CalibrationSession</name>
@@ -581,16 +703,8 @@
         <translation>Channel parameters set!</translation>
     </message>
     <message>
-        <source>: 温场稳定等待中...</source>
-        <translation>: waiting for the temperature source to stabilise...</translation>
-    </message>
-    <message>
         <source>温场已稳定。</source>
         <translation> The temperature source is stable.</translation>
-    </message>
-    <message>
-        <source>: 温场稳定延迟等待中...</source>
-        <translation>: waiting for the stabilisation delay...</translation>
     </message>
     <message>
         <source>提示</source>
@@ -665,16 +779,12 @@
         <translation>Point %1 batch %2: the reference is not stable (%3); calibration stopped!</translation>
     </message>
     <message>
-        <source>标准温度不稳定（%1），重新采样。</source>
-        <translation>Reference not stable (%1); sampling again.</translation>
-    </message>
-    <message>
         <source>温场已设为待机温度 %1 ℃。</source>
         <translation>Source set to its standby set-point %1 ℃.</translation>
     </message>
     <message>
         <source>温场待机温度 %1 ℃ 设置失败！</source>
-        <translation>Setting the source&apos;s standby set-point %1 ℃ failed!</translation>
+        <translation>Setting the source's standby set-point %1 ℃ failed!</translation>
     </message>
     <message>
         <source>标准器 %1（证书 %2）已于 %3 到期，不能用于校准！</source>
@@ -687,6 +797,82 @@
     <message>
         <source>标准器 %1 已过期，操作者确认继续使用。</source>
         <translation>Reference %1 is overdue; the operator confirmed its use.</translation>
+    </message>
+    <message>
+        <source>温场稳定等待中...</source>
+        <translation>Waiting for the source to be stable...</translation>
+    </message>
+    <message>
+        <source>温场稳定延迟等待中...</source>
+        <translation>Waiting for the stabilisation delay...</translation>
+    </message>
+    <message>
+        <source>稳定延迟：剩余 %1:%2</source>
+        <translation>Stabilisation delay: %1:%2 left</translation>
+    </message>
+    <message>
+        <source>标准温度不稳定（%1），第 %2/%3 次，重新采样。</source>
+        <translation>Reference not stable (%1), attempt %2/%3, sampling again.</translation>
+    </message>
+    <message>
+        <source>；通道 %1 漂移 %2 ℃/min</source>
+        <translation>; channel %1 drift %2 ℃/min</translation>
+    </message>
+    <message>
+        <source>温度点%1批次%2：稳定窗口 %3 min（第 %4/%5 次）...</source>
+        <translation>Point %1 batch %2: stability window of %3 min (attempt %4/%5)...</translation>
+    </message>
+    <message>
+        <source>稳定窗口：剩余 %1 s</source>
+        <translation>Stability window: %1 s left</translation>
+    </message>
+    <message>
+        <source>标准器连接中断后已重新连接，稳定窗口重新开始。</source>
+        <translation>The reference link was lost and is back; the stability window starts again.</translation>
+    </message>
+    <message>
+        <source>稳定窗口满足要求（%1）。</source>
+        <translation>Stability window met (%1).</translation>
+    </message>
+    <message>
+        <source>标准温度不稳定（%1），第 %2/%3 次，等待新的稳定窗口。</source>
+        <translation>Reference not stable (%1), attempt %2/%3, waiting for a new stability window.</translation>
+    </message>
+    <message>
+        <source>温度点%1批次%2：标准温度不稳定（%3），已等待 %4 个稳定窗口。</source>
+        <translation>Point %1 batch %2: the reference is not stable (%3) after %4 stability windows.</translation>
+    </message>
+    <message>
+        <source>停止校准</source>
+        <translation>Stop the calibration</translation>
+    </message>
+    <message>
+        <source>继续等待</source>
+        <translation>Wait longer</translation>
+    </message>
+    <message>
+        <source>接受该点并记录说明</source>
+        <translation>Accept the point with a note</translation>
+    </message>
+    <message>
+        <source>跳过该点</source>
+        <translation>Skip the point</translation>
+    </message>
+    <message>
+        <source>批次%1在标准温度不稳定时采样（%2），操作者接受</source>
+        <translation>Batch %1 sampled while the reference was not stable (%2), accepted by the operator</translation>
+    </message>
+    <message>
+        <source>温度点%1未稳定（%2），已跳过。</source>
+        <translation>Point %1 did not become stable (%2) and was skipped.</translation>
+    </message>
+    <message>
+        <source>零点批次%1：标准 %2 ℃（第 %3/%4 次）</source>
+        <translation>Zero point batch %1: reference %2 ℃ (attempt %3/%4)</translation>
+    </message>
+    <message>
+        <source>温度点%1批次%2：标准温度 %3 ℃ 在 %4 次设定后仍不在 0 ℃ ±0.015 ℃ 以内，校准停止！</source>
+        <translation>Point %1 batch %2: the reference reads %3 ℃, still not within 0 ℃ ±0.015 ℃ after %4 set-points; calibration stopped!</translation>
     </message>
 </context>
 <context>
@@ -745,7 +931,7 @@
     </message>
     <message>
         <source>请先在“标准器与实验室记录”中填写实验室名称和签发人！</source>
-        <translation>Enter the laboratory name and a signatory in &quot;Standards and lab records&quot; first!</translation>
+        <translation>Enter the laboratory name and a signatory in "Standards and lab records" first!</translation>
     </message>
     <message>
         <source>请输入证书编号！</source>
@@ -1021,6 +1207,14 @@
         <source>第 %1 页 共 %2 页</source>
         <translation>Page %1 of %2</translation>
     </message>
+    <message>
+        <source>，</source>
+        <translation>, </translation>
+    </message>
+    <message>
+        <source>系数的有效范围（最低至最高拟合点）：%1 ℃ ～ %2 ℃；范围外的示值不在本次校准之内。</source>
+        <translation>Range of validity of the coefficients (lowest to highest fit point): %1 ℃ to %2 ℃; indications outside it are not covered by this calibration.</translation>
+    </message>
 </context>
 <context>
     <name>ChannelBatch</name>
@@ -1156,18 +1350,6 @@
         <translation>The channel information is inconsistent, set-up failed!</translation>
     </message>
     <message>
-        <source>热电偶校准只需要2个温度点，温度点不匹配会造成校准失败!</source>
-        <translation>A thermocouple calibration needs exactly 2 temperature points; other counts make the calibration fail!</translation>
-    </message>
-    <message>
-        <source>热敏电阻校准需要4-9个温度点，温度点不匹配会造成校准失败!</source>
-        <translation>A thermistor calibration needs 4 to 9 temperature points; other counts make the calibration fail!</translation>
-    </message>
-    <message>
-        <source>铂电阻校准需要5个温度点(2个负温 1个零度 2个正温)，温度点不匹配会造成校准失败!</source>
-        <translation>A platinum calibration needs 5 temperature points (2 below zero, 1 at zero, 2 above); other counts make the calibration fail!</translation>
-    </message>
-    <message>
         <source>最大分批数不能小于0!</source>
         <translation>The channels per batch must be at least 1!</translation>
     </message>
@@ -1225,11 +1407,11 @@
     </message>
     <message>
         <source>采集设备%1和采集设备%2使用同一通道配置“%3”，且都选择了通道%4，同一通道不能同时校准两次!</source>
-        <translation>Acquisition devices %1 and %2 use the same channel configuration &quot;%3&quot; and both chose channel(s) %4; a channel cannot be calibrated twice at once!</translation>
+        <translation>Acquisition devices %1 and %2 use the same channel configuration "%3" and both chose channel(s) %4; a channel cannot be calibrated twice at once!</translation>
     </message>
     <message>
         <source>校准结果已放弃，未写入任何数据；按“结束”可再次查看并写入。</source>
-        <translation>Result discarded, nothing written; press &quot;End&quot; to review and write it again.</translation>
+        <translation>Result discarded, nothing written; press "End" to review and write it again.</translation>
     </message>
     <message>
         <source>采集设备</source>
@@ -1246,6 +1428,18 @@
     <message>
         <source>标准器与实验室记录...</source>
         <translation>Standards and lab records...</translation>
+    </message>
+    <message>
+        <source>核查点</source>
+        <translation>Check point</translation>
+    </message>
+    <message>
+        <source>核查点不参与拟合，其残差是对拟合结果的独立检验</source>
+        <translation>A check point does not enter the fit; its residual tests the fit independently</translation>
+    </message>
+    <message>
+        <source>校准进行中，恢复的系数未下发到采集设备。</source>
+        <translation>A calibration is running: the restored coefficients were not sent to the loggers.</translation>
     </message>
 </context>
 <context>
@@ -2057,7 +2251,7 @@
     </message>
     <message>
         <source>U 与温场数值可填一个值，或按温度的表“温度:值;温度:值”（如 -80:0.02;0:0.01）；日期格式 yyyy-MM-dd；标准器类型为 KORVA 5310A、干式炉-R、油槽-R 或 手动（序列号填“手动”）。</source>
-        <translation>U and the source values take one value or a table over temperature &quot;t:value;t:value&quot; (e.g. -80:0.02;0:0.01); dates as yyyy-MM-dd; the kind of a standard is KORVA 5310A, 干式炉-R, 油槽-R or 手动 (serial number &quot;手动&quot;).</translation>
+        <translation>U and the source values take one value or a table over temperature "t:value;t:value" (e.g. -80:0.02;0:0.01); dates as yyyy-MM-dd; the kind of a standard is KORVA 5310A, 干式炉-R, 油槽-R or 手动 (serial number "手动").</translation>
     </message>
     <message>
         <source>添加行</source>
@@ -2081,7 +2275,7 @@
     </message>
     <message>
         <source>%1第%2行“%3”无效，未保存！</source>
-        <translation>%1, row %2: &quot;%3&quot; is not valid; nothing saved!</translation>
+        <translation>%1, row %2: "%3" is not valid; nothing saved!</translation>
     </message>
     <message>
         <source>记录已保存！</source>
@@ -2093,6 +2287,13 @@
     </message>
 </context>
 <context>
+    <name>LiveTableModel</name>
+    <message>
+        <source>超出校准系数的有效范围（%1 ℃ ～ %2 ℃）</source>
+        <translation>Outside the range of validity of the calibration (%1 ℃ to %2 ℃)</translation>
+    </message>
+</context>
+<context>
     <name>Message</name>
     <message>
         <source>联系我们</source>
@@ -2100,7 +2301,7 @@
     </message>
     <message>
         <source>&lt;h3&gt;ARQ-310MX 开发者社区&lt;/h3&gt;&lt;p&gt;问题报告与功能建议请提交到项目的问题跟踪系统。&lt;/p&gt;&lt;p&gt;提交问题时请附上工作目录中当天的日志文件（log_日期.log）。&lt;/p&gt;</source>
-        <translation>&lt;h3&gt;ARQ-310MX developer community&lt;/h3&gt;&lt;p&gt;Please report problems and suggest features in the project&apos;s issue tracker.&lt;/p&gt;&lt;p&gt;Attach the day&apos;s log file (log_date.log) from the working directory to a report.&lt;/p&gt;</translation>
+        <translation>&lt;h3&gt;ARQ-310MX developer community&lt;/h3&gt;&lt;p&gt;Please report problems and suggest features in the project's issue tracker.&lt;/p&gt;&lt;p&gt;Attach the day's log file (log_date.log) from the working directory to a report.&lt;/p&gt;</translation>
     </message>
 </context>
 <context>
@@ -2320,7 +2521,7 @@
     </message>
     <message>
         <source>脱机采集的扫描间隔须为整数秒，请修改设备的扫描间隔：</source>
-        <translation>The offline scan interval must be a whole number of seconds; change the device&apos;s scan interval: </translation>
+        <translation>The offline scan interval must be a whole number of seconds; change the device's scan interval: </translation>
     </message>
     <message>
         <source>文件打开失败！</source>
@@ -2566,7 +2767,7 @@
     </message>
     <message>
         <source>采集设备%1的通道配置“%2”不存在，请重新设置该设备！</source>
-        <translation>The channel configuration &quot;%2&quot; of acquisition device %1 no longer exists; set the device up again!</translation>
+        <translation>The channel configuration "%2" of acquisition device %1 no longer exists; set the device up again!</translation>
     </message>
     <message>
         <source>采集设备参数将以第一台设备为准！</source>
@@ -2621,7 +2822,7 @@
     </message>
     <message>
         <source>不保存</source>
-        <translation>Don&apos;t Save</translation>
+        <translation>Don't Save</translation>
     </message>
     <message>
         <source>取消</source>
@@ -3010,11 +3211,11 @@
     </message>
     <message>
         <source>未找到 %1，无法备份实验室数据库服务器（Debian：安装 postgresql-client）！</source>
-        <translation>%1 not found: the lab&apos;s database server cannot be backed up (Debian: install postgresql-client)!</translation>
+        <translation>%1 not found: the lab's database server cannot be backed up (Debian: install postgresql-client)!</translation>
     </message>
     <message>
         <source>未找到 %1，无法恢复实验室数据库服务器（Debian：安装 postgresql-client）！</source>
-        <translation>%1 not found: the lab&apos;s database server cannot be restored (Debian: install postgresql-client)!</translation>
+        <translation>%1 not found: the lab's database server cannot be restored (Debian: install postgresql-client)!</translation>
     </message>
     <message>
         <source>实验室数据库中已有记录，只能恢复到空数据库！</source>
@@ -3167,9 +3368,9 @@
         <source>无法连接实验室数据库服务器：
 %1
 是否改用本机数据库文件？</source>
-        <translation>Cannot connect to the lab&apos;s database server:
+        <translation>Cannot connect to the lab's database server:
 %1
-Work on this computer&apos;s database file instead?</translation>
+Work on this computer's database file instead?</translation>
     </message>
 </context>
 <context>
