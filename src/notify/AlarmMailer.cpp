@@ -29,7 +29,7 @@ bool AlarmMailer::alarm(const QString& type, const QString& details)
     m_lastMail = now;
     // Written in the interface language, like the subject.
     m_sender(m_addresses, subject(),
-             now.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")) + Vocabulary::logDetails(details));
+             now.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")) + QStringLiteral("  ") + Vocabulary::logDetails(details));
     return true;
 }
 

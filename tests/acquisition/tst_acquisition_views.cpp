@@ -656,7 +656,7 @@ private slots:
         QCOMPARE(mails.size(), 1); // the second alarm falls within the interval
         QCOMPARE(mails[0].to, QStringList{"a@example.com"});
         QCOMPARE(mails[0].subject, QStringLiteral("采集器报警"));
-        QCOMPARE(mails[0].body, QStringLiteral("2026-01-02 10:00:00设备1-SN1 通道1-CH101低于下限:12.50"));
+        QCOMPARE(mails[0].body, QStringLiteral("2026-01-02 10:00:00  设备1-SN1 通道1-CH101低于下限:12.50"));
         // Alarm colours, then extremes on top: 12.5 is the minimum, 45 the maximum.
         QCOMPARE(int(tab.model()->colour(0, 0)), int(ScanAnalysis::Minimum));
         QCOMPARE(int(tab.model()->colour(0, 1)), int(ScanAnalysis::Maximum));
@@ -669,7 +669,7 @@ private slots:
         now = now.addSecs(300); // exactly the interval after the first mail
         tab.addData(now, QList<double>{30, 45, 30});
         QCOMPARE(mails.size(), 2);
-        QCOMPARE(mails[1].body, QStringLiteral("2026-01-02 10:10:00设备1-SN1 通道1-CH102高于上限:45.00"));
+        QCOMPARE(mails[1].body, QStringLiteral("2026-01-02 10:10:00  设备1-SN1 通道1-CH102高于上限:45.00"));
     }
 
     void alarmsWithoutAutoTriggerSendNothing()

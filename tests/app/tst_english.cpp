@@ -330,7 +330,7 @@ void TestEnglish::alarmMail()
                        });
     QVERIFY(mailer.alarm(QStringLiteral("上限报警"), QStringLiteral("设备1-SN2024001 通道1-CH101高于上限:45.00")));
     QCOMPARE(subject, QStringLiteral("Logger alarm"));
-    QCOMPARE(body, QStringLiteral("2026-05-01 10:00:00Device 1-SN2024001 channel 1-CH101 above high limit: 45.00"));
+    QCOMPARE(body, QStringLiteral("2026-05-01 10:00:00  Device 1-SN2024001 channel 1-CH101 above high limit: 45.00"));
 }
 
 void TestEnglish::warningLogPdf()
