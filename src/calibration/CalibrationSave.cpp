@@ -336,9 +336,11 @@ void CalibrationSave::budget(const CalibrationRun& run, const ChannelCheck& chan
         else if (s.Channel == channel.Label)
             parts << Component{tr("通道读数A类"), Kind::TypeA, s.StdDev, 2, s.Count, c};
     }
-    // Where the fit has more points than coefficients, what it leaves at the point.
-    if ((point.Check || mode == QStringLiteral("热敏电阻")) && std::isfinite(point.ResidualMk))
-        parts << Component{tr("拟合残差"), Kind::Standard, point.ResidualMk / 1000};
+    // The fit's standard error with its ν = n − p, at every point alike; a
+    // check point's residual is the error it reports, not also a component.
+    if (channel.Fit.dof() > 0 && std::isfinite(channel.Fit.s))
+        parts << Component{tr("拟合标准误差"), Kind::Standard, channel.Fit.s, 2, 1, 1,
+                           static_cast<double>(channel.Fit.dof())};
     if (parts.isEmpty() || !std::isfinite(c))
         return;
     const Result r = combine(parts);
@@ -493,7 +495,8 @@ QString CalibrationSave::evidence(const CalibrationRun& run, const ChannelCheck&
                 static const char* const names[] = {
                     QT_TR_NOOP("标准器证书"), QT_TR_NOOP("标准器漂移"), QT_TR_NOOP("温场稳定性"),
                     QT_TR_NOOP("温场均匀性"), QT_TR_NOOP("读数分辨力"), QT_TR_NOOP("读数准确度"),
-                    QT_TR_NOOP("标准读数A类"), QT_TR_NOOP("通道读数A类"), QT_TR_NOOP("拟合残差")};
+                    QT_TR_NOOP("标准读数A类"), QT_TR_NOOP("通道读数A类"), QT_TR_NOOP("拟合残差"),
+                    QT_TR_NOOP("拟合标准误差")};
                 QString key;
                 for (const char* n : names)
                     if (tr(n) == part.name)

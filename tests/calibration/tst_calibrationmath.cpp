@@ -542,20 +542,46 @@ void TestCalibrationMath::residualsBeforeWriting()
     const CalibrationSave::Report withBudget = CalibrationSave::evaluate(run);
     const PointCheck check = withBudget.channels.first().Points.at(2);
     const double cm = m;
-    const double residual = check.ResidualMk / 1000;
+    // The check point's 58 mK residual is the error it reports, not a component.
     const double u2 = std::pow(0.01, 2) + std::pow(0.01 * 182 / 365.25 / std::sqrt(3.0), 2) + std::pow(0.01 / std::sqrt(3.0), 2)
                       + std::pow(0.02 / std::sqrt(3.0), 2) + std::pow(cm * 0.001 / std::sqrt(12.0), 2)
                       + std::pow(cm * 0.05 / std::sqrt(3.0), 2) + std::pow(0.002 / std::sqrt(10.0), 2)
-                      + std::pow(cm * 0.02 / std::sqrt(10.0), 2) + residual * residual;
+                      + std::pow(cm * 0.02 / std::sqrt(10.0), 2);
     const double expanded = 2 * std::sqrt(u2); // ν_eff is large here
-    // About 0.122 ℃ (the check point's 58 mK residual dominates): two digits, 0.12.
-    QVERIFY(expanded > 0.1 && expanded < 0.13);
-    const double rounded = std::round(expanded * 100) / 100;
+    // About 0.068 ℃ (the readout's accuracy dominates): two digits, 0.068.
+    QVERIFY(expanded > 0.06 && expanded < 0.075);
+    const double rounded = std::round(expanded * 1000) / 1000;
     QVERIFY2(std::fabs(check.U - rounded) < 1e-12 && check.k == 2.0,
              qPrintable(QStringLiteral("U %1 (k %2), by hand %3").arg(check.U).arg(check.k).arg(expanded, 0, 'g', 8)));
-    QCOMPARE(check.Budget.split(';').size(), 9);
-    // Fit points have no residual term and no samples here: six terms.
+    QCOMPARE(check.Budget.split(';').size(), 8);
+    // Fit points: no samples here, and an exact fit has no standard error: six terms.
     QCOMPARE(withBudget.channels.first().Points.at(0).Budget.split(';').size(), 6);
+
+    // All three points fitted: the line's standard error (worked out here
+    // from the closed-form least-squares line) enters every point with ν = 1.
+    run.FitPoints = {true, true, true};
+    const CalibrationSave::Report all = CalibrationSave::evaluate(run);
+    const double xs[3] = {0.3, 99.6, 49.9}, ts[3] = {0, 100, 50};
+    double sx = 0, sy = 0, sxx = 0, sxy = 0;
+    for (int k = 0; k < 3; ++k) {
+        sx += xs[k];
+        sy += ts[k];
+        sxx += xs[k] * xs[k];
+        sxy += xs[k] * ts[k];
+    }
+    const float lm = static_cast<float>((3 * sxy - sx * sy) / (3 * sxx - sx * sx));
+    const float lb = static_cast<float>((sy - lm * sx) / 3);
+    double ss = 0;
+    for (int k = 0; k < 3; ++k)
+        ss += std::pow(static_cast<double>(lm) * xs[k] + static_cast<double>(lb) - ts[k], 2);
+    for (const PointCheck& pc : all.channels.first().Points) {
+        const auto fitted = std::find_if(pc.Components.begin(), pc.Components.end(),
+                                         [](const Uncertainty::Component& c) { return c.name == "拟合标准误差"; });
+        QVERIFY(fitted != pc.Components.end());
+        QVERIFY2(std::fabs(fitted->standard() - std::sqrt(ss)) < 1e-6, qPrintable(QString::number(fitted->standard())));
+        QCOMPARE(fitted->degrees(), 1.0);
+    }
+    run.FitPoints = {true, true, false};
 
     // A reading that is no number is refused with its channel, not taken as 0.
     run.CalibrationData[2] = QStringList{""};
