@@ -376,7 +376,7 @@ CalibrationSave::Outcome CalibrationSave::write(const CalibrationRun& run, const
     for (int i = 0; i < 9; ++i)
         *data[i] = run.CalibrationData.value(i);
     // The stored run is the evidence of the coefficients: without it none are written.
-    if (!Tool::addChannelCalibrationData(row))
+    if (!Tool::addChannelCalibrationData(row) || !Tool::shareRunSamples(run.StartTime))
         return Outcome::RunNotStored;
     bool changed = false;
     if (!UpdateChannelParameter(report.fitted, run.Devices, run.ConfigsAsRead, &changed))

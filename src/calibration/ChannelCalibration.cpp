@@ -683,7 +683,7 @@ CalibrationRun ChannelCalibration::runData() const
                 run.Budget.Source = r;
                 run.Budget.HasSource = true;
             }
-        Tool::getCalibrationSamples(m_StartTime, run.Budget.Samples);
+        Tool::getRunSamples(m_StartTime, run.Budget.Samples);
         run.Budget.At = QDateTime::fromString(m_StartTime, kTimeFormat).date();
     }
     return run;
@@ -1299,8 +1299,7 @@ void ChannelCalibration::WriteConfig_slots()
     QList<Tool::Struct_CalibrationSample> samples = m_Session.samples();
     for (Tool::Struct_CalibrationSample& sample : samples)
         sample.StartTime = m_StartTime;
-    Tool::Transaction transaction;
-    if (!Tool::putChannelCalibration(keys) || !Tool::addCalibrationSamples(samples) || !transaction.commit())
+    if (!Tool::putRunState(keys, samples))
         qWarning().noquote() << "calibration: the run state could not be stored";
 }
 

@@ -127,14 +127,16 @@ bool putChannelCalibration(const QList<QPair<QString, QString>>& keys)
     return true;
 }
 
-bool addCalibrationSamples(const QList<Struct_CalibrationSample>& samples)
+namespace {
+
+bool addSamplesTo(QSqlDatabase db, const QList<Struct_CalibrationSample>& samples)
 {
-    QSqlQuery q = Sql::sharedQuery();
+    QSqlQuery q(db);
     static const QStringList columns{QStringLiteral("StartTime"), QStringLiteral("Point"),    QStringLiteral("Batch"),
                                      QStringLiteral("Channel"),   QStringLiteral("Count"),    QStringLiteral("Mean"),
                                      QStringLiteral("StdDev"),    QStringLiteral("Min"),      QStringLiteral("Max"),
                                      QStringLiteral("FirstTime"), QStringLiteral("LastTime")};
-    if (!q.prepare(Sql::upsert(Sql::sharedDatabase(), QStringLiteral("CalibrationSamples"), columns, 4)))
+    if (!q.prepare(Sql::upsert(db, QStringLiteral("CalibrationSamples"), columns, 4)))
         return false;
     for (const Struct_CalibrationSample& s : samples) {
         for (const QVariant& v : QVariantList{s.StartTime, s.Point, s.Batch, s.Channel, s.Count, s.Mean, s.StdDev,
@@ -146,12 +148,12 @@ bool addCalibrationSamples(const QList<Struct_CalibrationSample>& samples)
     return true;
 }
 
-bool getCalibrationSamples(const QString& startTime, QList<Struct_CalibrationSample>& list)
+bool getSamplesFrom(QSqlDatabase db, const QString& startTime, QList<Struct_CalibrationSample>& list)
 {
     list.clear();
-    QSqlQuery q = Sql::sharedQuery();
+    QSqlQuery q(db);
     // The order the rows were written in: SQLite's rowid, the server's sequence.
-    const QString order = Sql::isServer(Sql::sharedDatabase()) ? QStringLiteral("Seq") : QStringLiteral("rowid");
+    const QString order = Sql::isServer(db) ? QStringLiteral("Seq") : QStringLiteral("rowid");
     if (!exec(q, QStringLiteral("SELECT * FROM CalibrationSamples WHERE StartTime = ? ORDER BY Point, Batch, "
                                 "Channel = 'REF' DESC, %1").arg(order),
               {startTime}))
@@ -172,6 +174,56 @@ bool getCalibrationSamples(const QString& startTime, QList<Struct_CalibrationSam
         list << s;
     }
     return true;
+}
+
+// A lab server bench keeps its page state in its own file, apart from the shared records.
+bool stateIsApart()
+{
+    return Sql::localDatabase().connectionName() != Sql::sharedDatabase().connectionName();
+}
+
+} // namespace
+
+bool addCalibrationSamples(const QList<Struct_CalibrationSample>& samples)
+{
+    Sql::reviveShared();
+    return addSamplesTo(Sql::sharedDatabase(), samples);
+}
+
+bool getCalibrationSamples(const QString& startTime, QList<Struct_CalibrationSample>& list)
+{
+    Sql::reviveShared();
+    return getSamplesFrom(Sql::sharedDatabase(), startTime, list);
+}
+
+bool putRunState(const QList<QPair<QString, QString>>& keys, const QList<Struct_CalibrationSample>& samples)
+{
+    if (!stateIsApart()) {
+        Transaction transaction;
+        return putChannelCalibration(keys) && addCalibrationSamples(samples) && transaction.commit();
+    }
+    // The keys and the samples of a point go together into the bench's file;
+    // the samples reach the server with the run they belong to.
+    QSqlDatabase local = Sql::localDatabase();
+    if (!local.transaction())
+        return false;
+    if (putChannelCalibration(keys) && addSamplesTo(local, samples) && local.commit())
+        return true;
+    local.rollback();
+    return false;
+}
+
+bool getRunSamples(const QString& startTime, QList<Struct_CalibrationSample>& list)
+{
+    return stateIsApart() ? getSamplesFrom(Sql::localDatabase(), startTime, list) : getCalibrationSamples(startTime, list);
+}
+
+bool shareRunSamples(const QString& startTime)
+{
+    if (!stateIsApart())
+        return true;
+    QList<Struct_CalibrationSample> samples;
+    return getSamplesFrom(Sql::localDatabase(), startTime, samples) && addCalibrationSamples(samples);
 }
 
 bool addCalibrationHistory(const Struct_CalibrationHistory& e, qint64* id)

@@ -109,6 +109,14 @@ bool putChannelCalibration(const QList<QPair<QString, QString>>& keys);
 // Samples of a reading; a re-measured point replaces its rows.
 bool addCalibrationSamples(const QList<Struct_CalibrationSample>& samples);
 bool getCalibrationSamples(const QString& startTime, QList<Struct_CalibrationSample>& list);
+// The calibration page's state of a point, its keys and the samples of its
+// readings, in one transaction of the database that keeps the page's keys
+// (the bench's file, also on a lab server). `getRunSamples` reads them from
+// there; `shareRunSamples` copies a run's samples to the shared records, in
+// the caller's transaction of the save (nothing to do on one bench file).
+bool putRunState(const QList<QPair<QString, QString>>& keys, const QList<Struct_CalibrationSample>& samples);
+bool getRunSamples(const QString& startTime, QList<Struct_CalibrationSample>& list);
+bool shareRunSamples(const QString& startTime);
 // `id` gets the new row's id; the evidence goes into its own table in the same transaction.
 bool addCalibrationHistory(const Struct_CalibrationHistory& entry, qint64* id = nullptr);
 // Every set a run's saves wrote, oldest first.
