@@ -153,12 +153,19 @@ bool uniqueViolation(const QSqlDatabase& db, const QSqlError& error)
     return code == QLatin1String("2067") || code == QLatin1String("1555") || code == QLatin1String("19");
 }
 
-bool ensureServerSchema(QSqlDatabase& db)
+bool ensureServerSchema(QSqlDatabase& db, QString* error)
 {
     QSqlQuery q(db);
-    for (const char* ddl : kServerTables) {
-        if (!q.exec(serverText(ddl))) {
+    QStringList statements;
+    for (const char* ddl : kServerTables)
+        statements << serverText(ddl);
+    statements << serverCalibrationDataTable().replace(QStringLiteral("CREATE TABLE "),
+                                                         QStringLiteral("CREATE TABLE IF NOT EXISTS "));
+    for (const QString& ddl : qAsConst(statements)) {
+        if (!q.exec(ddl)) {
             qWarning().noquote() << "Schema statement failed:" << q.lastError().text();
+            if (error)
+                *error = q.lastError().text();
             return false;
         }
     }

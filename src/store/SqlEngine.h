@@ -89,8 +89,9 @@ bool serverConnectionBroken(const QSqlDatabase& db);
 bool storeScanRows(QSqlDatabase& db, const QList<Struct_ParametersData>& rows, QString* state = nullptr,
                    QString* text = nullptr);
 
-// The shared tables on the server, created when missing.
-bool ensureServerSchema(QSqlDatabase& db);
+// The shared tables on the server, created when missing (as their owner:
+// arq-lab-admin; a bench only checks them, LabAdmin::checkSchema).
+bool ensureServerSchema(QSqlDatabase& db, QString* error = nullptr);
 // ChannelCalibrationData on the server (created on first use, as on SQLite).
 QString serverCalibrationDataTable();
 

@@ -1,6 +1,7 @@
 #include "Tool.h"
 
 #include "CalibrationStore.h"
+#include "LabAdmin.h"
 #include "LabRecords.h"
 #include "ServerLink.h"
 #include "SqlEngine.h"
@@ -419,15 +420,10 @@ bool openServerDatabase(const DatabaseSettings& settings, QString* error)
     if (!Sql::openWithin(db, settings, Sql::InteractiveBudgetMs, &why))
         return fail(settings.describe() + QStringLiteral(": ") + why);
     Sql::quietNotices(db);
-    // Benches starting together create the tables one after the other.
-    bool created = db.transaction();
-    created = created && QSqlQuery(db).exec(QStringLiteral("SELECT pg_advisory_xact_lock(310310)"));
-    created = created && ensureSchema(db) && db.commit();
-    if (!created) {
-        const QString why = db.lastError().text();
-        db.rollback();
-        return fail(settings.describe() + QStringLiteral(": the tables cannot be created: ") + why);
-    }
+    // A bench never changes the server's tables: their owner sets them up.
+    const LabAdmin::Check check = LabAdmin::checkSchema(db);
+    if (check.result != LabAdmin::Check::Usable)
+        return fail(settings.describe() + QStringLiteral(": ") + LabAdmin::refusal(check));
     // The bench's own settings stay in its file.
     QSqlDatabase local = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QLatin1String(Sql::LocalConnectionName));
     local.setDatabaseName(settings.file);
@@ -1348,6 +1344,13 @@ bool commit(QSqlDatabase& db)
 QSqlQuery sharedQuery()
 {
     reviveShared();
+    // A read sees what this program queued before it (an end time, an
+    // audit line), unless the server is away: then it waits for nothing.
+    if (StoreWriter* writer = StoreWriter::instance()) {
+        const StoreWriter::State state = writer->state();
+        if (state.depth > 0 && !state.failing)
+            writer->waitIdle(qMin(2000, interactiveBudget() > 0 ? interactiveTimeLeft() : 2000));
+    }
     return QSqlQuery();
 }
 

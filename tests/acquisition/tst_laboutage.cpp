@@ -80,9 +80,9 @@ bool writeSettings(const QString& dir, int port)
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return false;
     const TestPgServer* server = TestSupport::labServer();
-    f.write(QStringLiteral("[database]\nengine=postgresql\nhost=127.0.0.1\nport=%1\ndatabase=%2\nuser=%3\n")
+    f.write(QStringLiteral("[database]\nengine=postgresql\nhost=127.0.0.1\nport=%1\ndatabase=%2\nuser=%3\npassword=%4\n")
                 .arg(port)
-                .arg(TestSupport::labDatabase(), server->user())
+                .arg(TestSupport::labDatabase(), server->user(), server->password())
                 .toUtf8());
     return true;
 }
@@ -98,12 +98,7 @@ void nextUserAction()
 Tool::DatabaseSettings direct()
 {
     const TestPgServer* server = TestSupport::labServer();
-    Tool::DatabaseSettings s;
-    s.engine = Tool::Engine::PostgreSQL;
-    s.host = server->host();
-    s.port = server->port();
-    s.database = TestSupport::labDatabase();
-    s.user = server->user();
+    Tool::DatabaseSettings s = server->settings(TestSupport::labDatabase());
     s.file = QDir::temp().filePath(QStringLiteral("arq-laboutage-local.db3"));
     return s;
 }

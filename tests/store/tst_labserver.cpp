@@ -5,6 +5,7 @@
 #include "CalibrationStore.h"
 #include "LabImport.h"
 #include "LabRecords.h"
+#include "SqlEngine.h"
 #include "TestSupport.h"
 #include "Tool.h"
 
@@ -141,6 +142,37 @@ private slots:
         QVERIFY(!importBenchFile(dir.file("missing.db3")).ok);
     }
 
+    // A crafted bench file whose column names are SQL: refused whole, and
+    // nothing of it runs on the server.
+    void hostileBenchFile_data()
+    {
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<QString>("column");
+        QTest::newRow("scan rows, COPY") << "ParametersData" << "x\"); DROP TABLE AuditLog; --";
+        QTest::newRow("projects, INSERT") << "Parameters" << "Unit) VALUES ('') ; DROP TABLE AuditLog; --";
+        QTest::newRow("history") << "CalibrationHistory" << "Label\" text); DROP TABLE AuditLog; --";
+    }
+    void hostileBenchFile()
+    {
+        QFETCH(QString, table);
+        QFETCH(QString, column);
+        TestWorkDir dir;
+        const QString bench = dir.file("hostile.db3");
+        QVERIFY(openDefaultDatabase(bench));
+        QCOMPARE(addProjects({project("H")}, {{"H", QDateTime::currentDateTime(), {"1"}}}, QString(), {}, nullptr),
+                 StoreOutcome::Stored);
+        QVERIFY(addCalibrationHistory(history("run-H", QString())));
+        QVERIFY(QSqlQuery().exec(QStringLiteral("ALTER TABLE %1 ADD COLUMN \"%2\" TEXT")
+                                     .arg(table, QString(column).replace("\"", "\"\""))));
+        closeDefaultDatabase();
+        QVERIFY(TestSupport::openDatabase());
+        const ImportOutcome outcome = importBenchFile(bench);
+        QVERIFY(!outcome.ok);
+        QVERIFY2(outcome.error.contains("unknown column"), qPrintable(outcome.error));
+        QVERIFY(Sql::tableExists(Sql::sharedDatabase(), "AuditLog"));
+        QCOMPARE(count("select count(*) from Parameters"), 0);
+    }
+
     void dumpAndRestoreIntoAnEmptyDatabase()
     {
         QTemporaryDir backups;
@@ -162,8 +194,12 @@ private slots:
             QCOMPARE(count("select count(*) from Parameters"), 1);
             QCOMPARE(Backup::restoreServer(backups.filePath("none.dump")), Backup::ServerResult::Failed);
         }
-        // A new lab database (emptied by the work directory): restored whole.
+        // A new lab database (emptied by the work directory): restored whole,
+        // by its owner (a bench may change rows only).
         TestWorkDir dir;
+        TestPgServer* server = TestSupport::labServer();
+        QVERIFY(server->writeSettings(dir.file(QString::fromLatin1(DatabaseSettingsFileName)), TestSupport::labDatabase(),
+                                      TestPgServer::owner()));
         QVERIFY(TestSupport::openDatabase());
         QString detail;
         QCOMPARE(Backup::restoreServer(dump, &detail), Backup::ServerResult::Done);
@@ -177,6 +213,86 @@ private slots:
         QCOMPARE(count("select count(*) from CalibrationHistory"), 2);
         QVERIFY(id > TestSupport::scalar("select min(Id) from CalibrationHistory").toLongLong());
         QCOMPARE(addProject(project("kept")), StoreOutcome::NameTaken); // the unique key came back too
+    }
+
+    // A careful lab's set-up: the owner makes the tables with arq-lab-admin,
+    // benches log in with row privileges only. A bench refuses tables it
+    // cannot use and names the command; the owner's upgrade of a first
+    // lab database drops the scans an older program stored twice.
+    void benchRolesAndSchemaVersions()
+    {
+        TestWorkDir dir;
+        TestPgServer* server = TestSupport::labServer();
+        QVERIFY(server);
+        const QString db = TestSupport::labDatabase();
+        auto psql = [&](const QString& sql) {
+            QByteArray output;
+            const int rc = server->runClient("psql", {"-X", "-q", "-v", "ON_ERROR_STOP=1", "-d", db}, &output,
+                                             sql.toUtf8());
+            return rc == 0 ? QString() : QString::fromLocal8Bit(output) + " ";
+        };
+        // A bench changes rows, never tables.
+        QVERIFY(TestSupport::openDatabase());
+        QVERIFY(!QSqlQuery().exec("CREATE TABLE bench_made(a integer)"));
+        QVERIFY(!QSqlQuery().exec("DROP TABLE ParametersData"));
+        QVERIFY(!QSqlQuery().exec("UPDATE SchemaVersion SET Version = 1"));
+        closeDefaultDatabase();
+
+        struct Case
+        {
+            const char* tables; // as the owner, on an empty schema
+            const char* refusal;
+        };
+        const Case cases[] = {
+            {"CREATE TABLE SchemaVersion(Version INTEGER, MinProgram TEXT); INSERT INTO SchemaVersion VALUES (9, '99.0');"
+             "GRANT USAGE ON SCHEMA public TO arq_bench; GRANT SELECT ON SchemaVersion TO arq_bench;",
+             "99.0 or newer"},
+            {"", "arq-lab-admin --setup"},
+            // The first lab database: no version table, a scan stored twice by a retried write.
+            {"CREATE TABLE ParametersData(Name TEXT, Time TEXT, Data TEXT, Seq BIGSERIAL);"
+             "INSERT INTO ParametersData(Name, Time, Data) VALUES ('old','2026-01-01 08:00:00.000','1'),"
+             "('old','2026-01-01 08:00:00.000','1'),('old','2026-01-01 08:00:01.000','2');"
+             "GRANT USAGE ON SCHEMA public TO arq_bench;",
+             "version 1"},
+        };
+        const QString ownerIni = dir.file("owner.ini");
+        QVERIFY(server->writeSettings(ownerIni, db, TestPgServer::owner()));
+        for (const Case& c : cases) {
+            QCOMPARE(psql(QStringLiteral("DROP SCHEMA public CASCADE; CREATE SCHEMA public AUTHORIZATION %1; SET ROLE %1; %2")
+                              .arg(TestPgServer::owner(), QString::fromUtf8(c.tables))),
+                     QString());
+            QString why;
+            QVERIFY(!openConfiguredDatabase(&why));
+            QVERIFY2(why.contains(QString::fromUtf8(c.refusal)) && !why.contains(server->password()), qPrintable(why));
+            if (QByteArray(c.refusal).startsWith("99"))
+                continue;
+            QProcess admin;
+            admin.start(qEnvironmentVariable("ARQ_BINARY_DIR") + "/tools/lab-admin/arq-lab-admin",
+                        {"--ini", ownerIni, "--setup"});
+            QVERIFY(admin.waitForFinished(30000));
+            QVERIFY2(admin.exitCode() == 0, admin.readAllStandardError().constData());
+            QVERIFY2(openConfiguredDatabase(&why), qPrintable(why));
+            QList<Struct_ParametersData> rows;
+            QVERIFY(getParametersData(rows, "old"));
+            QCOMPARE(rows.size(), c.tables[0] ? 2 : 0);
+            closeDefaultDatabase();
+        }
+        // A new bench login, its password on standard input only.
+        QProcess admin;
+        admin.start(qEnvironmentVariable("ARQ_BINARY_DIR") + "/tools/lab-admin/arq-lab-admin",
+                    {"--ini", ownerIni, "--add-bench", "bench 3\"x"});
+        QVERIFY(admin.waitForStarted(10000));
+        admin.write("new-secret\n");
+        admin.closeWriteChannel();
+        QVERIFY(admin.waitForFinished(30000));
+        QVERIFY2(admin.exitCode() == 0, admin.readAllStandardError().constData());
+        DatabaseSettings third = server->settings(db, "bench 3\"x");
+        third.password = "new-secret";
+        third.file = dir.file("third.db3");
+        QString why;
+        QVERIFY2(openServerDatabase(third, &why), qPrintable(why));
+        QCOMPARE(addProject(project("third")), StoreOutcome::Stored);
+        closeDefaultDatabase();
     }
 
     // The server stops in the middle of a run and comes back: the scans

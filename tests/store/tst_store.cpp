@@ -458,8 +458,11 @@ private slots:
         QVERIFY(createChannelCalibration());
         QVERIFY(existChannelCalibration());
         QVERIFY(!createChannelCalibration());
-        QVERIFY(!existChannelCalibrationData());
-        QVERIFY(createChannelCalibrationData());
+        // On a lab server the table comes with the others (its owner's set-up).
+        if (!TestSupport::serverEngine()) {
+            QVERIFY(!existChannelCalibrationData());
+            QVERIFY(createChannelCalibrationData());
+        }
         QVERIFY(existChannelCalibrationData());
 
         QString value;
