@@ -160,6 +160,17 @@ QList<QList<Struct_ParametersData>> StoreWriter::takeBack(const QObject* context
     return scans;
 }
 
+void StoreWriter::logOutage(const QString& details)
+{
+    // Warning-log vocabulary, stored as is; written in turn once the server answers.
+    Job job;
+    job.id = m_nextId++;
+    job.sql = QStringLiteral("insert into AuditLog values ( ?,?,?)");
+    job.values = {QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")),
+                  QStringLiteral("数据库异常"), details};
+    m_queue.push_back(std::move(job));
+}
+
 void StoreWriter::run()
 {
     {
@@ -206,8 +217,10 @@ void StoreWriter::run()
                         break;
                     }
                 }
-                if (m_failing && ok)
-                    qInfo() << "store writer: the lab server answers again," << m_queue.size() << "writes waiting";
+                if (m_failing && ok) {
+                    qWarning() << "store writer: the lab server answers again," << m_queue.size() << "writes waiting";
+                    logOutage(QStringLiteral("实验室数据库服务器已恢复，暂存的%1项写入依次存入。").arg(m_queue.size()));
+                }
                 m_failing = false;
                 m_single = false;
                 failures = 0;
@@ -218,9 +231,11 @@ void StoreWriter::run()
                 m_single = true; // find the one write refused
                 continue;
             }
-            if (!m_failing)
+            if (!m_failing) {
                 qWarning() << "store writer: the lab server does not answer;" << m_queue.size()
                            << "writes wait in memory";
+                logOutage(QStringLiteral("实验室数据库服务器无响应，写入暂存内存（%1项）。").arg(m_queue.size()));
+            }
             m_failing = true;
             const int pause = qMin(m_maxRetryMs, m_firstRetryMs << qMin(failures++, 10));
             m_wake.wait_for(lock, std::chrono::milliseconds(pause), [&] { return m_stop; });

@@ -80,6 +80,8 @@ private:
     void run();
     bool write(const std::vector<Job>& batch, bool* dataError);
     void enqueue(Job job);
+    // An outage or its end for the warning log (m_mutex held).
+    void logOutage(const QString& details);
 
     DatabaseSettings m_settings;
     QString m_connection;

@@ -419,9 +419,13 @@ void OnlineSession::SetDialog_slots()
             emit message(tr("警告"), tr("项目名称已存在！") + QLatin1Char('\n') + taken);
             setCommand(Finish);
             ok = false;
+        } else if (stored != Tool::StoreOutcome::Stored) {
+            // Scans without their project would be orphans no report finds.
+            qWarning() << "online acquisition: project records not stored; the run does not start";
+            emit message(tr("警告"), tr("项目信息保存失败，采集未开始！"));
+            setCommand(Finish);
+            ok = false;
         } else {
-            if (stored != Tool::StoreOutcome::Stored)
-                qWarning() << "online acquisition: project records not stored";
             m_ProjectsStored = true;
         }
     }
