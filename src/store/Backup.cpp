@@ -320,11 +320,28 @@ ServerResult runServerProgram(const QString& program, QStringList arguments, QSt
     };
     QStringList conninfo{QStringLiteral("host=") + value(s.host), QStringLiteral("port=%1").arg(s.port),
                          QStringLiteral("dbname=") + value(s.database), QStringLiteral("user=") + value(s.user)};
-    for (const QString& option : s.options.split(QLatin1Char(';'), Qt::SkipEmptyParts))
-        conninfo << option.trimmed();
-    arguments << QStringLiteral("--dbname=") + conninfo.join(QLatin1Char(' '));
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    // Options libpq also takes from the environment go there; a password
+    // (given in the options too) never reaches the command line.
+    static const QHash<QString, QString> kEnvironment{
+        {QStringLiteral("password"), QStringLiteral("PGPASSWORD")},
+        {QStringLiteral("sslmode"), QStringLiteral("PGSSLMODE")},
+        {QStringLiteral("sslrootcert"), QStringLiteral("PGSSLROOTCERT")},
+        {QStringLiteral("sslcert"), QStringLiteral("PGSSLCERT")},
+        {QStringLiteral("sslkey"), QStringLiteral("PGSSLKEY")},
+        {QStringLiteral("connect_timeout"), QStringLiteral("PGCONNECT_TIMEOUT")}};
+    for (const QString& option : s.options.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+        const QString key = option.section(QLatin1Char('='), 0, 0).trimmed().toLower();
+        QString v = option.section(QLatin1Char('='), 1).trimmed();
+        if (v.size() >= 2 && v.startsWith(QLatin1Char('\'')) && v.endsWith(QLatin1Char('\'')))
+            v = v.mid(1, v.size() - 2).replace(QStringLiteral("\\'"), QStringLiteral("'")).replace(QStringLiteral("\\\\"), QStringLiteral("\\"));
+        if (kEnvironment.contains(key))
+            env.insert(kEnvironment.value(key), v);
+        else
+            conninfo << option.trimmed();
+    }
+    arguments << QStringLiteral("--dbname=") + conninfo.join(QLatin1Char(' '));
     if (!s.password.isEmpty())
         env.insert(QStringLiteral("PGPASSWORD"), s.password);
     p.setProcessEnvironment(env);

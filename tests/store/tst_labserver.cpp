@@ -215,6 +215,38 @@ private slots:
         QCOMPARE(addProject(project("kept")), StoreOutcome::NameTaken); // the unique key came back too
     }
 
+    // The password, also one given among the options, reaches pg_dump in its
+    // environment only: a command line is readable by every user.
+    void noPasswordOnTheCommandLine()
+    {
+        TestWorkDir dir;
+        TestPgServer* server = TestSupport::labServer();
+        QVERIFY(server);
+        QFile ini(dir.file(QString::fromLatin1(DatabaseSettingsFileName)));
+        QVERIFY(ini.open(QIODevice::Append));
+        ini.write("options=password=" + server->password().toUtf8() + ";application_name=dump\nsslmode=disable\n");
+        ini.close();
+        QVERIFY(TestSupport::openDatabase());
+        // A pg_dump that only says what it was given.
+        const QString fake = dir.file("pg_dump");
+        QFile script(fake);
+        QVERIFY(script.open(QIODevice::WriteOnly));
+        script.write("#!/bin/sh\nprintf '%s\\n' \"$*\" > \"$0.args\"\nenv > \"$0.env\"\n");
+        script.close();
+        QVERIFY(script.setPermissions(script.permissions() | QFileDevice::ExeOwner));
+        const QByteArray path = qgetenv("PATH");
+        qputenv("PATH", dir.path().toUtf8() + ':' + path);
+        QCOMPARE(Backup::dumpServer(dir.file("x.dump")), Backup::ServerResult::Done);
+        qputenv("PATH", path);
+        QFile args(fake + ".args"), env(fake + ".env");
+        QVERIFY(args.open(QIODevice::ReadOnly) && env.open(QIODevice::ReadOnly));
+        const QByteArray line = args.readAll(), environment = env.readAll();
+        QVERIFY2(!line.contains(server->password().toUtf8()), line.constData());
+        QVERIFY(line.contains("application_name=dump"));
+        QVERIFY(environment.contains("PGPASSWORD=" + server->password().toUtf8()));
+        QVERIFY(environment.contains("PGSSLMODE=disable"));
+    }
+
     // A careful lab's set-up: the owner makes the tables with arq-lab-admin,
     // benches log in with row privileges only. A bench refuses tables it
     // cannot use and names the command; the owner's upgrade of a first
