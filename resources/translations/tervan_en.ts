@@ -3218,6 +3218,10 @@ Work on this computer&apos;s database file instead?</translation>
         <source>，最早未存扫描 %1</source>
         <translation>, oldest unsaved scan %1</translation>
     </message>
+    <message>
+        <source>实验室数据库服务器不可达，本次使用本机数据库文件</source>
+        <translation>Lab database server out of reach: this session works on the bench&apos;s own file</translation>
+    </message>
 </context>
 <context>
     <name>VerificationReport</name>

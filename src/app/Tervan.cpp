@@ -628,6 +628,12 @@ void Tervan::updateStoreState()
     const Tool::StoreWriter::State state = writer ? writer->state() : Tool::StoreWriter::State();
     if (!m_storeState)
         return;
+    if (m_localOnly) {
+        // The whole session: what is stored now is not on the lab server.
+        m_storeState->setText(tr("实验室数据库服务器不可达，本次使用本机数据库文件"));
+        m_storeState->show();
+        return;
+    }
     if (!state.failing || state.depth == 0) {
         m_storeState->hide();
         return;

@@ -1280,8 +1280,10 @@ void reviveServerConnection(QSqlDatabase& db)
         return;
     // One try per call (per turn of the window's event loop): a server out
     // of reach costs one bounded wait, not one for every statement.
-    if (interactive && Sql::interactiveConnectFailed()) {
+    // Less left of the action's wait than one connect may take: not tried.
+    if (interactive && (Sql::interactiveConnectFailed() || Sql::interactiveTimeLeft() < 2000)) {
         db.close();
+        Sql::markInteractiveConnectFailed();
         return;
     }
     Sql::unwatchInteractive();

@@ -768,8 +768,9 @@ void TestOnlineEngine::deviceThatDoesNotOpen()
 void TestOnlineEngine::projectRecordRefused()
 {
     QVERIFY(startSimulator(1, 2));
-    TestSupport::scalar(QStringLiteral(
-        "CREATE TRIGGER diskfull BEFORE INSERT ON Parameters BEGIN SELECT RAISE(ABORT, 'disk full'); END"));
+    // A table that refuses every insert for another reason than a taken name.
+    TestSupport::scalar(QStringLiteral("ALTER TABLE Parameters RENAME TO ParametersKept"));
+    TestSupport::scalar(QStringLiteral("CREATE VIEW Parameters AS SELECT * FROM ParametersKept"));
     const QDateTime now = QDateTime::currentDateTime();
     OnlineSetup::fill(*m_Context, tcpLinks(), 2, {QStringLiteral("R")}, {}, 0.1, now.addSecs(-1), now.addSecs(60));
     startDialog();

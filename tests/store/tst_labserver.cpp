@@ -215,6 +215,62 @@ private slots:
         QCOMPARE(addProject(project("kept")), StoreOutcome::NameTaken); // the unique key came back too
     }
 
+    // TLS against the lab's own CA with sslmode=verify-full (database.ini's
+    // own keys): the server's certificate is checked, and its name.
+    void tlsVerifyFull_data()
+    {
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<QString>("ca");
+        QTest::addColumn<bool>("opens");
+        QTest::newRow("the lab's CA, the certificate's name") << "localhost" << "lab" << true;
+        QTest::newRow("another CA") << "localhost" << "other" << false;
+        QTest::newRow("a name not in the certificate") << "127.0.0.1" << "lab" << false;
+    }
+    void tlsVerifyFull()
+    {
+        QFETCH(QString, host);
+        QFETCH(QString, ca);
+        QFETCH(bool, opens);
+        ARQ_REQUIRE(TestSupport::hasProgram("openssl"), "openssl");
+        TestPgServer* server = TestSupport::labServer();
+        QVERIFY(server);
+        QTemporaryDir pki;
+        auto openssl = [&](const QString& command) {
+            QProcess p;
+            p.setWorkingDirectory(pki.path());
+            p.start("sh", {"-c", "openssl " + command + " 2>&1"});
+            return p.waitForFinished(60000) && p.exitCode() == 0;
+        };
+        for (const QString& name : {QStringLiteral("lab"), QStringLiteral("other")})
+            QVERIFY(openssl(QStringLiteral("req -x509 -newkey rsa:2048 -nodes -keyout %1.key -out %1.pem -days 2 "
+                                           "-subj '/CN=%1 CA'").arg(name)));
+        QVERIFY(openssl("req -newkey rsa:2048 -nodes -keyout server.key -out server.csr -subj /CN=localhost"));
+        QFile san(pki.filePath("san.cnf"));
+        QVERIFY(san.open(QIODevice::WriteOnly) && san.write("subjectAltName=DNS:localhost\n") > 0);
+        san.close();
+        QVERIFY(openssl("x509 -req -in server.csr -CA lab.pem -CAkey lab.key -CAcreateserial -days 2 -out server.crt "
+                        "-extfile san.cnf"));
+        QString why;
+        QVERIFY2(server->setTls(pki.filePath("server.crt"), pki.filePath("server.key"), &why), qPrintable(why));
+        TestWorkDir dir;
+        QFile ini(dir.file(QString::fromLatin1(DatabaseSettingsFileName)));
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        ini.write(QStringLiteral("[database]\nengine=postgresql\nhost=%1\nport=%2\ndatabase=%3\nuser=bench1\n"
+                                 "password=%4\nsslmode=verify-full\nsslrootcert=%5\n")
+                      .arg(host).arg(server->port()).arg(TestSupport::labDatabase(), server->password(),
+                                                          pki.filePath(ca + ".pem"))
+                      .toUtf8());
+        ini.close();
+        const bool opened = openConfiguredDatabase(&why);
+        bool encrypted = false;
+        if (opened)
+            encrypted = TestSupport::scalar("select ssl from pg_stat_ssl where pid = pg_backend_pid()").toBool();
+        closeDefaultDatabase();
+        QVERIFY(server->setTls(QString(), QString()));
+        QVERIFY2(opened == opens, qPrintable(why));
+        QCOMPARE(encrypted, opens);
+    }
+
     // The password, also one given among the options, reaches pg_dump in its
     // environment only: a command line is readable by every user.
     void noPasswordOnTheCommandLine()

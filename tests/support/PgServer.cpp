@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QRandomGenerator>
+#include <QThread>
 #include <QSqlError>
 #include <QFile>
 #include <QProcess>
@@ -299,6 +300,45 @@ bool TestPgServer::resetDatabase(const QString& name, QString* error)
     if (rc != 0 && error)
         *error = QString::fromLocal8Bit(output);
     return rc == 0 && setupLab(name, error);
+}
+
+bool TestPgServer::setTls(const QString& certificate, const QString& key, QString* error)
+{
+    QString sql = QStringLiteral("ALTER SYSTEM RESET ssl; ALTER SYSTEM RESET ssl_cert_file; ALTER SYSTEM RESET ssl_key_file;");
+    if (!certificate.isEmpty()) {
+        // The server's own copies: its key must be its user's and private.
+        const QString cert = m_dir->filePath(QStringLiteral("server.crt"));
+        const QString privateKey = m_dir->filePath(QStringLiteral("server.key"));
+        QFile::remove(cert);
+        QFile::remove(privateKey);
+        if (!QFile::copy(certificate, cert) || !QFile::copy(key, privateKey)
+            || !QFile::setPermissions(privateKey, QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
+            if (error)
+                *error = QStringLiteral("cannot copy the certificate");
+            return false;
+        }
+#ifdef Q_OS_UNIX
+        if (runningAsRoot()) {
+            for (const QString& f : {cert, privateKey})
+                if (::chown(QFile::encodeName(f).constData(), kNobody, kNobody) != 0)
+                    return false;
+        }
+#endif
+        sql = QStringLiteral("ALTER SYSTEM SET ssl_cert_file = '%1'; ALTER SYSTEM SET ssl_key_file = '%2'; "
+                             "ALTER SYSTEM SET ssl = on;")
+                  .arg(cert, privateKey);
+    }
+    sql += QStringLiteral(" SELECT pg_reload_conf();");
+    QByteArray output;
+    const int rc = runClient(QStringLiteral("psql"),
+                             {QStringLiteral("-X"), QStringLiteral("-q"), QStringLiteral("-v"),
+                              QStringLiteral("ON_ERROR_STOP=1"), QStringLiteral("-d"), QStringLiteral("postgres")},
+                             &output, sql.toUtf8());
+    if (rc != 0 && error)
+        *error = QString::fromLocal8Bit(output);
+    // The reload is asynchronous: give the postmaster a moment.
+    QThread::msleep(500);
+    return rc == 0;
 }
 
 Tool::DatabaseSettings TestPgServer::settings(const QString& database, const QString& login) const

@@ -55,6 +55,9 @@ public:
     bool createDatabase(const QString& name, QString* error = nullptr);
     // Empties a database: every table, view and sequence of the public schema goes.
     bool resetDatabase(const QString& name, QString* error = nullptr);
+    // TLS with this certificate and key (PEM files), or plain again with
+    // empty names; the server reloads its configuration.
+    bool setTls(const QString& certificate, const QString& key, QString* error = nullptr);
     // Writes a database.ini for the store naming this server and `database`.
     bool writeSettings(const QString& path, const QString& database,
                        const QString& login = QStringLiteral("bench1")) const;
