@@ -3059,6 +3059,10 @@
         <source>实验室数据库中已有记录，只能恢复到空数据库！</source>
         <translation>The lab database already holds records; a backup can only be restored into an empty database!</translation>
     </message>
+    <message>
+        <source>另有%1个连接正在使用实验室数据库，请先关闭其他工作站的程序再恢复！</source>
+        <translation>%1 other connections are using the lab database; close the program on the other benches before restoring!</translation>
+    </message>
 </context>
 <context>
     <name>Tervan</name>

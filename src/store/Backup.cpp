@@ -3,6 +3,7 @@
 #include "CalibrationStore.h"
 #include "LabRecords.h"
 #include "SqlEngine.h"
+#include "StoreWriter.h"
 
 #include <QtGlobal>
 #if defined(Q_OS_WIN)
@@ -401,6 +402,25 @@ ServerResult restoreServer(const QString& dump, QString* detail)
             if (detail)
                 *detail = table;
             return ServerResult::NotEmpty;
+        }
+    }
+    // Other benches working on the database would write into a restore in
+    // progress and see tables vanish: they close first. This program's own
+    // connections (this one, the store writer's) do not count. Another
+    // login's sessions show their database but not their kind.
+    {
+        QSqlQuery q(db);
+        q.prepare(QStringLiteral("SELECT count(*) FROM pg_stat_activity WHERE datname = current_database() "
+                                 "AND coalesce(backend_type, 'client backend') = 'client backend' "
+                                 "AND pid <> pg_backend_pid() AND pid <> ?"));
+        const Tool::StoreWriter* writer = Tool::StoreWriter::instance();
+        q.addBindValue(writer ? writer->backendPid() : 0);
+        if (!q.exec() || !q.next())
+            return ServerResult::Failed;
+        if (q.value(0).toInt() > 0) {
+            if (detail)
+                *detail = QString::number(q.value(0).toInt());
+            return ServerResult::InUse;
         }
     }
     return runServerProgram(QStringLiteral("pg_restore"),

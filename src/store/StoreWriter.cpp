@@ -254,6 +254,9 @@ bool StoreWriter::write(const std::vector<Job>& batch, bool* dataError)
         if (!Sql::openWithin(db, m_settings, Sql::InteractiveBudgetMs, &why))
             return false;
         Sql::quietNotices(db);
+        QSqlQuery pid(db);
+        if (pid.exec(QStringLiteral("SELECT pg_backend_pid()")) && pid.next())
+            m_pid = pid.value(0).toLongLong();
         std::lock_guard<std::mutex> lock(m_mutex);
         ++m_connects;
     }

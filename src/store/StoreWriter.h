@@ -14,6 +14,7 @@
 #include <QString>
 #include <QVariantList>
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -62,6 +63,8 @@ public:
     // The scans of `context` not stored yet, taken out of the queue; its
     // statements are dropped and its callbacks never run any more.
     QList<QList<Struct_ParametersData>> takeBack(const QObject* context);
+    // The server's process of the writer's connection (0 before it connects).
+    qint64 backendPid() const { return m_pid.load(); }
     // Bounds for tests: the longest wait for one write and the retry pause.
     void setTimings(int writeBudgetMs, int firstRetryMs, int maxRetryMs);
 
@@ -98,6 +101,7 @@ private:
     int m_writeBudgetMs = 10000;
     int m_firstRetryMs = 500;
     int m_maxRetryMs = 5000;
+    std::atomic<qint64> m_pid{0};
     std::thread m_thread;
 };
 

@@ -202,7 +202,21 @@ private slots:
                                       TestPgServer::owner()));
         QVERIFY(TestSupport::openDatabase());
         QString detail;
-        QCOMPARE(Backup::restoreServer(dump, &detail), Backup::ServerResult::Done);
+        {
+            // Another bench still connected: refused until it goes.
+            QSqlDatabase other = QSqlDatabase::addDatabase("QPSQL", "other-bench");
+            Sql::applyServerSettings(other, server->settings(TestSupport::labDatabase(), "bench2"));
+            QVERIFY(other.open());
+            QCOMPARE(int(Backup::restoreServer(dump, &detail)), int(Backup::ServerResult::InUse));
+            QVERIFY(detail.toInt() >= 1);
+            other.close();
+        }
+        QSqlDatabase::removeDatabase("other-bench");
+        // The other bench's server process ends a moment after it closed.
+        Backup::ServerResult restored = Backup::ServerResult::InUse;
+        for (int i = 0; i < 50 && restored == Backup::ServerResult::InUse; ++i, QTest::qWait(100))
+            restored = Backup::restoreServer(dump, &detail);
+        QCOMPARE(restored, Backup::ServerResult::Done);
         QList<Struct_ParametersData> rows;
         QVERIFY(getParametersData(rows, "kept"));
         QCOMPARE(rows.size(), 1);
