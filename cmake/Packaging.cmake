@@ -63,7 +63,7 @@ execute_process(COMMAND gzip -9nc INPUT_FILE ${CMAKE_BINARY_DIR}/debian/changelo
                 OUTPUT_FILE ${CMAKE_BINARY_DIR}/debian/changelog.Debian.gz)
 install(FILES ${CMAKE_BINARY_DIR}/debian/changelog.Debian.gz ${PROJECT_SOURCE_DIR}/resources/debian/copyright
         DESTINATION ${ARQ_DOC_DIR})
-foreach(page arq310mx.1 arq-simulator.1)
+foreach(page arq310mx.1 arq-simulator.1 arq-lab-admin.1 arq-lab-import.1)
   configure_file(${PROJECT_SOURCE_DIR}/resources/debian/${page} ${CMAKE_BINARY_DIR}/debian/${page} COPYONLY)
   execute_process(COMMAND gzip -9nc INPUT_FILE ${CMAKE_BINARY_DIR}/debian/${page}
                   OUTPUT_FILE ${CMAKE_BINARY_DIR}/debian/${page}.gz)

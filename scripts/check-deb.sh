@@ -235,10 +235,16 @@ check_control() {
     step "Recommends: $(dpkg-deb -f "$deb" Recommends); Suggests: $(dpkg-deb -f "$deb" Suggests)"
     local listing
     listing=$(dpkg-deb -c "$deb")
-    for p in ./usr/bin/arq310mx ./usr/bin/arq-simulator ./usr/share/arq310mx/tervan_zh.qm \
+    for p in ./usr/bin/arq310mx ./usr/bin/arq-simulator ./usr/bin/arq-lab-import ./usr/bin/arq-lab-admin \
+             ./usr/share/arq310mx/tervan_zh.qm \
              ./usr/share/arq310mx/help.html ./usr/share/applications/arq310mx.desktop \
              ./usr/share/man/man1/arq310mx.1.gz ./usr/share/doc/arq310mx/copyright; do
         grep -q " $p\$" <<<"$listing" || fail "the package lacks $p"
+    done
+    # Every installed program has its manual page.
+    local program
+    for program in $(grep -o ' \./usr/bin/[^ ]*$' <<<"$listing" | sed 's#.*/##'); do
+        grep -q " ./usr/share/man/man1/$program.1.gz\$" <<<"$listing" || fail "no manual page for $program"
     done
     step "$(grep -c . <<<"$listing") entries, $(du -h "$deb" | cut -f1)"
     # Debian's own checks, where lintian is installed: errors fail.

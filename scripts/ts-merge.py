@@ -32,7 +32,8 @@ with tempfile.TemporaryDirectory() as tmp:
         f.write('<?xml version="1.0" encoding="utf-8"?>\n<!DOCTYPE TS>\n'
                 '<TS version="2.1" language="en_US" sourcelanguage="zh_CN">\n</TS>\n')
     subprocess.run(["lupdate", "-silent", "-no-obsolete", "-locations", "none",
-                    os.path.join(root, "src"), "-ts", fresh], check=True)
+                    os.path.join(root, "src"), os.path.join(root, "tools", "lab-import"),
+                    os.path.join(root, "tools", "lab-admin"), "-ts", fresh], check=True)
     tree = ET.parse(fresh)
     missing = 0
     for ctx in tree.getroot().iter("context"):

@@ -2140,6 +2140,41 @@
     </message>
 </context>
 <context>
+    <name>LabAdmin</name>
+    <message>
+        <source>用法：arq-lab-admin [--ini 文件] --setup | --add-bench 登录名 | --check</source>
+        <translation>Usage: arq-lab-admin [--ini FILE] --setup | --add-bench LOGIN | --check</translation>
+    </message>
+    <message>
+        <source>%1 未指定实验室数据库服务器（engine=postgresql）。</source>
+        <translation>%1 names no lab database server (engine=postgresql).</translation>
+    </message>
+    <message>
+        <source>无法连接实验室数据库服务器：</source>
+        <translation>Cannot connect to the lab database server: </translation>
+    </message>
+    <message>
+        <source>实验室数据库表已就绪（版本 %1），工作站角色 %2 可读写数据行。</source>
+        <translation>The lab database's tables are ready (version %1); the bench role %2 may read and write their rows.</translation>
+    </message>
+    <message>
+        <source>建立或升级数据库表失败：</source>
+        <translation>Creating or upgrading the tables failed: </translation>
+    </message>
+    <message>
+        <source>数据库表版本：%1</source>
+        <translation>Tables' version: %1</translation>
+    </message>
+    <message>
+        <source>工作站登录 %1 已建立。</source>
+        <translation>Bench login %1 is ready.</translation>
+    </message>
+    <message>
+        <source>建立工作站登录失败：</source>
+        <translation>Making the bench login failed: </translation>
+    </message>
+</context>
+<context>
     <name>LabRecordsDialog</name>
     <message>
         <source>标准器与实验室记录</source>
@@ -2385,6 +2420,14 @@
     <message>
         <source>项目名称已存在！</source>
         <translation>The project name already exists!</translation>
+    </message>
+    <message>
+        <source>项目信息保存失败，采集未开始！</source>
+        <translation>The project record was not stored; the acquisition did not start!</translation>
+    </message>
+    <message>
+        <source>实验室数据库服务器无响应，%1次扫描待存（最早 %2）</source>
+        <translation>The lab database server does not answer; %1 scans wait to be stored (oldest %2)</translation>
     </message>
 </context>
 <context>
@@ -3221,6 +3264,10 @@
         <source>实验室数据库中已有记录，只能恢复到空数据库！</source>
         <translation>The lab database already holds records; a backup can only be restored into an empty database!</translation>
     </message>
+    <message>
+        <source>另有%1个连接正在使用实验室数据库，请先关闭其他工作站的程序再恢复！</source>
+        <translation>%1 other connections are using the lab database; close the program on the other benches before restoring!</translation>
+    </message>
 </context>
 <context>
     <name>Tervan</name>
@@ -3371,6 +3418,18 @@
         <translation>Cannot connect to the lab's database server:
 %1
 Work on this computer's database file instead?</translation>
+    </message>
+    <message>
+        <source>实验室数据库服务器无响应：%1项待存</source>
+        <translation>Lab database server not answering: %1 writes waiting</translation>
+    </message>
+    <message>
+        <source>，最早未存扫描 %1</source>
+        <translation>, oldest unsaved scan %1</translation>
+    </message>
+    <message>
+        <source>实验室数据库服务器不可达，本次使用本机数据库文件</source>
+        <translation>Lab database server out of reach: this session works on the bench&apos;s own file</translation>
     </message>
 </context>
 <context>

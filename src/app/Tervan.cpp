@@ -5,6 +5,8 @@
 #include "AcquisitionDevice.h"
 #include "ChannelConfig.h"
 #include "HeldRecovery.h"
+#include "ServerLink.h"
+#include "StoreWriter.h"
 #include "ParametersChannel.h"
 #include "ParametersMode.h"
 #include "ParametersOnLine.h"
@@ -155,6 +157,8 @@ Tervan::Tervan(QWidget* parent) : QMainWindow(parent)
         m_localOnly = true;
     }
 
+    // What one action asks of a lab server waits 5 s in all, then fails.
+    Tool::Sql::setInteractiveBudget(Tool::Sql::InteractiveBudgetMs);
     loadSettings();
     loadTranslation(m_context->SystemLanguage);
     delete splash;
@@ -313,6 +317,10 @@ void Tervan::buildStatusBar()
     m_version->setOpenExternalLinks(true);
     statusBar()->addWidget(m_pageTitle);
     statusBar()->addWidget(m_clock);
+    m_storeState = new QLabel(this);
+    m_storeState->setObjectName(QStringLiteral("label_StoreState"));
+    m_storeState->hide();
+    statusBar()->addWidget(m_storeState);
     statusBar()->addPermanentWidget(m_version);
     retranslateUi();
 }
@@ -611,6 +619,30 @@ void Tervan::TimeUpdate_slots()
     if (m_clock)
         // The format is a text of the interface: it follows the chosen language.
         m_clock->setText(QDateTime::currentDateTime().toString(tr("yyyy年MM月dd日 hh:mm:ss")));
+    updateStoreState();
+}
+
+void Tervan::updateStoreState()
+{
+    Tool::StoreWriter* writer = Tool::StoreWriter::instance();
+    const Tool::StoreWriter::State state = writer ? writer->state() : Tool::StoreWriter::State();
+    if (!m_storeState)
+        return;
+    if (m_localOnly) {
+        // The whole session: what is stored now is not on the lab server.
+        m_storeState->setText(tr("实验室数据库服务器不可达，本次使用本机数据库文件"));
+        m_storeState->show();
+        return;
+    }
+    if (!state.failing || state.depth == 0) {
+        m_storeState->hide();
+        return;
+    }
+    QString text = tr("实验室数据库服务器无响应：%1项待存").arg(state.depth);
+    if (state.oldestScan.isValid())
+        text += tr("，最早未存扫描 %1").arg(state.oldestScan.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")));
+    m_storeState->setText(text);
+    m_storeState->show();
 }
 
 void Tervan::BackupTimer_slots()

@@ -35,6 +35,7 @@ public:
     bool databaseOpen() const;
     QLabel* pageTitleLabel() const { return m_pageTitle; }
     QLabel* clockLabel() const { return m_clock; }
+    QLabel* storeStateLabel() const { return m_storeState; }
     QTimer* backupTimer() const { return m_backupTimer; }
 
     // How long the splash screen stays up at start-up (tests set 0).
@@ -76,6 +77,7 @@ protected:
 private:
     void buildUi();
     void buildStatusBar();
+    void updateStoreState();
     void retranslateUi();
     QToolButton* addToolButton(QWidget* tab, const QString& objectName, const QString& icon,
                                void (Tervan::*slot)());
@@ -103,6 +105,7 @@ private:
     QTimer* m_clockTimer = nullptr;
     QTimer* m_backupTimer = nullptr;
     QLabel* m_clock = nullptr;
+    QLabel* m_storeState = nullptr; // the lab server's writer during an outage
     QLabel* m_pageTitle = nullptr;
     QLabel* m_version = nullptr;
     QPointer<ToolPage> m_page;

@@ -304,9 +304,18 @@ void DeviceLink::receive(const QByteArray& bytes)
 {
     std::lock_guard<std::mutex> lock(m_Mutex);
     const bool hex = m_Framing == Framing::HexCrcHighFirst || m_Framing == Framing::HexCrcLowFirst;
-    // With its size: a NUL on the line would otherwise cut off the rest of the
-    // chunk, line ends included, and merge two replies.
-    RxBuffer += hex ? QString::fromLatin1(bytes.toHex()) : QString::fromLatin1(bytes.constData(), bytes.size());
+    if (hex) {
+        RxBuffer += QString::fromLatin1(bytes.toHex());
+    } else {
+        // Text replies keep their line ends and tabs; other control bytes
+        // (a NUL from line noise) are noise, and would reach stored values.
+        QByteArray text;
+        text.reserve(bytes.size());
+        for (const char c : bytes)
+            if (static_cast<unsigned char>(c) >= 0x20 || c == '\n' || c == '\r' || c == '\t')
+                text.append(c);
+        RxBuffer += QString::fromLatin1(text.constData(), text.size());
+    }
     frameLocked();
 }
 

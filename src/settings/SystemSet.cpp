@@ -213,6 +213,7 @@ void SystemSet::backupServer(const QString& dir, const QDateTime& now)
         return;
     case Backup::ServerResult::TargetExists:
     case Backup::ServerResult::NotEmpty:
+    case Backup::ServerResult::InUse:
     case Backup::ServerResult::Failed:
         break;
     }
@@ -236,6 +237,10 @@ void SystemSet::restoreServer()
         return;
     case Backup::ServerResult::NotEmpty:
         MessageBox::information(this, m_infoTitle, tr("实验室数据库中已有记录，只能恢复到空数据库！"));
+        return;
+    case Backup::ServerResult::InUse:
+        MessageBox::information(this, m_infoTitle,
+                                tr("另有%1个连接正在使用实验室数据库，请先关闭其他工作站的程序再恢复！").arg(detail));
         return;
     case Backup::ServerResult::TargetExists:
     case Backup::ServerResult::Failed:

@@ -3,6 +3,7 @@
 #include "CalibrationStore.h"
 #include "LabRecords.h"
 #include "SqlEngine.h"
+#include "StoreWriter.h"
 
 #include <QtGlobal>
 #if defined(Q_OS_WIN)
@@ -320,11 +321,28 @@ ServerResult runServerProgram(const QString& program, QStringList arguments, QSt
     };
     QStringList conninfo{QStringLiteral("host=") + value(s.host), QStringLiteral("port=%1").arg(s.port),
                          QStringLiteral("dbname=") + value(s.database), QStringLiteral("user=") + value(s.user)};
-    for (const QString& option : s.options.split(QLatin1Char(';'), Qt::SkipEmptyParts))
-        conninfo << option.trimmed();
-    arguments << QStringLiteral("--dbname=") + conninfo.join(QLatin1Char(' '));
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    // Options libpq also takes from the environment go there; a password
+    // (given in the options too) never reaches the command line.
+    static const QHash<QString, QString> kEnvironment{
+        {QStringLiteral("password"), QStringLiteral("PGPASSWORD")},
+        {QStringLiteral("sslmode"), QStringLiteral("PGSSLMODE")},
+        {QStringLiteral("sslrootcert"), QStringLiteral("PGSSLROOTCERT")},
+        {QStringLiteral("sslcert"), QStringLiteral("PGSSLCERT")},
+        {QStringLiteral("sslkey"), QStringLiteral("PGSSLKEY")},
+        {QStringLiteral("connect_timeout"), QStringLiteral("PGCONNECT_TIMEOUT")}};
+    for (const QString& option : s.options.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+        const QString key = option.section(QLatin1Char('='), 0, 0).trimmed().toLower();
+        QString v = option.section(QLatin1Char('='), 1).trimmed();
+        if (v.size() >= 2 && v.startsWith(QLatin1Char('\'')) && v.endsWith(QLatin1Char('\'')))
+            v = v.mid(1, v.size() - 2).replace(QStringLiteral("\\'"), QStringLiteral("'")).replace(QStringLiteral("\\\\"), QStringLiteral("\\"));
+        if (kEnvironment.contains(key))
+            env.insert(kEnvironment.value(key), v);
+        else
+            conninfo << option.trimmed();
+    }
+    arguments << QStringLiteral("--dbname=") + conninfo.join(QLatin1Char(' '));
     if (!s.password.isEmpty())
         env.insert(QStringLiteral("PGPASSWORD"), s.password);
     p.setProcessEnvironment(env);
@@ -384,6 +402,25 @@ ServerResult restoreServer(const QString& dump, QString* detail)
             if (detail)
                 *detail = table;
             return ServerResult::NotEmpty;
+        }
+    }
+    // Other benches working on the database would write into a restore in
+    // progress and see tables vanish: they close first. This program's own
+    // connections (this one, the store writer's) do not count. Another
+    // login's sessions show their database but not their kind.
+    {
+        QSqlQuery q(db);
+        q.prepare(QStringLiteral("SELECT count(*) FROM pg_stat_activity WHERE datname = current_database() "
+                                 "AND coalesce(backend_type, 'client backend') = 'client backend' "
+                                 "AND pid <> pg_backend_pid() AND pid <> ?"));
+        const Tool::StoreWriter* writer = Tool::StoreWriter::instance();
+        q.addBindValue(writer ? writer->backendPid() : 0);
+        if (!q.exec() || !q.next())
+            return ServerResult::Failed;
+        if (q.value(0).toInt() > 0) {
+            if (detail)
+                *detail = QString::number(q.value(0).toInt());
+            return ServerResult::InUse;
         }
     }
     return runServerProgram(QStringLiteral("pg_restore"),

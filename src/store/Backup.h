@@ -38,7 +38,7 @@ QString serverDumpTarget(const QString& directory, const QDateTime& now);
 // Debian's /usr/lib/postgresql/<version>/bin (the newest); empty when missing.
 QString serverProgram(const QString& name);
 
-enum class ServerResult { Done, ProgramMissing, TargetExists, NotEmpty, Failed };
+enum class ServerResult { Done, ProgramMissing, TargetExists, NotEmpty, InUse, Failed };
 // pg_dump of the server database the default connection is on, to `target`
 // (pg_dump's custom format). `detail` gets the program's own message.
 ServerResult dumpServer(const QString& target, QString* detail = nullptr);

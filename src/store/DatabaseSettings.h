@@ -5,13 +5,21 @@
 // PostgreSQL server named in "database.ini" beside it.
 //
 // [database]
-// engine=postgresql        ; or sqlite
+// engine=postgresql
 // host=lab-server
 // port=5432
 // database=arq_lab
 // user=bench1
-// password=...             ; or left out: ARQ_DB_PASSWORD, then libpq's own ~/.pgpass
-// options=sslmode=prefer   ; libpq connection options, ";"-separated
+// password=...
+// sslmode=verify-full
+// sslrootcert=/etc/arq/lab-ca.pem
+// options=connect_timeout=10
+//
+// A value is everything after "=" (trimmed), ";" and "," included; one in
+// double quotes may hold \" and \\. Comments are whole lines starting with
+// ";" or "#". Without a password the environment's ARQ_DB_PASSWORD, then
+// libpq's own ~/.pgpass. "options" are further libpq options, ";"-separated.
+// A file holding a password that other users may read is warned about.
 //
 // The password is never written to the log or shown in a message.
 
@@ -33,7 +41,7 @@ struct DatabaseSettings
     QString database;
     QString user;
     QString password; // from the file or the environment; never logged
-    QString options;  // extra libpq options
+    QString options;  // extra libpq options (sslmode and sslrootcert included), ";"-separated
 
     // "PostgreSQL bench1@lab-server:5432/arq_lab" or the file; no password.
     QString describe() const;

@@ -5,6 +5,7 @@
 #include "Tool.h"
 
 #include <QFileInfo>
+#include <QSqlDriver>
 #include <QHash>
 #include <QRegularExpression>
 #include <QSqlError>
@@ -13,6 +14,10 @@
 #include <QUuid>
 #include <QVariant>
 #include <QtDebug>
+
+#ifdef ARQ_HAVE_LIBPQ
+#include <libpq-fe.h>
+#endif
 
 namespace Tool {
 
@@ -46,14 +51,41 @@ private:
     bool m_open = false;
 };
 
-// A column as the target spells it: unquoted names are folded by the
-// server, the others ("MX+B_M", "End") were created quoted.
-QString targetColumn(const QString& name)
+// An identifier quoted for `db`: by libpq's own rules on a server (the
+// names come from a file someone else made), doubled quotes on SQLite.
+QString quotedIdentifier(const QSqlDatabase& db, const QString& name)
 {
-    static const QRegularExpression plain(QStringLiteral("^[A-Za-z_][A-Za-z0-9_]*$"));
-    if (plain.match(name).hasMatch() && name.compare(QLatin1String("End"), Qt::CaseInsensitive) != 0)
-        return name;
-    return QLatin1Char('"') + name + QLatin1Char('"');
+#ifdef ARQ_HAVE_LIBPQ
+    const QVariant v = db.driver() ? db.driver()->handle() : QVariant();
+    if (Sql::isServer(db) && v.isValid() && qstrcmp(v.typeName(), "PGconn*") == 0) {
+        PGconn* conn = *static_cast<PGconn* const*>(v.constData());
+        const QByteArray utf8 = name.toUtf8();
+        if (char* quoted = PQescapeIdentifier(conn, utf8.constData(), size_t(utf8.size()))) {
+            const QString out = QString::fromUtf8(quoted);
+            PQfreemem(quoted);
+            return out;
+        }
+        return QString();
+    }
+#endif
+    return QLatin1Char('"') + QString(name).replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"');
+}
+
+// The columns the target's `table` has, by lower-case name, as it spells them.
+QHash<QString, QString> knownColumns(const QSqlDatabase& target, const QString& table)
+{
+    QHash<QString, QString> known;
+    QSqlQuery q(target);
+    if (Sql::isServer(target))
+        q.prepare(QStringLiteral("SELECT column_name FROM information_schema.columns WHERE table_schema = "
+                                 "current_schema() AND table_name = lower(?)"));
+    else
+        q.prepare(QStringLiteral("SELECT name FROM pragma_table_info(?)"));
+    q.addBindValue(table);
+    if (q.exec())
+        while (q.next())
+            known.insert(q.value(0).toString().toLower(), q.value(0).toString());
+    return known;
 }
 
 QStringList sourceColumns(const QSqlDatabase& source, const QString& table)
@@ -93,11 +125,11 @@ public:
         columns.removeAll(skip);
         if (columns.isEmpty())
             return fail(table, QStringLiteral("no columns"));
-        QStringList target, marks;
-        for (const QString& c : columns) {
-            target << targetColumn(c);
+        QStringList target, marks, quoted;
+        if (!mapColumns(table, columns, &target, &quoted))
+            return false;
+        for (int i = 0; i < columns.size(); ++i)
             marks << QStringLiteral("?");
-        }
         QString sql = QStringLiteral("INSERT INTO %1(%2) VALUES (%3)")
                           .arg(table, target.join(QStringLiteral(", ")), marks.join(QLatin1Char(',')));
         if (upsertKeys > 0)
@@ -108,9 +140,6 @@ public:
             sql.replace(0, 6, QStringLiteral("INSERT OR IGNORE"));
         QSqlQuery read(m_source);
         read.setForwardOnly(true);
-        QStringList quoted;
-        for (const QString& c : columns)
-            quoted << QLatin1Char('"') + c + QLatin1Char('"');
         if (!read.exec(QStringLiteral("SELECT %1 FROM \"%2\" ORDER BY rowid").arg(quoted.join(QStringLiteral(", ")), table)))
             return fail(table, read.lastError().text());
         int n = 0;
@@ -164,17 +193,19 @@ public:
             return fail(QStringLiteral("CalibrationHistory"), read.lastError().text());
         QStringList columns = sourceColumns(m_source, QStringLiteral("CalibrationHistory"));
         columns.removeAll(QStringLiteral("Id"));
-        QStringList marks;
+        QStringList target, quoted, marks;
+        if (!mapColumns(QStringLiteral("CalibrationHistory"), columns, &target, &quoted))
+            return false;
         for (int i = 0; i < columns.size(); ++i)
             marks << QStringLiteral("?");
         const bool server = Sql::isServer(m_target);
         QSqlQuery write(m_target);
         if (!write.prepare(QStringLiteral("INSERT INTO CalibrationHistory(%1) VALUES (%2)%3")
-                               .arg(columns.join(QStringLiteral(", ")), marks.join(QLatin1Char(',')),
+                               .arg(target.join(QStringLiteral(", ")), marks.join(QLatin1Char(',')),
                                     server ? QStringLiteral(" RETURNING Id") : QString())))
             return fail(QStringLiteral("CalibrationHistory"), write.lastError().text());
         QSqlQuery row(m_source);
-        row.prepare(QStringLiteral("SELECT %1 FROM CalibrationHistory WHERE Id = ?").arg(columns.join(QStringLiteral(", "))));
+        row.prepare(QStringLiteral("SELECT %1 FROM CalibrationHistory WHERE Id = ?").arg(quoted.join(QStringLiteral(", "))));
         QSqlQuery link(m_target);
         link.prepare(QStringLiteral("INSERT INTO CalibrationEvidence(HistoryId, Data) VALUES (?, ?)"));
         while (read.next()) {
@@ -193,6 +224,25 @@ public:
                 if (!link.exec())
                     return fail(QStringLiteral("CalibrationEvidence"), link.lastError().text());
             }
+        }
+        return true;
+    }
+
+    // The file's columns of `table` as the target and the file spell them;
+    // a column the target does not have refuses the import (a file of this
+    // program has none, and its names would reach the server's SQL).
+    bool mapColumns(const QString& table, const QStringList& columns, QStringList* target, QStringList* source)
+    {
+        const QHash<QString, QString> known = knownColumns(m_target, table);
+        for (const QString& c : columns) {
+            const QString name = known.value(c.toLower());
+            if (name.isEmpty())
+                return fail(table, QStringLiteral("unknown column \"%1\"").arg(c));
+            const QString quoted = quotedIdentifier(m_target, name);
+            if (quoted.isEmpty())
+                return fail(table, QStringLiteral("column name refused"));
+            *target << quoted;
+            *source << quotedIdentifier(m_source, name);
         }
         return true;
     }

@@ -32,6 +32,12 @@ const char* const kServerTables[] = {
     "Port_BaudRate %T, ChannelConfig %T, Channel %T, Unit %T)",
     "CREATE TABLE IF NOT EXISTS ParametersData(Name %T, Time %T, Data %T, Seq BIGSERIAL)",
     "CREATE INDEX IF NOT EXISTS ParametersData_Name ON ParametersData(Name, Seq)",
+    // A scan is stored once: a write retried after an answer lost in
+    // COMMIT skips what is there (exact copies left by older programs go first).
+    "DO $$ BEGIN IF to_regclass('parametersdata_scan') IS NULL THEN "
+    "DELETE FROM ParametersData a USING ParametersData b WHERE a.Name = b.Name AND a.Time = b.Time "
+    "AND a.Data IS NOT DISTINCT FROM b.Data AND a.Seq > b.Seq; "
+    "CREATE UNIQUE INDEX ParametersData_Scan ON ParametersData(Name, Time); END IF; END $$",
     "CREATE INDEX IF NOT EXISTS AuditLog_Time ON AuditLog(Time)",
     "CREATE TABLE IF NOT EXISTS CalibrationSamples(StartTime %T NOT NULL, Point INTEGER NOT NULL, "
     "Batch INTEGER NOT NULL, Channel %T NOT NULL, Count INTEGER, Mean DOUBLE PRECISION, StdDev DOUBLE PRECISION, "
@@ -147,12 +153,19 @@ bool uniqueViolation(const QSqlDatabase& db, const QSqlError& error)
     return code == QLatin1String("2067") || code == QLatin1String("1555") || code == QLatin1String("19");
 }
 
-bool ensureServerSchema(QSqlDatabase& db)
+bool ensureServerSchema(QSqlDatabase& db, QString* error)
 {
     QSqlQuery q(db);
-    for (const char* ddl : kServerTables) {
-        if (!q.exec(serverText(ddl))) {
+    QStringList statements;
+    for (const char* ddl : kServerTables)
+        statements << serverText(ddl);
+    statements << serverCalibrationDataTable().replace(QStringLiteral("CREATE TABLE "),
+                                                         QStringLiteral("CREATE TABLE IF NOT EXISTS "));
+    for (const QString& ddl : qAsConst(statements)) {
+        if (!q.exec(ddl)) {
             qWarning().noquote() << "Schema statement failed:" << q.lastError().text();
+            if (error)
+                *error = q.lastError().text();
             return false;
         }
     }

@@ -6,6 +6,7 @@
 // both engines run as written.
 
 #include "DatabaseSettings.h"
+#include "Records.h"
 
 #include <QSqlDatabase>
 #include <QString>
@@ -74,8 +75,23 @@ QString scanOrder(const QSqlDatabase& db);
 // A statement refused because a unique key already holds the value.
 bool uniqueViolation(const QSqlDatabase& db, const QSqlError& error);
 
-// The shared tables on the server, created when missing.
-bool ensureServerSchema(QSqlDatabase& db);
+// A server connection's user settings (host, port, database, user, password).
+void applyServerSettings(QSqlDatabase& db, const DatabaseSettings& settings);
+// "relation already exists, skipping" and the like are no news for the log.
+void quietNotices(QSqlDatabase& db);
+// The server connection of `db` was lost (libpq says so).
+bool serverConnectionBroken(const QSqlDatabase& db);
+// A write of scan rows inside the open transaction of `db` that stores a
+// scan already stored (same project and scan time) never again: on a server
+// through a temporary table and INSERT ... ON CONFLICT DO NOTHING, on SQLite
+// INSERT OR IGNORE against the same unique key. `state` gets the SQLSTATE of
+// a refusal, `text` its message.
+bool storeScanRows(QSqlDatabase& db, const QList<Struct_ParametersData>& rows, QString* state = nullptr,
+                   QString* text = nullptr);
+
+// The shared tables on the server, created when missing (as their owner:
+// arq-lab-admin; a bench only checks them, LabAdmin::checkSchema).
+bool ensureServerSchema(QSqlDatabase& db, QString* error = nullptr);
 // ChannelCalibrationData on the server (created on first use, as on SQLite).
 QString serverCalibrationDataTable();
 

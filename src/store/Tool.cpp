@@ -1,8 +1,11 @@
 #include "Tool.h"
 
 #include "CalibrationStore.h"
+#include "LabAdmin.h"
 #include "LabRecords.h"
+#include "ServerLink.h"
 #include "SqlEngine.h"
+#include "StoreWriter.h"
 
 #include <QElapsedTimer>
 #include <QSerialPortInfo>
@@ -255,26 +258,6 @@ bool serverInUse(DatabaseSettings* settings)
     return g_Server != nullptr;
 }
 
-void applyServerSettings(QSqlDatabase& db, const DatabaseSettings& settings)
-{
-    db.setHostName(settings.host);
-    db.setPort(settings.port);
-    db.setDatabaseName(settings.database);
-    db.setUserName(settings.user);
-    db.setPassword(settings.password);
-    // A lab server answers within milliseconds; a longer wait is a server out of reach.
-    QStringList options{QStringLiteral("connect_timeout=3"), QStringLiteral("application_name=ARQ-310MX")};
-    if (!settings.options.isEmpty())
-        options << settings.options;
-    db.setConnectOptions(options.join(QLatin1Char(';')));
-}
-
-// "relation already exists, skipping" and the like are no news for the log.
-void quietNotices(QSqlDatabase& db)
-{
-    QSqlQuery(db).exec(QStringLiteral("SET client_min_messages TO warning"));
-}
-
 bool tableExists(const QString& name, Records records)
 {
     const QSqlDatabase db = records == Records::Local ? Sql::localDatabase() : Sql::sharedDatabase();
@@ -282,6 +265,24 @@ bool tableExists(const QString& name, Records records)
 }
 
 } // namespace
+
+namespace Sql {
+
+void applyServerSettings(QSqlDatabase& db, const DatabaseSettings& settings)
+{
+    db.setHostName(settings.host);
+    db.setPort(settings.port);
+    db.setDatabaseName(settings.database);
+    db.setUserName(settings.user);
+    db.setPassword(settings.password);
+}
+
+void quietNotices(QSqlDatabase& db)
+{
+    QSqlQuery(db).exec(QStringLiteral("SET client_min_messages TO warning"));
+}
+
+} // namespace Sql
 
 // --- connection ----------------------------------------------------------
 
@@ -302,6 +303,38 @@ bool configureConnection(QSqlDatabase& db)
     ok = q.exec(QStringLiteral("PRAGMA busy_timeout=%1").arg(kBusyTimeoutMs)) && ok;
     return ok;
 }
+
+namespace {
+
+// A scan is one row per project and scan time. A file written before the
+// key may hold a scan stored twice (a retried write): the exact copies go,
+// then the key is made. A file whose rows differ under one key keeps them
+// all and stays without it (nothing of a user's data is thrown away).
+void ensureScanKey(QSqlDatabase& db)
+{
+    QSqlQuery q(db);
+    if (q.exec(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type='index' AND name='ParametersData_Scan'"))
+        && q.next())
+        return;
+    q.finish();
+    if (!db.transaction())
+        return;
+    const bool made = q.exec(QStringLiteral("DELETE FROM ParametersData WHERE rowid NOT IN (SELECT min(rowid) FROM "
+                                            "ParametersData GROUP BY Name, Time, Data)"))
+                      && q.numRowsAffected() >= 0
+                      && QSqlQuery(db).exec(QStringLiteral(
+                          "CREATE UNIQUE INDEX ParametersData_Scan ON ParametersData(Name, Time)"));
+    const int removed = made ? q.numRowsAffected() : 0;
+    if (!made || !db.commit()) {
+        db.rollback();
+        qWarning() << "store: scans stored twice with different values; ParametersData stays without its scan key";
+        return;
+    }
+    if (removed > 0)
+        qWarning() << "store:" << removed << "scan rows stored twice removed (exact copies)";
+}
+
+} // namespace
 
 bool ensureSchema(QSqlDatabase& db)
 {
@@ -334,11 +367,14 @@ bool ensureSchema(QSqlDatabase& db)
             return false;
         }
     }
+    ensureScanKey(db);
     return ensureCalibrationSchema(db) && ensureLabSchema(db);
 }
 
 void closeDefaultDatabase()
 {
+    StoreWriter::stopShared();
+    Sql::unwatchInteractive();
     setServerInUse(nullptr);
     Sql::closeLocalDatabase();
     const QString name = QLatin1String(QSqlDatabase::defaultConnection);
@@ -379,19 +415,15 @@ bool openServerDatabase(const DatabaseSettings& settings, QString* error)
     if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL")))
         return fail(QStringLiteral("the PostgreSQL driver of Qt SQL (QPSQL, Debian: libqt5sql5-psql) is missing"));
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"));
-    applyServerSettings(db, settings);
-    if (!db.open())
-        return fail(settings.describe() + QStringLiteral(": ") + db.lastError().text());
-    quietNotices(db);
-    // Benches starting together create the tables one after the other.
-    bool created = db.transaction();
-    created = created && QSqlQuery(db).exec(QStringLiteral("SELECT pg_advisory_xact_lock(310310)"));
-    created = created && ensureSchema(db) && db.commit();
-    if (!created) {
-        const QString why = db.lastError().text();
-        db.rollback();
-        return fail(settings.describe() + QStringLiteral(": the tables cannot be created: ") + why);
-    }
+    Sql::applyServerSettings(db, settings);
+    QString why;
+    if (!Sql::openWithin(db, settings, Sql::InteractiveBudgetMs, &why))
+        return fail(settings.describe() + QStringLiteral(": ") + why);
+    Sql::quietNotices(db);
+    // A bench never changes the server's tables: their owner sets them up.
+    const LabAdmin::Check check = LabAdmin::checkSchema(db);
+    if (check.result != LabAdmin::Check::Usable)
+        return fail(settings.describe() + QStringLiteral(": ") + LabAdmin::refusal(check));
     // The bench's own settings stay in its file.
     QSqlDatabase local = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QLatin1String(Sql::LocalConnectionName));
     local.setDatabaseName(settings.file);
@@ -399,6 +431,7 @@ bool openServerDatabase(const DatabaseSettings& settings, QString* error)
         return fail(QStringLiteral("the local database %1 cannot be opened").arg(settings.file));
     qInfo().noquote() << "store: shared records on" << settings.describe() << "; this bench's own in" << settings.file;
     setServerInUse(&settings);
+    StoreWriter::startFor(settings);
     return true;
 }
 
@@ -678,6 +711,15 @@ StoreOutcome addProject(const Struct_Parameters& p)
 
 bool UpdataParametersEndTime(QString name, QString start, QString end)
 {
+    if (StoreWriter* writer = StoreWriter::instance()) {
+        // In order after the run's scans, never waiting on the network.
+        writer->addStatement(QStringLiteral("UPDATE Parameters SET Start = ?, \"End\" = ? WHERE Name = ?"),
+                             {start, end, name});
+        qDebug().noquote() << QStringLiteral("修改采集信息：")
+                                  + traceStatement(QStringLiteral("UPDATE Parameters SET Start = ?, \"End\" = ? WHERE Name = ?"),
+                                                   {start, end, name});
+        return true;
+    }
     return modify(QStringLiteral("UPDATE Parameters SET Start = ?, \"End\" = ? WHERE Name = ?"),
                   {start, end, name}, "修改采集信息：");
 }
@@ -689,7 +731,10 @@ bool deleteParameters(QString name)
 
 bool addParametersData(Struct_ParametersData data)
 {
-    return modify(QStringLiteral("insert into ParametersData values ( ?,?,?)"), parametersDataValues(data),
+    if (Sql::isServer(Sql::sharedDatabase()))
+        return modify(QStringLiteral("insert into ParametersData values ( ?,?,?) ON CONFLICT (Name, Time) DO NOTHING"),
+                      parametersDataValues(data), nullptr);
+    return modify(QStringLiteral("insert or ignore into ParametersData values ( ?,?,?)"), parametersDataValues(data),
                   nullptr);
 }
 
@@ -918,13 +963,15 @@ public:
         sqlite3* handle = nativeHandle(db);
         if (handle && !g_ForceQtStatements.load() && nativeHandleShared(db)) {
             m_handle = handle;
-            m_ready = sqlite3_prepare_v2(handle, "insert into ParametersData values (?,?,?)", -1, &m_stmt, nullptr)
+            // A scan stored before (same project and time) is not stored twice.
+            m_ready = sqlite3_prepare_v2(handle, "insert or ignore into ParametersData values (?,?,?)", -1, &m_stmt,
+                                         nullptr)
                       == SQLITE_OK;
             m_time.reserve(32);
             m_data.reserve(1024);
         } else {
             m_query.reset(new QSqlQuery(db));
-            m_ready = m_query->prepare(QStringLiteral("insert into ParametersData values ( ?,?,?)"));
+            m_ready = m_query->prepare(QStringLiteral("insert or ignore into ParametersData values ( ?,?,?)"));
         }
     }
     ~RowWriter()
@@ -1146,7 +1193,8 @@ void forceQtStatementInserts(bool force)
     g_ForceQtStatements = force;
 }
 
-bool copyRows(QSqlDatabase& db, const QString& table, const QStringList& columns, const QList<QVariantList>& rows)
+bool copyRows(QSqlDatabase& db, const QString& table, const QStringList& columns, const QList<QVariantList>& rows,
+              QString* sqlState)
 {
     if (rows.isEmpty())
         return true;
@@ -1184,6 +1232,8 @@ bool copyRows(QSqlDatabase& db, const QString& table, const QStringList& columns
         while ((result = PQgetResult(server))) {
             if (PQresultStatus(result) != PGRES_COMMAND_OK) {
                 qWarning() << "store: COPY failed:" << PQresultErrorMessage(result);
+                if (sqlState && PQresultErrorField(result, PG_DIAG_SQLSTATE))
+                    *sqlState = QString::fromLatin1(PQresultErrorField(result, PG_DIAG_SQLSTATE));
                 stored = false;
             }
             PQclear(result);
@@ -1200,6 +1250,8 @@ bool copyRows(QSqlDatabase& db, const QString& table, const QStringList& columns
             q.bindValue(i, row.at(i));
         if (!q.exec()) {
             qWarning().noquote() << "store:" << table << "row not stored:" << q.lastError().text();
+            if (sqlState)
+                *sqlState = q.lastError().nativeErrorCode();
             return false;
         }
     }
@@ -1216,25 +1268,54 @@ std::atomic<int> g_SharedTransactions{0};
 void reviveServerConnection(QSqlDatabase& db)
 {
     DatabaseSettings settings;
-    if (!Sql::isServer(db) || !serverInUse(&settings) || g_SharedTransactions.load() > 0)
+    if (!Sql::isServer(db) || !serverInUse(&settings))
         return;
-    bool lost = !db.isOpen() || g_ServerWriteFailed.load();
-#ifdef ARQ_HAVE_LIBPQ
-    PGconn* handle = serverHandle(db);
-    lost = lost || !handle || PQstatus(handle) == CONNECTION_BAD;
-#endif
+    const bool interactive = Sql::interactiveBudget() > 0;
+    if (interactive)
+        Sql::watchInteractiveCall(db);
+    if (g_SharedTransactions.load() > 0)
+        return;
+    bool lost = !db.isOpen() || g_ServerWriteFailed.load() || Sql::serverConnectionBroken(db);
     if (!lost)
         return;
-    db.close();
-    if (!db.open())
+    // One try per call (per turn of the window's event loop): a server out
+    // of reach costs one bounded wait, not one for every statement.
+    // Less left of the action's wait than one connect may take: not tried.
+    if (interactive && (Sql::interactiveConnectFailed() || Sql::interactiveTimeLeft() < 2000)) {
+        db.close();
+        Sql::markInteractiveConnectFailed();
         return;
-    quietNotices(db);
+    }
+    Sql::unwatchInteractive();
+    db.close();
+    QString why;
+    if (!Sql::openWithin(db, settings, interactive ? Sql::interactiveTimeLeft() : Sql::InteractiveBudgetMs, &why)) {
+        Sql::markInteractiveConnectFailed();
+        qWarning().noquote() << "store: the lab server" << settings.describe() << "is out of reach:" << why;
+        return;
+    }
+    Sql::quietNotices(db);
+    if (interactive)
+        Sql::watchInteractiveCall(db);
     g_ServerWriteFailed = false;
     qInfo().noquote() << "store: connection to" << settings.describe() << "opened again";
 }
 } // namespace
 
 namespace Sql {
+
+bool serverConnectionBroken(const QSqlDatabase& db)
+{
+#ifdef ARQ_HAVE_LIBPQ
+    if (!isServer(db) || !db.isOpen())
+        return false;
+    PGconn* handle = serverHandle(db);
+    return !handle || PQstatus(handle) == CONNECTION_BAD;
+#else
+    Q_UNUSED(db);
+    return false;
+#endif
+}
 
 void reviveShared()
 {
@@ -1265,6 +1346,13 @@ bool commit(QSqlDatabase& db)
 QSqlQuery sharedQuery()
 {
     reviveShared();
+    // A read sees what this program queued before it (an end time, an
+    // audit line), unless the server is away: then it waits for nothing.
+    if (StoreWriter* writer = StoreWriter::instance()) {
+        const StoreWriter::State state = writer->state();
+        if (state.depth > 0 && !state.failing)
+            writer->waitIdle(qMin(2000, interactiveBudget() > 0 ? interactiveTimeLeft() : 2000));
+    }
     return QSqlQuery();
 }
 
@@ -1279,6 +1367,57 @@ TransactionMark::~TransactionMark()
 {
     if (m_counted)
         --g_SharedTransactions;
+}
+
+} // namespace Sql
+
+namespace Sql {
+
+bool storeScanRows(QSqlDatabase& db, const QList<Struct_ParametersData>& rows, QString* state, QString* text)
+{
+    if (!isServer(db)) {
+        if (insertRows(db, rows, {}))
+            return true;
+        if (text)
+            *text = db.lastError().text();
+        return false;
+    }
+    QSqlQuery q(db);
+    // The rows meet the unique key (Name, Time) in one statement: what an
+    // in-doubt COMMIT stored already is skipped, never stored twice.
+    if (!q.exec(QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS arq_scan_in(n INTEGER, Name TEXT, Time TEXT, "
+                               "Data TEXT) ON COMMIT DELETE ROWS"))) {
+        if (state)
+            *state = q.lastError().nativeErrorCode();
+        if (text)
+            *text = q.lastError().text();
+        return false;
+    }
+    QList<QVariantList> values;
+    values.reserve(rows.size());
+    for (int i = 0; i < rows.size(); ++i) {
+        const QVariantList v = parametersDataValues(rows.at(i));
+        values << QVariantList{i, notNullText(v.at(0).toString()), v.at(1), notNullText(v.at(2).toString())};
+    }
+    QString copyState;
+    if (!copyRows(db, QStringLiteral("arq_scan_in"),
+                  {QStringLiteral("n"), QStringLiteral("Name"), QStringLiteral("Time"), QStringLiteral("Data")}, values,
+                  &copyState)) {
+        if (state)
+            *state = copyState;
+        if (text)
+            *text = QStringLiteral("COPY of scan rows refused");
+        return false;
+    }
+    if (!q.exec(QStringLiteral("INSERT INTO ParametersData(Name, Time, Data) SELECT Name, Time, Data FROM arq_scan_in "
+                               "ORDER BY n ON CONFLICT (Name, Time) DO NOTHING"))) {
+        if (state)
+            *state = q.lastError().nativeErrorCode();
+        if (text)
+            *text = q.lastError().text();
+        return false;
+    }
+    return true;
 }
 
 } // namespace Sql
@@ -1318,7 +1457,7 @@ bool addParametersDataBulk(const QList<Struct_ParametersData>& rows, int busyTim
         db.rollback();
         return false;
     }
-    if (!insertRows(db, rows, {}) || !Sql::commit(db)) {
+    if (!Sql::storeScanRows(db, rows) || !Sql::commit(db)) {
         db.rollback();
         if (Sql::isServer(db))
             g_ServerWriteFailed = true;
@@ -1408,10 +1547,10 @@ WorkerConnection::WorkerConnection(const QString& path)
         // The lab's server: a connection of this thread's own to it (the
         // default connection belongs to the thread that opened it).
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), m_name);
-        applyServerSettings(db, server);
-        m_open = db.open();
+        Sql::applyServerSettings(db, server);
+        m_open = Sql::openWithin(db, server, Sql::InteractiveBudgetMs);
         if (m_open)
-            quietNotices(db);
+            Sql::quietNotices(db);
         return;
     }
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
@@ -1447,6 +1586,11 @@ bool addChannelCalibrationData(Struct_ChannelCalibrationData d)
 
 void addAuditLog(QString type, QString details)
 {
+    if (StoreWriter* writer = StoreWriter::instance()) {
+        writer->addStatement(QStringLiteral("insert into AuditLog values ( ?,?,?)"),
+                             {QDateTime::currentDateTime().toString(kTimeFormat), type, details});
+        return;
+    }
     modify(QStringLiteral("insert into AuditLog values ( ?,?,?)"),
            {QDateTime::currentDateTime().toString(kTimeFormat), type, details}, nullptr);
 }

@@ -128,7 +128,9 @@ StoreOutcome addProjects(const QList<Struct_Parameters>& projects,
 // needs them) into the open transaction of `db`: COPY on a server where the
 // driver's libpq is this program's, prepared inserts otherwise. A null value
 // is stored as NULL, everything else as its text.
-bool copyRows(QSqlDatabase& db, const QString& table, const QStringList& columns, const QList<QVariantList>& rows);
+// `sqlState` gets the SQLSTATE of a refusal.
+bool copyRows(QSqlDatabase& db, const QString& table, const QStringList& columns, const QList<QVariantList>& rows,
+              QString* sqlState = nullptr);
 
 // A connection of its own to the database file at `path`, for a worker
 // thread that stores a large import; opened and closed on that thread.

@@ -9,21 +9,25 @@
 //   [--hold-limits MEMORY,BATCH,FIRST_MS,MAX_MS]  bounds of the rows held while
 //                     the database refuses writes
 //   [--name NAME]     projects NAME-1, NAME-2, … (default run-<ms since epoch>-…)
+//   [--write-budget MS] the lab server writer's longest wait for one write
 //
 // The database is the one database.ini in DIR names (without it, the SQLite file).
 //
 // Lines on stdout: "SETUP ok|failed", "SCAN <scan time>" for every scan taken
 // and "STORED <index> <scan time>" once the scan's rows are committed (both
 // unless --quiet), "RECONNECT <n>", "MESSAGE …",
-// "MEMORY scan=<n> rss_kb=<k>" and a final "DONE …" summary.
+// "MEMORY scan=<n> rss_kb=<k>" and a final "DONE …" summary, whose stall_ms
+// is the longest the event loop (the window's thread) was held.
 
 #include "OnlineSession.h"
 #include "OnlineSetup.h"
 #include "SimulatorProcess.h"
+#include "StoreWriter.h"
 #include "Tool.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QTimer>
@@ -64,7 +68,7 @@ int main(int argc, char* argv[])
     QString workdir, simulator, name;
     QList<OnlineSetup::Link> links;
     double interval = 0.2;
-    int seconds = 0, scans = 0, projects = 1, channels = 4, instruments = 1, faultEvery = 0;
+    int seconds = 0, scans = 0, projects = 1, channels = 4, instruments = 1, faultEvery = 0, writeBudget = 0;
     bool quiet = false;
     QList<int> holdLimits;
     for (int i = 1; i < args.size(); ++i) {
@@ -84,6 +88,7 @@ int main(int argc, char* argv[])
         else if (a == QLatin1String("--simulator")) simulator = QFileInfo(v).absoluteFilePath();
         else if (a == QLatin1String("--instruments")) instruments = qBound(1, v.toInt(), 3);
         else if (a == QLatin1String("--fault-every")) faultEvery = v.toInt();
+        else if (a == QLatin1String("--write-budget")) writeBudget = v.toInt();
         else if (a == QLatin1String("--hold-limits")) {
             for (const QString& n : v.split(QLatin1Char(',')))
                 holdLimits << n.toInt();
@@ -120,6 +125,20 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "arq-online-runner: database did not open: %s\n", why.toLocal8Bit().constData());
         return 1;
     }
+
+    if (writeBudget > 0 && Tool::StoreWriter::instance())
+        Tool::StoreWriter::instance()->setTimings(writeBudget, 200, 1000);
+
+    // The longest gap between ticks of a 10 ms timer: how long the thread
+    // of the window was held (by a store call, or anything else).
+    qint64 stallMs = 0;
+    QElapsedTimer tick;
+    tick.start();
+    QTimer stallTimer;
+    QObject::connect(&stallTimer, &QTimer::timeout, [&] {
+        stallMs = qMax(stallMs, tick.restart() - 10);
+    });
+    stallTimer.start(10);
 
     SystemContext context;
     QStringList names;
@@ -191,15 +210,16 @@ int main(int argc, char* argv[])
 
     session->setContext(&context);
     const int rc = app.exec();
+    stallTimer.stop();
     const int stored = session->scansStored();
     const int handled = session->scansHandled();
     const int reconnects = session->reconnections();
     delete session;
     const qint64 rssEnd = statusKb("VmRSS:");
     out(QStringLiteral("DONE stored=%1 handled=%2 reconnects=%3 peak_rss_kb=%4 rss_1000_kb=%5 rss_end_kb=%6 "
-                       "growth_kb=%7")
+                       "growth_kb=%7 stall_ms=%8")
             .arg(stored).arg(handled).arg(reconnects).arg(statusKb("VmHWM:")).arg(rss1000).arg(rssEnd)
-            .arg(rss1000 >= 0 ? rssEnd - rss1000 : -1));
+            .arg(rss1000 >= 0 ? rssEnd - rss1000 : -1).arg(stallMs));
     sim.stop();
     return rc;
 }

@@ -27,3 +27,13 @@ add_dependencies(tst_labbenches arq-online-runner)
 if(TARGET arq-simulator)
   add_dependencies(tst_labbenches arq-simulator)
 endif()
+
+# The link to the lab server lost through a proxy: packets swallowed, a COMMIT's answer dropped.
+if(TARGET arq-link-proxy)
+  arq_add_test(tst_laboutage LABELS integration SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_laboutage.cpp
+               ${CMAKE_CURRENT_LIST_DIR}/OnlineSetup.h LIBS arq_online TIMEOUT 300)
+  add_dependencies(tst_laboutage arq-online-runner arq-link-proxy)
+  if(TARGET arq-simulator)
+    add_dependencies(tst_laboutage arq-simulator)
+  endif()
+endif()

@@ -99,12 +99,7 @@ QStringList storedTimes(const QString& project)
 
 bool openReport(TestPgServer* server)
 {
-    Tool::DatabaseSettings s;
-    s.engine = Tool::Engine::PostgreSQL;
-    s.host = server->host();
-    s.port = server->port();
-    s.database = TestSupport::labDatabase();
-    s.user = server->user();
+    Tool::DatabaseSettings s = server->settings(TestSupport::labDatabase());
     s.file = QDir::temp().filePath(QStringLiteral("arq-labbenches-local.db3"));
     return Tool::openServerDatabase(s);
 }

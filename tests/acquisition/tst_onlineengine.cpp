@@ -125,6 +125,7 @@ private slots:
     void destroyedWhileScanning();
     void deviceOverPty();
     void deviceThatDoesNotOpen();
+    void projectRecordRefused();
 
 private:
     // Starts the simulator with `devices` loggers of `channels` channels.
@@ -760,6 +761,26 @@ void TestOnlineEngine::deviceThatDoesNotOpen()
     QVERIFY(m_Dialog->close());
     m_Dialog.reset();
     QCOMPARE(TestSupport::scalar("select count(*) from Parameters").toInt(), 0);
+}
+
+// The project record is not stored: the run does not start (its scans would
+// belong to no project), and nothing of it is written.
+void TestOnlineEngine::projectRecordRefused()
+{
+    QVERIFY(startSimulator(1, 2));
+    // A table that refuses every insert for another reason than a taken name.
+    TestSupport::scalar(QStringLiteral("ALTER TABLE Parameters RENAME TO ParametersKept"));
+    TestSupport::scalar(QStringLiteral("CREATE VIEW Parameters AS SELECT * FROM ParametersKept"));
+    const QDateTime now = QDateTime::currentDateTime();
+    OnlineSetup::fill(*m_Context, tcpLinks(), 2, {QStringLiteral("R")}, {}, 0.1, now.addSecs(-1), now.addSecs(60));
+    startDialog();
+    QVERIFY(waitCommand(QStringLiteral("结束"), 15000));
+    QCOMPARE(MessageBox::last().text, QStringLiteral("项目信息保存失败，采集未开始！"));
+    QTest::qWait(300);
+    QCOMPARE(m_Dialog->session()->scansHandled(), 0);
+    QVERIFY(m_Dialog->close());
+    m_Dialog.reset();
+    QCOMPARE(TestSupport::scalar("select count(*) from ParametersData").toInt(), 0);
 }
 
 QTEST_MAIN(TestOnlineEngine)

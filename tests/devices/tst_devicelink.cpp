@@ -126,6 +126,9 @@ void TestDeviceLink::lineFraming_data()
     QTest::newRow("empty line first") << QStringList{"\nA\n"} << QStringList{"A"} << QString();
     QTest::newRow("empty lines between") << QStringList{"A\n\r\n\nB\n"} << QStringList{"A", "B"} << QString();
     QTest::newRow("partial line stays") << QStringList{"A\nB"} << QStringList{"A"} << QStringLiteral("B");
+    // Line noise: a NUL or another control byte never reaches a value.
+    QTest::newRow("control bytes dropped") << QStringList{QString::fromLatin1("1\0002.5\x01\r\n", 8)}
+                                           << QStringList{"12.5"} << QString();
 }
 
 void TestDeviceLink::lineFraming()

@@ -12,7 +12,8 @@ with tempfile.TemporaryDirectory() as tmp:
     copy = os.path.join(tmp, "tervan_en.ts")
     shutil.copy(ts, copy)
     subprocess.run(["lupdate", "-silent", "-no-obsolete", "-locations", "none",
-                    os.path.join(src_dir, "src"), "-ts", copy], check=True)
+                    os.path.join(src_dir, "src"), os.path.join(src_dir, "tools", "lab-import"),
+                    os.path.join(src_dir, "tools", "lab-admin"), "-ts", copy], check=True)
     missing = []
     for context in ET.parse(copy).getroot().iter("context"):
         name = context.findtext("name")

@@ -49,8 +49,10 @@ QVariant scalarIn(const QString& path, const QString& sql)
 
 void insertRows(const QString& name, int count)
 {
+    // One scan time each: a project's scan is stored once per time.
+    const QDateTime first = QDateTime::currentDateTime();
     for (int i = 0; i < count; ++i)
-        QVERIFY(Tool::addParametersData({name, QDateTime::currentDateTime(), {QString::number(i)}}));
+        QVERIFY(Tool::addParametersData({name, first.addMSecs(i), {QString::number(i)}}));
 }
 
 // Writes scan rows on its own connection until told to stop.

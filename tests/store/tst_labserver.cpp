@@ -5,6 +5,7 @@
 #include "CalibrationStore.h"
 #include "LabImport.h"
 #include "LabRecords.h"
+#include "SqlEngine.h"
 #include "TestSupport.h"
 #include "Tool.h"
 
@@ -141,6 +142,37 @@ private slots:
         QVERIFY(!importBenchFile(dir.file("missing.db3")).ok);
     }
 
+    // A crafted bench file whose column names are SQL: refused whole, and
+    // nothing of it runs on the server.
+    void hostileBenchFile_data()
+    {
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<QString>("column");
+        QTest::newRow("scan rows, COPY") << "ParametersData" << "x\"); DROP TABLE AuditLog; --";
+        QTest::newRow("projects, INSERT") << "Parameters" << "Unit) VALUES ('') ; DROP TABLE AuditLog; --";
+        QTest::newRow("history") << "CalibrationHistory" << "Label\" text); DROP TABLE AuditLog; --";
+    }
+    void hostileBenchFile()
+    {
+        QFETCH(QString, table);
+        QFETCH(QString, column);
+        TestWorkDir dir;
+        const QString bench = dir.file("hostile.db3");
+        QVERIFY(openDefaultDatabase(bench));
+        QCOMPARE(addProjects({project("H")}, {{"H", QDateTime::currentDateTime(), {"1"}}}, QString(), {}, nullptr),
+                 StoreOutcome::Stored);
+        QVERIFY(addCalibrationHistory(history("run-H", QString())));
+        QVERIFY(QSqlQuery().exec(QStringLiteral("ALTER TABLE %1 ADD COLUMN \"%2\" TEXT")
+                                     .arg(table, QString(column).replace("\"", "\"\""))));
+        closeDefaultDatabase();
+        QVERIFY(TestSupport::openDatabase());
+        const ImportOutcome outcome = importBenchFile(bench);
+        QVERIFY(!outcome.ok);
+        QVERIFY2(outcome.error.contains("unknown column"), qPrintable(outcome.error));
+        QVERIFY(Sql::tableExists(Sql::sharedDatabase(), "AuditLog"));
+        QCOMPARE(count("select count(*) from Parameters"), 0);
+    }
+
     void dumpAndRestoreIntoAnEmptyDatabase()
     {
         QTemporaryDir backups;
@@ -162,11 +194,29 @@ private slots:
             QCOMPARE(count("select count(*) from Parameters"), 1);
             QCOMPARE(Backup::restoreServer(backups.filePath("none.dump")), Backup::ServerResult::Failed);
         }
-        // A new lab database (emptied by the work directory): restored whole.
+        // A new lab database (emptied by the work directory): restored whole,
+        // by its owner (a bench may change rows only).
         TestWorkDir dir;
+        TestPgServer* server = TestSupport::labServer();
+        QVERIFY(server->writeSettings(dir.file(QString::fromLatin1(DatabaseSettingsFileName)), TestSupport::labDatabase(),
+                                      TestPgServer::owner()));
         QVERIFY(TestSupport::openDatabase());
         QString detail;
-        QCOMPARE(Backup::restoreServer(dump, &detail), Backup::ServerResult::Done);
+        {
+            // Another bench still connected: refused until it goes.
+            QSqlDatabase other = QSqlDatabase::addDatabase("QPSQL", "other-bench");
+            Sql::applyServerSettings(other, server->settings(TestSupport::labDatabase(), "bench2"));
+            QVERIFY(other.open());
+            QCOMPARE(int(Backup::restoreServer(dump, &detail)), int(Backup::ServerResult::InUse));
+            QVERIFY(detail.toInt() >= 1);
+            other.close();
+        }
+        QSqlDatabase::removeDatabase("other-bench");
+        // The other bench's server process ends a moment after it closed.
+        Backup::ServerResult restored = Backup::ServerResult::InUse;
+        for (int i = 0; i < 50 && restored == Backup::ServerResult::InUse; ++i, QTest::qWait(100))
+            restored = Backup::restoreServer(dump, &detail);
+        QCOMPARE(restored, Backup::ServerResult::Done);
         QList<Struct_ParametersData> rows;
         QVERIFY(getParametersData(rows, "kept"));
         QCOMPARE(rows.size(), 1);
@@ -177,6 +227,174 @@ private slots:
         QCOMPARE(count("select count(*) from CalibrationHistory"), 2);
         QVERIFY(id > TestSupport::scalar("select min(Id) from CalibrationHistory").toLongLong());
         QCOMPARE(addProject(project("kept")), StoreOutcome::NameTaken); // the unique key came back too
+    }
+
+    // TLS against the lab's own CA with sslmode=verify-full (database.ini's
+    // own keys): the server's certificate is checked, and its name.
+    void tlsVerifyFull_data()
+    {
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<QString>("ca");
+        QTest::addColumn<bool>("opens");
+        QTest::newRow("the lab's CA, the certificate's name") << "localhost" << "lab" << true;
+        QTest::newRow("another CA") << "localhost" << "other" << false;
+        QTest::newRow("a name not in the certificate") << "127.0.0.1" << "lab" << false;
+    }
+    void tlsVerifyFull()
+    {
+        QFETCH(QString, host);
+        QFETCH(QString, ca);
+        QFETCH(bool, opens);
+        ARQ_REQUIRE(TestSupport::hasProgram("openssl"), "openssl");
+        TestPgServer* server = TestSupport::labServer();
+        QVERIFY(server);
+        QTemporaryDir pki;
+        auto openssl = [&](const QString& command) {
+            QProcess p;
+            p.setWorkingDirectory(pki.path());
+            p.start("sh", {"-c", "openssl " + command + " 2>&1"});
+            return p.waitForFinished(60000) && p.exitCode() == 0;
+        };
+        for (const QString& name : {QStringLiteral("lab"), QStringLiteral("other")})
+            QVERIFY(openssl(QStringLiteral("req -x509 -newkey rsa:2048 -nodes -keyout %1.key -out %1.pem -days 2 "
+                                           "-subj '/CN=%1 CA'").arg(name)));
+        QVERIFY(openssl("req -newkey rsa:2048 -nodes -keyout server.key -out server.csr -subj /CN=localhost"));
+        QFile san(pki.filePath("san.cnf"));
+        QVERIFY(san.open(QIODevice::WriteOnly) && san.write("subjectAltName=DNS:localhost\n") > 0);
+        san.close();
+        QVERIFY(openssl("x509 -req -in server.csr -CA lab.pem -CAkey lab.key -CAcreateserial -days 2 -out server.crt "
+                        "-extfile san.cnf"));
+        QString why;
+        QVERIFY2(server->setTls(pki.filePath("server.crt"), pki.filePath("server.key"), &why), qPrintable(why));
+        TestWorkDir dir;
+        QFile ini(dir.file(QString::fromLatin1(DatabaseSettingsFileName)));
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        ini.write(QStringLiteral("[database]\nengine=postgresql\nhost=%1\nport=%2\ndatabase=%3\nuser=bench1\n"
+                                 "password=%4\nsslmode=verify-full\nsslrootcert=%5\n")
+                      .arg(host).arg(server->port()).arg(TestSupport::labDatabase(), server->password(),
+                                                          pki.filePath(ca + ".pem"))
+                      .toUtf8());
+        ini.close();
+        const bool opened = openConfiguredDatabase(&why);
+        bool encrypted = false;
+        if (opened)
+            encrypted = TestSupport::scalar("select ssl from pg_stat_ssl where pid = pg_backend_pid()").toBool();
+        closeDefaultDatabase();
+        QVERIFY(server->setTls(QString(), QString()));
+        QVERIFY2(opened == opens, qPrintable(why));
+        QCOMPARE(encrypted, opens);
+    }
+
+    // The password, also one given among the options, reaches pg_dump in its
+    // environment only: a command line is readable by every user.
+    void noPasswordOnTheCommandLine()
+    {
+        TestWorkDir dir;
+        TestPgServer* server = TestSupport::labServer();
+        QVERIFY(server);
+        QFile ini(dir.file(QString::fromLatin1(DatabaseSettingsFileName)));
+        QVERIFY(ini.open(QIODevice::Append));
+        ini.write("options=password=" + server->password().toUtf8() + ";application_name=dump\nsslmode=disable\n");
+        ini.close();
+        QVERIFY(TestSupport::openDatabase());
+        // A pg_dump that only says what it was given.
+        const QString fake = dir.file("pg_dump");
+        QFile script(fake);
+        QVERIFY(script.open(QIODevice::WriteOnly));
+        script.write("#!/bin/sh\nprintf '%s\\n' \"$*\" > \"$0.args\"\nenv > \"$0.env\"\n");
+        script.close();
+        QVERIFY(script.setPermissions(script.permissions() | QFileDevice::ExeOwner));
+        const QByteArray path = qgetenv("PATH");
+        qputenv("PATH", dir.path().toUtf8() + ':' + path);
+        QCOMPARE(Backup::dumpServer(dir.file("x.dump")), Backup::ServerResult::Done);
+        qputenv("PATH", path);
+        QFile args(fake + ".args"), env(fake + ".env");
+        QVERIFY(args.open(QIODevice::ReadOnly) && env.open(QIODevice::ReadOnly));
+        const QByteArray line = args.readAll(), environment = env.readAll();
+        QVERIFY2(!line.contains(server->password().toUtf8()), line.constData());
+        QVERIFY(line.contains("application_name=dump"));
+        QVERIFY(environment.contains("PGPASSWORD=" + server->password().toUtf8()));
+        QVERIFY(environment.contains("PGSSLMODE=disable"));
+    }
+
+    // A careful lab's set-up: the owner makes the tables with arq-lab-admin,
+    // benches log in with row privileges only. A bench refuses tables it
+    // cannot use and names the command; the owner's upgrade of a first
+    // lab database drops the scans an older program stored twice.
+    void benchRolesAndSchemaVersions()
+    {
+        TestWorkDir dir;
+        TestPgServer* server = TestSupport::labServer();
+        QVERIFY(server);
+        const QString db = TestSupport::labDatabase();
+        auto psql = [&](const QString& sql) {
+            QByteArray output;
+            const int rc = server->runClient("psql", {"-X", "-q", "-v", "ON_ERROR_STOP=1", "-d", db}, &output,
+                                             sql.toUtf8());
+            return rc == 0 ? QString() : QString::fromLocal8Bit(output) + " ";
+        };
+        // A bench changes rows, never tables.
+        QVERIFY(TestSupport::openDatabase());
+        QVERIFY(!QSqlQuery().exec("CREATE TABLE bench_made(a integer)"));
+        QVERIFY(!QSqlQuery().exec("DROP TABLE ParametersData"));
+        QVERIFY(!QSqlQuery().exec("UPDATE SchemaVersion SET Version = 1"));
+        closeDefaultDatabase();
+
+        struct Case
+        {
+            const char* tables; // as the owner, on an empty schema
+            const char* refusal;
+        };
+        const Case cases[] = {
+            {"CREATE TABLE SchemaVersion(Version INTEGER, MinProgram TEXT); INSERT INTO SchemaVersion VALUES (9, '99.0');"
+             "GRANT USAGE ON SCHEMA public TO arq_bench; GRANT SELECT ON SchemaVersion TO arq_bench;",
+             "99.0 or newer"},
+            {"", "arq-lab-admin --setup"},
+            // The first lab database: no version table, a scan stored twice by a retried write.
+            {"CREATE TABLE ParametersData(Name TEXT, Time TEXT, Data TEXT, Seq BIGSERIAL);"
+             "INSERT INTO ParametersData(Name, Time, Data) VALUES ('old','2026-01-01 08:00:00.000','1'),"
+             "('old','2026-01-01 08:00:00.000','1'),('old','2026-01-01 08:00:01.000','2');"
+             "GRANT USAGE ON SCHEMA public TO arq_bench;",
+             "version 1"},
+        };
+        const QString ownerIni = dir.file("owner.ini");
+        QVERIFY(server->writeSettings(ownerIni, db, TestPgServer::owner()));
+        for (const Case& c : cases) {
+            QCOMPARE(psql(QStringLiteral("DROP SCHEMA public CASCADE; CREATE SCHEMA public AUTHORIZATION %1; SET ROLE %1; %2")
+                              .arg(TestPgServer::owner(), QString::fromUtf8(c.tables))),
+                     QString());
+            QString why;
+            QVERIFY(!openConfiguredDatabase(&why));
+            QVERIFY2(why.contains(QString::fromUtf8(c.refusal)) && !why.contains(server->password()), qPrintable(why));
+            if (QByteArray(c.refusal).startsWith("99"))
+                continue;
+            QProcess admin;
+            admin.start(qEnvironmentVariable("ARQ_BINARY_DIR") + "/tools/lab-admin/arq-lab-admin",
+                        {"--ini", ownerIni, "--setup"});
+            QVERIFY(admin.waitForFinished(30000));
+            QVERIFY2(admin.exitCode() == 0, admin.readAllStandardError().constData());
+            QVERIFY2(openConfiguredDatabase(&why), qPrintable(why));
+            QList<Struct_ParametersData> rows;
+            QVERIFY(getParametersData(rows, "old"));
+            QCOMPARE(rows.size(), c.tables[0] ? 2 : 0);
+            closeDefaultDatabase();
+        }
+        // A new bench login, its password on standard input only.
+        QProcess admin;
+        admin.start(qEnvironmentVariable("ARQ_BINARY_DIR") + "/tools/lab-admin/arq-lab-admin",
+                    {"--ini", ownerIni, "--add-bench", "bench 3\"x"});
+        QVERIFY(admin.waitForStarted(10000));
+        admin.write("new-secret\n");
+        admin.closeWriteChannel();
+        QVERIFY(admin.waitForFinished(30000));
+        QVERIFY2(admin.exitCode() == 0, admin.readAllStandardError().constData());
+        DatabaseSettings third = server->settings(db, "bench 3\"x");
+        third.password = "new-secret";
+        third.file = dir.file("third.db3");
+        QString why;
+        QVERIFY2(openServerDatabase(third, &why), qPrintable(why));
+        QCOMPARE(addProject(project("third")), StoreOutcome::Stored);
+        closeDefaultDatabase();
     }
 
     // The server stops in the middle of a run and comes back: the scans

@@ -458,8 +458,11 @@ private slots:
         QVERIFY(createChannelCalibration());
         QVERIFY(existChannelCalibration());
         QVERIFY(!createChannelCalibration());
-        QVERIFY(!existChannelCalibrationData());
-        QVERIFY(createChannelCalibrationData());
+        // On a lab server the table comes with the others (its owner's set-up).
+        if (!TestSupport::serverEngine()) {
+            QVERIFY(!existChannelCalibrationData());
+            QVERIFY(createChannelCalibrationData());
+        }
         QVERIFY(existChannelCalibrationData());
 
         QString value;
@@ -639,6 +642,12 @@ private slots:
         QTest::newRow("bad port") << "[database]\nengine=postgresql\ndatabase=arq\nuser=b\nport=x\n" << QString()
                                   << false << QString() << QString();
         QTest::newRow("unknown engine") << "[database]\nengine=mysql\n" << QString() << false << QString() << QString();
+        // Values as written: ";" and "," are no comment and no list.
+        QTest::newRow("password with a comma") << "[database]\nengine=postgresql\ndatabase=arq\nuser=b1\npassword=a,b;c\n"
+                                               << "env" << true << "PostgreSQL b1@localhost:5432/arq" << "a,b;c";
+        QTest::newRow("quoted with escapes")
+            << "; comment\n[database]\n# comment\nengine=postgresql\ndatabase=arq\nuser=b1\npassword=\"say \\\"hi\\\" \\\\\"\n"
+            << "env" << true << "PostgreSQL b1@localhost:5432/arq" << "say \"hi\" \\";
     }
     void databaseSettings()
     {
@@ -665,6 +674,21 @@ private slots:
         QCOMPARE(settings.describe(), described);
         QCOMPARE(settings.password, password);
         QVERIFY(!settings.describe().contains(QStringLiteral("pa;ss")));
+    }
+
+    // The options libpq gets, TLS keys included, each as written.
+    void databaseSettingsOptions()
+    {
+        QTemporaryDir dir;
+        QFile f(dir.filePath("settings.ini"));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("[database]\nengine=postgresql\ndatabase=arq\nuser=b1\noptions=connect_timeout=10;target_session_attrs=any\n"
+                "sslmode=verify-full\nsslrootcert=/etc/lab ca/it's.pem\n");
+        f.close();
+        DatabaseSettings settings;
+        QVERIFY(readDatabaseSettings(f.fileName(), &settings));
+        QCOMPARE(settings.options, QStringLiteral("connect_timeout=10;target_session_attrs=any;sslmode=verify-full;"
+                                                  "sslrootcert='/etc/lab ca/it\\'s.pem'"));
     }
 
     // Two benches choose one project name at the same moment: exactly one

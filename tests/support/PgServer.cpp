@@ -1,6 +1,12 @@
 #include "PgServer.h"
 
+#include "LabAdmin.h"
+#include "SqlEngine.h"
+
 #include <QDir>
+#include <QRandomGenerator>
+#include <QThread>
+#include <QSqlError>
 #include <QFile>
 #include <QProcess>
 #include <QSqlDatabase>
@@ -132,8 +138,21 @@ bool TestPgServer::start(QString* error, bool durable)
 #endif
     const QString data = m_dir->filePath(QStringLiteral("data"));
     QString output;
+    // One password for the test's logins, new for every cluster.
+    m_password = QStringLiteral("pw-%1").arg(QRandomGenerator::global()->generate64(), 0, 36);
+    const QString pwfile = m_dir->filePath(QStringLiteral("pwfile"));
+    {
+        QFile f(pwfile);
+        if (!f.open(QIODevice::WriteOnly) || f.write(m_password.toUtf8() + '\n') <= 0)
+            return fail(QStringLiteral("cannot write the password file"));
+    }
+#ifdef Q_OS_UNIX
+    if (runningAsRoot() && ::chown(QFile::encodeName(pwfile).constData(), kNobody, kNobody) != 0)
+        return fail(QStringLiteral("cannot hand the password file to nobody"));
+#endif
     if (!runServerTool(QStringLiteral("initdb"),
-                       {QStringLiteral("-D"), data, QStringLiteral("-U"), user(), QStringLiteral("--auth=trust"),
+                       {QStringLiteral("-D"), data, QStringLiteral("-U"), superUser(),
+                        QStringLiteral("--auth=scram-sha-256"), QStringLiteral("--pwfile=") + pwfile,
                         QStringLiteral("--no-sync"), QStringLiteral("-E"), QStringLiteral("UTF8"),
                         QStringLiteral("--locale=C.UTF-8")},
                        &output))
@@ -148,8 +167,20 @@ bool TestPgServer::start(QString* error, bool durable)
         if (!durable)
             options += QStringLiteral(" -c fsync=off -c synchronous_commit=off -c full_page_writes=off");
         m_options = options;
-        if (resume(&output))
+        if (resume(&output)) {
+            QByteArray out;
+            const QString roles = QStringLiteral(
+                "CREATE ROLE %1 LOGIN CREATEROLE PASSWORD '%4'; CREATE ROLE %2 LOGIN PASSWORD '%4'; "
+                "CREATE ROLE %3 LOGIN PASSWORD '%4';")
+                                      .arg(owner(), QStringLiteral("bench1"), QStringLiteral("bench2"), m_password);
+            if (runClient(QStringLiteral("psql"),
+                          {QStringLiteral("-X"), QStringLiteral("-q"), QStringLiteral("-v"), QStringLiteral("ON_ERROR_STOP=1"),
+                           QStringLiteral("-d"), QStringLiteral("postgres")},
+                          &out, roles.toUtf8())
+                != 0)
+                return fail(QStringLiteral("the logins were not made: ") + QString::fromLocal8Bit(out));
             return true;
+        }
     }
     return fail(QStringLiteral("the server did not start: ") + output + log());
 }
@@ -226,7 +257,8 @@ int TestPgServer::runClient(const QString& program, const QStringList& arguments
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("PGHOST"), host());
     env.insert(QStringLiteral("PGPORT"), QString::number(m_port));
-    env.insert(QStringLiteral("PGUSER"), user());
+    env.insert(QStringLiteral("PGUSER"), superUser());
+    env.insert(QStringLiteral("PGPASSWORD"), m_password);
     p.setProcessEnvironment(env);
     p.start(binDir() + QLatin1Char('/') + program, arguments);
     if (!p.waitForStarted(30000))
@@ -244,14 +276,15 @@ int TestPgServer::runClient(const QString& program, const QStringList& arguments
 bool TestPgServer::createDatabase(const QString& name, QString* error)
 {
     QByteArray output;
-    const QString sql = QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE); CREATE DATABASE %1;").arg(quoted(name));
+    const QString sql = QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE); CREATE DATABASE %1 OWNER %2;")
+                            .arg(quoted(name), owner());
     const int rc = runClient(QStringLiteral("psql"),
                              {QStringLiteral("-X"), QStringLiteral("-q"), QStringLiteral("-v"),
                               QStringLiteral("ON_ERROR_STOP=1"), QStringLiteral("-d"), QStringLiteral("postgres")},
                              &output, sql.toUtf8());
     if (rc != 0 && error)
         *error = QString::fromLocal8Bit(output);
-    return rc == 0;
+    return rc == 0 && setupLab(name, error);
 }
 
 bool TestPgServer::resetDatabase(const QString& name, QString* error)
@@ -260,19 +293,93 @@ bool TestPgServer::resetDatabase(const QString& name, QString* error)
     const int rc = runClient(QStringLiteral("psql"),
                              {QStringLiteral("-X"), QStringLiteral("-q"), QStringLiteral("-v"),
                               QStringLiteral("ON_ERROR_STOP=1"), QStringLiteral("-d"), name},
-                             &output, QByteArrayLiteral("DROP SCHEMA public CASCADE; CREATE SCHEMA public;"));
+                             &output,
+                             QStringLiteral("DROP SCHEMA public CASCADE; CREATE SCHEMA public AUTHORIZATION %1;")
+                                 .arg(owner())
+                                 .toUtf8());
     if (rc != 0 && error)
         *error = QString::fromLocal8Bit(output);
+    return rc == 0 && setupLab(name, error);
+}
+
+bool TestPgServer::setTls(const QString& certificate, const QString& key, QString* error)
+{
+    QString sql = QStringLiteral("ALTER SYSTEM RESET ssl; ALTER SYSTEM RESET ssl_cert_file; ALTER SYSTEM RESET ssl_key_file;");
+    if (!certificate.isEmpty()) {
+        // The server's own copies: its key must be its user's and private.
+        const QString cert = m_dir->filePath(QStringLiteral("server.crt"));
+        const QString privateKey = m_dir->filePath(QStringLiteral("server.key"));
+        QFile::remove(cert);
+        QFile::remove(privateKey);
+        if (!QFile::copy(certificate, cert) || !QFile::copy(key, privateKey)
+            || !QFile::setPermissions(privateKey, QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
+            if (error)
+                *error = QStringLiteral("cannot copy the certificate");
+            return false;
+        }
+#ifdef Q_OS_UNIX
+        if (runningAsRoot()) {
+            for (const QString& f : {cert, privateKey})
+                if (::chown(QFile::encodeName(f).constData(), kNobody, kNobody) != 0)
+                    return false;
+        }
+#endif
+        sql = QStringLiteral("ALTER SYSTEM SET ssl_cert_file = '%1'; ALTER SYSTEM SET ssl_key_file = '%2'; "
+                             "ALTER SYSTEM SET ssl = on;")
+                  .arg(cert, privateKey);
+    }
+    sql += QStringLiteral(" SELECT pg_reload_conf();");
+    QByteArray output;
+    const int rc = runClient(QStringLiteral("psql"),
+                             {QStringLiteral("-X"), QStringLiteral("-q"), QStringLiteral("-v"),
+                              QStringLiteral("ON_ERROR_STOP=1"), QStringLiteral("-d"), QStringLiteral("postgres")},
+                             &output, sql.toUtf8());
+    if (rc != 0 && error)
+        *error = QString::fromLocal8Bit(output);
+    // The reload is asynchronous: give the postmaster a moment.
+    QThread::msleep(500);
     return rc == 0;
 }
 
-bool TestPgServer::writeSettings(const QString& path, const QString& database) const
+Tool::DatabaseSettings TestPgServer::settings(const QString& database, const QString& login) const
+{
+    Tool::DatabaseSettings s;
+    s.engine = Tool::Engine::PostgreSQL;
+    s.host = host();
+    s.port = m_port;
+    s.database = database;
+    s.user = login;
+    s.password = m_password;
+    return s;
+}
+
+bool TestPgServer::setupLab(const QString& database, QString* error)
+{
+    const QString name = QStringLiteral("arq-test-owner");
+    bool ok = false;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
+        const Tool::DatabaseSettings s = settings(database, owner());
+        Tool::Sql::applyServerSettings(db, s);
+        QString why;
+        ok = db.open() && Tool::LabAdmin::setupSchema(db, &why)
+             && Tool::LabAdmin::addBench(db, QStringLiteral("bench1"), m_password, &why)
+             && Tool::LabAdmin::addBench(db, QStringLiteral("bench2"), m_password, &why);
+        if (!ok && error)
+            *error = QStringLiteral("lab set-up failed: ") + (why.isEmpty() ? db.lastError().text() : why);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+    return ok;
+}
+
+bool TestPgServer::writeSettings(const QString& path, const QString& database, const QString& login) const
 {
     QFile f(path);
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text))
         return false;
     QTextStream out(&f);
     out << "[database]\nengine=postgresql\nhost=" << host() << "\nport=" << m_port << "\ndatabase=" << database
-        << "\nuser=" << user() << "\n";
+        << "\nuser=" << login << "\npassword=" << m_password << "\n";
     return out.status() == QTextStream::Ok;
 }

@@ -3,6 +3,7 @@
 #include "ChannelModel.h"
 #include "Collection.h"
 #include "SqlEngine.h"
+#include "StoreWriter.h"
 #include "Tool.h"
 
 #include <QCoreApplication>
@@ -64,6 +65,19 @@ OnlineSession::~OnlineSession()
     }
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); // last audit rows
 
+    if (Tool::StoreWriter* writer = Tool::StoreWriter::instance()) {
+        // A server that answers has the last scans in a moment; one out of
+        // reach is not waited for: what is left goes to the side file.
+        if (!m_Discarded && !writer->state().failing) {
+            writer->waitIdle(2000, this);
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); // their "stored"
+        }
+        for (const QList<Tool::Struct_ParametersData>& rows : writer->takeBack(this))
+            if (!m_Discarded)
+                m_Held.add(HeldRows::Scan{-1, rows.first().Time, rows});
+        if (!m_Held.isEmpty())
+            keepHeldAtClose("while the lab server was out of reach");
+    }
     if (!m_Discarded && !m_Held.isEmpty() && !flushHeld(true))
         keepHeldAtClose("at close");
 
@@ -405,9 +419,13 @@ void OnlineSession::SetDialog_slots()
             emit message(tr("警告"), tr("项目名称已存在！") + QLatin1Char('\n') + taken);
             setCommand(Finish);
             ok = false;
+        } else if (stored != Tool::StoreOutcome::Stored) {
+            // Scans without their project would be orphans no report finds.
+            qWarning() << "online acquisition: project records not stored; the run does not start";
+            emit message(tr("警告"), tr("项目信息保存失败，采集未开始！"));
+            setCommand(Finish);
+            ok = false;
         } else {
-            if (stored != Tool::StoreOutcome::Stored)
-                qWarning() << "online acquisition: project records not stored";
             m_ProjectsStored = true;
         }
     }
@@ -426,7 +444,11 @@ void OnlineSession::DataHandle_slots(int index, QStringList values)
                    << m_Chosen.size() << "channels";
         return;
     }
-    const QDateTime now = QDateTime::currentDateTime();
+    QDateTime now = QDateTime::currentDateTime();
+    // Scans handled in one burst after a stall keep distinct times: the
+    // time is the scan's key in the store.
+    if (m_LastScan.isValid() && now <= m_LastScan)
+        now = m_LastScan.addMSecs(1);
     m_LastScan = now;
     ++m_ScansHandled;
 
@@ -447,6 +469,27 @@ void OnlineSession::DataHandle_slots(int index, QStringList values)
 
 void OnlineSession::storeScan(int index, const QDateTime& time, const QList<Tool::Struct_ParametersData>& rows)
 {
+    if (Tool::StoreWriter* writer = Tool::StoreWriter::instance()) {
+        // The lab server: queued for the writer's thread, never waited for.
+        writer->addScan(rows, this, [this, index, time] {
+            ++m_ScansStored;
+            emit scanStored(index, time);
+        });
+        const Tool::StoreWriter::State state = writer->state();
+        if (state.failing && state.scans > 0) {
+            if (!m_StoreFailing)
+                qWarning() << "online acquisition: the lab server does not answer, scans wait for it";
+            m_StoreFailing = true;
+            setStatus(tr("实验室数据库服务器无响应，%1次扫描待存（最早 %2）")
+                          .arg(state.scans)
+                          .arg(state.oldestScan.toString(QStringLiteral("hh:mm:ss"))));
+        } else if (m_StoreFailing && !state.failing) {
+            m_StoreFailing = false;
+            qWarning() << "online acquisition: the lab server answers again";
+            setStatus(tr("采集中..."));
+        }
+        return;
+    }
     m_Held.add(HeldRows::Scan{index, time, rows});
     reportLoss();
     if (!m_Held.retryDue(m_Clock.elapsed()))
@@ -541,7 +584,16 @@ void OnlineSession::requestStop(bool keepData)
 {
     // Only projects this run stored are removed: a run that stores nothing
     // may carry the name of a project that exists.
-    if (!keepData && m_ProjectsStored) {
+    Tool::StoreWriter* writer = Tool::StoreWriter::instance();
+    if (!keepData && m_ProjectsStored && writer) {
+        // After whatever the writer has in hand, so no scan lands after the delete.
+        m_Discarded = true;
+        writer->takeBack(this);
+        for (const Tool::Struct_Parameters& p : qAsConst(m_Projects)) {
+            writer->addStatement(QStringLiteral("delete from ParametersData where Name = ?"), {p.Name});
+            writer->addStatement(QStringLiteral("delete from Parameters where Name = ?"), {p.Name});
+        }
+    } else if (!keepData && m_ProjectsStored) {
         m_Discarded = true;
         m_Held.clear();
         for (const Tool::Struct_Parameters& p : qAsConst(m_Projects)) {
