@@ -1,0 +1,32 @@
+# Cross compilation for Windows x64 with Debian's MinGW-w64 (posix threads).
+# The dependencies (Qt, SQLite, zlib, libxlsxwriter) come from the prefix
+# scripts/windows/build-deps.sh fills: ARQ_WIN_PREFIX, else the cache's
+# current entry.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+set(_triplet x86_64-w64-mingw32)
+set(CMAKE_C_COMPILER ${_triplet}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${_triplet}-g++-posix)
+set(CMAKE_RC_COMPILER ${_triplet}-windres)
+
+if(NOT ARQ_WIN_PREFIX)
+  if(DEFINED ENV{ARQ_WIN_PREFIX})
+    set(ARQ_WIN_PREFIX $ENV{ARQ_WIN_PREFIX})
+  elseif(DEFINED ENV{ARQ_WIN_CACHE})
+    set(ARQ_WIN_PREFIX $ENV{ARQ_WIN_CACHE}/current/prefix)
+  else()
+    set(ARQ_WIN_PREFIX $ENV{HOME}/.cache/arq-win/current/prefix)
+  endif()
+endif()
+# try_compile projects see the same prefix.
+list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES ARQ_WIN_PREFIX)
+
+set(CMAKE_FIND_ROOT_PATH ${ARQ_WIN_PREFIX} /usr/${_triplet})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+# pkg-config reads the prefix's .pc files only, never the host's.
+set(ENV{PKG_CONFIG_LIBDIR} ${ARQ_WIN_PREFIX}/lib/pkgconfig)
+set(ENV{PKG_CONFIG_PATH} "")
+set(ENV{PKG_CONFIG_SYSROOT_DIR} "")
