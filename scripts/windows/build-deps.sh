@@ -72,18 +72,27 @@ done
 export PATH="$CACHE/toolbin:$PATH"
 T=x86_64-w64-mingw32
 
-piece() {  # piece NAME FUNCTION: runs FUNCTION once, timed, with a stamp
-  local name=$1 fn=$2 t0
+failed=()
+piece() {  # piece NAME FUNCTION [NEEDS...]: runs FUNCTION once, timed, with a stamp
+  local name=$1 fn=$2 t0 need; shift 2
   if [[ -f $CACHE/stamps/$name ]]; then
     log "$name: cached ($(cat "$CACHE/stamps/$name"))"
-    return
+    return 0
   fi
+  for need in "$@"; do
+    if [[ ! -f $CACHE/stamps/$need ]]; then
+      log "$name: skipped, needs $need"; failed+=("$name"); return 0
+    fi
+  done
   log "$name: building"
   t0=$(date +%s)
   # In the background so that set -e holds inside (an || list would lift it).
   ( set -e; "$fn" ) >"$CACHE/build/$name.log" 2>&1 &
-  wait $! || {
-    log "$name: FAILED, see $CACHE/build/$name.log"; tail -30 "$CACHE/build/$name.log"; exit 1; }
+  if ! wait $!; then
+    log "$name: FAILED, see $CACHE/build/$name.log"
+    tail -c 2000 "$CACHE/build/$name.log"; echo
+    failed+=("$name"); return 0
+  fi
   local s=$(( $(date +%s) - t0 ))
   printf '%dm%02ds\n' $((s / 60)) $((s % 60)) >"$CACHE/stamps/$name"
   log "$name: done in $(cat "$CACHE/stamps/$name")"
@@ -174,7 +183,37 @@ build_qtbase() {
   make install
 }
 
+# A Qt module: its qmake project against the qtbase above.
+build_qtmodule() {
+  local pkg=$1 dir=$2 s; s=$(srcdir "$pkg")
+  rm -rf "$CACHE/build/$dir"; mkdir -p "$CACHE/build/$dir"; cd "$CACHE/build/$dir"
+  "$PREFIX/bin/qmake" "$s" -- "${@:3}"
+  make -j"$JOBS"
+  make install
+}
+build_qtserialport() { build_qtmodule qtserialport-opensource-src qtserialport; }
+build_qtcharts() { build_qtmodule qtcharts-opensource-src qtcharts; }
+# Qt Bluetooth only: NFC is not used.
+build_qtconnectivity() {
+  local s; s=$(srcdir qtconnectivity-opensource-src)
+  rm -rf "$CACHE/build/qtconnectivity"; mkdir -p "$CACHE/build/qtconnectivity"; cd "$CACHE/build/qtconnectivity"
+  "$PREFIX/bin/qmake" "$s"
+  make -j"$JOBS" sub-src-qmake_all
+  make -C src -j"$JOBS" sub-bluetooth
+  make -C src sub-bluetooth-install_subtargets
+}
+
 piece zlib build_zlib
 piece sqlite build_sqlite
-piece qtbase build_qtbase
-piece xlsxwriter build_xlsxwriter
+piece qtbase build_qtbase sqlite
+piece xlsxwriter build_xlsxwriter zlib
+piece qtserialport build_qtserialport qtbase
+piece qtcharts build_qtcharts qtbase
+piece qtconnectivity build_qtconnectivity qtbase
+
+du -sh "$CACHE" | awk '{print "cache size " $1}'
+if ((${#failed[@]})); then
+  log "not built: ${failed[*]}"
+  exit 1
+fi
+log "all pieces built: $PREFIX"

@@ -143,6 +143,11 @@ Tervan::Tervan(QWidget* parent) : QMainWindow(parent)
     if (!Tool::openConfiguredDatabase(&why, &settings)) {
         qWarning().noquote() << "database not opened:" << why;
         const bool server = settings.engine == Tool::Engine::PostgreSQL;
+#if defined(Q_OS_WIN)
+        // The Windows build ships no PostgreSQL client: say where the server works.
+        if (server && !QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL")))
+            why = tr("本 Windows 版本不支持实验室数据库服务器（database.ini 中 engine=postgresql），请使用 Linux 版本");
+#endif
         // Without the server the bench can still work on its own file.
         if (!server
             || !MessageBox::question(this, m_warningTitle,
