@@ -30,3 +30,19 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 set(ENV{PKG_CONFIG_LIBDIR} ${ARQ_WIN_PREFIX}/lib/pkgconfig)
 set(ENV{PKG_CONFIG_PATH} "")
 set(ENV{PKG_CONFIG_SYSROOT_DIR} "")
+
+# Qt's host tools are Debian's Linux ones (same Qt version); Qt's CMake files
+# keep targets that already exist. lrelease comes with Debian's LinguistTools.
+set(ARQ_HOST_QT_BINDIR /usr/lib/qt5/bin CACHE PATH "Linux Qt tools used by the cross build")
+foreach(_tool moc rcc uic qmake)
+  if(NOT TARGET Qt5::${_tool} AND EXISTS ${ARQ_HOST_QT_BINDIR}/${_tool})
+    add_executable(Qt5::${_tool} IMPORTED)
+    set_target_properties(Qt5::${_tool} PROPERTIES IMPORTED_LOCATION ${ARQ_HOST_QT_BINDIR}/${_tool})
+  endif()
+endforeach()
+set(Qt5LinguistTools_DIR /usr/lib/x86_64-linux-gnu/cmake/Qt5LinguistTools CACHE PATH "")
+
+# Test programs run under Wine (scripts/windows/wine-run.sh sets up the prefix
+# and the DLL search path).
+get_filename_component(_arq_root ${CMAKE_CURRENT_LIST_DIR}/.. ABSOLUTE)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${_arq_root}/scripts/windows/wine-run.sh)

@@ -58,10 +58,8 @@ int& splashDuration()
 // Opens the help document and says, through `done`, whether that worked.
 void openHelp(const QString& path, const std::function<void(bool)>& done)
 {
-#if defined(Q_OS_WIN)
-    // Detached: no process object is left behind per click.
-    done(QProcess::startDetached(QStringLiteral("hh.exe"), {path}));
-#elif defined(Q_OS_MACOS)
+#if defined(Q_OS_WIN) || defined(Q_OS_MACOS)
+    // The shell's browser for .html; its answer says whether one was started.
     done(QDesktopServices::openUrl(QUrl::fromLocalFile(path)));
 #else
     // xdg-open, as QDesktopServices would start it, but watched: it starts
@@ -582,11 +580,8 @@ void Tervan::pt_SetLog_clicked() { notificationAction(2); }
 
 void Tervan::pt_Help_clicked()
 {
-#if defined(Q_OS_WIN)
-    const QString path = QStringLiteral("./help.chm");
-#else
+    // The same HTML help everywhere: no .chm is built.
     const QString path = dataFile(QStringLiteral("help.html"));
-#endif
     // A help that cannot be shown says so, with the file to open by hand.
     QPointer<Tervan> window(this);
     helpOpener()(path, [window, path](bool opened) {
