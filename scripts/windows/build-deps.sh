@@ -169,7 +169,19 @@ build_xlsxwriter() {
 # and accessibility and tablet input are off.
 build_qtbase() {
   local s; s=$(srcdir qtbase-opensource-src)
-  rm -rf "$CACHE/build/qtbase"; mkdir -p "$CACHE/build/qtbase"; cd "$CACHE/build/qtbase"
+  # An interrupted build goes on where it stopped: configured once, make resumes.
+  if [[ -f $CACHE/build/qtbase/.configured ]]; then
+    cd "$CACHE/build/qtbase"
+  else
+    rm -rf "$CACHE/build/qtbase"; mkdir -p "$CACHE/build/qtbase"; cd "$CACHE/build/qtbase"
+    configure_qtbase "$s"
+    touch .configured
+  fi
+  make -j"$JOBS"
+  make install
+}
+configure_qtbase() {
+  local s=$1
   "$s/configure" -prefix "$PREFIX" -opensource -confirm-license -release -shared \
     -platform linux-g++ -xplatform win32-g++ -device-option CROSS_COMPILE=$T- \
     -nomake examples -nomake tests -no-pkg-config \
@@ -179,15 +191,13 @@ build_qtbase() {
     -no-sql-oci -no-sql-tds -no-sql-sqlite2 \
     -no-feature-accessibility -no-feature-tabletevent -no-feature-concurrent \
     -I "$PREFIX/include" -L "$PREFIX/lib"
-  make -j"$JOBS"
-  make install
 }
 
 # A Qt module: its qmake project against the qtbase above.
 build_qtmodule() {
   local pkg=$1 dir=$2 s; s=$(srcdir "$pkg")
-  rm -rf "$CACHE/build/$dir"; mkdir -p "$CACHE/build/$dir"; cd "$CACHE/build/$dir"
-  "$PREFIX/bin/qmake" "$s" -- "${@:3}"
+  mkdir -p "$CACHE/build/$dir"; cd "$CACHE/build/$dir"
+  [[ -f Makefile ]] || "$PREFIX/bin/qmake" "$s"
   make -j"$JOBS"
   make install
 }
