@@ -167,30 +167,27 @@ build_xlsxwriter() {
 # qtbase: only what the program loads. Debian's source lacks the SQLite,
 # IAccessible2 and Wintab third-party parts, so SQLite is the one built above
 # and accessibility and tablet input are off.
+QTBASE_FLAGS=(-opensource -confirm-license -release -shared
+  -platform linux-g++ -xplatform win32-g++ -device-option CROSS_COMPILE=$T-
+  -nomake examples -nomake tests -no-pkg-config
+  -opengl no -no-direct2d -no-vulkan -no-dbus -no-icu
+  -no-openssl -schannel
+  -qt-zlib -qt-libpng -qt-libjpeg -qt-pcre -qt-harfbuzz -qt-freetype
+  -sql-sqlite -system-sqlite -no-sql-odbc -no-sql-psql -no-sql-mysql -no-sql-ibase -no-sql-db2
+  -no-sql-oci -no-sql-tds -no-sql-sqlite2
+  -no-feature-accessibility -no-feature-tabletevent -no-feature-concurrent)
+# TLS (the alarm mail's SMTP) through Windows' own Schannel: no OpenSSL to build or ship.
 build_qtbase() {
   local s; s=$(srcdir qtbase-opensource-src)
-  # An interrupted build goes on where it stopped: configured once, make resumes.
-  if [[ -f $CACHE/build/qtbase/.configured ]]; then
-    cd "$CACHE/build/qtbase"
-  else
-    rm -rf "$CACHE/build/qtbase"; mkdir -p "$CACHE/build/qtbase"; cd "$CACHE/build/qtbase"
-    configure_qtbase "$s"
-    touch .configured
+  # An interrupted build goes on where it stopped, and changed options
+  # reconfigure in place: make then rebuilds only what they touch.
+  mkdir -p "$CACHE/build/qtbase"; cd "$CACHE/build/qtbase"
+  if [[ ! -f .configured || $(cat .configured) != "${QTBASE_FLAGS[*]}" ]]; then
+    "$s/configure" -prefix "$PREFIX" "${QTBASE_FLAGS[@]}" -I "$PREFIX/include" -L "$PREFIX/lib"
+    echo "${QTBASE_FLAGS[*]}" >.configured
   fi
   make -j"$JOBS"
   make install
-}
-configure_qtbase() {
-  local s=$1
-  "$s/configure" -prefix "$PREFIX" -opensource -confirm-license -release -shared \
-    -platform linux-g++ -xplatform win32-g++ -device-option CROSS_COMPILE=$T- \
-    -nomake examples -nomake tests -no-pkg-config \
-    -opengl no -no-direct2d -no-vulkan -no-dbus -no-icu -no-openssl \
-    -qt-zlib -qt-libpng -qt-libjpeg -qt-pcre -qt-harfbuzz -qt-freetype \
-    -sql-sqlite -system-sqlite -no-sql-odbc -no-sql-psql -no-sql-mysql -no-sql-ibase -no-sql-db2 \
-    -no-sql-oci -no-sql-tds -no-sql-sqlite2 \
-    -no-feature-accessibility -no-feature-tabletevent -no-feature-concurrent \
-    -I "$PREFIX/include" -L "$PREFIX/lib"
 }
 
 # A Qt module: its qmake project against the qtbase above.
@@ -213,6 +210,11 @@ build_qtconnectivity() {
   make -C src sub-bluetooth-install_subtargets
 }
 
+# Options changed since qtbase was built: build it again (in place).
+if [[ -f $CACHE/stamps/qtbase && $(cat "$CACHE/build/qtbase/.configured" 2>/dev/null) != "${QTBASE_FLAGS[*]}" ]]; then
+  log "qtbase: options changed, reconfiguring"
+  rm -f "$CACHE/stamps/qtbase"
+fi
 piece zlib build_zlib
 piece sqlite build_sqlite
 piece qtbase build_qtbase sqlite
