@@ -70,7 +70,7 @@ CMAKE
   # The program's libraries and the executables' own sources: compiled, not linked.
   mapfile -t targets < <(ninja -C "$dir" -t targets all \
     | sed -n 's/^\([^:]*\(\.a\|main\.cpp\.obj\)\): .*/\1/p' | grep -v '^bench/')
-  ninja -C "$dir" -j2 "${targets[@]}"
+  ninja -C "$dir" -j2 -k 0 "${targets[@]}"
   step "compile check: ${#targets[@]} libraries and mains compiled for Windows"
 }
 
