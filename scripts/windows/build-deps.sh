@@ -179,8 +179,8 @@ QTBASE_FLAGS=(-opensource -confirm-license -release -shared
 # TLS (the alarm mail's SMTP) through Windows' own Schannel: no OpenSSL to build or ship.
 build_qtbase() {
   local s; s=$(srcdir qtbase-opensource-src)
-  # An interrupted build goes on where it stopped, and changed options
-  # reconfigure in place: make then rebuilds only what they touch.
+  # An interrupted build goes on where it stopped; changed options reconfigure
+  # in place, and make rebuilds what the new configuration headers reach.
   mkdir -p "$CACHE/build/qtbase"; cd "$CACHE/build/qtbase"
   if [[ ! -f .configured || $(cat .configured) != "${QTBASE_FLAGS[*]}" ]]; then
     "$s/configure" -prefix "$PREFIX" "${QTBASE_FLAGS[@]}" -I "$PREFIX/include" -L "$PREFIX/lib"

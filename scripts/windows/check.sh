@@ -66,7 +66,7 @@ CMAKE
   done
   cmake -S "$REPO" -B "$dir" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$REPO/cmake/mingw-w64.cmake" \
     -DARQ_WIN_PREFIX="$PREFIX" -DCMAKE_BUILD_TYPE=Release -DARQ_BUILD_BENCH=OFF "${args[@]}" \
-    >"$dir.configure.log" 2>&1 || { tail -40 "$dir.configure.log"; return 1; }
+    >"$dir/configure.log" 2>&1 || { tail -40 "$dir/configure.log"; return 1; }
   # The program's libraries and the executables' own sources: compiled, not linked.
   mapfile -t targets < <(ninja -C "$dir" -t targets all \
     | sed -n 's/^\([^:]*\(\.a\|main\.cpp\.obj\)\): .*/\1/p' | grep -v '^bench/')
@@ -91,9 +91,10 @@ for tool in makensis zip Xvfb import xwininfo; do
 done
 
 # 1. The cross build.
+mkdir -p "$BUILD"
 cmake -S "$REPO" -B "$BUILD" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$REPO/cmake/mingw-w64.cmake" \
-  -DARQ_WIN_PREFIX="$PREFIX" -DCMAKE_BUILD_TYPE=Release -DARQ_BUILD_BENCH=OFF >"$BUILD.configure.log" 2>&1 \
-  || { tail -40 "$BUILD.configure.log"; exit 1; }
+  -DARQ_WIN_PREFIX="$PREFIX" -DCMAKE_BUILD_TYPE=Release -DARQ_BUILD_BENCH=OFF >"$BUILD/configure.log" 2>&1 \
+  || { tail -40 "$BUILD/configure.log"; exit 1; }
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$BUILD/CMakeCache.txt")
 mapfile -t test_targets < <(ctest --test-dir "$BUILD" -N -R "$TESTS" | sed -n 's/^ *Test *#[0-9]*: \([A-Za-z0-9_]*\)$/\1/p' | sed 's/_[0-9]*$//' | sort -u)
 ninja -C "$BUILD" -j2 arq310mx arq-lab-import arq_translations "${test_targets[@]}"
