@@ -182,6 +182,12 @@ build_qtbase() {
   # An interrupted build goes on where it stopped; changed options reconfigure
   # in place, and make rebuilds what the new configuration headers reach.
   mkdir -p "$CACHE/build/qtbase"; cd "$CACHE/build/qtbase"
+  # Qt's Schannel code links -lSecur32 -lCrypt32, spelled as on Windows;
+  # MinGW's import libraries are lower case, and Linux's file names count case.
+  local lib
+  for lib in Secur32 Crypt32; do
+    ln -sf "/usr/$T/lib/lib${lib,,}.a" "$PREFIX/lib/lib$lib.a"
+  done
   if [[ ! -f .configured || $(cat .configured) != "${QTBASE_FLAGS[*]}" ]]; then
     "$s/configure" -prefix "$PREFIX" "${QTBASE_FLAGS[@]}" -I "$PREFIX/include" -L "$PREFIX/lib"
     echo "${QTBASE_FLAGS[*]}" >.configured
