@@ -1895,6 +1895,10 @@
 <context>
     <name>ChannelScan</name>
     <message>
+        <source>本版本不支持蓝牙参考温度计</source>
+        <translation>This version does not support the Bluetooth reference thermometer</translation>
+    </message>
+    <message>
         <source>通讯</source>
         <translation>Link</translation>
     </message>
@@ -3271,6 +3275,10 @@
 </context>
 <context>
     <name>Tervan</name>
+    <message>
+        <source>本 Windows 版本不支持实验室数据库服务器（database.ini 中 engine=postgresql），请使用 Linux 版本</source>
+        <translation>This Windows version does not support the lab database server (engine=postgresql in database.ini); use the Linux version</translation>
+    </message>
     <message>
         <source>打开数据库失败！</source>
         <translation>Opening the database failed!</translation>

@@ -60,10 +60,8 @@ int& splashDuration()
 // Opens the help document and says, through `done`, whether that worked.
 void openHelp(const QString& path, const std::function<void(bool)>& done)
 {
-#if defined(Q_OS_WIN)
-    // Detached: no process object is left behind per click.
-    done(QProcess::startDetached(QStringLiteral("hh.exe"), {path}));
-#elif defined(Q_OS_MACOS)
+#if defined(Q_OS_WIN) || defined(Q_OS_MACOS)
+    // The shell's browser for .html; its answer says whether one was started.
     done(QDesktopServices::openUrl(QUrl::fromLocalFile(path)));
 #else
     // xdg-open, as QDesktopServices would start it, but watched: it starts
@@ -145,6 +143,11 @@ Tervan::Tervan(QWidget* parent) : QMainWindow(parent)
     if (!Tool::openConfiguredDatabase(&why, &settings)) {
         qWarning().noquote() << "database not opened:" << why;
         const bool server = settings.engine == Tool::Engine::PostgreSQL;
+#if defined(Q_OS_WIN)
+        // The Windows build ships no PostgreSQL client: say where the server works.
+        if (server && !QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL")))
+            why = tr("本 Windows 版本不支持实验室数据库服务器（database.ini 中 engine=postgresql），请使用 Linux 版本");
+#endif
         // Without the server the bench can still work on its own file.
         if (!server
             || !MessageBox::question(this, m_warningTitle,
@@ -585,11 +588,8 @@ void Tervan::pt_SetLog_clicked() { notificationAction(2); }
 
 void Tervan::pt_Help_clicked()
 {
-#if defined(Q_OS_WIN)
-    const QString path = QStringLiteral("./help.chm");
-#else
+    // The same HTML help everywhere: no .chm is built.
     const QString path = dataFile(QStringLiteral("help.html"));
-#endif
     // A help that cannot be shown says so, with the file to open by hand.
     QPointer<Tervan> window(this);
     helpOpener()(path, [window, path](bool opened) {

@@ -189,6 +189,12 @@ void ChannelScan::searchThermometers()
 {
     if (!m_Driver)
         return;
+#if defined(Q_OS_WIN) && defined(Q_CC_MINGW)
+    // Qt Bluetooth's LE backend on Windows is built with MSVC only; under
+    // MinGW it never finds a device, so say why instead of "not available".
+    MessageBox::information(this, tr("提示"), tr("本版本不支持蓝牙参考温度计"));
+    return;
+#endif
     const QString shown = comboBox_Com->currentText();
     QStringList names;
     if (!m_Driver->PortList(names)) {
