@@ -663,6 +663,10 @@
         <source>，</source>
         <translation>, </translation>
     </message>
+    <message>
+        <source>拟合标准误差</source>
+        <translation>Standard error of the fit</translation>
+    </message>
 </context>
 <context>
     <name>CalibrationSession</name>
@@ -2117,33 +2121,6 @@
     </message>
 </context>
 <context>
-    <name>LabImport</name>
-    <message>
-        <source>用法：arq-lab-import 工作站数据库文件</source>
-        <translation>Usage: arq-lab-import BENCH_DATABASE_FILE</translation>
-    </message>
-    <message>
-        <source>打开实验室数据库失败：</source>
-        <translation>Opening the lab database failed: </translation>
-    </message>
-    <message>
-        <source>database.ini 未指定实验室数据库服务器（engine=postgresql）。</source>
-        <translation>database.ini names no lab database server (engine=postgresql).</translation>
-    </message>
-    <message>
-        <source>实验室数据库中已有同名记录，未导入任何数据：</source>
-        <translation>The lab database already holds records of these names; nothing was imported: </translation>
-    </message>
-    <message>
-        <source>导入失败，未导入任何数据：</source>
-        <translation>Import failed; nothing was imported: </translation>
-    </message>
-    <message>
-        <source>已导入 %1 个项目、%2 行采集数据；实验室已有的 %3 条标准器等记录保持不变。</source>
-        <translation>Imported %1 projects and %2 scan rows; %3 standard and similar records the lab already had were kept unchanged.</translation>
-    </message>
-</context>
-<context>
     <name>LabAdmin</name>
     <message>
         <source>用法：arq-lab-admin [--ini 文件] --setup | --add-bench 登录名 | --check</source>
@@ -2176,6 +2153,33 @@
     <message>
         <source>建立工作站登录失败：</source>
         <translation>Making the bench login failed: </translation>
+    </message>
+</context>
+<context>
+    <name>LabImport</name>
+    <message>
+        <source>用法：arq-lab-import 工作站数据库文件</source>
+        <translation>Usage: arq-lab-import BENCH_DATABASE_FILE</translation>
+    </message>
+    <message>
+        <source>打开实验室数据库失败：</source>
+        <translation>Opening the lab database failed: </translation>
+    </message>
+    <message>
+        <source>database.ini 未指定实验室数据库服务器（engine=postgresql）。</source>
+        <translation>database.ini names no lab database server (engine=postgresql).</translation>
+    </message>
+    <message>
+        <source>实验室数据库中已有同名记录，未导入任何数据：</source>
+        <translation>The lab database already holds records of these names; nothing was imported: </translation>
+    </message>
+    <message>
+        <source>导入失败，未导入任何数据：</source>
+        <translation>Import failed; nothing was imported: </translation>
+    </message>
+    <message>
+        <source>已导入 %1 个项目、%2 行采集数据；实验室已有的 %3 条标准器等记录保持不变。</source>
+        <translation>Imported %1 projects and %2 scan rows; %3 standard and similar records the lab already had were kept unchanged.</translation>
     </message>
 </context>
 <context>
@@ -3437,7 +3441,7 @@ Work on this computer's database file instead?</translation>
     </message>
     <message>
         <source>实验室数据库服务器不可达，本次使用本机数据库文件</source>
-        <translation>Lab database server out of reach: this session works on the bench&apos;s own file</translation>
+        <translation>Lab database server out of reach: this session works on the bench's own file</translation>
     </message>
 </context>
 <context>

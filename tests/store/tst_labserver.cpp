@@ -400,6 +400,40 @@ private slots:
     // The server stops in the middle of a run and comes back: the scans
     // written meanwhile fail (the session holds them), and the next write
     // after the restart goes in on a connection opened again; nothing twice.
+    void calibrationRunStateStaysWithTheBench()
+    {
+        // A point's state (the page's keys and its sample statistics) is one
+        // transaction of the bench's file; the samples reach the server with
+        // the saved run, in the save's transaction.
+        TestWorkDir dir;
+        QVERIFY(TestSupport::openDatabase());
+        Struct_CalibrationSample s;
+        s.StartTime = "2026-12-11 09:00:00";
+        s.Point = 1;
+        s.Batch = 1;
+        s.Channel = "REF";
+        s.Count = 10;
+        s.Mean = 0.004;
+        QVERIFY(existChannelCalibration() || createChannelCalibration());
+        QVERIFY(putRunState({{"CalibrationCriteria", "0.0040"}}, {s}));
+        QList<Struct_CalibrationSample> list;
+        QVERIFY(getRunSamples(s.StartTime, list));
+        QCOMPARE(list.size(), 1);
+        QVERIFY(getCalibrationSamples(s.StartTime, list));
+        QCOMPARE(list.size(), 0);
+        QString key;
+        QVERIFY(getChannelCalibration("CalibrationCriteria", key));
+        QCOMPARE(key, QStringLiteral("0.0040"));
+        {
+            Transaction save;
+            QVERIFY(shareRunSamples(s.StartTime));
+            QVERIFY(save.commit());
+        }
+        QVERIFY(getCalibrationSamples(s.StartTime, list));
+        QCOMPARE(list.size(), 1);
+        QCOMPARE(list.first().Mean, 0.004);
+    }
+
     void serverOutageAndReturn()
     {
         TestWorkDir dir;
