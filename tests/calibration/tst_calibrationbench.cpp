@@ -981,7 +981,7 @@ void TestCalibrationBench::unstableReference()
     linkSource("干式炉-R", "网络", "127.0.0.1", tcp.at(0).section(':', -1));
     child<QComboBox>(m_Page.get(), "comboBox_Criteria")->setCurrentText("干式炉-R");
     setOptions({{"SamplesPerPoint", "4"}, {"SampleInterval", "10"}, {"StabilityDrift", "0.05"},
-                {"StabilityRetries", "2"}, {"StandbyTemp", "60"}, {"StabilityWindow", "10"},
+                {"StabilityRetries", "2"}, {"StandbyTemp", "60"}, {"StabilityWindow", "2"},
                 {"UnstableAction", action}});
     setPoints({"100", "200"}, 1, 8);
     start("热电偶", answers);

@@ -486,7 +486,7 @@ private slots:
         QCOMPARE(mails.size(), 1);
         QCOMPARE(mails[0].to, QStringList{"a@b.cn"});
         QCOMPARE(mails[0].subject, QStringLiteral("采集器报警"));
-        QCOMPARE(mails[0].body, QStringLiteral("2024-05-01 10:00:001-101 超上限"));
+        QCOMPARE(mails[0].body, QStringLiteral("2024-05-01 10:00:00  1-101 超上限"));
 
         QVERIFY(!mailer.alarm(QStringLiteral("通讯异常"), QStringLiteral("link lost")));
         now = now.addSecs(300); // exactly the interval since the last mail
