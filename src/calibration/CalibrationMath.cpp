@@ -436,6 +436,20 @@ bool CalculateTC(const QList<PointSet>& points, ChannelLists& channels, FitError
 
 namespace {
 
+// A platinum sensor's W departs from Wr by a few per cent of W − 1 at most
+// (an IEC 60751 sensor by 2 %); more is a wrong probe or reading.
+bool plausible(const QList<Sample>& all, double r0)
+{
+    for (const Sample& s : all) {
+        if (std::fabs(s.t) <= kZeroTolerance)
+            continue;
+        const double wr = referenceFunction(s.t);
+        if (std::fabs(s.x / r0 - wr) > kPlausibleShare * std::fabs(wr - 1))
+            return false;
+    }
+    return true;
+}
+
 // One ITS-90 platinum channel: R(0.01 ℃) from the zero point, the deviation
 // coefficients of each subrange that has fit points.
 bool fitIts90(const QList<Sample>& all, Device::Channel& ch, FitStats& st, FitError::Reason& reason)
@@ -532,16 +546,9 @@ bool fitIts90(const QList<Sample>& all, Device::Channel& ch, FitStats& st, FitEr
         reason = FitError::NotFinite;
         return false;
     }
-    // A platinum sensor's W departs from Wr by a few per cent of W − 1 at
-    // most (an IEC 60751 sensor by 2 %); more is a wrong probe or reading.
-    for (const Sample& s : all) {
-        if (std::fabs(s.t) <= kZeroTolerance)
-            continue;
-        const double wr = referenceFunction(s.t);
-        if (std::fabs(s.x / r0 - wr) > kPlausibleShare * std::fabs(wr - 1)) {
-            reason = FitError::Implausible;
-            return false;
-        }
+    if (!plausible(all, r0)) {
+        reason = FitError::Implausible;
+        return false;
     }
     for (double v : {a, b, c, a4, b4})
         if (std::fabs(v) > kDeviationBound) {
@@ -652,14 +659,9 @@ bool fitCallendar(const QList<Sample>& all, Device::Channel& ch, FitStats& st, F
         reason = FitError::CoefficientBound;
         return false;
     }
-    for (const Sample& s : all) {
-        if (std::fabs(s.t) <= kZeroTolerance)
-            continue;
-        const double wr = referenceFunction(s.t);
-        if (std::fabs(s.x / r0 - wr) > kPlausibleShare * std::fabs(wr - 1)) {
-            reason = FitError::Implausible;
-            return false;
-        }
+    if (!plausible(all, r0)) {
+        reason = FitError::Implausible;
+        return false;
     }
     ch.A_C0 = significant(a);
     ch.B_C1 = significant(b);

@@ -452,33 +452,30 @@ CalibrationSession::Step CalibrationSession::measureBatch(int a, int b, bool man
                 }
                 return Read::Failed;
             };
-            if (measured) {
-                const Read r = readReference(before);
-                if (r == Read::Relinked) {
-                    relinked = true;
-                    continue;
-                }
-                if (r == Read::Failed) {
-                    *failure = tr("获取标准温度失败!");
-                    return Step::Failed;
-                }
-            }
-            bracket.start();
+            // One bracket: reference, then the channels, then the reference.
             QStringList values;
-            if (!readAll(values)) {
-                *failure = readFailure;
+            Read read = Read::Ok;
+            for (double* value : {&before, &after}) {
+                if (value == &after) {
+                    bracket.start();
+                    if (!readAll(values)) {
+                        *failure = readFailure;
+                        return Step::Failed;
+                    }
+                }
+                read = measured ? readReference(*value) : Read::Ok;
+                if (read != Read::Ok)
+                    break;
+            }
+            if (read == Read::Relinked) {
+                relinked = true;
+                continue;
+            }
+            if (read == Read::Failed) {
+                *failure = tr("获取标准温度失败!");
                 return Step::Failed;
             }
             if (measured) {
-                const Read r = readReference(after);
-                if (r == Read::Relinked) {
-                    relinked = true;
-                    continue;
-                }
-                if (r == Read::Failed) {
-                    *failure = tr("获取标准温度失败!");
-                    return Step::Failed;
-                }
                 t = (before + after) / 2;
                 const double seconds = static_cast<double>(bracket.elapsed()) / 1000.0;
                 std::lock_guard<std::mutex> lock(m_Mutex);
